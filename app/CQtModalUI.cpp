@@ -1,0 +1,69 @@
+#include "app/CQtModalUI.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+int CQtModalUI::MessageBox(QWidget *pParent, const QString &strText, const QString &strCaption,
+                           Buttons buttons, Icon icon) {
+    QMessageBox box(pParent);
+    box.setWindowTitle(strCaption.isEmpty() ? QStringLiteral("Tessaro2") : strCaption);
+    box.setText(strText);
+    switch (icon) {
+    case ICON_INFORMATION:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case ICON_QUESTION:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case ICON_WARNING:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case ICON_ERROR:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case ICON_NONE:
+        break;
+    }
+    switch (buttons) {
+    case MB_OK:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MB_OKCANCEL:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MB_YESNO:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    case QMessageBox::Cancel:
+        return IDCANCEL;
+    default:
+        return buttons == MB_YESNO ? IDNO : (buttons == MB_OKCANCEL ? IDCANCEL : IDOK);
+    case QMessageBox::Ok:
+        return IDOK;
+    }
+}
+
+QStringList CQtModalUI::GetOpenFileNames(QWidget *pParent, const QString &strCaption,
+                                         const QString &strDir, const QString &strFilter,
+                                         bool bMultiple) {
+    if (bMultiple)
+        return QFileDialog::getOpenFileNames(pParent, strCaption, strDir, strFilter);
+    const QString strFile = QFileDialog::getOpenFileName(pParent, strCaption, strDir, strFilter);
+    return strFile.isEmpty() ? QStringList() : QStringList{strFile};
+}
+
+QString CQtModalUI::GetSaveFileName(QWidget *pParent, const QString &strCaption,
+                                    const QString &strDir, const QString &strFilter) {
+    return QFileDialog::getSaveFileName(pParent, strCaption, strDir, strFilter);
+}
+
+QString CQtModalUI::BrowseForFolder(QWidget *pParent, const QString &strCaption,
+                                    const QString &strDir) {
+    return QFileDialog::getExistingDirectory(pParent, strCaption, strDir);
+}

@@ -1,0 +1,26 @@
+// The settings store of a real run: QSettings("ovak", "Tessaro"), i.e.
+// ~/.config/ovak/Tessaro.conf ($XDG_CONFIG_HOME honoured).
+#pragma once
+
+#include "app/CProfile.h"
+
+#include <QSettings>
+
+class CSettingsProfile : public CProfile {
+public:
+    CSettingsProfile();
+    // For tests and tools that want a settings file of their own.
+    explicit CSettingsProfile(const QString &strFileName);
+
+    int GetProfileInt(const QString &section, const QString &entry, int nDefault) override;
+    bool WriteProfileInt(const QString &section, const QString &entry, int nValue) override;
+    QString GetProfileString(const QString &section, const QString &entry,
+                             const QString &strDefault) override;
+    bool WriteProfileString(const QString &section, const QString &entry,
+                            const QString &strValue) override;
+
+private:
+    QString Key(const QString &section, const QString &entry) const;
+
+    QSettings m_settings;
+};

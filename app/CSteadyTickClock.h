@@ -1,0 +1,9 @@
+// Tick clock over the monotonic system clock.
+#pragma once
+
+#include "app/CTickClock.h"
+
+class CSteadyTickClock : public CTickClock {
+public:
+    uint32_t GetTickCount() const override;
+};

@@ -1,0 +1,49 @@
+// The abstract media player: everything the video view and the playlist probe ask of a
+// player, in one interface so tests can put a scripted player in its place.
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+class QWidget;
+
+class CPlayerBase {
+public:
+    enum MediaState { MS_NONE = 0, MS_OPENING = 1, MS_LOADED = 2 };
+    enum PlayState { PS_STOPPED = 0, PS_PAUSED = 1, PS_PLAYING = 2, PS_SEEKING = 3 };
+    // Event code of the end of the media, as GetEvent reports it.
+    static constexpr int EC_COMPLETE = 1;
+    static constexpr long VOLUME_UNKNOWN = 1;
+
+    virtual ~CPlayerBase() = default;
+    // Prepares a fresh pipeline; pOwner receives the graph notification and hosts the video.
+    virtual bool Init(QWidget *pOwner) = 0;
+    virtual void ReleaseGraph() = 0;
+    virtual void Play() = 0;
+    virtual void Pause() = 0;
+    virtual void Stop() = 0;
+    virtual void SetPosition(uint32_t nMs) = 0;
+    virtual int GetDuration() = 0;
+    virtual int GetPosition() = 0;
+    virtual void SetVideoOwner(QWidget *pOwner) = 0;
+    virtual void ShowVideo(bool bShow) = 0;
+    // The box is (left, top, width, height) in the owner's client coordinates.
+    virtual void SetVideoRect(const QRect &box) = 0;
+    virtual int GetPlayState() const = 0;
+    virtual int GetMediaState() const = 0;
+    virtual int GetVideoWidth() = 0;
+    virtual int GetVideoHeight() = 0;
+    virtual QRect GetVideoRect() = 0;
+    virtual QString GetTitle() const = 0;
+    virtual QString GetFilePath() const = 0;
+    virtual QString GetFileName() const = 0;
+    // Negative when no event is queued; callers drain the queue until it fails.
+    virtual long GetEvent(long &lEventCode, long &lParam1, long &lParam2) = 0;
+    virtual void SetMessageDrain(QWidget *pDrain) = 0;
+    virtual bool Mute(bool bMute) = 0;
+    virtual void SetVolume(long lVolume) = 0;
+    virtual long GetVolume() = 0;
+    virtual void SetBalance(long lBalance) = 0;
+    virtual long GetBalance() = 0;
+    virtual bool OpenMedia(const QString &strPath) = 0;
+};

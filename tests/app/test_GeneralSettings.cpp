@@ -1,0 +1,86 @@
+#include "app/CGeneralSettings.h"
+#include "support/CLogCapture.h"
+#include "support/CMemoryProfile.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(GeneralSettings, FirstRunOnEmptyStoreGivesDefaults) {
+    CMemoryProfile profile;
+    CGeneralSettings s(profile);
+    EXPECT_EQ(s.m_VolumeMin, 3000);
+    EXPECT_TRUE(s.m_bShowSplash);
+    EXPECT_FALSE(s.m_bFullScrOnStartup);
+    EXPECT_TRUE(s.m_bReloadPlaylist);
+    EXPECT_FALSE(s.m_bAutoPlayTrack);
+    EXPECT_TRUE(s.m_AutoPlaylist.isEmpty());
+    EXPECT_EQ(s.m_iRemoteCtrl, 1);
+    EXPECT_TRUE(profile.m_writes.isEmpty()) << "reading must not write";
+}
+
+TEST(GeneralSettings, BooleansAreTrueForAnyNonZeroButPlaylistFlagsOnlyForOne) {
+    CMemoryProfile profile;
+    profile.WriteProfileInt("General", "m_bShowSplash", 2);
+    profile.WriteProfileInt("General", "m_bFullScrOnStartup", -1);
+    profile.WriteProfileInt("General", "m_bReloadPlaylist", 0);
+    profile.WriteProfileInt("Playlist", "m_LoopList", 2);
+    profile.WriteProfileInt("Playlist", "m_AutoSkipTrack", 1);
+    CGeneralSettings s(profile);
+    EXPECT_TRUE(s.m_bShowSplash);
+    EXPECT_TRUE(s.m_bFullScrOnStartup);
+    EXPECT_FALSE(s.m_bReloadPlaylist);
+    EXPECT_FALSE(profile.GetProfileFlag("Playlist", "m_LoopList", false));
+    EXPECT_TRUE(profile.GetProfileFlag("Playlist", "m_AutoSkipTrack", false));
+    EXPECT_TRUE(profile.GetProfileFlag("Playlist", "m_missing", true));
+}
+
+TEST(GeneralSettings, WriteStoresAllSevenInTableOrderAndReadsBack) {
+    CMemoryProfile profile;
+    CGeneralSettings s(profile);
+    s.m_VolumeMin = 7000;
+    s.m_bShowSplash = false;
+    s.m_AutoPlaylist = "/shows/a.m3u";
+    s.m_iRemoteCtrl = 0;
+    s.Write();
+    EXPECT_EQ(profile.m_writes,
+              QStringList({"General/m_VolumeMin", "General/m_bShowSplash",
+                           "General/m_bFullScrOnStartup", "General/m_bReloadPlaylist",
+                           "General/m_iRemoteCtrl", "General/m_AutoPlaylist",
+                           "General/m_bAutoPlayTrack"}));
+    EXPECT_EQ(profile.Value("General", "m_bShowSplash").toInt(), 0);
+    CGeneralSettings t(profile);
+    EXPECT_EQ(t.m_VolumeMin, 7000);
+    EXPECT_FALSE(t.m_bShowSplash);
+    EXPECT_EQ(t.m_AutoPlaylist, "/shows/a.m3u");
+    EXPECT_EQ(t.m_iRemoteCtrl, 0);
+}
+
+TEST(GeneralSettings, UnusableVolumeRangeIsClampedAndLogged) {
+    for (int stored : {0, -3000, 500, 25000}) {
+        CLogCapture capture;
+        CMemoryProfile profile;
+        profile.WriteProfileInt("General", "m_VolumeMin", stored);
+        CGeneralSettings s(profile);
+        EXPECT_GE(s.m_VolumeMin, 1000) << stored;
+        EXPECT_LE(s.m_VolumeMin, 10000) << stored;
+        EXPECT_TRUE(capture.Contains("volume range")) << stored;
+        EXPECT_EQ(profile.Value("General", "m_VolumeMin").toInt(), stored)
+            << "the store is only rewritten by OK or reset";
+    }
+    CMemoryProfile profile;
+    profile.WriteProfileInt("General", "m_VolumeMin", 2500); // not a page step, but usable
+    EXPECT_EQ(CGeneralSettings(profile).m_VolumeMin, 2500);
+}
+
+TEST(GeneralSettings, SetDefaultsTouchesNoStoredValue) {
+    CMemoryProfile profile;
+    profile.WriteProfileInt("General", "m_VolumeMin", 5000);
+    CGeneralSettings s(profile);
+    profile.m_writes.clear();
+    s.SetDefaults();
+    EXPECT_EQ(s.m_VolumeMin, 3000);
+    EXPECT_TRUE(profile.m_writes.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+#include "app/CLogBook.h"
+#include "support/CLogCapture.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+// The visible lines in reading order, as the logbook window shows them.
+std::vector<std::string> Shown(const CLogBook &log) {
+    std::vector<std::string> v;
+    for (int i = 0; i < log.GetLineCount(); ++i)
+        if (*log.GetLineText(i))
+            v.push_back(log.GetLineText(i));
+    return v;
+}
+
+TEST(LogBook, UnterminatedMessageStaysOnCurrentLineAndIsShownFirst) {
+    CLogBook log(500, 256);
+    log.AddMessage(1, "first\n");
+    log.AddMessage(1, "open ");
+    log.AddMessage(2, "end");
+    EXPECT_EQ(Shown(log), (std::vector<std::string>{"open end", "first"}));
+    EXPECT_EQ(log.GetDisplayLevel(0), 2);
+}
+
+TEST(LogBook, LongWordIsCutToOneFullLine) {
+    CLogBook log(500, 256);
+    const std::string word(300, 'x');
+    log.AddMessage(1, word.c_str());
+    ASSERT_EQ(Shown(log).size(), 1u);
+    EXPECT_EQ(Shown(log)[0], std::string(255, 'x'));
+}
+
+TEST(LogBook, RingKeepsTheLast499MessagesOldestFirst) {
+    CLogBook log(500, 256);
+    for (int i = 0; i < 600; ++i)
+        log.AddMessage(1, ("msg " + std::to_string(i) + "\n").c_str());
+    const auto shown = Shown(log);
+    ASSERT_EQ(shown.size(), 499u);
+    EXPECT_EQ(shown.front(), "msg 101");
+    EXPECT_EQ(shown.back(), "msg 599");
+}
+
+TEST(LogBook, WordsWrapAtLineBoundaryAndCarryTheirBlanks) {
+    CLogBook log(500, 256);
+    const std::string a(200, 'a'), b(100, 'b');
+    log.AddMessage(1, (a + " ").c_str());
+    log.AddMessage(1, (b + "\n").c_str());
+    // The second word no longer fits behind the first and moves to a fresh line.
+    EXPECT_EQ(Shown(log), (std::vector<std::string>{a + " ", b}));
+}
+
+TEST(LogBook, MessageIsCutBeforeItsLineBreak) {
+    CLogBook log(500, 256);
+    const std::string a(200, 'a'), b(100, 'b');
+    log.AddMessage(1, (a + " " + b + "\n").c_str());
+    // Cut at 255 characters the line break is lost and the rest of b (54 characters) no
+    // longer fits behind a: it wraps and stays on the current line, which is shown first.
+    EXPECT_EQ(Shown(log), (std::vector<std::string>{std::string(54, 'b'), a + " "}));
+}
+
+TEST(LogBook, CarriageReturnsAreDroppedAndEveryLineGetsTheLevel) {
+    CLogBook log(500, 256);
+    log.AddMessage(2, "one\r\ntwo\n");
+    EXPECT_EQ(Shown(log), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(log.GetDisplayLevel(498), 2);
+    EXPECT_EQ(log.GetDisplayLevel(499), 2);
+    EXPECT_EQ(log.GetDisplayLevel(0), 0); // the fresh current line
+}
+
+TEST(LogBook, ChangedFlagFollowsWrites) {
+    CLogBook log(500, 256);
+    EXPECT_TRUE(log.IsChanged());
+    log.ClearChanged();
+    EXPECT_FALSE(log.IsChanged());
+    log.AddMessage(1, "x\n");
+    EXPECT_TRUE(log.IsChanged());
+}
+
+TEST(LogFunctions, FormatWithPrintfRulesAndStoreResultLiterally) {
+    CLogCapture capture;
+    LogMsg("Opening %s\n", "file%s%d.mp4");
+    LogError("code %d\n", 42);
+    const auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].text, "Opening file%s%d.mp4");
+    EXPECT_EQ(lines[0].level, 1);
+    EXPECT_EQ(lines[1].text, "code 42");
+    EXPECT_EQ(lines[1].level, 2);
+}
+
+TEST(LogFunctions, WithoutALogNothingHappens) {
+    CLogBook *pPrevious = GetLogBook();
+    SetLogBook(nullptr);
+    LogMsg("lost %d\n", 1); // must simply not crash
+    SetLogBook(pPrevious);
+}
+
+TEST(LogBook, OutOfRangeLevelIsShownAsEmptyLevel) {
+    CLogBook log(500, 256);
+    log.AddMessage(7, "odd\n");
+    EXPECT_EQ(log.GetDisplayLevel(499), 0);
+}
+
+} // namespace

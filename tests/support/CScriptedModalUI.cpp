@@ -1,0 +1,25 @@
+#include "support/CScriptedModalUI.h"
+
+int CScriptedModalUI::MessageBox(QWidget *, const QString &strText, const QString &strCaption,
+                                 Buttons buttons, Icon icon) {
+    m_boxes.push_back({strText, strCaption, buttons, icon});
+    if (!m_boxAnswers.isEmpty())
+        return m_boxAnswers.dequeue();
+    return buttons == MB_YESNO ? IDNO : IDOK;
+}
+
+QStringList CScriptedModalUI::GetOpenFileNames(QWidget *, const QString &, const QString &,
+                                               const QString &strFilter, bool) {
+    m_filters << strFilter;
+    return m_openAnswers.isEmpty() ? QStringList() : m_openAnswers.dequeue();
+}
+
+QString CScriptedModalUI::GetSaveFileName(QWidget *, const QString &, const QString &,
+                                          const QString &strFilter) {
+    m_filters << strFilter;
+    return m_saveAnswers.isEmpty() ? QString() : m_saveAnswers.dequeue();
+}
+
+QString CScriptedModalUI::BrowseForFolder(QWidget *, const QString &, const QString &) {
+    return m_folderAnswers.isEmpty() ? QString() : m_folderAnswers.dequeue();
+}
