@@ -1,0 +1,258 @@
+#include "remote/CNetServer.h"
+
+#include "app/CGeneralSettings.h"
+#include "app/CLogBook.h"
+#include "app/CMessageSink.h"
+#include "app/CProfile.h"
+#include "app/CTickClock.h"
+#include "app/UserMessages.h"
+
+#include <QMetaObject>
+
+#include <cstring>
+#include <sys/socket.h>
+
+namespace {
+
+const char *const kSection = "Network";
+
+// The user message of a command code; 0 for codes that send nothing.
+unsigned MessageForCode(int32_t nCode) {
+    switch (nCode) {
+    case CNetDatagram::CMD_PLAY:
+        return WM_NET_PLAY;
+    case CNetDatagram::CMD_STOP:
+        return WM_NET_STOP;
+    case CNetDatagram::CMD_PAUSE:
+        return WM_NET_PAUSE;
+    case CNetDatagram::CMD_OPEN:
+        return WM_NET_OPEN;
+    case CNetDatagram::CMD_SEEK:
+        return WM_NET_SEEK;
+    case CNetDatagram::CMD_UNUSED:
+        return WM_NET_UNUSED;
+    case CNetDatagram::CMD_VOLUME:
+        return WM_NET_VOLUME;
+    case CNetDatagram::CMD_SELECT:
+        return WM_NET_SELECT;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+CNetServer::CNetServer(CMessageSink &sink, CProfile &profile, const CGeneralSettings &settings,
+                       const CTickClock &clock, QObject *pParent)
+    : QObject(pParent), m_sink(sink), m_profile(profile), m_settings(settings), m_clock(clock),
+      m_statusAddress(QString::fromLatin1(DEFAULT_STATUS_ADDRESS)) {
+    ClearStatus();
+    m_nRecvSlot = 0;
+    std::memset(m_RecvRing, 0, sizeof m_RecvRing);
+    m_dwLastSend = 0;
+    m_bReady = false;
+    connect(&m_RecvSocket, &QUdpSocket::readyRead, this, [this] { OnReceive(0); });
+}
+
+CNetServer::~CNetServer() {
+    m_RecvSocket.close();
+    m_BroadcastSocket.close();
+}
+
+void CNetServer::ClearStatus() {
+    m_nDuration = 0;
+    m_nPosition = 0;
+    m_nPlayState = 0;
+    std::memset(m_szMediaName, 0, sizeof m_szMediaName);
+    m_nVolume = 0;
+    m_nCurPlayer = 0;
+    m_bSendNow = false;
+}
+
+void CNetServer::ReadSettings() {
+    const QString strAddress = m_profile
+                                   .GetProfileString(kSection, "StatusAddress",
+                                                     QString::fromLatin1(DEFAULT_STATUS_ADDRESS))
+                                   .trimmed();
+    QHostAddress address;
+    if (address.setAddress(strAddress) && address.protocol() == QAbstractSocket::IPv4Protocol) {
+        m_statusAddress = address;
+    } else {
+        // Never guess another target: a mistyped address must not turn into a broadcast.
+        LogError("InitServer(): Invalid StatusAddress \"%s\".\n", qPrintable(strAddress));
+        m_statusAddress.clear();
+    }
+
+    auto readPort = [this](const char *pszEntry, int nDefault) {
+        const int nPort = m_profile.GetProfileInt(kSection, pszEntry, nDefault);
+        if (nPort >= 1 && nPort <= 65535)
+            return nPort;
+        LogError("InitServer(): Invalid %s %d, using %d.\n", pszEntry, nPort, nDefault);
+        return nDefault;
+    };
+    m_nStatusPort = readPort("StatusPort", DEFAULT_STATUS_PORT);
+    m_nCommandPort = readPort("CommandPort", DEFAULT_COMMAND_PORT);
+}
+
+bool CNetServer::InitServer() {
+    // A second call without CloseServer starts over instead of failing on its own sockets.
+    m_bReady = false;
+    m_RecvSocket.close();
+    m_BroadcastSocket.close();
+
+    ReadSettings();
+
+    // Not shared: a second instance on the same port must fail loudly, not steal commands.
+    if (!m_RecvSocket.bind(QHostAddress::AnyIPv4, static_cast<quint16>(m_nCommandPort),
+                           QAbstractSocket::DontShareAddress)) {
+        LogError("InitServer(): Server socket not created.\n");
+        return false;
+    }
+    if (!m_BroadcastSocket.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress)) {
+        LogError("InitServer(): Broadcast socket not created.\n");
+        return false;
+    }
+    const int nOn = 1;
+    if (::setsockopt(static_cast<int>(m_BroadcastSocket.socketDescriptor()), SOL_SOCKET,
+                     SO_BROADCAST, &nOn, sizeof nOn) != 0) {
+        LogError("InitServer(): Broadcast socket failed.\n");
+        return false;
+    }
+    if (m_statusAddress.isNull())
+        return false; // already logged; commands still come in, nothing goes out
+
+    m_bReady = true;
+    return true;
+}
+
+void CNetServer::CloseServer() {
+    m_bReady = false;
+    m_RecvSocket.close();
+    m_BroadcastSocket.close();
+    ClearStatus();
+    m_nRecvSlot = 0;
+}
+
+void CNetServer::OnReceive(int /*nErrorCode*/) {
+    if (m_bDispatching) {
+        // A handler spun the event loop: keep commands one at a time and let this datagram
+        // wait until the running one is done.
+        m_bReceiveDeferred = true;
+        return;
+    }
+    if (!m_RecvSocket.hasPendingDatagrams())
+        return;
+
+    // The kernel's size, not what a 548-byte read would return: a longer datagram would be
+    // cut to fit and then pass for a valid one.
+    const qint64 nPending = m_RecvSocket.pendingDatagramSize();
+    if (m_settings.m_iRemoteCtrl != REMOTE_CTRL_ETHERNET ||
+        nPending != static_cast<qint64>(PACKET_SIZE)) {
+        // Read and drop: left queued, such datagrams would block every later one, and a
+        // command sent while remote control was off would run when it is switched on.
+        char discard[PACKET_SIZE];
+        m_RecvSocket.readDatagram(discard, sizeof discard);
+        return;
+    }
+
+    unsigned char *pSlot = m_RecvRing[m_nRecvSlot];
+    std::memset(pSlot, 0, PACKET_SIZE);
+    const qint64 nRead = m_RecvSocket.readDatagram(reinterpret_cast<char *>(pSlot), PACKET_SIZE);
+    CNetDatagram::Command cmd;
+    if (nRead != static_cast<qint64>(PACKET_SIZE) ||
+        !CNetDatagram::DecodeCommand(pSlot, PACKET_SIZE, cmd))
+        return;
+
+    Dispatch(cmd);
+    m_nRecvSlot = (m_nRecvSlot + 1) % RING_SLOTS;
+
+    if (m_bReceiveDeferred) {
+        m_bReceiveDeferred = false;
+        QMetaObject::invokeMethod(
+            this, [this] { OnReceive(0); }, Qt::QueuedConnection);
+    }
+}
+
+void CNetServer::Dispatch(const CNetDatagram::Command &cmd) {
+    const unsigned nMsg = MessageForCode(cmd.nCode);
+    if (!nMsg)
+        return;
+    intptr_t lParam = 0;
+    switch (cmd.nCode) {
+    case CNetDatagram::CMD_OPEN:
+        lParam = m_nRecvSlot;
+        break;
+    case CNetDatagram::CMD_SEEK:
+    case CNetDatagram::CMD_UNUSED:
+    case CNetDatagram::CMD_VOLUME:
+        lParam = cmd.nValue;
+        break;
+    default:
+        break;
+    }
+    // The id goes on as the same 32 bits the controller sent; handlers compare it unsigned.
+    const auto wParam = static_cast<uintptr_t>(static_cast<intptr_t>(cmd.nPlayerId));
+    m_bDispatching = true;
+    m_sink.SendMessage(nMsg, wParam, lParam);
+    m_bDispatching = false;
+}
+
+void CNetServer::GetPacket(unsigned char *pDest, int nSlot) const {
+    if (!pDest || nSlot < 0 || nSlot >= RING_SLOTS)
+        return;
+    std::memcpy(pDest, m_RecvRing[nSlot], PACKET_SIZE);
+}
+
+void CNetServer::SendStatusIfDue(int /*nTimerId*/) {
+    if (!m_bReady)
+        return;
+    const uint32_t dwNow = m_clock.GetTickCount();
+    if (m_dwLastSend == 0)
+        m_dwLastSend = dwNow;
+    // Unsigned difference: correct across the wrap of the tick count.
+    if (dwNow - m_dwLastSend >= STATUS_PERIOD_MS || m_bSendNow) {
+        SendStatus();
+        m_dwLastSend = 0;
+    }
+}
+
+void CNetServer::SendStatus() {
+    if (!m_bReady)
+        return;
+    CNetDatagram::Status status;
+    status.nDuration = m_nDuration;
+    status.nPosition = m_nPosition;
+    status.nPlayState = m_nPlayState;
+    status.nVolume = m_nVolume;
+    status.nCurPlayer = m_nCurPlayer;
+    unsigned char datagram[CNetDatagram::MESSAGE_SIZE];
+    // Bounded by the field, so a name written without its NUL is still cut inside it.
+    CNetDatagram::EncodeStatus(datagram, status, m_szMediaName, sizeof m_szMediaName);
+    Broadcast(datagram, sizeof datagram);
+    m_bSendNow = false;
+}
+
+void CNetServer::SendTextMsg(const char *pszText) {
+    if (!pszText || !*pszText || !m_bReady)
+        return;
+    unsigned char datagram[CNetDatagram::MESSAGE_SIZE];
+    CNetDatagram::EncodeText(datagram, pszText, std::strlen(pszText));
+    Broadcast(datagram, sizeof datagram);
+}
+
+void CNetServer::SendTextMsg(const QString &strText) {
+    SendTextMsg(strText.toUtf8().constData());
+}
+
+void CNetServer::SetMediaName(const QString &strName) {
+    const QByteArray utf8 = strName.toUtf8();
+    CNetDatagram::CopyCut(m_szMediaName, sizeof m_szMediaName, utf8.constData(),
+                          static_cast<size_t>(utf8.size()));
+}
+
+void CNetServer::Broadcast(const unsigned char *pData, size_t nLength) {
+    // Send results are of no interest: a controller that misses one gets the next.
+    m_BroadcastSocket.writeDatagram(reinterpret_cast<const char *>(pData),
+                                    static_cast<qint64>(nLength), m_statusAddress,
+                                    static_cast<quint16>(m_nStatusPort));
+}

@@ -1,0 +1,97 @@
+// The remote-control endpoint: turns command datagrams from controllers into user messages for
+// the main window, and broadcasts the active player's status and short texts back to them.
+#pragma once
+
+#include "remote/CNetDatagram.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QUdpSocket>
+
+#include <cstdint>
+
+class CGeneralSettings;
+class CMessageSink;
+class CProfile;
+class CTickClock;
+
+class CNetServer : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int RING_SLOTS = 8;
+    static constexpr size_t PACKET_SIZE = CNetDatagram::COMMAND_SIZE;
+    static constexpr uint32_t STATUS_PERIOD_MS = 1500;
+    static constexpr int DEFAULT_STATUS_PORT = 31772;
+    static constexpr int DEFAULT_COMMAND_PORT = 31773;
+    static constexpr const char *DEFAULT_STATUS_ADDRESS = "255.255.255.255";
+    static constexpr int REMOTE_CTRL_ETHERNET = 1;
+
+    // Nothing is opened here; the "Network" settings are read by InitServer.
+    CNetServer(CMessageSink &sink, CProfile &profile, const CGeneralSettings &settings,
+               const CTickClock &clock, QObject *pParent = nullptr);
+    ~CNetServer() override;
+
+    CNetServer(const CNetServer &) = delete;
+    CNetServer &operator=(const CNetServer &) = delete;
+
+    bool InitServer();
+    void CloseServer();
+
+    // Copies the PACKET_SIZE bytes of a receive-ring slot; a slot outside the ring copies
+    // nothing.
+    void GetPacket(unsigned char *pDest, int nSlot) const;
+
+    void SendStatusIfDue(int nTimerId = 0);
+    void SendStatus();
+    void SendTextMsg(const char *pszText);
+    void SendTextMsg(const QString &strText);
+
+    // Writes m_szMediaName as UTF-8, cut to the field.
+    void SetMediaName(const QString &strName);
+
+    bool IsReady() const { return m_bReady; }
+    int GetRecvSlot() const { return m_nRecvSlot; }
+    uint32_t GetLastSend() const { return m_dwLastSend; }
+    QHostAddress GetStatusAddress() const { return m_statusAddress; }
+    int GetStatusPort() const { return m_nStatusPort; }
+    int GetCommandPort() const { return m_nCommandPort; }
+
+    // Status fields: the main frame writes them, the server only copies them out.
+    int32_t m_nDuration;
+    int32_t m_nPosition;
+    int32_t m_nPlayState;
+    char m_szMediaName[CNetDatagram::NAME_SIZE];
+    int16_t m_nVolume;
+    int16_t m_nCurPlayer;
+    bool m_bSendNow;
+
+public slots:
+    // Reads one datagram per notification.
+    void OnReceive(int nErrorCode = 0);
+
+private:
+    void ClearStatus();
+    void ReadSettings();
+    void Dispatch(const CNetDatagram::Command &cmd);
+    void Broadcast(const unsigned char *pData, size_t nLength);
+
+    CMessageSink &m_sink;
+    CProfile &m_profile;
+    const CGeneralSettings &m_settings;
+    const CTickClock &m_clock;
+
+    int32_t m_nRecvSlot;
+    unsigned char m_RecvRing[RING_SLOTS][PACKET_SIZE];
+    uint32_t m_dwLastSend;
+    bool m_bReady;
+    bool m_bDispatching = false;
+    bool m_bReceiveDeferred = false;
+
+    QUdpSocket m_RecvSocket;
+    QUdpSocket m_BroadcastSocket;
+    QHostAddress m_statusAddress;
+    int m_nStatusPort = DEFAULT_STATUS_PORT;
+    int m_nCommandPort = DEFAULT_COMMAND_PORT;
+};
