@@ -8,7 +8,9 @@
 namespace {
 CLogBook *g_pLogBook = nullptr;
 
-bool IsWordChar(char c) { return c != '\0' && c != '\n' && c != '\r' && c != ' '; }
+bool IsWordChar(char c) {
+    return c != '\0' && c != '\n' && c != '\r' && c != ' ';
+}
 } // namespace
 
 CLogBook::CLogBook(int nLines, int nWidth)
@@ -67,7 +69,9 @@ void CLogBook::AddMessage(int nLevel, const char *pszText) {
     m_bChanged = true;
 }
 
-const char *CLogBook::GetLineText(int i) const { return LineAt(i).text; }
+const char *CLogBook::GetLineText(int i) const {
+    return LineAt(i).text;
+}
 
 int CLogBook::GetDisplayLevel(int i) {
     Line &line = LineAt(i);
@@ -76,9 +80,13 @@ int CLogBook::GetDisplayLevel(int i) {
     return line.level;
 }
 
-void SetLogBook(CLogBook *pLog) { g_pLogBook = pLog; }
+void SetLogBook(CLogBook *pLog) {
+    g_pLogBook = pLog;
+}
 
-CLogBook *GetLogBook() { return g_pLogBook; }
+CLogBook *GetLogBook() {
+    return g_pLogBook;
+}
 
 static void WriteLog(int nLevel, const char *pszFormat, va_list args) {
     if (!g_pLogBook)

@@ -15,7 +15,7 @@ public:
 
     virtual ~CModalUI() = default;
 
-    // An empty caption means the program's own title.
+    // An empty caption means the application title, "Tessaro".
     virtual int MessageBox(QWidget *pParent, const QString &strText, const QString &strCaption,
                            Buttons buttons, Icon icon) = 0;
     // Filters use Qt's form: "Playlists (*.m3u *.pls);;All Files (*)". Empty list on Cancel.

@@ -6,7 +6,7 @@
 int CQtModalUI::MessageBox(QWidget *pParent, const QString &strText, const QString &strCaption,
                            Buttons buttons, Icon icon) {
     QMessageBox box(pParent);
-    box.setWindowTitle(strCaption.isEmpty() ? QStringLiteral("Tessaro2") : strCaption);
+    box.setWindowTitle(strCaption.isEmpty() ? QStringLiteral("Tessaro") : strCaption);
     box.setText(strText);
     switch (icon) {
     case ICON_INFORMATION:

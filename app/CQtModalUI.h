@@ -7,9 +7,8 @@ class CQtModalUI : public CModalUI {
 public:
     int MessageBox(QWidget *pParent, const QString &strText, const QString &strCaption,
                    Buttons buttons, Icon icon) override;
-    QStringList GetOpenFileNames(QWidget *pParent, const QString &strCaption,
-                                 const QString &strDir, const QString &strFilter,
-                                 bool bMultiple) override;
+    QStringList GetOpenFileNames(QWidget *pParent, const QString &strCaption, const QString &strDir,
+                                 const QString &strFilter, bool bMultiple) override;
     QString GetSaveFileName(QWidget *pParent, const QString &strCaption, const QString &strDir,
                             const QString &strFilter) override;
     QString BrowseForFolder(QWidget *pParent, const QString &strCaption,

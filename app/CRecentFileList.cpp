@@ -19,8 +19,7 @@ void CRecentFileList::ReadList() {
 
 void CRecentFileList::WriteList() {
     for (int i = 1; i <= MAX_ENTRIES; ++i)
-        m_profile.WriteProfileString(kSection, QString("File%1").arg(i),
-                                     m_entries.value(i - 1));
+        m_profile.WriteProfileString(kSection, QString("File%1").arg(i), m_entries.value(i - 1));
 }
 
 void CRecentFileList::Add(const QString &strPath) {

@@ -1,6 +1,8 @@
-#include <QApplication>
+#include "app/CTessaro2App.h"
 
 int main(int argc, char **argv) {
-    QApplication app(argc, argv);
-    return 0;
+    CTessaro2App app(argc, argv);
+    if (!app.InitInstance())
+        return 1;
+    return app.Run();
 }

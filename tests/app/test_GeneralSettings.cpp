@@ -43,11 +43,11 @@ TEST(GeneralSettings, WriteStoresAllSevenInTableOrderAndReadsBack) {
     s.m_AutoPlaylist = "/shows/a.m3u";
     s.m_iRemoteCtrl = 0;
     s.Write();
-    EXPECT_EQ(profile.m_writes,
-              QStringList({"General/m_VolumeMin", "General/m_bShowSplash",
-                           "General/m_bFullScrOnStartup", "General/m_bReloadPlaylist",
-                           "General/m_iRemoteCtrl", "General/m_AutoPlaylist",
-                           "General/m_bAutoPlayTrack"}));
+    EXPECT_EQ(
+        profile.m_writes,
+        QStringList({"General/m_VolumeMin", "General/m_bShowSplash", "General/m_bFullScrOnStartup",
+                     "General/m_bReloadPlaylist", "General/m_iRemoteCtrl", "General/m_AutoPlaylist",
+                     "General/m_bAutoPlayTrack"}));
     EXPECT_EQ(profile.Value("General", "m_bShowSplash").toInt(), 0);
     CGeneralSettings t(profile);
     EXPECT_EQ(t.m_VolumeMin, 7000);

@@ -5,7 +5,9 @@ CLogCapture::CLogCapture()
     SetLogBook(m_pLog.get());
 }
 
-CLogCapture::~CLogCapture() { SetLogBook(m_pPrevious); }
+CLogCapture::~CLogCapture() {
+    SetLogBook(m_pPrevious);
+}
 
 std::vector<CLogCapture::Line> CLogCapture::Lines() const {
     std::vector<Line> lines;

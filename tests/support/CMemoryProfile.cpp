@@ -1,6 +1,8 @@
 #include "support/CMemoryProfile.h"
 
-static QString Key(const QString &section, const QString &entry) { return section + "/" + entry; }
+static QString Key(const QString &section, const QString &entry) {
+    return section + "/" + entry;
+}
 
 int CMemoryProfile::GetProfileInt(const QString &section, const QString &entry, int nDefault) {
     const auto it = m_values.constFind(Key(section, entry));

@@ -1,0 +1,17 @@
+// The "About..." box: the version text beside the side picture.
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    CAboutDlg(const QString &strVersion, QWidget *pParent = nullptr);
+
+    QString m_strVersion;
+
+private:
+    QLabel *m_pVersion;
+};

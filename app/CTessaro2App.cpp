@@ -1,0 +1,81 @@
+#include "app/CTessaro2App.h"
+
+#include "app/CDlgSplash.h"
+#include "app/CGeneralSettings.h"
+#include "app/CLogBook.h"
+#include "app/CMainFrame.h"
+#include "app/CSignalWatcher.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+
+CTessaro2App::CTessaro2App(int &argc, char **argv)
+    : m_app(argc, argv), m_strStartDir(QDir::currentPath()), m_recentFiles(m_profile) {
+    QCoreApplication::setOrganizationName("ovak");
+    QCoreApplication::setApplicationName("Tessaro");
+    QGuiApplication::setDesktopFileName("tessaro");
+    QApplication::setWindowIcon(QIcon(":/tessaro.svg"));
+    // Closing the main window ends the program; the hidden logbook must not keep it alive.
+    m_app.setQuitOnLastWindowClosed(false);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() > 1)
+        m_strCommandLineFile = args.at(1);
+}
+
+CTessaro2App::~CTessaro2App() {
+    m_splash.reset();
+    m_pMainFrame.reset();
+    SetLogBook(nullptr);
+    m_pSettings.reset();
+    m_pLogBook.reset();
+}
+
+bool CTessaro2App::InitInstance() {
+    // Sockets need no library set-up here, and the settings store is keyed by the names
+    // given in the constructor.
+    m_recentFiles.ReadList();
+
+    m_pLogBook = std::make_unique<CLogBook>(500, 256);
+    SetLogBook(m_pLogBook.get());
+
+    m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
+
+    m_pSignals = std::make_unique<CSignalWatcher>();
+
+    m_pMainFrame = std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_modalUI, m_recentFiles);
+    QObject::connect(m_pMainFrame.get(), &CMainFrame::OpenDocumentRequested,
+                     [this](const QString &strPath) { OpenDocumentFile(strPath); });
+    // A termination request closes the main window like File > Quit, so every part
+    // writes its settings on the way out.
+    QObject::connect(m_pSignals.get(), &CSignalWatcher::TerminationRequested, m_pMainFrame.get(),
+                     [this](int) { m_pMainFrame->close(); });
+    m_pMainFrame->resize(1024, 640);
+    if (!m_pMainFrame->OnCreateClient())
+        return false;
+    m_pMainFrame->OnInitialUpdate();
+
+    if (!m_strCommandLineFile.isEmpty())
+        OpenDocumentFile(m_strCommandLineFile);
+
+    m_pMainFrame->show();
+
+    if (m_pSettings->m_bShowSplash) {
+        m_splash = std::make_unique<CDlgSplash>(m_pMainFrame.get());
+        m_splash->ShowSplash();
+    }
+    return true;
+}
+
+void CTessaro2App::OpenDocumentFile(const QString &strPath) {
+    const QString strFull = QFileInfo(strPath).absoluteFilePath();
+    m_recentFiles.Add(strFull);
+}
+
+int CTessaro2App::Run() {
+    const int nResult = m_app.exec();
+    m_splash.reset();
+    m_pMainFrame.reset();
+    m_recentFiles.WriteList();
+    return nResult;
+}

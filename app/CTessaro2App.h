@@ -1,0 +1,46 @@
+// The application object: brings the program up in its designed order (settings store,
+// log, General settings, main window, splash) and takes it down again in reverse.
+#pragma once
+
+#include "app/CQtModalUI.h"
+#include "app/CRecentFileList.h"
+#include "app/CSettingsProfile.h"
+
+#include <QApplication>
+#include <memory>
+
+class CDlgSplash;
+class CGeneralSettings;
+class CLogBook;
+class CMainFrame;
+class CSignalWatcher;
+
+class CTessaro2App {
+public:
+    CTessaro2App(int &argc, char **argv);
+    ~CTessaro2App();
+
+    // The start-up sequence; false ends the program.
+    bool InitInstance();
+    // Runs the event loop, then shuts down in order; returns the exit code.
+    int Run();
+    // Opens a document given on the command line or chosen from the recent-file list.
+    void OpenDocumentFile(const QString &strPath);
+
+    CMainFrame *GetMainFrame() const { return m_pMainFrame.get(); }
+    CGeneralSettings *GetSettings() const { return m_pSettings.get(); }
+    const QString &GetStartDirectory() const { return m_strStartDir; }
+
+private:
+    QApplication m_app;
+    QString m_strStartDir;
+    QString m_strCommandLineFile;
+    CSettingsProfile m_profile;
+    CQtModalUI m_modalUI;
+    CRecentFileList m_recentFiles;
+    std::unique_ptr<CLogBook> m_pLogBook;
+    std::unique_ptr<CGeneralSettings> m_pSettings;
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+    std::unique_ptr<CDlgSplash> m_splash;
+    std::unique_ptr<CSignalWatcher> m_pSignals;
+};

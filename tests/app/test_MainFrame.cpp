@@ -1,0 +1,220 @@
+#include "app/CAboutDlg.h"
+#include "app/CDlgSplash.h"
+#include "app/CGeneralSettings.h"
+#include "app/CMainFrame.h"
+#include "app/CRecentFileList.h"
+#include "playlist/CRightView.h"
+#include "support/CLogCapture.h"
+#include "support/CMemoryProfile.h"
+#include "support/CScriptedModalUI.h"
+#include "widgets/CFixedSplitter.h"
+#include "widgets/CPaneSplitter.h"
+#include "widgets/CPlayerCtrlBar.h"
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitterHandle>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+namespace {
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
+        m_pFrame = std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_ui, m_recent);
+        m_pFrame->resize(1000, 600);
+        ASSERT_TRUE(m_pFrame->OnCreateClient());
+        m_pFrame->OnInitialUpdate();
+        m_pFrame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    }
+
+    void ResizeTo(int w, int h) {
+        m_pFrame->resize(w, h);
+        QCoreApplication::processEvents();
+    }
+
+    CLogCapture m_log;
+    CMemoryProfile m_profile;
+    CScriptedModalUI m_ui;
+    CRecentFileList m_recent{m_profile};
+    std::unique_ptr<CGeneralSettings> m_pSettings;
+    std::unique_ptr<CMainFrame> m_pFrame;
+};
+
+TEST_F(MainFrameTest, LayoutKeepsControlBarHeightPlaylistWidthAndMinimumSize) {
+    CPlayerCtrlBar *pBar = m_pFrame->GetCtrlBar();
+    CRightView *pList = m_pFrame->GetRightView();
+    EXPECT_EQ(pBar->height(), CMainFrame::CTRLBAR_HEIGHT);
+    EXPECT_EQ(pList->width(), CMainFrame::PLAYLIST_WIDTH);
+
+    ResizeTo(1400, 900);
+    EXPECT_EQ(pBar->height(), CMainFrame::CTRLBAR_HEIGHT);
+    EXPECT_EQ(pList->width(), CMainFrame::PLAYLIST_WIDTH) << "extra width goes to the video";
+
+    ResizeTo(300, 100);
+    EXPECT_GE(m_pFrame->width(), 755);
+    EXPECT_GE(m_pFrame->height(), 240);
+    EXPECT_EQ(pBar->height(), CMainFrame::CTRLBAR_HEIGHT);
+    EXPECT_GE(m_pFrame->GetVideoView()->width(), CMainFrame::VIDEO_MIN_WIDTH);
+    EXPECT_GE(pList->width(), CMainFrame::PLAYLIST_WIDTH);
+}
+
+TEST_F(MainFrameTest, DraggingTheBarsRespectsMinimumsAndTheFixedRow) {
+    CPaneSplitter *pMain = m_pFrame->GetMainSplitter();
+    QSplitterHandle *pHandle = pMain->handle(1);
+    const QPoint centre = pHandle->rect().center();
+
+    // Far to the right: the playlist stops at its minimum.
+    QTest::mousePress(pHandle, Qt::LeftButton, {}, centre);
+    QTest::mouseMove(pHandle, centre + QPoint(600, 0));
+    QTest::mouseRelease(pHandle, Qt::LeftButton, {}, centre + QPoint(600, 0));
+    EXPECT_GE(m_pFrame->GetRightView()->width(), CMainFrame::PLAYLIST_WIDTH);
+
+    // Far to the left: the video column stops at its minimum.
+    QSplitterHandle *pHandle2 = pMain->handle(1);
+    const QPoint c2 = pHandle2->rect().center();
+    QTest::mousePress(pHandle2, Qt::LeftButton, {}, c2);
+    QTest::mouseMove(pHandle2, c2 - QPoint(900, 0));
+    QTest::mouseRelease(pHandle2, Qt::LeftButton, {}, c2 - QPoint(900, 0));
+    EXPECT_GE(m_pFrame->GetVideoView()->width(), CMainFrame::VIDEO_MIN_WIDTH);
+    EXPECT_GT(m_pFrame->GetRightView()->width(), CMainFrame::PLAYLIST_WIDTH);
+
+    // The control bar's bar cannot be grabbed at all.
+    CFixedSplitter *pLeft = m_pFrame->GetLeftSplitter();
+    QSplitterHandle *pFixed = pLeft->handle(1);
+    EXPECT_NE(pFixed->cursor().shape(), Qt::SplitVCursor);
+    const QPoint c3 = pFixed->rect().center();
+    QTest::mousePress(pFixed, Qt::LeftButton, {}, c3);
+    QTest::mouseMove(pFixed, c3 - QPoint(0, 200));
+    QTest::mouseRelease(pFixed, Qt::LeftButton, {}, c3 - QPoint(0, 200));
+    EXPECT_EQ(m_pFrame->GetCtrlBar()->height(), CMainFrame::CTRLBAR_HEIGHT);
+}
+
+TEST_F(MainFrameTest, ResetPreferencesAsksFirstAndResetsOnlyGeneral) {
+    m_profile.WriteProfileInt("General", "m_VolumeMin", 6000);
+    m_profile.WriteProfileInt("General", "m_bShowSplash", 0);
+    m_profile.WriteProfileInt("Playlist", "m_LoopList", 1);
+    m_profile.WriteProfileInt("Video", "ZoomLevel", 200);
+    m_profile.WriteProfileInt("CtrlBar", "m_Volume", 1234);
+    m_pSettings->Read();
+
+    // Answer No: nothing changes and only the question was shown.
+    m_ui.m_boxAnswers.enqueue(CModalUI::IDNO);
+    m_pFrame->OnCommand(CMainFrame::ID_PREFERENCES_RESET);
+    ASSERT_EQ(m_ui.m_boxes.size(), 1u);
+    EXPECT_EQ(m_ui.m_boxes[0].text, "Reset Program preferences to default settings?");
+    EXPECT_EQ(m_ui.m_boxes[0].buttons, CModalUI::MB_YESNO);
+    EXPECT_EQ(m_ui.m_boxes[0].icon, CModalUI::ICON_QUESTION);
+    EXPECT_EQ(m_pSettings->m_VolumeMin, 6000);
+    EXPECT_EQ(m_profile.Value("General", "m_VolumeMin").toInt(), 6000);
+
+    m_ui.m_boxAnswers.enqueue(CModalUI::IDYES);
+    m_pFrame->OnCommand(CMainFrame::ID_PREFERENCES_RESET);
+    ASSERT_EQ(m_ui.m_boxes.size(), 3u);
+    EXPECT_EQ(m_ui.m_boxes[2].text, "Default settings restored.");
+    EXPECT_EQ(m_ui.m_boxes[2].icon, CModalUI::ICON_INFORMATION);
+    EXPECT_EQ(m_pSettings->m_VolumeMin, 3000);
+    EXPECT_TRUE(m_pSettings->m_bShowSplash);
+    EXPECT_EQ(m_profile.Value("General", "m_VolumeMin").toInt(), 3000);
+    EXPECT_EQ(m_profile.Value("General", "m_bShowSplash").toInt(), 1);
+    EXPECT_EQ(m_profile.Value("Playlist", "m_LoopList").toInt(), 1);
+    EXPECT_EQ(m_profile.Value("Video", "ZoomLevel").toInt(), 200);
+    EXPECT_EQ(m_profile.Value("CtrlBar", "m_Volume").toInt(), 1234);
+}
+
+TEST_F(MainFrameTest, CaptionVersionAndMenu) {
+    EXPECT_EQ(m_pFrame->windowTitle(), "Untitled - Tessaro2");
+    m_pFrame->SetDocumentTitle("Default Playlist");
+    EXPECT_EQ(m_pFrame->windowTitle(), "Default Playlist - Tessaro2");
+    EXPECT_EQ(m_pFrame->GetVersionText(), "Tessaro v3.6.17");
+
+    EXPECT_EQ(m_pFrame->GetCommand(CMainFrame::ID_APP_EXIT)->text(), "&Quit\tAlt+F4");
+    EXPECT_EQ(m_pFrame->GetCommand(CMainFrame::ID_PREFERENCES_RESET)->text(), "Reset Preferences");
+    EXPECT_EQ(m_pFrame->GetCommand(CMainFrame::ID_VIEW_LOGBOOK)->text(), "View Logbook");
+    EXPECT_EQ(m_pFrame->GetCommand(CMainFrame::ID_APP_ABOUT)->text(), "&About...");
+    EXPECT_TRUE(m_pFrame->GetCommand(CMainFrame::ID_VIEW_LOGBOOK)->isEnabled());
+
+    CAboutDlg about(m_pFrame->GetVersionText());
+    auto *pVersion = about.findChild<QLabel *>("1030");
+    ASSERT_NE(pVersion, nullptr);
+    EXPECT_EQ(pVersion->text(), "Tessaro v3.6.17");
+    EXPECT_EQ(about.windowTitle(), "About...");
+}
+
+TEST_F(MainFrameTest, MainTimerRunsAndRefreshesTheLogbookOnlyAfterAChange) {
+    EXPECT_NE(m_pFrame->GetMainTimerId(), 0);
+    CLogBookDlg &dlg = m_pFrame->GetLogBookDlg();
+    LogMsg("hello from the test\n");
+    LogError("something failed\n");
+    QTest::qWait(250);
+    EXPECT_FALSE(m_log.Log().IsChanged()) << "the timer took the change";
+    QTextEdit *pEdit = dlg.GetTextView();
+    const QTextDocument *pDoc = pEdit->document();
+    ASSERT_EQ(pDoc->blockCount(), 2);
+    EXPECT_EQ(pDoc->findBlockByNumber(0).text(), "hello from the test");
+    EXPECT_EQ(pDoc->findBlockByNumber(1).text(), "something failed");
+    const auto colourOf = [&](int n) {
+        return pDoc->findBlockByNumber(n).begin().fragment().charFormat().foreground().color();
+    };
+    EXPECT_EQ(colourOf(0), QColor(255, 255, 255));
+    EXPECT_EQ(colourOf(1), QColor(255, 128, 128));
+    EXPECT_EQ(pEdit->palette().color(QPalette::Base), QColor(0, 0, 64));
+}
+
+TEST_F(MainFrameTest, LogbookWindowShowsHidesWithEscapeAndComesBackWhole) {
+    CLogBookDlg &dlg = m_pFrame->GetLogBookDlg();
+    EXPECT_FALSE(dlg.isVisible());
+    LogMsg("line one\n");
+    m_pFrame->OnCommand(CMainFrame::ID_VIEW_LOGBOOK);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.windowTitle(), "Logbook");
+    EXPECT_EQ(dlg.parentWidget(), nullptr);
+
+    QTest::keyClick(&dlg, Qt::Key_Return);
+    EXPECT_TRUE(dlg.isVisible()) << "Enter does nothing";
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    EXPECT_FALSE(dlg.isVisible());
+
+    LogMsg("line two\n");
+    m_pFrame->OnCommand(CMainFrame::ID_VIEW_LOGBOOK);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.GetTextView()->toPlainText(), "line one\nline two");
+
+    // The close box hides as well.
+    dlg.close();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_FALSE(dlg.IsLogBookVisible());
+}
+
+TEST(Splash, ClosesItselfAfterThreeSeconds) {
+    CDlgSplash splash;
+    EXPECT_TRUE(splash.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_NEAR(splash.windowOpacity(), 224 / 255.0, 0.01);
+    splash.ShowSplash();
+    EXPECT_TRUE(splash.isVisible());
+    EXPECT_TRUE(splash.IsTimerRunning());
+    QTest::qWait(2800);
+    EXPECT_TRUE(splash.isVisible());
+    QTest::qWait(500);
+    EXPECT_FALSE(splash.isVisible());
+}
+
+TEST(RecentFileList, KeepsFourNewestFirstWithoutDuplicates) {
+    CMemoryProfile profile;
+    CRecentFileList list(profile);
+    for (const char *p : {"/a.m3u", "/b.m3u", "/c.m3u", "/d.m3u", "/e.m3u", "/c.m3u"})
+        list.Add(p);
+    EXPECT_EQ(list.GetEntries(), QStringList({"/c.m3u", "/e.m3u", "/d.m3u", "/b.m3u"}));
+    list.WriteList();
+    CRecentFileList again(profile);
+    again.ReadList();
+    EXPECT_EQ(again.GetEntries(), list.GetEntries());
+    EXPECT_EQ(profile.Value("Recent File List", "File1").toString(), "/c.m3u");
+}
+
+} // namespace

@@ -1,0 +1,32 @@
+// Runs the real tessaro binary for end-to-end tests: its own settings folder and working
+// directory, the offscreen platform, and the network pointed at loopback ports of its own.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+class CTessaroProcess {
+public:
+    // nPortBase gives the status port (nPortBase) and the command port (nPortBase + 1).
+    explicit CTessaroProcess(int nPortBase);
+    ~CTessaroProcess();
+
+    QString ConfigFile() const; // .../ovak/Tessaro.conf
+    QString WorkDir() const { return m_work.path(); }
+    // Writes "[Section] key=value" pairs before the start, as a user's earlier run would.
+    void PresetSetting(const QString &strKey, const QVariant &value);
+
+    bool Start(const QStringList &args = {});
+    // Sends the signal and waits for the exit; false when it did not end in time.
+    bool Terminate(int nSignal, int nTimeoutMs = 10000);
+    int ExitCode() const { return m_process.exitCode(); }
+    QProcess::ExitStatus ExitStatus() const { return m_process.exitStatus(); }
+    QString Output() const { return m_strOutput; }
+
+private:
+    QTemporaryDir m_config;
+    QTemporaryDir m_work;
+    QProcess m_process;
+    QString m_strOutput;
+};
