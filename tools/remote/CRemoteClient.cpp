@@ -1,0 +1,203 @@
+#include "CRemoteClient.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUdpSocket>
+
+namespace {
+
+// Quoted with C escapes, so a text's own line feed or quotes never break the line format.
+QString Quote(const QString &str) {
+    QString out = QStringLiteral("\"");
+    for (const QChar c : str) {
+        switch (c.unicode()) {
+        case '"':
+            out += QLatin1String("\\\"");
+            break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    return out + QLatin1Char('"');
+}
+
+bool ResolveHost(const QString &strHost, QHostAddress &address) {
+    if (address.setAddress(strHost))
+        return address.protocol() == QAbstractSocket::IPv4Protocol;
+    const QHostInfo info = QHostInfo::fromName(strHost);
+    for (const QHostAddress &a : info.addresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+            address = a;
+            return true;
+        }
+    }
+    return false;
+}
+
+void PrintLine(FILE *pFile, const QString &strLine) {
+    const QByteArray utf8 = strLine.toUtf8();
+    std::fwrite(utf8.constData(), 1, static_cast<size_t>(utf8.size()), pFile);
+    std::fputc('\n', pFile);
+    std::fflush(pFile); // scripts read the lines as they come
+}
+
+} // namespace
+
+QString CRemoteClient::FormatMessage(const CNetDatagram::Message &msg, const QString &strFrom,
+                                     bool bJson) {
+    const bool bStatus = msg.nType == CNetDatagram::TYPE_STATUS;
+    const QString strName = QString::fromUtf8(msg.strName.data(), qsizetype(msg.strName.size()));
+    const QString strText = QString::fromUtf8(msg.strText.data(), qsizetype(msg.strText.size()));
+    if (bJson) {
+        QJsonObject o;
+        o[QLatin1String("type")] = bStatus ? QLatin1String("status") : QLatin1String("text");
+        if (bStatus) {
+            o[QLatin1String("player")] = msg.status.nCurPlayer;
+            o[QLatin1String("state")] = msg.status.nPlayState;
+            o[QLatin1String("position")] = msg.status.nPosition;
+            o[QLatin1String("duration")] = msg.status.nDuration;
+            o[QLatin1String("volume")] = msg.status.nVolume;
+            o[QLatin1String("name")] = strName;
+        } else {
+            o[QLatin1String("text")] = strText;
+        }
+        if (!strFrom.isEmpty())
+            o[QLatin1String("from")] = strFrom;
+        return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    }
+    if (bStatus)
+        return QStringLiteral("status player=%1 state=%2 position=%3 duration=%4 volume=%5 name=%6")
+            .arg(msg.status.nCurPlayer)
+            .arg(msg.status.nPlayState)
+            .arg(msg.status.nPosition)
+            .arg(msg.status.nDuration)
+            .arg(msg.status.nVolume)
+            .arg(Quote(strName));
+    return QStringLiteral("text %1").arg(Quote(strText));
+}
+
+int CRemoteClient::Run(FILE *pOut, FILE *pErr) {
+    switch (m_options.m_action) {
+    case CRemoteOptions::ACTION_HELP:
+        PrintLine(pOut, CRemoteOptions::Usage().trimmed());
+        return EXIT_OK;
+    case CRemoteOptions::ACTION_LISTEN: {
+        QUdpSocket socket;
+        if (!OpenListener(socket, pErr))
+            return EXIT_NETWORK;
+        return Listen(socket, pOut);
+    }
+    case CRemoteOptions::ACTION_SEND:
+        break;
+    }
+    // Bound before sending, so the answer to this very command is not missed.
+    QUdpSocket listener;
+    if (m_options.m_bListenAfterSend && !OpenListener(listener, pErr))
+        return EXIT_NETWORK;
+    const int nResult = Send(pErr);
+    if (nResult != EXIT_OK || !m_options.m_bListenAfterSend)
+        return nResult;
+    return Listen(listener, pOut);
+}
+
+bool CRemoteClient::OpenListener(QUdpSocket &socket, FILE *pErr) {
+    QHostAddress address;
+    if (!address.setAddress(m_options.m_strBind) ||
+        address.protocol() != QAbstractSocket::IPv4Protocol) {
+        PrintLine(pErr,
+                  QStringLiteral("tessaro-remote: bad bind address: %1").arg(m_options.m_strBind));
+        return false;
+    }
+    // Shared, so several controllers on one machine all hear the broadcasts.
+    if (!socket.bind(address, static_cast<quint16>(m_options.m_nListenPort),
+                     QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
+        PrintLine(pErr, QStringLiteral("tessaro-remote: cannot listen on %1:%2: %3")
+                            .arg(m_options.m_strBind)
+                            .arg(m_options.m_nListenPort)
+                            .arg(socket.errorString()));
+        return false;
+    }
+    return true;
+}
+
+int CRemoteClient::Send(FILE *pErr) {
+    QHostAddress address;
+    if (!ResolveHost(m_options.m_strHost, address)) {
+        PrintLine(pErr,
+                  QStringLiteral("tessaro-remote: unknown host: %1").arg(m_options.m_strHost));
+        return EXIT_NETWORK;
+    }
+    CNetDatagram::Command cmd;
+    cmd.nPlayerId = m_options.m_nPlayerId;
+    cmd.nCode = m_options.m_nCode;
+    cmd.nValue = m_options.m_nValue;
+    unsigned char datagram[CNetDatagram::COMMAND_SIZE];
+    CNetDatagram::EncodeCommand(datagram, cmd, m_options.m_strText.toUtf8().constData());
+
+    QUdpSocket socket;
+    const qint64 nSent =
+        socket.writeDatagram(reinterpret_cast<const char *>(datagram), sizeof datagram, address,
+                             static_cast<quint16>(m_options.m_nPort));
+    if (nSent != static_cast<qint64>(sizeof datagram)) {
+        PrintLine(pErr, QStringLiteral("tessaro-remote: cannot send to %1:%2: %3")
+                            .arg(address.toString())
+                            .arg(m_options.m_nPort)
+                            .arg(socket.errorString()));
+        return EXIT_NETWORK;
+    }
+    return EXIT_OK;
+}
+
+int CRemoteClient::Listen(QUdpSocket &socket, FILE *pOut) {
+    QElapsedTimer timer;
+    timer.start();
+    int nPrinted = 0;
+    // One byte more than a valid datagram, so a longer one shows as too long.
+    unsigned char buffer[CNetDatagram::MESSAGE_SIZE + 1];
+    for (;;) {
+        if (m_options.m_nCount > 0 && nPrinted >= m_options.m_nCount)
+            return EXIT_OK;
+        int nWait = -1;
+        if (m_options.m_nTimeoutMs >= 0) {
+            nWait = m_options.m_nTimeoutMs - static_cast<int>(timer.elapsed());
+            if (nWait <= 0)
+                break;
+        }
+        if (!socket.hasPendingDatagrams() && !socket.waitForReadyRead(nWait))
+            continue; // the loop head decides whether time is up
+        QHostAddress sender;
+        quint16 nSenderPort = 0;
+        const qint64 nRead = socket.readDatagram(reinterpret_cast<char *>(buffer), sizeof buffer,
+                                                 &sender, &nSenderPort);
+        CNetDatagram::Message msg;
+        if (nRead < 0 || !CNetDatagram::DecodeMessage(buffer, static_cast<size_t>(nRead), msg))
+            continue;
+        const bool bStatus = msg.nType == CNetDatagram::TYPE_STATUS;
+        if ((m_options.m_filter == CRemoteOptions::FILTER_STATUS && !bStatus) ||
+            (m_options.m_filter == CRemoteOptions::FILTER_TEXT && bStatus))
+            continue;
+        const QString strFrom = QStringLiteral("%1:%2").arg(sender.toString()).arg(nSenderPort);
+        PrintLine(pOut, FormatMessage(msg, strFrom, m_options.m_bJson));
+        ++nPrinted;
+    }
+    // Time is up: that is success unless a count was asked for and not reached.
+    return m_options.m_nCount > 0 && nPrinted < m_options.m_nCount ? EXIT_TIMEOUT : EXIT_OK;
+}
