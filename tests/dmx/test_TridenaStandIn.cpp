@@ -1,0 +1,140 @@
+#include "remote/CDMXInput.h"
+#include "support/CLogCapture.h"
+
+#include <QHostAddress>
+#include <QUdpSocket>
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono;
+
+namespace {
+
+// ArtDmx: id, OpCode 0x5000 (little-endian), protocol 14, sequence, physical, universe, length
+// (big-endian), levels.
+QByteArray ArtDmx(int nUniverse, const std::vector<uint8_t> &levels, int nProtocol = 14,
+                  int nClaimedLength = -1) {
+    const int nLength = nClaimedLength >= 0 ? nClaimedLength : static_cast<int>(levels.size());
+    QByteArray packet("Art-Net", 8);
+    packet.append(char(0x00)).append(char(0x50));
+    packet.append(char(nProtocol >> 8)).append(char(nProtocol & 0xFF));
+    packet.append(char(0)).append(char(0));
+    packet.append(char(nUniverse & 0xFF)).append(char((nUniverse >> 8) & 0x7F));
+    packet.append(char(nLength >> 8)).append(char(nLength & 0xFF));
+    packet.append(reinterpret_cast<const char *>(levels.data()), static_cast<int>(levels.size()));
+    return packet;
+}
+
+std::vector<uint8_t> Levels(int nPacket) {
+    std::vector<uint8_t> levels(512);
+    for (size_t k = 0; k < levels.size(); ++k)
+        levels[k] = static_cast<uint8_t>(k * 3 + static_cast<size_t>(nPacket));
+    return levels;
+}
+
+// Points the library at a loopback port of the test's own; only loopback is ever sent to.
+class StandIn : public ::testing::Test {
+protected:
+    StandIn() {
+        QUdpSocket probe;
+        EXPECT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+        m_nPort = probe.localPort();
+        probe.close();
+        setenv("TRIDENA_ARTNET_ADDRESS", "127.0.0.1", 1);
+        setenv("TRIDENA_ARTNET_PORT", std::to_string(m_nPort).c_str(), 1);
+        setenv("TRIDENA_ARTNET_UNIVERSE", "3", 1);
+        unsetenv("TRIDENA_PATTERN_FPS");
+    }
+    ~StandIn() override {
+        unsetenv("TRIDENA_ARTNET_ADDRESS");
+        unsetenv("TRIDENA_ARTNET_PORT");
+        unsetenv("TRIDENA_ARTNET_UNIVERSE");
+        unsetenv("TRIDENA_PATTERN_FPS");
+    }
+
+    void Send(const QByteArray &packet) {
+        ASSERT_EQ(m_Sender.writeDatagram(packet, QHostAddress::LocalHost, m_nPort), packet.size());
+    }
+
+    // Polls every few milliseconds for the given time, sending packets of universe 3 at nRate a
+    // second when nRate is above 0. Returns the number of packets sent.
+    int Run(CDMXInput &input, milliseconds duration, int nRate) {
+        const auto start = steady_clock::now();
+        int nSent = 0;
+        while (steady_clock::now() - start < duration) {
+            const auto elapsed = duration_cast<microseconds>(steady_clock::now() - start);
+            while (nRate > 0 && nSent * 1000000LL / nRate <= elapsed.count())
+                Send(ArtDmx(3, Levels(nSent++)));
+            input.Poll();
+            std::this_thread::sleep_for(milliseconds(4));
+        }
+        return nSent;
+    }
+
+    CLogCapture m_Log;
+    QUdpSocket m_Sender;
+    quint16 m_nPort = 0;
+};
+
+TEST_F(StandIn, ArtNetAt44PacketsASecondReads44Fps) {
+    CDMXInput input(DMX_PROGRAM_DIR);
+    ASSERT_TRUE(input.IsOpen()) << m_Log.Text();
+    EXPECT_TRUE(m_Log.Contains("Present devices of type Tridena: 1"));
+    EXPECT_TRUE(m_Log.Contains("DLL: 1.0  Driver: 1.0  Firmware: 1.0"));
+    EXPECT_TRUE(m_Log.Contains("Tridena#1 driver successfully initialized."));
+
+    const int nSent = Run(input, milliseconds(2300), 44);
+    const int nFps = input.GetDriver().GetFps();
+    EXPECT_GE(nFps, 42);
+    EXPECT_LE(nFps, 46);
+    EXPECT_EQ(input.GetStatusText(), QString("Tridena#1 (%1 fps)").arg(nFps));
+
+    std::this_thread::sleep_for(milliseconds(40));
+    input.Poll();
+    const std::vector<uint8_t> last = Levels(nSent - 1);
+    EXPECT_EQ(std::vector<uint8_t>(input.GetChannels(), input.GetChannels() + 512), last);
+
+    // A shorter frame clears the channels above it.
+    Send(ArtDmx(3, {9, 8, 7, 6}));
+    std::this_thread::sleep_for(milliseconds(40));
+    input.Poll();
+    const uint8_t *pChannels = input.GetChannels();
+    EXPECT_EQ(std::vector<uint8_t>(pChannels, pChannels + 6),
+              (std::vector<uint8_t>{9, 8, 7, 6, 0, 0}));
+    EXPECT_EQ(pChannels[511], 0);
+    EXPECT_TRUE(input.GetDriver().Blink(1));
+}
+
+TEST_F(StandIn, NoDataWhileOnlyForeignOrBrokenPacketsArrive) {
+    CDMXInput input(DMX_PROGRAM_DIR);
+    ASSERT_TRUE(input.IsOpen()) << m_Log.Text();
+    const auto start = steady_clock::now();
+    while (steady_clock::now() - start < milliseconds(1100)) {
+        Send(ArtDmx(4, Levels(1)));          // another universe
+        Send(ArtDmx(3, Levels(1), 13));      // protocol too old
+        Send(ArtDmx(3, {1, 2, 3}, 14, 512)); // claims more levels than it carries
+        Send(ArtDmx(3, Levels(1)).left(17)); // cut inside the header
+        Send(QByteArray("Art-Nut", 8) + ArtDmx(3, Levels(1)).mid(8));
+        input.Poll();
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    input.Poll();
+    EXPECT_EQ(input.GetStatusText(), "Tridena#1 (NO DATA)");
+    EXPECT_EQ(input.GetChannels()[0], 0);
+}
+
+TEST_F(StandIn, GeneratedPatternArrivesAtItsFrameRate) {
+    setenv("TRIDENA_PATTERN_FPS", "40", 1);
+    CDMXInput input(DMX_PROGRAM_DIR);
+    ASSERT_TRUE(input.IsOpen()) << m_Log.Text();
+    Run(input, milliseconds(1150), 0);
+    EXPECT_NEAR(input.GetDriver().GetFps(), 40, 2);
+    const uint8_t *pChannels = input.GetChannels();
+    for (int k = 1; k < 512; ++k)
+        ASSERT_EQ(pChannels[k], static_cast<uint8_t>(pChannels[0] + k)) << "channel " << k + 1;
+}
+
+} // namespace
