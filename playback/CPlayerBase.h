@@ -2,6 +2,7 @@
 // player, in one interface so tests can put a scripted player in its place.
 #pragma once
 
+#include <QEvent>
 #include <QRect>
 #include <QString>
 
@@ -11,9 +12,20 @@ class CPlayerBase {
 public:
     enum MediaState { MS_NONE = 0, MS_OPENING = 1, MS_LOADED = 2 };
     enum PlayState { PS_STOPPED = 0, PS_PAUSED = 1, PS_PLAYING = 2, PS_SEEKING = 3 };
-    // Event code of the end of the media, as GetEvent reports it.
+    // Event codes as GetEvent reports them: the end of the media, and a stream error that
+    // stopped the pipeline (parameter 1 is -1; the error text is in the log).
     static constexpr int EC_COMPLETE = 1;
+    static constexpr int EC_ERRORABORT = 3;
     static constexpr long VOLUME_UNKNOWN = 1;
+
+    // The graph notification ("GRAPHNOTIFY"): a plain QEvent of this type, registered once
+    // per process, is delivered with QCoreApplication::sendEvent to the owner widget given to
+    // Init, always on the UI thread and never from inside a player call. One notification may
+    // stand for several queued events, so the owner drains GetEvent until it is negative.
+    static QEvent::Type GraphNotifyEvent() {
+        static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
+        return type;
+    }
 
     virtual ~CPlayerBase() = default;
     // Prepares a fresh pipeline; pOwner receives the graph notification and hosts the video.

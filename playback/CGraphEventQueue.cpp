@@ -1,0 +1,142 @@
+#include "playback/CGraphEventQueue.h"
+
+#include "playback/CPlayerBase.h"
+
+#include <QCoreApplication>
+#include <chrono>
+
+void CGraphEventQueue::Attach(GstElement *pPipeline) {
+    m_pPipeline = pPipeline;
+    m_pBus = gst_element_get_bus(pPipeline);
+    auto *pHolder = new std::shared_ptr<CGraphEventQueue>(shared_from_this());
+    gst_bus_set_sync_handler(m_pBus, &CGraphEventQueue::SyncHandler, pHolder, [](gpointer p) {
+        delete static_cast<std::shared_ptr<CGraphEventQueue> *>(p);
+    });
+}
+
+void CGraphEventQueue::Detach() {
+    if (!m_pBus)
+        return;
+    gst_bus_set_sync_handler(m_pBus, nullptr, nullptr, nullptr);
+    gst_object_unref(m_pBus);
+    m_pBus = nullptr;
+    m_pPipeline = nullptr;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_events.clear();
+    m_bArmed = false;
+}
+
+GstBusSyncReply CGraphEventQueue::SyncHandler(GstBus *, GstMessage *pMessage, gpointer pData) {
+    (*static_cast<std::shared_ptr<CGraphEventQueue> *>(pData))->HandleMessage(pMessage);
+    // Nothing is popped from the bus, so nothing may pile up in it.
+    gst_message_unref(pMessage);
+    return GST_BUS_DROP;
+}
+
+void CGraphEventQueue::HandleMessage(GstMessage *pMessage) {
+    switch (GST_MESSAGE_TYPE(pMessage)) {
+    case GST_MESSAGE_ERROR: {
+        GError *pError = nullptr;
+        gst_message_parse_error(pMessage, &pError, nullptr);
+        std::string strText = pError && pError->message ? pError->message : "Unknown error";
+        g_clear_error(&pError);
+        bool bArmed;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_strError.empty())
+                m_strError = strText;
+            bArmed = m_bArmed;
+        }
+        m_cond.notify_all();
+        if (bArmed)
+            Push({CPlayerBase::EC_ERRORABORT, -1, 0, strText});
+        break;
+    }
+    case GST_MESSAGE_EOS: {
+        bool bArmed;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            bArmed = m_bArmed;
+        }
+        if (bArmed)
+            Push({CPlayerBase::EC_COMPLETE, 0, 0, {}});
+        break;
+    }
+    case GST_MESSAGE_ASYNC_DONE:
+        if (!m_pPipeline || GST_MESSAGE_SRC(pMessage) == GST_OBJECT(m_pPipeline)) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_bPrerolled = true;
+            }
+            m_cond.notify_all();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void CGraphEventQueue::Arm() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bArmed = true;
+}
+
+bool CGraphEventQueue::WaitPreroll(int nTimeoutMs, std::string &strError) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    bool bEnded = m_cond.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
+                                  [this] { return m_bPrerolled || !m_strError.empty(); });
+    if (!m_strError.empty()) {
+        strError = m_strError;
+        return false;
+    }
+    if (!bEnded) {
+        strError = "Timed out while opening the media";
+        return false;
+    }
+    return true;
+}
+
+std::string CGraphEventQueue::GetFirstError() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_strError;
+}
+
+void CGraphEventQueue::Push(Event event) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_events.push_back(std::move(event));
+    }
+    Notify();
+}
+
+bool CGraphEventQueue::Pop(Event &event) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_events.empty())
+        return false;
+    event = std::move(m_events.front());
+    m_events.pop_front();
+    return true;
+}
+
+// One notification is on its way at a time; the owner drains everything it finds.
+void CGraphEventQueue::Notify() {
+    if (m_bNotifyPending.exchange(true))
+        return;
+    QCoreApplication *pApp = QCoreApplication::instance();
+    if (!pApp)
+        return;
+    std::weak_ptr<CGraphEventQueue> weak = weak_from_this();
+    QMetaObject::invokeMethod(
+        pApp,
+        [weak] {
+            auto pQueue = weak.lock();
+            if (!pQueue)
+                return;
+            pQueue->m_bNotifyPending = false;
+            if (pQueue->m_pOwner) {
+                QEvent event(CPlayerBase::GraphNotifyEvent());
+                QCoreApplication::sendEvent(pQueue->m_pOwner, &event);
+            }
+        },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,61 @@
+// The events of one pipeline, collected by a bus sync handler on GStreamer's threads and
+// fetched by the player on the UI thread; also tells the opening player when preroll ended.
+#pragma once
+
+#include <gst/gst.h>
+
+#include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class CGraphEventQueue : public std::enable_shared_from_this<CGraphEventQueue> {
+public:
+    struct Event {
+        long lCode;
+        long lParam1;
+        long lParam2;
+        std::string strText; // the error text of a stream error
+    };
+
+    // Routes every message of the pipeline's bus through this queue until Detach. The
+    // queue stays alive as long as the bus holds it.
+    void Attach(GstElement *pPipeline);
+    void Detach();
+
+    // Until armed, end and errors are only remembered for WaitPreroll, never queued: a file
+    // that fails to open announces nothing.
+    void Arm();
+    // UI thread: blocks until the pipeline finished its state change, an error was posted or
+    // the time ran out. False with the error text on failure.
+    bool WaitPreroll(int nTimeoutMs, std::string &strError);
+    // The first error posted since Attach, or "" (e.g. after a refused state change).
+    std::string GetFirstError() const;
+
+    bool Pop(Event &event);
+    // UI thread: the window that receives the graph notification.
+    void SetNotifyWindow(QWidget *pOwner) { m_pOwner = pOwner; }
+
+    // Feeds one bus message as the sync handler does; for tests that have no pipeline.
+    void HandleMessage(GstMessage *pMessage);
+
+private:
+    static GstBusSyncReply SyncHandler(GstBus *pBus, GstMessage *pMessage, gpointer pData);
+    void Push(Event event);
+    void Notify();
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cond;
+    std::deque<Event> m_events;
+    GstElement *m_pPipeline = nullptr; // not owned; compared with message sources only
+    GstBus *m_pBus = nullptr;
+    bool m_bArmed = false;
+    bool m_bPrerolled = false;
+    std::string m_strError;
+    std::atomic<bool> m_bNotifyPending{false};
+    QPointer<QWidget> m_pOwner;
+};

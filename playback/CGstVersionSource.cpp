@@ -1,0 +1,46 @@
+#include "playback/CGstVersionSource.h"
+
+#include <cstdio>
+#include <gst/gst.h>
+
+bool CGstVersionSource::GetSystemDirectory(std::string &strDir) {
+    if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr))
+        return false;
+    strDir = "gstreamer-1.0";
+    return true;
+}
+
+bool CGstVersionSource::ParseVersion(const char *pszText, uint64_t &nVersion) {
+    if (!pszText)
+        return false;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    int n = sscanf(pszText, "%u.%u.%u.%u", &a, &b, &c, &d);
+    if (n < 3 || a > 0xffff || b > 0xffff || c > 0xffff || d > 0xffff)
+        return false;
+    nVersion = (uint64_t(a) << 48) | (uint64_t(b) << 32) | (uint64_t(c) << 16) | d;
+    return true;
+}
+
+bool CGstVersionSource::ReadFileVersion(const std::string &strPath, uint64_t &nVersion) {
+    const std::string strName = strPath.substr(strPath.find_last_of('/') + 1);
+    if (strName == "gstreamer") {
+        guint a, b, c, d;
+        gst_version(&a, &b, &c, &d);
+        nVersion = (uint64_t(a) << 48) | (uint64_t(b) << 32) | (uint64_t(c) << 16) | d;
+        return true;
+    }
+    GstElementFactory *pFactory = gst_element_factory_find(strName.c_str());
+    if (!pFactory) {
+        if (m_missing.insert(strName).second)
+            fprintf(stderr, "Missing GStreamer element: %s\n", strName.c_str());
+        return false;
+    }
+    bool bOK = false;
+    GstPlugin *pPlugin = gst_plugin_feature_get_plugin(GST_PLUGIN_FEATURE(pFactory));
+    if (pPlugin) {
+        bOK = ParseVersion(gst_plugin_get_version(pPlugin), nVersion);
+        gst_object_unref(pPlugin);
+    }
+    gst_object_unref(pFactory);
+    return bOK;
+}

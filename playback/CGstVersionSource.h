@@ -1,0 +1,21 @@
+// Version numbers of the installed GStreamer for the media-framework check: the "file"
+// gstreamer is the core library, any other name an element, versioned by its plugin.
+#pragma once
+
+#include "playback/CFileVersionSource.h"
+
+#include <set>
+
+class CGstVersionSource : public CFileVersionSource {
+public:
+    bool GetSystemDirectory(std::string &strDir) override;
+    // A missing element is also written to stderr, once per name.
+    bool ReadFileVersion(const std::string &strPath, uint64_t &nVersion) override;
+
+    // "1.22.0" or "1.22.0.1" as a.b.c.d; false for anything else.
+    static bool ParseVersion(const char *pszText, uint64_t &nVersion);
+    const std::set<std::string> &GetMissing() const { return m_missing; }
+
+private:
+    std::set<std::string> m_missing;
+};

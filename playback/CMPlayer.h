@@ -1,0 +1,106 @@
+// The media player over GStreamer: one playbin pipeline per opened file, video painted by a
+// child widget of the owner window, audio to the default output (or a clocked fake output).
+#pragma once
+
+#include "playback/CPlayerBase.h"
+
+#include <gst/gst.h>
+
+#include <QPointer>
+#include <memory>
+#include <string>
+
+class CGraphEventQueue;
+class CVideoFrameSlot;
+class CVideoWidget;
+
+class CMPlayer : public CPlayerBase {
+public:
+    CMPlayer();
+    ~CMPlayer() override;
+    CMPlayer(const CMPlayer &) = delete;
+    CMPlayer &operator=(const CMPlayer &) = delete;
+
+    bool Init(QWidget *pOwner) override;
+    void ReleaseGraph() override;
+    void Play() override;
+    void Pause() override;
+    void Stop() override;
+    void SetPosition(uint32_t nMs) override;
+    int GetDuration() override;
+    int GetPosition() override;
+    void SetVideoOwner(QWidget *pOwner) override;
+    void ShowVideo(bool bShow) override;
+    void SetVideoRect(const QRect &box) override;
+    int GetPlayState() const override { return m_nPlayState; }
+    int GetMediaState() const override { return m_nMediaState; }
+    int GetVideoWidth() override;
+    int GetVideoHeight() override;
+    QRect GetVideoRect() override;
+    QString GetTitle() const override { return m_strTitle; }
+    QString GetFilePath() const override { return m_strFilePath; }
+    QString GetFileName() const override;
+    long GetEvent(long &lEventCode, long &lParam1, long &lParam2) override;
+    void SetMessageDrain(QWidget *pDrain) override;
+    bool Mute(bool bMute) override;
+    void SetVolume(long lVolume) override;
+    long GetVolume() override;
+    void SetBalance(long lBalance) override;
+    long GetBalance() override;
+    bool OpenMedia(const QString &strPath) override;
+
+    // The rectangle (left, top, width, height) a video of vw x vh takes inside the box:
+    // aspect kept with a single-precision ratio, centred, sizes truncated.
+    static QRect FitVideoRect(const QRect &box, int nVideoWidth, int nVideoHeight);
+    // Writes "error | message" (or the error alone) at level 1 or 2; level 0 writes nothing.
+    // False when there was an error, true for a null error text.
+    static bool LogResult(int nLevel, const char *pszErrorText, const char *pszMessage);
+    // Whether files with these first bytes decode to a single picture.
+    static bool IsStillImage(const QByteArray &head);
+
+    // The widget the video is painted in (nullptr before a first owner was given).
+    QWidget *GetVideoWidget() const;
+    // Frames handed to the UI thread since the player was made.
+    int GetDeliveredFrames() const;
+    bool IsStill() const { return m_bStill; }
+
+protected:
+    // Colour depth of the screen the video is shown on; 0 when there is none.
+    virtual int GetScreenDepth() const;
+
+private:
+    bool InitGrabberFilter();
+    bool RenderFile(const QString &strPath, std::string &strError);
+    bool ReRequestIVideoWindow();
+    void BuildTitle(const QString &strPath);
+    bool HasAudio() const;
+    bool HasVideo() const;
+    void ApplyVideoCaps(int nWidth, int nHeight);
+    bool WaitForSeek();
+    static GstElement *MakeAudioSink();
+
+    // Fields in the order the player has always kept them.
+    QPointer<QWidget> m_pOwnerWnd;
+    QString m_strTitle;
+    QString m_strFilePath;
+    GstElement *m_pGraph = nullptr;     // the playbin
+    GstElement *m_pVideoSink = nullptr; // our sink bin: videoconvert ! videoscale ! appsink
+    GstElement *m_pAppSink = nullptr;   // the frame grabber inside it
+    GstElement *m_pPanorama = nullptr;  // balance
+    std::shared_ptr<CGraphEventQueue> m_pMediaEvent;
+    bool m_bVideoWindow = false; // the video window is in use for this graph
+    int m_nMediaState = MS_NONE;
+    int m_nPlayState = PS_STOPPED;
+    bool m_bTimeFormatOK = false;
+    long m_lVolume = 0;
+    long m_lMutedVolume = 0;
+    long m_lBalance = 0;
+
+    bool m_bStill = false;
+    int m_nNativeWidth = 0;
+    int m_nNativeHeight = 0;
+    QSize m_scaledSize;
+    std::shared_ptr<CVideoFrameSlot> m_pFrameSlot;
+    QPointer<CVideoWidget> m_pVideoWidget;
+    QPointer<QWidget> m_pDrain;
+};

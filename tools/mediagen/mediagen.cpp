@@ -1,0 +1,187 @@
+// Generates the media the playback tests and the benchmark play, so no test depends on files
+// from elsewhere. Usage: tessaro-mediagen OUTDIR [--bench]
+//   default: short clips of every container the player must handle, stills and a corrupt file
+//   --bench: only the 10-second 1280x720 H.264 clip of the benchmark
+#include <gst/gst.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string g_strOut;
+
+std::string Out(const char *pszName) {
+    return g_strOut + "/" + pszName;
+}
+
+// Runs a gst-launch style description to its end; the file sink's location is %s.
+bool Run(const char *pszDescription, const char *pszName) {
+    std::string strPath = Out(pszName);
+    std::string strDescription = pszDescription;
+    for (size_t pos; (pos = strDescription.find("%s")) != std::string::npos;)
+        strDescription.replace(pos, 2, "\"" + strPath + "\"");
+    GError *pError = nullptr;
+    GstElement *pPipeline = gst_parse_launch(strDescription.c_str(), &pError);
+    if (!pPipeline || pError) {
+        fprintf(stderr, "mediagen: %s: %s\n", pszName, pError ? pError->message : "parse failed");
+        g_clear_error(&pError);
+        if (pPipeline)
+            gst_object_unref(pPipeline);
+        return false;
+    }
+    gst_element_set_state(pPipeline, GST_STATE_PLAYING);
+    GstBus *pBus = gst_element_get_bus(pPipeline);
+    GstMessage *pMsg = gst_bus_timed_pop_filtered(
+        pBus, 120 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    bool bOK = pMsg && GST_MESSAGE_TYPE(pMsg) == GST_MESSAGE_EOS;
+    if (!bOK) {
+        GError *pErr = nullptr;
+        if (pMsg)
+            gst_message_parse_error(pMsg, &pErr, nullptr);
+        fprintf(stderr, "mediagen: %s: %s\n", pszName, pErr ? pErr->message : "timed out");
+        g_clear_error(&pErr);
+    }
+    if (pMsg)
+        gst_message_unref(pMsg);
+    gst_object_unref(pBus);
+    gst_element_set_state(pPipeline, GST_STATE_NULL);
+    gst_object_unref(pPipeline);
+    return bOK;
+}
+
+bool WriteBytes(const char *pszName, const std::vector<unsigned char> &bytes, bool bAppend) {
+    std::ofstream file(Out(pszName),
+                       std::ios::binary | (bAppend ? std::ios::app : std::ios::trunc));
+    file.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    return bool(file);
+}
+
+// A 128-byte ID3v1 block with the given title and artist.
+std::vector<unsigned char> Id3v1(const char *pszTitle, const char *pszArtist) {
+    std::vector<unsigned char> tag(128, 0);
+    memcpy(tag.data(), "TAG", 3);
+    memcpy(tag.data() + 3, pszTitle, std::min<size_t>(30, strlen(pszTitle)));
+    memcpy(tag.data() + 33, pszArtist, std::min<size_t>(30, strlen(pszArtist)));
+    tag[127] = 255; // no genre
+    return tag;
+}
+
+// A one-colour GIF. No encoder element exists, and a clear code after every two pixels keeps
+// the LZW codes at three bits, so no dictionary is needed.
+std::vector<unsigned char> SolidGif(int nWidth, int nHeight, unsigned char r, unsigned char g,
+                                    unsigned char b) {
+    std::vector<unsigned char> out = {'G', 'I', 'F', '8', '9', 'a'};
+    auto put16 = [&](int v) {
+        out.push_back(v & 0xff);
+        out.push_back((v >> 8) & 0xff);
+    };
+    put16(nWidth);
+    put16(nHeight);
+    out.insert(out.end(), {0x80, 0, 0}); // global table of 2 colours
+    out.insert(out.end(), {r, g, b, 0, 0, 0});
+    out.push_back(',');
+    put16(0);
+    put16(0);
+    put16(nWidth);
+    put16(nHeight);
+    out.push_back(0);
+    out.push_back(2); // minimum code size
+    std::vector<unsigned char> data;
+    unsigned nBits = 0, nAcc = 0;
+    auto code = [&](unsigned c) {
+        nAcc |= c << nBits;
+        nBits += 3;
+        while (nBits >= 8) {
+            data.push_back(nAcc & 0xff);
+            nAcc >>= 8;
+            nBits -= 8;
+        }
+    };
+    int nPixels = nWidth * nHeight;
+    for (int i = 0; i < nPixels; ++i) {
+        if (i % 2 == 0)
+            code(4); // clear
+        code(0);
+    }
+    code(5); // end of information
+    if (nBits)
+        data.push_back(nAcc & 0xff);
+    for (size_t i = 0; i < data.size(); i += 255) {
+        size_t n = std::min<size_t>(255, data.size() - i);
+        out.push_back(static_cast<unsigned char>(n));
+        out.insert(out.end(), data.begin() + long(i), data.begin() + long(i + n));
+    }
+    out.push_back(0);
+    out.push_back(';');
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    gst_init(&argc, &argv);
+    if (argc < 2) {
+        fprintf(stderr, "usage: tessaro-mediagen OUTDIR [--bench]\n");
+        return 2;
+    }
+    g_strOut = argv[1];
+    g_mkdir_with_parents(g_strOut.c_str(), 0755);
+    bool bOK = true;
+    if (argc > 2 && strcmp(argv[2], "--bench") == 0) {
+        bOK &= Run("videotestsrc num-buffers=250 pattern=smpte horizontal-speed=4 ! "
+                   "video/x-raw,width=1280,height=720,framerate=25/1 ! "
+                   "x264enc speed-preset=veryfast key-int-max=50 ! h264parse ! mp4mux ! "
+                   "filesink location=%s",
+                   "bench720.mp4");
+        return bOK ? 0 : 1;
+    }
+
+    // Two seconds everywhere: 50 frames at 25/s, 100 audio buffers of 10 ms.
+    const char *pszVideo = "videotestsrc num-buffers=50 pattern=ball ! "
+                           "video/x-raw,width=320,height=240,framerate=25/1";
+    const char *pszAudio = "audiotestsrc num-buffers=100 samplesperbuffer=441 ! "
+                           "audio/x-raw,rate=44100,channels=2";
+    auto clip = [&](const char *pszVideoTail, const char *pszAudioTail, const char *pszMux,
+                    const char *pszName) {
+        std::string s = std::string(pszVideo) + " ! " + pszVideoTail + " ! " + pszMux +
+                        " name=m ! filesink location=%s " + pszAudio + " ! audioconvert ! " +
+                        pszAudioTail + " ! m.";
+        return Run(s.c_str(), pszName);
+    };
+    bOK &= clip("x264enc speed-preset=ultrafast ! h264parse", "voaacenc ! aacparse", "mp4mux",
+                "clip.mp4");
+    bOK &= clip("mpeg2enc ! mpegvideoparse", "avenc_mp2 ! mpegaudioparse", "mpegpsmux", "clip.mpg");
+    bOK &= clip("theoraenc", "vorbisenc", "oggmux", "clip.ogg");
+    bOK &= Run((std::string(pszVideo) + " ! jpegenc ! avimux ! filesink location=%s").c_str(),
+               "clip.avi");
+    bOK &= Run((std::string(pszAudio) + " ! wavenc ! filesink location=%s").c_str(), "tone.wav");
+    bOK &=
+        Run((std::string(pszAudio) + " ! audioconvert ! lamemp3enc ! filesink location=%s").c_str(),
+            "plain.mp3");
+    bOK &=
+        Run((std::string(pszAudio) + " ! audioconvert ! lamemp3enc ! filesink location=%s").c_str(),
+            "song.mp3");
+    bOK &= WriteBytes("song.mp3", Id3v1("Tune", "Band"), true);
+    // Pure red so a test can check what is painted; no audio, one second.
+    bOK &= Run("videotestsrc num-buffers=25 pattern=red ! "
+               "video/x-raw,width=320,height=240,framerate=25/1 ! "
+               "x264enc speed-preset=ultrafast ! h264parse ! mp4mux ! filesink location=%s",
+               "red.mp4");
+    bOK &= Run("videotestsrc num-buffers=1 pattern=blue ! video/x-raw,width=160,height=120 ! "
+               "jpegenc ! filesink location=%s",
+               "still.jpg");
+    bOK &= Run("videotestsrc num-buffers=1 pattern=green ! video/x-raw,width=160,height=120 ! "
+               "videoconvert ! avenc_bmp ! filesink location=%s",
+               "still.bmp");
+    bOK &= WriteBytes("still.gif", SolidGif(160, 120, 255, 0, 0), false);
+    // Bytes no demuxer recognises.
+    std::vector<unsigned char> garbage(4096);
+    for (size_t i = 0; i < garbage.size(); ++i)
+        garbage[i] = static_cast<unsigned char>((i * 7919u + 13u) >> 3);
+    bOK &= WriteBytes("corrupt.mp4", garbage, false);
+    return bOK ? 0 : 1;
+}
