@@ -3,6 +3,7 @@
 #include "app/CGeneralSettings.h"
 #include "app/CMainFrame.h"
 #include "app/CRecentFileList.h"
+#include "playback/CVideoView.h"
 #include "playlist/CRightView.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
