@@ -134,12 +134,8 @@ void CNetServer::CloseServer() {
 }
 
 void CNetServer::OnReceive(int /*nErrorCode*/) {
-    if (m_bDispatching) {
-        // A handler spun the event loop: keep commands one at a time and let this datagram
-        // wait until the running one is done.
-        m_bReceiveDeferred = true;
-        return;
-    }
+    if (m_bDispatching)
+        return; // one command at a time; picked up again once the running one is done
     if (!m_RecvSocket.hasPendingDatagrams())
         return;
 
@@ -166,10 +162,18 @@ void CNetServer::OnReceive(int /*nErrorCode*/) {
     Dispatch(cmd);
     m_nRecvSlot = (m_nRecvSlot + 1) % RING_SLOTS;
 
-    if (m_bReceiveDeferred) {
-        m_bReceiveDeferred = false;
+    // A handler that runs an event loop of its own (waiting for a media pipeline, a dialog)
+    // leaves whatever arrived meanwhile unnotified: the socket does not notify again from
+    // inside its own notification. Poll once more so those commands do not wait for ever.
+    if (!m_bRepollQueued && m_RecvSocket.hasPendingDatagrams()) {
+        m_bRepollQueued = true;
         QMetaObject::invokeMethod(
-            this, [this] { OnReceive(0); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                m_bRepollQueued = false;
+                OnReceive(0);
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -87,7 +87,7 @@ private:
     uint32_t m_dwLastSend;
     bool m_bReady;
     bool m_bDispatching = false;
-    bool m_bReceiveDeferred = false;
+    bool m_bRepollQueued = false;
 
     QUdpSocket m_RecvSocket;
     QUdpSocket m_BroadcastSocket;

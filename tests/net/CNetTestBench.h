@@ -1,0 +1,42 @@
+// Loopback rig for network tests: a command sender, a status listener on 127.0.0.1, and an
+// event-loop wait, so tests drive the real server through real sockets.
+#pragma once
+
+#include "remote/CNetDatagram.h"
+
+#include <QByteArray>
+#include <QUdpSocket>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class CNetTestBench {
+public:
+    // Runs the event loop until cond holds or nMs pass; returns cond().
+    static bool WaitFor(const std::function<bool()> &cond, int nMs = 3000);
+    // Runs the event loop for nMs.
+    static void Spin(int nMs);
+
+    static QByteArray Command(int32_t nPlayerId, int32_t nCode, int32_t nValue = 0,
+                              const char *pszText = nullptr);
+
+    explicit CNetTestBench(int nCommandPort) : m_nCommandPort(nCommandPort) {}
+
+    void Send(const QByteArray &datagram);
+    void SendCommand(int32_t nPlayerId, int32_t nCode, int32_t nValue = 0,
+                     const char *pszText = nullptr) {
+        Send(Command(nPlayerId, nCode, nValue, pszText));
+    }
+
+    bool Listen(int nStatusPort);
+    // Raw datagrams that arrived at the listener so far (waiting up to nMs for at least nMin).
+    std::vector<QByteArray> Received(size_t nMin = 0, int nMs = 2000);
+    std::vector<CNetDatagram::Message> Messages(size_t nMin = 0, int nMs = 2000);
+
+private:
+    int m_nCommandPort;
+    QUdpSocket m_sender;
+    QUdpSocket m_listener;
+    std::vector<QByteArray> m_received;
+};

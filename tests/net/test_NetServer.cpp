@@ -1,0 +1,432 @@
+// The network server over real loopback sockets: dispatch, the receive ring, the gate, the
+// outgoing datagrams byte for byte, the status period and start-up failures.
+#include "CNetTestBench.h"
+#include "NetTestPorts.h"
+
+#include "app/CGeneralSettings.h"
+#include "app/UserMessages.h"
+#include "remote/CNetServer.h"
+#include "support/CLogCapture.h"
+#include "support/CManualTickClock.h"
+#include "support/CMemoryProfile.h"
+#include "support/CRecordingSink.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+using Msg = CRecordingSink::Message;
+
+class NetServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_nCommandPort = NetTestPorts::Next();
+        m_nStatusPort = m_nCommandPort + 1;
+        m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
+        m_profile.WriteProfileInt("Network", "StatusPort", m_nStatusPort);
+        m_profile.WriteProfileInt("Network", "CommandPort", m_nCommandPort);
+        m_bench = std::make_unique<CNetTestBench>(m_nCommandPort);
+        ASSERT_TRUE(m_bench->Listen(m_nStatusPort));
+        m_server = std::make_unique<CNetServer>(m_sink, m_profile, m_settings, m_clock);
+    }
+
+    void Start() { ASSERT_TRUE(m_server->InitServer()); }
+
+    bool WaitForMessages(size_t n) {
+        return CNetTestBench::WaitFor([&] { return m_sink.m_messages.size() >= n; });
+    }
+
+    // Everything sent before a marker has been handled once the marker is.
+    void SendMarkerAndWait() {
+        m_bench->SendCommand(0, CNetDatagram::CMD_SELECT, 0);
+        ASSERT_TRUE(CNetTestBench::WaitFor([&] {
+            return !m_sink.m_messages.empty() && m_sink.m_messages.back().msg == WM_NET_SELECT;
+        }));
+    }
+
+    CMemoryProfile m_profile;
+    CGeneralSettings m_settings{m_profile};
+    CRecordingSink m_sink;
+    CManualTickClock m_clock;
+    int m_nCommandPort = 0;
+    int m_nStatusPort = 0;
+    std::unique_ptr<CNetTestBench> m_bench;
+    std::unique_ptr<CNetServer> m_server;
+};
+
+void Put32(QByteArray &b, int nOffset, uint32_t n) {
+    for (int i = 0; i < 4; ++i)
+        b[nOffset + i] = static_cast<char>(n >> (8 * i));
+}
+
+void Put16(QByteArray &b, int nOffset, uint16_t n) {
+    b[nOffset] = static_cast<char>(n);
+    b[nOffset + 1] = static_cast<char>(n >> 8);
+}
+
+void PutText(QByteArray &b, int nOffset, const char *psz) {
+    std::memcpy(b.data() + nOffset, psz, std::strlen(psz));
+}
+
+} // namespace
+
+TEST_F(NetServerTest, EveryCommandCodeBecomesItsMessageInArrivalOrder) {
+    Start();
+    struct Case {
+        int32_t nPlayer, nCode, nValue;
+    };
+    const Case cases[] = {{1, 3, 77},  {0, 4, 0},   {1, 5, 0},  {1, 10, 9}, {0, 11, 61000},
+                          {1, 12, -5}, {0, 13, 80}, {1, 16, 0}, {0, 0, 1},  {0, 2, 1},
+                          {0, 6, 1},   {0, 9, 1},   {0, 14, 1}, {0, 15, 1}, {0, 17, 1},
+                          {0, -3, 1},  {7, 3, 0},   {-1, 4, 0}, {0, 11, -1}};
+    for (const Case &c : cases)
+        m_bench->SendCommand(c.nPlayer, c.nCode, c.nValue);
+    const std::vector<Msg> expected = {
+        {WM_NET_PLAY, 1, 0},
+        {WM_NET_STOP, 0, 0},
+        {WM_NET_PAUSE, 1, 0},
+        {WM_NET_OPEN, 1, 3}, // the ring slot: three datagrams came before it
+        {WM_NET_SEEK, 0, 61000},
+        {WM_NET_UNUSED, 1, -5},
+        {WM_NET_VOLUME, 0, 80},
+        {WM_NET_SELECT, 1, 0},
+        {WM_NET_PLAY, 7, 0},
+        {WM_NET_STOP, static_cast<uintptr_t>(-1), 0}, // passed on for the handler to refuse
+        {WM_NET_SEEK, 0, -1},
+    };
+    ASSERT_TRUE(WaitForMessages(expected.size()));
+    CNetTestBench::Spin(50);
+    EXPECT_EQ(m_sink.m_messages, expected);
+    // Codes without a message are still valid datagrams and take a ring slot.
+    EXPECT_EQ(m_server->GetRecvSlot(), static_cast<int>(std::size(cases)) % 8);
+    // Command 12 goes to a message nobody handles; it asks for no status of its own.
+    EXPECT_FALSE(m_server->m_bSendNow);
+}
+
+TEST_F(NetServerTest, MalformedDatagramsAreDroppedSilentlyWithoutTakingASlot) {
+    CLogCapture log;
+    Start();
+    QByteArray valid = CNetTestBench::Command(1, CNetDatagram::CMD_PLAY);
+    m_bench->Send(valid.left(547));
+    m_bench->Send(valid + QByteArray(1, 'x')); // longer: must not pass as its first 548 bytes
+    QByteArray wrongMagic = valid;
+    wrongMagic[3] = 'x';
+    m_bench->Send(wrongMagic);
+    m_bench->Send(QByteArray());
+    SendMarkerAndWait();
+    EXPECT_EQ(m_sink.Codes(), std::vector<unsigned>{WM_NET_SELECT});
+    EXPECT_EQ(m_server->GetRecvSlot(), 1);
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST_F(NetServerTest, RingWrapsAfterEightAndSlotsHoldWhatArrived) {
+    Start();
+    std::vector<std::string> seenByHandler;
+    m_sink.m_onMessage = [&](const Msg &m) -> intptr_t {
+        unsigned char packet[548];
+        m_server->GetPacket(packet, static_cast<int>(m.lParam));
+        seenByHandler.push_back(CNetDatagram::CommandText(packet, sizeof packet));
+        return 0;
+    };
+    for (int i = 0; i < 10; ++i) {
+        const std::string strText = "/media/clip" + std::to_string(i) + ".mp4";
+        m_bench->SendCommand(0, CNetDatagram::CMD_OPEN, 0, strText.c_str());
+        if (i == 4)
+            m_bench->Send(QByteArray(548, 'z')); // wrong magic between: no slot used
+    }
+    ASSERT_TRUE(WaitForMessages(10));
+    std::vector<intptr_t> ringSlots;
+    for (const Msg &m : m_sink.m_messages)
+        ringSlots.push_back(m.lParam);
+    EXPECT_EQ(ringSlots, (std::vector<intptr_t>{0, 1, 2, 3, 4, 5, 6, 7, 0, 1}));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(seenByHandler[i], "/media/clip" + std::to_string(i) + ".mp4");
+
+    unsigned char packet[548];
+    m_server->GetPacket(packet, 0);
+    EXPECT_EQ(CNetDatagram::CommandText(packet, 548), "/media/clip8.mp4");
+    m_server->GetPacket(packet, 7);
+    EXPECT_EQ(CNetDatagram::CommandText(packet, 548), "/media/clip7.mp4");
+    EXPECT_EQ(std::memcmp(packet, "WTRX", 4), 0);
+
+    std::memset(packet, 0xAB, sizeof packet);
+    m_server->GetPacket(packet, 8);
+    m_server->GetPacket(packet, -1);
+    EXPECT_EQ(packet[0], 0xAB);
+    EXPECT_EQ(packet[547], 0xAB);
+}
+
+TEST_F(NetServerTest, CommandTextWithoutNulEndsAtTheDatagramsEnd) {
+    Start();
+    QByteArray datagram = CNetTestBench::Command(0, CNetDatagram::CMD_OPEN);
+    std::memset(datagram.data() + 36, 'q', 512);
+    m_bench->Send(datagram);
+    ASSERT_TRUE(WaitForMessages(1));
+    unsigned char packet[548];
+    m_server->GetPacket(packet, static_cast<int>(m_sink.m_messages[0].lParam));
+    EXPECT_EQ(CNetDatagram::CommandText(packet, sizeof packet), std::string(512, 'q'));
+}
+
+TEST_F(NetServerTest, ClosedGateDropsCommandsForGoodButStatusStillFlows) {
+    Start();
+    m_settings.m_iRemoteCtrl = 0;
+    m_bench->SendCommand(1, CNetDatagram::CMD_PLAY);
+    m_bench->SendCommand(1, CNetDatagram::CMD_SEEK, 500);
+    m_server->SendStatus();
+    EXPECT_EQ(m_bench->Messages(1).size(), 1u);
+    CNetTestBench::Spin(150);
+    EXPECT_TRUE(m_sink.m_messages.empty());
+
+    // Any value but 1 keeps the gate closed.
+    m_settings.m_iRemoteCtrl = 2;
+    m_bench->SendCommand(1, CNetDatagram::CMD_PAUSE);
+    CNetTestBench::Spin(100);
+    EXPECT_TRUE(m_sink.m_messages.empty());
+
+    // Opened again: only what arrives from now on runs; nothing queued up meanwhile.
+    m_settings.m_iRemoteCtrl = 1;
+    m_bench->SendCommand(0, CNetDatagram::CMD_STOP);
+    ASSERT_TRUE(WaitForMessages(1));
+    CNetTestBench::Spin(50);
+    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{WM_NET_STOP, 0, 0}}));
+    EXPECT_EQ(m_server->GetRecvSlot(), 1);
+}
+
+TEST_F(NetServerTest, HandlerThatSpinsTheEventLoopIsNeverEnteredTwice) {
+    Start();
+    int nDepth = 0;
+    int nMaxDepth = 0;
+    std::vector<int> slotsRead;
+    m_sink.m_onMessage = [&](const Msg &m) -> intptr_t {
+        ++nDepth;
+        nMaxDepth = std::max(nMaxDepth, nDepth);
+        if (m.msg == WM_NET_OPEN && m.lParam == 0) {
+            // As a handler waiting on a media pipeline might: more commands arrive meanwhile.
+            m_bench->SendCommand(0, CNetDatagram::CMD_OPEN, 0, "second");
+            m_bench->SendCommand(0, CNetDatagram::CMD_PLAY);
+            CNetTestBench::Spin(100);
+        }
+        unsigned char packet[548];
+        m_server->GetPacket(packet, static_cast<int>(m.lParam));
+        if (m.msg == WM_NET_OPEN)
+            slotsRead.push_back(CNetDatagram::CommandText(packet, sizeof packet) == "first" ? 1
+                                                                                            : 2);
+        --nDepth;
+        return 0;
+    };
+    m_bench->SendCommand(0, CNetDatagram::CMD_OPEN, 0, "first");
+    ASSERT_TRUE(WaitForMessages(3));
+    EXPECT_EQ(nMaxDepth, 1);
+    EXPECT_EQ(m_sink.Codes(), (std::vector<unsigned>{WM_NET_OPEN, WM_NET_OPEN, WM_NET_PLAY}));
+    EXPECT_EQ(slotsRead, (std::vector<int>{1, 2}));
+}
+
+TEST_F(NetServerTest, StatusDatagramGoldenBytes) {
+    Start();
+    m_server->m_nDuration = 0x01020304;
+    m_server->m_nPosition = -2;
+    m_server->m_nPlayState = 2;
+    std::strcpy(m_server->m_szMediaName, "clip.mp4");
+    m_server->m_nVolume = 80;
+    m_server->m_nCurPlayer = 1;
+    m_server->m_bSendNow = true;
+    m_server->SendStatus();
+    EXPECT_FALSE(m_server->m_bSendNow);
+
+    QByteArray expected(540, '\0');
+    PutText(expected, 0, "KAVO");
+    Put32(expected, 8, 2);
+    Put32(expected, 12, 1);
+    PutText(expected, 28, "clip.mp4");
+    Put32(expected, 284, 0x01020304);
+    Put32(expected, 288, 0xFFFFFFFE);
+    Put32(expected, 292, 2);
+    PutText(expected, 296, "clip.mp4");
+    Put16(expected, 424, 80);
+    Put16(expected, 426, 1);
+    const auto received = m_bench->Received(1);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].toHex(), expected.toHex());
+}
+
+TEST_F(NetServerTest, TextDatagramGoldenBytesAndEmptyTextSendsNothing) {
+    Start();
+    m_server->SendTextMsg("");
+    m_server->SendTextMsg("Player B: Playback started.\n");
+    QByteArray expected(540, '\0');
+    PutText(expected, 0, "KAVO");
+    Put32(expected, 12, 1);
+    Put32(expected, 20, 3);
+    PutText(expected, 28, "Player B: Playback started.\n");
+    const auto received = m_bench->Received(1);
+    CNetTestBench::Spin(30);
+    ASSERT_EQ(m_bench->Received().size(), 1u);
+    EXPECT_EQ(received[0].toHex(), expected.toHex());
+}
+
+TEST_F(NetServerTest, OverlongNamesAndTextsAreCutInsideTheirFields) {
+    Start();
+    // The main frame may fill all 128 bytes; the datagram still ends the name in NUL.
+    std::memset(m_server->m_szMediaName, 'n', sizeof m_server->m_szMediaName);
+    m_server->SendStatus();
+    m_server->SendTextMsg(std::string(700, 't').c_str());
+    m_server->SetMediaName(QString(200, QChar(0x00E9))); // two UTF-8 bytes each
+    EXPECT_EQ(std::strlen(m_server->m_szMediaName), 126u);
+    const auto received = m_bench->Received(2);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].mid(28, 128), QByteArray(127, 'n') + '\0');
+    EXPECT_EQ(received[0].mid(296, 128), QByteArray(127, 'n') + '\0');
+    EXPECT_EQ(received[1].mid(28, 512), QByteArray(511, 't') + '\0');
+}
+
+TEST_F(NetServerTest, NoMediaMeansAZeroStatus) {
+    Start();
+    m_server->SendStatus();
+    const auto messages = m_bench->Messages(1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].status.nDuration, 0);
+    EXPECT_EQ(messages[0].status.nPosition, 0);
+    EXPECT_EQ(messages[0].status.nPlayState, 0);
+    EXPECT_EQ(messages[0].strName, "");
+}
+
+// Ticks every 100 ms from nStart for nTicks and returns the clock values at which a status
+// datagram went out.
+static std::vector<uint32_t> RunTicks(CNetServer &server, CManualTickClock &clock,
+                                      CNetTestBench &bench, uint32_t nStart, int nTicks,
+                                      const std::function<void(int)> &onTick = {}) {
+    std::vector<uint32_t> sent;
+    size_t nSeen = bench.Received().size();
+    clock.m_nTicks = nStart;
+    for (int i = 0; i < nTicks; ++i, clock.Advance(100)) {
+        if (onTick)
+            onTick(i);
+        server.SendStatusIfDue(1);
+        // Loopback delivers before the send returns; when the server looks as if it sent,
+        // allow a slow kernel a moment, and a datagram that shows up is counted in any case.
+        const bool bLikelySent = server.GetLastSend() == 0;
+        if (bench.Received(nSeen + 1, bLikelySent ? 500 : 0).size() > nSeen) {
+            sent.push_back(clock.m_nTicks);
+            nSeen = bench.Received().size();
+        }
+    }
+    return sent;
+}
+
+TEST_F(NetServerTest, StatusGoesOutEveryPeriodPlusAtMostOneTick) {
+    for (uint32_t nStart : {10000u, 0xFFFFFFFFu - 2345u}) { // the second run crosses the wrap
+        m_server.reset();
+        m_server = std::make_unique<CNetServer>(m_sink, m_profile, m_settings, m_clock);
+        Start();
+        const auto sent = RunTicks(*m_server, m_clock, *m_bench, nStart, 100);
+        ASSERT_GE(sent.size(), 5u) << nStart;
+        EXPECT_EQ(sent[0] - nStart, 1500u);
+        for (size_t i = 1; i < sent.size(); ++i) {
+            EXPECT_GE(sent[i] - sent[i - 1], 1500u);
+            EXPECT_LE(sent[i] - sent[i - 1], 1600u);
+        }
+    }
+}
+
+TEST_F(NetServerTest, ForcedSendGoesAtTheNextTickAndRestartsThePeriod) {
+    Start();
+    const uint32_t nStart = 50000;
+    // Forced at tick 7 (700 ms into the first period).
+    const auto sent = RunTicks(*m_server, m_clock, *m_bench, nStart, 40, [&](int i) {
+        if (i == 7)
+            m_server->m_bSendNow = true;
+    });
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0], nStart + 700);
+    EXPECT_EQ(sent[1], nStart + 700 + 1600);
+    EXPECT_FALSE(m_server->m_bSendNow);
+}
+
+TEST_F(NetServerTest, TextsLeaveThePeriodAlone) {
+    Start();
+    m_clock.m_nTicks = 1000;
+    m_server->SendStatusIfDue();
+    m_server->m_bSendNow = false;
+    m_server->SendTextMsg("x");
+    EXPECT_EQ(m_server->GetLastSend(), 1000u);
+}
+
+TEST_F(NetServerTest, CommandPortInUseFailsLoudlyAndNothingIsSent) {
+    CLogCapture log;
+    QUdpSocket squatter;
+    ASSERT_TRUE(squatter.bind(QHostAddress::AnyIPv4, static_cast<quint16>(m_nCommandPort)));
+    EXPECT_FALSE(m_server->InitServer());
+    EXPECT_FALSE(m_server->IsReady());
+    ASSERT_EQ(log.Lines().size(), 1u);
+    EXPECT_EQ(log.Lines()[0].text, "InitServer(): Server socket not created.");
+    EXPECT_EQ(log.Lines()[0].level, CLogBook::LEVEL_ERROR);
+
+    m_server->m_bSendNow = true;
+    m_clock.m_nTicks = 100;
+    m_server->SendStatusIfDue();
+    m_clock.m_nTicks = 5000;
+    m_server->SendStatusIfDue();
+    m_server->SendStatus();
+    m_server->SendTextMsg("Player A: x\n");
+    CNetTestBench::Spin(100);
+    EXPECT_TRUE(m_bench->Received().empty());
+    EXPECT_TRUE(m_server->m_bSendNow); // nothing went out, so the request still stands
+
+    // Freed port: the next CloseServer/InitServer pair starts cleanly.
+    squatter.close();
+    m_server->CloseServer();
+    EXPECT_TRUE(m_server->InitServer());
+}
+
+TEST_F(NetServerTest, BadNetworkSettingsAreLoggedAndNeverGuessed) {
+    CLogCapture log;
+    m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1.5");
+    m_profile.WriteProfileInt("Network", "StatusPort", 70000);
+    EXPECT_FALSE(m_server->InitServer());
+    EXPECT_TRUE(log.Contains("InitServer(): Invalid StatusAddress \"127.0.0.1.5\"."));
+    EXPECT_TRUE(log.Contains("InitServer(): Invalid StatusPort 70000, using 31772."));
+    EXPECT_TRUE(m_server->GetStatusAddress().isNull());
+    m_server->SendStatus();
+    // Commands still come in.
+    SendMarkerAndWait();
+}
+
+TEST_F(NetServerTest, CloseServerClearsStatusButKeepsThePeriodStart) {
+    Start();
+    m_clock.m_nTicks = 4321;
+    m_server->SendStatusIfDue();
+    m_server->m_nDuration = 5;
+    m_server->m_nPosition = 6;
+    m_server->m_nPlayState = 2;
+    m_server->SetMediaName("a.mp4");
+    m_server->m_nVolume = 40;
+    m_server->m_nCurPlayer = 1;
+    m_server->m_bSendNow = true;
+    m_bench->SendCommand(0, CNetDatagram::CMD_PLAY);
+    ASSERT_TRUE(WaitForMessages(1));
+    m_server->CloseServer();
+    EXPECT_FALSE(m_server->IsReady());
+    EXPECT_EQ(m_server->m_nDuration, 0);
+    EXPECT_EQ(m_server->m_nPosition, 0);
+    EXPECT_EQ(m_server->m_nPlayState, 0);
+    EXPECT_STREQ(m_server->m_szMediaName, "");
+    EXPECT_EQ(m_server->m_nVolume, 0);
+    EXPECT_EQ(m_server->m_nCurPlayer, 0);
+    EXPECT_FALSE(m_server->m_bSendNow);
+    EXPECT_EQ(m_server->GetRecvSlot(), 0);
+    EXPECT_EQ(m_server->GetLastSend(), 4321u);
+
+    // Closed: commands do not arrive, nothing is sent.
+    m_bench->SendCommand(0, CNetDatagram::CMD_STOP);
+    m_server->SendStatus();
+    CNetTestBench::Spin(100);
+    EXPECT_EQ(m_sink.m_messages.size(), 1u);
+    EXPECT_TRUE(m_bench->Received().empty());
+
+    // Reopened on fresh sockets.
+    Start();
+    SendMarkerAndWait();
+}

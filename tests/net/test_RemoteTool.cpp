@@ -1,0 +1,217 @@
+// tessaro-remote against the real server over 127.0.0.1, plus its command line and output.
+#include "CNetTestBench.h"
+#include "NetTestPorts.h"
+
+#include "CRemoteClient.h"
+#include "CRemoteOptions.h"
+#include "app/CGeneralSettings.h"
+#include "app/UserMessages.h"
+#include "remote/CNetServer.h"
+#include "support/CManualTickClock.h"
+#include "support/CMemoryProfile.h"
+#include "support/CRecordingSink.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString ToolPath() {
+    // Test programs live in build/tests/, the tool in build/.
+    const QString strBuild = qEnvironmentVariable(
+        "TESSARO_BUILD_DIR", QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    return strBuild + QStringLiteral("/tessaro-remote");
+}
+
+// Runs the tool while this thread keeps serving the event loop, as the player's UI thread
+// would. Returns the exit code, or -1 when it did not finish.
+int RunTool(const QStringList &args, QByteArray *pOut = nullptr, int nMs = 8000) {
+    QProcess process;
+    process.start(ToolPath(), args);
+    if (!process.waitForStarted(3000))
+        return -1;
+    CNetTestBench::WaitFor([&] { return process.waitForFinished(5); }, nMs);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    if (pOut)
+        *pOut = process.readAllStandardOutput();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+CRemoteOptions Parsed(const QStringList &args) {
+    CRemoteOptions options;
+    EXPECT_TRUE(options.Parse(args))
+        << args.join(' ').toStdString() << ": " << options.m_strError.toStdString();
+    return options;
+}
+
+class RemoteToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_nCommandPort = NetTestPorts::Next();
+        m_nStatusPort = m_nCommandPort + 1;
+        m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
+        m_profile.WriteProfileInt("Network", "StatusPort", m_nStatusPort);
+        m_profile.WriteProfileInt("Network", "CommandPort", m_nCommandPort);
+        m_server = std::make_unique<CNetServer>(m_sink, m_profile, m_settings, m_clock);
+        ASSERT_TRUE(m_server->InitServer());
+    }
+
+    QStringList Target() const {
+        return {"--host", "127.0.0.1", "--port", QString::number(m_nCommandPort)};
+    }
+
+    CMemoryProfile m_profile;
+    CGeneralSettings m_settings{m_profile};
+    CRecordingSink m_sink;
+    CManualTickClock m_clock;
+    std::unique_ptr<CNetServer> m_server;
+    int m_nCommandPort = 0;
+    int m_nStatusPort = 0;
+};
+
+} // namespace
+
+TEST_F(RemoteToolTest, CommandsReachTheServerAsTheirMessages) {
+    const QList<QStringList> commands = {
+        {"-P", "B", "play"}, {"stop"},         {"-P", "b", "pause"},     {"open", "  :2  "},
+        {"seek", "61000"},   {"volume", "35"}, {"--player=1", "select"}, {"raw", "12", "-4"},
+        {"-P", "7", "play"},
+    };
+    for (const QStringList &args : commands)
+        ASSERT_EQ(RunTool(Target() + args), 0) << args.join(' ').toStdString();
+    ASSERT_TRUE(CNetTestBench::WaitFor([&] { return m_sink.m_messages.size() >= 9; }));
+    const std::vector<CRecordingSink::Message> expected = {
+        {WM_NET_PLAY, 1, 0},   {WM_NET_STOP, 0, 0},     {WM_NET_PAUSE, 1, 0},
+        {WM_NET_OPEN, 0, 3},   {WM_NET_SEEK, 0, 61000}, {WM_NET_VOLUME, 0, 35},
+        {WM_NET_SELECT, 1, 0}, {WM_NET_UNUSED, 0, -4},  {WM_NET_PLAY, 7, 0},
+    };
+    EXPECT_EQ(m_sink.m_messages, expected);
+    unsigned char packet[CNetDatagram::COMMAND_SIZE];
+    m_server->GetPacket(packet, 3);
+    EXPECT_EQ(CNetDatagram::CommandText(packet, sizeof packet), "  :2  ");
+}
+
+TEST_F(RemoteToolTest, ListensForTheStatusAndTextThatACommandCausesAsJson) {
+    // What the main frame does on a play command: new status, a forced send, a status text.
+    m_sink.m_onMessage = [&](const CRecordingSink::Message &m) -> intptr_t {
+        if (m.msg == WM_NET_PLAY) {
+            m_server->m_nCurPlayer = static_cast<int16_t>(m.wParam);
+            m_server->m_nPlayState = 2;
+            m_server->m_nDuration = 3000;
+            m_server->m_nPosition = 250;
+            m_server->m_nVolume = 90;
+            m_server->SetMediaName(QStringLiteral("tone \"a\".ogg"));
+            m_server->m_bSendNow = true;
+            m_server->SendTextMsg("Player B: Playback started.\n");
+        }
+        return 0;
+    };
+    QProcess process;
+    process.start(ToolPath(),
+                  Target() + QStringList{"--listen-port", QString::number(m_nStatusPort), "--bind",
+                                         "127.0.0.1", "--count", "2", "--timeout", "5000", "--json",
+                                         "-P", "B", "play"});
+    ASSERT_TRUE(process.waitForStarted(3000));
+    // The main timer: ticks until the tool has what it waited for.
+    ASSERT_TRUE(CNetTestBench::WaitFor(
+        [&] {
+            m_clock.Advance(100);
+            m_server->SendStatusIfDue();
+            return process.waitForFinished(5);
+        },
+        8000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QList<QByteArray> lines = process.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    const QJsonObject text = QJsonDocument::fromJson(lines[0]).object();
+    EXPECT_EQ(text["type"].toString(), "text");
+    EXPECT_EQ(text["text"].toString(), "Player B: Playback started.\n");
+    const QJsonObject status = QJsonDocument::fromJson(lines[1]).object();
+    EXPECT_EQ(status["type"].toString(), "status");
+    EXPECT_EQ(status["player"].toInt(), 1);
+    EXPECT_EQ(status["state"].toInt(), 2);
+    EXPECT_EQ(status["duration"].toInt(), 3000);
+    EXPECT_EQ(status["position"].toInt(), 250);
+    EXPECT_EQ(status["volume"].toInt(), 90);
+    EXPECT_EQ(status["name"].toString(), "tone \"a\".ogg");
+    EXPECT_TRUE(status["from"].toString().startsWith("127.0.0.1:"));
+}
+
+TEST_F(RemoteToolTest, ExitCodesAScriptCanRelyOn) {
+    QByteArray out;
+    // Nothing is sending to this port: the count is not reached in time.
+    EXPECT_EQ(RunTool({"listen", "-b", "127.0.0.1", "-l", QString::number(m_nStatusPort + 100),
+                       "-n", "1", "-t", "200"},
+                      &out),
+              CRemoteClient::EXIT_TIMEOUT);
+    EXPECT_TRUE(out.isEmpty());
+    // A plain timeout without a count is a normal end.
+    EXPECT_EQ(RunTool({"listen", "-b", "127.0.0.1", "-l", QString::number(m_nStatusPort + 100),
+                       "-t", "100"}),
+              CRemoteClient::EXIT_OK);
+    for (const QStringList &bad : QList<QStringList>{{},
+                                                     {"jump"},
+                                                     {"seek"},
+                                                     {"seek", "ten"},
+                                                     {"volume", "99999999999"},
+                                                     {"play", "now"},
+                                                     {"-p", "0", "play"},
+                                                     {"--player", "C", "play"},
+                                                     {"--type", "other", "listen"},
+                                                     {"--count"}})
+        EXPECT_EQ(RunTool(bad), CRemoteClient::EXIT_USAGE) << bad.join(' ').toStdString();
+    EXPECT_EQ(RunTool({"-H", "not a host name", "play"}), CRemoteClient::EXIT_NETWORK);
+    // Nothing of the above may have reached the player.
+    CNetTestBench::Spin(50);
+    EXPECT_TRUE(m_sink.m_messages.empty());
+}
+
+TEST(RemoteToolOptions, ArgumentsAndTheirLimits) {
+    CRemoteOptions o = Parsed({"seek", "-1"});
+    EXPECT_EQ(o.m_nCode, CNetDatagram::CMD_SEEK);
+    EXPECT_EQ(o.m_nValue, -1); // a negative number is an argument, not an option
+    EXPECT_FALSE(o.m_bListenAfterSend);
+
+    o = Parsed({"raw", "10", "0", "/media/a b.mp4", "-t", "300"});
+    EXPECT_EQ(o.m_nCode, 10);
+    EXPECT_EQ(o.m_strText, "/media/a b.mp4");
+    EXPECT_TRUE(o.m_bListenAfterSend);
+
+    o = Parsed({"--", "open", "-weird-name.mp4"});
+    EXPECT_EQ(o.m_strText, "-weird-name.mp4");
+
+    o = Parsed({"--player=-2", "--port=40000", "stop"});
+    EXPECT_EQ(o.m_nPlayerId, -2);
+    EXPECT_EQ(o.m_nPort, 40000);
+
+    CRemoteOptions tooLong;
+    EXPECT_FALSE(tooLong.Parse({"open", QString(512, 'x')}));
+    EXPECT_TRUE(Parsed({"open", QString(511, 'x')}).m_strText.size() == 511);
+}
+
+TEST(RemoteToolOptions, TextLinesQuoteWhatWouldBreakThem) {
+    CNetDatagram::Message text;
+    text.nType = CNetDatagram::TYPE_TEXT;
+    text.strText = "Player A: say \"hi\"\\\n\x01";
+    EXPECT_EQ(CRemoteClient::FormatMessage(text, {}, false),
+              R"(text "Player A: say \"hi\"\\\n\x01")");
+
+    CNetDatagram::Message status;
+    status.nType = CNetDatagram::TYPE_STATUS;
+    status.status = {1000, 20, 2, 100, 1};
+    status.strName = "\xC3\xA9t\xC3\xA9.mp4";
+    EXPECT_EQ(CRemoteClient::FormatMessage(status, {}, false),
+              QString::fromUtf8(
+                  "status player=1 state=2 position=20 duration=1000 volume=100 name=\"été.mp4\""));
+    EXPECT_EQ(CRemoteClient::FormatMessage(status, {}, true),
+              QString::fromUtf8("{\"duration\":1000,\"name\":\"été.mp4\",\"player\":1,"
+                                "\"position\":20,\"state\":2,\"type\":\"status\",\"volume\":100}"));
+}
