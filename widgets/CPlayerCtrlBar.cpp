@@ -1,14 +1,205 @@
 #include "widgets/CPlayerCtrlBar.h"
 
+#include "app/CGeneralSettings.h"
+#include "app/CMessageSink.h"
+#include "app/CProfile.h"
+#include "app/UserMessages.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QToolTip>
+
+const CPushImageButton::CPictures CPlayerCtrlBar::PLAY = {134, 139, 140};
+const CPushImageButton::CPictures CPlayerCtrlBar::PAUSE = {136, 142, 138};
+const CPushImageButton::CPictures CPlayerCtrlBar::STOP = {135, 141, 137};
+const CPushImageButton::CPictures CPlayerCtrlBar::PREVIOUS = {160, 164, 162};
+const CPushImageButton::CPictures CPlayerCtrlBar::NEXT = {161, 165, 163};
+
+namespace {
+const QColor kGradientTop(65, 119, 227);
+const QColor kGradientBottom(0, 0, 96);
+const char *const kSection = "CtrlBar";
+const char *const kVolumeEntry = "m_Volume";
+} // namespace
+
 CPlayerCtrlBar::CPlayerCtrlBar(CMessageSink &sink, CProfile &profile,
                                const CGeneralSettings &settings, QWidget *pParent)
-    : QWidget(pParent), m_sink(sink), m_profile(profile), m_settings(settings) {
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(48, 56, 72));
-    setPalette(pal);
+    : QWidget(pParent), m_btnPlay(sink, PLAY, WM_CTRL_PLAY, 0),
+      m_btnPause(sink, PAUSE, WM_CTRL_PAUSE, 0), m_btnStop(sink, STOP, WM_CTRL_STOP, 0),
+      m_btnMute(sink), m_btnPrev(sink, PREVIOUS, WM_PLAYLIST_STEP, 0),
+      m_btnNext(sink, NEXT, WM_PLAYLIST_STEP, 1), m_btnPlayerA(sink, 0), m_btnPlayerB(sink, 1),
+      m_SeekSlider(sink), m_VolumeSlider(sink), m_sink(sink),
+      m_profile(profile), m_pButtons{&m_btnPlay,    &m_btnPause,   &m_btnStop, &m_btnMute,
+                                     &m_btnPlayerA, &m_btnPlayerB, &m_btnPrev, &m_btnNext} {
+    // The main window copies the volume range in before the initial update; starting from
+    // the settings keeps the first volume right even if that copy comes late.
+    if (settings.m_VolumeMin > 0)
+        m_nVolumeRange = settings.m_VolumeMin;
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
 }
 
-void CPlayerCtrlBar::OnInitialUpdate() {}
+CPlayerCtrlBar::~CPlayerCtrlBar() {
+    if (m_bInitialized)
+        SaveSettings();
+}
 
-void CPlayerCtrlBar::OnTimerTick() {}
+void CPlayerCtrlBar::OnInitialUpdate() {
+    if (m_bInitialized)
+        return;
+    const QRect rcClient = rect();
+    m_PaintBox.Init();
+
+    m_btnPlay.Create(this, 5, 30);
+    m_btnPause.Create(this, 35, 30);
+    m_btnStop.Create(this, 65, 30);
+    m_btnMute.Create(this, 145, 44);
+    m_btnPrev.Create(this, 290, 44);
+    m_btnNext.Create(this, 320, 44);
+    m_btnPlayerA.Create(this, 375, 36);
+    m_btnPlayerB.Create(this, 405, 36);
+    m_btnLink.Create(this, 600, 37);
+    m_btnLink.OnParentSize(0, rcClient.width(), rcClient.height());
+
+    m_btnPlay.SetToolTip(QStringLiteral("Play"));
+    m_btnPause.SetToolTip(QStringLiteral("Pause"));
+    m_btnStop.SetToolTip(QStringLiteral("Stop"));
+    m_btnMute.SetToolTip(QStringLiteral("Toggle Mute"));
+    m_btnPrev.SetToolTip(QStringLiteral("Previous Track"));
+    m_btnNext.SetToolTip(QStringLiteral("Next Track"));
+    m_btnPlayerA.SetToolTip(QStringLiteral("Switch to Player A"));
+    m_btnPlayerB.SetToolTip(QStringLiteral("Switch to Player B"));
+    m_btnLink.SetToolTip(QString::fromLatin1(CLinkButton::MAKER_URL));
+    m_btnPlayerA.SetCheck(true);
+
+    m_VolumeSlider.Create(VOLUME_SLIDER_ID, QRect(170, 47, 80, 7), this, true);
+    m_VolumeSlider.SetRange(m_nVolumeRange);
+    m_VolumeSlider.SetPos(m_nVolumeRange);
+    m_VolumeSlider.SetToolTip(QStringLiteral("Volume"));
+
+    m_SeekSlider.Create(SEEK_SLIDER_ID, QRect(130, 23, 10, 5), this, false);
+    m_SeekSlider.SetToolTip(QStringLiteral("Seek"));
+    m_SeekSlider.SetWidth(rcClient.width() - SEEK_WIDTH_MARGIN);
+    m_SeekSlider.SetPos(0);
+
+    m_StatusDisplay.Create(this, STATUS_HEIGHT);
+    LoadSettings();
+    m_bInitialized = true;
+    update();
+}
+
+void CPlayerCtrlBar::OnTimerTick() {
+    m_StatusDisplay.OnTimer();
+}
+
+void CPlayerCtrlBar::LoadSettings() {
+    const int nVolume = m_profile.GetProfileInt(QString::fromLatin1(kSection),
+                                                QString::fromLatin1(kVolumeEntry), m_nVolumeRange);
+    m_VolumeSlider.SetPos(nVolume);
+    // A stored position outside the range is refused by the slider; the players get what the
+    // slider really shows.
+    m_sink.SendMessage(WM_SLIDER_CHANGED, VOLUME_SLIDER_ID,
+                       static_cast<intptr_t>(m_VolumeSlider.GetPos()));
+}
+
+void CPlayerCtrlBar::SaveSettings() {
+    m_profile.WriteProfileInt(QString::fromLatin1(kSection), QString::fromLatin1(kVolumeEntry),
+                              static_cast<int>(m_VolumeSlider.GetPos()));
+}
+
+bool CPlayerCtrlBar::event(QEvent *pEvent) {
+    if (pEvent->type() == QEvent::ToolTip) {
+        bool bShown = false;
+        for (CImageButton *pButton : m_pButtons)
+            bShown = bShown || pButton->RelayEvent(pEvent);
+        bShown = bShown || m_btnLink.RelayEvent(pEvent);
+        bShown = bShown || m_VolumeSlider.RelayEvent(pEvent);
+        bShown = bShown || m_SeekSlider.RelayEvent(pEvent);
+        if (!bShown) {
+            QToolTip::hideText();
+            pEvent->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(pEvent);
+}
+
+void CPlayerCtrlBar::paintEvent(QPaintEvent *) {
+    // One off-screen picture per paint: the strip and the seek slider change ten times a
+    // second and must not flicker.
+    QPixmap buffer(size());
+    buffer.fill(Qt::black);
+    {
+        QPainter painter(&buffer);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        const QRect rcGradient = rect().adjusted(0, GRADIENT_TOP, 0, 0);
+        m_PaintBox.GradientV(painter, rcGradient, kGradientTop, kGradientBottom);
+        if (m_bInitialized) {
+            for (CImageButton *pButton : m_pButtons)
+                pButton->Draw(painter);
+            m_VolumeSlider.Draw(painter);
+            m_SeekSlider.Draw(painter);
+            m_btnLink.Draw(painter);
+            m_StatusDisplay.Draw(painter);
+        }
+    }
+    QPainter target(this);
+    target.drawPixmap(0, 0, buffer);
+}
+
+void CPlayerCtrlBar::resizeEvent(QResizeEvent *pEvent) {
+    if (m_bInitialized) {
+        m_SeekSlider.SetWidth(width() - SEEK_WIDTH_MARGIN);
+        m_btnLink.OnParentSize(0, width(), height());
+    }
+    QWidget::resizeEvent(pEvent);
+}
+
+void CPlayerCtrlBar::mousePressEvent(QMouseEvent *pEvent) {
+    if (pEvent->button() != Qt::LeftButton || !m_bInitialized)
+        return QWidget::mousePressEvent(pEvent);
+    // The press grabs the mouse implicitly, so the release reaches the bar wherever it is.
+    const QPoint pt = pEvent->position().toPoint();
+    const unsigned nFlags = static_cast<unsigned>(pEvent->buttons());
+    for (CImageButton *pButton : m_pButtons)
+        pButton->OnLButtonDown(nFlags, pt.x(), pt.y());
+    m_VolumeSlider.OnLButtonDown(nFlags, pt.x(), pt.y());
+    m_SeekSlider.OnLButtonDown(nFlags, pt.x(), pt.y());
+    m_btnLink.OnLButtonDown(nFlags, pt.x(), pt.y());
+}
+
+void CPlayerCtrlBar::mouseReleaseEvent(QMouseEvent *pEvent) {
+    if (pEvent->button() != Qt::LeftButton || !m_bInitialized)
+        return QWidget::mouseReleaseEvent(pEvent);
+    const QPoint pt = pEvent->position().toPoint();
+    const unsigned nFlags = static_cast<unsigned>(pEvent->buttons());
+    for (CImageButton *pButton : m_pButtons)
+        pButton->OnLButtonUp(nFlags, pt.x(), pt.y());
+    m_VolumeSlider.OnLButtonUp(nFlags, pt.x(), pt.y());
+    m_SeekSlider.OnLButtonUp(nFlags, pt.x(), pt.y());
+    m_btnLink.OnLButtonUp(nFlags, pt.x(), pt.y());
+}
+
+void CPlayerCtrlBar::mouseMoveEvent(QMouseEvent *pEvent) {
+    if (!m_bInitialized)
+        return QWidget::mouseMoveEvent(pEvent);
+    const QPoint pt = pEvent->position().toPoint();
+    const unsigned nFlags = static_cast<unsigned>(pEvent->buttons());
+    for (CImageButton *pButton : m_pButtons)
+        pButton->OnMouseMove(nFlags, pt.x(), pt.y());
+    m_VolumeSlider.OnMouseMove(nFlags, pt.x(), pt.y());
+    m_SeekSlider.OnMouseMove(nFlags, pt.x(), pt.y());
+    m_btnLink.OnMouseMove(nFlags, pt.x(), pt.y());
+}
+
+void CPlayerCtrlBar::leaveEvent(QEvent *pEvent) {
+    // Without this a hover picture would stay lit after the mouse left the bar sideways.
+    if (m_bInitialized && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+        for (CImageButton *pButton : m_pButtons)
+            pButton->OnMouseMove(0, -1, -1);
+        m_btnLink.OnMouseMove(0, -1, -1);
+    }
+    QWidget::leaveEvent(pEvent);
+}

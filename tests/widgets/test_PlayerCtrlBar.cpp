@@ -1,0 +1,257 @@
+#include "app/CGeneralSettings.h"
+#include "app/UserMessages.h"
+#include "support/CMemoryProfile.h"
+#include "support/CRecordingSink.h"
+#include "widgets/CPlayerCtrlBar.h"
+
+#include <QHelpEvent>
+#include <QTest>
+#include <QToolTip>
+#include <gtest/gtest.h>
+#include <memory>
+
+using Message = CRecordingSink::Message;
+using Messages = std::vector<Message>;
+
+class PlayerCtrlBarTest : public ::testing::Test {
+protected:
+    void Make(int nWidth = 600) {
+        m_pBar = std::make_unique<CPlayerCtrlBar>(m_sink, m_profile, m_settings);
+        // Never let a test start a browser.
+        m_pBar->m_btnLink.m_fnOpenUrl = [this](const QUrl &url) { m_opened.push_back(url); };
+        m_pBar->resize(nWidth, 74);
+        m_pBar->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pBar.get()));
+        m_pBar->OnInitialUpdate();
+        Paint();
+    }
+    // The sliders hit-test the thumb where it was last painted.
+    QImage Paint() { return m_pBar->grab().toImage(); }
+    void Click(const QPoint &pt) { QTest::mouseClick(m_pBar.get(), Qt::LeftButton, {}, pt); }
+    void Press(const QPoint &pt) { QTest::mousePress(m_pBar.get(), Qt::LeftButton, {}, pt); }
+    void Release(const QPoint &pt) { QTest::mouseRelease(m_pBar.get(), Qt::LeftButton, {}, pt); }
+    void Move(const QPoint &pt) { QTest::mouseMove(m_pBar.get(), pt); }
+    static QPoint Centre(const CImageButton &button) { return button.GetRect().center(); }
+
+    CRecordingSink m_sink;
+    CMemoryProfile m_profile;
+    CGeneralSettings m_settings{m_profile};
+    std::unique_ptr<CPlayerCtrlBar> m_pBar;
+    std::vector<QUrl> m_opened;
+};
+
+TEST_F(PlayerCtrlBarTest, FirstStartSendsFullVolumeOnceAndTheVolumeIsKept) {
+    Make();
+    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 3000}}));
+    m_pBar->OnInitialUpdate();
+    EXPECT_EQ(m_sink.m_messages.size(), 1u);
+    EXPECT_EQ(m_pBar->m_VolumeSlider.GetRange(), 3000);
+    EXPECT_TRUE(m_pBar->m_btnPlayerA.GetCheck());
+    EXPECT_FALSE(m_pBar->m_btnPlayerB.GetCheck());
+
+    m_pBar->m_VolumeSlider.SetPos(1234);
+    m_pBar.reset();
+    EXPECT_EQ(m_profile.Value("CtrlBar", "m_Volume").toInt(), 1234);
+
+    // The next start restores it and tells the players.
+    m_sink.Clear();
+    Make();
+    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 1234}}));
+    EXPECT_EQ(m_pBar->m_VolumeSlider.GetPos(), 1234);
+}
+
+TEST_F(PlayerCtrlBarTest, VolumeRangeFollowsTheGeneralSettingAndAStoredOutlierIsNotPassedOn) {
+    m_settings.m_VolumeMin = 6000;
+    m_profile.WriteProfileInt("CtrlBar", "m_Volume", 9000);
+    Make();
+    EXPECT_EQ(m_pBar->m_nVolumeRange, 6000);
+    // The slider refuses 9000, so the players get where the slider really stands.
+    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 6000}}));
+}
+
+TEST_F(PlayerCtrlBarTest, TransportButtonsSendTheirMessagesOnlyForAReleaseInside) {
+    Make();
+    m_sink.Clear();
+    Click(Centre(m_pBar->m_btnPlay));
+    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_CTRL_PLAY, 0, 0}}));
+
+    m_sink.Clear();
+    Press(Centre(m_pBar->m_btnPlay));
+    EXPECT_EQ(m_pBar->m_btnPlay.GetBitmapID(), 140);
+    Move(QPoint(200, 10));
+    Release(QPoint(200, 10));
+    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_EQ(m_pBar->m_btnPlay.GetBitmapID(), 134);
+
+    // A press that began elsewhere does not arm a button it is released on.
+    Press(QPoint(120, 65));
+    Release(Centre(m_pBar->m_btnStop));
+    EXPECT_TRUE(m_sink.m_messages.empty());
+
+    Click(Centre(m_pBar->m_btnPause));
+    Click(Centre(m_pBar->m_btnStop));
+    Click(Centre(m_pBar->m_btnPrev));
+    Click(Centre(m_pBar->m_btnNext));
+    Click(Centre(m_pBar->m_btnPlayerB));
+    Click(Centre(m_pBar->m_btnPlayerA));
+    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_CTRL_PAUSE, 0, 0},
+                                           {WM_CTRL_STOP, 0, 0},
+                                           {WM_PLAYLIST_STEP, 0, 0},
+                                           {WM_PLAYLIST_STEP, 1, 0},
+                                           {WM_SELECT_PLAYER, 1, 0},
+                                           {WM_SELECT_PLAYER, 0, 0}}));
+
+    Click(Centre(m_pBar->m_btnLink));
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].toString(), QString::fromLatin1(CLinkButton::MAKER_URL));
+}
+
+TEST_F(PlayerCtrlBarTest, HoverPicturesComeAndGo) {
+    Make();
+    Move(Centre(m_pBar->m_btnNext));
+    EXPECT_EQ(m_pBar->m_btnNext.GetBitmapID(), 165);
+    Move(Centre(m_pBar->m_btnPlayerA));
+    EXPECT_EQ(m_pBar->m_btnNext.GetBitmapID(), 161);
+    EXPECT_EQ(m_pBar->m_btnPlayerA.GetBitmapID(), 153);
+    Move(QPoint(120, 65));
+    EXPECT_EQ(m_pBar->m_btnPlayerA.GetBitmapID(), 158); // back to checked
+}
+
+TEST_F(PlayerCtrlBarTest, MuteAlternatesAndAPressReleasedOutsideChangesNothing) {
+    Make();
+    m_sink.Clear();
+    const QPoint mute = Centre(m_pBar->m_btnMute);
+    Click(mute);
+    EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 146);
+    Click(mute);
+    EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 145);
+    Click(mute);
+    EXPECT_EQ(m_sink.m_messages,
+              (Messages{{WM_CTRL_MUTE, 0, 1}, {WM_CTRL_MUTE, 0, 0}, {WM_CTRL_MUTE, 0, 1}}));
+
+    m_sink.Clear();
+    Press(mute);
+    EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 149); // turning off
+    Move(QPoint(120, 65));
+    Release(QPoint(120, 65));
+    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_pBar->m_btnMute.GetState());
+    EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 146);
+}
+
+TEST_F(PlayerCtrlBarTest, VolumeDragClampsAtBothEndsAndReportsOnlyOnRelease) {
+    Make();
+    m_sink.Clear();
+    CBitmapSlider &volume = m_pBar->m_VolumeSlider;
+    const QPoint thumb = volume.GetThumbRect().center();
+    Press(thumb);
+    ASSERT_TRUE(volume.IsDragging());
+    Move(QPoint(20, thumb.y()));
+    EXPECT_EQ(volume.GetPos(), 0);
+    // Positions from outside are refused while the thumb is held.
+    volume.SetPos(1000);
+    EXPECT_EQ(volume.GetPos(), 0);
+    Move(QPoint(210, thumb.y() + 15));
+    EXPECT_EQ(volume.GetPos(), 1500);
+    Move(QPoint(590, thumb.y()));
+    EXPECT_EQ(volume.GetPos(), 3000);
+    EXPECT_TRUE(m_sink.m_messages.empty());
+    Release(QPoint(590, thumb.y()));
+    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 3000}}));
+
+    m_sink.Clear();
+    Paint();
+    Press(QPoint(20, thumb.y()));
+    Move(QPoint(-40, thumb.y()));
+    Release(QPoint(-40, thumb.y()));
+    EXPECT_TRUE(m_sink.m_messages.empty());
+
+    volume.SetPos(3001);
+    EXPECT_EQ(volume.GetPos(), 3000);
+    volume.SetPos(-1);
+    EXPECT_EQ(volume.GetPos(), 3000);
+}
+
+TEST_F(PlayerCtrlBarTest, ClickOnTheTrackMovesThereAndReports) {
+    Make();
+    m_sink.Clear();
+    const QRect track = m_pBar->m_VolumeSlider.GetTrackRect();
+    Click(QPoint(track.left() + 20, m_pBar->m_VolumeSlider.GetThumbRect().center().y()));
+    EXPECT_EQ(m_pBar->m_VolumeSlider.GetPos(), 750);
+    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 750}}));
+
+    // The seek slider reports its own position under its own id.
+    m_sink.Clear();
+    CSeekSlider &seek = m_pBar->m_SeekSlider;
+    seek.SetRange(60000);
+    Paint();
+    const QRect seekTrack = seek.GetTrackRect();
+    const int nHalf = seekTrack.width() / 2;
+    Click(QPoint(seekTrack.left() + nHalf, seek.GetThumbRect().center().y()));
+    const intptr_t nExpected = nHalf * 60000 / seekTrack.width();
+    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 512, nExpected}}));
+
+    // A disabled slider ignores the mouse.
+    m_sink.Clear();
+    seek.SetEnabled(false);
+    Click(QPoint(seekTrack.left() + 10, seek.GetThumbRect().center().y()));
+    EXPECT_TRUE(m_sink.m_messages.empty());
+}
+
+TEST_F(PlayerCtrlBarTest, ResizingKeepsTheLinkAtTheRightAndTheSeekSliderItsWidth) {
+    Make(600);
+    const CSeekSlider &seek = m_pBar->m_SeekSlider;
+    const int nCapsAndThumb = 12 + 12 + 10 + 6;
+    // Track plus caps and gaps span the client width less 165.
+    auto seekSpan = [&] { return seek.GetTrackRect().width() + 12 + 6; };
+    EXPECT_EQ(seekSpan(), 600 - 165);
+    EXPECT_EQ(m_pBar->m_btnLink.GetRect().right() + 1, 600 - 12);
+    EXPECT_EQ(seek.GetTrackRect().left(), 130 + 12 + 6);
+
+    m_pBar->resize(800, 74);
+    EXPECT_EQ(seekSpan(), 800 - 165);
+    EXPECT_EQ(m_pBar->m_btnLink.GetRect().right() + 1, 800 - 12);
+    EXPECT_EQ(m_pBar->m_btnLink.GetRect().top(), 37);
+
+    m_pBar->resize(165 + nCapsAndThumb - 1, 74);
+    EXPECT_FALSE(seek.IsVisible());
+    EXPECT_EQ(seek.GetPos(), -1);
+    m_pBar->resize(165 + nCapsAndThumb, 74);
+    EXPECT_TRUE(seek.IsVisible());
+    EXPECT_EQ(seek.GetPos(), 0);
+}
+
+TEST_F(PlayerCtrlBarTest, PaintsTheGradientBelowABlackStatusStripWithTheWidgetsOnTop) {
+    Make();
+    m_pBar->m_StatusDisplay.SetPlayState(2);
+    const QImage image = Paint();
+    EXPECT_EQ(image.pixelColor(300, 5), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(300, 14), QColor(Qt::black));
+    const QColor top = image.pixelColor(300, 15);
+    EXPECT_NEAR(top.blue(), 227, 6);
+    EXPECT_NEAR(top.red(), 65, 6);
+    const QColor bottom = image.pixelColor(120, 73);
+    EXPECT_LT(bottom.blue(), 110);
+    EXPECT_LT(bottom.red(), 10);
+    // The play symbol of the status strip and the volume track's green are painted.
+    EXPECT_EQ(image.pixelColor(15, 7), QColor(96, 238, 96));
+    EXPECT_GT(image.pixelColor(180, 49).green(), 150);
+}
+
+TEST_F(PlayerCtrlBarTest, TooltipsNameEachControl) {
+    Make();
+    auto tipAt = [&](const QPoint &pt) {
+        QToolTip::hideText();
+        QHelpEvent event(QEvent::ToolTip, pt, m_pBar->mapToGlobal(pt));
+        QApplication::sendEvent(m_pBar.get(), &event);
+        return event.isAccepted() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tipAt(Centre(m_pBar->m_btnPlay)), QStringLiteral("Play"));
+    EXPECT_EQ(tipAt(Centre(m_pBar->m_btnMute)), QStringLiteral("Toggle Mute"));
+    EXPECT_EQ(tipAt(Centre(m_pBar->m_btnPlayerB)), QStringLiteral("Switch to Player B"));
+    EXPECT_EQ(tipAt(m_pBar->m_VolumeSlider.GetThumbRect().center()), QStringLiteral("Volume"));
+    EXPECT_EQ(tipAt(QPoint(300, m_pBar->m_SeekSlider.GetThumbRect().center().y())),
+              QStringLiteral("Seek"));
+    EXPECT_EQ(tipAt(QPoint(120, 65)), QString());
+    QToolTip::hideText();
+}

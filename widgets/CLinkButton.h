@@ -1,0 +1,28 @@
+// The maker's mark at the right end of the control bar; a click opens the maker's web site.
+#pragma once
+
+#include "widgets/CImageButton.h"
+
+#include <QUrl>
+#include <functional>
+
+class CLinkButton : public CImageButton {
+public:
+    static constexpr int BMP_LINK = 166;
+    static constexpr int RIGHT_MARGIN = 12;
+    static const char *const MAKER_URL;
+
+    CLinkButton();
+
+    bool Create(QWidget *pParent, int x, int y) {
+        return CImageButton::Create(pParent, x, y, BMP_LINK);
+    }
+
+    void OnLButtonUp(unsigned nFlags, int x, int y) override;
+    void OnLButtonDown(unsigned nFlags, int x, int y) override;
+    // Keeps the button RIGHT_MARGIN pixels from the parent's right edge.
+    void OnParentSize(int nType, int cx, int cy) override;
+
+    // Opens the address; the desktop's browser by default. Tests put a recorder here.
+    std::function<void(const QUrl &)> m_fnOpenUrl;
+};
