@@ -136,35 +136,32 @@ void CNetServer::CloseServer() {
 void CNetServer::OnReceive(int /*nErrorCode*/) {
     if (m_bDispatching)
         return; // one command at a time; picked up again once the running one is done
-    if (!m_RecvSocket.hasPendingDatagrams())
+    if (m_RecvSocket.state() != QAbstractSocket::BoundState)
         return;
 
-    // The kernel's size, not what a 548-byte read would return: a longer datagram would be
-    // cut to fit and then pass for a valid one.
-    const qint64 nPending = m_RecvSocket.pendingDatagramSize();
-    if (m_settings.m_iRemoteCtrl != REMOTE_CTRL_ETHERNET ||
-        nPending != static_cast<qint64>(PACKET_SIZE)) {
-        // Read and drop: left queued, such datagrams would block every later one, and a
-        // command sent while remote control was off would run when it is switched on.
-        char discard[PACKET_SIZE];
-        m_RecvSocket.readDatagram(discard, sizeof discard);
+    // Always read, even when the notification turns out to be stale: the socket does not
+    // notify again until it has been read from. One byte more than a command shows a longer
+    // datagram for what it is instead of passing its first 548 bytes off as valid.
+    unsigned char datagram[PACKET_SIZE + 1];
+    const qint64 nRead =
+        m_RecvSocket.readDatagram(reinterpret_cast<char *>(datagram), sizeof datagram);
+    if (nRead < 0)
         return;
-    }
-
-    unsigned char *pSlot = m_RecvRing[m_nRecvSlot];
-    std::memset(pSlot, 0, PACKET_SIZE);
-    const qint64 nRead = m_RecvSocket.readDatagram(reinterpret_cast<char *>(pSlot), PACKET_SIZE);
+    // With remote control off the datagram is read and dropped, so that nothing piles up in
+    // the socket to run later when it is switched on.
+    if (m_settings.m_iRemoteCtrl != REMOTE_CTRL_ETHERNET)
+        return;
     CNetDatagram::Command cmd;
-    if (nRead != static_cast<qint64>(PACKET_SIZE) ||
-        !CNetDatagram::DecodeCommand(pSlot, PACKET_SIZE, cmd))
-        return;
+    if (!CNetDatagram::DecodeCommand(datagram, static_cast<size_t>(nRead), cmd))
+        return; // wrong size or magic: the slot stays free for the next one
 
+    std::memcpy(m_RecvRing[m_nRecvSlot], datagram, PACKET_SIZE);
     Dispatch(cmd);
     m_nRecvSlot = (m_nRecvSlot + 1) % RING_SLOTS;
 
     // A handler that runs an event loop of its own (waiting for a media pipeline, a dialog)
-    // leaves whatever arrived meanwhile unnotified: the socket does not notify again from
-    // inside its own notification. Poll once more so those commands do not wait for ever.
+    // leaves whatever arrived meanwhile unnotified: the socket does not notify from inside
+    // its own notification. Poll once more so those commands do not wait for ever.
     if (!m_bRepollQueued && m_RecvSocket.hasPendingDatagrams()) {
         m_bRepollQueued = true;
         QMetaObject::invokeMethod(

@@ -98,10 +98,10 @@ TEST(NetBroadcast, DefaultsReachListenersInsideAPrivateNamespace) {
     ASSERT_TRUE(listener.bind(QHostAddress::AnyIPv4, 31772,
                               QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
     QProcess tool;
-    tool.start(ToolPath(), {QStringLiteral("listen"), QStringLiteral("--json"),
-                            QStringLiteral("--type"), QStringLiteral("status"),
-                            QStringLiteral("-n"), QStringLiteral("1"), QStringLiteral("-t"),
-                            QStringLiteral("10000")});
+    tool.start(ToolPath(),
+               {QStringLiteral("listen"), QStringLiteral("--json"), QStringLiteral("--type"),
+                QStringLiteral("status"), QStringLiteral("-n"), QStringLiteral("1"),
+                QStringLiteral("-t"), QStringLiteral("10000")});
     ASSERT_TRUE(tool.waitForStarted(3000));
 
     server.m_nPlayState = 2;
