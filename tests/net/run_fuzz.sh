@@ -1,0 +1,37 @@
+#!/bin/sh
+# run_fuzz.sh SOURCE_DIR WORK_DIR SECONDS: builds the datagram codec's fuzz target with clang
+# and libFuzzer (the project itself builds with g++) and runs it for SECONDS.
+# Exits 77, which CTest counts as skipped, when clang or its fuzzer runtime is missing.
+set -u
+src=$1
+work=$2
+secs=$3
+
+cxx=$(command -v clang++-14 || command -v clang++ || true)
+if [ -z "$cxx" ]; then
+    echo "fuzz_net_datagram skipped: clang++ not found (Debian packages clang-14, libclang-rt-14-dev)"
+    exit 77
+fi
+mkdir -p "$work/corpus"
+if ! "$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
+        -fno-sanitize-recover=undefined -I"$src" \
+        "$src/tests/net/fuzz_NetDatagram.cpp" "$src/remote/CNetDatagram.cpp" \
+        -o "$work/fuzz_net_datagram" 2>"$work/build.log"; then
+    cat "$work/build.log"
+    if grep -q -e 'libclang_rt.fuzzer' -e 'fuzzer.*No such file' "$work/build.log"; then
+        echo "fuzz_net_datagram skipped: libFuzzer runtime missing (Debian package libclang-rt-14-dev)"
+        exit 77
+    fi
+    exit 1
+fi
+
+# Seeds: a command with a text, a status and a text datagram.
+zeros() { head -c "$1" /dev/zero; }
+{ printf 'WTRX\001\000\000\000'; zeros 4; printf '\012\000\000\000'; zeros 20; printf ':2'
+  zeros 510; } >"$work/corpus/seed-command"
+{ printf 'KAVO'; zeros 8; printf '\001\000\000\000'; zeros 516; } >"$work/corpus/seed-status"
+{ printf 'KAVO'; zeros 8; printf '\001\000\000\000'; zeros 4; printf '\003\000\000\000'
+  zeros 4; printf 'hi'; zeros 510; } >"$work/corpus/seed-text"
+
+exec "$work/fuzz_net_datagram" -max_total_time="$secs" -timeout=5 -rss_limit_mb=2048 \
+    -print_final_stats=1 "$work/corpus"
