@@ -1,0 +1,862 @@
+#include "playlist/CPlaylistCtrl.h"
+
+#include "app/CGeneralSettings.h"
+#include "app/CLogBook.h"
+#include "app/CMessageSink.h"
+#include "app/CModalUI.h"
+#include "app/CProfile.h"
+#include "app/CRecentFileList.h"
+#include "app/UserMessages.h"
+#include "playback/CPlayerBase.h"
+#include "playlist/CPlaylistReader.h"
+#include "playlist/CPlaylistText.h"
+#include "playlist/CPlaylistWriter.h"
+#include "playlist/CWaitCursor.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+const QString kSection = QStringLiteral("Playlist");
+const QString kNoLength = QStringLiteral("0:00:00");
+
+const char *const kMediaExtensions[] = {
+    ".mpg",  ".mpeg", ".m1v",  ".m2v",  ".mpa",  ".mpe", ".avi",  ".divx", ".asf", ".wmv",
+    ".wmd",  ".wm",   ".ogm",  ".mp1",  ".mp2",  ".mp3", ".mp4",  ".ogg",  ".wav", ".snd",
+    ".au",   ".aif",  ".aifc", ".aiff", ".wma",  ".mid", ".midi", ".rmi",  ".bmp", ".jpg",
+    ".jpeg", ".jif",  ".jp2",  ".jp2c", ".jp2k", ".jpc", ".jpx",  ".gif"};
+const char *const kStillExtensions[] = {".bmp",  ".jpg",  ".jpeg", ".jif", ".jp2",
+                                        ".jp2c", ".jp2k", ".jpc",  ".jpx", ".gif"};
+const char *const kPlaylistExtensions[] = {".pls", ".m3u"};
+
+template <size_t N> bool HasExtension(const QString &strPath, const char *const (&table)[N]) {
+    const QString strExt = CPlaylistText::Extension(strPath);
+    if (strExt.isEmpty())
+        return false;
+    for (const char *pszExt : table)
+        if (strExt.compare(QLatin1String(pszExt), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// The sort key of the original comparison: ASCII letters fold to lower case, every other
+// byte compares by its value.
+QByteArray FoldedKey(const QString &str) {
+    return CPlaylistText::ToLowerAscii(CPlaylistText::ToFile(str));
+}
+
+QString JoinPath(const QString &strFolder, const QString &strName) {
+    if (strFolder.isEmpty() || strFolder.endsWith(QLatin1Char('/')))
+        return strFolder + strName;
+    return strFolder + QLatin1Char('/') + strName;
+}
+
+bool ByteOrder(const QString &a, const QString &b) {
+    return CPlaylistText::ToFile(a) < CPlaylistText::ToFile(b);
+}
+
+} // namespace
+
+// Suspends the row notifications of a bulk edit; the outermost lock sends one reset instead.
+class CPlaylistCtrl::CUpdateLock {
+public:
+    explicit CUpdateLock(CPlaylistCtrl &ctrl) : m_ctrl(ctrl) { ++m_ctrl.m_nUpdateLock; }
+    ~CUpdateLock() {
+        if (--m_ctrl.m_nUpdateLock == 0 && m_ctrl.m_bResetPending) {
+            m_ctrl.m_bResetPending = false;
+            emit m_ctrl.rowsReset();
+        }
+    }
+    CUpdateLock(const CUpdateLock &) = delete;
+    CUpdateLock &operator=(const CUpdateLock &) = delete;
+
+private:
+    CPlaylistCtrl &m_ctrl;
+};
+
+CPlaylistCtrl::CPlaylistCtrl(const QString &strStartDir, CProfile &profile,
+                             CGeneralSettings &settings, CMessageSink &mainFrame, CModalUI &ui,
+                             CRecentFileList &recentFiles,
+                             std::unique_ptr<CPlayerBase> pLengthProbe, QObject *pParent)
+    : QObject(pParent), m_strStartDir(strStartDir), m_profile(profile), m_settings(settings),
+      m_mainFrame(mainFrame), m_ui(ui), m_recentFiles(recentFiles),
+      m_pLengthProbe(std::move(pLengthProbe)) {}
+
+CPlaylistCtrl::~CPlaylistCtrl() {
+    if (m_pLengthProbe)
+        m_pLengthProbe->ReleaseGraph();
+}
+
+QString CPlaylistCtrl::GetLastPlaylistPath() const {
+    return JoinPath(m_strStartDir, QLatin1String(LAST_PLAYLIST_NAME));
+}
+
+// ---------------------------------------------------------------------------------------
+// Notifications
+
+void CPlaylistCtrl::NotifyInserted(int nFirst, int nCount) {
+    if (m_nUpdateLock > 0)
+        m_bResetPending = true;
+    else
+        emit rowsInserted(nFirst, nCount);
+}
+
+void CPlaylistCtrl::NotifyRemoved(int nFirst, int nCount) {
+    if (m_nUpdateLock > 0)
+        m_bResetPending = true;
+    else
+        emit rowsRemoved(nFirst, nCount);
+}
+
+void CPlaylistCtrl::NotifyChanged(int nFirst, int nLast) {
+    if (nFirst > nLast)
+        return;
+    if (m_nUpdateLock > 0)
+        m_bResetPending = true;
+    else
+        emit rowsChanged(nFirst, nLast);
+}
+
+void CPlaylistCtrl::NotifyReset() {
+    if (m_nUpdateLock > 0)
+        m_bResetPending = true;
+    else
+        emit rowsReset();
+}
+
+// ---------------------------------------------------------------------------------------
+// Rows and records
+
+void CPlaylistCtrl::InsertRow(int nPos, Row row) {
+    const int nID = row.nID;
+    if (nPos >= GetItemCount()) {
+        nPos = GetItemCount();
+        m_rows.push_back(std::move(row));
+        if (m_bRowIndexValid)
+            m_rowByID.insert(nID, nPos);
+    } else {
+        m_rows.insert(m_rows.begin() + nPos, std::move(row));
+        m_bRowIndexValid = false;
+    }
+    if (m_nSelectionMark >= nPos)
+        ++m_nSelectionMark;
+}
+
+void CPlaylistCtrl::EraseRow(int nPos) {
+    const int nID = m_rows[nPos].nID;
+    if (nPos == GetItemCount() - 1) {
+        m_rows.pop_back();
+        if (m_bRowIndexValid)
+            m_rowByID.remove(nID);
+    } else {
+        m_rows.erase(m_rows.begin() + nPos);
+        m_bRowIndexValid = false;
+    }
+    if (m_nSelectionMark == nPos)
+        m_nSelectionMark = -1;
+    else if (m_nSelectionMark > nPos)
+        --m_nSelectionMark;
+}
+
+void CPlaylistCtrl::SetRowImage(int nRow, int nImage) {
+    Row &row = m_rows[nRow];
+    if (row.nImage == nImage)
+        return;
+    if (row.nImage == ICON_NONE)
+        m_iconIDs.push_back(row.nID);
+    else if (nImage == ICON_NONE)
+        m_iconIDs.erase(std::remove(m_iconIDs.begin(), m_iconIDs.end(), row.nID), m_iconIDs.end());
+    row.nImage = nImage;
+    NotifyChanged(nRow, nRow);
+}
+
+void CPlaylistCtrl::RemoveRecord(int nID) {
+    const int nIndex = FindEntryByID(nID);
+    if (nIndex < 0)
+        return;
+    if (m_bPathIndexValid && m_firstIDByPath.value(m_Entries[nIndex]->m_strPath) == nID)
+        m_bPathIndexValid = false;
+    m_Entries.erase(m_Entries.begin() + nIndex);
+}
+
+void CPlaylistCtrl::CheckMarked() {
+    if (m_nMarkedID != -1 && FindRowByID(m_nMarkedID) < 0) {
+        m_nMarkedID = -1;
+        emit markedChanged(m_nMarkedID);
+    }
+}
+
+int CPlaylistCtrl::FindRowByID(int nID) const {
+    if (nID <= 0)
+        return -1; // ids start at 1: no row carries 0 or -1
+    if (!m_bRowIndexValid) {
+        m_rowByID.clear();
+        m_rowByID.reserve(GetItemCount());
+        for (int i = 0; i < GetItemCount(); ++i)
+            m_rowByID.insert(m_rows[i].nID, i);
+        m_bRowIndexValid = true;
+    }
+    return m_rowByID.value(nID, -1);
+}
+
+int CPlaylistCtrl::FindEntryByID(int nID) const {
+    const auto it = std::lower_bound(
+        m_Entries.begin(), m_Entries.end(), nID,
+        [](const std::unique_ptr<CPlaylistEntry> &p, int n) { return p->m_nID < n; });
+    if (it == m_Entries.end() || (*it)->m_nID != nID)
+        return -1;
+    return static_cast<int>(it - m_Entries.begin());
+}
+
+int CPlaylistCtrl::FindIDByPath(const QString &strPath) const {
+    if (m_Entries.empty())
+        return 0;
+    if (!m_bPathIndexValid) {
+        m_firstIDByPath.clear();
+        m_firstIDByPath.reserve(static_cast<qsizetype>(m_Entries.size()));
+        for (const auto &pEntry : m_Entries)
+            if (!m_firstIDByPath.contains(pEntry->m_strPath))
+                m_firstIDByPath.insert(pEntry->m_strPath, pEntry->m_nID);
+        m_bPathIndexValid = true;
+    }
+    return m_firstIDByPath.value(strPath, 0);
+}
+
+const CPlaylistEntry *CPlaylistCtrl::GetRowEntry(int nRow) const {
+    if (nRow < 0 || nRow >= GetItemCount())
+        return nullptr;
+    const int nIndex = FindEntryByID(m_rows[nRow].nID);
+    return nIndex < 0 ? nullptr : m_Entries[nIndex].get();
+}
+
+int CPlaylistCtrl::GetItemData(int nRow) const {
+    return nRow < 0 || nRow >= GetItemCount() ? 0 : m_rows[nRow].nID;
+}
+
+QString CPlaylistCtrl::GetItemText(int nRow, int nColumn) const {
+    if (nRow < 0 || nRow >= GetItemCount())
+        return QString();
+    switch (nColumn) {
+    case COL_NR:
+        // Always what Renumber would write: the row numbers follow every edit at once.
+        return QString::number(nRow + 1) + QLatin1Char('.');
+    case COL_NAME:
+        return m_rows[nRow].strName;
+    case COL_TIME:
+        return m_rows[nRow].strTime;
+    default:
+        return QString();
+    }
+}
+
+int CPlaylistCtrl::GetItemImage(int nRow) const {
+    return nRow < 0 || nRow >= GetItemCount() ? ICON_NONE : m_rows[nRow].nImage;
+}
+
+unsigned CPlaylistCtrl::GetItemState(int nRow, unsigned nMask) const {
+    return nRow < 0 || nRow >= GetItemCount() ? 0 : m_rows[nRow].nState & nMask;
+}
+
+void CPlaylistCtrl::SetItemState(int nRow, unsigned nState, unsigned nMask) {
+    if (nRow >= GetItemCount())
+        return;
+    const int nFirst = nRow < 0 ? 0 : nRow;
+    const int nLast = nRow < 0 ? GetItemCount() - 1 : nRow;
+    for (int i = nFirst; i <= nLast; ++i)
+        m_rows[i].nState = (m_rows[i].nState & ~nMask) | (nState & nMask);
+    NotifyChanged(nFirst, nLast);
+}
+
+int CPlaylistCtrl::GetSelectedCount() const {
+    return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(), [](const Row &row) {
+        return (row.nState & LVIS_SELECTED) != 0;
+    }));
+}
+
+int CPlaylistCtrl::GetPlayerEntryID(int nPlayer) const {
+    return nPlayer == 0 || nPlayer == 1 ? m_nPlayerEntryID[nPlayer] : 0;
+}
+
+void CPlaylistCtrl::SetMarkedItem(int nRow) {
+    if (nRow < 0 || nRow >= GetItemCount())
+        return;
+    m_nMarkedID = m_rows[nRow].nID;
+    emit markedChanged(m_nMarkedID);
+}
+
+// ---------------------------------------------------------------------------------------
+// Tracks
+
+int CPlaylistCtrl::GetTrackCount() const {
+    return m_bInitialized ? GetItemCount() : -1;
+}
+
+int CPlaylistCtrl::GetCurTrack() const {
+    return m_bInitialized ? m_CurTrack : -1;
+}
+
+QString CPlaylistCtrl::GetCurTrackPath() const {
+    return GetTrackPath(m_CurTrack);
+}
+
+QString CPlaylistCtrl::GetTrackPath(int nRow) const {
+    const CPlaylistEntry *pEntry = GetRowEntry(nRow);
+    return pEntry ? pEntry->m_strPath : QString();
+}
+
+int CPlaylistCtrl::GetPlayListIndx(const QString &strPath) const {
+    const int nID = FindIDByPath(strPath);
+    if (nID == 0) {
+        LogError("CPlaylistCtrl::GetPlayListIndx(): Item ID not found!\n");
+        return -1;
+    }
+    return FindRowByID(nID);
+}
+
+void CPlaylistCtrl::NextTrack() {
+    const int nCount = GetItemCount();
+    if (!m_bInitialized || nCount == 0 || m_CurTrack < 0)
+        return;
+    // Only step over the row that was loaded last; a row the operator made current since
+    // is loaded itself.
+    if (m_CurTrack < nCount && m_rows[m_CurTrack].nID == m_nMarkedID)
+        ++m_CurTrack;
+    if (m_CurTrack >= nCount) {
+        if (!m_LoopList) {
+            m_CurTrack = nCount - 1;
+            return;
+        }
+        m_CurTrack = 0;
+    }
+    SetMarkedItem(m_CurTrack);
+    m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
+}
+
+void CPlaylistCtrl::PrevTrack() {
+    const int nCount = GetItemCount();
+    if (!m_bInitialized || m_CurTrack < 0 || nCount == 0)
+        return;
+    if (--m_CurTrack < 0) {
+        if (!m_LoopList) {
+            m_CurTrack = 0;
+            return;
+        }
+        m_CurTrack = nCount - 1;
+    }
+    SetMarkedItem(m_CurTrack);
+    m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
+}
+
+void CPlaylistCtrl::SetPlayerEntry(const QString &strPath, int nPlayer, const QString &strTitle,
+                                   int nLengthMs) {
+    if (!m_bInitialized || (nPlayer != 0 && nPlayer != 1))
+        return;
+    const int nID = FindIDByPath(strPath);
+    if (nID == 0)
+        return;
+    m_nPlayerEntryID[nPlayer] = nID;
+    RefreshPlayerIcons();
+
+    if (strTitle.isEmpty() || nLengthMs == 0)
+        return;
+    const int nRow = FindRowByID(nID);
+    if (nRow < 0)
+        return;
+    const QString strLength = FormatLength(nLengthMs);
+    m_rows[nRow].strName = strTitle;
+    m_rows[nRow].strTime = strLength;
+    NotifyChanged(nRow, nRow);
+    const int nIndex = FindEntryByID(nID);
+    if (nIndex >= 0) {
+        m_Entries[nIndex]->m_strTitle = strTitle;
+        m_Entries[nIndex]->m_strLength = strLength;
+    }
+}
+
+void CPlaylistCtrl::SelectPlayerEntry(int nPlayer) {
+    if (nPlayer != 0 && nPlayer != 1)
+        return;
+    const int nRow = FindRowByID(m_nPlayerEntryID[nPlayer]);
+    if (nRow < 0)
+        return;
+    m_CurTrack = nRow;
+    SetMarkedItem(nRow);
+}
+
+void CPlaylistCtrl::Renumber() {
+    // The number column is derived from the row position (GetItemText), so it is right
+    // after every edit; a view only needs to hear about it.
+    NotifyChanged(0, GetItemCount() - 1);
+}
+
+void CPlaylistCtrl::RefreshPlayerIcons() {
+    const int nRowA = FindRowByID(m_nPlayerEntryID[0]);
+    const int nRowB = FindRowByID(m_nPlayerEntryID[1]);
+    if (nRowA < 0 && nRowB < 0)
+        return;
+    // Every row showing an icon goes back to none, then the two holders get theirs; when
+    // both players hold the same entry, Player B's icon wins.
+    const std::vector<int> shown = m_iconIDs;
+    for (int nID : shown) {
+        const int nRow = FindRowByID(nID);
+        if (nRow < 0) {
+            m_iconIDs.erase(std::remove(m_iconIDs.begin(), m_iconIDs.end(), nID), m_iconIDs.end());
+            continue;
+        }
+        if (nRow != nRowA && nRow != nRowB)
+            SetRowImage(nRow, ICON_NONE);
+    }
+    if (nRowA >= 0 && nRowA != nRowB)
+        SetRowImage(nRowA, ICON_PLAYER_A);
+    if (nRowB >= 0)
+        SetRowImage(nRowB, ICON_PLAYER_B);
+}
+
+// ---------------------------------------------------------------------------------------
+// Adding
+
+void CPlaylistCtrl::Insert(const QString &strPath, int nRow, const QString &strTitle,
+                           const QString &strLength) {
+    const int nPos = nRow < 0 || nRow > GetItemCount() ? GetItemCount() : nRow;
+    const int nID = m_nNextID;
+    InsertRow(nPos, Row{nID, ICON_NONE, 0, strTitle, strLength});
+    m_Entries.push_back(std::make_unique<CPlaylistEntry>(strPath, strTitle, strLength, nID));
+    if (m_bPathIndexValid && !m_firstIDByPath.contains(strPath))
+        m_firstIDByPath.insert(strPath, nID);
+    NotifyInserted(nPos, 1);
+    RefreshPlayerIcons();
+    ++m_nNextID;
+}
+
+void CPlaylistCtrl::AddEntry(const QString &strPath, int nRow, const QString &strTitle,
+                             const QString &strLength) {
+    if (!m_bInitialized)
+        return;
+    if (!IsMediaFile(strPath)) {
+        LogError("CPlaylistCtrl::AddEntry() : Filetype unknown or not supported!\n");
+        return;
+    }
+    if (!QFileInfo::exists(strPath)) {
+        LogError("CPlaylistCtrl::AddEntry() : File or path not found!\n");
+        return;
+    }
+
+    QString strNewTitle = strTitle;
+    QString strNewLength = strLength;
+    if (strTitle.isEmpty() || strLength.isEmpty() || strLength == kNoLength) {
+        strNewTitle = GetFileNameFromPath(strPath);
+        strNewLength = kNoLength;
+        if (IsTimedMedia(strPath) && m_pLengthProbe) {
+            if (m_pLengthProbe->Init(m_pOwner) && m_pLengthProbe->OpenMedia(strPath)) {
+                const QString strProbeTitle = m_pLengthProbe->GetTitle();
+                if (!strProbeTitle.isEmpty())
+                    strNewTitle = strProbeTitle;
+                strNewLength = FormatLength(std::max(0, m_pLengthProbe->GetDuration()));
+            }
+            m_pLengthProbe->ReleaseGraph();
+        }
+    }
+    Insert(strPath, nRow, strNewTitle, strNewLength);
+}
+
+void CPlaylistCtrl::AddFolder(const QString &strFolder, int nRow) {
+    QSet<QString> visited;
+    AddFolder(strFolder, nRow, visited);
+}
+
+void CPlaylistCtrl::AddFolder(const QString &strFolder, int nRow, QSet<QString> &visited) {
+    // An empty name would search the working directory.
+    if (strFolder.isEmpty())
+        return;
+    // A link back up the tree must not recurse for ever: each folder is searched once.
+    const QString strCanonical = QFileInfo(strFolder).canonicalFilePath();
+    if (!strCanonical.isEmpty()) {
+        if (visited.contains(strCanonical))
+            return;
+        visited.insert(strCanonical);
+    }
+
+    QStringList names = QDir(strFolder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    if (names.isEmpty())
+        return;
+    // The directory lists its names in no particular order here; byte order gives the
+    // operator the same order every time.
+    std::sort(names.begin(), names.end(), ByteOrder);
+
+    CUpdateLock lock(*this);
+    for (const QString &strName : names) {
+        const QString strPath = JoinPath(strFolder, strName);
+        if (QFileInfo(strPath).isDir())
+            AddFolder(strPath, nRow, visited);
+        else
+            AddEntry(strPath, nRow, QString(), QString());
+    }
+}
+
+void CPlaylistCtrl::AddPlayList(const QString &strPath, int nRow) {
+    CWaitCursor wait;
+    if (!IsPlaylistFile(strPath)) {
+        LogError("CPlaylistCtrl::AddPlayList(): Playlist format not supported!\n");
+        return;
+    }
+    CPlaylistReader reader(&m_ui, m_pOwner);
+    if (!reader.Load(strPath))
+        return;
+
+    const QString strBase = CPlaylistText::Folder(strPath);
+    CUpdateLock lock(*this);
+    for (const CPlaylistItem &item : reader.GetItems()) {
+        const QString strLength = FormatLength(qint64(item.m_nLength) * 1000);
+        const QString strItemPath =
+            item.m_strPath.startsWith(QLatin1Char('/')) ? item.m_strPath : strBase + item.m_strPath;
+        AddEntry(strItemPath, nRow, item.m_strTitle, strLength);
+    }
+}
+
+QString CPlaylistCtrl::OpenPlaylist(const QString &strPath) {
+    QString strFile = strPath;
+    if (strFile.isEmpty()) {
+        const QStringList chosen = m_ui.GetOpenFileNames(
+            m_pOwner, QString(), QString(),
+            QStringLiteral("PLS or M3U Playlist (*.m3u *.pls);;M3U Playlist (*.m3u);;"
+                           "PLS Playlist (*.pls);;All files (*)"),
+            false);
+        if (chosen.isEmpty())
+            return QString();
+        strFile = chosen.first();
+    }
+    if (!IsPlaylistFile(strFile)) {
+        LogError("CPlaylistCtrl::OpenPlaylist(): Playlist format not supported!\n");
+        return QString();
+    }
+    ClearPlaylist();
+    AddPlayList(strFile, -1);
+    if (!strFile.contains(QLatin1String(LAST_PLAYLIST_NAME)))
+        m_recentFiles.Add(strFile);
+    emit playlistOpened(strFile);
+    return strFile;
+}
+
+void CPlaylistCtrl::SavePlaylist(const QString &strPath) {
+    const bool bLastPlaylist = strPath.contains(QLatin1String(LAST_PLAYLIST_NAME));
+    if (m_rows.empty() && !bLastPlaylist) {
+        LogError("CPlaylistCtrl::SavePlaylist(): No entries in playlist!\n");
+        return;
+    }
+    QString strFile = strPath;
+    QString strFormat = QStringLiteral("M3U");
+    if (strFile.isEmpty()) {
+        strFile =
+            m_ui.GetSaveFileName(m_pOwner, QString(), QString(),
+                                 QStringLiteral("M3U Playlist (*.m3u);;PLS Playlist (*.pls)"));
+        if (strFile.isEmpty())
+            return;
+        QString strExt = CPlaylistText::Extension(strFile);
+        if (strExt.isEmpty()) {
+            strFile += QStringLiteral(".m3u");
+            strExt = QStringLiteral(".m3u");
+        }
+        strFormat = strExt.mid(1);
+    }
+
+    CWaitCursor wait;
+    CPlaylistWriter writer(&m_ui, m_pOwner);
+    const QString strUpper = strFormat.toUpper();
+    if (strUpper == QLatin1String("M3U"))
+        writer.SetFormat(CPlaylistWriter::FORMAT_M3U);
+    else if (strUpper == QLatin1String("PLS"))
+        writer.SetFormat(CPlaylistWriter::FORMAT_PLS);
+    else
+        return;
+
+    if (!writer.BeginFile(strFile))
+        return;
+    for (const Row &row : m_rows) {
+        const int nIndex = FindEntryByID(row.nID);
+        if (nIndex < 0)
+            continue;
+        const CPlaylistEntry &entry = *m_Entries[nIndex];
+        writer.WriteEntry(entry.m_strPath, entry.m_strTitle, entry.m_strLength);
+    }
+    // A file that did not make it to disk does not belong in the recent-file list.
+    if (writer.EndFile() && !strFile.contains(QLatin1String(LAST_PLAYLIST_NAME)))
+        m_recentFiles.Add(strFile);
+}
+
+void CPlaylistCtrl::OnDropFiles(const QStringList &names, int nDropRow) {
+    CWaitCursor wait;
+    if (names.isEmpty())
+        return;
+    QStringList sorted = names;
+    std::sort(sorted.begin(), sorted.end(), ByteOrder);
+
+    if (sorted.size() == 1 && IsPlaylistFile(sorted.first())) {
+        AddPlayList(sorted.first(), -1);
+        return;
+    }
+    CUpdateLock lock(*this);
+    for (const QString &strName : sorted) {
+        const QFileInfo info(strName);
+        // A name that cannot be looked at is searched as a folder, which finds nothing.
+        if (!info.exists() || info.isDir())
+            AddFolder(strName, nDropRow);
+        else
+            AddEntry(strName, nDropRow, QString(), QString());
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Deleting
+
+bool CPlaylistCtrl::RemoveEntry(int nRow) {
+    if (nRow < 0 || nRow >= GetItemCount())
+        return false;
+    RemoveRecord(m_rows[nRow].nID);
+    EraseRow(nRow);
+    NotifyRemoved(nRow, 1);
+    CheckMarked();
+    Renumber();
+    return true;
+}
+
+void CPlaylistCtrl::DeleteRows(const std::vector<bool> &doomed) {
+    QSet<int> ids;
+    int nMarkShift = 0;
+    bool bMarkGone = false;
+    for (int i = 0; i < GetItemCount(); ++i) {
+        if (!doomed[i])
+            continue;
+        ids.insert(m_rows[i].nID);
+        if (i < m_nSelectionMark)
+            ++nMarkShift;
+        else if (i == m_nSelectionMark)
+            bMarkGone = true;
+    }
+    if (ids.isEmpty())
+        return;
+    if (m_nSelectionMark >= 0)
+        m_nSelectionMark = bMarkGone ? -1 : m_nSelectionMark - nMarkShift;
+
+    m_Entries.erase(std::remove_if(m_Entries.begin(), m_Entries.end(),
+                                   [&ids](const std::unique_ptr<CPlaylistEntry> &p) {
+                                       return ids.contains(p->m_nID);
+                                   }),
+                    m_Entries.end());
+    size_t nIndex = 0;
+    m_rows.erase(
+        std::remove_if(m_rows.begin(), m_rows.end(), [&](const Row &) { return doomed[nIndex++]; }),
+        m_rows.end());
+    m_bRowIndexValid = false;
+    m_bPathIndexValid = false;
+    NotifyReset();
+    CheckMarked();
+}
+
+void CPlaylistCtrl::RemoveSelected() {
+    if (!m_bInitialized || GetSelectedCount() == 0)
+        return;
+    CWaitCursor wait;
+    std::vector<bool> doomed(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        doomed[i] = (m_rows[i].nState & LVIS_SELECTED) != 0;
+    DeleteRows(doomed);
+}
+
+void CPlaylistCtrl::CropSelected() {
+    if (!m_bInitialized || GetSelectedCount() == 0)
+        return;
+    std::vector<bool> doomed(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        doomed[i] = (m_rows[i].nState & LVIS_SELECTED) == 0;
+    DeleteRows(doomed);
+    m_nSelectionMark = -1;
+    emit focusRequested();
+}
+
+void CPlaylistCtrl::ClearPlaylist() {
+    CWaitCursor wait;
+    if (m_rows.empty())
+        return;
+    DeleteRows(std::vector<bool>(m_rows.size(), true));
+}
+
+// ---------------------------------------------------------------------------------------
+// Selection
+
+void CPlaylistCtrl::SelectAllEntries() {
+    if (!m_bInitialized || m_rows.empty())
+        return;
+    SetItemState(-1, LVIS_SELECTED, LVIS_SELECTED);
+}
+
+void CPlaylistCtrl::SelectEntry(int nRow) {
+    if (!m_bInitialized || nRow >= GetItemCount())
+        return;
+    for (Row &row : m_rows)
+        row.nState &= ~(LVIS_SELECTED | LVIS_FOCUSED | LVIS_DROPHILITED);
+    if (nRow < 0) {
+        m_nSelectionMark = -1;
+    } else {
+        m_rows[nRow].nState |= LVIS_SELECTED;
+        m_nSelectionMark = nRow;
+        emit focusRequested();
+    }
+    NotifyChanged(0, GetItemCount() - 1);
+}
+
+void CPlaylistCtrl::InvertSelection() {
+    if (!m_bInitialized)
+        return;
+    for (Row &row : m_rows)
+        row.nState ^= LVIS_SELECTED;
+    m_nSelectionMark = -1;
+    NotifyChanged(0, GetItemCount() - 1);
+    emit focusRequested();
+}
+
+// ---------------------------------------------------------------------------------------
+// Ordering
+
+template <class KeyOf> void CPlaylistCtrl::SortRows(KeyOf keyOf) {
+    if (!m_bInitialized || m_rows.empty())
+        return;
+    CWaitCursor wait;
+    std::vector<std::pair<QByteArray, size_t>> keys;
+    keys.reserve(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        keys.emplace_back(FoldedKey(keyOf(m_rows[i])), i);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    int nNewMark = -1;
+    for (const auto &[key, nOld] : keys) {
+        if (static_cast<int>(nOld) == m_nSelectionMark)
+            nNewMark = static_cast<int>(sorted.size());
+        sorted.push_back(std::move(m_rows[nOld]));
+    }
+    m_rows = std::move(sorted);
+    m_nSelectionMark = nNewMark;
+    m_bRowIndexValid = false;
+    NotifyReset();
+    Renumber();
+    RefreshPlayerIcons();
+}
+
+void CPlaylistCtrl::SortByTitle() {
+    SortRows([](const Row &row) { return row.strName; });
+}
+
+void CPlaylistCtrl::SortByFileName() {
+    SortRows([this](const Row &row) {
+        const int nIndex = FindEntryByID(row.nID);
+        return nIndex < 0 ? QString() : GetFileNameFromPath(m_Entries[nIndex]->m_strPath);
+    });
+}
+
+void CPlaylistCtrl::SortByPath() {
+    SortRows([this](const Row &row) {
+        const int nIndex = FindEntryByID(row.nID);
+        return nIndex < 0 ? QString() : m_Entries[nIndex]->m_strPath;
+    });
+}
+
+void CPlaylistCtrl::MoveEntry(int nFrom, int nTo, bool bDeleteSource) {
+    if (nFrom < 0 || nFrom >= GetItemCount() || nTo < 0 || nFrom == nTo)
+        return;
+    const Row &source = m_rows[nFrom];
+    Row row{source.nID, ICON_NONE, source.nState & LVIS_SELECTED, source.strName, source.strTime};
+    if (bDeleteSource) {
+        if (m_rows[nFrom].nImage != ICON_NONE)
+            SetRowImage(nFrom, ICON_NONE);
+        EraseRow(nFrom);
+        NotifyRemoved(nFrom, 1);
+    }
+    nTo = std::min(nTo, GetItemCount());
+    InsertRow(nTo, std::move(row));
+    NotifyInserted(nTo, 1);
+}
+
+void CPlaylistCtrl::MoveSelection(int nDropRow) {
+    std::vector<int> ids;
+    for (const Row &row : m_rows)
+        if (row.nState & LVIS_SELECTED)
+            ids.push_back(row.nID);
+    {
+        CUpdateLock lock(*this);
+        for (auto it = ids.rbegin(); it != ids.rend(); ++it)
+            MoveEntry(FindRowByID(*it), nDropRow, true);
+    }
+    const int nMarkedRow = FindRowByID(m_nMarkedID);
+    if (nMarkedRow >= 0)
+        m_CurTrack = nMarkedRow;
+    Renumber();
+    RefreshPlayerIcons();
+}
+
+// ---------------------------------------------------------------------------------------
+// Start-up and shut-down
+
+void CPlaylistCtrl::LoadSettings() {
+    m_CurTrack = m_profile.GetProfileInt(kSection, QStringLiteral("m_CurTrack"), -1);
+    m_LoopList = m_profile.GetProfileFlag(kSection, QStringLiteral("m_LoopList"), false);
+    m_AutoSkipTrack = m_profile.GetProfileFlag(kSection, QStringLiteral("m_AutoSkipTrack"), true);
+    m_bLoopSingleTrack =
+        m_profile.GetProfileFlag(kSection, QStringLiteral("m_bLoopSingleTrack"), false);
+
+    if (m_settings.m_bReloadPlaylist) {
+        AddPlayList(GetLastPlaylistPath(), -1);
+        SetMarkedItem(m_CurTrack);
+        m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
+    } else if (!m_settings.m_AutoPlaylist.isEmpty()) {
+        OpenPlaylist(m_settings.m_AutoPlaylist);
+        m_CurTrack = 0;
+        m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, m_settings.m_bAutoPlayTrack ? 1 : 0);
+        SetMarkedItem(0);
+    } else {
+        SetMarkedItem(m_CurTrack);
+        m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
+    }
+}
+
+void CPlaylistCtrl::SaveSettings() {
+    if (!m_bInitialized)
+        return;
+    m_profile.WriteProfileInt(kSection, QStringLiteral("m_CurTrack"), m_CurTrack);
+    m_profile.WriteProfileBool(kSection, QStringLiteral("m_LoopList"), m_LoopList);
+    m_profile.WriteProfileBool(kSection, QStringLiteral("m_AutoSkipTrack"), m_AutoSkipTrack);
+    m_profile.WriteProfileBool(kSection, QStringLiteral("m_bLoopSingleTrack"), m_bLoopSingleTrack);
+    SavePlaylist(GetLastPlaylistPath());
+}
+
+// ---------------------------------------------------------------------------------------
+// Helpers
+
+QString CPlaylistCtrl::FormatLength(qint64 nMs) {
+    nMs = std::max<qint64>(nMs, 0);
+    const int nHours = static_cast<int>(nMs / 3600000 % 24);
+    const int nMinutes = static_cast<int>(nMs / 60000 % 60);
+    const int nSeconds = static_cast<int>(nMs / 1000 % 60);
+    return QString::asprintf("%2d:%02d:%02d", nHours, nMinutes, nSeconds);
+}
+
+QString CPlaylistCtrl::GetFileNameFromPath(const QString &strPath) {
+    return CPlaylistText::FileName(strPath);
+}
+
+bool CPlaylistCtrl::IsMediaFile(const QString &strPath) {
+    return HasExtension(strPath, kMediaExtensions);
+}
+
+bool CPlaylistCtrl::IsTimedMedia(const QString &strPath) {
+    return !HasExtension(strPath, kStillExtensions);
+}
+
+bool CPlaylistCtrl::IsPlaylistFile(const QString &strPath) {
+    return strPath.contains(QLatin1String(LAST_PLAYLIST_NAME)) ||
+           HasExtension(strPath, kPlaylistExtensions);
+}

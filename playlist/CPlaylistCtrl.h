@@ -1,0 +1,217 @@
+// The playlist: the media entries in play order, the current track, the three play modes,
+// loading and saving playlist files and importing files and folders. A plain model that
+// knows nothing of how it is drawn: a list view observes it through its signals and reads
+// its rows (four text columns, an icon, item data and state flags per row).
+#pragma once
+
+#include "playlist/CPlaylistEntry.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class CGeneralSettings;
+class CMessageSink;
+class CModalUI;
+class CPlayerBase;
+class CProfile;
+class CRecentFileList;
+class QWidget;
+
+class CPlaylistCtrl : public QObject {
+    Q_OBJECT
+public:
+    enum Icon { ICON_PLAYER_A = 0, ICON_PLAYER_B = 1, ICON_NONE = 2 };
+    enum Column { COL_PLAYER = 0, COL_NR = 1, COL_NAME = 2, COL_TIME = 3, COLUMN_COUNT = 4 };
+    // Row state flags, as a list view keeps them.
+    enum State : unsigned { LVIS_FOCUSED = 0x1, LVIS_SELECTED = 0x2, LVIS_DROPHILITED = 0x8 };
+
+    static constexpr const char *LAST_PLAYLIST_NAME = "LastPLS.dat";
+
+    // strStartDir is the working directory captured at program start; "LastPLS.dat" lives
+    // there. pLengthProbe is the private player that reads a new file's title and length
+    // (may be null: files are then added under their file name without a length).
+    CPlaylistCtrl(const QString &strStartDir, CProfile &profile, CGeneralSettings &settings,
+                  CMessageSink &mainFrame, CModalUI &ui, CRecentFileList &recentFiles,
+                  std::unique_ptr<CPlayerBase> pLengthProbe, QObject *pParent = nullptr);
+    ~CPlaylistCtrl() override;
+
+    // Called by the panel once its list is set up; before that almost every operation
+    // does nothing. The panel runs LoadSettings right after.
+    void Initialize() { m_bInitialized = true; }
+    bool IsInitialized() const { return m_bInitialized; }
+    // Parent of the message boxes and dialogs, and the window the probe player is
+    // initialised with (the main frame).
+    void SetOwnerWindow(QWidget *pOwner) { m_pOwner = pOwner; }
+    const QString &GetStartDir() const { return m_strStartDir; }
+    QString GetLastPlaylistPath() const;
+
+    // --- tracks and modes
+    int GetTrackCount() const;
+    int GetCurTrack() const;
+    void SetCurTrack(int nRow) { m_CurTrack = nRow; }
+    bool GetLoopList() const { return m_LoopList; }
+    void SetLoopList(bool bLoop) { m_LoopList = bLoop; }
+    bool GetLoopSingleTrack() const { return m_bLoopSingleTrack; }
+    void SetLoopSingleTrack(bool bLoop) { m_bLoopSingleTrack = bLoop; }
+    QString GetCurTrackPath() const;
+    QString GetTrackPath(int nRow) const;
+    int GetPlayListIndx(const QString &strPath) const;
+    void NextTrack();
+    void PrevTrack();
+    void SetPlayerEntry(const QString &strPath, int nPlayer, const QString &strTitle,
+                        int nLengthMs);
+    void SelectPlayerEntry(int nPlayer);
+
+    // --- adding
+    void AddEntry(const QString &strPath, int nRow, const QString &strTitle,
+                  const QString &strLength);
+    void AddFolder(const QString &strFolder, int nRow);
+    void AddPlayList(const QString &strPath, int nRow);
+    // Empty path: asks with the open dialog. Returns the path opened, or "".
+    QString OpenPlaylist(const QString &strPath);
+    // Empty path: asks with the save dialog.
+    void SavePlaylist(const QString &strPath);
+    // Files dropped from the desktop onto the row nDropRow (-1: below the rows).
+    void OnDropFiles(const QStringList &names, int nDropRow);
+
+    // --- deleting
+    bool RemoveEntry(int nRow);
+    void RemoveSelected();
+    void CropSelected();
+    void ClearPlaylist();
+
+    // --- selection
+    void SelectAllEntries();
+    void SelectEntry(int nRow);
+    void InvertSelection();
+
+    // --- ordering
+    void SortByTitle();
+    void SortByFileName();
+    void SortByPath();
+    void MoveEntry(int nFrom, int nTo, bool bDeleteSource);
+    void MoveSelection(int nDropRow);
+    void Renumber();
+    void RefreshPlayerIcons();
+
+    // --- start-up and shut-down
+    void LoadSettings();
+    // Call at shut-down, before the objects given to the constructor go away. Does nothing
+    // when the list was never initialised, so a failed start cannot wipe the last playlist.
+    void SaveSettings();
+
+    // --- the rows, as a view reads them
+    int GetItemCount() const { return static_cast<int>(m_rows.size()); }
+    int GetItemData(int nRow) const; // the entry id, or 0 outside the rows
+    QString GetItemText(int nRow, int nColumn) const;
+    int GetItemImage(int nRow) const;
+    unsigned GetItemState(int nRow, unsigned nMask) const;
+    // nRow -1 means every row.
+    void SetItemState(int nRow, unsigned nState, unsigned nMask);
+    int GetSelectedCount() const;
+    int GetSelectionMark() const { return m_nSelectionMark; }
+    void SetSelectionMark(int nRow) { m_nSelectionMark = nRow; }
+    // The record of a row, or null.
+    const CPlaylistEntry *GetRowEntry(int nRow) const;
+
+    // The marked entry is the one the current track was last set to.
+    int GetMarkedID() const { return m_nMarkedID; }
+    void SetMarkedItem(int nRow);
+
+    int FindRowByID(int nID) const;
+    int FindEntryByID(int nID) const;
+    int FindIDByPath(const QString &strPath) const;
+    // The records in the order they were added.
+    const std::vector<std::unique_ptr<CPlaylistEntry>> &GetEntries() const { return m_Entries; }
+    int GetPlayerEntryID(int nPlayer) const;
+    int GetNextID() const { return m_nNextID; }
+
+    // --- helpers shared with the rest of the program
+    static QString FormatLength(qint64 nMs);
+    static QString GetFileNameFromPath(const QString &strPath);
+    static bool IsMediaFile(const QString &strPath);
+    static bool IsTimedMedia(const QString &strPath);
+    static bool IsPlaylistFile(const QString &strPath);
+
+    // Read and written directly by the panel and the main controller.
+    int m_CurTrack = -1;
+    bool m_AutoSkipTrack = true;
+
+signals:
+    // Rows were inserted or removed; the numbers of the rows after them changed too.
+    void rowsInserted(int nFirst, int nCount);
+    void rowsRemoved(int nFirst, int nCount);
+    // Texts, icons or state flags of these rows changed.
+    void rowsChanged(int nFirst, int nLast);
+    // Anything may have changed (sorting, moving, bulk edits): read every row again.
+    void rowsReset();
+    void markedChanged(int nMarkedID);
+    // The list should take the keyboard focus.
+    void focusRequested();
+    // A playlist file was opened: show its file name as the document title.
+    void playlistOpened(const QString &strPath);
+
+private:
+    struct Row {
+        int nID;
+        int nImage;
+        unsigned nState;
+        QString strName;
+        QString strTime;
+    };
+    class CUpdateLock;
+    friend class CUpdateLock;
+
+    void InsertRow(int nPos, Row row);
+    void EraseRow(int nPos);
+    void SetRowImage(int nRow, int nImage);
+    void RemoveRecord(int nID);
+    // Deletes every row whose flag is set, with its record, in one pass.
+    void DeleteRows(const std::vector<bool> &doomed);
+    void CheckMarked();
+    template <class KeyOf> void SortRows(KeyOf keyOf);
+    void AddFolder(const QString &strFolder, int nRow, QSet<QString> &visited);
+    void Insert(const QString &strPath, int nRow, const QString &strTitle,
+                const QString &strLength);
+
+    void NotifyInserted(int nFirst, int nCount);
+    void NotifyRemoved(int nFirst, int nCount);
+    void NotifyChanged(int nFirst, int nLast);
+    void NotifyReset();
+
+    QString m_strStartDir;
+    CProfile &m_profile;
+    CGeneralSettings &m_settings;
+    CMessageSink &m_mainFrame;
+    CModalUI &m_ui;
+    CRecentFileList &m_recentFiles;
+    std::unique_ptr<CPlayerBase> m_pLengthProbe;
+    QWidget *m_pOwner = nullptr;
+
+    std::vector<std::unique_ptr<CPlaylistEntry>> m_Entries; // ids ascend: added in id order
+    std::vector<Row> m_rows;
+    bool m_LoopList = false;
+    bool m_bLoopSingleTrack = false;
+    int m_nNextID = 1;
+    int m_nPlayerEntryID[2] = {0, 0};
+    bool m_bInitialized = false;
+    int m_nMarkedID = -1;
+    int m_nSelectionMark = -1;
+
+    // Look-up tables, rebuilt on demand after an edit that shifts rows or drops records, so
+    // that appending stays constant time however long the list is.
+    mutable QHash<int, int> m_rowByID;
+    mutable bool m_bRowIndexValid = true;
+    mutable QHash<QString, int> m_firstIDByPath;
+    mutable bool m_bPathIndexValid = true;
+    // Ids of the rows that show a player icon; the icon refresh only visits these.
+    std::vector<int> m_iconIDs;
+
+    int m_nUpdateLock = 0;
+    bool m_bResetPending = false;
+};

@@ -1,0 +1,195 @@
+#include "playlist/CPlaylistReader.h"
+
+#include "app/CLogBook.h"
+#include "app/CModalUI.h"
+#include "playlist/CPlaylistText.h"
+
+#include <QFile>
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <map>
+
+namespace {
+
+// Walks the lines of a text file: LF or CR LF end a line and are not part of it; a last line
+// without an end still counts, an end at the very end of the file starts no further line.
+class CLineCursor {
+public:
+    explicit CLineCursor(const QByteArray &data) : m_data(data) {}
+
+    bool Next(QByteArray &line) {
+        if (m_nPos >= m_data.size())
+            return false;
+        qsizetype nEnd = m_data.indexOf('\n', m_nPos);
+        const qsizetype nNext = nEnd < 0 ? m_data.size() : nEnd + 1;
+        if (nEnd < 0)
+            nEnd = m_data.size();
+        else if (nEnd > m_nPos && m_data.at(nEnd - 1) == '\r')
+            --nEnd;
+        line = m_data.mid(m_nPos, nEnd - m_nPos);
+        m_nPos = nNext;
+        return true;
+    }
+
+private:
+    const QByteArray &m_data;
+    qsizetype m_nPos = 0;
+};
+
+// Splits like strtok: runs of separators count as one, leading ones are skipped, so empty
+// tokens never appear.
+std::vector<QByteArray> Tokens(const QByteArray &line, const char *pszSeparators, size_t nWanted) {
+    std::vector<QByteArray> tokens;
+    const auto isSep = [pszSeparators](char c) { return c != '\0' && strchr(pszSeparators, c); };
+    qsizetype i = 0;
+    const qsizetype n = line.size();
+    while (i < n && tokens.size() < nWanted) {
+        while (i < n && isSep(line.at(i)))
+            ++i;
+        if (i >= n)
+            break;
+        const qsizetype nStart = i;
+        while (i < n && !isSep(line.at(i)))
+            ++i;
+        tokens.push_back(line.mid(nStart, i - nStart));
+    }
+    return tokens;
+}
+
+QByteArray TrimSpaces(const QByteArray &text) {
+    qsizetype nBegin = 0;
+    qsizetype nEnd = text.size();
+    while (nBegin < nEnd && text.at(nBegin) == ' ')
+        ++nBegin;
+    while (nEnd > nBegin && text.at(nEnd - 1) == ' ')
+        --nEnd;
+    return text.mid(nBegin, nEnd - nBegin);
+}
+
+int ClampLength(long long nSeconds) {
+    return static_cast<int>(std::clamp<long long>(nSeconds, 0, INT_MAX));
+}
+
+} // namespace
+
+CPlaylistReader::CPlaylistReader(CModalUI *pUI, QWidget *pParent)
+    : m_pUI(pUI), m_pParent(pParent) {}
+
+bool CPlaylistReader::Load(const QString &strPath) {
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+
+    const QString strLower = strPath.toLower();
+    if (strLower.endsWith(QLatin1String(".m3u")) || strLower.endsWith(QLatin1String(".dat")))
+        m_nFormat = FORMAT_M3U;
+    else if (strLower.endsWith(QLatin1String(".pls")))
+        m_nFormat = FORMAT_PLS;
+
+    m_items.clear();
+    if (m_nFormat != FORMAT_M3U && m_nFormat != FORMAT_PLS)
+        return false;
+
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        const QString strText = QStringLiteral("Cannot read the playlist file \"%1\":\n%2.")
+                                    .arg(strPath, file.errorString());
+        LogError("CPlaylistReader::Load(): Read error: %s\n",
+                 file.errorString().toLocal8Bit().constData());
+        if (m_pUI)
+            m_pUI->MessageBox(m_pParent, strText, QString(), CModalUI::MB_OK,
+                              CModalUI::ICON_WARNING);
+        return false;
+    }
+
+    if (m_nFormat == FORMAT_M3U)
+        ReadM3U(data);
+    else
+        ReadPLS(data);
+    return true;
+}
+
+void CPlaylistReader::ReadM3U(const QByteArray &data) {
+    CLineCursor lines(data);
+    QByteArray line;
+    while (lines.Next(line)) {
+        const QByteArray copy = TrimSpaces(CPlaylistText::ToUpperAscii(line));
+        if (copy.isEmpty() || copy.contains("#EXTM3U"))
+            continue;
+        if (copy.contains("#EXTINF")) {
+            // The line after the directive is the path whatever it looks like.
+            QByteArray pathLine;
+            if (!lines.Next(pathLine))
+                break;
+            const std::vector<QByteArray> tokens = Tokens(line, ":,", 3);
+            CPlaylistItem item;
+            if (tokens.size() > 1)
+                item.m_nLength = ClampLength(CPlaylistText::ParseInt(tokens[1]));
+            if (tokens.size() > 2)
+                item.m_strTitle = CPlaylistText::FromFile(tokens[2]);
+            item.m_strPath = CPlaylistText::FromFile(pathLine);
+            m_items.push_back(std::move(item));
+            continue;
+        }
+        if (copy.contains('#'))
+            continue;
+        CPlaylistItem item;
+        item.m_strPath = CPlaylistText::FromFile(line);
+        m_items.push_back(std::move(item));
+    }
+}
+
+void CPlaylistReader::ReadPLS(const QByteArray &data) {
+    // Slots are keyed by their number instead of kept in an array indexed by it, so a line
+    // such as "File2000000000=x" costs one slot, not gigabytes.
+    struct PlsSlot {
+        QByteArray path;
+        QByteArray title;
+        int nLength = 0;
+    };
+    std::map<long long, PlsSlot> numbered;
+
+    const auto slotNumber = [](const QByteArray &key, const char *pszWord) {
+        QByteArray rest = key;
+        rest.replace(pszWord, "");
+        return CPlaylistText::ParseInt(rest);
+    };
+
+    CLineCursor lines(data);
+    QByteArray line;
+    while (lines.Next(line)) {
+        if (line.isEmpty())
+            continue;
+        const std::vector<QByteArray> tokens = Tokens(line, "=", 2);
+        if (tokens.size() < 2)
+            continue;
+        const QByteArray key = CPlaylistText::ToUpperAscii(tokens[0]);
+        const QByteArray &value = tokens[1];
+        if (key.startsWith("FILE")) {
+            const long long n = slotNumber(key, "FILE");
+            if (n >= 1)
+                numbered[n].path = value;
+        }
+        if (key.startsWith("TITLE")) {
+            const long long n = slotNumber(key, "TITLE");
+            if (n >= 1)
+                numbered[n].title = value;
+        }
+        if (key.startsWith("LENGTH")) {
+            const long long n = slotNumber(key, "LENGTH");
+            if (n >= 1)
+                numbered[n].nLength = ClampLength(CPlaylistText::ParseInt(value));
+        }
+    }
+
+    for (const auto &[n, entry] : numbered) {
+        if (entry.path.isEmpty())
+            continue;
+        CPlaylistItem item;
+        item.m_nLength = entry.nLength;
+        item.m_strPath = CPlaylistText::FromFile(entry.path);
+        item.m_strTitle = CPlaylistText::FromFile(entry.title);
+        m_items.push_back(std::move(item));
+    }
+}

@@ -1,0 +1,39 @@
+// Reads M3U (plain and extended) and PLS playlist files into a list of items. Knows nothing
+// of the playlist itself, so it can be used and tested alone.
+#pragma once
+
+#include "playlist/CPlaylistItem.h"
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+class CModalUI;
+class QWidget;
+
+class CPlaylistReader {
+public:
+    enum Format { FORMAT_NONE = -1, FORMAT_M3U = 0, FORMAT_PLS = 1 };
+
+    // pUI shows the file-error message box of a failed read; without it the failure is
+    // only logged.
+    explicit CPlaylistReader(CModalUI *pUI = nullptr, QWidget *pParent = nullptr);
+
+    // Picks the format by the file name's ending (".m3u" and ".dat" are M3U, ".pls" PLS;
+    // any other ending keeps the format of the previous load) and reads every item.
+    // A file that cannot be opened fails silently; a read error is reported.
+    bool Load(const QString &strPath);
+    void Clear() { m_items.clear(); }
+
+    int GetFormat() const { return m_nFormat; }
+    const std::vector<CPlaylistItem> &GetItems() const { return m_items; }
+
+private:
+    void ReadM3U(const QByteArray &data);
+    void ReadPLS(const QByteArray &data);
+
+    CModalUI *m_pUI;
+    QWidget *m_pParent;
+    int m_nFormat = FORMAT_NONE;
+    std::vector<CPlaylistItem> m_items;
+};

@@ -1,0 +1,59 @@
+#include "CPlaylistFixture.h"
+
+#include "app/UserMessages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+CPlaylistFixture::CPlaylistFixture() {
+    MakeList();
+}
+
+CPlaylistCtrl &CPlaylistFixture::MakeList(const QString &strStartDir) {
+    auto pProbe = std::make_unique<CFakePlayer>();
+    m_pProbe = pProbe.get();
+    m_pList.reset();
+    m_pList =
+        std::make_unique<CPlaylistCtrl>(strStartDir.isEmpty() ? Dir() : strStartDir, m_profile,
+                                        m_settings, m_sink, m_ui, m_recent, std::move(pProbe));
+    m_pList->Initialize();
+    return *m_pList;
+}
+
+QString CPlaylistFixture::Touch(const QString &strRelative) {
+    return WriteFile(strRelative, {});
+}
+
+QString CPlaylistFixture::WriteFile(const QString &strRelative, const QByteArray &bytes) {
+    const QString strPath = Dir() + "/" + strRelative;
+    QDir().mkpath(QFileInfo(strPath).path());
+    QFile file(strPath);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << strPath.toStdString();
+    file.write(bytes);
+    return strPath;
+}
+
+QByteArray CPlaylistFixture::ReadFile(const QString &strPath) const {
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void CPlaylistFixture::AddNamed(const QStringList &names) {
+    for (const QString &strName : names)
+        m_pList->AddEntry(Touch(strName + ".mp3"), -1, strName, " 0:01:00");
+}
+
+QStringList CPlaylistFixture::Names() const {
+    QStringList names;
+    for (int i = 0; i < m_pList->GetItemCount(); ++i)
+        names << m_pList->GetItemText(i, CPlaylistCtrl::COL_NAME);
+    return names;
+}
+
+int CPlaylistFixture::PlayEntryCount() const {
+    int n = 0;
+    for (const auto &m : m_sink.m_messages)
+        n += m.msg == WM_PLAY_ENTRY;
+    return n;
+}

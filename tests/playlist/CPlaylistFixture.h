@@ -1,0 +1,51 @@
+// Test fixture: a playlist over in-memory settings, a recording main frame, scripted dialogs,
+// a fake probe player and a private temporary folder as start directory.
+#pragma once
+
+#include "CFakePlayer.h"
+#include "app/CGeneralSettings.h"
+#include "app/CRecentFileList.h"
+#include "playlist/CPlaylistCtrl.h"
+#include "support/CLogCapture.h"
+#include "support/CMemoryProfile.h"
+#include "support/CRecordingSink.h"
+#include "support/CScriptedModalUI.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <ostream>
+
+// Readable failure output for Qt strings (and, through it, string lists).
+inline void PrintTo(const QString &str, std::ostream *os) {
+    *os << '"' << str.toStdString() << '"';
+}
+
+class CPlaylistFixture : public ::testing::Test {
+protected:
+    CPlaylistFixture();
+
+    // A new, initialised playlist (settings not loaded) that replaces the current one.
+    CPlaylistCtrl &MakeList(const QString &strStartDir = QString());
+    // Creates an empty file (and its folders) below the temporary folder; returns its path.
+    QString Touch(const QString &strRelative);
+    // Writes raw bytes to a file below the temporary folder; returns its path.
+    QString WriteFile(const QString &strRelative, const QByteArray &bytes);
+    QByteArray ReadFile(const QString &strPath) const;
+    QString Dir() const { return m_dir.path(); }
+    // Adds files under the given names with a title and a length, so no probing happens.
+    void AddNamed(const QStringList &names);
+    // The Name column of every row, in row order.
+    QStringList Names() const;
+    int PlayEntryCount() const;
+
+    QTemporaryDir m_dir;
+    CLogCapture m_log;
+    CMemoryProfile m_profile;
+    CGeneralSettings m_settings{m_profile};
+    CRecordingSink m_sink;
+    CScriptedModalUI m_ui;
+    CRecentFileList m_recent{m_profile};
+    CFakePlayer *m_pProbe = nullptr;
+    std::unique_ptr<CPlaylistCtrl> m_pList;
+};
