@@ -2,10 +2,12 @@
 
 #include "app/CLogBook.h"
 
+#include <QBitmap>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QRegion>
 #include <QWidget>
 
 namespace {
@@ -43,9 +45,14 @@ void PlatformTransparentBlt(QPainter &painter, const QRect &rcDest, const QPixma
 
 void PlatformSetLayered(QWidget *pWnd, const QColor &crKey, int nAlpha, unsigned nFlags) {
     if (nFlags & CPaintBox::LWA_COLORKEY) {
-        // The window paints its key-coloured parts transparent itself (see KeyOut); it needs
-        // a translucent surface for that to show what lies beneath.
-        pWnd->setAttribute(Qt::WA_TranslucentBackground, true);
+        // The window's key-coloured parts are cut out of its shape, so what lies beneath shows
+        // through them even without a compositor. The shape is taken from what the window
+        // shows now: call this once its picture is in place and it has its size.
+        const QImage image = pWnd->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRegion shape(
+            QBitmap::fromImage(image.createMaskFromColor(crKey.rgb(), Qt::MaskInColor)));
+        if (!shape.isEmpty())
+            pWnd->setMask(shape);
         pWnd->setProperty("tessaroColourKey", crKey);
     }
     if (nFlags & CPaintBox::LWA_ALPHA)

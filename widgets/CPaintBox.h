@@ -68,9 +68,9 @@ public:
     void TransparentBlt(QPainter &painter, int x, int y, int nWidth, int nHeight,
                         const QPixmap &src, int xSrc, int ySrc, int nSrcWidth, int nSrcHeight,
                         const QColor &crTransparent) const;
-    // Makes a top-level window see-through where it shows crKey (invalid = no key) and/or
-    // uniformly translucent (nAlpha 0..255, negative = opaque). Returns the flags applied,
-    // 0 when the operation is missing.
+    // Makes a top-level window see-through where it shows crKey (invalid = no key; the window
+    // must already show its picture at its final size) and/or uniformly translucent (nAlpha
+    // 0..255, negative = opaque). Returns the flags applied, 0 when the operation is missing.
     unsigned SetLayered(QWidget *pWnd, const QColor &crKey, int nAlpha) const;
 
     // The picture with every pixel of exactly crKey made fully transparent.

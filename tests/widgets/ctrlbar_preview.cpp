@@ -32,7 +32,7 @@ int main(int argc, char **argv) {
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, &bar, [&bar] { bar.OnTimerTick(); });
     ticker.start(100);
-    if (argc > 1) {
+    if (argc > 1 && argv[1][0] != 0) {
         QTimer::singleShot(300, &bar, [&bar, argv] {
             bar.grab().save(QString::fromLocal8Bit(argv[1]));
             QApplication::quit();

@@ -133,20 +133,44 @@ TEST(PaintBox, TransparentBltLeavesOutExactlyTheKeyColourAndScales) {
     EXPECT_EQ(part.pixelColor(0, 0), QColor(Qt::black));
 }
 
+namespace {
+// Black on its left half, white on its right.
+class CHalfBlackWidget : public QWidget {
+protected:
+    void paintEvent(QPaintEvent *) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::white);
+        painter.fillRect(0, 0, width() / 2, height(), Qt::black);
+    }
+};
+} // namespace
+
 TEST(PaintBox, SetLayeredAppliesOnlyTheFlagsItIsGiven) {
     CPaintBox box;
     box.InitDll();
-    QWidget alphaOnly;
+    CHalfBlackWidget alphaOnly;
+    alphaOnly.resize(20, 10);
     EXPECT_EQ(box.SetLayered(&alphaOnly, QColor(), 200), CPaintBox::LWA_ALPHA);
     EXPECT_NEAR(alphaOnly.windowOpacity(), 200 / 255.0, 0.01);
-    EXPECT_FALSE(alphaOnly.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_TRUE(alphaOnly.mask().isEmpty());
 
-    QWidget keyOnly;
+    // The black half is cut out of the window's shape.
+    CHalfBlackWidget keyOnly;
+    keyOnly.resize(20, 10);
     EXPECT_EQ(box.SetLayered(&keyOnly, QColor(0, 0, 0), -1), CPaintBox::LWA_COLORKEY);
-    EXPECT_TRUE(keyOnly.testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_DOUBLE_EQ(keyOnly.windowOpacity(), 1.0);
+    EXPECT_EQ(keyOnly.mask(), QRegion(10, 0, 10, 10));
 
-    QWidget both;
+    CHalfBlackWidget both;
+    both.resize(20, 10);
     EXPECT_EQ(box.SetLayered(&both, QColor(0, 0, 0), 224),
               CPaintBox::LWA_COLORKEY | CPaintBox::LWA_ALPHA);
+
+    // A window that is all key colour would vanish; it keeps its shape instead.
+    QWidget blank;
+    blank.setPalette(QPalette(Qt::black));
+    blank.setAutoFillBackground(true);
+    blank.resize(20, 10);
+    box.SetLayered(&blank, QColor(0, 0, 0), -1);
+    EXPECT_TRUE(blank.mask().isEmpty());
 }

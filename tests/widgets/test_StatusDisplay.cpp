@@ -121,12 +121,3 @@ TEST_F(StatusDisplayTest, SmallStripsHideTheSymbols) {
     EXPECT_EQ(stop.pixelColor(21, 7), QColor(Qt::black));
     EXPECT_EQ(stop.pixelColor(17, 11), QColor(Qt::black));
 }
-
-TEST_F(StatusDisplayTest, TimeTextShowsPositionAndLength) {
-    m_display.Create(&m_parent, 14);
-    m_display.SetPosition(83000);
-    m_display.SetDuration(3600000);
-    EXPECT_EQ(m_display.TimeText(), QStringLiteral(" 0:01:23 /  1:00:00"));
-    m_display.SetPosition(-1);
-    EXPECT_EQ(m_display.TimeText(), QStringLiteral("--:--:--.-- /  1:00:00"));
-}
