@@ -2,6 +2,7 @@
 #include "support/CLogCapture.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QUdpSocket>
 #include <chrono>
 #include <cstdlib>
@@ -39,7 +40,10 @@ std::vector<uint8_t> Levels(int nPacket) {
 class StandIn : public ::testing::Test {
 protected:
     StandIn() {
+        // No proxy lookup: it would start Qt's resolver thread for nothing.
         QUdpSocket probe;
+        probe.setProxy(QNetworkProxy::NoProxy);
+        m_Sender.setProxy(QNetworkProxy::NoProxy);
         EXPECT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
         m_nPort = probe.localPort();
         probe.close();
