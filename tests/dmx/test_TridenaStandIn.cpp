@@ -92,6 +92,7 @@ TEST_F(StandIn, ArtNetAt44PacketsASecondReads44Fps) {
 
     const int nSent = Run(input, milliseconds(2300), 44);
     const int nFps = input.GetDriver().GetFps();
+    RecordProperty("fps", nFps);
     EXPECT_GE(nFps, 42);
     EXPECT_LE(nFps, 46);
     EXPECT_EQ(input.GetStatusText(), QString("Tridena#1 (%1 fps)").arg(nFps));
