@@ -50,7 +50,7 @@ bool CMainFrame::OnCreateClient() {
     m_wndMainSplitter = new CPaneSplitter(Qt::Horizontal, this);
     m_wndLeftSplitter = new CFixedSplitter(Qt::Vertical, m_wndMainSplitter);
     m_pRightView = new CRightView(m_wndMainSplitter);
-    m_pVideoView = new CVideoView(m_wndLeftSplitter);
+    m_pVideoView = new CVideoView(*this, m_profile, m_settings, m_modalUI, m_wndLeftSplitter);
     m_pCtrlBar = new CPlayerCtrlBar(*this, m_profile, m_settings, m_wndLeftSplitter);
 
     m_wndMainSplitter->addWidget(m_wndLeftSplitter);
@@ -84,6 +84,7 @@ bool CMainFrame::OnCreateClient() {
 }
 
 void CMainFrame::OnInitialUpdate() {
+    m_pVideoView->OnInitialUpdate();
     m_pCtrlBar->OnInitialUpdate();
     m_pRightView->OnInitialUpdate();
 }

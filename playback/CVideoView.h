@@ -1,14 +1,98 @@
-// The video pane of the main window. For now it only paints its black background; the two
-// players and their switching arrive with the video view work.
+// The video pane: owns Player A and Player B, shows the active one at a zoom or full screen,
+// and is the one gateway through which the controller and the network drive the players.
 #pragma once
 
+#include "playback/CPlayerBase.h"
+
 #include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class CFullScreenDlg;
+class CGeneralSettings;
+class CMessageSink;
+class CModalUI;
+class CProfile;
 
 class CVideoView : public QWidget {
     Q_OBJECT
 public:
-    explicit CVideoView(QWidget *pParent = nullptr);
+    using PlayerFactory = std::function<std::unique_ptr<CPlayerBase>()>;
+    // False when the media framework cannot run the players; the check shows no box itself.
+    using MediaCheck = std::function<bool()>;
+    using Terminate = std::function<void(int)>;
 
+    CVideoView(CMessageSink &sink, CProfile &profile, const CGeneralSettings &settings,
+               CModalUI &modalUI, QWidget *pParent = nullptr);
+    ~CVideoView() override;
+
+    // Replace the real players, the framework check or the process exit (tests).
+    void SetPlayerFactory(PlayerFactory factory) { m_playerFactory = std::move(factory); }
+    void SetMediaCheck(MediaCheck check) { m_mediaCheck = std::move(check); }
+    void SetTerminate(Terminate terminate) { m_terminate = std::move(terminate); }
+
+    // Creates the players and the full-screen windows, once.
+    void OnInitialUpdate();
+
+    bool OpenMedia(const QString &strPath, int nID);
+    void Play(int nID);
+    void PlayOnly(int nID);
+    void Pause(int nID);
+    void Stop(int nID);
+    void SetPosition(int nID, uint32_t nMs);
+    void SetActivePlayer(int nID);
+    void SetVolume(long lVolume);
+    void SetMute(bool bMute);
+    void SetZoom(int nPercent);
+    void ZoomToFit();
+    void ToggleFullscreen();
+    QString GetTitle(int nID) const;
+    QString GetFilePath(int nID) const;
     void OnTimerTick();
     void RedrawBackground();
+    void OnGraphNotify();
+    // The full-screen window was hidden (Escape or a toggle).
+    int OnExitFullscreen();
+
+    CFullScreenDlg *GetFullScreenDlg() const { return m_pFullScreenDlg.get(); }
+    CFullScreenDlg *GetParkingDlg() const { return m_pParkingDlg.get(); }
+    QRect GetZoomRect(int nID) const { return m_rcVideo[nID & 1]; }
+
+    // Read directly by the main controller.
+    std::array<std::unique_ptr<CPlayerBase>, 2> m_pPlayer;
+    int m_nActive = 0;
+    long m_lVolume = 0;
+    bool m_bFullScreen = false;
+    bool m_bMute = false;
+    int m_nZoom = 100;
+
+protected:
+    bool event(QEvent *pEvent) override;
+    void paintEvent(QPaintEvent *pEvent) override;
+    void resizeEvent(QResizeEvent *pEvent) override;
+    void mouseDoubleClickEvent(QMouseEvent *pEvent) override;
+
+private:
+    void InitPlayers();
+    void DestroyPlayers();
+    void UpdateVideoWindow();
+    void ApplyZoom();
+    void SendStateMessages(int nID);
+    bool IsValid(int nID, const char *pszOperation) const;
+    QRect ClientRect() const { return rect(); }
+
+    CMessageSink &m_sink;
+    CProfile &m_profile;
+    const CGeneralSettings &m_settings;
+    CModalUI &m_modalUI;
+    PlayerFactory m_playerFactory;
+    MediaCheck m_mediaCheck;
+    Terminate m_terminate;
+
+    std::unique_ptr<CFullScreenDlg> m_pFullScreenDlg;
+    std::unique_ptr<CFullScreenDlg> m_pParkingDlg;
+    bool m_bInitialised = false;
+    std::array<int, 2> m_nSavedState = {0, 0};
+    std::array<QRect, 2> m_rcVideo;
 };

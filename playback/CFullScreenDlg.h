@@ -1,0 +1,49 @@
+// The borderless top-most window that carries the active player's video over the whole
+// primary screen; a second, never-shown instance parks the video of an inactive player.
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QRect>
+
+class CVideoView;
+
+class CFullScreenDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CFullScreenDlg(CVideoView *pVideoView);
+    ~CFullScreenDlg() override;
+
+    void ShowFullScreen(bool bOn);
+    bool IsFullScreen() const { return m_bFullScreen; }
+    // The video's area, left out when the background is painted.
+    void SetVideoRect(const QRect &rect);
+    QRect GetVideoRect() const { return m_rcVideo; }
+    void PaintBlack();
+    void ResizeToScreen();
+    void EnumerateMonitors();
+    void SetActiveMonitor(int nIndex);
+
+    QRect GetScreenRect() const { return m_rcScreen; }
+    const QList<QRect> &GetMonitors() const { return m_Monitors; }
+
+public slots:
+    void accept() override;
+    void reject() override;
+
+protected:
+    void paintEvent(QPaintEvent *pEvent) override;
+    void focusInEvent(QFocusEvent *pEvent) override;
+    void resizeEvent(QResizeEvent *pEvent) override;
+
+private:
+    void OnDisplayChange();
+    void WatchScreen(class QScreen *pScreen);
+
+    QRect m_rcScreen;
+    QList<QRect> m_Monitors;
+    QRect m_rcVideo;
+    CVideoView *m_pVideoView;
+    bool m_bFullScreen = false;
+    bool m_bCursorHidden = false;
+};

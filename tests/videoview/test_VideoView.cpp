@@ -1,0 +1,294 @@
+#include "CFakePlayer.h"
+
+#include "app/CGeneralSettings.h"
+#include "app/UserMessages.h"
+#include "playback/CFullScreenDlg.h"
+#include "playback/CVideoView.h"
+#include "support/CLogCapture.h"
+#include "support/CMemoryProfile.h"
+#include "support/CRecordingSink.h"
+#include "support/CScriptedModalUI.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Msg = CRecordingSink::Message;
+
+class VideoViewTest : public ::testing::Test {
+protected:
+    void SetUp() override { Make(); }
+
+    void Make() {
+        m_nMade = 0;
+        m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
+        m_pView = std::make_unique<CVideoView>(m_sink, m_profile, *m_pSettings, m_ui);
+        m_pView->SetPlayerFactory([this]() -> std::unique_ptr<CPlayerBase> {
+            auto p = std::make_unique<CFakePlayer>();
+            m_players[m_nMade++] = p.get();
+            return p;
+        });
+        m_pView->SetMediaCheck([] { return true; });
+        m_pView->SetTerminate([this](int nCode) { m_exitCodes.push_back(nCode); });
+        m_pView->resize(1024, 768);
+        m_pView->OnInitialUpdate();
+        m_sink.Clear();
+    }
+
+    CFakePlayer &A() { return *m_players[0]; }
+    CFakePlayer &B() { return *m_players[1]; }
+
+    CLogCapture m_log;
+    CMemoryProfile m_profile;
+    CRecordingSink m_sink;
+    CScriptedModalUI m_ui;
+    std::unique_ptr<CGeneralSettings> m_pSettings;
+    std::unique_ptr<CVideoView> m_pView;
+    CFakePlayer *m_players[2] = {nullptr, nullptr};
+    int m_nMade = 0;
+    std::vector<int> m_exitCodes;
+};
+
+TEST_F(VideoViewTest, OpenSendsPositionOpenedAndStateInOrder) {
+    ASSERT_TRUE(m_pView->OpenMedia("/media/clip.mp4", 0));
+    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{WM_UPDATE_POSITION, 0, 0},
+                                                   {WM_MEDIA_OPENED, 0, 0},
+                                                   {WM_PLAYSTATE_CHANGED, 0, 0}}));
+    EXPECT_EQ(A().m_pVideoOwner, m_pView.get());
+    EXPECT_TRUE(A().m_bShown);
+
+    // An inactive player's picture goes to the parking window and stays hidden.
+    m_sink.Clear();
+    ASSERT_TRUE(m_pView->OpenMedia("/media/other.mp4", 1));
+    EXPECT_EQ(B().m_pVideoOwner, m_pView->GetParkingDlg());
+    EXPECT_FALSE(B().m_bShown);
+    EXPECT_EQ(m_sink.m_messages[1], (Msg{WM_MEDIA_OPENED, 1, 0}));
+
+    // Failures and empty paths send nothing.
+    m_sink.Clear();
+    EXPECT_FALSE(m_pView->OpenMedia("/media/broken.mp4", 0));
+    EXPECT_FALSE(m_pView->OpenMedia("", 0));
+    EXPECT_FALSE(m_pView->OpenMedia("/media/clip.mp4", 2));
+    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_log.Contains("CVideoView::OpenMedia() invalid Player ID!"));
+}
+
+TEST_F(VideoViewTest, PlayTogglesButOnlyWithMediaWhilePlayOnlyAlwaysReports) {
+    m_pView->Play(0);
+    EXPECT_TRUE(m_sink.m_messages.empty()) << "no media: Play sends nothing";
+    m_pView->PlayOnly(0);
+    EXPECT_EQ(m_sink.m_messages,
+              (std::vector<Msg>{{WM_PLAYSTATE_CHANGED, 0, 0}, {WM_UPDATE_POSITION, 0, 0}}));
+
+    m_pView->OpenMedia("/media/clip.mp4", 0);
+    m_sink.Clear();
+    m_pView->Play(0);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    m_pView->Play(0);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
+    EXPECT_EQ(m_sink.m_messages[0], (Msg{WM_PLAYSTATE_CHANGED, 0, 2}));
+    EXPECT_EQ(m_sink.m_messages[2], (Msg{WM_PLAYSTATE_CHANGED, 0, 1}));
+
+    for (auto op :
+         {&CVideoView::Play, &CVideoView::PlayOnly, &CVideoView::Pause, &CVideoView::Stop})
+        (m_pView.get()->*op)(-1);
+    for (const char *psz : {"Play", "PlayOnly", "Pause", "Stop"})
+        EXPECT_TRUE(m_log.Contains(std::string("CVideoView::") + psz + "() invalid Player ID!"))
+            << psz;
+}
+
+TEST_F(VideoViewTest, SeekIsRangeCheckedAgainstTheLength) {
+    m_pView->SetPosition(0, 0);
+    EXPECT_TRUE(m_log.Contains("CVideoView::SetPosition() position out of range!"))
+        << "a player without media refuses any position";
+    m_pView->OpenMedia("/media/clip.mp4", 0);
+    m_pView->PlayOnly(0);
+    m_sink.Clear();
+    m_pView->SetPosition(0, 10000);
+    EXPECT_EQ(A().m_nPosition, 10000) << "the very end is allowed";
+    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{WM_UPDATE_POSITION, 0, 0}}));
+    m_pView->SetPosition(0, 10001);
+    EXPECT_EQ(A().m_nPosition, 10000);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    m_pView->SetPosition(5, 1);
+    EXPECT_TRUE(m_log.Contains("CVideoView::SetPosition() invalid Player ID!"));
+}
+
+TEST_F(VideoViewTest, OneVolumeForBothAndMuteHoldsItBack) {
+    m_pView->SetVolume(1);
+    EXPECT_TRUE(m_log.Contains("CVideoView::SetVolume() Value out of range (1)"));
+    m_pView->SetVolume(-10001);
+    EXPECT_TRUE(m_log.Contains("CVideoView::SetVolume() Value out of range (-10001)"));
+    EXPECT_EQ(m_pView->m_lVolume, 0);
+
+    m_pView->SetVolume(-1500);
+    EXPECT_EQ(A().m_lVolume, -1500);
+    EXPECT_EQ(B().m_lVolume, -1500);
+
+    m_pView->SetMute(true);
+    EXPECT_EQ(A().m_lVolume, -10000);
+    m_pView->SetVolume(-2000);
+    EXPECT_EQ(A().m_lVolume, -10000) << "muted players keep silent";
+    EXPECT_EQ(B().m_lVolume, -10000);
+    m_pView->SetMute(false);
+    EXPECT_EQ(A().m_lVolume, -2000);
+    EXPECT_EQ(B().m_lVolume, -2000);
+}
+
+TEST_F(VideoViewTest, SwitchingPausesTheLeaverAndResumesOnlyWhatWasPlaying) {
+    m_pView->OpenMedia("/media/a.mp4", 0);
+    m_pView->OpenMedia("/media/b.mp4", 1);
+    // B was paused when last left.
+    m_pView->SetActivePlayer(1);
+    m_pView->PlayOnly(1);
+    m_pView->Pause(1);
+    m_pView->SetActivePlayer(0);
+    m_pView->PlayOnly(0);
+    m_sink.Clear();
+
+    m_pView->SetActivePlayer(1);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
+    EXPECT_EQ(B().m_nPlayState, CPlayerBase::PS_PAUSED);
+    EXPECT_TRUE(B().m_bShown);
+    EXPECT_FALSE(A().m_bShown);
+    EXPECT_EQ(B().m_pVideoOwner, m_pView.get());
+    EXPECT_EQ(m_sink.m_messages.back(), (Msg{WM_PLAYSTATE_CHANGED, 1, 1}));
+
+    m_pView->SetActivePlayer(0);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING) << "A resumes";
+    EXPECT_EQ(B().m_nPlayState, CPlayerBase::PS_PAUSED);
+
+    m_sink.Clear();
+    m_pView->SetActivePlayer(0);
+    EXPECT_TRUE(m_sink.m_messages.empty());
+    m_pView->SetActivePlayer(2);
+    EXPECT_TRUE(m_log.Contains("CVideoView::SetActivePlayer() invalid Player ID!"));
+}
+
+TEST_F(VideoViewTest, ZoomCentresAndFallsBackToFitWhenItDoesNotFit) {
+    m_pView->show(); // resizes reach only a shown view
+    m_pView->OpenMedia("/media/pal.mpg", 0); // 720x576
+    m_pView->SetZoom(50);
+    EXPECT_EQ(m_pView->m_nZoom, 50);
+    EXPECT_EQ(A().m_rcVideo, QRect(512 - 180, 384 - 144, 360, 288));
+    EXPECT_EQ(B().m_rcVideo, QRect(512, 384, 0, 0));
+
+    m_pView->SetZoom(200); // 1440 > 1024
+    EXPECT_EQ(m_pView->m_nZoom, 0);
+    EXPECT_EQ(A().m_rcVideo, QRect(0, 0, 1024, 768));
+    EXPECT_TRUE(m_pView->GetZoomRect(0).isEmpty());
+    EXPECT_EQ(B().m_rcVideo, QRect(512, 384, 0, 0)) << "no media: keeps its empty rectangle";
+
+    m_pView->SetZoom(100);
+    EXPECT_EQ(m_pView->m_nZoom, 100);
+    m_pView->resize(600, 500); // narrower than 720: falls back to fit
+    EXPECT_EQ(m_pView->m_nZoom, 0);
+    EXPECT_EQ(A().m_rcVideo, QRect(0, 0, 600, 500));
+
+    m_pView->ZoomToFit();
+    EXPECT_EQ(m_pView->m_nZoom, 0);
+}
+
+TEST_F(VideoViewTest, ZoomLevelIsReadAtConstructionAndWrittenBackUnchanged) {
+    m_pView.reset();
+    m_profile.WriteProfileInt("Video", "ZoomLevel", 75);
+    Make();
+    EXPECT_EQ(m_pView->m_nZoom, 75);
+    m_pView->OpenMedia("/media/pal.mpg", 0);
+    EXPECT_EQ(A().m_rcVideo, QRect(0, 0, 1024, 768)) << "75 behaves as fit to window";
+    m_pView.reset();
+    EXPECT_EQ(m_profile.Value("Video", "ZoomLevel").toInt(), 75);
+}
+
+TEST_F(VideoViewTest, EveryEndOfStreamOfEitherPlayerIsReported) {
+    A().m_events = {CPlayerBase::EC_COMPLETE, 14};
+    B().m_events = {CPlayerBase::EC_COMPLETE};
+    QEvent notify(CPlayerBase::GraphNotifyEvent());
+    QCoreApplication::sendEvent(m_pView.get(), &notify);
+    EXPECT_EQ(m_sink.m_messages,
+              (std::vector<Msg>{{WM_MEDIA_ENDED, 0, 0}, {WM_MEDIA_ENDED, 0, 0}}));
+    EXPECT_TRUE(A().m_events.empty());
+}
+
+TEST_F(VideoViewTest, TimerReportsPositionOnlyWhileTheActivePlayerPlays) {
+    m_pView->OnTimerTick();
+    EXPECT_TRUE(m_sink.m_messages.empty());
+    m_pView->OpenMedia("/media/a.mp4", 0);
+    m_pView->PlayOnly(0);
+    m_sink.Clear();
+    m_pView->OnTimerTick();
+    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{WM_UPDATE_POSITION, 0, 0}}));
+}
+
+TEST_F(VideoViewTest, FullScreenCarriesTheVideoAndEscapeBringsItBack) {
+    m_pView->show();
+    m_pView->OpenMedia("/media/a.mp4", 0);
+    CFullScreenDlg *pFull = m_pView->GetFullScreenDlg();
+    m_pView->ToggleFullscreen();
+    EXPECT_TRUE(m_pView->m_bFullScreen);
+    EXPECT_TRUE(pFull->isVisible());
+    EXPECT_TRUE(pFull->IsFullScreen());
+    EXPECT_EQ(A().m_pVideoOwner, pFull);
+    EXPECT_EQ(A().m_pDrain, m_pView.get());
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    EXPECT_EQ(pFull->GetScreenRect(), QRect(QPoint(0, 0), screen));
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
+
+    pFull->ShowFullScreen(true); // a second time changes nothing
+    QTest::keyClick(pFull, Qt::Key_Return);
+    EXPECT_TRUE(pFull->isVisible()) << "Enter does nothing";
+    QTest::keyClick(pFull, Qt::Key_Escape);
+    EXPECT_FALSE(pFull->isVisible());
+    EXPECT_FALSE(m_pView->m_bFullScreen);
+    EXPECT_EQ(A().m_pVideoOwner, m_pView.get());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "cursor restored by one call";
+    EXPECT_FALSE(m_pView->GetParkingDlg()->isVisible());
+}
+
+TEST_F(VideoViewTest, DoubleClickTogglesFullScreen) {
+    m_pView->show();
+    m_pView->OpenMedia("/media/a.mp4", 0);
+    QTest::mouseDClick(m_pView.get(), Qt::LeftButton);
+    EXPECT_TRUE(m_pView->m_bFullScreen);
+    m_pView->ToggleFullscreen();
+    EXPECT_FALSE(m_pView->m_bFullScreen);
+}
+
+TEST(VideoViewStart, FailedPlayerOrFrameworkCheckEndTheProcessWithTheirCodes) {
+    CLogCapture log;
+    CMemoryProfile profile;
+    CRecordingSink sink;
+    CScriptedModalUI ui;
+    CGeneralSettings settings(profile);
+    std::vector<int> codes;
+    {
+        CVideoView view(sink, profile, settings, ui);
+        view.SetPlayerFactory([] {
+            auto p = std::make_unique<CFakePlayer>();
+            p->m_bInitOk = false;
+            return p;
+        });
+        view.SetTerminate([&](int n) { codes.push_back(n); });
+        view.OnInitialUpdate();
+        EXPECT_TRUE(log.Contains("FATAL: Player initialisation failed!"));
+        EXPECT_EQ(log.Lines().back().level, 2);
+        EXPECT_EQ(view.m_pPlayer[0], nullptr) << "players released first";
+    }
+    {
+        CVideoView view(sink, profile, settings, ui);
+        view.SetPlayerFactory([] { return std::make_unique<CFakePlayer>(); });
+        view.SetMediaCheck([] { return false; });
+        view.SetTerminate([&](int n) { codes.push_back(n); });
+        view.OnInitialUpdate();
+        ASSERT_EQ(ui.m_boxes.size(), 1u);
+        EXPECT_EQ(ui.m_boxes[0].text,
+                  "You need DirectX Version 9.0 or above\nto run this application!");
+        EXPECT_EQ(ui.m_boxes[0].caption, "DirectX Version:");
+        EXPECT_EQ(ui.m_boxes[0].icon, CModalUI::ICON_ERROR);
+    }
+    EXPECT_EQ(codes, (std::vector<int>{1, 2}));
+}
+
+} // namespace

@@ -1,0 +1,95 @@
+// The video view with real players: only the active player's picture is seen, in the view or
+// full screen, and a switch shows the other picture at once.
+#include "../playback/CMediaFiles.h"
+
+#include "app/CGeneralSettings.h"
+#include "playback/CFullScreenDlg.h"
+#include "playback/CVideoView.h"
+#include "support/CLogCapture.h"
+#include "support/CMemoryProfile.h"
+#include "support/CRecordingSink.h"
+#include "support/CScriptedModalUI.h"
+
+#include <QDeadlineTimer>
+#include <QScreen>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool IsNear(QRgb rgb, QColor colour) {
+    return std::abs(qRed(rgb) - colour.red()) < 50 && std::abs(qGreen(rgb) - colour.green()) < 50 &&
+           std::abs(qBlue(rgb) - colour.blue()) < 50;
+}
+
+bool WaitForColour(QWidget *pWidget, QPoint at, QColor colour, int nMs = 3000) {
+    QDeadlineTimer deadline(nMs);
+    while (!deadline.hasExpired()) {
+        QTest::qWait(20);
+        if (IsNear(pWidget->grab().toImage().pixel(at), colour))
+            return true;
+    }
+    return false;
+}
+
+int CountColour(const QImage &image, QColor colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); y += 8)
+        for (int x = 0; x < image.width(); x += 8)
+            n += IsNear(image.pixel(x, y), colour) ? 1 : 0;
+    return n;
+}
+
+class VideoViewMediaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_pView = std::make_unique<CVideoView>(m_sink, m_profile, m_settings, m_ui);
+        m_pView->resize(640, 480);
+        m_pView->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pView.get()));
+        m_pView->OnInitialUpdate();
+        ASSERT_TRUE(m_pView->OpenMedia(CMediaFiles::Path("red.mp4"), 0));
+        ASSERT_TRUE(m_pView->OpenMedia(CMediaFiles::Path("still.bmp"), 1));
+    }
+
+    CLogCapture m_log;
+    CMemoryProfile m_profile;
+    CRecordingSink m_sink;
+    CScriptedModalUI m_ui;
+    CGeneralSettings m_settings{m_profile};
+    std::unique_ptr<CVideoView> m_pView;
+};
+
+TEST_F(VideoViewMediaTest, OnlyTheActivePlayersPictureIsSeenAndASwitchShowsTheOther) {
+    const QPoint centre(320, 240);
+    ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::red));
+    EXPECT_EQ(CountColour(m_pView->grab().toImage(), Qt::green), 0);
+
+    m_pView->SetActivePlayer(1);
+    ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::green));
+    EXPECT_EQ(CountColour(m_pView->grab().toImage(), Qt::red), 0);
+
+    m_pView->SetActivePlayer(0);
+    ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::red));
+}
+
+TEST_F(VideoViewMediaTest, FullScreenCoversThePrimaryScreenAndEscapeReturnsTheVideo) {
+    ASSERT_TRUE(WaitForColour(m_pView.get(), QPoint(320, 240), Qt::red));
+    m_pView->ToggleFullscreen();
+    CFullScreenDlg *pFull = m_pView->GetFullScreenDlg();
+    ASSERT_TRUE(pFull->isVisible());
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(pFull->geometry(), screen);
+    const QPoint centre = QPoint(screen.width() / 2, screen.height() / 2);
+    EXPECT_TRUE(WaitForColour(pFull, centre, Qt::red));
+    // The letterbox bars of a 4:3 clip on a wider screen stay black.
+    if (screen.width() * 3 > screen.height() * 4 + 40) {
+        EXPECT_TRUE(IsNear(pFull->grab().toImage().pixel(3, screen.height() / 2), Qt::black));
+    }
+
+    QTest::keyClick(pFull, Qt::Key_Escape);
+    EXPECT_FALSE(pFull->isVisible());
+    EXPECT_TRUE(WaitForColour(m_pView.get(), QPoint(320, 240), Qt::red));
+}
+
+} // namespace
