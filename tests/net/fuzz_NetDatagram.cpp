@@ -30,8 +30,8 @@ void RoundTripCommand(const uint8_t *pData, size_t nSize) {
     Check(CNetDatagram::DecodeCommand(out, sizeof out, again));
     Check(again.nPlayerId == cmd.nPlayerId && again.nCode == cmd.nCode &&
           again.nValue == cmd.nValue);
-    Check(IsCutOf(CNetDatagram::CommandText(out, sizeof out), strText,
-                  CNetDatagram::TEXT_SIZE - 1));
+    Check(
+        IsCutOf(CNetDatagram::CommandText(out, sizeof out), strText, CNetDatagram::TEXT_SIZE - 1));
 }
 
 void RoundTripMessage(const uint8_t *pData, size_t nSize) {

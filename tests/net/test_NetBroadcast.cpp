@@ -93,10 +93,7 @@ TEST(NetBroadcast, DefaultsReachListenersInsideAPrivateNamespace) {
     EXPECT_EQ(server.GetStatusPort(), 31772);
     EXPECT_EQ(server.GetCommandPort(), 31773);
 
-    // Two listeners on the default port, as two controllers would: both hear the broadcast.
-    QUdpSocket listener;
-    ASSERT_TRUE(listener.bind(QHostAddress::AnyIPv4, 31772,
-                              QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
+    // tessaro-remote with its own defaults listens on 0.0.0.0:31772.
     QProcess tool;
     tool.start(ToolPath(),
                {QStringLiteral("listen"), QStringLiteral("--json"), QStringLiteral("--type"),
@@ -118,21 +115,6 @@ TEST(NetBroadcast, DefaultsReachListenersInsideAPrivateNamespace) {
     const QJsonObject status = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
     EXPECT_EQ(status["name"].toString(), "clip.mp4");
     EXPECT_EQ(status["player"].toInt(), 1);
-
-    server.SendTextMsg("Player B: Playback started.\n");
-    bool bText = false;
-    CNetTestBench::WaitFor([&] {
-        while (listener.hasPendingDatagrams()) {
-            unsigned char buffer[CNetDatagram::MESSAGE_SIZE];
-            const qint64 n = listener.readDatagram(reinterpret_cast<char *>(buffer), sizeof buffer);
-            CNetDatagram::Message msg;
-            if (n > 0 && CNetDatagram::DecodeMessage(buffer, static_cast<size_t>(n), msg) &&
-                msg.nType == CNetDatagram::TYPE_TEXT)
-                bText = msg.strText == "Player B: Playback started.\n";
-        }
-        return bText;
-    });
-    EXPECT_TRUE(bText);
 
     // And the default command port, with the tool's own defaults.
     QProcess play;

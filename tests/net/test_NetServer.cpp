@@ -152,22 +152,18 @@ TEST_F(NetServerTest, RingWrapsAfterEightAndSlotsHoldWhatArrived) {
     EXPECT_EQ(CNetDatagram::CommandText(packet, 548), "/media/clip7.mp4");
     EXPECT_EQ(std::memcmp(packet, "WTRX", 4), 0);
 
+    // A text without NUL in its 512 bytes ends with the datagram.
+    QByteArray unterminated = CNetTestBench::Command(0, CNetDatagram::CMD_OPEN);
+    std::memset(unterminated.data() + 36, 'q', 512);
+    m_bench->Send(unterminated);
+    ASSERT_TRUE(WaitForMessages(11));
+    EXPECT_EQ(seenByHandler[10], std::string(512, 'q'));
+
     std::memset(packet, 0xAB, sizeof packet);
     m_server->GetPacket(packet, 8);
     m_server->GetPacket(packet, -1);
     EXPECT_EQ(packet[0], 0xAB);
     EXPECT_EQ(packet[547], 0xAB);
-}
-
-TEST_F(NetServerTest, CommandTextWithoutNulEndsAtTheDatagramsEnd) {
-    Start();
-    QByteArray datagram = CNetTestBench::Command(0, CNetDatagram::CMD_OPEN);
-    std::memset(datagram.data() + 36, 'q', 512);
-    m_bench->Send(datagram);
-    ASSERT_TRUE(WaitForMessages(1));
-    unsigned char packet[548];
-    m_server->GetPacket(packet, static_cast<int>(m_sink.m_messages[0].lParam));
-    EXPECT_EQ(CNetDatagram::CommandText(packet, sizeof packet), std::string(512, 'q'));
 }
 
 TEST_F(NetServerTest, ClosedGateDropsCommandsForGoodButStatusStillFlows) {
@@ -224,7 +220,7 @@ TEST_F(NetServerTest, HandlerThatSpinsTheEventLoopIsNeverEnteredTwice) {
     EXPECT_EQ(slotsRead, (std::vector<int>{1, 2}));
 }
 
-TEST_F(NetServerTest, StatusDatagramGoldenBytes) {
+TEST_F(NetServerTest, StatusAndTextDatagramsGoldenBytes) {
     Start();
     m_server->m_nDuration = 0x01020304;
     m_server->m_nPosition = -2;
@@ -247,24 +243,20 @@ TEST_F(NetServerTest, StatusDatagramGoldenBytes) {
     PutText(expected, 296, "clip.mp4");
     Put16(expected, 424, 80);
     Put16(expected, 426, 1);
-    const auto received = m_bench->Received(1);
-    ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0].toHex(), expected.toHex());
-}
 
-TEST_F(NetServerTest, TextDatagramGoldenBytesAndEmptyTextSendsNothing) {
-    Start();
-    m_server->SendTextMsg("");
+    m_server->SendTextMsg(""); // nothing to say: nothing sent
     m_server->SendTextMsg("Player B: Playback started.\n");
-    QByteArray expected(540, '\0');
-    PutText(expected, 0, "KAVO");
-    Put32(expected, 12, 1);
-    Put32(expected, 20, 3);
-    PutText(expected, 28, "Player B: Playback started.\n");
-    const auto received = m_bench->Received(1);
+    QByteArray expectedText(540, '\0');
+    PutText(expectedText, 0, "KAVO");
+    Put32(expectedText, 12, 1);
+    Put32(expectedText, 20, 3);
+    PutText(expectedText, 28, "Player B: Playback started.\n");
+
+    const auto received = m_bench->Received(2);
     CNetTestBench::Spin(30);
-    ASSERT_EQ(m_bench->Received().size(), 1u);
+    ASSERT_EQ(m_bench->Received().size(), 2u);
     EXPECT_EQ(received[0].toHex(), expected.toHex());
+    EXPECT_EQ(received[1].toHex(), expectedText.toHex());
 }
 
 TEST_F(NetServerTest, OverlongNamesAndTextsAreCutInsideTheirFields) {
@@ -280,17 +272,6 @@ TEST_F(NetServerTest, OverlongNamesAndTextsAreCutInsideTheirFields) {
     EXPECT_EQ(received[0].mid(28, 128), QByteArray(127, 'n') + '\0');
     EXPECT_EQ(received[0].mid(296, 128), QByteArray(127, 'n') + '\0');
     EXPECT_EQ(received[1].mid(28, 512), QByteArray(511, 't') + '\0');
-}
-
-TEST_F(NetServerTest, NoMediaMeansAZeroStatus) {
-    Start();
-    m_server->SendStatus();
-    const auto messages = m_bench->Messages(1);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].status.nDuration, 0);
-    EXPECT_EQ(messages[0].status.nPosition, 0);
-    EXPECT_EQ(messages[0].status.nPlayState, 0);
-    EXPECT_EQ(messages[0].strName, "");
 }
 
 // Ticks every 100 ms from nStart for nTicks and returns the clock values at which a status
@@ -316,7 +297,7 @@ static std::vector<uint32_t> RunTicks(CNetServer &server, CManualTickClock &cloc
     return sent;
 }
 
-TEST_F(NetServerTest, StatusGoesOutEveryPeriodPlusAtMostOneTick) {
+TEST_F(NetServerTest, StatusPeriodIsWrapSafeAndAForcedSendRestartsIt) {
     for (uint32_t nStart : {10000u, 0xFFFFFFFFu - 2345u}) { // the second run crosses the wrap
         m_server.reset();
         m_server = std::make_unique<CNetServer>(m_sink, m_profile, m_settings, m_clock);
@@ -329,12 +310,12 @@ TEST_F(NetServerTest, StatusGoesOutEveryPeriodPlusAtMostOneTick) {
             EXPECT_LE(sent[i] - sent[i - 1], 1600u);
         }
     }
-}
 
-TEST_F(NetServerTest, ForcedSendGoesAtTheNextTickAndRestartsThePeriod) {
-    Start();
+    // A forced send goes at the next tick (here 700 ms into a period) and restarts the period.
     const uint32_t nStart = 50000;
-    // Forced at tick 7 (700 ms into the first period).
+    m_server.reset();
+    m_server = std::make_unique<CNetServer>(m_sink, m_profile, m_settings, m_clock);
+    Start();
     const auto sent = RunTicks(*m_server, m_clock, *m_bench, nStart, 40, [&](int i) {
         if (i == 7)
             m_server->m_bSendNow = true;
@@ -343,15 +324,6 @@ TEST_F(NetServerTest, ForcedSendGoesAtTheNextTickAndRestartsThePeriod) {
     EXPECT_EQ(sent[0], nStart + 700);
     EXPECT_EQ(sent[1], nStart + 700 + 1600);
     EXPECT_FALSE(m_server->m_bSendNow);
-}
-
-TEST_F(NetServerTest, TextsLeaveThePeriodAlone) {
-    Start();
-    m_clock.m_nTicks = 1000;
-    m_server->SendStatusIfDue();
-    m_server->m_bSendNow = false;
-    m_server->SendTextMsg("x");
-    EXPECT_EQ(m_server->GetLastSend(), 1000u);
 }
 
 TEST_F(NetServerTest, CommandPortInUseFailsLoudlyAndNothingIsSent) {
@@ -409,24 +381,24 @@ TEST_F(NetServerTest, CloseServerClearsStatusButKeepsThePeriodStart) {
     ASSERT_TRUE(WaitForMessages(1));
     m_server->CloseServer();
     EXPECT_FALSE(m_server->IsReady());
-    EXPECT_EQ(m_server->m_nDuration, 0);
-    EXPECT_EQ(m_server->m_nPosition, 0);
-    EXPECT_EQ(m_server->m_nPlayState, 0);
-    EXPECT_STREQ(m_server->m_szMediaName, "");
-    EXPECT_EQ(m_server->m_nVolume, 0);
-    EXPECT_EQ(m_server->m_nCurPlayer, 0);
     EXPECT_FALSE(m_server->m_bSendNow);
     EXPECT_EQ(m_server->GetRecvSlot(), 0);
     EXPECT_EQ(m_server->GetLastSend(), 4321u);
 
-    // Closed: commands do not arrive, nothing is sent.
+    // Closed: nothing comes in, nothing goes out.
     m_bench->SendCommand(0, CNetDatagram::CMD_STOP);
     m_server->SendStatus();
     CNetTestBench::Spin(100);
     EXPECT_EQ(m_sink.m_messages.size(), 1u);
     EXPECT_TRUE(m_bench->Received().empty());
 
-    // Reopened on fresh sockets.
+    // Reopened on fresh sockets, reporting what a player without media reports.
     Start();
+    m_server->SendStatus();
+    const auto messages = m_bench->Messages(1);
+    ASSERT_EQ(messages.size(), 1u);
+    const CNetDatagram::Status zero;
+    EXPECT_EQ(std::memcmp(&messages[0].status, &zero, sizeof zero), 0);
+    EXPECT_EQ(messages[0].strName, "");
     SendMarkerAndWait();
 }
