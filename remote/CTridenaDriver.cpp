@@ -163,6 +163,7 @@ int CTridenaDriver::RealtimeThread(CTridenaDriver *pDriver) {
 }
 
 void CTridenaDriver::RunThread() {
+    pthread_setname_np(pthread_self(), "DMX realtime");
     RaiseToRealtimePriority();
     while (m_bRunThread) {
         m_Events.WaitAny(THREAD_WAIT);
