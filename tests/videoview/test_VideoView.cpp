@@ -168,7 +168,7 @@ TEST_F(VideoViewTest, SwitchingPausesTheLeaverAndResumesOnlyWhatWasPlaying) {
 }
 
 TEST_F(VideoViewTest, ZoomCentresAndFallsBackToFitWhenItDoesNotFit) {
-    m_pView->show(); // resizes reach only a shown view
+    m_pView->show();                         // resizes reach only a shown view
     m_pView->OpenMedia("/media/pal.mpg", 0); // 720x576
     m_pView->SetZoom(50);
     EXPECT_EQ(m_pView->m_nZoom, 50);
