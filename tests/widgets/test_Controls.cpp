@@ -3,7 +3,6 @@
 #include "support/CRecordingSink.h"
 #include "widgets/CBitmapSlider.h"
 #include "widgets/CMenuButton.h"
-#include "widgets/CPlayerButton.h"
 #include "widgets/CPushImageButton.h"
 #include "widgets/CSeekSlider.h"
 
@@ -36,12 +35,12 @@ TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotReloaded) {
     ASSERT_TRUE(button.Create(&parent, 10, 20));
     EXPECT_EQ(button.GetRect(), QRect(10, 20, 28, 28));
 
+    // The picture already shown is not loaded again.
     const int nLoads = button.GetLoadCount();
-    button.OnMouseMove(0, 100, 90);
+    button.SetBitmap(134);
     EXPECT_EQ(button.GetLoadCount(), nLoads);
-    button.OnMouseMove(0, 15, 25);
-    EXPECT_EQ(button.GetBitmapID(), 139);
-    button.OnMouseMove(0, 16, 25);
+    button.SetBitmap(139);
+    button.SetBitmap(139);
     EXPECT_EQ(button.GetLoadCount(), nLoads + 1);
 
     // Armed, it keeps the pressed picture wherever the mouse goes.
@@ -67,25 +66,6 @@ TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotReloaded) {
     missing.OnLButtonDown(1, 0, 0);
     missing.OnLButtonUp(0, 0, 0);
     EXPECT_TRUE(sink.m_messages.empty());
-}
-
-TEST(ImageButton, PlayerButtonsAskButNeverCheckThemselves) {
-    CRecordingSink sink;
-    QWidget parent;
-    CPlayerButton buttonB(sink, 1);
-    ASSERT_TRUE(buttonB.Create(&parent, 405, 36));
-    buttonB.OnLButtonDown(1, 410, 40);
-    EXPECT_EQ(buttonB.GetBitmapID(), 152);
-    buttonB.OnLButtonUp(0, 410, 40);
-    EXPECT_EQ(sink.m_messages, (std::vector<CRecordingSink::Message>{{WM_SELECT_PLAYER, 1, 0}}));
-    EXPECT_FALSE(buttonB.GetCheck());
-    EXPECT_EQ(buttonB.GetBitmapID(), 156); // hover: the mouse is still on it
-
-    buttonB.SetCheck(true);
-    buttonB.OnMouseMove(0, 0, 0);
-    EXPECT_EQ(buttonB.GetBitmapID(), 159);
-    buttonB.SetCheck(false);
-    EXPECT_EQ(buttonB.GetBitmapID(), 155);
 }
 
 TEST(ImageButton, MenuButtonPopsItsMenuUpAboveItselfOnlyAfterAClickInside) {

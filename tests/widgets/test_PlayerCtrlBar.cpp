@@ -100,6 +100,9 @@ TEST_F(PlayerCtrlBarTest, TransportButtonsSendTheirMessagesOnlyForAReleaseInside
                                            {WM_PLAYLIST_STEP, 1, 0},
                                            {WM_SELECT_PLAYER, 1, 0},
                                            {WM_SELECT_PLAYER, 0, 0}}));
+    // The main window, not the click, decides which player button is down.
+    EXPECT_TRUE(m_pBar->m_btnPlayerA.GetCheck());
+    EXPECT_FALSE(m_pBar->m_btnPlayerB.GetCheck());
 
     Click(Centre(m_pBar->m_btnLink));
     ASSERT_EQ(m_opened.size(), 1u);
