@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
 QString CResourceBitmap::Path(int nResourceId) {
@@ -18,6 +19,22 @@ QString CResourceBitmap::Path(int nResourceId) {
 }
 
 QPixmap CResourceBitmap::Load(int nResourceId, QSize size) {
+    // Buttons swap pictures on every hover; rendering the vector picture once per size is
+    // enough, and the shared pixmap keeps the blit's keyed copy valid too.
+    const QString strCacheKey = QStringLiteral("tessaro-resource-%1-%2x%3")
+                                    .arg(nResourceId)
+                                    .arg(size.width())
+                                    .arg(size.height());
+    QPixmap cached;
+    if (QPixmapCache::find(strCacheKey, &cached))
+        return cached;
+    QPixmap pixmap = Render(nResourceId, size);
+    if (!pixmap.isNull())
+        QPixmapCache::insert(strCacheKey, pixmap);
+    return pixmap;
+}
+
+QPixmap CResourceBitmap::Render(int nResourceId, QSize size) {
     const QString strPath = Path(nResourceId);
     if (strPath.isEmpty()) {
         LogError("CResourceBitmap::Load(): bitmap %d not found\n", nResourceId);

@@ -14,4 +14,7 @@ public:
 
     // Where the picture lives, or an empty string when there is none.
     static QString Path(int nResourceId);
+
+private:
+    static QPixmap Render(int nResourceId, QSize size);
 };
