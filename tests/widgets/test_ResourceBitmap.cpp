@@ -19,3 +19,26 @@ TEST(ResourceBitmap, RendersAtNaturalOrRequestedSizeAndLogsMissingPictures) {
     EXPECT_TRUE(CResourceBitmap::Load(99999).isNull());
     EXPECT_TRUE(capture.Contains("CResourceBitmap::Load(): bitmap 99999 not found"));
 }
+
+// A picture that contains its widget's key colour would show holes where it is blitted.
+TEST(ResourceBitmap, EveryWidgetPictureExistsAndAvoidsItsKeyColour) {
+    const QColor barKey(30, 54, 156), magenta(255, 0, 255);
+    std::vector<std::pair<int, QColor>> pictures;
+    for (int id : {134, 135, 136, 137, 138, 139, 140, 141, 142, 144, 145, 146, 149, 152,
+                   153, 154, 155, 156, 157, 158, 159, 160, 161, 162, 163, 164, 165, 166})
+        pictures.emplace_back(id, barKey);
+    for (int id : {147, 150, 151, 171, 172, 173, 174, 175, 176, 177, 178, 179, 183, 184, 185, 186,
+                   188, 189, 190})
+        pictures.emplace_back(id, magenta);
+    for (const auto &[id, key] : pictures) {
+        const QImage image =
+            CResourceBitmap::Load(id).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_FALSE(image.isNull()) << id;
+        int nKeyPixels = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                nKeyPixels += image.pixel(x, y) == key.rgba();
+        EXPECT_EQ(nKeyPixels, 0) << id;
+    }
+    EXPECT_EQ(CResourceBitmap::Load(183).size(), QSize(48, 16));
+}
