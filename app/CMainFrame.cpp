@@ -2,40 +2,58 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CGeneralSettings.h"
+#include "app/CMainController.h"
 #include "app/CModalUI.h"
 #include "app/CRecentFileList.h"
 #include "app/UserMessages.h"
+#include "playback/CFullScreenDlg.h"
 #include "playback/CVideoView.h"
+#include "playlist/CPlaylistCtrl.h"
 #include "playlist/CRightView.h"
 #include "widgets/CFixedSplitter.h"
 #include "widgets/CPaneSplitter.h"
 #include "widgets/CPlayerCtrlBar.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QTimerEvent>
+#include <QWheelEvent>
+#include <QWindow>
+
+const char *const CMainFrame::MEDIA_FILTER =
+    "Media files (*.mpg *.mpeg *.m2v *.avi *.divx *.asf *.wmv *.ogm *.mp1 *.mp2 *.mp3 *.mp4 "
+    "*.ogg *.wav *.wma *.mid *.midi *.bmp *.jpg *.jpeg *.jif *.jp2 *.jp2c *.jp2k *.jpc *.jpx "
+    "*.gif);;All files (*.*)";
 
 CMainFrame::CMainFrame(CProfile &profile, CGeneralSettings &settings, CModalUI &modalUI,
-                       CRecentFileList &recentFiles, QWidget *pParent)
+                       CRecentFileList &recentFiles, const QString &strStartDir,
+                       const QString &strProgramDir, QWidget *pParent)
     : QMainWindow(pParent), m_profile(profile), m_settings(settings), m_modalUI(modalUI),
-      m_recentFiles(recentFiles) {
+      m_recentFiles(recentFiles), m_strStartDir(strStartDir),
+      m_netServer(*this, profile, settings, m_clock), m_dmxInput(strProgramDir) {
     m_strVersion = QString::asprintf("%s v%d.%d.%d", "Tessaro", 3, 6, 17);
     setMinimumSize(MIN_WIDTH, MIN_HEIGHT);
     BuildMenus();
+    BuildAccelerators();
     SetDocumentTitle("Untitled");
+    UpdateDMXStatus();
+    qApp->installEventFilter(this);
 }
 
 CMainFrame::~CMainFrame() {
+    qApp->removeEventFilter(this);
     // Nothing periodic may run while the panes write their settings and release players.
     if (m_nMainTimer) {
         killTimer(m_nMainTimer);
         m_nMainTimer = 0;
     }
     m_bLayoutReady = false;
+    m_pController.reset();
     // The panes go first (each writes its own settings as it goes), then the members in
-    // reverse order of declaration.
+    // reverse order of declaration: DMX input, network server, logbook.
     delete takeCentralWidget();
     m_pVideoView = nullptr;
     m_pCtrlBar = nullptr;
@@ -44,12 +62,17 @@ CMainFrame::~CMainFrame() {
     m_wndLeftSplitter = nullptr;
 }
 
+CPlaylistCtrl *CMainFrame::GetPlaylist() const {
+    return m_pRightView ? &m_pRightView->GetPlaylist() : nullptr;
+}
+
 bool CMainFrame::OnCreateClient() {
     const QSize client = size();
 
     m_wndMainSplitter = new CPaneSplitter(Qt::Horizontal, this);
     m_wndLeftSplitter = new CFixedSplitter(Qt::Vertical, m_wndMainSplitter);
-    m_pRightView = new CRightView(m_wndMainSplitter);
+    m_pRightView = new CRightView(*this, m_profile, m_settings, m_modalUI, m_recentFiles,
+                                  m_strStartDir, m_wndMainSplitter);
     m_pVideoView = new CVideoView(*this, m_profile, m_settings, m_modalUI, m_wndLeftSplitter);
     m_pCtrlBar = new CPlayerCtrlBar(*this, m_profile, m_settings, m_wndLeftSplitter);
 
@@ -73,6 +96,11 @@ bool CMainFrame::OnCreateClient() {
     m_wndMainSplitter->RecalcLayout();
     m_bLayoutReady = true;
 
+    m_pController = std::make_unique<CMainController>(
+        *m_pVideoView, *m_pCtrlBar, m_pRightView->GetPlaylist(), m_netServer, m_settings);
+    connect(m_pRightView, &CRightView::documentTitleChanged, this, &CMainFrame::SetDocumentTitle);
+
+    m_netServer.InitServer();
     ApplyVolumeRange();
 
     while (m_nMainTimer == 0)
@@ -85,17 +113,19 @@ bool CMainFrame::OnCreateClient() {
 
 void CMainFrame::OnInitialUpdate() {
     m_pVideoView->OnInitialUpdate();
+    // The accelerators also work while the full-screen window is in front.
+    if (CFullScreenDlg *pFull = m_pVideoView->GetFullScreenDlg()) {
+        pFull->addActions(m_commands.values());
+        pFull->addActions(m_accelerators);
+    }
     m_pCtrlBar->OnInitialUpdate();
     m_pRightView->OnInitialUpdate();
+    UpdateCommandStates();
 }
 
 intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
-    // The handlers of the user messages arrive with the main controller; until then a
-    // message is accepted and has no effect.
-    (void)msg;
-    (void)wParam;
-    (void)lParam;
-    return 0;
+    // Messages that arrive before the panes exist find nobody to act on them.
+    return m_pController ? m_pController->SendMessage(msg, wParam, lParam) : 0;
 }
 
 void CMainFrame::SetDocumentTitle(const QString &strTitle) {
@@ -104,15 +134,31 @@ void CMainFrame::SetDocumentTitle(const QString &strTitle) {
 }
 
 void CMainFrame::ApplyVolumeRange() {
-    // The control bar takes the range from the settings it holds when it is updated.
+    if (m_pController)
+        m_pController->ApplyVolumeRange();
+}
+
+int CMainFrame::GetVolumePercent() const {
+    return m_pController ? m_pController->GetVolumePercent() : 0;
 }
 
 void CMainFrame::OnTimer() {
-    if (m_pVideoView)
-        m_pVideoView->OnTimerTick();
-    if (m_pCtrlBar)
-        m_pCtrlBar->OnTimerTick();
-    m_logBook.OnTimerTick();
+    if (m_pController)
+        m_pController->OnTimer(&m_logBook, m_nMainTimer);
+    else
+        m_logBook.OnTimerTick();
+    m_dmxInput.Poll();
+    UpdateDMXStatus();
+    UpdateCommandStates();
+}
+
+void CMainFrame::UpdateDMXStatus() {
+    const QString strStatus = m_dmxInput.GetStatusText();
+    if (strStatus == m_strDMXStatus)
+        return;
+    m_strDMXStatus = strStatus;
+    m_logBook.setWindowTitle(strStatus.isEmpty() ? QString("Logbook")
+                                                 : QString("Logbook - DMX: %1").arg(strStatus));
 }
 
 void CMainFrame::timerEvent(QTimerEvent *pEvent) {
@@ -128,6 +174,23 @@ QAction *CMainFrame::AddCommand(QMenu *pMenu, int nID, const QString &strText) {
     pAction->setShortcutContext(Qt::WindowShortcut);
     connect(pAction, &QAction::triggered, this, [this, nID] { OnCommand(nID); });
     m_commands.insert(nID, pAction);
+    return pAction;
+}
+
+QAction *CMainFrame::AddAccelerator(int nID, const QList<QKeySequence> &keys) {
+    // Keys of the accelerator table; the menu item of the same id keeps its own text.
+    auto *pAction = new QAction(this);
+    pAction->setData(nID);
+    pAction->setShortcuts(keys);
+    pAction->setShortcutContext(Qt::WindowShortcut);
+    connect(pAction, &QAction::triggered, this, [this, nID] {
+        UpdateCommandStates();
+        if (QAction *pCommand = m_commands.value(nID); pCommand && !pCommand->isEnabled())
+            return;
+        OnCommand(nID);
+    });
+    addAction(pAction);
+    m_accelerators << pAction;
     return pAction;
 }
 
@@ -168,20 +231,82 @@ void CMainFrame::BuildMenus() {
     QMenu *pZoom = pView->addMenu("Zoom");
     AddCommand(pZoom, ID_ZOOM_FIT, "Fit to window")->setCheckable(true);
     pZoom->addSeparator();
-    AddCommand(pZoom, ID_ZOOM_50, "50%\tAlt+1")->setCheckable(true);
-    AddCommand(pZoom, ID_ZOOM_100, "100%\tAlt+2")->setCheckable(true);
-    AddCommand(pZoom, ID_ZOOM_200, "200%\tAlt+3")->setCheckable(true);
+    // Radio marks: the group only draws them; the state comes from the video view.
+    auto *pZoomGroup = new QActionGroup(this);
+    pZoomGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    for (auto [nID, pszText] :
+         {std::pair{ID_ZOOM_50, "50%\tAlt+1"}, std::pair{ID_ZOOM_100, "100%\tAlt+2"},
+          std::pair{ID_ZOOM_200, "200%\tAlt+3"}}) {
+        QAction *pAction = AddCommand(pZoom, nID, pszText);
+        pAction->setCheckable(true);
+        pZoomGroup->addAction(pAction);
+    }
     pView->addSeparator();
     AddCommand(pView, ID_VIEW_LOGBOOK, "View Logbook");
 
     QMenu *pHelp = pBar->addMenu("&?");
     AddCommand(pHelp, ID_APP_ABOUT, "&About...");
 
-    // Commands whose handlers come with the main controller stay greyed until then, so the
-    // menu never offers something that silently does nothing.
-    const QList<int> handled = {ID_PREFERENCES_RESET, ID_APP_EXIT, ID_VIEW_LOGBOOK, ID_APP_ABOUT};
-    for (auto it = m_commands.cbegin(); it != m_commands.cend(); ++it)
-        it.value()->setEnabled(handled.contains(it.key()));
+    for (QMenu *pMenu : {m_pFileMenu, pPlayer, pPlaylist, pView, pZoom})
+        connect(pMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+}
+
+void CMainFrame::BuildAccelerators() {
+    AddAccelerator(ID_FILE_OPEN_MEDIA, {QKeySequence("Ctrl+M")});
+    AddAccelerator(ID_PLAYLIST_ADD_FILES, {QKeySequence("L")});
+    AddAccelerator(ID_PLAYLIST_ADD_FOLDER, {QKeySequence("Shift+L")});
+    AddAccelerator(ID_PLAYLIST_REMOVE, {QKeySequence("Delete")});
+    AddAccelerator(ID_PLAYLIST_CROP, {QKeySequence("Ctrl+Delete")});
+    AddAccelerator(ID_PLAYLIST_CLEAR, {QKeySequence("Ctrl+Shift+Delete")});
+    AddAccelerator(ID_PLAYLIST_INVERT, {QKeySequence("Ctrl+I")});
+    AddAccelerator(ID_PLAYLIST_SELECT_ALL, {QKeySequence("Ctrl+A")});
+    AddAccelerator(ID_PLAYER_PLAYPAUSE, {QKeySequence("Ctrl+P"), QKeySequence("Space")});
+    AddAccelerator(ID_PLAYER_STOP, {QKeySequence("Ctrl+S")});
+    AddAccelerator(ID_FILE_OPEN_PLAYLIST, {QKeySequence("Ctrl+O")});
+    AddAccelerator(ID_FILE_SAVE_PLAYLIST, {QKeySequence("Ctrl+Shift+S")});
+    AddAccelerator(ID_VIEW_FULLSCREEN,
+                   {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
+    AddAccelerator(ID_VIEW_PLAYER_A, {QKeySequence("Alt+A")});
+    AddAccelerator(ID_VIEW_PLAYER_B, {QKeySequence("Alt+B")});
+}
+
+void CMainFrame::UpdateCommandStates() {
+    const CPlaylistCtrl *pPlaylist = GetPlaylist();
+    const bool bLoaded = m_pVideoView && m_pVideoView->m_pPlayer[m_pVideoView->m_nActive & 1] &&
+                         m_pVideoView->m_pPlayer[m_pVideoView->m_nActive & 1]->GetMediaState() ==
+                             CPlayerBase::MS_LOADED;
+    const int nZoom = m_pVideoView ? m_pVideoView->m_nZoom : 100;
+    const int nActive = m_pVideoView ? m_pVideoView->m_nActive : 0;
+    const bool bReady = pPlaylist && m_pVideoView;
+
+    auto set = [this](int nID, bool bEnabled, int nChecked = -1) {
+        QAction *pAction = m_commands.value(nID);
+        if (!pAction)
+            return;
+        pAction->setEnabled(bEnabled);
+        if (nChecked >= 0)
+            pAction->setChecked(nChecked != 0);
+    };
+    set(ID_FILE_OPEN_MEDIA, bReady);
+    set(ID_FILE_OPEN_PLAYLIST, bReady);
+    set(ID_FILE_SAVE_PLAYLIST, bReady && pPlaylist->GetTrackCount() > 0);
+    set(ID_PREFERENCES_GENERAL, false);
+    set(ID_PLAYER_PLAYPAUSE, bLoaded);
+    set(ID_PLAYER_STOP, bLoaded);
+    set(ID_PLAYLIST_OPEN, bReady);
+    set(ID_PLAYLIST_SAVE, bReady);
+    set(ID_PLAYLIST_REPEAT_SINGLE, bReady, bReady && pPlaylist->GetLoopSingleTrack());
+    set(ID_PLAYLIST_LOOP, bReady, bReady && pPlaylist->GetLoopList());
+    set(ID_PLAYLIST_AUTO_NEXT, bReady && !pPlaylist->GetLoopSingleTrack(),
+        bReady && pPlaylist->m_AutoSkipTrack);
+    set(ID_VIEW_PLAYER_A, bReady, nActive == 0);
+    set(ID_VIEW_PLAYER_B, bReady, nActive == 1);
+    set(ID_VIEW_FULLSCREEN, bReady);
+    set(ID_VIEW_TOPMOST, true, m_bTopMost);
+    set(ID_ZOOM_FIT, bReady, nZoom == 0);
+    set(ID_ZOOM_50, bReady, nZoom == 50);
+    set(ID_ZOOM_100, bReady, nZoom == 100);
+    set(ID_ZOOM_200, bReady, nZoom == 200);
 }
 
 void CMainFrame::RefreshRecentFiles() {
@@ -204,23 +329,112 @@ void CMainFrame::RefreshRecentFiles() {
     }
 }
 
+void CMainFrame::OpenDocument(const QString &strPath) {
+    CPlaylistCtrl *pPlaylist = GetPlaylist();
+    if (!pPlaylist || !m_pVideoView)
+        return;
+    if (CPlaylistCtrl::IsPlaylistFile(strPath))
+        pPlaylist->OpenPlaylist(strPath);
+    else if (CPlaylistCtrl::IsMediaFile(strPath))
+        m_pVideoView->OpenMedia(strPath, m_pVideoView->m_nActive);
+}
+
 void CMainFrame::OnCommand(int nID) {
+    CPlaylistCtrl *pPlaylist = GetPlaylist();
+    const bool bReady = pPlaylist && m_pVideoView && m_pController;
     switch (nID) {
     case ID_PREFERENCES_RESET:
         OnResetPreferences();
-        break;
+        return;
     case ID_APP_EXIT:
         close();
-        break;
+        return;
     case ID_VIEW_LOGBOOK:
         m_logBook.ShowLogBook(true);
-        break;
+        return;
     case ID_APP_ABOUT:
         OnAbout();
-        break;
+        return;
+    case ID_VIEW_TOPMOST:
+        OnTopMost();
+        return;
     default:
         break;
     }
+    if (!bReady)
+        return;
+    const int nActive = m_pVideoView->m_nActive;
+    switch (nID) {
+    case ID_FILE_OPEN_MEDIA:
+        OnOpenMedia();
+        break;
+    case ID_FILE_OPEN_PLAYLIST:
+    case ID_PLAYLIST_OPEN:
+        pPlaylist->OpenPlaylist(QString());
+        break;
+    case ID_FILE_SAVE_PLAYLIST:
+    case ID_PLAYLIST_SAVE:
+        pPlaylist->SavePlaylist(QString());
+        break;
+    case ID_PLAYER_PLAYPAUSE:
+        m_pVideoView->Play(nActive);
+        break;
+    case ID_PLAYER_STOP:
+        m_pVideoView->Stop(nActive);
+        break;
+    case ID_PLAYLIST_REPEAT_SINGLE:
+        pPlaylist->SetLoopSingleTrack(!pPlaylist->GetLoopSingleTrack());
+        break;
+    case ID_PLAYLIST_LOOP:
+        pPlaylist->SetLoopList(!pPlaylist->GetLoopList());
+        break;
+    case ID_PLAYLIST_AUTO_NEXT:
+        pPlaylist->m_AutoSkipTrack = !pPlaylist->m_AutoSkipTrack;
+        break;
+    case ID_VIEW_PLAYER_A:
+        SendMessage(WM_SELECT_PLAYER, 0, 0);
+        break;
+    case ID_VIEW_PLAYER_B:
+        SendMessage(WM_SELECT_PLAYER, 1, 0);
+        break;
+    case ID_VIEW_FULLSCREEN:
+        m_pVideoView->ToggleFullscreen();
+        break;
+    case ID_ZOOM_FIT:
+        m_pVideoView->ZoomToFit();
+        break;
+    case ID_ZOOM_50:
+        m_pVideoView->SetZoom(50);
+        break;
+    case ID_ZOOM_100:
+        m_pVideoView->SetZoom(100);
+        break;
+    case ID_ZOOM_200:
+        m_pVideoView->SetZoom(200);
+        break;
+    default:
+        // The playlist panel's own commands.
+        m_pRightView->OnCommand(nID);
+        break;
+    }
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnOpenMedia() {
+    const QStringList files =
+        m_modalUI.GetOpenFileNames(this, "Open media", QString(), MEDIA_FILTER, false);
+    if (files.isEmpty())
+        return;
+    m_pVideoView->OpenMedia(files.first(), m_pVideoView->m_nActive);
+}
+
+void CMainFrame::OnTopMost() {
+    m_bTopMost = !m_bTopMost;
+    const bool bVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, m_bTopMost);
+    if (bVisible)
+        show();
+    UpdateCommandStates();
 }
 
 void CMainFrame::OnResetPreferences() {
@@ -237,6 +451,19 @@ void CMainFrame::OnResetPreferences() {
 void CMainFrame::OnAbout() {
     CAboutDlg dlg(m_strVersion, this);
     dlg.exec();
+}
+
+bool CMainFrame::eventFilter(QObject *pWatched, QEvent *pEvent) {
+    // The wheel changes the volume wherever it turns over the main window or the full-screen
+    // output; it reaches the top-level window before any widget, and is then delivered as
+    // usual.
+    if (pEvent->type() == QEvent::Wheel && m_pController) {
+        const QWindow *pWindow = qobject_cast<QWindow *>(pWatched);
+        const QWidget *pFull = m_pVideoView ? m_pVideoView->GetFullScreenDlg() : nullptr;
+        if (pWindow && (pWindow == windowHandle() || (pFull && pWindow == pFull->windowHandle())))
+            m_pController->OnMouseWheel(static_cast<QWheelEvent *>(pEvent)->angleDelta().y());
+    }
+    return QMainWindow::eventFilter(pWatched, pEvent);
 }
 
 void CMainFrame::closeEvent(QCloseEvent *pEvent) {

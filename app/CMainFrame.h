@@ -1,20 +1,25 @@
 // The main window: owns the splitter layout with the video, control-bar and playlist panes,
-// the logbook window and the 100 ms main timer, and receives every user message the parts
-// send to the main window.
+// the network server, the DMX input, the logbook window and the 100 ms main timer; its menu
+// bar and accelerators turn the operator's commands into player and playlist operations.
 #pragma once
 
 #include "app/CLogBookDlg.h"
 #include "app/CMessageSink.h"
+#include "app/CSteadyTickClock.h"
+#include "remote/CDMXInput.h"
+#include "remote/CNetServer.h"
 
 #include <QHash>
 #include <QMainWindow>
-#include <QTimer>
+#include <memory>
 
 class CFixedSplitter;
 class CGeneralSettings;
+class CMainController;
 class CModalUI;
 class CPaneSplitter;
 class CPlayerCtrlBar;
+class CPlaylistCtrl;
 class CProfile;
 class CRecentFileList;
 class CRightView;
@@ -23,12 +28,13 @@ class CVideoView;
 class CMainFrame : public QMainWindow, public CMessageSink {
     Q_OBJECT
 public:
-    // Command ids of the menu bar.
+    // Command ids of the menu bar and the accelerator table.
     enum Command {
         ID_FILE_OPEN_MEDIA = 32774,
         ID_FILE_OPEN_PLAYLIST = 32838,
         ID_FILE_SAVE_PLAYLIST = 32839,
         ID_FILE_MRU_FIRST = 57616,
+        ID_FILE_MRU_LAST = 57631,
         ID_PREFERENCES_GENERAL = 32843,
         ID_PREFERENCES_RESET = 32844,
         ID_APP_EXIT = 57665,
@@ -49,6 +55,14 @@ public:
         ID_ZOOM_200 = 32851,
         ID_VIEW_LOGBOOK = 32846,
         ID_APP_ABOUT = 57664,
+        // The playlist panel's commands, reached by accelerators too.
+        ID_PLAYLIST_ADD_FILES = 32812,
+        ID_PLAYLIST_ADD_FOLDER = 32813,
+        ID_PLAYLIST_REMOVE = 32814,
+        ID_PLAYLIST_CROP = 32815,
+        ID_PLAYLIST_CLEAR = 32817,
+        ID_PLAYLIST_SELECT_ALL = 32819,
+        ID_PLAYLIST_INVERT = 32822,
     };
     static constexpr int MIN_WIDTH = 755;
     static constexpr int MIN_HEIGHT = 240;
@@ -56,12 +70,16 @@ public:
     static constexpr int VIDEO_MIN_WIDTH = 535;
     static constexpr int PLAYLIST_WIDTH = 200;
     static constexpr int MAIN_TIMER_MS = 100;
+    static const char *const MEDIA_FILTER;
 
+    // strStartDir is the working directory at start, where "LastPLS.dat" is kept;
+    // strProgramDir the folder whose Drivers/ holds the DMX driver library.
     CMainFrame(CProfile &profile, CGeneralSettings &settings, CModalUI &modalUI,
-               CRecentFileList &recentFiles, QWidget *pParent = nullptr);
+               CRecentFileList &recentFiles, const QString &strStartDir,
+               const QString &strProgramDir, QWidget *pParent = nullptr);
     ~CMainFrame() override;
 
-    // Builds the splitters and panes, the logbook window, and starts the main timer.
+    // Builds the splitters and panes, opens the network sockets and starts the main timer.
     bool OnCreateClient();
     // The panes' initial updates, in the order each relies on: video, control bar, playlist.
     void OnInitialUpdate();
@@ -71,18 +89,29 @@ public:
     // Runs a menu command by id, as choosing it in the menu does.
     void OnCommand(int nID);
     QAction *GetCommand(int nID) const { return m_commands.value(nID); }
+    // Brings every command's enabled, checked and radio state up to date.
+    void UpdateCommandStates();
+    // A document from the command line or the recent-file list: a playlist replaces the
+    // playlist, a media file opens in the active player.
+    void OpenDocument(const QString &strPath);
 
     void SetDocumentTitle(const QString &strTitle);
     QString GetDocumentTitle() const { return m_strDocTitle; }
     const QString &GetVersionText() const { return m_strVersion; }
     void ApplyVolumeRange();
+    int GetVolumePercent() const;
     void OnTimer();
     int GetMainTimerId() const { return m_nMainTimer; }
+    bool IsTopMost() const { return m_bTopMost; }
 
     CLogBookDlg &GetLogBookDlg() { return m_logBook; }
+    CNetServer &GetNetServer() { return m_netServer; }
+    CDMXInput &GetDMXInput() { return m_dmxInput; }
+    CMainController *GetController() const { return m_pController.get(); }
     CVideoView *GetVideoView() const { return m_pVideoView; }
     CPlayerCtrlBar *GetCtrlBar() const { return m_pCtrlBar; }
     CRightView *GetRightView() const { return m_pRightView; }
+    CPlaylistCtrl *GetPlaylist() const;
     CPaneSplitter *GetMainSplitter() const { return m_wndMainSplitter; }
     CFixedSplitter *GetLeftSplitter() const { return m_wndLeftSplitter; }
 
@@ -96,20 +125,30 @@ protected:
     void moveEvent(QMoveEvent *pEvent) override;
     void changeEvent(QEvent *pEvent) override;
     void timerEvent(QTimerEvent *pEvent) override;
+    bool eventFilter(QObject *pWatched, QEvent *pEvent) override;
 
 private:
     void BuildMenus();
+    void BuildAccelerators();
     QAction *AddCommand(QMenu *pMenu, int nID, const QString &strText);
+    QAction *AddAccelerator(int nID, const QList<QKeySequence> &keys);
     void RefreshRecentFiles();
     void OnResetPreferences();
     void OnAbout();
+    void OnOpenMedia();
+    void OnTopMost();
+    void UpdateDMXStatus();
 
     CProfile &m_profile;
     CGeneralSettings &m_settings;
     CModalUI &m_modalUI;
     CRecentFileList &m_recentFiles;
+    QString m_strStartDir;
+    CSteadyTickClock m_clock;
 
     CLogBookDlg m_logBook;
+    CNetServer m_netServer;
+    CDMXInput m_dmxInput;
     int m_nMainTimer = 0;
     CVideoView *m_pVideoView = nullptr;
     CPlayerCtrlBar *m_pCtrlBar = nullptr;
@@ -119,9 +158,12 @@ private:
     bool m_bLayoutReady = false;
     bool m_bTopMost = false;
 
+    std::unique_ptr<CMainController> m_pController;
     QString m_strVersion;
     QString m_strDocTitle;
+    QString m_strDMXStatus;
     QHash<int, QAction *> m_commands;
+    QList<QAction *> m_accelerators;
     QMenu *m_pFileMenu = nullptr;
     QAction *m_pRecentSeparator = nullptr;
     QList<QAction *> m_recentActions;

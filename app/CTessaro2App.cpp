@@ -43,7 +43,9 @@ bool CTessaro2App::InitInstance() {
 
     m_pSignals = std::make_unique<CSignalWatcher>();
 
-    m_pMainFrame = std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_modalUI, m_recentFiles);
+    m_pMainFrame =
+        std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_modalUI, m_recentFiles,
+                                     m_strStartDir, QCoreApplication::applicationDirPath());
     QObject::connect(m_pMainFrame.get(), &CMainFrame::OpenDocumentRequested,
                      [this](const QString &strPath) { OpenDocumentFile(strPath); });
     // A termination request closes the main window like File > Quit, so every part
@@ -69,6 +71,8 @@ bool CTessaro2App::InitInstance() {
 
 void CTessaro2App::OpenDocumentFile(const QString &strPath) {
     const QString strFull = QFileInfo(strPath).absoluteFilePath();
+    if (m_pMainFrame)
+        m_pMainFrame->OpenDocument(strFull);
     m_recentFiles.Add(strFull);
 }
 

@@ -212,7 +212,7 @@ void CVideoView::SetActivePlayer(int nID) {
 
 void CVideoView::SetVolume(long lVolume) {
     if (lVolume > 0 || lVolume < -10000) {
-        LogMsg("CVideoView::SetVolume() Value out of range (%d)\n", static_cast<int>(lVolume));
+        LogMsg("CVideoView::SetVolume() Value out of range (%ld)\n", lVolume);
         return;
     }
     m_lVolume = lVolume;

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitterHandle>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -25,8 +26,13 @@ namespace {
 class MainFrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Status datagrams stay on this machine.
+        m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
+        m_profile.WriteProfileInt("Network", "StatusPort", 42150);
+        m_profile.WriteProfileInt("Network", "CommandPort", 42151);
         m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
-        m_pFrame = std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_ui, m_recent);
+        m_pFrame = std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_ui, m_recent,
+                                                m_dir.path(), m_dir.path());
         m_pFrame->resize(1000, 600);
         ASSERT_TRUE(m_pFrame->OnCreateClient());
         m_pFrame->OnInitialUpdate();
@@ -40,6 +46,7 @@ protected:
     }
 
     CLogCapture m_log;
+    QTemporaryDir m_dir;
     CMemoryProfile m_profile;
     CScriptedModalUI m_ui;
     CRecentFileList m_recent{m_profile};
@@ -129,9 +136,9 @@ TEST_F(MainFrameTest, ResetPreferencesAsksFirstAndResetsOnlyGeneral) {
 }
 
 TEST_F(MainFrameTest, CaptionVersionAndMenu) {
-    EXPECT_EQ(m_pFrame->windowTitle(), "Untitled - Tessaro2");
-    m_pFrame->SetDocumentTitle("Default Playlist");
     EXPECT_EQ(m_pFrame->windowTitle(), "Default Playlist - Tessaro2");
+    m_pFrame->SetDocumentTitle("show.m3u");
+    EXPECT_EQ(m_pFrame->windowTitle(), "show.m3u - Tessaro2");
     EXPECT_EQ(m_pFrame->GetVersionText(), "Tessaro v3.6.17");
 
     EXPECT_EQ(m_pFrame->GetCommand(CMainFrame::ID_APP_EXIT)->text(), "&Quit\tAlt+F4");
@@ -156,14 +163,15 @@ TEST_F(MainFrameTest, MainTimerRunsAndRefreshesTheLogbookOnlyAfterAChange) {
     EXPECT_FALSE(m_log.Log().IsChanged()) << "the timer took the change";
     QTextEdit *pEdit = dlg.GetTextView();
     const QTextDocument *pDoc = pEdit->document();
-    ASSERT_EQ(pDoc->blockCount(), 2);
-    EXPECT_EQ(pDoc->findBlockByNumber(0).text(), "hello from the test");
-    EXPECT_EQ(pDoc->findBlockByNumber(1).text(), "something failed");
+    const int nLast = pDoc->blockCount() - 1;
+    ASSERT_GE(nLast, 1);
+    EXPECT_EQ(pDoc->findBlockByNumber(nLast - 1).text(), "hello from the test");
+    EXPECT_EQ(pDoc->findBlockByNumber(nLast).text(), "something failed");
     const auto colourOf = [&](int n) {
         return pDoc->findBlockByNumber(n).begin().fragment().charFormat().foreground().color();
     };
-    EXPECT_EQ(colourOf(0), QColor(255, 255, 255));
-    EXPECT_EQ(colourOf(1), QColor(255, 128, 128));
+    EXPECT_EQ(colourOf(nLast - 1), QColor(255, 255, 255));
+    EXPECT_EQ(colourOf(nLast), QColor(255, 128, 128));
     EXPECT_EQ(pEdit->palette().color(QPalette::Base), QColor(0, 0, 64));
 }
 
@@ -173,7 +181,8 @@ TEST_F(MainFrameTest, LogbookWindowShowsHidesWithEscapeAndComesBackWhole) {
     LogMsg("line one\n");
     m_pFrame->OnCommand(CMainFrame::ID_VIEW_LOGBOOK);
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(dlg.windowTitle(), "Logbook");
+    // The title also carries the DMX input's status line; here no driver library is found.
+    EXPECT_EQ(dlg.windowTitle(), "Logbook - DMX: Tridena#1 (Not found)");
     EXPECT_EQ(dlg.parentWidget(), nullptr);
 
     QTest::keyClick(&dlg, Qt::Key_Return);
@@ -184,7 +193,7 @@ TEST_F(MainFrameTest, LogbookWindowShowsHidesWithEscapeAndComesBackWhole) {
     LogMsg("line two\n");
     m_pFrame->OnCommand(CMainFrame::ID_VIEW_LOGBOOK);
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(dlg.GetTextView()->toPlainText(), "line one\nline two");
+    EXPECT_TRUE(dlg.GetTextView()->toPlainText().endsWith("line one\nline two"));
 
     // The close box hides as well.
     dlg.close();
