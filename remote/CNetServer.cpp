@@ -7,7 +7,7 @@
 #include "app/CTickClock.h"
 #include "app/UserMessages.h"
 
-#include <QMetaObject>
+#include <QAbstractEventDispatcher>
 
 #include <cstring>
 #include <sys/socket.h>
@@ -52,6 +52,16 @@ CNetServer::CNetServer(CMessageSink &sink, CProfile &profile, const CGeneralSett
     m_dwLastSend = 0;
     m_bReady = false;
     connect(&m_RecvSocket, &QUdpSocket::readyRead, this, [this] { OnReceive(0); });
+    // Tells OnReceive whether a command's handler ran the event loop.
+    m_pDispatcher = QAbstractEventDispatcher::instance();
+    if (m_pDispatcher) {
+        auto noteSpin = [this] {
+            if (m_bDispatching)
+                m_bLoopSpun = true;
+        };
+        connect(m_pDispatcher, &QAbstractEventDispatcher::awake, this, noteSpin);
+        connect(m_pDispatcher, &QAbstractEventDispatcher::aboutToBlock, this, noteSpin);
+    }
 }
 
 CNetServer::~CNetServer() {
@@ -135,10 +145,20 @@ void CNetServer::CloseServer() {
 
 void CNetServer::OnReceive(int /*nErrorCode*/) {
     if (m_bDispatching)
-        return; // one command at a time; picked up again once the running one is done
+        return; // one command at a time
     if (m_RecvSocket.state() != QAbstractSocket::BoundState)
         return;
+    // A handler that runs an event loop of its own (waiting for a media pipeline, a dialog)
+    // leaves whatever arrived meanwhile without a notification: the socket does not notify
+    // from inside its own notification, nor again before it is read. Take those now, in order.
+    do {
+        m_bLoopSpun = !m_pDispatcher; // without a dispatcher to tell, assume the worst
+        if (!ReceiveOne())
+            return;
+    } while (m_bLoopSpun && m_RecvSocket.hasPendingDatagrams());
+}
 
+bool CNetServer::ReceiveOne() {
     // Always read, even when the notification turns out to be stale: the socket does not
     // notify again until it has been read from. One byte more than a command shows a longer
     // datagram for what it is instead of passing its first 548 bytes off as valid.
@@ -146,32 +166,19 @@ void CNetServer::OnReceive(int /*nErrorCode*/) {
     const qint64 nRead =
         m_RecvSocket.readDatagram(reinterpret_cast<char *>(datagram), sizeof datagram);
     if (nRead < 0)
-        return;
+        return false;
     // With remote control off the datagram is read and dropped, so that nothing piles up in
     // the socket to run later when it is switched on.
     if (m_settings.m_iRemoteCtrl != REMOTE_CTRL_ETHERNET)
-        return;
+        return false;
     CNetDatagram::Command cmd;
     if (!CNetDatagram::DecodeCommand(datagram, static_cast<size_t>(nRead), cmd))
-        return; // wrong size or magic: the slot stays free for the next one
+        return false; // wrong size or magic: the slot stays free for the next one
 
     std::memcpy(m_RecvRing[m_nRecvSlot], datagram, PACKET_SIZE);
     Dispatch(cmd);
     m_nRecvSlot = (m_nRecvSlot + 1) % RING_SLOTS;
-
-    // A handler that runs an event loop of its own (waiting for a media pipeline, a dialog)
-    // leaves whatever arrived meanwhile unnotified: the socket does not notify from inside
-    // its own notification. Poll once more so those commands do not wait for ever.
-    if (!m_bRepollQueued && m_RecvSocket.hasPendingDatagrams()) {
-        m_bRepollQueued = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_bRepollQueued = false;
-                OnReceive(0);
-            },
-            Qt::QueuedConnection);
-    }
+    return true;
 }
 
 void CNetServer::Dispatch(const CNetDatagram::Command &cmd) {

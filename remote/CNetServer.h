@@ -12,6 +12,7 @@
 #include <cstdint>
 
 class CGeneralSettings;
+class QAbstractEventDispatcher;
 class CMessageSink;
 class CProfile;
 class CTickClock;
@@ -68,12 +69,13 @@ public:
     bool m_bSendNow;
 
 public slots:
-    // Reads one datagram per notification.
+    // Reads one datagram per notification (more only after a handler ran the event loop).
     void OnReceive(int nErrorCode = 0);
 
 private:
     void ClearStatus();
     void ReadSettings();
+    bool ReceiveOne();
     void Dispatch(const CNetDatagram::Command &cmd);
     void Broadcast(const unsigned char *pData, size_t nLength);
 
@@ -87,7 +89,8 @@ private:
     uint32_t m_dwLastSend;
     bool m_bReady;
     bool m_bDispatching = false;
-    bool m_bRepollQueued = false;
+    bool m_bLoopSpun = false;
+    QAbstractEventDispatcher *m_pDispatcher = nullptr;
 
     QUdpSocket m_RecvSocket;
     QUdpSocket m_BroadcastSocket;

@@ -105,10 +105,11 @@ FloodResult Flood(int nPort, COrderSink &sink, int nIntervalUs) {
         to.sin_port = htons(static_cast<uint16_t>(nPort));
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         const auto t0 = std::chrono::steady_clock::now();
+        QByteArray d = CNetTestBench::Command(0, CNetDatagram::CMD_SEEK, 0);
         for (int i = 0; i < kDatagrams; ++i) {
             if (nIntervalUs)
                 std::this_thread::sleep_until(t0 + std::chrono::microseconds(nIntervalUs) * i);
-            const QByteArray d = CNetTestBench::Command(0, CNetDatagram::CMD_SEEK, i);
+            CNetDatagram::PutInt32(reinterpret_cast<unsigned char *>(d.data()) + 24, i);
             ::sendto(fd, d.constData(), static_cast<size_t>(d.size()), 0,
                      reinterpret_cast<const sockaddr *>(&to), sizeof to);
         }
@@ -193,6 +194,8 @@ TEST(NetLoad, TwentyThousandCommandsPacedAndFlatOut) {
     }
     const long nRssAfter = RssKb();
     std::printf("RSS before the flat-out runs %ld kB, after %ld kB\n", nRssBefore, nRssAfter);
+#ifndef __SANITIZE_ADDRESS__ // freed memory sits in the sanitizer's quarantine
     EXPECT_LT(nRssAfter - nRssBefore, 2048);
+#endif
     std::fflush(stdout);
 }
