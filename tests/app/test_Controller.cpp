@@ -1,0 +1,364 @@
+// The main controller driven as the parts drive it: user messages, network commands over
+// loopback, menu commands and the wheel, with scripted players behind the video view.
+#include "../videoview/CFakePlayer.h"
+
+#include "app/CGeneralSettings.h"
+#include "app/CMainController.h"
+#include "app/CMainFrame.h"
+#include "app/CRecentFileList.h"
+#include "app/UserMessages.h"
+#include "playback/CVideoView.h"
+#include "playlist/CPlaylistCtrl.h"
+#include "remote/CNetDatagram.h"
+#include "support/CLogCapture.h"
+#include "support/CMemoryProfile.h"
+#include "support/CScriptedModalUI.h"
+#include "widgets/CPlayerCtrlBar.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUdpSocket>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kStatusPort = 42160;
+constexpr int kCommandPort = 42161;
+
+class ControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
+        m_profile.WriteProfileInt("Network", "StatusPort", kStatusPort);
+        m_profile.WriteProfileInt("Network", "CommandPort", kCommandPort);
+        ASSERT_TRUE(m_listener.bind(QHostAddress::LocalHost, kStatusPort));
+        m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
+        m_pFrame = std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_ui, m_recent,
+                                                m_dir.path(), m_dir.path());
+        m_pFrame->resize(1000, 600);
+        ASSERT_TRUE(m_pFrame->OnCreateClient());
+        View().SetPlayerFactory([this]() -> std::unique_ptr<CPlayerBase> {
+            auto p = std::make_unique<CFakePlayer>();
+            m_players[m_nMade++ & 1] = p.get();
+            return p;
+        });
+        View().SetMediaCheck([] { return true; });
+        m_pFrame->OnInitialUpdate();
+        m_pFrame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+        for (const char *psz : {"one.mp4", "two.mp4", "three.mp4"}) {
+            const QString strPath = m_dir.filePath(psz);
+            QFile(strPath).open(QIODevice::WriteOnly);
+            List().AddEntry(strPath, -1, psz, " 0:00:10");
+        }
+        Texts(); // drop what start-up sent
+    }
+
+    CVideoView &View() { return *m_pFrame->GetVideoView(); }
+    CPlaylistCtrl &List() { return *m_pFrame->GetPlaylist(); }
+    CMainController &Ctl() { return *m_pFrame->GetController(); }
+    CFakePlayer &A() { return *m_players[0]; }
+    CFakePlayer &B() { return *m_players[1]; }
+    intptr_t Send(unsigned msg, uintptr_t w = 0, intptr_t l = 0) {
+        return m_pFrame->SendMessage(msg, w, l);
+    }
+    QString Path(int nRow) { return List().GetTrackPath(nRow); }
+
+    // Every text datagram that arrived since the last call.
+    QStringList Texts(int nWaitMs = 60) {
+        QTest::qWait(nWaitMs);
+        QStringList texts;
+        while (m_listener.hasPendingDatagrams()) {
+            QByteArray data(int(m_listener.pendingDatagramSize()), 0);
+            m_listener.readDatagram(data.data(), data.size());
+            CNetDatagram::Message msg;
+            if (CNetDatagram::DecodeMessage(reinterpret_cast<const unsigned char *>(data.data()),
+                                            size_t(data.size()), msg) &&
+                msg.nType == CNetDatagram::TYPE_TEXT)
+                texts << QString::fromStdString(msg.strText);
+        }
+        return texts;
+    }
+
+    void SendCommand(int nPlayer, int nCode, int nValue, const char *pszText = "") {
+        unsigned char packet[CNetDatagram::COMMAND_SIZE];
+        CNetDatagram::EncodeCommand(packet, {nPlayer, nCode, nValue}, pszText);
+        QUdpSocket socket;
+        socket.writeDatagram(reinterpret_cast<const char *>(packet), sizeof packet,
+                             QHostAddress::LocalHost, kCommandPort);
+        QTest::qWait(50);
+    }
+
+    // As a double click does it.
+    void PlayRow(int nRow) {
+        List().m_CurTrack = nRow;
+        List().SetMarkedItem(nRow);
+        Send(WM_PLAY_ENTRY, 0, 1);
+    }
+
+    CLogCapture m_log;
+    QTemporaryDir m_dir;
+    CMemoryProfile m_profile;
+    CScriptedModalUI m_ui;
+    CRecentFileList m_recent{m_profile};
+    QUdpSocket m_listener;
+    std::unique_ptr<CGeneralSettings> m_pSettings;
+    std::unique_ptr<CMainFrame> m_pFrame;
+    CFakePlayer *m_players[2] = {nullptr, nullptr};
+    int m_nMade = 0;
+};
+
+TEST_F(ControllerTest, EndOfMediumFollowsThePlayModes) {
+    // Auto play next entry on, loop off: the last entry stops and stays current.
+    PlayRow(2);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    Send(WM_MEDIA_ENDED);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
+    EXPECT_EQ(List().GetCurTrack(), 2);
+
+    // With loop on the first entry opens and plays.
+    List().SetLoopList(true);
+    PlayRow(2);
+    Send(WM_MEDIA_ENDED);
+    EXPECT_EQ(List().GetCurTrack(), 0);
+    EXPECT_EQ(A().m_strPath, Path(0));
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+
+    // In the middle the next entry follows, playing.
+    Send(WM_MEDIA_ENDED);
+    EXPECT_EQ(A().m_strPath, Path(1));
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+
+    // Repeat single track replays the same medium whatever else is set.
+    List().SetLoopSingleTrack(true);
+    A().m_calls.clear();
+    Send(WM_MEDIA_ENDED);
+    EXPECT_EQ(A().m_strPath, Path(1));
+    EXPECT_EQ(List().GetCurTrack(), 1);
+    EXPECT_EQ(A().m_calls, QStringList({"Stop", "Play"}));
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+
+    // Auto play next entry off: every medium stops, even with loop on.
+    List().SetLoopSingleTrack(false);
+    List().m_AutoSkipTrack = false;
+    Send(WM_MEDIA_ENDED);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
+    EXPECT_EQ(List().GetCurTrack(), 1);
+}
+
+TEST_F(ControllerTest, EmptyPlaylistStopsAndAPlayEntryWithoutEntryDoesNothing) {
+    PlayRow(0);
+    List().ClearPlaylist();
+    Send(WM_MEDIA_ENDED);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
+    List().m_CurTrack = -1;
+    EXPECT_EQ(Send(WM_PLAY_ENTRY, 0, 1), 0);
+}
+
+TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
+    PlayRow(0);
+    View().Pause(0);
+    // Next Track while paused: the next entry opens paused.
+    Send(WM_PLAYLIST_STEP, 1);
+    EXPECT_EQ(A().m_strPath, Path(1));
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
+    // A double click (lParam 1) while paused opens and starts.
+    PlayRow(2);
+    EXPECT_EQ(A().m_strPath, Path(2));
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    // Previous while playing: playing.
+    Send(WM_PLAYLIST_STEP, 0);
+    EXPECT_EQ(A().m_strPath, Path(1));
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    const QStringList texts = Texts();
+    EXPECT_TRUE(texts.contains("Player A: Playback started.\n"));
+    EXPECT_TRUE(texts.contains("Player A: Opening Stream ( two.mp4 ) successful.\n"));
+}
+
+TEST_F(ControllerTest, RemotePlayForTheOtherPlayerTakesTheViewAndItsEntry) {
+    PlayRow(0);
+    // Player B holds the third entry.
+    List().m_CurTrack = 2;
+    Send(WM_PLAY_ENTRY, 2, 0);
+    Texts();
+    SendCommand(1, CNetDatagram::CMD_PLAY, 0);
+    EXPECT_EQ(View().m_nActive, 1);
+    EXPECT_EQ(B().m_nPlayState, CPlayerBase::PS_PLAYING);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED) << "the switch paused A";
+    EXPECT_EQ(List().GetCurTrack(), 2);
+    EXPECT_TRUE(Texts().contains("Player B: Playback started.\n"));
+    EXPECT_TRUE(m_pFrame->GetCtrlBar()->m_btnPlayerB.GetCheck());
+    EXPECT_FALSE(m_pFrame->GetCtrlBar()->m_btnPlayerA.GetCheck());
+
+    // Stop and pause of the inactive player change that player only.
+    SendCommand(0, CNetDatagram::CMD_STOP, 0);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
+    EXPECT_EQ(View().m_nActive, 1);
+    EXPECT_EQ(m_pFrame->GetNetServer().m_nCurPlayer, 1);
+    EXPECT_EQ(m_pFrame->GetNetServer().m_nPlayState, CPlayerBase::PS_PLAYING);
+}
+
+TEST_F(ControllerTest, RemoteVolumeFollowsTheRangeAndRefusalsReportTheVolumeInForce) {
+    SendCommand(0, CNetDatagram::CMD_VOLUME, 50);
+    EXPECT_EQ(View().m_lVolume, -1500);
+    EXPECT_EQ(m_pFrame->GetCtrlBar()->m_VolumeSlider.GetPos(), 1500);
+    EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 50%.\n"}));
+
+    SendCommand(0, CNetDatagram::CMD_VOLUME, 150);
+    EXPECT_EQ(View().m_lVolume, -1500);
+    EXPECT_EQ(m_pFrame->GetCtrlBar()->m_VolumeSlider.GetPos(), 1500);
+    EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 50%.\n"}));
+    EXPECT_TRUE(m_log.Contains("CVideoView::SetVolume() Value out of range (1500)"));
+
+    View().SetMute(true);
+    Send(WM_SLIDER_CHANGED, CPlayerCtrlBar::VOLUME_SLIDER_ID, 0);
+    EXPECT_EQ(View().m_lVolume, -3000);
+    EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 0%.\n"}));
+}
+
+TEST_F(ControllerTest, RemoteSeekIsCheckedAndReportedForTheActivePlayer) {
+    PlayRow(0);
+    Texts();
+    m_pFrame->GetNetServer().m_bSendNow = false;
+    SendCommand(0, CNetDatagram::CMD_SEEK, 20000);
+    EXPECT_TRUE(m_log.Contains("CVideoView::SetPosition() position out of range!"));
+    EXPECT_TRUE(Texts().isEmpty());
+    SendCommand(0, CNetDatagram::CMD_SEEK, 5000);
+    EXPECT_EQ(A().m_nPosition, 5000);
+    EXPECT_EQ(Texts(), QStringList({"Player A: Seeking to  0:00:05 /  0:00:10 ( 50% )\n"}));
+}
+
+TEST_F(ControllerTest, RemoteOpenByPathOrEntryNumber) {
+    PlayRow(0);
+    SendCommand(0, CNetDatagram::CMD_OPEN, 0, "  :3:  ");
+    EXPECT_EQ(A().m_strPath, Path(2));
+    EXPECT_EQ(List().GetCurTrack(), 2);
+    Texts();
+
+    SendCommand(0, CNetDatagram::CMD_OPEN, 0, ":0");
+    EXPECT_EQ(Texts(), QStringList({"Player A: Opening Stream (  ) failed!\n"}));
+    SendCommand(0, CNetDatagram::CMD_OPEN, 0, ":9");
+    EXPECT_EQ(Texts(), QStringList({"Player A: Opening Stream (  ) failed!\n"}));
+
+    // A file that is not in the playlist opens; the current row stays.
+    const QString strOther = m_dir.filePath("elsewhere.mp4");
+    SendCommand(0, CNetDatagram::CMD_OPEN, 0, qPrintable(" " + strOther + " "));
+    EXPECT_EQ(A().m_strPath, strOther);
+    EXPECT_EQ(List().GetCurTrack(), 2);
+    EXPECT_TRUE(m_log.Contains("CPlaylistCtrl::GetPlayListIndx(): Item ID not found!"));
+}
+
+TEST_F(ControllerTest, PlayerIdSevenIsLoggedAndChangesNothing) {
+    PlayRow(0);
+    Texts();
+    SendCommand(7, CNetDatagram::CMD_PLAY, 0);
+    SendCommand(7, CNetDatagram::CMD_PAUSE, 0);
+    SendCommand(7, CNetDatagram::CMD_STOP, 0);
+    SendCommand(7, CNetDatagram::CMD_SEEK, 0);
+    SendCommand(7, CNetDatagram::CMD_VOLUME, 10);
+    for (const char *psz : {"OnNetPlayMedia", "OnNetPauseMedia", "OnNetStopMedia", "OnNetSeekAbs",
+                            "OnNetVolumeChange"})
+        EXPECT_TRUE(m_log.Contains(std::string(psz) + "(): PlayerID out of range!")) << psz;
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    EXPECT_EQ(View().m_lVolume, 0);
+
+    SendCommand(7, CNetDatagram::CMD_OPEN, 0, ":1");
+    EXPECT_TRUE(m_log.Contains("CVideoView::OpenMedia() invalid Player ID!"));
+    EXPECT_TRUE(m_log.Contains("SendStatusMsg(): PlayerID out of range!"));
+    EXPECT_TRUE(Texts().isEmpty());
+}
+
+TEST_F(ControllerTest, StatusTextsAndPercentages) {
+    Ctl().SendStatusMsg(0, QString());
+    EXPECT_TRUE(Texts().isEmpty());
+    Ctl().SendStatusMsg(1, "hello");
+    EXPECT_EQ(Texts(), QStringList({"Player B: hello\n"}));
+    EXPECT_FALSE(m_log.Contains("hello")) << "status texts never enter the logbook";
+
+    View().SetVolume(-3000);
+    EXPECT_EQ(Ctl().GetVolumePercent(), 0);
+    View().SetVolume(0);
+    EXPECT_EQ(Ctl().GetVolumePercent(), 100);
+    View().SetMute(true);
+    EXPECT_EQ(Ctl().GetVolumePercent(), 0);
+}
+
+TEST_F(ControllerTest, WheelMovesTheVolumeOneDecibelANotchOnlyInsideTheRange) {
+    auto wheel = [this](int nDelta) {
+        QWheelEvent event(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, nDelta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(m_pFrame->windowHandle(), &event);
+    };
+    wheel(120);
+    EXPECT_EQ(View().m_lVolume, 0) << "above 0 dB is ignored";
+    wheel(-240);
+    EXPECT_EQ(View().m_lVolume, -200);
+    EXPECT_EQ(m_pFrame->GetCtrlBar()->m_VolumeSlider.GetPos(), 2800);
+    wheel(-120 * 30);
+    EXPECT_EQ(View().m_lVolume, -200) << "below the range is ignored, not clamped";
+}
+
+TEST_F(ControllerTest, MenuStatesFollowThePlayersAndThePlaylist) {
+    m_pFrame->UpdateCommandStates();
+    auto *pPlay = m_pFrame->GetCommand(CMainFrame::ID_PLAYER_PLAYPAUSE);
+    auto *pSave = m_pFrame->GetCommand(CMainFrame::ID_FILE_SAVE_PLAYLIST);
+    auto *pAuto = m_pFrame->GetCommand(CMainFrame::ID_PLAYLIST_AUTO_NEXT);
+    EXPECT_FALSE(pPlay->isEnabled());
+    EXPECT_TRUE(pSave->isEnabled());
+    EXPECT_TRUE(pAuto->isChecked());
+
+    PlayRow(0);
+    m_pFrame->OnCommand(CMainFrame::ID_PLAYLIST_REPEAT_SINGLE);
+    EXPECT_TRUE(pPlay->isEnabled());
+    EXPECT_FALSE(pAuto->isEnabled());
+    EXPECT_TRUE(m_pFrame->GetCommand(CMainFrame::ID_PLAYLIST_REPEAT_SINGLE)->isChecked());
+
+    m_pFrame->OnCommand(CMainFrame::ID_PLAYER_PLAYPAUSE);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
+    m_pFrame->OnCommand(CMainFrame::ID_VIEW_PLAYER_B);
+    EXPECT_TRUE(m_pFrame->GetCommand(CMainFrame::ID_VIEW_PLAYER_B)->isChecked());
+    EXPECT_FALSE(m_pFrame->GetCommand(CMainFrame::ID_VIEW_PLAYER_A)->isChecked());
+
+    m_pFrame->OnCommand(CMainFrame::ID_ZOOM_50);
+    EXPECT_TRUE(m_pFrame->GetCommand(CMainFrame::ID_ZOOM_50)->isChecked());
+    EXPECT_FALSE(m_pFrame->GetCommand(CMainFrame::ID_ZOOM_FIT)->isChecked());
+    m_pFrame->OnCommand(CMainFrame::ID_ZOOM_FIT);
+    EXPECT_TRUE(m_pFrame->GetCommand(CMainFrame::ID_ZOOM_FIT)->isChecked());
+    EXPECT_FALSE(m_pFrame->GetCommand(CMainFrame::ID_ZOOM_50)->isChecked());
+
+    List().ClearPlaylist();
+    m_pFrame->UpdateCommandStates();
+    EXPECT_FALSE(pSave->isEnabled());
+}
+
+TEST_F(ControllerTest, SeekSliderOnlyForTimedMediaThatIsNotStopped) {
+    CPlayerCtrlBar *pBar = m_pFrame->GetCtrlBar();
+    PlayRow(0);
+    m_pFrame->OnTimer();
+    EXPECT_TRUE(pBar->m_SeekSlider.IsEnabled());
+    View().Stop(0);
+    m_pFrame->OnTimer();
+    EXPECT_FALSE(pBar->m_SeekSlider.IsEnabled());
+
+    const QString strStill = m_dir.filePath("still.jpg");
+    QFile(strStill).open(QIODevice::WriteOnly);
+    View().OpenMedia(strStill, 0);
+    View().PlayOnly(0);
+    m_pFrame->OnTimer();
+    EXPECT_FALSE(pBar->m_SeekSlider.IsEnabled());
+}
+
+TEST_F(ControllerTest, OpenMediaCommandUsesItsDialogAndLeavesThePlaylist) {
+    const QString strFile = m_dir.filePath("chosen.mp4");
+    m_ui.m_openAnswers.enqueue({strFile});
+    m_pFrame->OnCommand(CMainFrame::ID_FILE_OPEN_MEDIA);
+    EXPECT_EQ(A().m_strPath, strFile);
+    EXPECT_EQ(List().GetTrackCount(), 3);
+    ASSERT_EQ(m_ui.m_filters.size(), 1);
+    EXPECT_TRUE(m_ui.m_filters[0].startsWith("Media files (*.mpg *.mpeg *.m2v *.avi"));
+}
+
+} // namespace
