@@ -6,7 +6,7 @@
 
 #include <csignal>
 
-CTessaroProcess::CTessaroProcess(int nPortBase) {
+CTessaroProcess::CTessaroProcess(int nPortBase) : m_nPortBase(nPortBase) {
     // Never the default broadcast target: status datagrams stay on this machine.
     PresetSetting("Network/StatusAddress", "127.0.0.1");
     PresetSetting("Network/StatusPort", nPortBase);
@@ -53,4 +53,18 @@ bool CTessaroProcess::Terminate(int nSignal, int nTimeoutMs) {
     const bool bDone = m_process.waitForFinished(nTimeoutMs);
     m_strOutput = QString::fromLocal8Bit(m_process.readAll());
     return bDone;
+}
+
+QStringList CTessaroProcess::Remote(const QStringList &args, int *pExitCode) const {
+    QProcess remote;
+    const QStringList all = QStringList{"-H", "127.0.0.1",
+                                        "-p", QString::number(CommandPort()),
+                                        "-l", QString::number(StatusPort()),
+                                        "-b", "127.0.0.1"} +
+                            args;
+    remote.start(qEnvironmentVariable("TESSARO_BUILD_DIR") + "/tessaro-remote", all);
+    remote.waitForFinished(30000);
+    if (pExitCode)
+        *pExitCode = remote.exitCode();
+    return QString::fromUtf8(remote.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
 }

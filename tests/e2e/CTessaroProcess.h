@@ -13,6 +13,12 @@ public:
     ~CTessaroProcess();
 
     QString ConfigFile() const; // .../ovak/Tessaro.conf
+    int StatusPort() const { return m_nPortBase; }
+    int CommandPort() const { return m_nPortBase + 1; }
+    bool IsRunning() const { return m_process.state() == QProcess::Running; }
+    // Runs tessaro-remote against this instance's ports; its output lines, as JSON objects
+    // where it printed JSON.
+    QStringList Remote(const QStringList &args, int *pExitCode = nullptr) const;
     QString WorkDir() const { return m_work.path(); }
     // Writes "[Section] key=value" pairs before the start, as a user's earlier run would.
     void PresetSetting(const QString &strKey, const QVariant &value);
@@ -25,6 +31,7 @@ public:
     QString Output() const { return m_strOutput; }
 
 private:
+    int m_nPortBase;
     QTemporaryDir m_config;
     QTemporaryDir m_work;
     QProcess m_process;
