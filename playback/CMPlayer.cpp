@@ -7,6 +7,7 @@
 #include "playback/CVideoWidget.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
@@ -275,13 +276,28 @@ bool CMPlayer::IsStillImage(const QByteArray &head) {
     return bImage;
 }
 
+// Media time is usable when the length is known or the media can be sought in time. Parsed
+// streams such as MP3 learn their length only once data flows, after the preroll.
+bool CMPlayer::IsTimeSeekable() const {
+    gint64 nDuration = 0;
+    if (gst_element_query_duration(m_pGraph, GST_FORMAT_TIME, &nDuration))
+        return true;
+    GstQuery *pQuery = gst_query_new_seeking(GST_FORMAT_TIME);
+    gboolean bSeekable = FALSE;
+    if (gst_element_query(m_pGraph, pQuery))
+        gst_query_parse_seeking(pQuery, nullptr, &bSeekable, nullptr, nullptr);
+    gst_query_unref(pQuery);
+    return bSeekable;
+}
+
 bool CMPlayer::RenderFile(const QString &strPath, std::string &strError) {
     if (!m_pGraph || !m_pMediaEvent) {
         strError = "The player has no pipeline";
         return false;
     }
+    // Only a regular file may be peeked at: bytes read from a pipe would be lost to playback.
     QFile file(strPath);
-    if (file.open(QIODevice::ReadOnly))
+    if (QFileInfo(strPath).isFile() && file.open(QIODevice::ReadOnly))
         m_bStill = IsStillImage(file.read(4096));
     file.close();
     // A still picture would otherwise end at once; frozen, it stays until stopped.
@@ -313,15 +329,17 @@ bool CMPlayer::RenderFile(const QString &strPath, std::string &strError) {
 }
 
 bool CMPlayer::OpenMedia(const QString &strPath) {
-    // Every file gets a fresh pipeline; a failure here shows as a failed render below.
-    Init(m_pOwnerWnd);
+    // Every file gets a fresh pipeline. A pipeline that failed to initialise is never
+    // rendered into: it may lack our video sink and would open a window of its own.
+    const bool bReady = Init(m_pOwnerWnd);
     m_nMediaState = MS_OPENING;
     BuildTitle(strPath);
-    std::string strError;
-    if (!RenderFile(strPath, strError)) {
+    std::string strError = "The player could not be initialised";
+    if (!bReady || !RenderFile(strPath, strError)) {
         LogResult(2, strError.c_str(), "OpenMedia(): RenderFile() failed\n");
         // Nothing of the failed file may keep running or announce itself later.
-        gst_element_set_state(m_pGraph, GST_STATE_NULL);
+        if (m_pGraph)
+            gst_element_set_state(m_pGraph, GST_STATE_NULL);
         m_nMediaState = MS_NONE;
         return false;
     }
@@ -343,8 +361,7 @@ bool CMPlayer::OpenMedia(const QString &strPath) {
         }
     }
 
-    gint64 nDuration = 0;
-    if (m_bStill || gst_element_query_duration(m_pGraph, GST_FORMAT_TIME, &nDuration)) {
+    if (m_bStill || IsTimeSeekable()) {
         m_bTimeFormatOK = true;
     } else {
         LogMsg("Time format not supported!\n");
@@ -459,6 +476,7 @@ void CMPlayer::SetVideoOwner(QWidget *pOwner) {
             return;
         m_pVideoWidget = new CVideoWidget(m_pFrameSlot, pOwner);
         m_pVideoWidget->hide();
+        m_pVideoWidget->setGeometry(0, 0, 0, 0); // placed by SetVideoRect only
     } else if (m_pVideoWidget->parentWidget() != pOwner) {
         // Reparenting hides a widget; a shown video stays shown in its new owner.
         const bool bShown = !m_pVideoWidget->isHidden();

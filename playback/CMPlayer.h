@@ -75,6 +75,7 @@ private:
     void BuildTitle(const QString &strPath);
     bool HasAudio() const;
     bool HasVideo() const;
+    bool IsTimeSeekable() const;
     void ApplyVideoCaps(int nWidth, int nHeight);
     bool WaitForSeek();
     static GstElement *MakeAudioSink();

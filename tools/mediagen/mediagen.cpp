@@ -140,10 +140,10 @@ int main(int argc, char **argv) {
         return bOK ? 0 : 1;
     }
 
-    // Two seconds everywhere: 50 frames at 25/s, 100 audio buffers of 10 ms.
+    // Two seconds everywhere: 50 frames at 25/s, 200 audio buffers of 10 ms.
     const char *pszVideo = "videotestsrc num-buffers=50 pattern=ball ! "
                            "video/x-raw,width=320,height=240,framerate=25/1";
-    const char *pszAudio = "audiotestsrc num-buffers=100 samplesperbuffer=441 ! "
+    const char *pszAudio = "audiotestsrc num-buffers=200 samplesperbuffer=441 ! "
                            "audio/x-raw,rate=44100,channels=2";
     auto clip = [&](const char *pszVideoTail, const char *pszAudioTail, const char *pszMux,
                     const char *pszName) {
@@ -159,12 +159,12 @@ int main(int argc, char **argv) {
     bOK &= Run((std::string(pszVideo) + " ! jpegenc ! avimux ! filesink location=%s").c_str(),
                "clip.avi");
     bOK &= Run((std::string(pszAudio) + " ! wavenc ! filesink location=%s").c_str(), "tone.wav");
-    bOK &=
-        Run((std::string(pszAudio) + " ! audioconvert ! lamemp3enc ! filesink location=%s").c_str(),
-            "plain.mp3");
-    bOK &=
-        Run((std::string(pszAudio) + " ! audioconvert ! lamemp3enc ! filesink location=%s").c_str(),
-            "song.mp3");
+    // Constant bit rate, so the length is known from the file size as soon as it opens.
+    const std::string strMp3 = std::string(pszAudio) +
+                               " ! audioconvert ! lamemp3enc target=bitrate cbr=true bitrate=128"
+                               " ! filesink location=%s";
+    bOK &= Run(strMp3.c_str(), "plain.mp3");
+    bOK &= Run(strMp3.c_str(), "song.mp3");
     bOK &= WriteBytes("song.mp3", Id3v1("Tune", "Band"), true);
     // Pure red so a test can check what is painted; no audio, one second.
     bOK &= Run("videotestsrc num-buffers=25 pattern=red ! "

@@ -1,0 +1,162 @@
+// `make bench`: plays a 10-second 1280x720 H.264 clip through CMPlayer into a shown window
+// (offscreen platform) and the same file with gst-play-1.0, and prints the CPU-time ratio;
+// then the time from OpenMedia to MS_LOADED against a bare playbin preroll of the file.
+#include "CMediaFiles.h"
+#include "CNotifyCatcher.h"
+#include "playback/CMPlayer.h"
+#include "support/CLogCapture.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+extern char **environ;
+
+namespace {
+
+// gst-play gets the very sink bin the player builds (same conversion, same scaling, same
+// clocked appsink), so the ratio is the price of our own code and of painting the frames.
+const char *const GST_PLAY_VIDEO_SINK =
+    "videoconvert ! videoscale ! appsink sync=true qos=true max-buffers=1 drop=true "
+    "caps=video/x-raw,format=BGRx,width=1280,height=720,pixel-aspect-ratio=1/1";
+
+double CpuSeconds(const rusage &ru) {
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+double SelfCpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return CpuSeconds(ru);
+}
+
+// CPU seconds of one gst-play-1.0 run to the end of the file; negative when it failed.
+double GstPlayCpuSeconds(const QString &strPath) {
+    std::string strSink = std::string("--videosink=") + GST_PLAY_VIDEO_SINK;
+    std::string strFile = QFile::encodeName(strPath).toStdString();
+    std::vector<char *> argv = {const_cast<char *>("gst-play-1.0"),
+                                const_cast<char *>("--no-interactive"),
+                                const_cast<char *>("-q"),
+                                strSink.data(),
+                                const_cast<char *>("--audiosink=fakesink sync=true"),
+                                strFile.data(),
+                                nullptr};
+    pid_t pid;
+    if (posix_spawnp(&pid, "gst-play-1.0", nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int nStatus = 0;
+    rusage ru{};
+    if (wait4(pid, &nStatus, 0, &ru) != pid || !WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0)
+        return -1;
+    return CpuSeconds(ru);
+}
+
+double TessaroCpuSeconds(const QString &strPath) {
+    CNotifyCatcher owner;
+    // One pixel wider than the video: the placed rectangle is then exactly 1280x720, so
+    // neither side scales.
+    owner.resize(1281, 720);
+    owner.show();
+    CMPlayer player;
+    owner.SetPlayer(&player);
+    if (!player.Init(&owner) || !player.OpenMedia(strPath))
+        return -1;
+    player.SetVideoRect(QRect(0, 0, 1281, 720));
+    if (player.GetVideoRect() != QRect(0, 0, 1280, 720))
+        return -1;
+    player.ShowVideo(true);
+    const double dStart = SelfCpuSeconds();
+    player.Play();
+    if (!owner.WaitFor(CPlayerBase::EC_COMPLETE, 30000))
+        return -1;
+    const double dCpu = SelfCpuSeconds() - dStart;
+    printf("  Tessaro painted %d frames\n", player.GetDeliveredFrames());
+    return dCpu;
+}
+
+double BarePrerollMs(const QString &strPath) {
+    GstElement *pPlaybin = gst_element_factory_make("playbin", nullptr);
+    gchar *pszUri = gst_filename_to_uri(QFile::encodeName(strPath).constData(), nullptr);
+    g_object_set(pPlaybin, "uri", pszUri, "video-sink",
+                 gst_element_factory_make("fakesink", nullptr), "audio-sink",
+                 gst_element_factory_make("fakesink", nullptr), nullptr);
+    g_free(pszUri);
+    QElapsedTimer timer;
+    timer.start();
+    gst_element_set_state(pPlaybin, GST_STATE_PAUSED);
+    GstState state = GST_STATE_NULL;
+    gst_element_get_state(pPlaybin, &state, nullptr, 10 * GST_SECOND);
+    const double dMs = double(timer.nsecsElapsed()) / 1e6;
+    gst_element_set_state(pPlaybin, GST_STATE_NULL);
+    gst_object_unref(pPlaybin);
+    return state == GST_STATE_PAUSED ? dMs : -1;
+}
+
+double OpenMs(CMPlayer &player, const QString &strPath) {
+    QElapsedTimer timer;
+    timer.start();
+    const bool bOK = player.OpenMedia(strPath);
+    const double dMs = double(timer.nsecsElapsed()) / 1e6;
+    return bOK && player.GetMediaState() == CPlayerBase::MS_LOADED ? dMs : -1;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+TEST(PlaybackBenchmark, CpuAgainstGstPlayAndOpenAgainstBarePreroll) {
+    CLogCapture capture;
+    const QString strClip = CMediaFiles::Path("bench720.mp4", true);
+    ASSERT_TRUE(QFile::exists(strClip));
+
+    // Two rounds each, interleaved, so load from elsewhere on the machine hits both alike.
+    double dTessaro = 0, dGstPlay = 0;
+    for (int nRound = 0; nRound < 2; ++nRound) {
+        const double dPlay = GstPlayCpuSeconds(strClip);
+        ASSERT_GT(dPlay, 0) << "gst-play-1.0 failed (package gstreamer1.0-plugins-base-apps)";
+        const double dOurs = TessaroCpuSeconds(strClip);
+        ASSERT_GT(dOurs, 0);
+        printf("  round %d: Tessaro %.2f s CPU, gst-play-1.0 %.2f s CPU\n", nRound + 1, dOurs,
+               dPlay);
+        dTessaro += dOurs;
+        dGstPlay += dPlay;
+    }
+    const double dCpuRatio = dTessaro / dGstPlay;
+    printf("CPU time for 10 s of 1280x720 H.264: Tessaro %.2f s, gst-play-1.0 %.2f s, "
+           "ratio %.3f (target <= 1.10)\n",
+           dTessaro, dGstPlay, dCpuRatio);
+    printf("  gst-play-1.0 --no-interactive -q --videosink=\"%s\" "
+           "--audiosink=\"fakesink sync=true\" %s\n",
+           GST_PLAY_VIDEO_SINK, qPrintable(strClip));
+
+    QWidget owner;
+    owner.resize(640, 360);
+    CMPlayer player;
+    ASSERT_TRUE(player.Init(&owner));
+    // The first round of each loads plugins and fills caches; it is not counted.
+    BarePrerollMs(strClip);
+    OpenMs(player, strClip);
+    std::vector<double> bare, ours;
+    for (int i = 0; i < 7; ++i) {
+        bare.push_back(BarePrerollMs(strClip));
+        ours.push_back(OpenMs(player, strClip));
+        ASSERT_GT(bare.back(), 0);
+        ASSERT_GT(ours.back(), 0);
+    }
+    const double dOpenRatio = Median(ours) / Median(bare);
+    printf("Open to MS_LOADED: median %.1f ms, bare playbin preroll median %.1f ms, "
+           "ratio %.3f (target <= 1.50)\n",
+           Median(ours), Median(bare), dOpenRatio);
+    fflush(stdout);
+    EXPECT_LE(dCpuRatio, 1.10);
+    EXPECT_LE(dOpenRatio, 1.50);
+}
