@@ -12,7 +12,8 @@ PACKAGES = cmake g++ make pkg-config git \
 	gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad \
 	gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools \
 	libgtest-dev libgmock-dev libbenchmark-dev \
-	xvfb xauth x11-apps imagemagick iproute2 util-linux fonts-dejavu-core
+	xvfb xauth x11-apps imagemagick iproute2 util-linux fonts-dejavu-core \
+	clang-14 libclang-rt-14-dev
 
 .PHONY: all deps configure build run test bench install asan clean format
 
@@ -56,6 +57,7 @@ install: build
 
 # AddressSanitizer + UndefinedBehaviorSanitizer build of everything, tests included.
 asan:
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	$(MAKE) test BUILD=build-asan CMAKE_BUILD_TYPE=Debug \
 	  CMAKE_EXTRA=-DTESSARO_SANITIZE=ON
 

@@ -104,7 +104,7 @@ bool CMainFrame::OnCreateClient() {
     ApplyVolumeRange();
 
     while (m_nMainTimer == 0)
-        m_nMainTimer = startTimer(MAIN_TIMER_MS);
+        m_nMainTimer = startTimer(MAIN_TIMER_MS, Qt::PreciseTimer);
 
     raise();
     activateWindow();
