@@ -4,6 +4,7 @@
 #include "app/CGeneralSettings.h"
 #include "app/CMainController.h"
 #include "app/CModalUI.h"
+#include "app/CPreferencesSheet.h"
 #include "app/CRecentFileList.h"
 #include "app/UserMessages.h"
 #include "playback/CFullScreenDlg.h"
@@ -290,7 +291,7 @@ void CMainFrame::UpdateCommandStates() {
     set(ID_FILE_OPEN_MEDIA, bReady);
     set(ID_FILE_OPEN_PLAYLIST, bReady);
     set(ID_FILE_SAVE_PLAYLIST, bReady && pPlaylist->GetTrackCount() > 0);
-    set(ID_PREFERENCES_GENERAL, false);
+    set(ID_PREFERENCES_GENERAL, true);
     set(ID_PLAYER_PLAYPAUSE, bLoaded);
     set(ID_PLAYER_STOP, bLoaded);
     set(ID_PLAYLIST_OPEN, bReady);
@@ -343,6 +344,9 @@ void CMainFrame::OnCommand(int nID) {
     CPlaylistCtrl *pPlaylist = GetPlaylist();
     const bool bReady = pPlaylist && m_pVideoView && m_pController;
     switch (nID) {
+    case ID_PREFERENCES_GENERAL:
+        OnPreferences();
+        return;
     case ID_PREFERENCES_RESET:
         OnResetPreferences();
         return;
@@ -435,6 +439,21 @@ void CMainFrame::OnTopMost() {
     if (bVisible)
         show();
     UpdateCommandStates();
+}
+
+void CMainFrame::OnPreferences() {
+    const int nOldRemoteCtrl = m_settings.m_iRemoteCtrl;
+    CPreferencesSheet sheet(m_settings, m_modalUI, this);
+    if (sheet.exec() != QDialog::Accepted)
+        return;
+    // Switching remote control on opens the sockets afresh; switching it off needs nothing,
+    // the server's receive gate drops commands from now on.
+    if (m_settings.m_iRemoteCtrl != nOldRemoteCtrl && m_settings.m_iRemoteCtrl == 1) {
+        m_netServer.CloseServer();
+        m_netServer.InitServer();
+    }
+    m_settings.Write();
+    ApplyVolumeRange();
 }
 
 void CMainFrame::OnResetPreferences() {

@@ -133,6 +133,7 @@ private:
     QAction *AddCommand(QMenu *pMenu, int nID, const QString &strText);
     QAction *AddAccelerator(int nID, const QList<QKeySequence> &keys);
     void RefreshRecentFiles();
+    void OnPreferences();
     void OnResetPreferences();
     void OnAbout();
     void OnOpenMedia();

@@ -1,0 +1,246 @@
+// The preferences sheet driven with real clicks: what OK stores and applies, what Cancel
+// leaves alone, the greyed controls, the slider's label, the wheel, the network restart.
+#include "app/CGeneralCfgDlg.h"
+#include "app/CGeneralSettings.h"
+#include "app/CMainFrame.h"
+#include "app/CPreferencesSheet.h"
+#include "app/CRecentFileList.h"
+#include "remote/CNetDatagram.h"
+#include "support/CLogCapture.h"
+#include "support/CMemoryProfile.h"
+#include "support/CScriptedModalUI.h"
+#include "widgets/CPlayerCtrlBar.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+#include <QWheelEvent>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+class PreferencesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
+        m_profile.WriteProfileInt("Network", "StatusPort", 42170);
+        m_profile.WriteProfileInt("Network", "CommandPort", 42171);
+    }
+
+    void MakeFrame() {
+        m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
+        m_pFrame = std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_ui, m_recent,
+                                                m_dir.path(), m_dir.path());
+        ASSERT_TRUE(m_pFrame->OnCreateClient());
+        m_pFrame->OnInitialUpdate();
+        m_pFrame->show();
+        m_profile.m_writes.clear();
+    }
+
+    // A check box takes clicks on its box and text only, not on the empty rest of its row.
+    static void Tick(QCheckBox *pBox) {
+        QTest::mouseClick(pBox, Qt::LeftButton, {}, QPoint(6, pBox->height() / 2));
+    }
+
+    template <class T> T *Find(CPreferencesSheet *pSheet, const char *pszId) {
+        return pSheet->findChild<T *>(pszId);
+    }
+
+    // Opens the sheet with the menu command, lets the test work on it, then presses OK or
+    // Cancel on it.
+    void RunSheet(const std::function<void(CPreferencesSheet *)> &work, bool bOK) {
+        bool bRan = false;
+        QTimer::singleShot(0, [&] {
+            auto *pSheet = qobject_cast<CPreferencesSheet *>(QApplication::activeModalWidget());
+            ASSERT_NE(pSheet, nullptr);
+            EXPECT_EQ(pSheet->windowTitle(), "Program Preferences");
+            work(pSheet);
+            auto *pBox = pSheet->findChild<QDialogButtonBox *>();
+            QTest::mouseClick(pBox->button(bOK ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel),
+                              Qt::LeftButton);
+            bRan = true;
+        });
+        m_pFrame->OnCommand(CMainFrame::ID_PREFERENCES_GENERAL);
+        EXPECT_TRUE(bRan);
+    }
+
+    void DragSliderTo(QSlider *pSlider, bool bLeft, const std::function<void()> &beforeRelease) {
+        const QRect groove = pSlider->rect();
+        const int nStep = groove.width() / 9;
+        const QPoint handle(groove.left() + (pSlider->value() + 10) * nStep, groove.center().y());
+        const QPoint end(bLeft ? -50 : groove.right() + 50, groove.center().y());
+        QTest::mousePress(pSlider, Qt::LeftButton, {}, handle);
+        QTest::mouseMove(pSlider, end);
+        QMouseEvent move(QEvent::MouseMove, end, pSlider->mapToGlobal(end), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(pSlider, &move);
+        beforeRelease();
+        QTest::mouseRelease(pSlider, Qt::LeftButton, {}, end);
+        QCoreApplication::processEvents();
+    }
+
+    CLogCapture m_log;
+    QTemporaryDir m_dir;
+    CMemoryProfile m_profile;
+    CScriptedModalUI m_ui;
+    CRecentFileList m_recent{m_profile};
+    std::unique_ptr<CGeneralSettings> m_pSettings;
+    std::unique_ptr<CMainFrame> m_pFrame;
+};
+
+TEST_F(PreferencesTest, CancelChangesNothingEvenAfterBrowsing) {
+    m_profile.WriteProfileInt("General", "m_bReloadPlaylist", 0);
+    MakeFrame();
+    m_ui.m_openAnswers.enqueue({"/shows/opening.m3u"});
+    RunSheet(
+        [&](CPreferencesSheet *pSheet) {
+            QTest::mouseClick(Find<QPushButton>(pSheet, "1013"), Qt::LeftButton);
+            EXPECT_EQ(Find<QLineEdit>(pSheet, "1012")->text(), "/shows/opening.m3u");
+            EXPECT_TRUE(Find<QCheckBox>(pSheet, "1009")->isChecked());
+            Tick(Find<QCheckBox>(pSheet, "1009"));
+            EXPECT_FALSE(Find<QCheckBox>(pSheet, "1009")->isChecked());
+        },
+        false);
+    EXPECT_TRUE(m_pSettings->m_AutoPlaylist.isEmpty());
+    EXPECT_TRUE(m_pSettings->m_bShowSplash);
+    EXPECT_TRUE(m_profile.m_writes.filter("General/").isEmpty());
+    ASSERT_EQ(m_ui.m_filters.size(), 1);
+    EXPECT_EQ(m_ui.m_filters[0], CGeneralCfgDlg::PLAYLIST_FILTER);
+}
+
+TEST_F(PreferencesTest, AutoloadControlsAreGreyedWhileTheLastPlaylistIsReloaded) {
+    MakeFrame();
+    RunSheet(
+        [&](CPreferencesSheet *pSheet) {
+            for (const char *psz : {"1012", "1013", "1028"})
+                EXPECT_FALSE(pSheet->findChild<QWidget *>(psz)->isEnabled()) << psz;
+            Tick(Find<QCheckBox>(pSheet, "1010"));
+            for (const char *psz : {"1012", "1013", "1028"})
+                EXPECT_TRUE(pSheet->findChild<QWidget *>(psz)->isEnabled()) << psz;
+            Tick(Find<QCheckBox>(pSheet, "1028"));
+        },
+        true);
+    EXPECT_FALSE(m_pSettings->m_bReloadPlaylist);
+    EXPECT_TRUE(m_pSettings->m_bAutoPlayTrack);
+    EXPECT_EQ(m_profile.Value("General", "m_bReloadPlaylist").toInt(), 0);
+}
+
+TEST_F(PreferencesTest, SliderAtItsLeftEndGivesTheWidestRangeAndTheVolumeSliderJumpsUp) {
+    MakeFrame();
+    CPlayerCtrlBar *pBar = m_pFrame->GetCtrlBar();
+    pBar->m_VolumeSlider.SetPos(1000);
+    RunSheet(
+        [&](CPreferencesSheet *pSheet) {
+            QLabel *pLabel = Find<QLabel>(pSheet, "1023");
+            EXPECT_EQ(pLabel->text(), "Volume Range ( -30dB - 0dB )");
+            DragSliderTo(Find<QSlider>(pSheet, "1022"), true, [&] {
+                EXPECT_EQ(pLabel->text(), "Volume Range ( -30dB - 0dB )")
+                    << "the label waits for the release";
+            });
+            EXPECT_EQ(Find<QSlider>(pSheet, "1022")->value(), -10);
+            EXPECT_EQ(pLabel->text(), "Volume Range ( -100dB - 0dB )");
+        },
+        true);
+    EXPECT_EQ(m_pSettings->m_VolumeMin, 10000);
+    EXPECT_EQ(m_profile.Value("General", "m_VolumeMin").toInt(), 10000);
+    EXPECT_EQ(pBar->m_nVolumeRange, 10000);
+    EXPECT_EQ(pBar->m_VolumeSlider.GetPos(), 10000);
+}
+
+TEST_F(PreferencesTest, OkWithoutTouchingKeepsTheRangeAndTheVolumeSlider) {
+    MakeFrame();
+    CPlayerCtrlBar *pBar = m_pFrame->GetCtrlBar();
+    pBar->m_VolumeSlider.SetPos(1000);
+    RunSheet([](CPreferencesSheet *) {}, true);
+    EXPECT_EQ(pBar->m_nVolumeRange, 3000);
+    EXPECT_EQ(pBar->m_VolumeSlider.GetPos(), 1000);
+}
+
+TEST_F(PreferencesTest, ARangeBetweenStepsIsShownAndStoredTruncated) {
+    m_profile.WriteProfileInt("General", "m_VolumeMin", 2500);
+    MakeFrame();
+    RunSheet(
+        [&](CPreferencesSheet *pSheet) {
+            EXPECT_EQ(Find<QSlider>(pSheet, "1022")->value(), -2);
+            EXPECT_EQ(Find<QLabel>(pSheet, "1023")->text(), "Volume Range ( -20dB - 0dB )");
+        },
+        true);
+    EXPECT_EQ(m_profile.Value("General", "m_VolumeMin").toInt(), 2000);
+}
+
+TEST_F(PreferencesTest, WheelOverThePageChangesNeitherSliderNorVolume) {
+    MakeFrame();
+    RunSheet(
+        [&](CPreferencesSheet *pSheet) {
+            QSlider *pSlider = Find<QSlider>(pSheet, "1022");
+            pSlider->setFocus();
+            for (QObject *pTarget : {static_cast<QObject *>(pSlider),
+                                     static_cast<QObject *>(pSheet->windowHandle())}) {
+                QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -240),
+                                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                QCoreApplication::sendEvent(pTarget, &wheel);
+            }
+            EXPECT_EQ(pSlider->value(), -3);
+        },
+        false);
+    EXPECT_EQ(m_pFrame->GetVolumePercent(), 100);
+}
+
+TEST_F(PreferencesTest, SwitchingRemoteControlOnRestartsTheServerAndOffGatesIt) {
+    MakeFrame();
+    CNetServer &server = m_pFrame->GetNetServer();
+    auto sendCommand = [] {
+        unsigned char packet[CNetDatagram::COMMAND_SIZE];
+        CNetDatagram::EncodeCommand(packet, {0, CNetDatagram::CMD_STOP, 0}, "");
+        QUdpSocket().writeDatagram(reinterpret_cast<const char *>(packet), sizeof packet,
+                                   QHostAddress::LocalHost, 42171);
+        QTest::qWait(50);
+    };
+    sendCommand();
+    ASSERT_EQ(server.GetRecvSlot(), 1);
+
+    // "Ethernet Control" to "Ethernet Control": the sockets stay.
+    RunSheet([](CPreferencesSheet *) {}, true);
+    EXPECT_EQ(server.GetRecvSlot(), 1);
+
+    // To "< none >": commands are dropped from then on.
+    RunSheet(
+        [&](CPreferencesSheet *pSheet) { Find<QComboBox>(pSheet, "1018")->setCurrentIndex(0); },
+        true);
+    EXPECT_EQ(m_pSettings->m_iRemoteCtrl, 0);
+    sendCommand();
+    EXPECT_EQ(server.GetRecvSlot(), 1);
+
+    // Back to "Ethernet Control": closed and opened afresh, and commands work at once.
+    RunSheet(
+        [&](CPreferencesSheet *pSheet) { Find<QComboBox>(pSheet, "1018")->setCurrentIndex(1); },
+        true);
+    EXPECT_EQ(server.GetRecvSlot(), 0);
+    sendCommand();
+    EXPECT_EQ(server.GetRecvSlot(), 1);
+}
+
+TEST_F(PreferencesTest, AnUnknownRemoteSourceShowsNoSelectionAndOkTurnsRemoteOff) {
+    m_profile.WriteProfileInt("General", "m_iRemoteCtrl", 5);
+    MakeFrame();
+    RunSheet(
+        [&](CPreferencesSheet *pSheet) {
+            QComboBox *pList = Find<QComboBox>(pSheet, "1018");
+            EXPECT_EQ(pList->currentIndex(), -1);
+            EXPECT_EQ(pList->itemText(0), "< none >");
+            EXPECT_EQ(pList->itemText(1), "Ethernet Control");
+        },
+        true);
+    EXPECT_EQ(m_profile.Value("General", "m_iRemoteCtrl").toInt(), -1);
+}
+
+} // namespace
