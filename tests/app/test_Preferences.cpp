@@ -219,6 +219,10 @@ TEST_F(PreferencesTest, SwitchingRemoteControlOnRestartsTheServerAndOffGatesIt) 
     EXPECT_EQ(m_pSettings->m_iRemoteCtrl, 0);
     sendCommand();
     EXPECT_EQ(server.GetRecvSlot(), 1);
+    // Status datagrams keep coming all the same.
+    QUdpSocket listener;
+    ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, 42170));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listener.hasPendingDatagrams(); }, 2500));
 
     // Back to "Ethernet Control": closed and opened afresh, and commands work at once.
     RunSheet(
