@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <climits>
+#include <unistd.h>
 
 namespace {
 
@@ -65,6 +66,10 @@ class CPlaylistCtrl::CUpdateLock {
 public:
     explicit CUpdateLock(CPlaylistCtrl &ctrl) : m_ctrl(ctrl) { ++m_ctrl.m_nUpdateLock; }
     ~CUpdateLock() {
+        if (m_ctrl.m_nUpdateLock == 1 && m_ctrl.m_bIconsPending) {
+            m_ctrl.m_bIconsPending = false;
+            m_ctrl.RefreshPlayerIcons();
+        }
         if (--m_ctrl.m_nUpdateLock == 0 && m_ctrl.m_bResetPending) {
             m_ctrl.m_bResetPending = false;
             emit m_ctrl.rowsReset();
@@ -135,7 +140,9 @@ void CPlaylistCtrl::InsertRow(int nPos, Row row) {
     if (nPos >= GetItemCount()) {
         nPos = GetItemCount();
         m_rows.push_back(std::move(row));
-        if (m_bRowIndexValid)
+        if (m_nUpdateLock > 0)
+            m_bRowIndexValid = false; // rebuilt once, at the first look-up after the import
+        else if (m_bRowIndexValid)
             m_rowByID.insert(nID, nPos);
     } else {
         m_rows.insert(m_rows.begin() + nPos, std::move(row));
@@ -424,10 +431,19 @@ void CPlaylistCtrl::Insert(const QString &strPath, int nRow, const QString &strT
     const int nID = m_nNextID;
     InsertRow(nPos, Row{nID, ICON_NONE, 0, strTitle, strLength});
     m_Entries.push_back(std::make_unique<CPlaylistEntry>(strPath, strTitle, strLength, nID));
-    if (m_bPathIndexValid && !m_firstIDByPath.contains(strPath))
+    // A bulk import asks nothing by path while it runs: the table is rebuilt once, when the
+    // first question comes.
+    if (m_nUpdateLock > 0)
+        m_bPathIndexValid = false;
+    else if (m_bPathIndexValid && !m_firstIDByPath.contains(strPath))
         m_firstIDByPath.insert(strPath, nID);
     NotifyInserted(nPos, 1);
-    RefreshPlayerIcons();
+    // New rows never hold a player's entry, so during a bulk import one refresh at the end
+    // gives the same icons as one per row.
+    if (m_nUpdateLock > 0)
+        m_bIconsPending = true;
+    else
+        RefreshPlayerIcons();
     ++m_nNextID;
 }
 
@@ -439,7 +455,7 @@ void CPlaylistCtrl::AddEntry(const QString &strPath, int nRow, const QString &st
         LogError("CPlaylistCtrl::AddEntry() : Filetype unknown or not supported!\n");
         return;
     }
-    if (!QFileInfo::exists(strPath)) {
+    if (::access(CPlaylistText::ToFile(strPath).constData(), F_OK) != 0) {
         LogError("CPlaylistCtrl::AddEntry() : File or path not found!\n");
         return;
     }
@@ -508,6 +524,9 @@ void CPlaylistCtrl::AddPlayList(const QString &strPath, int nRow) {
         return;
 
     const QString strBase = CPlaylistText::Folder(strPath);
+    const size_t nItems = reader.GetItems().size();
+    m_rows.reserve(m_rows.size() + nItems);
+    m_Entries.reserve(m_Entries.size() + nItems);
     CUpdateLock lock(*this);
     for (const CPlaylistItem &item : reader.GetItems()) {
         const QString strLength = FormatLength(qint64(item.m_nLength) * 1000);

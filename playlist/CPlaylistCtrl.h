@@ -214,4 +214,5 @@ private:
 
     int m_nUpdateLock = 0;
     bool m_bResetPending = false;
+    bool m_bIconsPending = false;
 };

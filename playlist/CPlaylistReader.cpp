@@ -57,14 +57,8 @@ std::vector<QByteArray> Tokens(const QByteArray &line, const char *pszSeparators
     return tokens;
 }
 
-QByteArray TrimSpaces(const QByteArray &text) {
-    qsizetype nBegin = 0;
-    qsizetype nEnd = text.size();
-    while (nBegin < nEnd && text.at(nBegin) == ' ')
-        ++nBegin;
-    while (nEnd > nBegin && text.at(nEnd - 1) == ' ')
-        --nEnd;
-    return text.mid(nBegin, nEnd - nBegin);
+bool OnlySpaces(const QByteArray &text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
 }
 
 int ClampLength(long long nSeconds) {
@@ -114,10 +108,14 @@ void CPlaylistReader::ReadM3U(const QByteArray &data) {
     CLineCursor lines(data);
     QByteArray line;
     while (lines.Next(line)) {
-        const QByteArray copy = TrimSpaces(CPlaylistText::ToUpperAscii(line));
-        if (copy.isEmpty() || copy.contains("#EXTM3U"))
+        // Every marker holds a "#" and neither spaces nor lower case, so a line without "#"
+        // is a path, and the others are told apart on their upper-cased text.
+        if (OnlySpaces(line))
             continue;
-        if (copy.contains("#EXTINF")) {
+        if (line.contains('#')) {
+            const QByteArray upper = CPlaylistText::ToUpperAscii(line);
+            if (upper.contains("#EXTM3U") || !upper.contains("#EXTINF"))
+                continue; // the header, comments, other directives, paths with "#"
             // The line after the directive is the path whatever it looks like.
             QByteArray pathLine;
             if (!lines.Next(pathLine))
@@ -132,8 +130,6 @@ void CPlaylistReader::ReadM3U(const QByteArray &data) {
             m_items.push_back(std::move(item));
             continue;
         }
-        if (copy.contains('#'))
-            continue;
         CPlaylistItem item;
         item.m_strPath = CPlaylistText::FromFile(line);
         m_items.push_back(std::move(item));
