@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QLayout>
 #include <QMenuBar>
 #include <QTimerEvent>
 #include <QWheelEvent>
@@ -91,10 +92,13 @@ bool CMainFrame::OnCreateClient() {
     m_pCtrlBar->setMinimumHeight(CTRLBAR_HEIGHT);
     m_wndLeftSplitter->setStretchFactor(0, 1);
     m_wndLeftSplitter->setStretchFactor(1, 0);
-    m_wndLeftSplitter->SetFixedBottom(CTRLBAR_HEIGHT);
 
     setCentralWidget(m_wndMainSplitter);
+    // The panes get their real sizes now, while the window is still hidden: the video view's
+    // zoom is decided against its size when the start-up playlist opens its first entry.
+    layout()->activate();
     m_wndMainSplitter->RecalcLayout();
+    m_wndLeftSplitter->SetFixedBottom(CTRLBAR_HEIGHT);
     m_bLayoutReady = true;
 
     m_pController = std::make_unique<CMainController>(

@@ -72,6 +72,27 @@ TEST_F(MainFrameTest, LayoutKeepsControlBarHeightPlaylistWidthAndMinimumSize) {
     EXPECT_GE(pList->width(), CMainFrame::PLAYLIST_WIDTH);
 }
 
+TEST(MainFrameStart, PanesHaveTheirSizesBeforeTheWindowIsShown) {
+    // The start-up playlist opens its first entry before the window shows, and the video
+    // view decides the zoom against its own size then.
+    CLogCapture log;
+    QTemporaryDir dir;
+    CMemoryProfile profile;
+    profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
+    profile.WriteProfileInt("Network", "StatusPort", 42152);
+    profile.WriteProfileInt("Network", "CommandPort", 42153);
+    CScriptedModalUI ui;
+    CRecentFileList recent(profile);
+    CGeneralSettings settings(profile);
+    CMainFrame frame(profile, settings, ui, recent, dir.path(), dir.path());
+    frame.resize(1000, 600);
+    ASSERT_TRUE(frame.OnCreateClient());
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_GT(frame.GetVideoView()->width(), 700);
+    EXPECT_GT(frame.GetVideoView()->height(), 400);
+    EXPECT_EQ(frame.GetCtrlBar()->height(), CMainFrame::CTRLBAR_HEIGHT);
+}
+
 TEST_F(MainFrameTest, DraggingTheBarsRespectsMinimumsAndTheFixedRow) {
     CPaneSplitter *pMain = m_pFrame->GetMainSplitter();
     QSplitterHandle *pHandle = pMain->handle(1);
