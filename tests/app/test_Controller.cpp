@@ -1,6 +1,7 @@
 // The main controller driven as the parts drive it: user messages, network commands over
 // loopback, menu commands and the wheel, with scripted players behind the video view.
 #include "../videoview/CFakePlayer.h"
+#include "CTestFrame.h"
 
 #include "app/CGeneralSettings.h"
 #include "app/CMainController.h"
@@ -31,24 +32,15 @@ constexpr int kCommandPort = 42161;
 class ControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
-        m_profile.WriteProfileInt("Network", "StatusPort", kStatusPort);
-        m_profile.WriteProfileInt("Network", "CommandPort", kCommandPort);
         ASSERT_TRUE(m_listener.bind(QHostAddress::LocalHost, kStatusPort));
-        m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
-        m_pFrame = std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_ui, m_recent,
-                                                m_dir.path(), m_dir.path());
-        m_pFrame->resize(1000, 600);
-        ASSERT_TRUE(m_pFrame->OnCreateClient());
-        View().SetPlayerFactory([this]() -> std::unique_ptr<CPlayerBase> {
-            auto p = std::make_unique<CFakePlayer>();
-            m_players[m_nMade++ & 1] = p.get();
-            return p;
-        });
-        View().SetMediaCheck([] { return true; });
-        m_pFrame->OnInitialUpdate();
-        m_pFrame->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
+        ASSERT_TRUE(m_frame.Create([this](CMainFrame &frame) {
+            frame.GetVideoView()->SetPlayerFactory([this]() -> std::unique_ptr<CPlayerBase> {
+                auto p = std::make_unique<CFakePlayer>();
+                m_players[m_nMade++ & 1] = p.get();
+                return p;
+            });
+            frame.GetVideoView()->SetMediaCheck([] { return true; });
+        }));
         for (const char *psz : {"one.mp4", "two.mp4", "three.mp4"}) {
             const QString strPath = m_dir.filePath(psz);
             QFile(strPath).open(QIODevice::WriteOnly);
@@ -99,14 +91,12 @@ protected:
         Send(WM_PLAY_ENTRY, 0, 1);
     }
 
-    CLogCapture m_log;
-    QTemporaryDir m_dir;
-    CMemoryProfile m_profile;
-    CScriptedModalUI m_ui;
-    CRecentFileList m_recent{m_profile};
+    CTestFrame m_frame{kStatusPort};
+    CLogCapture &m_log = m_frame.m_log;
+    QTemporaryDir &m_dir = m_frame.m_dir;
+    CScriptedModalUI &m_ui = m_frame.m_ui;
+    std::unique_ptr<CMainFrame> &m_pFrame = m_frame.m_pFrame;
     QUdpSocket m_listener;
-    std::unique_ptr<CGeneralSettings> m_pSettings;
-    std::unique_ptr<CMainFrame> m_pFrame;
     CFakePlayer *m_players[2] = {nullptr, nullptr};
     int m_nMade = 0;
 };

@@ -1,3 +1,4 @@
+#include "CTestFrame.h"
 #include "app/CAboutDlg.h"
 #include "app/CDlgSplash.h"
 #include "app/CGeneralSettings.h"
@@ -25,33 +26,19 @@ namespace {
 
 class MainFrameTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // Status datagrams stay on this machine.
-        m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
-        m_profile.WriteProfileInt("Network", "StatusPort", 42150);
-        m_profile.WriteProfileInt("Network", "CommandPort", 42151);
-        m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
-        m_pFrame = std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_ui, m_recent,
-                                                m_dir.path(), m_dir.path());
-        m_pFrame->resize(1000, 600);
-        ASSERT_TRUE(m_pFrame->OnCreateClient());
-        m_pFrame->OnInitialUpdate();
-        m_pFrame->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pFrame.get()));
-    }
+    void SetUp() override { ASSERT_TRUE(m_frame.Create()); }
 
     void ResizeTo(int w, int h) {
         m_pFrame->resize(w, h);
         QCoreApplication::processEvents();
     }
 
-    CLogCapture m_log;
-    QTemporaryDir m_dir;
-    CMemoryProfile m_profile;
-    CScriptedModalUI m_ui;
-    CRecentFileList m_recent{m_profile};
-    std::unique_ptr<CGeneralSettings> m_pSettings;
-    std::unique_ptr<CMainFrame> m_pFrame;
+    CTestFrame m_frame{42150};
+    CLogCapture &m_log = m_frame.m_log;
+    CMemoryProfile &m_profile = m_frame.m_profile;
+    CScriptedModalUI &m_ui = m_frame.m_ui;
+    std::unique_ptr<CGeneralSettings> &m_pSettings = m_frame.m_pSettings;
+    std::unique_ptr<CMainFrame> &m_pFrame = m_frame.m_pFrame;
 };
 
 TEST_F(MainFrameTest, LayoutKeepsControlBarHeightPlaylistWidthAndMinimumSize) {
@@ -75,22 +62,12 @@ TEST_F(MainFrameTest, LayoutKeepsControlBarHeightPlaylistWidthAndMinimumSize) {
 TEST(MainFrameStart, PanesHaveTheirSizesBeforeTheWindowIsShown) {
     // The start-up playlist opens its first entry before the window shows, and the video
     // view decides the zoom against its own size then.
-    CLogCapture log;
-    QTemporaryDir dir;
-    CMemoryProfile profile;
-    profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
-    profile.WriteProfileInt("Network", "StatusPort", 42152);
-    profile.WriteProfileInt("Network", "CommandPort", 42153);
-    CScriptedModalUI ui;
-    CRecentFileList recent(profile);
-    CGeneralSettings settings(profile);
-    CMainFrame frame(profile, settings, ui, recent, dir.path(), dir.path());
-    frame.resize(1000, 600);
-    ASSERT_TRUE(frame.OnCreateClient());
-    EXPECT_FALSE(frame.isVisible());
-    EXPECT_GT(frame.GetVideoView()->width(), 700);
-    EXPECT_GT(frame.GetVideoView()->height(), 400);
-    EXPECT_EQ(frame.GetCtrlBar()->height(), CMainFrame::CTRLBAR_HEIGHT);
+    CTestFrame frame(42152);
+    ASSERT_TRUE(frame.Create({}, false));
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_GT(frame->GetVideoView()->width(), 700);
+    EXPECT_GT(frame->GetVideoView()->height(), 400);
+    EXPECT_EQ(frame->GetCtrlBar()->height(), CMainFrame::CTRLBAR_HEIGHT);
 }
 
 TEST_F(MainFrameTest, DraggingTheBarsRespectsMinimumsAndTheFixedRow) {

@@ -1,5 +1,6 @@
 // The preferences sheet driven with real clicks: what OK stores and applies, what Cancel
 // leaves alone, the greyed controls, the slider's label, the wheel, the network restart.
+#include "CTestFrame.h"
 #include "app/CGeneralCfgDlg.h"
 #include "app/CGeneralSettings.h"
 #include "app/CMainFrame.h"
@@ -30,19 +31,8 @@ namespace {
 
 class PreferencesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
-        m_profile.WriteProfileInt("Network", "StatusPort", 42170);
-        m_profile.WriteProfileInt("Network", "CommandPort", 42171);
-    }
-
     void MakeFrame() {
-        m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
-        m_pFrame = std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_ui, m_recent,
-                                                m_dir.path(), m_dir.path());
-        ASSERT_TRUE(m_pFrame->OnCreateClient());
-        m_pFrame->OnInitialUpdate();
-        m_pFrame->show();
+        ASSERT_TRUE(m_frame.Create());
         m_profile.m_writes.clear();
     }
 
@@ -88,13 +78,11 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    CLogCapture m_log;
-    QTemporaryDir m_dir;
-    CMemoryProfile m_profile;
-    CScriptedModalUI m_ui;
-    CRecentFileList m_recent{m_profile};
-    std::unique_ptr<CGeneralSettings> m_pSettings;
-    std::unique_ptr<CMainFrame> m_pFrame;
+    CTestFrame m_frame{42170};
+    CMemoryProfile &m_profile = m_frame.m_profile;
+    CScriptedModalUI &m_ui = m_frame.m_ui;
+    std::unique_ptr<CGeneralSettings> &m_pSettings = m_frame.m_pSettings;
+    std::unique_ptr<CMainFrame> &m_pFrame = m_frame.m_pFrame;
 };
 
 TEST_F(PreferencesTest, CancelChangesNothingEvenAfterBrowsing) {
