@@ -1,40 +1,400 @@
 #include "playlist/CRightView.h"
 
+#include "app/CMessageSink.h"
+#include "app/CModalUI.h"
+#include "app/UserMessages.h"
 #include "playback/CMPlayer.h"
+#include "playlist/CImportRunner.h"
+#include "playlist/CListCtrlEx.h"
 #include "playlist/CPlaylistCtrl.h"
+#include "playlist/CWaitCursor.h"
+#include "widgets/CMenuButton.h"
+#include "widgets/CResourceBitmap.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+namespace {
+
+const QColor kTextColor(255, 255, 255);
+const QColor kMarkedText(121, 160, 255);
+const QColor kSelBack(100, 136, 200);
+const QColor kSelText(255, 255, 255);
+const QColor kMarkedSelText(0, 0, 0);
+const QColor kStripBottom(65, 65, 220);
+const QColor kMaskColor(255, 0, 255);
+
+constexpr int kPlayerIcons = 183;
+constexpr int kButtonLeft = 5;
+constexpr int kButtonStep = 34;
+constexpr int kButtonFromBottom = 17;
+
+const char *const kButtonTips[CRightView::BUTTON_COUNT] = {"Add Files to Playlist",
+                                                           "Remove Files from Playlist", "Select",
+                                                           "Sort Playlist", "Manage Playlist"};
+
+const QString kMediaFilter = QStringLiteral(
+    "Media files "
+    "(*.mpg *.mpeg *.m2v *.avi *.divx *.asf *.wmv *.ogm *.mp1 *.mp2 *.mp3 *.mp4 *.ogg *.wav "
+    "*.wma *.mid *.midi *.bmp *.jpg *.jpeg *.jif *.jp2 *.jp2c *.jp2k *.jpc *.jpx *.gif);;"
+    "All files (*.*)");
+
+} // namespace
 
 CRightView::CRightView(CMessageSink &mainFrame, CProfile &profile, CGeneralSettings &settings,
                        CModalUI &modalUI, CRecentFileList &recentFiles, const QString &strStartDir,
                        QWidget *pParent)
-    : QWidget(pParent), m_pPlaylist(std::make_unique<CPlaylistCtrl>(strStartDir, profile, settings,
-                                                                    mainFrame, modalUI, recentFiles,
-                                                                    std::make_unique<CMPlayer>())) {
-    setAutoFillBackground(true);
+    : QWidget(pParent), m_mainFrame(mainFrame), m_modalUI(modalUI),
+      m_pPlaylist(std::make_unique<CPlaylistCtrl>(strStartDir, profile, settings, mainFrame,
+                                                  modalUI, recentFiles,
+                                                  std::make_unique<CMPlayer>())) {
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(0, 0, 64));
+    pal.setColor(QPalette::Window, m_crBackground);
     setPalette(pal);
-    connect(m_pPlaylist.get(), &CPlaylistCtrl::playlistOpened, this,
-            [this](const QString &strPath) {
-                emit documentTitleChanged(QFileInfo(strPath).fileName());
-            });
+
+    for (int i = 0; i < BUTTON_COUNT; ++i)
+        m_pButtons[i] = std::make_unique<CMenuButton>(i);
+    m_pList = new CListCtrlEx(*m_pPlaylist, this);
+    m_pList->hide();
+    m_pImport = std::make_unique<CImportRunner>(*m_pPlaylist, this);
+    CreateMenus();
+
+    connect(m_pPlaylist.get(), &CPlaylistCtrl::playlistOpened, this, &CRightView::SetPlaylistTitle);
+    connect(m_pList, &CListCtrlEx::rowDoubleClicked, this, &CRightView::OnRowDoubleClicked);
+    connect(m_pList, &CListCtrlEx::contextMenuRequested, this, &CRightView::OnContextMenu);
+    connect(m_pList, &CListCtrlEx::dragStarted, this, [this](int) { m_nDropRow = -1; });
+    connect(m_pList, &CListCtrlEx::dragMoved, this, [this](int nRow) {
+        if (nRow >= 0)
+            m_nDropRow = nRow;
+    });
+    connect(m_pList, &CListCtrlEx::dragReleased, this, &CRightView::OnDragReleased);
+    connect(m_pList, &CListCtrlEx::filesDropped, this,
+            [this](const QStringList &names, int nRow) { m_pImport->DropFiles(names, nRow); });
 }
 
 CRightView::~CRightView() {
+    // An import still running stops here; what it added so far is kept.
+    m_pImport.reset();
     m_pPlaylist->SaveSettings();
+    // The list observes the model, so it goes before the model does.
+    delete m_pList;
+    m_pList = nullptr;
 }
+
+// ---------------------------------------------------------------------------------------
+// Set-up
 
 void CRightView::OnInitialUpdate() {
     if (m_bInitialized)
         return;
-    emit documentTitleChanged("Default Playlist");
+    emit documentTitleChanged(QStringLiteral("Default Playlist"));
+    m_PaintBox.InitDll();
+
+    SetupList();
     m_pPlaylist->SetOwnerWindow(window());
     m_pPlaylist->Initialize();
+    FitToClient();
     m_pPlaylist->LoadSettings();
+
+    m_pList->SetTextColor(kTextColor);
+    m_pList->SetTextBkColor(m_crBackground);
+    m_pList->SetBkColor(m_crBackground);
+    m_pList->SetMarkedTextColor(kMarkedText);
+    m_pList->SetSelColors(kSelText, kSelBack, kMarkedSelText);
+    CreateButtons();
+    FitToClient();
     m_bInitialized = true;
+    update();
 }
 
-bool CRightView::OnCommand(int) {
-    return false;
+void CRightView::SetupList() {
+    // The form's own font, which the list shows its rows in.
+    m_pList->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    m_pList->SetRowSelect(true);
+    m_pList->InsertColumn(CPlaylistCtrl::COL_PLAYER, QStringLiteral("Player"),
+                          CListCtrlEx::ALIGN_LEFT, COLUMN_PLAYER_WIDTH);
+    m_pList->InsertColumn(CPlaylistCtrl::COL_NR, QStringLiteral("Nr"), CListCtrlEx::ALIGN_RIGHT,
+                          COLUMN_NR_WIDTH);
+    m_pList->InsertColumn(CPlaylistCtrl::COL_NAME, QStringLiteral("Name"), CListCtrlEx::ALIGN_LEFT,
+                          COLUMN_NAME_WIDTH - m_pList->GetScrollBarWidth());
+    m_pList->InsertColumn(CPlaylistCtrl::COL_TIME, QStringLiteral("Time"), CListCtrlEx::ALIGN_RIGHT,
+                          COLUMN_TIME_WIDTH);
+    m_pList->EnableToolTips(true);
+    m_pList->SetImageList(CResourceBitmap::Load(kPlayerIcons), kMaskColor);
+    m_pList->show();
+}
+
+QMenu *CRightView::AddMenu(int nMenuID,
+                           const std::initializer_list<std::pair<int, const char *>> &items) {
+    auto *pMenu = new QMenu(this);
+    for (const auto &[nID, pszText] : items) {
+        if (nID == 0) {
+            pMenu->addSeparator();
+            continue;
+        }
+        QAction *pAction = pMenu->addAction(QString::fromLatin1(pszText));
+        const int nCommand = nID;
+        connect(pAction, &QAction::triggered, this, [this, nCommand] { OnCommand(nCommand); });
+        m_actions.insert(nCommand, pAction);
+    }
+    m_menus.insert(nMenuID, pMenu);
+    return pMenu;
+}
+
+void CRightView::CreateMenus() {
+    AddMenu(MENU_ADD, {{ID_ADD_FILES, "Add file(s)\tL"}, {ID_ADD_FOLDER, "Add Folder\tShift+L"}});
+    AddMenu(MENU_REMOVE, {{ID_REMOVE_SELECTED, "Remove selected\tDelete"},
+                          {ID_CROP_SELECTED, "Crop selected\tCtrl+Delete"},
+                          {ID_CLEAR_PLAYLIST, "Clear Playlist\tCtrl+Shift+Delete"}});
+    AddMenu(MENU_SELECT, {{ID_SELECT_ALL, "Select All\tCtrl+A"},
+                          {ID_SELECT_NONE, "Select None"},
+                          {ID_INVERT_SELECTION, "Invert Selection\tCtrl+I"}});
+    AddMenu(MENU_SORT, {{ID_SORT_TITLE, "Sort by title"},
+                        {ID_SORT_FILENAME, "Sort by filename"},
+                        {ID_SORT_PATH, "Sort by path and filename"}});
+    QMenu *pManage = AddMenu(MENU_MANAGE, {{ID_OPEN_PLAYLIST, "Open playlist\tCtrl+O"},
+                                           {ID_SAVE_PLAYLIST, "Save playlist\tCtrl+Shift+S"},
+                                           {0, nullptr},
+                                           {ID_REPEAT_SINGLE, "Repeat single Track"},
+                                           {ID_LOOP_PLAYLIST, "Loop playlist"},
+                                           {0, nullptr},
+                                           {ID_AUTO_NEXT, "Auto play next entry"}});
+    QMenu *pList = AddMenu(MENU_LIST, {{ID_LIST_SELECT_ALL, "Select All\tCtrl+A"},
+                                       {ID_LIST_SELECT_NONE, "Select None"},
+                                       {ID_LIST_INVERT, "Invert Selection\tCtrl+I"},
+                                       {0, nullptr},
+                                       {ID_LIST_REMOVE, "Remove Item(s)\tDelete"},
+                                       {ID_LIST_CROP, "Crop files\tCtrl+Delete"}});
+    for (int nID : {ID_REPEAT_SINGLE, ID_LOOP_PLAYLIST, ID_AUTO_NEXT})
+        m_actions.value(nID)->setCheckable(true);
+    connect(pManage, &QMenu::aboutToShow, this, &CRightView::UpdateMenuStates);
+    // After the right-click menu the keyboard belongs to the list again.
+    connect(pList, &QMenu::aboutToHide, this, [this] { m_pList->setFocus(); });
+}
+
+void CRightView::UpdateMenuStates() {
+    const bool bSingle = m_pPlaylist->GetLoopSingleTrack();
+    m_actions.value(ID_REPEAT_SINGLE)->setChecked(bSingle);
+    m_actions.value(ID_LOOP_PLAYLIST)->setChecked(m_pPlaylist->GetLoopList());
+    QAction *pAuto = m_actions.value(ID_AUTO_NEXT);
+    pAuto->setChecked(m_pPlaylist->m_AutoSkipTrack);
+    pAuto->setEnabled(!bSingle);
+}
+
+void CRightView::CreateButtons() {
+    const int y = height() - kButtonFromBottom;
+    for (int i = 0; i < BUTTON_COUNT; ++i) {
+        CMenuButton &button = *m_pButtons[i];
+        button.Create(this, kButtonLeft + kButtonStep * i, y);
+        button.SetToolTip(QString::fromLatin1(kButtonTips[i]));
+        button.SetMenu(GetMenu(button.GetMenuID()));
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Layout and drawing
+
+void CRightView::FitToClient() {
+    if (!m_pPlaylist->IsInitialized())
+        return;
+    const int nListHeight = std::max(0, height() - STRIP_HEIGHT);
+    m_pList->setGeometry(0, 0, width(), nListHeight);
+    for (int i = 0; i < BUTTON_COUNT; ++i)
+        m_pButtons[i]->MoveTo(kButtonLeft + kButtonStep * i, height() - kButtonFromBottom);
+    // The Time column must stay in sight whether or not the scroll bar shows.
+    const int nName = m_pList->width() - m_pList->GetColumnWidth(CPlaylistCtrl::COL_PLAYER) -
+                      m_pList->GetColumnWidth(CPlaylistCtrl::COL_NR) -
+                      m_pList->GetColumnWidth(CPlaylistCtrl::COL_TIME) -
+                      m_pList->GetScrollBarWidth();
+    m_pList->SetColumnWidth(CPlaylistCtrl::COL_NAME, nName);
+}
+
+void CRightView::resizeEvent(QResizeEvent *pEvent) {
+    QWidget::resizeEvent(pEvent);
+    FitToClient();
+}
+
+void CRightView::paintEvent(QPaintEvent *) {
+    // One off-screen picture per paint, so the strip and the buttons never flicker.
+    QPixmap buffer(size());
+    buffer.fill(m_crBackground);
+    {
+        QPainter painter(&buffer);
+        const QRect rcStrip(0, height() - STRIP_HEIGHT, width(), STRIP_HEIGHT);
+        m_PaintBox.GradientV(painter, rcStrip, m_crBackground, kStripBottom);
+        if (m_bInitialized)
+            for (const auto &pButton : m_pButtons)
+                pButton->Draw(painter);
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, buffer);
+}
+
+bool CRightView::event(QEvent *pEvent) {
+    if (pEvent->type() == QEvent::ToolTip) {
+        bool bShown = false;
+        if (m_bInitialized)
+            for (const auto &pButton : m_pButtons)
+                bShown = bShown || pButton->RelayEvent(pEvent);
+        if (!bShown) {
+            QToolTip::hideText();
+            pEvent->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(pEvent);
+}
+
+void CRightView::mousePressEvent(QMouseEvent *pEvent) {
+    if (pEvent->button() != Qt::LeftButton || !m_bInitialized)
+        return QWidget::mousePressEvent(pEvent);
+    // The press grabs the mouse implicitly, so the release comes back here wherever it is.
+    const QPoint pt = pEvent->position().toPoint();
+    for (const auto &pButton : m_pButtons)
+        pButton->OnLButtonDown(static_cast<unsigned>(pEvent->buttons()), pt.x(), pt.y());
+}
+
+void CRightView::mouseReleaseEvent(QMouseEvent *pEvent) {
+    if (pEvent->button() != Qt::LeftButton || !m_bInitialized)
+        return QWidget::mouseReleaseEvent(pEvent);
+    const QPoint pt = pEvent->position().toPoint();
+    for (const auto &pButton : m_pButtons)
+        pButton->OnLButtonUp(static_cast<unsigned>(pEvent->buttons()), pt.x(), pt.y());
+}
+
+void CRightView::mouseMoveEvent(QMouseEvent *pEvent) {
+    if (!m_bInitialized)
+        return QWidget::mouseMoveEvent(pEvent);
+    const QPoint pt = pEvent->position().toPoint();
+    for (const auto &pButton : m_pButtons)
+        pButton->OnMouseMove(static_cast<unsigned>(pEvent->buttons()), pt.x(), pt.y());
+}
+
+void CRightView::leaveEvent(QEvent *pEvent) {
+    // A hover picture must not stay lit after the mouse left the strip.
+    if (m_bInitialized && !(QGuiApplication::mouseButtons() & Qt::LeftButton))
+        for (const auto &pButton : m_pButtons)
+            pButton->OnMouseMove(0, -1, -1);
+    QWidget::leaveEvent(pEvent);
+}
+
+// ---------------------------------------------------------------------------------------
+// Commands
+
+bool CRightView::OnCommand(int nID) {
+    CPlaylistCtrl &list = *m_pPlaylist;
+    switch (nID) {
+    case ID_ADD_FILES:
+        OnAddFiles();
+        break;
+    case ID_ADD_FOLDER:
+        OnAddFolder();
+        break;
+    case ID_REMOVE_SELECTED:
+    case ID_LIST_REMOVE:
+        list.RemoveSelected();
+        break;
+    case ID_CROP_SELECTED:
+    case ID_LIST_CROP:
+        list.CropSelected();
+        break;
+    case ID_CLEAR_PLAYLIST:
+        list.ClearPlaylist();
+        break;
+    case ID_SELECT_ALL:
+    case ID_LIST_SELECT_ALL:
+        list.SelectAllEntries();
+        break;
+    case ID_SELECT_NONE:
+    case ID_LIST_SELECT_NONE:
+        list.SelectEntry(-1);
+        break;
+    case ID_INVERT_SELECTION:
+    case ID_LIST_INVERT:
+        list.InvertSelection();
+        break;
+    case ID_SORT_TITLE:
+        list.SortByTitle();
+        break;
+    case ID_SORT_FILENAME:
+        list.SortByFileName();
+        break;
+    case ID_SORT_PATH:
+        list.SortByPath();
+        break;
+    case ID_OPEN_PLAYLIST:
+        list.OpenPlaylist(QString());
+        break;
+    case ID_SAVE_PLAYLIST:
+        list.SavePlaylist(QString());
+        break;
+    case ID_REPEAT_SINGLE:
+        list.SetLoopSingleTrack(!list.GetLoopSingleTrack());
+        break;
+    case ID_LOOP_PLAYLIST:
+        list.SetLoopList(!list.GetLoopList());
+        break;
+    case ID_AUTO_NEXT:
+        list.m_AutoSkipTrack = !list.m_AutoSkipTrack;
+        break;
+    default:
+        return false;
+    }
+    UpdateMenuStates();
+    return true;
+}
+
+void CRightView::OnAddFiles() {
+    const QStringList files =
+        m_modalUI.GetOpenFileNames(window(), QString(), QString(), kMediaFilter, true);
+    if (files.isEmpty())
+        return;
+    m_pImport->AddFiles(files, -1);
+}
+
+void CRightView::OnAddFolder() {
+    const QString strFolder =
+        m_modalUI.BrowseForFolder(window(), QStringLiteral("Open Folder"), QString());
+    if (strFolder.isEmpty())
+        return;
+    m_pImport->AddFolder(strFolder, -1);
+}
+
+void CRightView::SetPlaylistTitle(const QString &strPath) {
+    if (strPath.isEmpty())
+        return;
+    const QString strName = QFileInfo(strPath).fileName();
+    emit documentTitleChanged(strName.isEmpty() ? strPath : strName);
+}
+
+// ---------------------------------------------------------------------------------------
+// List behaviour
+
+void CRightView::OnRowDoubleClicked(int nRow) {
+    if (nRow < 0 || nRow >= m_pPlaylist->GetItemCount())
+        return;
+    m_pPlaylist->m_CurTrack = nRow;
+    m_pList->SetMarkedItem(nRow);
+    m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 1);
+}
+
+void CRightView::OnContextMenu(const QPoint &ptGlobal) {
+    if (!m_pPlaylist->IsInitialized())
+        return;
+    GetMenu(MENU_LIST)->popup(ptGlobal);
+}
+
+void CRightView::OnDragReleased() {
+    if (m_nDropRow >= 0)
+        m_pPlaylist->SetItemState(m_nDropRow, 0, CPlaylistCtrl::LVIS_DROPHILITED);
+    if (m_nDropRow != -1)
+        m_pPlaylist->MoveSelection(m_nDropRow);
+    m_nDropRow = -1;
 }

@@ -1,0 +1,346 @@
+// The playlist panel driven like an operator: mouse on the list and the buttons, menus,
+// dialogs, files dropped from a file manager, start-up and shut-down.
+#include "CPanelFixture.h"
+
+#include "app/UserMessages.h"
+#include "playlist/CImportRunner.h"
+#include "widgets/CMenuButton.h"
+
+#include <QAction>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QProxyStyle>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+class CScrollBar16Style : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption *pOption,
+                    const QWidget *pWidget) const override {
+        if (metric == PM_ScrollBarExtent)
+            return 16;
+        return QProxyStyle::pixelMetric(metric, pOption, pWidget);
+    }
+};
+
+QStringList MenuTexts(const QMenu *pMenu) {
+    QStringList texts;
+    for (const QAction *pAction : pMenu->actions())
+        texts << (pAction->isSeparator() ? QStringLiteral("-") : pAction->text());
+    return texts;
+}
+
+QAction *ActionOf(const QMenu *pMenu, const QString &strText) {
+    for (QAction *pAction : pMenu->actions())
+        if (pAction->text() == strText)
+            return pAction;
+    return nullptr;
+}
+
+void DropFiles(QWidget *pTarget, const QStringList &paths, const QPoint &pt) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &strPath : paths)
+        urls << QUrl::fromLocalFile(strPath);
+    data.setUrls(urls);
+    QDragEnterEvent enter(pt, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pTarget, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(pt), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pTarget, &drop);
+}
+
+} // namespace
+
+using CRightViewTest = CPanelFixture;
+
+TEST_F(CRightViewTest, DoubleClickPlaysTheRowAndMarksIt) {
+    MakeView();
+    AddNamed({"one", "two", "three"});
+    m_sink.Clear();
+
+    QTest::mouseDClick(Ctrl().viewport(), Qt::LeftButton, {}, CellPoint(1));
+    QTest::mouseRelease(Ctrl().viewport(), Qt::LeftButton, {}, CellPoint(1));
+    EXPECT_EQ(List().m_CurTrack, 1);
+    EXPECT_EQ(List().GetMarkedID(), List().GetItemData(1));
+    EXPECT_EQ(Ctrl().GetMarkedID(), List().GetItemData(1));
+    ASSERT_EQ(m_sink.m_messages.size(), 1u);
+    EXPECT_EQ(PlayEntryMessages(0, 1), 1);
+
+    // Away from the rows nothing happens.
+    m_sink.Clear();
+    QTest::mouseDClick(Ctrl().viewport(), Qt::LeftButton, {}, QPoint(50, 300));
+    QTest::mouseRelease(Ctrl().viewport(), Qt::LeftButton, {}, QPoint(50, 300));
+    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_EQ(List().m_CurTrack, 1);
+}
+
+TEST_F(CRightViewTest, DraggingSelectedRowsMovesThemToTheDropRowInOrder) {
+    MakeView();
+    AddNamed({"r0", "r1", "r2", "r3", "r4"});
+    QWidget *pViewport = Ctrl().viewport();
+    QTest::mouseClick(pViewport, Qt::LeftButton, {}, CellPoint(2));
+    QTest::mouseClick(pViewport, Qt::LeftButton, Qt::ControlModifier, CellPoint(4));
+    ASSERT_EQ(List().GetSelectedCount(), 2);
+
+    // A plain press on a selected row keeps both selected for the drag.
+    QTest::mousePress(pViewport, Qt::LeftButton, {}, CellPoint(4));
+    QTest::mouseMove(pViewport, CellPoint(3));
+    EXPECT_TRUE(Ctrl().IsDragging());
+    QTest::mouseMove(pViewport, CellPoint(0));
+    EXPECT_EQ(Ctrl().GetDropLineRow(), 0);
+    QTest::mouseRelease(pViewport, Qt::LeftButton, {}, CellPoint(0));
+
+    EXPECT_FALSE(Ctrl().IsDragging());
+    EXPECT_EQ(Names(), QStringList({"r2", "r4", "r0", "r1", "r3"}));
+    EXPECT_EQ(List().GetItemText(0, CPlaylistCtrl::COL_NR), "1.");
+}
+
+TEST_F(CRightViewTest, DragFromThePlayerColumnOrOutsideTheRowsMovesNothing) {
+    MakeView();
+    AddNamed({"r0", "r1", "r2"});
+    QWidget *pViewport = Ctrl().viewport();
+    QTest::mousePress(pViewport, Qt::LeftButton, {}, CellPoint(2, CPlaylistCtrl::COL_PLAYER));
+    QTest::mouseMove(pViewport, CellPoint(0, CPlaylistCtrl::COL_PLAYER));
+    EXPECT_FALSE(Ctrl().IsDragging());
+    QTest::mouseRelease(pViewport, Qt::LeftButton, {}, CellPoint(0, CPlaylistCtrl::COL_PLAYER));
+    EXPECT_EQ(Names(), QStringList({"r0", "r1", "r2"}));
+}
+
+TEST_F(CRightViewTest, DroppedFilesAreAddedSortedBelowTheRowsOrOntoTheRow) {
+    MakeView();
+    AddNamed({"one", "two"});
+    const QString strB = Touch("drop/b.avi");
+    const QString strA = Touch("drop/a.avi");
+
+    DropFiles(Ctrl().viewport(), {strB, strA}, QPoint(60, 350));
+    EXPECT_EQ(Names(), QStringList({"one", "two", "a.avi", "b.avi"}));
+
+    List().ClearPlaylist();
+    AddNamed({"one", "two"});
+    DropFiles(Ctrl().viewport(), {strB, strA}, CellPoint(0));
+    EXPECT_EQ(Names(), QStringList({"b.avi", "a.avi", "one", "two"}));
+}
+
+TEST_F(CRightViewTest, NameColumnFillsThePanelLessTheOtherColumnsAndAScrollBar) {
+    MakeView(300, 400, false);
+    CScrollBar16Style style;
+    Ctrl().setStyle(&style);
+    m_pView->OnInitialUpdate();
+    EXPECT_EQ(Ctrl().geometry(), QRect(0, 0, 300, 375));
+    EXPECT_EQ(Ctrl().GetColumnWidth(CPlaylistCtrl::COL_PLAYER), 16);
+    EXPECT_EQ(Ctrl().GetColumnWidth(CPlaylistCtrl::COL_NR), 39);
+    EXPECT_EQ(Ctrl().GetColumnWidth(CPlaylistCtrl::COL_NAME), 177);
+    EXPECT_EQ(Ctrl().GetColumnWidth(CPlaylistCtrl::COL_TIME), 52);
+
+    // With enough rows for the scroll bar the Time column is still fully in sight.
+    QStringList many;
+    for (int i = 0; i < 40; ++i)
+        many << QString("t%1").arg(i);
+    AddNamed(many);
+    QApplication::processEvents();
+    EXPECT_TRUE(Ctrl().verticalScrollBar()->isVisible());
+    EXPECT_LE(Ctrl().GetColumnLeft(4), Ctrl().viewport()->width());
+
+    m_pView->resize(400, 300);
+    EXPECT_EQ(Ctrl().GetColumnWidth(CPlaylistCtrl::COL_NAME), 277);
+    EXPECT_EQ(Ctrl().height(), 275);
+    for (int i = 0; i < CRightView::BUTTON_COUNT; ++i)
+        EXPECT_EQ(m_pView->GetButton(i).GetRect().topLeft(), QPoint(5 + 34 * i, 283));
+    Ctrl().setStyle(nullptr);
+}
+
+TEST_F(CRightViewTest, SelectNoneFromTheListMenuClearsEveryFlag) {
+    MakeView();
+    AddNamed({"a", "b", "c"});
+    List().SetItemState(-1,
+                        CPlaylistCtrl::LVIS_SELECTED | CPlaylistCtrl::LVIS_FOCUSED |
+                            CPlaylistCtrl::LVIS_DROPHILITED,
+                        0xF);
+    QMenu *pMenu = m_pView->GetMenu(CRightView::MENU_LIST);
+    ActionOf(pMenu, "Select None")->trigger();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(List().GetItemState(i, 0xF), 0u) << i;
+
+    ActionOf(pMenu, "Select All\tCtrl+A")->trigger();
+    EXPECT_EQ(List().GetSelectedCount(), 3);
+    ActionOf(pMenu, "Invert Selection\tCtrl+I")->trigger();
+    EXPECT_EQ(List().GetSelectedCount(), 0);
+}
+
+TEST_F(CRightViewTest, MenusHoldTheirCommandsInOrder) {
+    MakeView();
+    EXPECT_EQ(MenuTexts(m_pView->GetMenu(CRightView::MENU_MANAGE)),
+              QStringList({"Open playlist\tCtrl+O", "Save playlist\tCtrl+Shift+S", "-",
+                           "Repeat single Track", "Loop playlist", "-", "Auto play next entry"}));
+    EXPECT_EQ(MenuTexts(m_pView->GetMenu(CRightView::MENU_LIST)),
+              QStringList({"Select All\tCtrl+A", "Select None", "Invert Selection\tCtrl+I", "-",
+                           "Remove Item(s)\tDelete", "Crop files\tCtrl+Delete"}));
+    // Each button opens its own menu.
+    for (int i = 0; i < CRightView::BUTTON_COUNT; ++i)
+        EXPECT_EQ(m_pView->GetButton(i).GetMenu(),
+                  m_pView->GetMenu(CMenuButton::PANEL_BUTTONS[i].nMenu));
+    EXPECT_FALSE(m_pView->OnCommand(32774));
+}
+
+TEST_F(CRightViewTest, AutoPlayNextIsGreyedWithItsCheckKeptWhileRepeatSingleIsOn) {
+    MakeView();
+    QMenu *pMenu = m_pView->GetMenu(CRightView::MENU_MANAGE);
+    QAction *pSingle = ActionOf(pMenu, "Repeat single Track");
+    QAction *pAuto = ActionOf(pMenu, "Auto play next entry");
+    QAction *pLoop = ActionOf(pMenu, "Loop playlist");
+
+    emit pMenu->aboutToShow();
+    EXPECT_FALSE(pSingle->isChecked());
+    EXPECT_TRUE(pAuto->isChecked());
+    EXPECT_TRUE(pAuto->isEnabled());
+
+    pSingle->trigger();
+    emit pMenu->aboutToShow();
+    EXPECT_TRUE(List().GetLoopSingleTrack());
+    EXPECT_TRUE(pSingle->isChecked());
+    EXPECT_FALSE(pAuto->isEnabled());
+    EXPECT_TRUE(pAuto->isChecked());
+
+    // Main-menu toggles while the popup is closed show up when it opens again.
+    List().SetLoopSingleTrack(false);
+    List().m_AutoSkipTrack = false;
+    pLoop->trigger();
+    emit pMenu->aboutToShow();
+    EXPECT_FALSE(pSingle->isChecked());
+    EXPECT_TRUE(pAuto->isEnabled());
+    EXPECT_FALSE(pAuto->isChecked());
+    EXPECT_TRUE(pLoop->isChecked());
+    EXPECT_TRUE(List().GetLoopList());
+}
+
+TEST_F(CRightViewTest, ClickingAButtonPopsItsMenuUpAboveIt) {
+    MakeView();
+    CMenuButton &button = m_pView->GetButton(4);
+    const QPoint pt = button.GetRect().center();
+    QTest::mouseMove(m_pView.get(), pt);
+    QTest::mousePress(m_pView.get(), Qt::LeftButton, {}, pt);
+    QTest::mouseRelease(m_pView.get(), Qt::LeftButton, {}, pt);
+    QMenu *pMenu = m_pView->GetMenu(CRightView::MENU_MANAGE);
+    EXPECT_TRUE(pMenu->isVisible());
+    EXPECT_LE(pMenu->geometry().bottom(), m_pView->mapToGlobal(button.GetRect().topLeft()).y());
+    pMenu->hide();
+}
+
+TEST_F(CRightViewTest, RightClickOnARowSelectsItAndShowsTheListMenu) {
+    MakeView();
+    AddNamed({"a", "b", "c"});
+    QTest::mouseClick(Ctrl().viewport(), Qt::LeftButton, {}, CellPoint(0));
+    const QPoint pt = CellPoint(2);
+    QTest::mousePress(Ctrl().viewport(), Qt::RightButton, {}, pt);
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, pt, Ctrl().viewport()->mapToGlobal(pt));
+    QApplication::sendEvent(Ctrl().viewport(), &menuEvent);
+    QTest::mouseRelease(Ctrl().viewport(), Qt::RightButton, {}, pt);
+
+    QMenu *pMenu = m_pView->GetMenu(CRightView::MENU_LIST);
+    EXPECT_TRUE(pMenu->isVisible());
+    EXPECT_EQ(List().GetSelectedCount(), 1);
+    EXPECT_TRUE(List().GetItemState(2, CPlaylistCtrl::LVIS_SELECTED));
+    ActionOf(pMenu, "Remove Item(s)\tDelete")->trigger();
+    pMenu->hide();
+    EXPECT_EQ(Names(), QStringList({"a", "b"}));
+}
+
+TEST_F(CRightViewTest, AddFilesAsksForSeveralMediaFilesAndAddsThemInDialogOrder) {
+    MakeView();
+    const QString strB = Touch("b.avi");
+    const QString strA = Touch("a.avi");
+    m_ui.m_openAnswers.enqueue({strB, strA});
+    EXPECT_TRUE(m_pView->OnCommand(CRightView::ID_ADD_FILES));
+    EXPECT_EQ(Names(), QStringList({"b.avi", "a.avi"}));
+    ASSERT_EQ(m_ui.m_filters.size(), 1);
+    EXPECT_TRUE(m_ui.m_filters[0].startsWith("Media files (*.mpg *.mpeg *.m2v *.avi"));
+    EXPECT_TRUE(m_ui.m_filters[0].contains("*.jpx *.gif)"));
+    EXPECT_TRUE(m_ui.m_filters[0].endsWith(";;All files (*.*)"));
+
+    // Cancel changes nothing.
+    EXPECT_TRUE(m_pView->OnCommand(CRightView::ID_ADD_FILES));
+    EXPECT_EQ(List().GetItemCount(), 2);
+}
+
+TEST_F(CRightViewTest, AddFolderImportsTheChosenFolder) {
+    MakeView();
+    Touch("show/2.avi");
+    Touch("show/1.avi");
+    Touch("show/readme.txt");
+    m_ui.m_folderAnswers.enqueue(Dir() + "/show");
+    EXPECT_TRUE(m_pView->OnCommand(CRightView::ID_ADD_FOLDER));
+    EXPECT_EQ(Names(), QStringList({"1.avi", "2.avi"}));
+    EXPECT_TRUE(m_log.Contains("Filetype unknown or not supported"));
+    EXPECT_TRUE(m_pView->OnCommand(CRightView::ID_ADD_FOLDER)); // cancelled
+    EXPECT_EQ(List().GetItemCount(), 2);
+}
+
+TEST_F(CRightViewTest, TitleIsDefaultAtStartAndTheFileNameAfterOpenPlaylist) {
+    const QString strAvi = Touch("x.avi");
+    QFile last(Dir() + "/LastPLS.dat");
+    ASSERT_TRUE(last.open(QIODevice::WriteOnly));
+    last.write(("#EXTM3U\r\n#EXTINF:5,X\r\n" + strAvi + "\r\n").toUtf8());
+    last.close();
+    m_settings.m_bReloadPlaylist = true;
+
+    MakeView(300, 400, false);
+    QSignalSpy spy(m_pView.get(), &CRightView::documentTitleChanged);
+    m_pView->OnInitialUpdate();
+    ASSERT_EQ(List().GetItemCount(), 1);
+    ASSERT_EQ(spy.size(), 1);
+    EXPECT_EQ(spy[0][0].toString(), "Default Playlist");
+
+    QFile show(Dir() + "/show.m3u");
+    ASSERT_TRUE(show.open(QIODevice::WriteOnly));
+    show.write((strAvi + "\r\n").toUtf8());
+    show.close();
+    m_ui.m_openAnswers.enqueue({Dir() + "/show.m3u"});
+    m_pView->OnCommand(CRightView::ID_OPEN_PLAYLIST);
+    ASSERT_EQ(spy.size(), 2);
+    EXPECT_EQ(spy[1][0].toString(), "show.m3u");
+
+    m_pView->SetPlaylistTitle(QString());
+    EXPECT_EQ(spy.size(), 2);
+}
+
+TEST_F(CRightViewTest, ASecondInitialUpdateReloadsNothing) {
+    const QString strAvi = Touch("x.avi");
+    QFile last(Dir() + "/LastPLS.dat");
+    ASSERT_TRUE(last.open(QIODevice::WriteOnly));
+    last.write(("#EXTM3U\r\n#EXTINF:5,X\r\n" + strAvi + "\r\n").toUtf8());
+    last.close();
+    m_settings.m_bReloadPlaylist = true;
+    MakeView();
+    ASSERT_EQ(List().GetItemCount(), 1);
+    const int nLoads = m_pView->GetButton(0).GetLoadCount();
+    const size_t nMessages = m_sink.m_messages.size();
+
+    m_pView->OnInitialUpdate();
+    EXPECT_EQ(List().GetItemCount(), 1);
+    EXPECT_EQ(Ctrl().GetColumnCount(), 4);
+    EXPECT_EQ(m_pView->GetButton(0).GetLoadCount(), nLoads);
+    EXPECT_EQ(m_sink.m_messages.size(), nMessages);
+}
+
+TEST_F(CRightViewTest, ClosingThePanelWritesTheModesAndTheLastPlaylist) {
+    MakeView();
+    AddNamed({"a", "b"});
+    m_pView->OnCommand(CRightView::ID_LOOP_PLAYLIST);
+    List().m_CurTrack = 1;
+    m_pView.reset();
+    EXPECT_EQ(m_profile.Value("Playlist", "m_LoopList").toInt(), 1);
+    EXPECT_EQ(m_profile.Value("Playlist", "m_CurTrack").toInt(), 1);
+    QFile last(Dir() + "/LastPLS.dat");
+    ASSERT_TRUE(last.open(QIODevice::ReadOnly));
+    const QByteArray text = last.readAll();
+    EXPECT_LT(text.indexOf("a.avi"), text.indexOf("b.avi"));
+    EXPECT_GE(text.indexOf("a.avi"), 0);
+}
