@@ -26,13 +26,31 @@ TEST(Lifecycle, TermAndIntCloseNormallyAndLeaveTheSettingsFile) {
     }
 }
 
-TEST(Lifecycle, CommandLineFileGoesOnTheRecentList) {
+TEST(Lifecycle, APlaylistOnTheCommandLineReplacesThePlaylist) {
     CTessaroProcess tessaro(42130);
+    // The playlist of the last run, and the one named on the command line.
+    const QString strOld = tessaro.WorkDir() + "/old.mp4";
+    const QString strNew = tessaro.WorkDir() + "/new.mp4";
+    for (const QString &strPath : {strOld, strNew})
+        QFile(strPath).open(QIODevice::WriteOnly);
+    QFile last(tessaro.WorkDir() + "/LastPLS.dat");
+    last.open(QIODevice::WriteOnly);
+    last.write(strOld.toUtf8() + "\r\n");
+    last.close();
+    QFile show(tessaro.WorkDir() + "/show.m3u");
+    show.open(QIODevice::WriteOnly);
+    show.write("new.mp4\r\n");
+    show.close();
+
     ASSERT_TRUE(tessaro.Start({"show.m3u"}));
     ASSERT_TRUE(tessaro.Terminate(SIGTERM));
     EXPECT_EQ(tessaro.ExitCode(), 0);
     QSettings conf(tessaro.ConfigFile(), QSettings::NativeFormat);
     EXPECT_EQ(conf.value("Recent File List/File1").toString(), tessaro.WorkDir() + "/show.m3u");
+    last.open(QIODevice::ReadOnly);
+    const QByteArray saved = last.readAll();
+    EXPECT_TRUE(saved.contains("new.mp4")) << saved.toStdString();
+    EXPECT_FALSE(saved.contains("old.mp4")) << saved.toStdString();
 }
 
 } // namespace
