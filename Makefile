@@ -50,6 +50,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE bench
 
 bench: build
+	cmake --build $(BUILD) -j$(JOBS) --target bench_all
 	cd $(BUILD) && ctest --output-on-failure -L bench -V
 
 install: build
