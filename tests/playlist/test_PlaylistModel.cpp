@@ -303,9 +303,10 @@ TEST_F(PlaylistModel, LookupsAgreeWithAPlainSearch) {
     QStringList files;
     for (int i = 0; i < 12; ++i)
         files << Touch(QString("f%1.mp3").arg(i));
+    const QString strList = WriteFile("some.m3u", "#EXTINF:5,L1\nf3.mp3\n#EXTINF:6,L2\nf11.mp3\n");
     for (int step = 0; step < 400; ++step) {
         const int nCount = m_pList->GetItemCount();
-        switch (rng() % 7) {
+        switch (rng() % 8) {
         case 0:
         case 1:
             m_pList->AddEntry(files[rng() % files.size()], int(rng() % (nCount + 2)) - 1,
@@ -329,6 +330,9 @@ TEST_F(PlaylistModel, LookupsAgreeWithAPlainSearch) {
                 m_pList->InvertSelection();
                 m_pList->RemoveSelected();
             }
+            break;
+        case 7:
+            m_pList->AddPlayList(strList, -1);
             break;
         }
         ASSERT_EQ(m_pList->GetEntries().size(), size_t(m_pList->GetItemCount()));
