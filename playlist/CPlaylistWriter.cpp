@@ -43,11 +43,12 @@ bool CPlaylistWriter::BeginFile(const QString &strPath) {
     m_file.setFileName(strPath);
     if (!m_file.open(QIODevice::WriteOnly)) {
         m_bOpened = false;
-        ReportError("create");
+        ReportError("BeginFile", "create");
         return false;
     }
     m_bOpened = true;
-    Write(m_nFormat == FORMAT_PLS ? QByteArrayLiteral("[playlist]") : QByteArrayLiteral("#EXTM3U"));
+    Write(m_nFormat == FORMAT_PLS ? QByteArrayLiteral("[playlist]") : QByteArrayLiteral("#EXTM3U"),
+          "BeginFile");
     return true;
 }
 
@@ -67,14 +68,15 @@ void CPlaylistWriter::WriteEntry(const QString &strPath, const QString &strTitle
 
     if (m_nFormat == FORMAT_M3U) {
         if (bTitleLine)
-            Write("#EXTINF:" + QByteArray::number(nSeconds) + ',' + OneLine(strTitle));
-        Write(path);
+            Write("#EXTINF:" + QByteArray::number(nSeconds) + ',' + OneLine(strTitle),
+                  "WriteEntry");
+        Write(path, "WriteEntry");
     } else {
         const QByteArray n = QByteArray::number(m_nEntries);
-        Write("File" + n + '=' + path);
+        Write("File" + n + '=' + path, "WriteEntry");
         if (bTitleLine) {
-            Write("Title" + n + '=' + OneLine(strTitle));
-            Write("Length" + n + '=' + QByteArray::number(nSeconds));
+            Write("Title" + n + '=' + OneLine(strTitle), "WriteEntry");
+            Write("Length" + n + '=' + QByteArray::number(nSeconds), "WriteEntry");
         }
     }
 }
@@ -83,8 +85,8 @@ bool CPlaylistWriter::EndFile() {
     if (!m_bOpened)
         return false;
     if (m_nFormat == FORMAT_PLS) {
-        Write("NumberOfEntries=" + QByteArray::number(m_nEntries));
-        Write("Version=2");
+        Write("NumberOfEntries=" + QByteArray::number(m_nEntries), "EndFile");
+        Write("Version=2", "EndFile");
     }
     m_bOpened = false;
     if (m_bFailed) {
@@ -92,23 +94,23 @@ bool CPlaylistWriter::EndFile() {
         return false;
     }
     if (!m_file.commit()) {
-        ReportError("write");
+        ReportError("EndFile", "write");
         return false;
     }
     return true;
 }
 
-void CPlaylistWriter::Write(const QByteArray &line) {
+void CPlaylistWriter::Write(const QByteArray &line, const char *pszOperation) {
     if (m_bFailed)
         return; // one message per file: a full disk would otherwise ask once per line
     if (m_file.write(line + kEol) != line.size() + kEol.size())
-        ReportError("write");
+        ReportError(pszOperation, "write");
 }
 
-void CPlaylistWriter::ReportError(const char *pszWhat) {
+void CPlaylistWriter::ReportError(const char *pszOperation, const char *pszWhat) {
     m_bFailed = true;
     const QString strError = m_file.errorString();
-    LogError("CPlaylistWriter: Cannot %s %s: %s\n", pszWhat,
+    LogError("CPlaylistWriter::%s(): Cannot %s %s: %s\n", pszOperation, pszWhat,
              CPlaylistText::ToFile(m_file.fileName()).constData(),
              strError.toLocal8Bit().constData());
     if (m_pUI)

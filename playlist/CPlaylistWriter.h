@@ -37,8 +37,8 @@ public:
     static int ParseLength(const QString &strLength);
 
 private:
-    void Write(const QByteArray &line);
-    void ReportError(const char *pszWhat);
+    void Write(const QByteArray &line, const char *pszOperation);
+    void ReportError(const char *pszOperation, const char *pszWhat);
 
     CModalUI *m_pUI;
     QWidget *m_pParent;

@@ -221,6 +221,7 @@ TEST_F(PlaylistFiles, FailedWriteKeepsThePreviousFile) {
 
     EXPECT_EQ(ReadFile(strPath), previous);
     EXPECT_EQ(m_ui.m_boxes.size(), 1u);
+    EXPECT_TRUE(m_log.Contains("): Cannot write " + strPath.toStdString()));
     EXPECT_TRUE(m_recent.GetEntries().isEmpty()) << "a failed save is no recent file";
     const QStringList leftovers = QDir(Dir()).entryList({"show.m3u*"}, QDir::Files);
     EXPECT_EQ(leftovers, QStringList{"show.m3u"});
