@@ -115,8 +115,15 @@ void CRightView::OnInitialUpdate() {
 }
 
 void CRightView::SetupList() {
-    // The form's own font, which the list shows its rows in.
-    m_pList->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    // The form's own font. Its stand-in here may be wider than the original; the Time
+    // column is only 52 pixels, so the font shrinks until any length text fits there.
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(8.0);
+    const QString strWidest = QStringLiteral("23:59:59");
+    while (font.pointSizeF() > 6.0 &&
+           QFontMetrics(font).horizontalAdvance(strWidest) + 12 > COLUMN_TIME_WIDTH)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    m_pList->setFont(font);
     m_pList->SetRowSelect(true);
     m_pList->InsertColumn(CPlaylistCtrl::COL_PLAYER, QStringLiteral("Player"),
                           CListCtrlEx::ALIGN_LEFT, COLUMN_PLAYER_WIDTH);

@@ -23,13 +23,21 @@ std::pair<int, int> InkSpan(const QImage &image, const QRect &rc, const QColor &
     return {nLeft, nRight};
 }
 
-bool HasColourNear(const QImage &image, const QRect &rc, const QColor &cr, int nTolerance) {
+// Text is anti-aliased over the row's background, so strokes are judged by their brightest
+// pixels: white text reaches high red, the marked colour stays far bluer than red.
+bool HasWhiteText(const QImage &image, const QRect &rc) {
+    for (int y = rc.top(); y <= rc.bottom(); ++y)
+        for (int x = rc.left(); x <= rc.right(); ++x)
+            if (image.pixelColor(x, y).red() >= 170)
+                return true;
+    return false;
+}
+
+bool HasMarkedText(const QImage &image, const QRect &rc) {
     for (int y = rc.top(); y <= rc.bottom(); ++y)
         for (int x = rc.left(); x <= rc.right(); ++x) {
             const QColor c = image.pixelColor(x, y);
-            if (std::abs(c.red() - cr.red()) + std::abs(c.green() - cr.green()) +
-                    std::abs(c.blue() - cr.blue()) <=
-                nTolerance)
+            if (c.blue() >= 170 && c.blue() - c.red() >= 60)
                 return true;
         }
     return false;
@@ -94,9 +102,23 @@ TEST_F(CListCtrlExTest, RowsShowMarkSelectionAndAlignment) {
     EXPECT_EQ(image.pixelColor(nClient - 1, 1), crBack);
     // Marked text in its own colour; ordinary text white.
     const QRect rcName0(Ctrl().GetColumnLeft(2), 0, Ctrl().GetColumnWidth(2), nRowH);
-    EXPECT_TRUE(HasColourNear(image, rcName0, QColor(121, 160, 255), 30));
-    EXPECT_FALSE(HasColourNear(image, rcName0, QColor(255, 255, 255), 30));
-    EXPECT_TRUE(HasColourNear(image, rcName0.translated(0, 2 * nRowH), QColor(255, 255, 255), 30));
+    EXPECT_TRUE(HasMarkedText(image, rcName0));
+    EXPECT_FALSE(HasWhiteText(image, rcName0));
+    EXPECT_TRUE(HasWhiteText(image, rcName0.translated(0, 2 * nRowH)));
+    EXPECT_FALSE(HasMarkedText(image, rcName0.translated(0, 2 * nRowH)));
+
+    // A selected marked row turns its text black.
+    List().SetItemState(0, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
+    const QImage selected = Ctrl().viewport()->grab().toImage();
+    bool bDark = false;
+    for (int x = rcName0.left(); x <= rcName0.right(); ++x)
+        for (int y = rcName0.top(); y <= rcName0.bottom(); ++y) {
+            const QColor c = selected.pixelColor(x, y);
+            bDark = bDark || c.red() + c.green() + c.blue() < 150;
+        }
+    EXPECT_TRUE(bDark);
+    EXPECT_FALSE(HasWhiteText(selected, rcName0));
+    List().SetItemState(0, 0, CPlaylistCtrl::LVIS_SELECTED);
 
     // The Time text sits against the right padding of its column.
     const QRect rcTime2(nTimeLeft, 2 * nRowH, nTimeWidth, nRowH);

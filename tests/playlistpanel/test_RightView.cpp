@@ -344,3 +344,41 @@ TEST_F(CRightViewTest, ClosingThePanelWritesTheModesAndTheLastPlaylist) {
     EXPECT_LT(text.indexOf("a.avi"), text.indexOf("b.avi"));
     EXPECT_GE(text.indexOf("a.avi"), 0);
 }
+
+TEST_F(CRightViewTest, PanelPaintsListStripAndButtons) {
+    MakeView(300, 360);
+    QStringList names;
+    for (int i = 1; i <= 12; ++i)
+        names << QString("Scene %1 - a title long enough to be cut short").arg(i);
+    AddNamed(names);
+    List().m_CurTrack = 2;
+    Ctrl().SetMarkedItem(2);
+    List().SetPlayerEntry(List().GetTrackPath(2), 0, QString(), 0);
+    List().SetPlayerEntry(List().GetTrackPath(5), 1, QString(), 0);
+    List().SetItemState(5, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
+    List().SetItemState(6, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
+    const QImage image = m_pView->grab().toImage();
+    image.save(qEnvironmentVariable("TESSARO_BUILD_DIR", ".") + "/tests/playlistpanel.png");
+
+    // The strip runs from the panel's blue down to the lighter blue at the bottom.
+    const QColor crTop = image.pixelColor(299, 360 - 25);
+    const QColor crBottom = image.pixelColor(299, 359);
+    EXPECT_LE(crTop.blue(), 80);
+    EXPECT_GE(crBottom.blue(), 200);
+    EXPECT_GE(crBottom.red(), 55);
+    // Every button has drawn into the strip.
+    for (int i = 0; i < CRightView::BUTTON_COUNT; ++i) {
+        const QRect rc = m_pView->GetButton(i).GetRect();
+        EXPECT_EQ(rc.top(), 360 - 17);
+        EXPECT_NE(image.pixelColor(rc.center()), image.pixelColor(rc.right() + 2, rc.center().y()))
+            << i;
+    }
+    // Long names end in "..." instead of running into the Time column, and the lengths
+    // are shown whole.
+    const int nRowH = Ctrl().GetRowHeight();
+    const int nTimeLeft = Ctrl().GetColumnLeft(CPlaylistCtrl::COL_TIME);
+    EXPECT_EQ(image.pixelColor(nTimeLeft + 2, nRowH / 2), QColor(0, 0, 64));
+    const QFontMetrics fm(Ctrl().font());
+    EXPECT_LE(fm.horizontalAdvance("23:59:59") + 12,
+              Ctrl().GetColumnWidth(CPlaylistCtrl::COL_TIME));
+}
