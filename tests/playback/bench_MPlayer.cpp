@@ -23,6 +23,7 @@ namespace {
 // clocked appsink), so the ratio is the price of our own code and of painting the frames.
 const char *const GST_PLAY_VIDEO_SINK =
     "videoconvert ! videoscale ! appsink sync=true qos=true max-buffers=1 drop=true "
+    "wait-on-eos=false "
     "caps=video/x-raw,format=BGRx,width=1280,height=720,pixel-aspect-ratio=1/1";
 
 double CpuSeconds(const rusage &ru) {
