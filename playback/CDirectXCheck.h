@@ -14,7 +14,7 @@ public:
     struct VersionTest {
         enum Kind {
             AT_LEAST,          // version >= nMin
-            AT_LEAST_BY_MAJOR, // first part 4 and >= nMin4, or first part 5 and >= nMin5
+            AT_LEAST_BY_MAJOR, // major 4 and >= nMin4, or major 5 and >= nMin5
             READABLE           // any readable version
         };
         Kind kind;
