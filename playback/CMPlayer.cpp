@@ -444,9 +444,30 @@ int CMPlayer::GetDuration() {
     if (m_nMediaState != MS_LOADED || !m_bTimeFormatOK || m_bStill)
         return 0;
     gint64 nTime = 0;
-    if (!gst_element_query_duration(m_pGraph, GST_FORMAT_TIME, &nTime) || nTime < 0)
+    if (!gst_element_query_duration(m_pGraph, GST_FORMAT_TIME, &nTime))
+        nTime = EstimateDuration();
+    if (nTime < 0)
         return 0;
     return int(nTime / gint64(GST_MSECOND));
+}
+
+// A parsed audio stream such as MP3 knows its length only after it has played a while, yet the
+// playlist probe never plays. A constant bit rate gives the length from the file size.
+gint64 CMPlayer::EstimateDuration() const {
+    if (HasVideo() || !HasAudio())
+        return -1;
+    GstTagList *pTags = nullptr;
+    g_signal_emit_by_name(m_pGraph, "get-audio-tags", 0, &pTags);
+    guint nBitrate = 0;
+    if (pTags) {
+        gst_tag_list_get_uint(pTags, GST_TAG_NOMINAL_BITRATE, &nBitrate);
+        gst_tag_list_unref(pTags);
+    }
+    gint64 nBytes = 0;
+    if (nBitrate == 0 || !gst_element_query_duration(m_pGraph, GST_FORMAT_BYTES, &nBytes) ||
+        nBytes <= 0)
+        return -1;
+    return gint64(gst_util_uint64_scale(guint64(nBytes), 8 * GST_SECOND, nBitrate));
 }
 
 int CMPlayer::GetPosition() {

@@ -76,6 +76,7 @@ private:
     bool HasAudio() const;
     bool HasVideo() const;
     bool IsTimeSeekable() const;
+    gint64 EstimateDuration() const;
     void ApplyVideoCaps(int nWidth, int nHeight);
     bool WaitForSeek();
     static GstElement *MakeAudioSink();
