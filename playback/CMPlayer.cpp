@@ -571,10 +571,13 @@ void CMPlayer::SetVideoRect(const QRect &box) {
     if (!ReRequestIVideoWindow() || !m_pVideoWidget)
         return;
     m_pVideoWidget->setGeometry(placed);
-    if (placed.size() == m_scaledSize)
+    // Frames come in device pixels, so a high-density screen needs no scaling when painting.
+    const qreal dRatio = m_pVideoWidget->devicePixelRatioF();
+    const QSize scaled(qRound(placed.width() * dRatio), qRound(placed.height() * dRatio));
+    if (scaled == m_scaledSize)
         return;
-    m_scaledSize = placed.size();
-    ApplyVideoCaps(placed.width(), placed.height());
+    m_scaledSize = scaled;
+    ApplyVideoCaps(scaled.width(), scaled.height());
     // A running pipeline renegotiates with its next frame; a paused one has no next frame,
     // so its current one is decoded again at the new size.
     if (m_nPlayState != PS_PLAYING && m_bTimeFormatOK) {

@@ -35,11 +35,15 @@ void CVideoWidget::paintEvent(QPaintEvent *) {
     } else {
         // BGRx in memory is Qt's RGB32 on a little-endian machine; the image only wraps
         // the mapped buffer, nothing is copied or scaled here.
-        const int w = GST_VIDEO_FRAME_WIDTH(&frame), h = GST_VIDEO_FRAME_HEIGHT(&frame);
+        int w = GST_VIDEO_FRAME_WIDTH(&frame), h = GST_VIDEO_FRAME_HEIGHT(&frame);
         QImage image(static_cast<const uchar *>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)), w, h,
                      GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0), QImage::Format_RGB32);
+        const qreal dRatio = devicePixelRatioF();
+        image.setDevicePixelRatio(dRatio);
         painter.drawImage(QPoint(0, 0), image);
         // Between a resize and the first frame at the new size, the uncovered part is black.
+        w = qRound(w / dRatio);
+        h = qRound(h / dRatio);
         if (w < width())
             painter.fillRect(w, 0, width() - w, height(), Qt::black);
         if (h < height())

@@ -36,10 +36,15 @@ protected:
         QDeadlineTimer deadline(3000);
         while (!deadline.hasExpired()) {
             QTest::qWait(20);
-            if (IsNear(m_owner.grab().toImage().pixel(at), colour))
+            if (IsNear(PixelAt(m_owner.grab().toImage(), at), colour))
                 return true;
         }
         return false;
+    }
+    // The pixel at a point in widget coordinates, on any screen density.
+    static QRgb PixelAt(const QImage &image, QPoint at) {
+        const qreal dRatio = image.devicePixelRatio();
+        return image.pixel(int(at.x() * dRatio), int(at.y() * dRatio));
     }
 
     CLogCapture m_capture;
@@ -60,16 +65,16 @@ TEST_F(VideoOutputTest, RedClipIsPaintedRedInsideItsRectangleOnly) {
     // The far corner turns red only once frames arrive scaled to the rectangle.
     ASSERT_TRUE(WaitForColour(placed.bottomRight() - QPoint(2, 2), Qt::red));
     QImage image = m_owner.grab().toImage();
-    EXPECT_TRUE(IsNear(image.pixel(placed.left() + 2, placed.top() + 2), Qt::red));
-    EXPECT_TRUE(IsNear(image.pixel(200, 200), Qt::red));
+    EXPECT_TRUE(IsNear(PixelAt(image, QPoint(placed.left() + 2, placed.top() + 2)), Qt::red));
+    EXPECT_TRUE(IsNear(PixelAt(image, QPoint(200, 200)), Qt::red));
     // Outside it the owner's own background.
-    EXPECT_TRUE(IsNear(image.pixel(200, 20), Qt::white));
-    EXPECT_TRUE(IsNear(image.pixel(200, 380), Qt::white));
+    EXPECT_TRUE(IsNear(PixelAt(image, QPoint(200, 20)), Qt::white));
+    EXPECT_TRUE(IsNear(PixelAt(image, QPoint(200, 380)), Qt::white));
     EXPECT_GT(m_player.GetDeliveredFrames(), 0);
 
     m_player.ShowVideo(false);
     QTest::qWait(20);
-    EXPECT_TRUE(IsNear(m_owner.grab().toImage().pixel(200, 200), Qt::white));
+    EXPECT_TRUE(IsNear(PixelAt(m_owner.grab().toImage(), QPoint(200, 200)), Qt::white));
 }
 
 TEST_F(VideoOutputTest, PausedVideoIsRescaledWhenItsRectangleChanges) {
@@ -96,7 +101,7 @@ TEST_F(VideoOutputTest, StillImageIsPaintedUntilStopped) {
         m_player.Play();
         ASSERT_TRUE(WaitForColour(QPoint(200, 200), c.colour));
         QTest::qWait(300);
-        EXPECT_TRUE(IsNear(m_owner.grab().toImage().pixel(200, 200), c.colour));
+        EXPECT_TRUE(IsNear(PixelAt(m_owner.grab().toImage(), QPoint(200, 200)), c.colour));
     }
 }
 
