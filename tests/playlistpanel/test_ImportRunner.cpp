@@ -129,15 +129,6 @@ TEST_F(CImportFixture, CancelStopsAfterTheCurrentFile) {
     EXPECT_EQ(pModel->GetItemCount(), nAdded + 2);
 }
 
-TEST_F(CImportFixture, FewFilesGoInAtOnceWithoutProgress) {
-    auto pModel = MakeModel();
-    CImportRunner runner(*pModel, nullptr);
-    runner.AddFiles({Touch("2.avi"), Touch("1.avi")}, -1);
-    EXPECT_FALSE(runner.IsRunning());
-    EXPECT_EQ(runner.GetProgressDialog(), nullptr);
-    EXPECT_EQ(Paths(*pModel), QStringList({Dir() + "/2.avi", Dir() + "/1.avi"}));
-}
-
 TEST_F(CImportFixture, ClosingDuringAnImportKeepsWhatWasAdded) {
     MakeView();
     const QString strShow = MakeShow();

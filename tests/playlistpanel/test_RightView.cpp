@@ -103,17 +103,6 @@ TEST_F(CRightViewTest, DraggingSelectedRowsMovesThemToTheDropRowInOrder) {
     EXPECT_EQ(List().GetItemText(0, CPlaylistCtrl::COL_NR), "1.");
 }
 
-TEST_F(CRightViewTest, DragFromThePlayerColumnOrOutsideTheRowsMovesNothing) {
-    MakeView();
-    AddNamed({"r0", "r1", "r2"});
-    QWidget *pViewport = Ctrl().viewport();
-    QTest::mousePress(pViewport, Qt::LeftButton, {}, CellPoint(2, CPlaylistCtrl::COL_PLAYER));
-    QTest::mouseMove(pViewport, CellPoint(0, CPlaylistCtrl::COL_PLAYER));
-    EXPECT_FALSE(Ctrl().IsDragging());
-    QTest::mouseRelease(pViewport, Qt::LeftButton, {}, CellPoint(0, CPlaylistCtrl::COL_PLAYER));
-    EXPECT_EQ(Names(), QStringList({"r0", "r1", "r2"}));
-}
-
 TEST_F(CRightViewTest, DroppedFilesAreAddedSortedBelowTheRowsOrOntoTheRow) {
     MakeView();
     AddNamed({"one", "two"});
@@ -328,21 +317,6 @@ TEST_F(CRightViewTest, ASecondInitialUpdateReloadsNothing) {
     EXPECT_EQ(Ctrl().GetColumnCount(), 4);
     EXPECT_EQ(m_pView->GetButton(0).GetLoadCount(), nLoads);
     EXPECT_EQ(m_sink.m_messages.size(), nMessages);
-}
-
-TEST_F(CRightViewTest, ClosingThePanelWritesTheModesAndTheLastPlaylist) {
-    MakeView();
-    AddNamed({"a", "b"});
-    m_pView->OnCommand(CRightView::ID_LOOP_PLAYLIST);
-    List().m_CurTrack = 1;
-    m_pView.reset();
-    EXPECT_EQ(m_profile.Value("Playlist", "m_LoopList").toInt(), 1);
-    EXPECT_EQ(m_profile.Value("Playlist", "m_CurTrack").toInt(), 1);
-    QFile last(Dir() + "/LastPLS.dat");
-    ASSERT_TRUE(last.open(QIODevice::ReadOnly));
-    const QByteArray text = last.readAll();
-    EXPECT_LT(text.indexOf("a.avi"), text.indexOf("b.avi"));
-    EXPECT_GE(text.indexOf("a.avi"), 0);
 }
 
 TEST_F(CRightViewTest, PanelPaintsListStripAndButtons) {
