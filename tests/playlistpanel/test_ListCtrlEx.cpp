@@ -207,3 +207,19 @@ TEST_F(CListCtrlExTest, KeyboardMovesTheSelectionAndShiftExtendsIt) {
     QTest::mouseClick(Ctrl().viewport(), Qt::LeftButton, {}, QPoint(60, 300));
     EXPECT_EQ(List().GetSelectedCount(), 0);
 }
+
+TEST_F(CListCtrlExTest, EachDragShowsTheLineAgainOverTheRowTheLastOneEndedOn) {
+    MakeView();
+    AddNamed({"r0", "r1", "r2", "r3"});
+    QWidget *pViewport = Ctrl().viewport();
+    for (int nDrag = 0; nDrag < 2; ++nDrag) {
+        QTest::mousePress(pViewport, Qt::LeftButton, {}, CellPoint(3));
+        QTest::mouseMove(pViewport, CellPoint(1));
+        ASSERT_TRUE(Ctrl().IsDragging());
+        EXPECT_EQ(Ctrl().GetDropLineRow(), 1) << nDrag;
+        QTest::mouseRelease(pViewport, Qt::LeftButton, {}, CellPoint(1));
+        List().SelectEntry(3);
+        Ctrl().ShowDropLine(0, true); // ignored outside a drag
+        EXPECT_EQ(Ctrl().GetDropLineRow(), -1);
+    }
+}
