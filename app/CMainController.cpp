@@ -11,6 +11,8 @@
 #include "widgets/CPlayerCtrlBar.h"
 #include "widgets/CStatusDisplay.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -128,6 +130,14 @@ void CMainController::UpdateNetStatus() {
 void CMainController::RequestStatus() {
     UpdateNetStatus();
     m_netServer.m_bSendNow = true;
+    // A controller should hear of a change at once, not up to a whole timer tick later: the
+    // requested datagram goes out as soon as the current chain of handlers has finished.
+    // The next tick sends it otherwise; whichever comes first clears the request.
+    CNetServer *pServer = &m_netServer;
+    QTimer::singleShot(0, pServer, [pServer] {
+        if (pServer->m_bSendNow)
+            pServer->SendStatusIfDue(0);
+    });
 }
 
 void CMainController::SendStatusMsg(int nPlayer, const QString &strText) {

@@ -1,8 +1,9 @@
 // `make bench`: how soon a controller hears about a command. The real program gets 100
 // commands that request a status datagram (pause and play of the active player in turn); for
 // each, the time from sending it to the first status datagram that follows is taken. Then the
-// periods between status datagrams while nothing happens. The peer is the main timer's own
-// period (100 ms), which bounds how early a requested datagram can go out.
+// periods between status datagrams while nothing happens. The peer is the main timer's
+// period (100 ms): what a controller would wait if requested datagrams went out only with the
+// next tick.
 #include "../playback/CMediaFiles.h"
 #include "CTessaroProcess.h"
 #include "remote/CNetDatagram.h"
