@@ -16,35 +16,6 @@ bool ByteOrder(const QString &a, const QString &b) {
     return CPlaylistText::ToFile(a) < CPlaylistText::ToFile(b);
 }
 
-QString JoinPath(const QString &strFolder, const QString &strName) {
-    if (strFolder.isEmpty() || strFolder.endsWith(QLatin1Char('/')))
-        return strFolder + strName;
-    return strFolder + QLatin1Char('/') + strName;
-}
-
-// Mirrors the playlist's own folder search, so a stepped import adds what an immediate one
-// would, in the same order.
-void CollectInto(const QString &strFolder, QSet<QString> &visited, QStringList &files) {
-    if (strFolder.isEmpty())
-        return;
-    const QString strCanonical = QFileInfo(strFolder).canonicalFilePath();
-    if (!strCanonical.isEmpty()) {
-        if (visited.contains(strCanonical))
-            return;
-        visited.insert(strCanonical);
-    }
-    QStringList names = QDir(strFolder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    std::sort(names.begin(), names.end(), ByteOrder);
-    for (const QString &strName : names) {
-        const QString strPath = JoinPath(strFolder, strName);
-        if (QFileInfo(strPath).isDir())
-            CollectInto(strPath, visited, files);
-        else
-            files << strPath;
-    }
-}
-
 } // namespace
 
 CImportRunner::CImportRunner(CPlaylistCtrl &model, QWidget *pDialogParent)
@@ -61,9 +32,7 @@ CImportRunner::~CImportRunner() {
 
 QStringList CImportRunner::CollectFolder(const QString &strFolder) {
     QSet<QString> visited;
-    QStringList files;
-    CollectInto(strFolder, visited, files);
-    return files;
+    return CPlaylistCtrl::CollectFolderFiles(strFolder, visited);
 }
 
 QStringList CImportRunner::CollectDrop(const QStringList &names) {
@@ -75,7 +44,7 @@ QStringList CImportRunner::CollectDrop(const QStringList &names) {
         if (!info.exists() || info.isDir()) {
             // Each dropped folder is searched on its own, as the playlist does it.
             QSet<QString> visited;
-            CollectInto(strName, visited, files);
+            files << CPlaylistCtrl::CollectFolderFiles(strName, visited);
         } else {
             files << strName;
         }

@@ -483,34 +483,41 @@ void CPlaylistCtrl::AddFolder(const QString &strFolder, int nRow) {
     AddFolder(strFolder, nRow, visited);
 }
 
-void CPlaylistCtrl::AddFolder(const QString &strFolder, int nRow, QSet<QString> &visited) {
+QStringList CPlaylistCtrl::CollectFolderFiles(const QString &strFolder, QSet<QString> &visited) {
+    QStringList files;
     // An empty name would search the working directory.
     if (strFolder.isEmpty())
-        return;
+        return files;
     // A link back up the tree must not recurse for ever: each folder is searched once.
     const QString strCanonical = QFileInfo(strFolder).canonicalFilePath();
     if (!strCanonical.isEmpty()) {
         if (visited.contains(strCanonical))
-            return;
+            return files;
         visited.insert(strCanonical);
     }
 
     QStringList names = QDir(strFolder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    if (names.isEmpty())
-        return;
     // The directory lists its names in no particular order here; byte order gives the
     // operator the same order every time.
     std::sort(names.begin(), names.end(), ByteOrder);
-
-    CUpdateLock lock(*this);
     for (const QString &strName : names) {
         const QString strPath = JoinPath(strFolder, strName);
         if (QFileInfo(strPath).isDir())
-            AddFolder(strPath, nRow, visited);
+            files << CollectFolderFiles(strPath, visited);
         else
-            AddEntry(strPath, nRow, QString(), QString());
+            files << strPath;
     }
+    return files;
+}
+
+void CPlaylistCtrl::AddFolder(const QString &strFolder, int nRow, QSet<QString> &visited) {
+    const QStringList files = CollectFolderFiles(strFolder, visited);
+    if (files.isEmpty())
+        return;
+    CUpdateLock lock(*this);
+    for (const QString &strPath : files)
+        AddEntry(strPath, nRow, QString(), QString());
 }
 
 void CPlaylistCtrl::AddPlayList(const QString &strPath, int nRow) {

@@ -137,6 +137,9 @@ public:
     static bool IsMediaFile(const QString &strPath);
     static bool IsTimedMedia(const QString &strPath);
     static bool IsPlaylistFile(const QString &strPath);
+    // Every file a folder import adds, in the order it adds them: names in byte order,
+    // subfolders searched where they stand, each real folder once (visited keeps track).
+    static QStringList CollectFolderFiles(const QString &strFolder, QSet<QString> &visited);
 
     // Read and written directly by the panel and the main controller.
     int m_CurTrack = -1;
