@@ -1,7 +1,7 @@
 #include "app/CGeneralCfgDlg.h"
 
-#include "app/CGeneralSettings.h"
-#include "app/CModalUI.h"
+#include "core/CGeneralSettings.h"
+#include "core/CModalUI.h"
 #include "widgets/CResourceBitmap.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "app/CLogBookDlg.h"
 
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 
 #include <QCloseEvent>
 #include <QScrollBar>

@@ -3,7 +3,7 @@
 // step with the active player, and fills the network status.
 #pragma once
 
-#include "app/CMessageSink.h"
+#include "core/CMessageSink.h"
 
 #include <QString>
 

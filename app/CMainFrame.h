@@ -4,8 +4,8 @@
 #pragma once
 
 #include "app/CLogBookDlg.h"
-#include "app/CMessageSink.h"
-#include "app/CSteadyTickClock.h"
+#include "core/CMessageSink.h"
+#include "core/CSteadyTickClock.h"
 #include "remote/CDMXInput.h"
 #include "remote/CNetServer.h"
 

@@ -1,8 +1,8 @@
 #include "app/CTessaro2App.h"
 
 #include "app/CDlgSplash.h"
-#include "app/CGeneralSettings.h"
-#include "app/CLogBook.h"
+#include "core/CGeneralSettings.h"
+#include "core/CLogBook.h"
 #include "app/CMainFrame.h"
 #include "app/CSignalWatcher.h"
 

@@ -2,9 +2,9 @@
 // log, General settings, main window, splash) and takes it down again in reverse.
 #pragma once
 
-#include "app/CQtModalUI.h"
-#include "app/CRecentFileList.h"
-#include "app/CSettingsProfile.h"
+#include "core/CQtModalUI.h"
+#include "core/CRecentFileList.h"
+#include "core/CSettingsProfile.h"
 
 #include <QApplication>
 #include <memory>

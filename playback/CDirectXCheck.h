@@ -2,7 +2,7 @@
 // file versions against a table of release thresholds and keeps the newest release met.
 #pragma once
 
-#include "app/CModalUI.h"
+#include "core/CModalUI.h"
 #include "playback/CFileVersionSource.h"
 
 #include <cstdint>

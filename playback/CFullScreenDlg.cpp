@@ -1,6 +1,6 @@
 #include "playback/CFullScreenDlg.h"
 
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 #include "playback/CVideoView.h"
 
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "playback/CMPlayer.h"
 
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 #include "playback/CGraphEventQueue.h"
 #include "playback/CId3Tag.h"
 #include "playback/CVideoFrameSlot.h"

@@ -1,7 +1,7 @@
 #include "playlist/CPlaylistReader.h"
 
-#include "app/CLogBook.h"
-#include "app/CModalUI.h"
+#include "core/CLogBook.h"
+#include "core/CModalUI.h"
 #include "playlist/CPlaylistText.h"
 
 #include <QFile>

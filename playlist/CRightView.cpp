@@ -1,8 +1,8 @@
 #include "playlist/CRightView.h"
 
-#include "app/CMessageSink.h"
-#include "app/CModalUI.h"
-#include "app/UserMessages.h"
+#include "core/CMessageSink.h"
+#include "core/CModalUI.h"
+#include "core/UserMessages.h"
 #include "playback/CMPlayer.h"
 #include "playlist/CImportRunner.h"
 #include "playlist/CListCtrlEx.h"

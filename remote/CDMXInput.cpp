@@ -1,6 +1,6 @@
 #include "remote/CDMXInput.h"
 
-#include "app/CSteadyTickClock.h"
+#include "core/CSteadyTickClock.h"
 
 #include <cstring>
 

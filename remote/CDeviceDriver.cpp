@@ -1,6 +1,6 @@
 #include "remote/CDeviceDriver.h"
 
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 
 bool CDeviceDriver::GetNextFrame(uint8_t *, int) {
     return false;

@@ -1,11 +1,11 @@
 #include "remote/CNetServer.h"
 
-#include "app/CGeneralSettings.h"
-#include "app/CLogBook.h"
-#include "app/CMessageSink.h"
-#include "app/CProfile.h"
-#include "app/CTickClock.h"
-#include "app/UserMessages.h"
+#include "core/CGeneralSettings.h"
+#include "core/CLogBook.h"
+#include "core/CMessageSink.h"
+#include "core/CProfile.h"
+#include "core/CTickClock.h"
+#include "core/UserMessages.h"
 
 #include <QAbstractEventDispatcher>
 

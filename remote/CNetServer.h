@@ -2,7 +2,7 @@
 // the main window, and broadcasts the active player's status and short texts back to them.
 #pragma once
 
-#include "remote/CNetDatagram.h"
+#include "remote/protocol/CNetDatagram.h"
 
 #include <QHostAddress>
 #include <QObject>

@@ -1,7 +1,7 @@
 #include "remote/CTridenaDriver.h"
 
-#include "app/CLogBook.h"
-#include "app/CTickClock.h"
+#include "core/CLogBook.h"
+#include "core/CTickClock.h"
 
 #include <QDir>
 #include <QLibrary>

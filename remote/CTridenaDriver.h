@@ -4,7 +4,7 @@
 
 #include "remote/CDMXEventSet.h"
 #include "remote/CDeviceDriver.h"
-#include "tools/tridena/TridenaApi.h"
+#include "remote/TridenaApi.h"
 
 #include <QString>
 #include <array>

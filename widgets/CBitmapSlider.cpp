@@ -1,7 +1,7 @@
 #include "widgets/CBitmapSlider.h"
 
-#include "app/CMessageSink.h"
-#include "app/UserMessages.h"
+#include "core/CMessageSink.h"
+#include "core/UserMessages.h"
 #include "widgets/CResourceBitmap.h"
 
 #include <QHelpEvent>

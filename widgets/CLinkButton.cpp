@@ -1,6 +1,6 @@
 #include "widgets/CLinkButton.h"
 
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 
 #include <QDesktopServices>
 

@@ -1,6 +1,6 @@
 #include "widgets/CMenuButton.h"
 
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 
 #include <QMenu>
 

@@ -1,7 +1,7 @@
 #include "widgets/CMuteButton.h"
 
-#include "app/CMessageSink.h"
-#include "app/UserMessages.h"
+#include "core/CMessageSink.h"
+#include "core/UserMessages.h"
 
 CMuteButton::CMuteButton(CMessageSink &sink) : m_sink(sink) {}
 

@@ -1,6 +1,6 @@
 #include "widgets/CPaintBox.h"
 
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 
 #include <QBitmap>
 #include <QImage>

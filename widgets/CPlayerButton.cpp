@@ -1,7 +1,7 @@
 #include "widgets/CPlayerButton.h"
 
-#include "app/CMessageSink.h"
-#include "app/UserMessages.h"
+#include "core/CMessageSink.h"
+#include "core/UserMessages.h"
 
 const CPlayerButton::CPictures CPlayerButton::PLAYER_A = {157, 158, 153, 154};
 const CPlayerButton::CPictures CPlayerButton::PLAYER_B = {155, 159, 156, 152};

@@ -1,9 +1,9 @@
 #include "widgets/CPlayerCtrlBar.h"
 
-#include "app/CGeneralSettings.h"
-#include "app/CMessageSink.h"
-#include "app/CProfile.h"
-#include "app/UserMessages.h"
+#include "core/CGeneralSettings.h"
+#include "core/CMessageSink.h"
+#include "core/CProfile.h"
+#include "core/UserMessages.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>

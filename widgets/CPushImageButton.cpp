@@ -1,6 +1,6 @@
 #include "widgets/CPushImageButton.h"
 
-#include "app/CMessageSink.h"
+#include "core/CMessageSink.h"
 
 CPushImageButton::CPushImageButton(CMessageSink &sink, const CPictures &pictures, unsigned nMsg,
                                    uintptr_t wParam, intptr_t lParam)

@@ -1,6 +1,6 @@
 #include "widgets/CResourceBitmap.h"
 
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 
 #include <QFile>
 #include <QImage>

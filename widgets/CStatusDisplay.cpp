@@ -1,6 +1,6 @@
 #include "widgets/CStatusDisplay.h"
 
-#include "app/CSteadyTickClock.h"
+#include "core/CSteadyTickClock.h"
 
 #include <QFontMetrics>
 #include <QPainter>

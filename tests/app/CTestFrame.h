@@ -2,9 +2,9 @@
 // test's own, scripted dialogs, a temporary start directory.
 #pragma once
 
-#include "app/CGeneralSettings.h"
+#include "core/CGeneralSettings.h"
 #include "app/CMainFrame.h"
-#include "app/CRecentFileList.h"
+#include "core/CRecentFileList.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
 #include "support/CScriptedModalUI.h"

@@ -1,16 +1,16 @@
 // The main controller driven as the parts drive it: user messages, network commands over
 // loopback, menu commands and the wheel, with scripted players behind the video view.
-#include "../videoview/CFakePlayer.h"
+#include "support/CFakePlayer.h"
 #include "CTestFrame.h"
 
-#include "app/CGeneralSettings.h"
+#include "core/CGeneralSettings.h"
 #include "app/CMainController.h"
 #include "app/CMainFrame.h"
-#include "app/CRecentFileList.h"
-#include "app/UserMessages.h"
+#include "core/CRecentFileList.h"
+#include "core/UserMessages.h"
 #include "playback/CVideoView.h"
 #include "playlist/CPlaylistCtrl.h"
-#include "remote/CNetDatagram.h"
+#include "remote/protocol/CNetDatagram.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
 #include "support/CScriptedModalUI.h"

@@ -1,4 +1,4 @@
-#include "app/CGeneralSettings.h"
+#include "core/CGeneralSettings.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
 

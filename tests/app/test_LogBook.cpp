@@ -1,4 +1,4 @@
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 #include "support/CLogCapture.h"
 
 #include <gtest/gtest.h>

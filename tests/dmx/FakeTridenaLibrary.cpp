@@ -1,7 +1,7 @@
 // A scripted driver library for the DMX tests. Compile-time switches leave out entry points,
 // report no devices or refuse version data; the Fake* entry points let a test queue raw batches
 // (header and data exactly as GetFrame writes them) and see how the library was called.
-#include "tools/tridena/TridenaApi.h"
+#include "remote/TridenaApi.h"
 
 #include <algorithm>
 #include <cstring>

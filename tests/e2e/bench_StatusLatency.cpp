@@ -6,7 +6,7 @@
 // next tick.
 #include "../playback/CMediaFiles.h"
 #include "CTessaroProcess.h"
-#include "remote/CNetDatagram.h"
+#include "remote/protocol/CNetDatagram.h"
 
 #include <QElapsedTimer>
 #include <QFile>

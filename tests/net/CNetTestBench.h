@@ -2,7 +2,7 @@
 // event-loop wait, so tests drive the real server through real sockets.
 #pragma once
 
-#include "remote/CNetDatagram.h"
+#include "remote/protocol/CNetDatagram.h"
 
 #include <QByteArray>
 #include <QUdpSocket>

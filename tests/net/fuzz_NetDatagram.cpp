@@ -1,6 +1,6 @@
 // libFuzzer entry for the datagram codec: whatever arrives from the network must decode
 // without reading outside the datagram, and whatever decodes must survive a round trip.
-#include "remote/CNetDatagram.h"
+#include "remote/protocol/CNetDatagram.h"
 
 #include <cstdint>
 #include <cstring>

@@ -13,10 +13,16 @@ if [ -z "$cxx" ]; then
     exit 77
 fi
 mkdir -p "$work/corpus"
-if ! "$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
-        -fno-sanitize-recover=undefined -I"$src" \
-        "$src/tests/net/fuzz_NetDatagram.cpp" "$src/remote/CNetDatagram.cpp" \
-        -o "$work/fuzz_net_datagram" 2>"$work/build.log"; then
+# The codec library is configured on its own here, so it is compiled with the fuzzer's
+# instrumentation; the target then links it as the program does.
+flags="-g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
+if ! { cmake -S "$src/remote/protocol" -B "$work/protocol" -DCMAKE_CXX_COMPILER="$cxx" \
+           -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_BUILD_TYPE= >"$work/build.log" 2>&1 &&
+       cmake --build "$work/protocol" >>"$work/build.log" 2>&1 &&
+       "$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
+           -fno-sanitize-recover=undefined -I"$src" \
+           "$src/tests/net/fuzz_NetDatagram.cpp" "$work/protocol/libtessaro_protocol.a" \
+           -o "$work/fuzz_net_datagram" >>"$work/build.log" 2>&1; }; then
     cat "$work/build.log"
     if grep -q -e 'libclang_rt.fuzzer' -e 'fuzzer.*No such file' "$work/build.log"; then
         echo "fuzz_net_datagram skipped: libFuzzer runtime missing (Debian package libclang-rt-14-dev)"

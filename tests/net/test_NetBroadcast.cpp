@@ -2,8 +2,8 @@
 // private network namespace whose one interface is loopback, so nothing leaves the machine.
 #include "CNetTestBench.h"
 
-#include "app/CGeneralSettings.h"
-#include "app/UserMessages.h"
+#include "core/CGeneralSettings.h"
+#include "core/UserMessages.h"
 #include "remote/CNetServer.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"

@@ -1,6 +1,6 @@
 // The one piece of codec logic the round trips cannot show: how a too-long name or text is
 // cut to fit its field.
-#include "remote/CNetDatagram.h"
+#include "remote/protocol/CNetDatagram.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include "CNetTestBench.h"
 #include "NetTestPorts.h"
 
-#include "app/CGeneralSettings.h"
-#include "app/CMessageSink.h"
-#include "app/UserMessages.h"
+#include "core/CGeneralSettings.h"
+#include "core/CMessageSink.h"
+#include "core/UserMessages.h"
 #include "remote/CNetServer.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"

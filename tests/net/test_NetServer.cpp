@@ -3,8 +3,8 @@
 #include "CNetTestBench.h"
 #include "NetTestPorts.h"
 
-#include "app/CGeneralSettings.h"
-#include "app/UserMessages.h"
+#include "core/CGeneralSettings.h"
+#include "core/UserMessages.h"
 #include "remote/CNetServer.h"
 #include "support/CLogCapture.h"
 #include "support/CManualTickClock.h"

@@ -4,8 +4,8 @@
 
 #include "CRemoteClient.h"
 #include "CRemoteOptions.h"
-#include "app/CGeneralSettings.h"
-#include "app/UserMessages.h"
+#include "core/CGeneralSettings.h"
+#include "core/UserMessages.h"
 #include "remote/CNetServer.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"

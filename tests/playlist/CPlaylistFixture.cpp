@@ -1,6 +1,6 @@
 #include "CPlaylistFixture.h"
 
-#include "app/UserMessages.h"
+#include "core/UserMessages.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +12,7 @@ CPlaylistFixture::CPlaylistFixture() {
 
 CPlaylistCtrl &CPlaylistFixture::MakeList(const QString &strStartDir) {
     auto pProbe = std::make_unique<CFakePlayer>();
+    pProbe->m_bOnlyListed = true;
     m_pProbe = pProbe.get();
     m_pList.reset();
     m_pList =

@@ -2,9 +2,9 @@
 // a fake probe player and a private temporary folder as start directory.
 #pragma once
 
-#include "CFakePlayer.h"
-#include "app/CGeneralSettings.h"
-#include "app/CRecentFileList.h"
+#include "support/CFakePlayer.h"
+#include "core/CGeneralSettings.h"
+#include "core/CRecentFileList.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"

@@ -70,7 +70,7 @@ TEST_F(MediaImport, AddEntryProbesOnlyWhenItMustAndReleasesThePlayer) {
     m_pList->AddEntry(strBroken, -1, "Broken", "");      // probe fails
     EXPECT_EQ(m_pProbe->m_opened, (QStringList{strSong, strBroken}));
     EXPECT_EQ(m_pProbe->m_nReleaseCalls, 2);
-    EXPECT_FALSE(m_pProbe->m_bOpen);
+    EXPECT_FALSE(m_pProbe->IsOpen());
 
     EXPECT_EQ(Names(), (QStringList{"Holiday", "photo.jpg", "Given", "Tagged Song", "broken.avi"}));
     QStringList times;

@@ -1,6 +1,6 @@
 #include "CPanelFixture.h"
 
-#include "app/UserMessages.h"
+#include "core/UserMessages.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // dialogs, shown as its own window under the offscreen platform, with a private folder.
 #pragma once
 
-#include "app/CGeneralSettings.h"
-#include "app/CRecentFileList.h"
+#include "core/CGeneralSettings.h"
+#include "core/CRecentFileList.h"
 #include "playlist/CListCtrlEx.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "playlist/CRightView.h"

@@ -2,7 +2,7 @@
 // dialogs, files dropped from a file manager, start-up and shut-down.
 #include "CPanelFixture.h"
 
-#include "app/UserMessages.h"
+#include "core/UserMessages.h"
 #include "playlist/CImportRunner.h"
 #include "widgets/CMenuButton.h"
 

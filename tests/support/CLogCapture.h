@@ -1,7 +1,7 @@
 // Installs a fresh log for the lifetime of a test and reads back what was written to it.
 #pragma once
 
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 // Tick clock for tests: stands still until the test moves it.
 #pragma once
 
-#include "app/CTickClock.h"
+#include "core/CTickClock.h"
 
 class CManualTickClock : public CTickClock {
 public:

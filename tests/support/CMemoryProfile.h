@@ -1,7 +1,7 @@
 // In-memory settings store for tests; remembers what was written and in which order.
 #pragma once
 
-#include "app/CProfile.h"
+#include "core/CProfile.h"
 
 #include <QMap>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // Message sink for tests: records every message in order and answers with a scripted value.
 #pragma once
 
-#include "app/CMessageSink.h"
+#include "core/CMessageSink.h"
 
 #include <functional>
 #include <vector>

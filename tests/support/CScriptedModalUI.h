@@ -1,7 +1,7 @@
 // Modal UI for tests: answers from queues the test fills, and records what was asked.
 #pragma once
 
-#include "app/CModalUI.h"
+#include "core/CModalUI.h"
 
 #include <QQueue>
 #include <vector>

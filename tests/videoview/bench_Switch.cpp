@@ -5,7 +5,7 @@
 // than one frame.
 #include "../playback/CMediaFiles.h"
 
-#include "app/CGeneralSettings.h"
+#include "core/CGeneralSettings.h"
 #include "playback/CVideoView.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"

@@ -1,7 +1,7 @@
-#include "CFakePlayer.h"
+#include "support/CFakePlayer.h"
 
-#include "app/CGeneralSettings.h"
-#include "app/UserMessages.h"
+#include "core/CGeneralSettings.h"
+#include "core/UserMessages.h"
 #include "playback/CFullScreenDlg.h"
 #include "playback/CVideoView.h"
 #include "support/CLogCapture.h"

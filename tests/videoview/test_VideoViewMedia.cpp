@@ -2,7 +2,7 @@
 // full screen, and a switch shows the other picture at once.
 #include "../playback/CMediaFiles.h"
 
-#include "app/CGeneralSettings.h"
+#include "core/CGeneralSettings.h"
 #include "playback/CFullScreenDlg.h"
 #include "playback/CVideoView.h"
 #include "support/CLogCapture.h"

@@ -1,6 +1,6 @@
 // Shows the control bar in a window, in a typical playing state, for a look by eye; with a
 // file name it also saves what the bar paints there.
-#include "app/CGeneralSettings.h"
+#include "core/CGeneralSettings.h"
 #include "support/CMemoryProfile.h"
 #include "support/CRecordingSink.h"
 #include "widgets/CPlayerCtrlBar.h"

@@ -1,4 +1,4 @@
-#include "app/UserMessages.h"
+#include "core/UserMessages.h"
 #include "support/CLogCapture.h"
 #include "support/CRecordingSink.h"
 #include "widgets/CBitmapSlider.h"

@@ -1,5 +1,5 @@
-#include "app/CGeneralSettings.h"
-#include "app/UserMessages.h"
+#include "core/CGeneralSettings.h"
+#include "core/UserMessages.h"
 #include "support/CMemoryProfile.h"
 #include "support/CRecordingSink.h"
 #include "widgets/CPlayerCtrlBar.h"

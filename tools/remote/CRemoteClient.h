@@ -3,7 +3,7 @@
 #pragma once
 
 #include "CRemoteOptions.h"
-#include "remote/CNetDatagram.h"
+#include "remote/protocol/CNetDatagram.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "CRemoteOptions.h"
 
-#include "remote/CNetDatagram.h"
+#include "remote/protocol/CNetDatagram.h"
 
 #include <QRegularExpression>
 

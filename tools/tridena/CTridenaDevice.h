@@ -2,7 +2,7 @@
 // address, or from a generated test pattern, and hands them out in batches.
 #pragma once
 
-#include "tools/tridena/TridenaApi.h"
+#include "remote/TridenaApi.h"
 
 #include <array>
 #include <chrono>

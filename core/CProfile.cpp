@@ -1,4 +1,4 @@
-#include "app/CProfile.h"
+#include "core/CProfile.h"
 
 bool CProfile::GetProfileBool(const QString &section, const QString &entry, bool bDefault) {
     return GetProfileInt(section, entry, bDefault ? 1 : 0) != 0;

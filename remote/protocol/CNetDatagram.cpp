@@ -1,4 +1,4 @@
-#include "remote/CNetDatagram.h"
+#include "remote/protocol/CNetDatagram.h"
 
 #include <cstring>
 

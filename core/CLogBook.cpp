@@ -1,4 +1,4 @@
-#include "app/CLogBook.h"
+#include "core/CLogBook.h"
 
 #include <algorithm>
 #include <cstdarg>

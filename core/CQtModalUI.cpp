@@ -1,4 +1,4 @@
-#include "app/CQtModalUI.h"
+#include "core/CQtModalUI.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

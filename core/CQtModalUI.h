@@ -1,7 +1,7 @@
 // The modal user interface of a real run, over QMessageBox and QFileDialog.
 #pragma once
 
-#include "app/CModalUI.h"
+#include "core/CModalUI.h"
 
 class CQtModalUI : public CModalUI {
 public:

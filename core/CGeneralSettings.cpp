@@ -1,7 +1,7 @@
-#include "app/CGeneralSettings.h"
+#include "core/CGeneralSettings.h"
 
-#include "app/CLogBook.h"
-#include "app/CProfile.h"
+#include "core/CLogBook.h"
+#include "core/CProfile.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/CSteadyTickClock.h"
+#include "core/CSteadyTickClock.h"
 
 #include <chrono>
 

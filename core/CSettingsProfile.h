@@ -2,7 +2,7 @@
 // ~/.config/ovak/Tessaro.conf ($XDG_CONFIG_HOME honoured).
 #pragma once
 
-#include "app/CProfile.h"
+#include "core/CProfile.h"
 
 #include <QSettings>
 

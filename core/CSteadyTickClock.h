@@ -1,7 +1,7 @@
 // Tick clock over the monotonic system clock.
 #pragma once
 
-#include "app/CTickClock.h"
+#include "core/CTickClock.h"
 
 class CSteadyTickClock : public CTickClock {
 public:

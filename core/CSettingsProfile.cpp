@@ -1,4 +1,4 @@
-#include "app/CSettingsProfile.h"
+#include "core/CSettingsProfile.h"
 
 CSettingsProfile::CSettingsProfile() : m_settings("ovak", "Tessaro") {}
 

@@ -1,6 +1,6 @@
-#include "app/CRecentFileList.h"
+#include "core/CRecentFileList.h"
 
-#include "app/CProfile.h"
+#include "core/CProfile.h"
 
 namespace {
 const QString kSection = QStringLiteral("Recent File List");

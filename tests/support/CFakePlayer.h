@@ -1,0 +1,73 @@
+// Scripted player: media with a given size and length, states that follow the calls, queued
+// events, and a record of what it was asked to do. By default every path opens except one
+// containing "broken"; with m_bOnlyListed, only the paths in m_media open, with their lengths
+// and titles (the playlist's length probe).
+#pragma once
+
+#include "playback/CPlayerBase.h"
+
+#include <QMap>
+#include <QStringList>
+#include <deque>
+
+class CFakePlayer : public CPlayerBase {
+public:
+    struct Media {
+        int nDurationMs;
+        QString strTitle;
+    };
+
+    bool Init(QWidget *pOwner) override;
+    void ReleaseGraph() override;
+    bool OpenMedia(const QString &strPath) override;
+    void Play() override;
+    void Pause() override;
+    void Stop() override;
+    void SetPosition(uint32_t nMs) override;
+    int GetDuration() override { return IsOpen() ? m_nDuration : 0; }
+    int GetPosition() override { return m_nPosition; }
+    void SetVideoOwner(QWidget *pOwner) override { m_pVideoOwner = pOwner; }
+    void ShowVideo(bool bShow) override;
+    void SetVideoRect(const QRect &box) override { m_rcVideo = box; }
+    int GetPlayState() const override { return m_nPlayState; }
+    int GetMediaState() const override { return m_nMediaState; }
+    int GetVideoWidth() override { return IsOpen() ? m_nWidth : 0; }
+    int GetVideoHeight() override { return IsOpen() ? m_nHeight : 0; }
+    QRect GetVideoRect() override { return m_rcVideo; }
+    QString GetTitle() const override { return m_strTitle; }
+    QString GetFilePath() const override { return m_strPath; }
+    QString GetFileName() const override { return m_strPath.section('/', -1); }
+    long GetEvent(long &lCode, long &lParam1, long &lParam2) override;
+    void SetMessageDrain(QWidget *pDrain) override { m_pDrain = pDrain; }
+    bool Mute(bool bMute) override;
+    void SetVolume(long lVolume) override;
+    long GetVolume() override { return m_lVolume; }
+    void SetBalance(long) override {}
+    long GetBalance() override { return 0; }
+
+    bool IsOpen() const { return m_nMediaState == MS_LOADED; }
+
+    bool m_bInitOk = true;
+    bool m_bOnlyListed = false;
+    QMap<QString, Media> m_media; // with m_bOnlyListed: the files that open
+    int m_nMediaState = MS_NONE;
+    int m_nPlayState = PS_STOPPED;
+    int m_nDuration = 10000;
+    int m_nPosition = 0;
+    int m_nWidth = 720;
+    int m_nHeight = 576;
+    long m_lVolume = 0;
+    long m_lMuted = 0;
+    bool m_bShown = false;
+    QRect m_rcVideo;
+    QString m_strPath;
+    QString m_strTitle;
+    QWidget *m_pOwner = nullptr;
+    QWidget *m_pVideoOwner = nullptr;
+    QWidget *m_pDrain = nullptr;
+    std::deque<long> m_events;
+    QStringList m_calls;  // the transport and release calls, in order
+    QStringList m_opened; // every OpenMedia call, in order
+    int m_nInitCalls = 0;
+    int m_nReleaseCalls = 0;
+};
