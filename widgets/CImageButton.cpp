@@ -8,13 +8,14 @@
 
 int CImageButton::s_nButtons = 0;
 
-CImageButton::CImageButton() {
+CImageButton::CImageButton(const CPictures &pictures) : m_pictures(pictures) {
     ++s_nButtons;
 }
 
 CImageButton::~CImageButton() = default;
 
-bool CImageButton::Create(QWidget *pParent, int x, int y, int nBitmapId) {
+bool CImageButton::Create(QWidget *pParent, int x, int y) {
+    const int nBitmapId = RestingBitmap();
     m_Bitmap = CResourceBitmap::Load(nBitmapId);
     ++m_nLoadCount;
     m_PaintBox.InitDll();
@@ -89,13 +90,32 @@ void CImageButton::Draw(QPainter &painter) {
                               m_Bitmap, 0, 0, m_Bitmap.width(), m_Bitmap.height(), m_crTransparent);
 }
 
-void CImageButton::OnLButtonUp(unsigned, int, int) {}
+void CImageButton::OnLButtonDown(unsigned, int x, int y) {
+    if (!HitTest(x, y))
+        return;
+    m_bArmed = true;
+    SetBitmap(PressedBitmap());
+}
 
-void CImageButton::OnLButtonDown(unsigned, int, int) {}
+void CImageButton::OnLButtonUp(unsigned nFlags, int x, int y) {
+    const bool bClicked = m_bArmed && HitTest(x, y);
+    m_bArmed = false;
+    // The picture first: a click may pop up a menu that takes the mouse away from the button.
+    OnMouseMove(nFlags, x, y);
+    if (bClicked)
+        OnClick();
+}
 
-void CImageButton::OnMouseMove(unsigned, int, int) {}
+void CImageButton::OnMouseMove(unsigned, int x, int y) {
+    if (m_bArmed)
+        return;
+    m_bHover = HitTest(x, y);
+    SetBitmap(m_bHover && m_pictures.nHover ? m_pictures.nHover : RestingBitmap());
+}
 
-void CImageButton::OnParentSize(int, int, int) {}
+int CImageButton::PressedBitmap() const {
+    return m_pictures.nPressed ? m_pictures.nPressed : RestingBitmap();
+}
 
 void CImageButton::InvalidateRect(const QRect &rc) const {
     if (m_pParent && !rc.isEmpty())

@@ -6,7 +6,7 @@
 
 const char *const CLinkButton::MAKER_URL = "https://ovak.example.org/tessaro/";
 
-CLinkButton::CLinkButton() {
+CLinkButton::CLinkButton() : CImageButton({BMP_LINK}) {
     m_fnOpenUrl = [](const QUrl &url) {
         if (!QDesktopServices::openUrl(url))
             LogError("CLinkButton::OnLButtonUp(): could not open %s\n",
@@ -14,15 +14,8 @@ CLinkButton::CLinkButton() {
     };
 }
 
-void CLinkButton::OnLButtonDown(unsigned, int x, int y) {
-    if (HitTest(x, y))
-        m_bArmed = true;
-}
-
-void CLinkButton::OnLButtonUp(unsigned, int x, int y) {
-    const bool bClicked = m_bArmed && HitTest(x, y);
-    m_bArmed = false;
-    if (bClicked && m_fnOpenUrl)
+void CLinkButton::OnClick() {
+    if (m_fnOpenUrl)
         m_fnOpenUrl(QUrl(QString::fromLatin1(MAKER_URL)));
 }
 

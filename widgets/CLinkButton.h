@@ -14,15 +14,12 @@ public:
 
     CLinkButton();
 
-    bool Create(QWidget *pParent, int x, int y) {
-        return CImageButton::Create(pParent, x, y, BMP_LINK);
-    }
-
-    void OnLButtonUp(unsigned nFlags, int x, int y) override;
-    void OnLButtonDown(unsigned nFlags, int x, int y) override;
     // Keeps the button RIGHT_MARGIN pixels from the parent's right edge.
-    void OnParentSize(int nType, int cx, int cy) override;
+    void OnParentSize(int nType, int cx, int cy);
 
     // Opens the address; the desktop's browser by default. Tests put a recorder here.
     std::function<void(const QUrl &)> m_fnOpenUrl;
+
+protected:
+    void OnClick() override;
 };

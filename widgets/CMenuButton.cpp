@@ -4,14 +4,17 @@
 
 #include <QMenu>
 
-const CMenuButton::CPictures CMenuButton::PANEL_BUTTONS[BUTTON_COUNT] = {{179, 172, 173, 180},
-                                                                         {174, 175, 176, 181},
-                                                                         {177, 178, 171, 182},
-                                                                         {186, 185, 184, 187},
-                                                                         {190, 189, 188, 191}};
+const CMenuButton::CPanelButton CMenuButton::PANEL_BUTTONS[BUTTON_COUNT] = {{{179, 172, 173}, 180},
+                                                                            {{174, 175, 176}, 181},
+                                                                            {{177, 178, 171}, 182},
+                                                                            {{186, 185, 184}, 187},
+                                                                            {{190, 189, 188}, 191}};
 
 CMenuButton::CMenuButton(int nIndex)
-    : m_pictures(PANEL_BUTTONS[qBound(0, nIndex, BUTTON_COUNT - 1)]) {
+    : CMenuButton(PANEL_BUTTONS[qBound(0, nIndex, BUTTON_COUNT - 1)]) {}
+
+CMenuButton::CMenuButton(const CPanelButton &button)
+    : CImageButton(button.pictures), m_nMenu(button.nMenu) {
     SetTransparentColor(QColor(255, 0, 255));
 }
 
@@ -20,30 +23,13 @@ QPoint CMenuButton::MenuAnchor() const {
     return m_pParent ? m_pParent->mapToGlobal(ptLocal) : ptLocal;
 }
 
-void CMenuButton::OnLButtonDown(unsigned, int x, int y) {
-    if (!HitTest(x, y))
-        return;
-    m_bArmed = true;
-    SetBitmap(m_pictures.nPressed);
-}
-
-void CMenuButton::OnLButtonUp(unsigned nFlags, int x, int y) {
-    const bool bClicked = m_bArmed && HitTest(x, y);
-    m_bArmed = false;
-    OnMouseMove(nFlags, x, y);
-    if (!bClicked)
-        return;
+void CMenuButton::OnClick() {
+    // Named after the release that asked for the menu.
     if (!m_pMenu) {
-        LogError("CMenuButton::OnLButtonUp(): menu %d not loaded\n", m_pictures.nMenu);
+        LogError("CMenuButton::OnLButtonUp(): menu %d not loaded\n", m_nMenu);
         return;
     }
     PopupMenu(m_pMenu, MenuAnchor());
-}
-
-void CMenuButton::OnMouseMove(unsigned, int x, int y) {
-    if (m_bArmed)
-        return;
-    SetBitmap(HitTest(x, y) ? m_pictures.nHover : m_pictures.nNormal);
 }
 
 void CMenuButton::PopupMenu(QMenu *pMenu, const QPoint &ptBottomLeft) {

@@ -12,37 +12,31 @@ class QMenu;
 class CMenuButton : public CImageButton {
 public:
     static constexpr int BUTTON_COUNT = 5;
-    struct CPictures {
-        int nNormal;
-        int nHover;
-        int nPressed;
+    struct CPanelButton {
+        CPictures pictures;
         int nMenu; // the menu's resource number, for the panel that builds it
     };
     // Left to right: add, remove, select, sort, playlist file and play modes.
-    static const CPictures PANEL_BUTTONS[BUTTON_COUNT];
+    static const CPanelButton PANEL_BUTTONS[BUTTON_COUNT];
 
     // nIndex 0..4, the button's place in the panel's strip.
     explicit CMenuButton(int nIndex);
 
-    bool Create(QWidget *pParent, int x, int y) {
-        return CImageButton::Create(pParent, x, y, m_pictures.nNormal);
-    }
     // The menu to pop up; the panel owns it.
     void SetMenu(QMenu *pMenu) { m_pMenu = pMenu; }
     QMenu *GetMenu() const { return m_pMenu; }
-    int GetMenuID() const { return m_pictures.nMenu; }
+    int GetMenuID() const { return m_nMenu; }
     // Where the menu's bottom-left corner goes, in screen coordinates.
     QPoint MenuAnchor() const;
 
-    void OnLButtonUp(unsigned nFlags, int x, int y) override;
-    void OnLButtonDown(unsigned nFlags, int x, int y) override;
-    void OnMouseMove(unsigned nFlags, int x, int y) override;
-
 protected:
+    void OnClick() override;
     // Shows the menu with its bottom-left corner at the anchor.
     virtual void PopupMenu(QMenu *pMenu, const QPoint &ptBottomLeft);
 
 private:
-    CPictures m_pictures;
+    explicit CMenuButton(const CPanelButton &button);
+
+    int m_nMenu;
     QPointer<QMenu> m_pMenu;
 };

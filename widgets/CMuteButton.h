@@ -1,5 +1,5 @@
-// The control bar's mute toggle: flips its state on the press and reports the new state to
-// the main window when the press is released inside it.
+// The control bar's mute toggle: a click flips its state and reports the new state to the main
+// window; while pressed it shows the state the click will set.
 #pragma once
 
 #include "widgets/CImageButton.h"
@@ -15,15 +15,10 @@ public:
 
     explicit CMuteButton(CMessageSink &sink);
 
-    bool Create(QWidget *pParent, int x, int y) {
-        return CImageButton::Create(pParent, x, y, BMP_OFF);
-    }
-    // For the main window when the mute changes elsewhere (remote volume, preferences).
-    void SetState(bool bMuted);
-
-    void OnLButtonUp(unsigned nFlags, int x, int y) override;
-    void OnLButtonDown(unsigned nFlags, int x, int y) override;
-    void OnMouseMove(unsigned nFlags, int x, int y) override;
+protected:
+    void OnClick() override;
+    int RestingBitmap() const override { return m_bState ? BMP_ON : BMP_OFF; }
+    int PressedBitmap() const override { return m_bState ? BMP_PRESS_TO_OFF : BMP_PRESS_TO_ON; }
 
 private:
     CMessageSink &m_sink;
