@@ -8,10 +8,6 @@
 #include <QPainter>
 #include <QToolTip>
 
-namespace {
-const QColor kMagenta(255, 0, 255);
-}
-
 CBitmapSlider::CBitmapSlider(CMessageSink &sink) : m_sink(sink) {}
 
 CBitmapSlider::~CBitmapSlider() = default;
@@ -75,20 +71,25 @@ void CBitmapSlider::Draw(QPainter &painter) {
     PlaceThumb();
     m_PaintBox.TransparentBlt(painter, m_rcThumb.x(), m_rcThumb.y(), m_rcThumb.width(),
                               m_rcThumb.height(), m_bmpThumb, 0, 0, m_bmpThumb.width(),
-                              m_bmpThumb.height(), kMagenta);
+                              m_bmpThumb.height(), CResourceBitmap::MAGENTA_KEY);
 }
 
 void CBitmapSlider::SetWidth(int nWidth) {
     if (!m_bCreated)
         return;
-    if (nWidth < m_nThumbW + 6) {
+    const int nTrackWidth = TrackWidthFor(nWidth);
+    if (nTrackWidth <= 0) {
         SetVisible(false);
         if (m_pParent)
             m_pParent->update();
         return;
     }
-    m_rcTrack.setWidth(nWidth);
+    m_rcTrack.setWidth(nTrackWidth);
     SetVisible(true);
+}
+
+int CBitmapSlider::TrackWidthFor(int nWidth) const {
+    return nWidth < m_nThumbW + 6 ? 0 : nWidth;
 }
 
 void CBitmapSlider::SetPos(int64_t nPos) {

@@ -33,8 +33,8 @@ public:
     // the track's (a 10-pixel track shows it at its own size). False when refused.
     virtual bool Create(int nID, const QRect &rcTrack, QWidget *pParent, bool bScaleThumb);
     virtual void Draw(QPainter &painter);
-    // Makes the track this wide; a slider too narrow for its thumb disappears until widened.
-    virtual void SetWidth(int nWidth);
+    // Makes the slider this wide; a slider too narrow for its thumb disappears until widened.
+    void SetWidth(int nWidth);
 
     void SetRange(int64_t nTop) { m_nRange = nTop; }
     int64_t GetRange() const { return m_nRange; }
@@ -68,6 +68,8 @@ public:
     void OnMouseMove(unsigned nFlags, int x, int y);
 
 protected:
+    // The track's width in a slider nWidth wide, or 0 when the thumb would not fit.
+    virtual int TrackWidthFor(int nWidth) const;
     void PlaceThumb();
     int64_t PosFromX(int x) const;
     void Notify();

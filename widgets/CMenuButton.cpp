@@ -1,6 +1,7 @@
 #include "widgets/CMenuButton.h"
 
 #include "core/CLogBook.h"
+#include "widgets/CResourceBitmap.h"
 
 #include <QMenu>
 
@@ -15,7 +16,7 @@ CMenuButton::CMenuButton(int nIndex)
 
 CMenuButton::CMenuButton(const CPanelButton &button)
     : CImageButton(button.pictures), m_nMenu(button.nMenu) {
-    SetTransparentColor(QColor(255, 0, 255));
+    SetTransparentColor(CResourceBitmap::MAGENTA_KEY);
 }
 
 QPoint CMenuButton::MenuAnchor() const {

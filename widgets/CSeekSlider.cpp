@@ -23,28 +23,21 @@ bool CSeekSlider::Create(int nID, const QRect &rcTrack, QWidget *pParent, bool b
     return true;
 }
 
-void CSeekSlider::SetWidth(int nWidth) {
-    if (!m_bCreated)
-        return;
-    if (nWidth < m_nThumbW + m_nLeftW + m_nRightW + CAP_GAP) {
-        SetVisible(false);
-        if (m_pParent)
-            m_pParent->update();
-        return;
-    }
-    m_rcTrack.setWidth(nWidth - m_nRightW - CAP_GAP);
-    SetVisible(true);
+int CSeekSlider::TrackWidthFor(int nWidth) const {
+    if (nWidth < m_nThumbW + m_nLeftW + m_nRightW + CAP_GAP)
+        return 0;
+    return nWidth - m_nRightW - CAP_GAP;
 }
 
 void CSeekSlider::Draw(QPainter &painter) {
     if (!m_bCreated || !m_bVisible)
         return;
-    const QColor crMagenta(255, 0, 255);
     const int yMid = m_rcTrack.top() + m_rcTrack.height() / 2;
     m_PaintBox.TransparentBlt(painter, m_rcTrack.left() - m_nLeftW - CAP_GAP, yMid - m_nLeftH / 2,
-                              m_nLeftW, m_nLeftH, m_bmpLeft, 0, 0, m_nLeftW, m_nLeftH, crMagenta);
+                              m_nLeftW, m_nLeftH, m_bmpLeft, 0, 0, m_nLeftW, m_nLeftH,
+                              CResourceBitmap::MAGENTA_KEY);
     m_PaintBox.TransparentBlt(painter, m_rcTrack.left() + m_rcTrack.width() + CAP_GAP,
                               yMid - m_nRightH / 2, m_nRightW, m_nRightH, m_bmpRight, 0, 0,
-                              m_nRightW, m_nRightH, crMagenta);
+                              m_nRightW, m_nRightH, CResourceBitmap::MAGENTA_KEY);
     CBitmapSlider::Draw(painter);
 }

@@ -16,8 +16,10 @@ public:
     // The track given includes the caps; the slider narrows it to make room for them.
     bool Create(int nID, const QRect &rcTrack, QWidget *pParent, bool bScaleThumb) override;
     void Draw(QPainter &painter) override;
-    // nWidth spans the left end of the track to the right cap.
-    void SetWidth(int nWidth) override;
+
+protected:
+    // The width spans the left end of the track to the right cap.
+    int TrackWidthFor(int nWidth) const override;
 
 private:
     QPixmap m_bmpLeft;
