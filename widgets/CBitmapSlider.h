@@ -56,7 +56,6 @@ public:
     QRect ToolRect() const;
 
     int GetID() const { return m_nID; }
-    bool IsCreated() const { return m_bCreated; }
     bool IsDragging() const { return m_bDragging; }
     const QRect &GetTrackRect() const { return m_rcTrack; }
     const QRect &GetThumbRect() const { return m_rcThumb; }

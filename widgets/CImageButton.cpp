@@ -6,11 +6,7 @@
 #include <QPainter>
 #include <QToolTip>
 
-int CImageButton::s_nButtons = 0;
-
-CImageButton::CImageButton(const CPictures &pictures) : m_pictures(pictures) {
-    ++s_nButtons;
-}
+CImageButton::CImageButton(const CPictures &pictures) : m_pictures(pictures) {}
 
 CImageButton::~CImageButton() = default;
 
@@ -59,7 +55,6 @@ void CImageButton::SetToolTip(const QString &strText) {
     if (!m_bLoaded)
         return;
     m_strToolTip = strText;
-    m_nToolId = s_nButtons;
     m_bToolTip = true;
 }
 

@@ -55,11 +55,9 @@ public:
 
     const QRect &GetRect() const { return m_rcButton; }
     int GetBitmapID() const { return m_nBitmapID; }
-    bool IsLoaded() const { return m_bLoaded; }
     bool IsVisible() const { return m_bVisible; }
     bool GetState() const { return m_bState; }
     const QString &GetToolTipText() const { return m_strToolTip; }
-    int GetToolId() const { return m_nToolId; }
     // How many pictures were loaded so far; a repeated SetBitmap must not add to it.
     int GetLoadCount() const { return m_nLoadCount; }
 
@@ -76,7 +74,6 @@ protected:
     QPixmap m_Bitmap;
     CPaintBox m_PaintBox;
     QString m_strToolTip;
-    int m_nToolId = 0;
     QColor m_crTransparent{30, 54, 156};
     int m_nWidth = 0;
     int m_nHeight = 0;
@@ -89,7 +86,4 @@ protected:
     bool m_bHover = false;
     bool m_bState = false;
     int m_nLoadCount = 0;
-
-private:
-    static int s_nButtons;
 };
