@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QPainter>
+#include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -25,23 +26,36 @@ protected:
     }
 };
 
+class CPaintCounter : public QWidget {
+public:
+    int m_nPaints = 0;
+
+protected:
+    void paintEvent(QPaintEvent *) override { ++m_nPaints; }
+};
+
 } // namespace
 
-TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotReloaded) {
+TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotDrawnAgain) {
     CRecordingSink sink;
-    QWidget parent;
+    CPaintCounter parent;
     parent.resize(200, 100);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
     CPushImageButton button(sink, {134, 139, 140}, WM_CTRL_PLAY, 0);
     ASSERT_TRUE(button.Create(&parent, 10, 20));
     EXPECT_EQ(button.GetRect(), QRect(10, 20, 28, 28));
 
-    // The picture already shown is not loaded again.
-    const int nLoads = button.GetLoadCount();
-    button.SetBitmap(134);
-    EXPECT_EQ(button.GetLoadCount(), nLoads);
-    button.SetBitmap(139);
-    button.SetBitmap(139);
-    EXPECT_EQ(button.GetLoadCount(), nLoads + 1);
+    auto paintsFor = [&](int nBitmapId) {
+        QCoreApplication::processEvents();
+        const int nBefore = parent.m_nPaints;
+        button.SetBitmap(nBitmapId);
+        QCoreApplication::processEvents();
+        return parent.m_nPaints - nBefore;
+    };
+    EXPECT_EQ(paintsFor(134), 0);
+    EXPECT_EQ(paintsFor(139), 1);
+    EXPECT_EQ(paintsFor(139), 0);
 
     // Armed, it keeps the pressed picture wherever the mouse goes.
     button.OnLButtonDown(1, 15, 25);
