@@ -55,7 +55,9 @@ void CPlayerCtrlBar::OnInitialUpdate() {
     m_btnPlay.Create(this, 5, 30);
     m_btnPause.Create(this, 35, 30);
     m_btnStop.Create(this, 65, 30);
-    m_btnMute.Create(this, 145, 44);
+    // Its picture is 22 pixels wide: from here it ends a pixel short of the volume thumb at
+    // zero (x 165), so a click there never both mutes and sets the volume.
+    m_btnMute.Create(this, 142, 44);
     m_btnPrev.Create(this, 290, 44);
     m_btnNext.Create(this, 320, 44);
     m_btnPlayerA.Create(this, 375, 36);

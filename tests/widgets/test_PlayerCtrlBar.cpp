@@ -224,6 +224,41 @@ TEST_F(PlayerCtrlBarTest, ResizingKeepsTheLinkAtTheRightAndTheSeekSliderItsWidth
     EXPECT_EQ(seek.GetPos(), 0);
 }
 
+// Every control hears every click, so one click does one thing only where no two controls
+// meet; 535 is the narrowest the main window lets the bar become.
+TEST_F(PlayerCtrlBarTest, NoTwoControlsOverlapWhereverTheThumbsStand) {
+    for (int nWidth : {535, 1600}) {
+        Make(nWidth);
+        CPlayerCtrlBar &bar = *m_pBar;
+        auto sliderReach = [&](CBitmapSlider &slider) {
+            slider.SetPos(0);
+            Paint();
+            const QRect rcBottom = slider.GetThumbRect();
+            slider.SetPos(slider.GetRange());
+            Paint();
+            return rcBottom.united(slider.GetThumbRect()).united(slider.ToolRect());
+        };
+        bar.m_SeekSlider.SetRange(60000);
+        const std::vector<std::pair<const char *, QRect>> controls = {
+            {"play", bar.m_btnPlay.GetRect()},
+            {"pause", bar.m_btnPause.GetRect()},
+            {"stop", bar.m_btnStop.GetRect()},
+            {"mute", bar.m_btnMute.GetRect()},
+            {"previous", bar.m_btnPrev.GetRect()},
+            {"next", bar.m_btnNext.GetRect()},
+            {"player A", bar.m_btnPlayerA.GetRect()},
+            {"player B", bar.m_btnPlayerB.GetRect()},
+            {"link", bar.m_btnLink.GetRect()},
+            {"volume", sliderReach(bar.m_VolumeSlider)},
+            {"seek", sliderReach(bar.m_SeekSlider)},
+            {"status", QRect(0, 0, nWidth, bar.m_StatusDisplay.GetHeight())}};
+        for (size_t i = 0; i < controls.size(); ++i)
+            for (size_t j = i + 1; j < controls.size(); ++j)
+                EXPECT_FALSE(controls[i].second.intersects(controls[j].second))
+                    << controls[i].first << " and " << controls[j].first << " at width " << nWidth;
+    }
+}
+
 TEST_F(PlayerCtrlBarTest, PaintsTheGradientBelowABlackStatusStripWithTheWidgetsOnTop) {
     Make();
     m_pBar->m_StatusDisplay.SetPlayState(2);
