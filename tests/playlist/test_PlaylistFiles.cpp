@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -241,6 +242,28 @@ TEST_F(PlaylistFiles, UncreatableFileIsReported) {
     ASSERT_EQ(m_ui.m_boxes.size(), 1u);
     EXPECT_TRUE(m_ui.m_boxes[0].text.contains("x.m3u"));
     EXPECT_FALSE(QFile::exists(Dir() + "/no"));
+}
+
+// A folder that takes no new files (for an ordinary user: root writes anywhere) holding a
+// playlist that is itself writable: the save goes in place instead of failing.
+TEST_F(PlaylistFiles, WritableFileInAReadOnlyFolderIsSavedInPlace) {
+    const QString strPath = WriteFile("locked/show.m3u", "old\r\n");
+    const uid_t nSelf = geteuid();
+    const uid_t nUser = nSelf == 0 ? 65534 : nSelf;
+    ASSERT_EQ(chmod(QFile::encodeName(Dir()).constData(), 0755), 0);
+    ASSERT_EQ(chown(QFile::encodeName(strPath).constData(), nUser, gid_t(-1)), 0);
+    const QByteArray folder = QFile::encodeName(Dir() + "/locked");
+    ASSERT_EQ(chmod(folder.constData(), 0555), 0);
+    ASSERT_EQ(seteuid(nUser), 0);
+    CPlaylistWriter writer(&m_ui);
+    const bool bBegun = writer.BeginFile(strPath);
+    writer.WriteEntry("/a.mp3", "", "");
+    const bool bEnded = writer.EndFile();
+    ASSERT_EQ(seteuid(nSelf), 0);
+    chmod(folder.constData(), 0755);
+    EXPECT_TRUE(bBegun && bEnded);
+    EXPECT_EQ(ReadFile(strPath), QByteArray("#EXTM3U\r\n/a.mp3\r\n"));
+    EXPECT_TRUE(m_ui.m_boxes.empty());
 }
 
 // A full disk, made real by a file-size limit on this process: the save fails with one
