@@ -1,11 +1,9 @@
-// The type filters of the program's file dialogs, in Qt's form. Every dialog that offers the
-// same kind of file offers it with the same words, and "all files" means every name, also
-// the ones without a dot.
+// The type filters of the program's file dialogs, in Qt's form: every dialog that offers the
+// same kind of file offers it with the same words.
 #pragma once
 
+// Every name, also one without a dot; spelt once, joined onto the filters below.
 #define TESSARO_ALL_FILES "All files (*)"
-
-constexpr const char *FILTER_ALL_FILES = TESSARO_ALL_FILES;
 
 // Open media, Add file(s): the media a user picks by hand, the formats of today included.
 constexpr const char *FILTER_MEDIA =

@@ -122,8 +122,11 @@ bool CPlaylistWriter::CanReplace(const QString &strPath) {
     struct stat info {};
     if (::stat(name.constData(), &info) == 0)
         return S_ISREG(info.st_mode);
+    // What cannot be looked at is left to the open, which then says why.
+    if (errno != ENOENT)
+        return true;
     // Nothing there at all; a link to nowhere is not nothing.
-    return errno == ENOENT && ::lstat(name.constData(), &info) != 0;
+    return ::lstat(name.constData(), &info) != 0;
 }
 
 void CPlaylistWriter::ReportError(const char *pszOperation, const char *pszWhat,
