@@ -2,6 +2,7 @@
 
 #include "core/CGeneralSettings.h"
 #include "core/CModalUI.h"
+#include "core/FileFilters.h"
 #include "widgets/CResourceBitmap.h"
 
 #include <QCheckBox>
@@ -16,9 +17,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-const char *const CGeneralCfgDlg::PLAYLIST_FILTER =
-    "PLS or M3U Playlist (*.m3u *.pls);;M3U Playlist (*.m3u);;PLS Playlist (*.pls);;"
-    "All files (*.*)";
+const char *const CGeneralCfgDlg::PLAYLIST_FILTER = FILTER_PLAYLIST_OPEN;
 
 namespace {
 template <class T> T *Named(T *pWidget, const char *pszId) {

@@ -1,11 +1,12 @@
 #include "app/CMainFrame.h"
 
 #include "app/CAboutDlg.h"
-#include "core/CGeneralSettings.h"
 #include "app/CMainController.h"
-#include "core/CModalUI.h"
 #include "app/CPreferencesSheet.h"
+#include "core/CGeneralSettings.h"
+#include "core/CModalUI.h"
 #include "core/CRecentFileList.h"
+#include "core/FileFilters.h"
 #include "core/UserMessages.h"
 #include "playback/CFullScreenDlg.h"
 #include "playback/CVideoView.h"
@@ -25,10 +26,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 
-const char *const CMainFrame::MEDIA_FILTER =
-    "Media files (*.mpg *.mpeg *.m2v *.avi *.divx *.asf *.wmv *.ogm *.mp1 *.mp2 *.mp3 *.mp4 "
-    "*.ogg *.wav *.wma *.mid *.midi *.bmp *.jpg *.jpeg *.jif *.jp2 *.jp2c *.jp2k *.jpc *.jpx "
-    "*.gif);;All files (*.*)";
+const char *const CMainFrame::MEDIA_FILTER = FILTER_MEDIA;
 
 CMainFrame::CMainFrame(CProfile &profile, CGeneralSettings &settings, CModalUI &modalUI,
                        CRecentFileList &recentFiles, const QString &strStartDir,

@@ -22,9 +22,11 @@ public:
     virtual QStringList GetOpenFileNames(QWidget *pParent, const QString &strCaption,
                                          const QString &strDir, const QString &strFilter,
                                          bool bMultiple) = 0;
-    // Empty on Cancel.
+    // Empty on Cancel. strDefaultSuffix (without the dot) is added by the dialog to a name
+    // typed without one, before it asks whether an existing file may be replaced.
     virtual QString GetSaveFileName(QWidget *pParent, const QString &strCaption,
-                                    const QString &strDir, const QString &strFilter) = 0;
+                                    const QString &strDir, const QString &strFilter,
+                                    const QString &strDefaultSuffix) = 0;
     // Empty on Cancel.
     virtual QString BrowseForFolder(QWidget *pParent, const QString &strCaption,
                                     const QString &strDir) = 0;

@@ -59,8 +59,17 @@ QStringList CQtModalUI::GetOpenFileNames(QWidget *pParent, const QString &strCap
 }
 
 QString CQtModalUI::GetSaveFileName(QWidget *pParent, const QString &strCaption,
-                                    const QString &strDir, const QString &strFilter) {
-    return QFileDialog::getSaveFileName(pParent, strCaption, strDir, strFilter);
+                                    const QString &strDir, const QString &strFilter,
+                                    const QString &strDefaultSuffix) {
+    // The static helper has no default suffix; a suffix added after the dialog closed would
+    // name a file the overwrite question never asked about.
+    QFileDialog dialog(pParent, strCaption, strDir, strFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(strDefaultSuffix);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedFiles().value(0);
 }
 
 QString CQtModalUI::BrowseForFolder(QWidget *pParent, const QString &strCaption,

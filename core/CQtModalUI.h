@@ -10,7 +10,7 @@ public:
     QStringList GetOpenFileNames(QWidget *pParent, const QString &strCaption, const QString &strDir,
                                  const QString &strFilter, bool bMultiple) override;
     QString GetSaveFileName(QWidget *pParent, const QString &strCaption, const QString &strDir,
-                            const QString &strFilter) override;
+                            const QString &strFilter, const QString &strDefaultSuffix) override;
     QString BrowseForFolder(QWidget *pParent, const QString &strCaption,
                             const QString &strDir) override;
 };

@@ -1,5 +1,6 @@
 #include "playlist/CImportRunner.h"
 
+#include "core/CLogBook.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "playlist/CPlaylistText.h"
 #include "playlist/CWaitCursor.h"
@@ -10,14 +11,6 @@
 #include <QSet>
 #include <algorithm>
 
-namespace {
-
-bool ByteOrder(const QString &a, const QString &b) {
-    return CPlaylistText::ToFile(a) < CPlaylistText::ToFile(b);
-}
-
-} // namespace
-
 CImportRunner::CImportRunner(CPlaylistCtrl &model, QWidget *pDialogParent)
     : m_model(model), m_pParent(pDialogParent) {
     m_timer.setSingleShot(true);
@@ -27,6 +20,10 @@ CImportRunner::CImportRunner(CPlaylistCtrl &model, QWidget *pDialogParent)
 
 CImportRunner::~CImportRunner() {
     m_timer.stop();
+    // Closing the program stops an import; the operator learns what did not make it.
+    if (!m_jobs.empty())
+        LogMsg("CImportRunner::~CImportRunner(): Import stopped, %d file(s) not added.\n",
+               int(m_jobs.size()));
     delete m_pProgress;
 }
 
@@ -37,7 +34,7 @@ QStringList CImportRunner::CollectFolder(const QString &strFolder) {
 
 QStringList CImportRunner::CollectDrop(const QStringList &names) {
     QStringList sorted = names;
-    std::sort(sorted.begin(), sorted.end(), ByteOrder);
+    std::sort(sorted.begin(), sorted.end(), CPlaylistText::ByteOrder);
     QStringList files;
     for (const QString &strName : sorted) {
         const QFileInfo info(strName);

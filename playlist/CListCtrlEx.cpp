@@ -172,8 +172,11 @@ QRect CListCtrlEx::GetItemRect(int nRow) const {
     const int x = -horizontalScrollBar()->value();
     const int y = nRow * m_nRowHeight - verticalScrollBar()->value();
     int nRight = x + ContentWidth();
-    if (m_bStretchToClient && nRight < m_nClientWidth)
-        nRight = m_nClientWidth;
+    // The viewport's width at this moment: it changes with the vertical scroll bar, without
+    // any resize of the list itself.
+    const int nClientWidth = viewport()->width();
+    if (m_bStretchToClient && nRight < nClientWidth)
+        nRight = nClientWidth;
     return QRect(x, y, nRight - x, m_nRowHeight);
 }
 
@@ -209,22 +212,49 @@ QString CListCtrlEx::FitText(const QFontMetrics &fm, const QString &strText, int
                              int nExtra, bool *pbShortened) {
     if (pbShortened)
         *pbShortened = false;
-    if (strText.isEmpty() || fm.horizontalAdvance(strText) + nExtra <= nAvailable)
+    if (strText.isEmpty())
         return strText;
+    // Prefix widths grow with their length, so the longest prefix that fits is searched for
+    // instead of shortening one character at a time: a title of any length costs a few
+    // dozen measurements of at most a line's worth of text, never one of the whole title.
+    const auto fits = [&](qsizetype nLen, int nDots) {
+        return fm.horizontalAdvance(strText.left(nLen)) + nExtra + nDots <= nAvailable;
+    };
+    constexpr qsizetype kProbe = 64;
+    qsizetype nHigh = strText.size();
+    if (nHigh <= kProbe) {
+        if (fits(nHigh, 0))
+            return strText;
+    } else {
+        // Double a probe until it no longer fits, so the whole text is measured only when
+        // it may fit after all.
+        qsizetype nProbe = kProbe;
+        while (nProbe < nHigh && fits(nProbe, 0))
+            nProbe *= 2;
+        if (nProbe >= nHigh && fits(nHigh, 0))
+            return strText;
+        nHigh = std::min(nHigh, nProbe);
+    }
     const QString strDots = QStringLiteral("...");
     const int nDots = fm.horizontalAdvance(strDots);
     // The first character stays, even when it is a pair of UTF-16 units.
     const qsizetype nMin = strText.size() > 1 && strText.at(0).isHighSurrogate() ? 2 : 1;
-    qsizetype nLen = strText.size();
-    while (nLen > nMin && fm.horizontalAdvance(strText.left(nLen)) + nExtra + nDots > nAvailable) {
-        --nLen;
-        // Never leave half of a surrogate pair behind.
-        if (nLen > nMin && strText.at(nLen - 1).isHighSurrogate())
-            --nLen;
+    // The longest length in [nMin, nHigh) whose prefix fits with the dots; nMin when none does.
+    qsizetype nLow = nMin;
+    --nHigh;
+    while (nLow < nHigh) {
+        const qsizetype nMid = nLow + (nHigh - nLow + 1) / 2;
+        if (fits(nMid, nDots))
+            nLow = nMid;
+        else
+            nHigh = nMid - 1;
     }
+    // Never leave half of a surrogate pair behind.
+    if (nLow > nMin && strText.at(nLow - 1).isHighSurrogate())
+        --nLow;
     if (pbShortened)
         *pbShortened = true;
-    return strText.left(nLen) + strDots;
+    return strText.left(nLow) + strDots;
 }
 
 QString CListCtrlEx::GetToolTipText(int nRow) const {
@@ -269,7 +299,8 @@ void CListCtrlEx::paintEvent(QPaintEvent *) {
     if (m_bDragging && m_nDropLineRow >= 0 && m_nDropLineRow < nCount) {
         QRect rc = GetItemRect(m_nDropLineRow);
         rc.setLeft(rc.left() + GetColumnWidth(0) + 2);
-        const int y = m_bDropLineAbove ? rc.top() : rc.bottom();
+        // Under the row, not on its last pixel line: Qt's bottom() is inside the rectangle.
+        const int y = m_bDropLineAbove ? rc.top() : rc.top() + rc.height();
         painter.fillRect(QRect(rc.left(), y, rc.width(), 1), m_crText);
     }
 }
@@ -371,7 +402,6 @@ void CListCtrlEx::changeEvent(QEvent *pEvent) {
 
 void CListCtrlEx::resizeEvent(QResizeEvent *pEvent) {
     QAbstractScrollArea::resizeEvent(pEvent);
-    m_nClientWidth = viewport()->width();
     UpdateScrollBars();
 }
 

@@ -133,7 +133,6 @@ private:
 
     bool m_bStretchToClient = true;
     int m_nMarkedID = -1;
-    int m_nClientWidth = 0;
     bool m_bRowSelect = true;
     bool m_bOwnSelColors = false;
     QColor m_crText;

@@ -6,6 +6,7 @@
 #include "core/CModalUI.h"
 #include "core/CProfile.h"
 #include "core/CRecentFileList.h"
+#include "core/FileFilters.h"
 #include "core/UserMessages.h"
 #include "playback/CPlayerBase.h"
 #include "playlist/CPlaylistReader.h"
@@ -24,13 +25,16 @@ namespace {
 const QString kSection = QStringLiteral("Playlist");
 const QString kNoLength = QStringLiteral("0:00:00");
 
+// The classic table first, then the containers, codecs and pictures of today that
+// GStreamer plays as well.
 const char *const kMediaExtensions[] = {
     ".mpg",  ".mpeg", ".m1v",  ".m2v",  ".mpa",  ".mpe", ".avi",  ".divx", ".asf", ".wmv",
     ".wmd",  ".wm",   ".ogm",  ".mp1",  ".mp2",  ".mp3", ".mp4",  ".ogg",  ".wav", ".snd",
     ".au",   ".aif",  ".aifc", ".aiff", ".wma",  ".mid", ".midi", ".rmi",  ".bmp", ".jpg",
-    ".jpeg", ".jif",  ".jp2",  ".jp2c", ".jp2k", ".jpc", ".jpx",  ".gif"};
-const char *const kStillExtensions[] = {".bmp",  ".jpg",  ".jpeg", ".jif", ".jp2",
-                                        ".jp2c", ".jp2k", ".jpc",  ".jpx", ".gif"};
+    ".jpeg", ".jif",  ".jp2",  ".jp2c", ".jp2k", ".jpc", ".jpx",  ".gif",  ".mkv", ".webm",
+    ".mov",  ".m4v",  ".flac", ".opus", ".m4a",  ".png", ".webp", ".tif",  ".tiff"};
+const char *const kStillExtensions[] = {".bmp", ".jpg", ".jpeg", ".jif", ".jp2",  ".jp2c", ".jp2k",
+                                        ".jpc", ".jpx", ".gif",  ".png", ".webp", ".tif",  ".tiff"};
 const char *const kPlaylistExtensions[] = {".pls", ".m3u"};
 
 template <size_t N> bool HasExtension(const QString &strPath, const char *const (&table)[N]) {
@@ -53,10 +57,6 @@ QString JoinPath(const QString &strFolder, const QString &strName) {
     if (strFolder.isEmpty() || strFolder.endsWith(QLatin1Char('/')))
         return strFolder + strName;
     return strFolder + QLatin1Char('/') + strName;
-}
-
-bool ByteOrder(const QString &a, const QString &b) {
-    return CPlaylistText::ToFile(a) < CPlaylistText::ToFile(b);
 }
 
 } // namespace
@@ -317,7 +317,7 @@ QString CPlaylistCtrl::GetTrackPath(int nRow) const {
 int CPlaylistCtrl::GetPlayListIndx(const QString &strPath) const {
     const int nID = FindIDByPath(strPath);
     if (nID == 0) {
-        LogError("CPlaylistCtrl::GetPlayListIndx(): Item ID not found!\n");
+        LogMsg("CPlaylistCtrl::GetPlayListIndx(): Item ID not found!\n");
         return -1;
     }
     return FindRowByID(nID);
@@ -452,11 +452,11 @@ void CPlaylistCtrl::AddEntry(const QString &strPath, int nRow, const QString &st
     if (!m_bInitialized)
         return;
     if (!IsMediaFile(strPath)) {
-        LogError("CPlaylistCtrl::AddEntry() : Filetype unknown or not supported!\n");
+        LogMsg("CPlaylistCtrl::AddEntry() : Filetype unknown or not supported!\n");
         return;
     }
     if (::access(CPlaylistText::ToFile(strPath).constData(), F_OK) != 0) {
-        LogError("CPlaylistCtrl::AddEntry() : File or path not found!\n");
+        LogMsg("CPlaylistCtrl::AddEntry() : File or path not found!\n");
         return;
     }
 
@@ -500,7 +500,7 @@ QStringList CPlaylistCtrl::CollectFolderFiles(const QString &strFolder, QSet<QSt
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     // The directory lists its names in no particular order here; byte order gives the
     // operator the same order every time.
-    std::sort(names.begin(), names.end(), ByteOrder);
+    std::sort(names.begin(), names.end(), CPlaylistText::ByteOrder);
     for (const QString &strName : names) {
         const QString strPath = JoinPath(strFolder, strName);
         if (QFileInfo(strPath).isDir())
@@ -523,7 +523,7 @@ void CPlaylistCtrl::AddFolder(const QString &strFolder, int nRow, QSet<QString> 
 void CPlaylistCtrl::AddPlayList(const QString &strPath, int nRow) {
     CWaitCursor wait;
     if (!IsPlaylistFile(strPath)) {
-        LogError("CPlaylistCtrl::AddPlayList(): Playlist format not supported!\n");
+        LogMsg("CPlaylistCtrl::AddPlayList(): Playlist format not supported!\n");
         return;
     }
     CPlaylistReader reader(&m_ui, m_pOwner);
@@ -547,16 +547,13 @@ QString CPlaylistCtrl::OpenPlaylist(const QString &strPath) {
     QString strFile = strPath;
     if (strFile.isEmpty()) {
         const QStringList chosen = m_ui.GetOpenFileNames(
-            m_pOwner, QString(), QString(),
-            QStringLiteral("PLS or M3U Playlist (*.m3u *.pls);;M3U Playlist (*.m3u);;"
-                           "PLS Playlist (*.pls);;All files (*)"),
-            false);
+            m_pOwner, QString(), QString(), QString::fromLatin1(FILTER_PLAYLIST_OPEN), false);
         if (chosen.isEmpty())
             return QString();
         strFile = chosen.first();
     }
     if (!IsPlaylistFile(strFile)) {
-        LogError("CPlaylistCtrl::OpenPlaylist(): Playlist format not supported!\n");
+        LogMsg("CPlaylistCtrl::OpenPlaylist(): Playlist format not supported!\n");
         return QString();
     }
     ClearPlaylist();
@@ -570,23 +567,20 @@ QString CPlaylistCtrl::OpenPlaylist(const QString &strPath) {
 void CPlaylistCtrl::SavePlaylist(const QString &strPath) {
     const bool bLastPlaylist = strPath.contains(QLatin1String(LAST_PLAYLIST_NAME));
     if (m_rows.empty() && !bLastPlaylist) {
-        LogError("CPlaylistCtrl::SavePlaylist(): No entries in playlist!\n");
+        LogMsg("CPlaylistCtrl::SavePlaylist(): No entries in playlist!\n");
         return;
     }
     QString strFile = strPath;
     QString strFormat = QStringLiteral("M3U");
     if (strFile.isEmpty()) {
+        // The dialog adds the extension to a bare name itself, so its overwrite question is
+        // asked about the file that is then written.
         strFile =
             m_ui.GetSaveFileName(m_pOwner, QString(), QString(),
-                                 QStringLiteral("M3U Playlist (*.m3u);;PLS Playlist (*.pls)"));
+                                 QString::fromLatin1(FILTER_PLAYLIST_SAVE), QStringLiteral("m3u"));
         if (strFile.isEmpty())
             return;
-        QString strExt = CPlaylistText::Extension(strFile);
-        if (strExt.isEmpty()) {
-            strFile += QStringLiteral(".m3u");
-            strExt = QStringLiteral(".m3u");
-        }
-        strFormat = strExt.mid(1);
+        strFormat = CPlaylistText::Extension(strFile).mid(1);
     }
 
     CWaitCursor wait;
@@ -618,7 +612,7 @@ void CPlaylistCtrl::OnDropFiles(const QStringList &names, int nDropRow) {
     if (names.isEmpty())
         return;
     QStringList sorted = names;
-    std::sort(sorted.begin(), sorted.end(), ByteOrder);
+    std::sort(sorted.begin(), sorted.end(), CPlaylistText::ByteOrder);
 
     if (sorted.size() == 1 && IsPlaylistFile(sorted.first())) {
         AddPlayList(sorted.first(), -1);
@@ -856,7 +850,14 @@ void CPlaylistCtrl::SaveSettings() {
     m_profile.WriteProfileBool(kSection, QStringLiteral("m_LoopList"), m_LoopList);
     m_profile.WriteProfileBool(kSection, QStringLiteral("m_AutoSkipTrack"), m_AutoSkipTrack);
     m_profile.WriteProfileBool(kSection, QStringLiteral("m_bLoopSingleTrack"), m_bLoopSingleTrack);
-    SavePlaylist(GetLastPlaylistPath());
+    // The name is the program's own: a pipe, a device or a link to one found there cannot
+    // hold the list, and a message box would hold up the shut-down, so it makes way.
+    const QString strLast = GetLastPlaylistPath();
+    const QByteArray last = CPlaylistText::ToFile(strLast);
+    if (!CPlaylistWriter::CanReplace(strLast) && ::unlink(last.constData()) == 0)
+        LogMsg("CPlaylistCtrl::SaveSettings(): Replaced what was not a regular file: %s\n",
+               last.constData());
+    SavePlaylist(strLast);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -71,9 +74,23 @@ CPlaylistReader::CPlaylistReader(CModalUI *pUI, QWidget *pParent)
     : m_pUI(pUI), m_pParent(pParent) {}
 
 bool CPlaylistReader::Load(const QString &strPath) {
-    QFile file(strPath);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without waiting for a writer, so a pipe under the name cannot block the caller;
+    // then only a regular file is read, and only up to a size no playlist reaches.
+    const QByteArray name = CPlaylistText::ToFile(strPath);
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        LogMsg("CPlaylistReader::Load(): Not a regular file, not read: %s\n", name.constData());
+        return false;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
 
     const QString strLower = strPath.toLower();
     if (strLower.endsWith(QLatin1String(".m3u")) || strLower.endsWith(QLatin1String(".dat")))
@@ -85,12 +102,28 @@ bool CPlaylistReader::Load(const QString &strPath) {
     if (m_nFormat != FORMAT_M3U && m_nFormat != FORMAT_PLS)
         return false;
 
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    const auto tooLarge = [&name] {
+        LogMsg("CPlaylistReader::Load(): File larger than %d MB, not read: %s\n",
+               int(MAX_FILE_SIZE >> 20), name.constData());
+        return false;
+    };
+    if (info.st_size > MAX_FILE_SIZE)
+        return tooLarge();
+    // Read in blocks and counted, so a file that grows while it is read stops at the limit too.
+    QByteArray data;
+    data.reserve(qsizetype(info.st_size));
+    char block[65536];
+    qint64 nRead = 0;
+    while ((nRead = file.read(block, sizeof block)) > 0) {
+        if (data.size() + nRead > MAX_FILE_SIZE)
+            return tooLarge();
+        data.append(block, qsizetype(nRead));
+    }
+    if (nRead < 0 || file.error() != QFileDevice::NoError) {
         const QString strText = QStringLiteral("Cannot read the playlist file \"%1\":\n%2.")
                                     .arg(strPath, file.errorString());
-        LogError("CPlaylistReader::Load(): Read error: %s\n",
-                 file.errorString().toLocal8Bit().constData());
+        LogMsg("CPlaylistReader::Load(): Read error: %s\n",
+               file.errorString().toLocal8Bit().constData());
         if (m_pUI)
             m_pUI->MessageBox(m_pParent, strText, QString(), CModalUI::MB_OK,
                               CModalUI::ICON_WARNING);

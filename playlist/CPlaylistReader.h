@@ -14,6 +14,8 @@ class QWidget;
 class CPlaylistReader {
 public:
     enum Format { FORMAT_NONE = -1, FORMAT_M3U = 0, FORMAT_PLS = 1 };
+    // Larger files are no playlists: they are refused instead of read into memory.
+    static constexpr qint64 MAX_FILE_SIZE = qint64(64) << 20;
 
     // pUI shows the file-error message box of a failed read; without it the failure is
     // only logged.
@@ -21,7 +23,9 @@ public:
 
     // Picks the format by the file name's ending (".m3u" and ".dat" are M3U, ".pls" PLS;
     // any other ending keeps the format of the previous load) and reads every item.
-    // A file that cannot be opened fails silently; a read error is reported.
+    // A file that cannot be opened fails silently; a read error is reported. Only regular
+    // files (also through links) of at most MAX_FILE_SIZE bytes are read; anything else is
+    // refused with a log line, and a pipe never makes it wait.
     bool Load(const QString &strPath);
     void Clear() { m_items.clear(); }
 

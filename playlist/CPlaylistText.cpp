@@ -58,3 +58,7 @@ QString CPlaylistText::FromFile(const QByteArray &bytes) {
 QByteArray CPlaylistText::ToFile(const QString &str) {
     return QFile::encodeName(str);
 }
+
+bool CPlaylistText::ByteOrder(const QString &a, const QString &b) {
+    return ToFile(a) < ToFile(b);
+}

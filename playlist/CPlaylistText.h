@@ -26,4 +26,7 @@ public:
     // Playlist files hold paths and titles as bytes in the system's encoding.
     static QString FromFile(const QByteArray &bytes);
     static QByteArray ToFile(const QString &str);
+    // Orders names by their bytes on disk, case-sensitive: the same order every time,
+    // whatever order the directory or the desktop handed them over in.
+    static bool ByteOrder(const QString &a, const QString &b);
 };

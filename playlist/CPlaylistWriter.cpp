@@ -6,7 +6,9 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <sys/stat.h>
 
 namespace {
 // Lines end CR LF in every playlist file the program writes.
@@ -40,9 +42,17 @@ bool CPlaylistWriter::BeginFile(const QString &strPath) {
         m_file.cancelWriting();
     m_nEntries = 0;
     m_bFailed = false;
+    m_bOpened = false;
     m_file.setFileName(strPath);
+    // Saving would follow a link to a device or replace it: only plain files are written.
+    if (!CanReplace(strPath)) {
+        ReportError("BeginFile", "create", QStringLiteral("Not a regular file"));
+        return false;
+    }
+    // A folder that takes no new files may still hold a writable playlist: that one is
+    // written in place, every other one atomically.
+    m_file.setDirectWriteFallback(true);
     if (!m_file.open(QIODevice::WriteOnly)) {
-        m_bOpened = false;
         ReportError("BeginFile", "create");
         return false;
     }
@@ -59,7 +69,7 @@ void CPlaylistWriter::WriteEntry(const QString &strPath, const QString &strTitle
     const QByteArray path = CPlaylistText::ToFile(strPath);
     if (path.contains('\n') || path.contains('\r')) {
         // Such a name cannot be told apart from two entries when the file is read again.
-        LogError("CPlaylistWriter::WriteEntry(): Path with a line break skipped!\n");
+        LogMsg("CPlaylistWriter::WriteEntry(): Path with a line break skipped!\n");
         return;
     }
     ++m_nEntries;
@@ -107,12 +117,25 @@ void CPlaylistWriter::Write(const QByteArray &line, const char *pszOperation) {
         ReportError(pszOperation, "write");
 }
 
-void CPlaylistWriter::ReportError(const char *pszOperation, const char *pszWhat) {
+bool CPlaylistWriter::CanReplace(const QString &strPath) {
+    const QByteArray name = CPlaylistText::ToFile(strPath);
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0)
+        return S_ISREG(info.st_mode);
+    // What cannot be looked at is left to the open, which then says why.
+    if (errno != ENOENT)
+        return true;
+    // Nothing there at all; a link to nowhere is not nothing.
+    return ::lstat(name.constData(), &info) != 0;
+}
+
+void CPlaylistWriter::ReportError(const char *pszOperation, const char *pszWhat,
+                                  const QString &strReason) {
     m_bFailed = true;
-    const QString strError = m_file.errorString();
-    LogError("CPlaylistWriter::%s(): Cannot %s %s: %s\n", pszOperation, pszWhat,
-             CPlaylistText::ToFile(m_file.fileName()).constData(),
-             strError.toLocal8Bit().constData());
+    const QString strError = strReason.isEmpty() ? m_file.errorString() : strReason;
+    LogMsg("CPlaylistWriter::%s(): Cannot %s %s: %s\n", pszOperation, pszWhat,
+           CPlaylistText::ToFile(m_file.fileName()).constData(),
+           strError.toLocal8Bit().constData());
     if (m_pUI)
         m_pUI->MessageBox(m_pParent,
                           QStringLiteral("Cannot %1 the playlist file \"%2\":\n%3.")

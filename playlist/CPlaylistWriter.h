@@ -1,6 +1,7 @@
 // Writes a playlist file, extended M3U or PLS, one entry at a time. The file is built under a
 // temporary name and only renamed over the target when every line was written, so a crash
-// or a full disk never leaves a half-written playlist in place of the previous one.
+// or a full disk never leaves a half-written playlist in place of the previous one; only in
+// a folder where no temporary file can be made is the target written in place.
 #pragma once
 
 #include <QSaveFile>
@@ -33,12 +34,17 @@ public:
 
     int GetEntryCount() const { return m_nEntries; }
 
+    // True when nothing stands under the name yet or a regular file does (also through a
+    // link): only then does BeginFile write there.
+    static bool CanReplace(const QString &strPath);
+
     // "h:mm:ss[.fff]" (hours and minutes optional) to milliseconds; -1 without any ":".
     static int ParseLength(const QString &strLength);
 
 private:
     void Write(const QByteArray &line, const char *pszOperation);
-    void ReportError(const char *pszOperation, const char *pszWhat);
+    void ReportError(const char *pszOperation, const char *pszWhat,
+                     const QString &strReason = QString());
 
     CModalUI *m_pUI;
     QWidget *m_pParent;

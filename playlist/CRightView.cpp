@@ -2,6 +2,7 @@
 
 #include "core/CMessageSink.h"
 #include "core/CModalUI.h"
+#include "core/FileFilters.h"
 #include "core/UserMessages.h"
 #include "playback/CMPlayer.h"
 #include "playlist/CImportRunner.h"
@@ -36,12 +37,6 @@ constexpr int kButtonFromBottom = 17;
 const char *const kButtonTips[CRightView::BUTTON_COUNT] = {"Add Files to Playlist",
                                                            "Remove Files from Playlist", "Select",
                                                            "Sort Playlist", "Manage Playlist"};
-
-const QString kMediaFilter = QStringLiteral(
-    "Media files "
-    "(*.mpg *.mpeg *.m2v *.avi *.divx *.asf *.wmv *.ogm *.mp1 *.mp2 *.mp3 *.mp4 *.ogg *.wav "
-    "*.wma *.mid *.midi *.bmp *.jpg *.jpeg *.jif *.jp2 *.jp2c *.jp2k *.jpc *.jpx *.gif);;"
-    "All files (*.*)");
 
 } // namespace
 
@@ -359,8 +354,8 @@ bool CRightView::OnCommand(int nID) {
 }
 
 void CRightView::OnAddFiles() {
-    const QStringList files =
-        m_modalUI.GetOpenFileNames(window(), QString(), QString(), kMediaFilter, true);
+    const QStringList files = m_modalUI.GetOpenFileNames(window(), QString(), QString(),
+                                                         QString::fromLatin1(FILTER_MEDIA), true);
     if (files.isEmpty())
         return;
     m_pImport->AddFiles(files, -1);
@@ -401,7 +396,8 @@ void CRightView::OnContextMenu(const QPoint &ptGlobal) {
 void CRightView::OnDragReleased() {
     if (m_nDropRow >= 0)
         m_pPlaylist->SetItemState(m_nDropRow, 0, CPlaylistCtrl::LVIS_DROPHILITED);
-    if (m_nDropRow != -1)
-        m_pPlaylist->MoveSelection(m_nDropRow);
+    // Also without a drop row: moving nothing still brings the current track back to the
+    // marked entry.
+    m_pPlaylist->MoveSelection(m_nDropRow);
     m_nDropRow = -1;
 }

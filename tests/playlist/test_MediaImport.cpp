@@ -33,6 +33,13 @@ TEST(MediaTypes, ExtensionTables) {
     EXPECT_FALSE(CPlaylistCtrl::IsMediaFile("/v.mp3/clip")) << "a dot in a folder is no extension";
     EXPECT_FALSE(CPlaylistCtrl::IsMediaFile("/v/clip.mp3.bak"));
 
+    for (const char *pszName : {"a.mkv", "a.webm", "a.MOV", "a.m4v", "a.flac", "a.opus", "a.m4a"})
+        EXPECT_TRUE(CPlaylistCtrl::IsMediaFile(pszName) && CPlaylistCtrl::IsTimedMedia(pszName))
+            << pszName;
+    for (const char *pszName : {"a.png", "a.webp", "a.tif", "a.TIFF"})
+        EXPECT_TRUE(CPlaylistCtrl::IsMediaFile(pszName) && !CPlaylistCtrl::IsTimedMedia(pszName))
+            << pszName;
+
     EXPECT_FALSE(CPlaylistCtrl::IsTimedMedia("/v/photo.JPG"));
     EXPECT_TRUE(CPlaylistCtrl::IsTimedMedia("/v/song.mp3"));
     EXPECT_TRUE(CPlaylistCtrl::IsTimedMedia("/v/thing.xyz"));
@@ -118,6 +125,8 @@ TEST_F(MediaImport, FolderImportRecursesAndSkipsWhatItCannotPlay) {
               (QStringList{"show/a.wav", "show/b.mp3", "show/sub/c.avi", "show/sub/deeper/d.jpg"}));
     EXPECT_EQ(Diagnostics(kUnsupported), 1);
     EXPECT_EQ(Diagnostics(kNotFound), 0);
+    for (const auto &line : m_log.Lines())
+        EXPECT_EQ(line.level, CLogBook::LEVEL_INFO) << "a routine event, no error: " << line.text;
     ASSERT_TRUE(QFile::remove(Dir() + "/show/sub/loop"));
 
     // Inserted at a row, the files end up there in reverse order.

@@ -7,10 +7,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -130,6 +133,51 @@ TEST_F(PlaylistFiles, ReadErrorIsReportedAndAddsNothing) {
     EXPECT_EQ(m_pList->GetItemCount(), 0);
 }
 
+// A pipe, a device or a huge file under a playlist's name is refused without waiting or
+// reading it; at shut-down such a thing under "LastPLS.dat" makes way for the list.
+TEST_F(PlaylistFiles, OnlyRegularFilesOfASaneSizeAreReadOrWritten) {
+    const QString strFifo = Dir() + "/pipe.m3u";
+    ASSERT_EQ(mkfifo(QFile::encodeName(strFifo).constData(), 0600), 0);
+    const QString strZero = Dir() + "/zero.m3u";
+    ASSERT_TRUE(QFile::link("/dev/zero", strZero));
+    QFile huge(Dir() + "/huge.m3u");
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(huge.resize(CPlaylistReader::MAX_FILE_SIZE + 1)); // sparse: costs no disk
+    huge.close();
+    const QString strLinked = Dir() + "/linked.m3u";
+    ASSERT_TRUE(QFile::link(WriteFile("real.m3u", "/a.mp3\n"), strLinked));
+
+    CPlaylistReader reader(&m_ui);
+    EXPECT_FALSE(reader.Load(strFifo));
+    EXPECT_FALSE(reader.Load(strZero));
+    EXPECT_FALSE(reader.Load(huge.fileName()));
+    EXPECT_TRUE(m_log.Contains("CPlaylistReader::Load(): File larger than 64 MB, not read: " +
+                               huge.fileName().toStdString()));
+    EXPECT_TRUE(m_log.Contains("Not a regular file, not read: " + strZero.toStdString()));
+    EXPECT_TRUE(reader.Load(strLinked)) << "a link to a playlist is read";
+    EXPECT_EQ(reader.GetItems().size(), 1u);
+
+    // Saving never writes into a pipe nor through a link to one.
+    const QString strFifoLink = Dir() + "/to-pipe.m3u";
+    ASSERT_TRUE(QFile::link(strFifo, strFifoLink));
+    AddNamed({"one"});
+    m_pList->SavePlaylist(strFifo);
+    m_pList->SavePlaylist(strFifoLink);
+    EXPECT_EQ(m_ui.m_boxes.size(), 2u);
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(strFifo).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(QFileInfo(strFifoLink).isSymLink());
+
+    const QString strLast = Dir() + "/LastPLS.dat";
+    ASSERT_EQ(mkfifo(QFile::encodeName(strLast).constData(), 0600), 0);
+    m_pList->SaveSettings();
+    EXPECT_TRUE(ReadFile(strLast).startsWith("#EXTM3U\r\n#EXTINF:60,one\r\n"));
+    EXPECT_EQ(m_ui.m_boxes.size(), 2u) << "no question holds up the shut-down";
+    for (const auto &line : m_log.Lines())
+        EXPECT_EQ(line.level, CLogBook::LEVEL_INFO) << line.text;
+}
+
 TEST(ParseLength, ReadsClockTexts) {
     EXPECT_EQ(CPlaylistWriter::ParseLength("12"), -1);
     EXPECT_EQ(CPlaylistWriter::ParseLength(""), -1);
@@ -194,6 +242,28 @@ TEST_F(PlaylistFiles, UncreatableFileIsReported) {
     ASSERT_EQ(m_ui.m_boxes.size(), 1u);
     EXPECT_TRUE(m_ui.m_boxes[0].text.contains("x.m3u"));
     EXPECT_FALSE(QFile::exists(Dir() + "/no"));
+}
+
+// A folder that takes no new files (for an ordinary user: root writes anywhere) holding a
+// playlist that is itself writable: the save goes in place instead of failing.
+TEST_F(PlaylistFiles, WritableFileInAReadOnlyFolderIsSavedInPlace) {
+    const QString strPath = WriteFile("locked/show.m3u", "old\r\n");
+    const uid_t nSelf = geteuid();
+    const uid_t nUser = nSelf == 0 ? 65534 : nSelf;
+    ASSERT_EQ(chmod(QFile::encodeName(Dir()).constData(), 0755), 0);
+    ASSERT_EQ(chown(QFile::encodeName(strPath).constData(), nUser, gid_t(-1)), 0);
+    const QByteArray folder = QFile::encodeName(Dir() + "/locked");
+    ASSERT_EQ(chmod(folder.constData(), 0555), 0);
+    ASSERT_EQ(seteuid(nUser), 0);
+    CPlaylistWriter writer(&m_ui);
+    const bool bBegun = writer.BeginFile(strPath);
+    writer.WriteEntry("/a.mp3", "", "");
+    const bool bEnded = writer.EndFile();
+    ASSERT_EQ(seteuid(nSelf), 0);
+    chmod(folder.constData(), 0755);
+    EXPECT_TRUE(bBegun && bEnded);
+    EXPECT_EQ(ReadFile(strPath), QByteArray("#EXTM3U\r\n/a.mp3\r\n"));
+    EXPECT_TRUE(m_ui.m_boxes.empty());
 }
 
 // A full disk, made real by a file-size limit on this process: the save fails with one

@@ -1,10 +1,16 @@
 // The playlist model: stepping through tracks, the marked-entry rule, deletions, sorting,
 // moving, player icons, and start-up and shut-down with the settings store.
 #include "CPlaylistFixture.h"
+#include "core/CQtModalUI.h"
 #include "core/UserMessages.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 #include <random>
 
 namespace {
@@ -500,6 +506,43 @@ TEST_F(PlaylistModel, SaveDialogPicksTheFormat) {
     m_pList->SavePlaylist(""); // cancelled
     EXPECT_EQ(m_recent.GetEntries(), (QStringList{Dir() + "/bare.m3u", Dir() + "/list.PLS"}));
     EXPECT_TRUE(m_ui.m_boxes.empty());
+}
+
+// The real save dialog: a name typed without extension is completed before the dialog asks
+// whether the existing file may be replaced, so "show" never overwrites "show.m3u" unasked.
+TEST_F(PlaylistModel, SaveDialogAsksBeforeReplacingTheCompletedName) {
+    const QString strShow = WriteFile("show.m3u", "keep\n");
+    CQtModalUI realUI;
+    CPlaylistCtrl list(Dir(), m_profile, m_settings, m_sink, realUI, m_recent, nullptr);
+    list.Initialize();
+    list.AddEntry(Touch("a.mp3"), -1, "a", " 0:00:09");
+
+    QString strQuestion;
+    bool bTyped = false;
+    QTimer driver;
+    driver.setInterval(10);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget *pModal = QApplication::activeModalWidget();
+        if (auto *pBox = qobject_cast<QMessageBox *>(pModal)) {
+            strQuestion = pBox->text();
+            pBox->button(QMessageBox::No)->click();
+        } else if (auto *pDialog = qobject_cast<QFileDialog *>(pModal)) {
+            if (!strQuestion.isEmpty()) {
+                pDialog->reject();
+                return;
+            }
+            if (bTyped)
+                return;
+            bTyped = true;
+            pDialog->selectFile(Dir() + "/show");
+            QMetaObject::invokeMethod(pDialog, "accept", Qt::QueuedConnection);
+        }
+    });
+    driver.start();
+    list.SavePlaylist("");
+    driver.stop();
+    EXPECT_TRUE(strQuestion.contains("show.m3u")) << strQuestion.toStdString();
+    EXPECT_EQ(ReadFile(strShow), QByteArray("keep\n"));
 }
 
 TEST_F(PlaylistModel, OpenPlaylistReplacesTheList) {

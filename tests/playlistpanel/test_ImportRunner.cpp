@@ -138,6 +138,13 @@ TEST_F(CImportFixture, ClosingDuringAnImportKeepsWhatWasAdded) {
     QTRY_VERIFY(List().GetItemCount() >= 1);
     const int nAdded = List().GetItemCount();
     m_pView.reset();
+    // What was still waiting is named by its number: nine files, one of them no media.
+    const std::string strLog = m_log.Text();
+    const size_t nAt = strLog.find("Import stopped, ");
+    ASSERT_NE(nAt, std::string::npos) << strLog;
+    const int nLeft = std::atoi(strLog.c_str() + nAt + 16);
+    EXPECT_GE(nLeft + nAdded, 8);
+    EXPECT_LE(nLeft + nAdded, 9);
     QFile last(Dir() + "/LastPLS.dat");
     ASSERT_TRUE(last.open(QIODevice::ReadOnly));
     const QByteArray text = last.readAll();

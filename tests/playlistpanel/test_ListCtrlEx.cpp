@@ -1,6 +1,7 @@
 // The owner-drawn list: text fitting, what a row looks like, drop-line feedback and tooltips.
 #include "CPanelFixture.h"
 
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QImage>
@@ -166,6 +167,11 @@ TEST_F(CListCtrlExTest, DropLineFollowsTheMouseAndHidesOverTheDraggedRow) {
     QTest::mouseMove(pViewport, QPoint(60, pViewport->height() - 40));
     EXPECT_EQ(Ctrl().GetDropLineRow(), 3);
     EXPECT_FALSE(Ctrl().IsDropLineAbove());
+    // Below the last row means under it, not on its last pixel line.
+    const QImage below = pViewport->grab().toImage();
+    const int yBelow = Ctrl().GetItemRect(3).top() + Ctrl().GetRowHeight();
+    EXPECT_EQ(below.pixelColor(16 + 2 + 5, yBelow), QColor(255, 255, 255));
+    EXPECT_NE(below.pixelColor(16 + 2 + 5, yBelow - 1), QColor(255, 255, 255));
     QTest::mouseRelease(pViewport, Qt::LeftButton, {}, QPoint(60, pViewport->height() - 40));
     EXPECT_FALSE(Ctrl().IsDragging());
     EXPECT_EQ(Ctrl().GetDropLineRow(), -1);
@@ -189,6 +195,17 @@ TEST_F(CListCtrlExTest, TooltipShowsTitleAndLengthCutTo79Characters) {
     QHelpEvent away(QEvent::ToolTip, ptEmpty, Ctrl().viewport()->mapToGlobal(ptEmpty));
     QApplication::sendEvent(Ctrl().viewport(), &away);
     QTRY_VERIFY(!QToolTip::isVisible());
+}
+
+// Fitting costs the same for a title of any length, so painting one stays quick.
+TEST_F(CListCtrlExTest, AHugeTitlePaintsQuickly) {
+    MakeView();
+    List().AddEntry(Touch("long.avi"), -1, QString(100000, QLatin1Char('x')), " 0:00:07");
+    QElapsedTimer timer;
+    timer.start();
+    const QImage image = m_pView->grab().toImage();
+    EXPECT_LT(timer.elapsed(), 500);
+    EXPECT_FALSE(image.isNull());
 }
 
 TEST_F(CListCtrlExTest, KeyboardMovesTheSelectionAndShiftExtendsIt) {

@@ -101,6 +101,17 @@ TEST_F(CRightViewTest, DraggingSelectedRowsMovesThemToTheDropRowInOrder) {
     EXPECT_FALSE(Ctrl().IsDragging());
     EXPECT_EQ(Names(), QStringList({"r2", "r4", "r0", "r1", "r3"}));
     EXPECT_EQ(List().GetItemText(0, CPlaylistCtrl::COL_NR), "1.");
+
+    // Released where there is no row: nothing moves, and the current track goes back to
+    // the marked entry.
+    Ctrl().SetMarkedItem(4);
+    List().m_CurTrack = 1;
+    QTest::mousePress(pViewport, Qt::LeftButton, {}, CellPoint(0));
+    QTest::mouseMove(pViewport, QPoint(60, 350));
+    ASSERT_TRUE(Ctrl().IsDragging());
+    QTest::mouseRelease(pViewport, Qt::LeftButton, {}, QPoint(60, 350));
+    EXPECT_EQ(Names(), QStringList({"r2", "r4", "r0", "r1", "r3"}));
+    EXPECT_EQ(List().m_CurTrack, 4);
 }
 
 TEST_F(CRightViewTest, DroppedFilesAreAddedSortedBelowTheRowsOrOntoTheRow) {
@@ -251,8 +262,9 @@ TEST_F(CRightViewTest, AddFilesAsksForSeveralMediaFilesAndAddsThemInDialogOrder)
     EXPECT_EQ(Names(), QStringList({"b.avi", "a.avi"}));
     ASSERT_EQ(m_ui.m_filters.size(), 1);
     EXPECT_TRUE(m_ui.m_filters[0].startsWith("Media files (*.mpg *.mpeg *.m2v *.avi"));
-    EXPECT_TRUE(m_ui.m_filters[0].contains("*.jpx *.gif)"));
-    EXPECT_TRUE(m_ui.m_filters[0].endsWith(";;All files (*.*)"));
+    EXPECT_TRUE(m_ui.m_filters[0].contains("*.jpx *.gif *.mkv"));
+    // Every name, also one without a dot.
+    EXPECT_TRUE(m_ui.m_filters[0].endsWith(";;All files (*)"));
 
     // Cancel changes nothing.
     EXPECT_TRUE(m_pView->OnCommand(CRightView::ID_ADD_FILES));

@@ -120,6 +120,32 @@ std::vector<unsigned char> SolidGif(int nWidth, int nHeight, unsigned char r, un
     return out;
 }
 
+// Containers and codecs of today, two seconds each like the classic clips: VP9 with Opus in
+// WebM and in Matroska, ProRes in QuickTime, FLAC, and a PNG still.
+bool GenerateCurrentFormats() {
+    const std::string strVideo = "videotestsrc num-buffers=50 pattern=ball ! "
+                                 "video/x-raw,width=320,height=240,framerate=25/1";
+    // Opus runs at 48 kHz: 100 buffers of 20 ms.
+    const std::string strOpus = "audiotestsrc num-buffers=100 samplesperbuffer=960 ! "
+                                "audio/x-raw,rate=48000,channels=2 ! audioconvert ! opusenc";
+    const std::string strVp9 = strVideo + " ! vp9enc deadline=1 cpu-used=8";
+    bool bOK = true;
+    for (const char *pszMux : {"webmmux", "matroskamux"})
+        bOK &= Run((strVp9 + " ! " + pszMux + " name=m ! filesink location=%s " + strOpus + " ! m.")
+                       .c_str(),
+                   strcmp(pszMux, "webmmux") == 0 ? "clip.webm" : "clip.mkv");
+    bOK &=
+        Run((strVideo + " ! videoconvert ! avenc_prores_ks ! qtmux ! filesink location=%s").c_str(),
+            "clip.mov");
+    bOK &= Run("audiotestsrc num-buffers=200 samplesperbuffer=441 ! "
+               "audio/x-raw,rate=44100,channels=2 ! audioconvert ! flacenc ! filesink location=%s",
+               "tone.flac");
+    bOK &= Run("videotestsrc num-buffers=1 pattern=blue ! video/x-raw,width=160,height=120 ! "
+               "videoconvert ! pngenc ! filesink location=%s",
+               "still.png");
+    return bOK;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -183,5 +209,6 @@ int main(int argc, char **argv) {
     for (size_t i = 0; i < garbage.size(); ++i)
         garbage[i] = static_cast<unsigned char>((i * 7919u + 13u) >> 3);
     bOK &= WriteBytes("corrupt.mp4", garbage, false);
+    bOK &= GenerateCurrentFormats();
     return bOK ? 0 : 1;
 }
