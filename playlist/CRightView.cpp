@@ -27,7 +27,6 @@ const QColor kSelBack(100, 136, 200);
 const QColor kSelText(255, 255, 255);
 const QColor kMarkedSelText(0, 0, 0);
 const QColor kStripBottom(65, 65, 220);
-const QColor kMaskColor(255, 0, 255);
 
 constexpr int kPlayerIcons = 183;
 constexpr int kButtonLeft = 5;
@@ -129,7 +128,7 @@ void CRightView::SetupList() {
     m_pList->InsertColumn(CPlaylistCtrl::COL_TIME, QStringLiteral("Time"), CListCtrlEx::ALIGN_RIGHT,
                           COLUMN_TIME_WIDTH);
     m_pList->EnableToolTips(true);
-    m_pList->SetImageList(CResourceBitmap::Load(kPlayerIcons), kMaskColor);
+    m_pList->SetImageList(CResourceBitmap::Load(kPlayerIcons), CResourceBitmap::MAGENTA_KEY);
     m_pList->show();
 }
 

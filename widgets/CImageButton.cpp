@@ -13,7 +13,6 @@ CImageButton::~CImageButton() = default;
 bool CImageButton::Create(QWidget *pParent, int x, int y) {
     const int nBitmapId = RestingBitmap();
     m_Bitmap = CResourceBitmap::Load(nBitmapId);
-    ++m_nLoadCount;
     m_PaintBox.InitDll();
     m_nWidth = m_Bitmap.width();
     m_nHeight = m_Bitmap.height();
@@ -31,7 +30,6 @@ void CImageButton::SetBitmap(int nBitmapId) {
     if (nBitmapId == m_nBitmapID || !m_bVisible || !m_bLoaded)
         return;
     QPixmap bitmap = CResourceBitmap::Load(nBitmapId);
-    ++m_nLoadCount;
     if (bitmap.isNull())
         return;
     const QRect rcOld = m_rcButton;

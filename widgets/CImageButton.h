@@ -58,8 +58,6 @@ public:
     bool IsVisible() const { return m_bVisible; }
     bool GetState() const { return m_bState; }
     const QString &GetToolTipText() const { return m_strToolTip; }
-    // How many pictures were loaded so far; a repeated SetBitmap must not add to it.
-    int GetLoadCount() const { return m_nLoadCount; }
 
 protected:
     // Called after a press inside the button was released inside it, once the picture shows
@@ -85,5 +83,4 @@ protected:
     bool m_bArmed = false;
     bool m_bHover = false;
     bool m_bState = false;
-    int m_nLoadCount = 0;
 };

@@ -321,13 +321,16 @@ TEST_F(CRightViewTest, ASecondInitialUpdateReloadsNothing) {
     m_settings.m_bReloadPlaylist = true;
     MakeView();
     ASSERT_EQ(List().GetItemCount(), 1);
-    const int nLoads = m_pView->GetButton(0).GetLoadCount();
+    // A hovered button keeps its hover picture only if nothing creates the buttons again.
+    const QRect rcButton = m_pView->GetButton(0).GetRect();
+    QTest::mouseMove(m_pView.get(), rcButton.center());
+    const int nHoverPicture = m_pView->GetButton(0).GetBitmapID();
     const size_t nMessages = m_sink.m_messages.size();
 
     m_pView->OnInitialUpdate();
     EXPECT_EQ(List().GetItemCount(), 1);
     EXPECT_EQ(Ctrl().GetColumnCount(), 4);
-    EXPECT_EQ(m_pView->GetButton(0).GetLoadCount(), nLoads);
+    EXPECT_EQ(m_pView->GetButton(0).GetBitmapID(), nHoverPicture);
     EXPECT_EQ(m_sink.m_messages.size(), nMessages);
 }
 
