@@ -1,8 +1,8 @@
 #include "CTestFrame.h"
 #include "app/CAboutDlg.h"
 #include "app/CDlgSplash.h"
-#include "core/CGeneralSettings.h"
 #include "app/CMainFrame.h"
+#include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "playback/CVideoView.h"
 #include "playlist/CRightView.h"
@@ -15,6 +15,7 @@
 
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSplitterHandle>
 #include <QTemporaryDir>
 #include <QTest>
@@ -150,6 +151,23 @@ TEST_F(MainFrameTest, CaptionVersionAndMenu) {
     ASSERT_NE(pVersion, nullptr);
     EXPECT_EQ(pVersion->text(), "Tessaro v3.6.17");
     EXPECT_EQ(about.windowTitle(), "About...");
+}
+
+TEST_F(MainFrameTest, OutputScreenMenuMarksTheScreenInUseAndStoresAChoiceAtOnce) {
+    QMenu *pScreens = nullptr;
+    for (QMenu *pMenu : m_pFrame->menuBar()->findChildren<QMenu *>())
+        if (pMenu->title() == "Output Screen")
+            pScreens = pMenu;
+    ASSERT_NE(pScreens, nullptr);
+    for (int nOpen = 0; nOpen < 2; ++nOpen) // opened twice: the list is rebuilt, not grown
+        emit pScreens->aboutToShow();
+    const QList<QAction *> actions = pScreens->actions();
+    const COutputScreen &output = m_pFrame->GetVideoView()->GetOutputScreen();
+    ASSERT_EQ(actions.size(), QGuiApplication::screens().size());
+    EXPECT_EQ(actions[0]->text(), output.Label(0));
+    EXPECT_TRUE(actions[0]->isChecked()) << "nothing stored: the primary screen";
+    actions[0]->trigger();
+    EXPECT_EQ(m_profile.Value("Video", "OutputScreen").toString(), output.Name(0));
 }
 
 TEST_F(MainFrameTest, MainTimerRunsAndRefreshesTheLogbookOnlyAfterAChange) {

@@ -10,6 +10,7 @@
 #include "support/CScriptedModalUI.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -245,6 +246,45 @@ TEST_F(VideoViewTest, FullScreenCarriesTheVideoAndEscapeBringsItBack) {
     EXPECT_EQ(A().m_pVideoOwner, m_pView.get());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "cursor restored by one call";
     EXPECT_FALSE(m_pView->GetParkingDlg()->isVisible());
+}
+
+TEST_F(VideoViewTest, FullScreenIsBlackWhereNoPictureIsAndRefitsAfterADisplayChange) {
+    m_pView->show();
+    m_pView->OpenMedia("/media/a.mp4", 0);
+    m_pView->ToggleFullscreen();
+    CFullScreenDlg *pFull = m_pView->GetFullScreenDlg();
+    const QRect screen = pFull->GetScreenRect();
+    EXPECT_EQ(pFull->GetVideoRect(), screen);
+
+    auto allBlack = [pFull] {
+        const QImage image = pFull->grab().toImage();
+        for (int y = 0; y < image.height(); y += 16)
+            for (int x = 0; x < image.width(); x += 16)
+                if (image.pixel(x, y) != qRgb(0, 0, 0))
+                    return false;
+        return true;
+    };
+    A().m_nWidth = A().m_nHeight = 0; // a tone: no picture
+    m_pView->OpenMedia("/media/tone.wav", 0);
+    EXPECT_TRUE(pFull->GetVideoRect().isEmpty());
+    EXPECT_TRUE(allBlack());
+
+    A().m_nWidth = 720;
+    A().m_nHeight = 576;
+    m_pView->OpenMedia("/media/a.mp4", 0);
+    EXPECT_EQ(pFull->GetVideoRect(), screen);
+    EXPECT_FALSE(m_pView->OpenMedia("/media/broken.mp4", 0));
+    EXPECT_TRUE(pFull->GetVideoRect().isEmpty()) << "a failed open leaves no picture behind";
+    EXPECT_TRUE(allBlack());
+
+    m_pView->OpenMedia("/media/a.mp4", 0);
+    A().m_rcVideo = QRect(0, 0, 10, 10); // placed for a screen that has since changed
+    emit QGuiApplication::primaryScreen()->geometryChanged(
+        QGuiApplication::primaryScreen()->geometry());
+    EXPECT_EQ(A().m_rcVideo, screen);
+    EXPECT_EQ(A().m_pVideoOwner, pFull);
+    EXPECT_EQ(pFull->GetVideoRect(), screen);
+    EXPECT_TRUE(pFull->isVisible());
 }
 
 TEST_F(VideoViewTest, DoubleClickTogglesFullScreen) {
