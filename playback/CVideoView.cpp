@@ -329,9 +329,9 @@ void CVideoView::RefitFullScreen() {
     if (!m_bFullScreen || !pFull || !pFull->IsFullScreen())
         return;
     CPlayerBase *pActive = m_pPlayer[m_nActive].get();
-    // The picture waits in the parking window while the output window may change screens;
-    // a native video window would not survive its owner moving to another X screen.
-    if (pActive && m_pParkingDlg)
+    // The picture waits in the parking window while the output window changes screens; a
+    // native video window would not survive its owner moving to another X screen.
+    if (pActive && m_pParkingDlg && pFull->screen() != pFull->TargetScreen())
         pActive->SetVideoOwner(m_pParkingDlg.get());
     pFull->ShowOnTarget();
     if (!pActive)

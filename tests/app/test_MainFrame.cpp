@@ -156,18 +156,15 @@ TEST_F(MainFrameTest, CaptionVersionAndMenu) {
 TEST_F(MainFrameTest, OutputScreenMenuMarksTheScreenInUseAndStoresAChoiceAtOnce) {
     QMenu *pScreens = nullptr;
     for (QMenu *pMenu : m_pFrame->menuBar()->findChildren<QMenu *>())
-        if (pMenu->title() == "Output Screen")
-            pScreens = pMenu;
+        pScreens = pMenu->title() == "Output Screen" ? pMenu : pScreens;
     ASSERT_NE(pScreens, nullptr);
-    for (int nOpen = 0; nOpen < 2; ++nOpen) // opened twice: the list is rebuilt, not grown
-        emit pScreens->aboutToShow();
-    const QList<QAction *> actions = pScreens->actions();
-    const COutputScreen &output = m_pFrame->GetVideoView()->GetOutputScreen();
-    ASSERT_EQ(actions.size(), QGuiApplication::screens().size());
-    EXPECT_EQ(actions[0]->text(), output.Label(0));
-    EXPECT_TRUE(actions[0]->isChecked()) << "nothing stored: the primary screen";
-    actions[0]->trigger();
-    EXPECT_EQ(m_profile.Value("Video", "OutputScreen").toString(), output.Name(0));
+    emit pScreens->aboutToShow();
+    emit pScreens->aboutToShow(); // rebuilt each time, never grown
+    ASSERT_EQ(pScreens->actions().size(), QGuiApplication::screens().size());
+    EXPECT_TRUE(pScreens->actions()[0]->isChecked()) << "nothing stored: the primary screen";
+    pScreens->actions()[0]->trigger();
+    EXPECT_EQ(m_profile.Value("Video", "OutputScreen").toString(),
+              m_pFrame->GetVideoView()->GetOutputScreen().Name(0));
 }
 
 TEST_F(MainFrameTest, MainTimerRunsAndRefreshesTheLogbookOnlyAfterAChange) {

@@ -7,16 +7,12 @@
 
 #include <gtest/gtest.h>
 
-TEST(OutputScreen, RepeatedNamesAreToldApartByTheirOrderAmongNamesakes) {
+TEST(OutputScreen, RepeatedNamesAreNumberedAndTheChoiceFallsBackToThePrimaryAndReturns) {
     const QRect r(0, 0, 640, 480);
-    EXPECT_EQ(COutputScreen::UniqueNames({{"screen", r}, {"screen", r}, {"a", r}, {"", r}}),
-              (QStringList{"screen", "screen #2", "a", "Screen 4"}));
-    EXPECT_EQ(COutputScreen::UniqueNames({{"a", r}, {"a", r}, {"a #2", r}}),
-              (QStringList{"a", "a #3", "a #2"}))
+    EXPECT_EQ(COutputScreen::UniqueNames({{"a", r}, {"a", r}, {"a #2", r}, {"", r}}),
+              (QStringList{"a", "a #3", "a #2", "Screen 4"}))
         << "a name the system gave is never handed out twice";
-}
 
-TEST(OutputScreen, ChoiceIsStoredAtOnceFallsBackToThePrimaryAndReturns) {
     CLogCapture log;
     CMemoryProfile profile;
     const QList<COutputScreen::Screen> two = {{"screen", QRect(0, 0, 1280, 800)},
