@@ -32,9 +32,6 @@ public:
     QScreen *TargetScreen() const;
     // In full-screen state: (re)places the window on the output screen and shows it.
     void ShowOnTarget();
-    // True while the output covers a screen other than the main window's: the operator then
-    // works in the main window, which keeps the keyboard focus and its cursor.
-    bool IsOnOtherScreen() const { return m_bOtherScreen; }
 
     QRect GetScreenRect() const { return m_rcScreen; }
     const QList<QRect> &GetMonitors() const { return m_Monitors; }
@@ -59,6 +56,8 @@ private:
     CVideoView *m_pVideoView;
     bool m_bFullScreen = false;
     bool m_bCursorHidden = false;
+    // The output covers a screen other than the main window's: the operator then works in
+    // the main window, which keeps the keyboard focus and its cursor.
     bool m_bOtherScreen = false;
     COutputScreen *m_pOutput = nullptr;
 };
