@@ -244,6 +244,9 @@ void CMainFrame::BuildMenus() {
         pAction->setCheckable(true);
         pZoomGroup->addAction(pAction);
     }
+    // Filled from the video view's screen list each time it opens.
+    m_pOutputScreenMenu = pView->addMenu("Output Screen");
+    connect(m_pOutputScreenMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshOutputScreens);
     pView->addSeparator();
     AddCommand(pView, ID_VIEW_LOGBOOK, "View Logbook");
 
@@ -271,6 +274,23 @@ void CMainFrame::BuildAccelerators() {
                    {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
     AddAccelerator(ID_VIEW_PLAYER_A, {QKeySequence("Alt+A")});
     AddAccelerator(ID_VIEW_PLAYER_B, {QKeySequence("Alt+B")});
+}
+
+void CMainFrame::RefreshOutputScreens() {
+    qDeleteAll(m_pOutputScreenMenu->findChildren<QActionGroup *>());
+    m_pOutputScreenMenu->clear();
+    if (!m_pVideoView)
+        return;
+    const COutputScreen &output = m_pVideoView->GetOutputScreen();
+    auto *pGroup = new QActionGroup(m_pOutputScreenMenu);
+    for (int i = 0; i < output.Count(); ++i) {
+        QAction *pAction = m_pOutputScreenMenu->addAction(output.Label(i));
+        pAction->setCheckable(true);
+        pAction->setChecked(i == output.Current());
+        pGroup->addAction(pAction);
+        connect(pAction, &QAction::triggered, this,
+                [this, i] { m_pVideoView->ChooseOutputScreen(i); });
+    }
 }
 
 void CMainFrame::UpdateCommandStates() {

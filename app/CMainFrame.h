@@ -133,6 +133,7 @@ private:
     QAction *AddCommand(QMenu *pMenu, int nID, const QString &strText);
     QAction *AddAccelerator(int nID, const QList<QKeySequence> &keys);
     void RefreshRecentFiles();
+    void RefreshOutputScreens();
     void OnPreferences();
     void OnResetPreferences();
     void OnAbout();
@@ -168,4 +169,5 @@ private:
     QMenu *m_pFileMenu = nullptr;
     QAction *m_pRecentSeparator = nullptr;
     QList<QAction *> m_recentActions;
+    QMenu *m_pOutputScreenMenu = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "playback/CFullScreenDlg.h"
 
 #include "core/CLogBook.h"
+#include "playback/COutputScreen.h"
 #include "playback/CVideoView.h"
 
 #include <QGuiApplication>
@@ -46,27 +47,67 @@ void CFullScreenDlg::ShowFullScreen(bool bOn) {
     m_bFullScreen = bOn;
     ResizeToScreen();
     if (bOn) {
-        ResizeToScreen();
-        // The window manager's full-screen state keeps panels and docks out of the picture.
-        setWindowState(windowState() | Qt::WindowFullScreen);
-        show();
-        raise();
-        activateWindow();
-        PaintBlack();
-        if (!m_bCursorHidden) {
-            QGuiApplication::setOverrideCursor(Qt::BlankCursor);
-            m_bCursorHidden = true;
-        }
+        ShowOnTarget();
     } else {
         setWindowState(windowState() & ~Qt::WindowFullScreen);
         hide();
         if (m_pVideoView)
             m_pVideoView->OnExitFullscreen();
-        if (m_bCursorHidden) {
-            QGuiApplication::restoreOverrideCursor();
-            m_bCursorHidden = false;
-        }
+        HideCursor(false);
     }
+}
+
+void CFullScreenDlg::ShowOnTarget() {
+    if (!m_bFullScreen)
+        return;
+    QScreen *pTarget = TargetScreen();
+    QWidget *pMain = m_pVideoView ? m_pVideoView->window() : nullptr;
+    const bool bOther = pTarget && pMain && pMain->screen() != pTarget;
+    // A window that changes screens is hidden first, so it is never seen half-way.
+    if (isVisible() && (bOther != m_bOtherScreen || screen() != pTarget))
+        hide();
+    if (bOther != m_bOtherScreen) {
+        m_bOtherScreen = bOther;
+        setAttribute(Qt::WA_ShowWithoutActivating, bOther);
+        setWindowFlag(Qt::WindowDoesNotAcceptFocus, bOther);
+    }
+    ResizeToScreen();
+    // The window manager's full-screen state keeps panels and docks out of the picture.
+    setWindowState(windowState() | Qt::WindowFullScreen);
+    show();
+    raise();
+    // The operator keeps working where the keyboard is: in this window over the main
+    // window's own screen, in the main window otherwise (also when the output just left it).
+    if (!m_bOtherScreen)
+        activateWindow();
+    else if (!pMain->isActiveWindow())
+        pMain->activateWindow();
+    PaintBlack();
+    HideCursor(true);
+}
+
+void CFullScreenDlg::HideCursor(bool bHide) {
+    // Application-wide only while the output covers the operator's own screen: with the
+    // output on another screen the main window keeps its cursor.
+    const bool bOverride = bHide && !m_bOtherScreen;
+    if (bOverride != m_bCursorHidden) {
+        if (bOverride)
+            QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+        else
+            QGuiApplication::restoreOverrideCursor();
+        m_bCursorHidden = bOverride;
+    }
+    if (bHide && m_bOtherScreen)
+        setCursor(Qt::BlankCursor);
+    else
+        unsetCursor();
+}
+
+QScreen *CFullScreenDlg::TargetScreen() const {
+    const auto screens = QGuiApplication::screens();
+    const int nIndex = m_pOutput ? m_pOutput->Current() : -1;
+    return nIndex >= 0 && nIndex < screens.size() ? screens[nIndex]
+                                                  : QGuiApplication::primaryScreen();
 }
 
 void CFullScreenDlg::ResizeToScreen() {
@@ -76,11 +117,13 @@ void CFullScreenDlg::ResizeToScreen() {
         LogError("CFullScreen::ResizeToScreen(): Enumerate Monitor devices first!\n");
         return;
     }
-    const QScreen *pPrimary = QGuiApplication::primaryScreen();
-    const QRect geometry = pPrimary ? pPrimary->geometry() : QRect();
+    QScreen *pTarget = TargetScreen();
+    const QRect geometry = pTarget ? pTarget->geometry() : QRect();
     m_rcScreen = QRect(0, 0, geometry.width(), geometry.height());
-    // Placed over the primary screen where the system puts it (the origin on a single
-    // screen); shown again by whoever asked for the full-screen state.
+    // Separate screens of one X server all start at the origin: the screen is set, not
+    // found from the position.
+    if (pTarget && screen() != pTarget)
+        setScreen(pTarget);
     setGeometry(QRect(geometry.topLeft(), m_rcScreen.size()));
 }
 
@@ -89,6 +132,13 @@ void CFullScreenDlg::EnumerateMonitors() {
     const auto screens = QGuiApplication::screens();
     for (const QScreen *pScreen : screens)
         m_Monitors << pScreen->geometry();
+    if (m_pOutput)
+        m_pOutput->ReadSystemScreens();
+}
+
+void CFullScreenDlg::SetOutputScreen(COutputScreen *pOutput) {
+    m_pOutput = pOutput;
+    EnumerateMonitors();
 }
 
 void CFullScreenDlg::SetActiveMonitor(int nIndex) {
@@ -101,11 +151,12 @@ void CFullScreenDlg::SetActiveMonitor(int nIndex) {
 
 void CFullScreenDlg::OnDisplayChange() {
     EnumerateMonitors();
-    ResizeToScreen();
-    // A resolution change in the middle of a show must not blank the output: the window
-    // stays in front at the new size.
-    if (m_bFullScreen && !isVisible())
-        show();
+    // A display change in the middle of a show must not blank or misplace the output: the
+    // view moves the window to the screen it belongs on now and refits the picture at once.
+    if (m_bFullScreen && m_pVideoView)
+        m_pVideoView->RefitFullScreen();
+    else
+        ResizeToScreen();
 }
 
 void CFullScreenDlg::SetVideoRect(const QRect &rect) {

@@ -1,11 +1,14 @@
 // The borderless top-most window that carries the active player's video over the whole
-// primary screen; a second, never-shown instance parks the video of an inactive player.
+// output screen (the primary one unless the operator chose another); a second, never-shown
+// instance parks the video of an inactive player.
 #pragma once
 
 #include <QDialog>
 #include <QList>
 #include <QRect>
 
+class COutputScreen;
+class QScreen;
 class CVideoView;
 
 class CFullScreenDlg : public QDialog {
@@ -23,6 +26,12 @@ public:
     void ResizeToScreen();
     void EnumerateMonitors();
     void SetActiveMonitor(int nIndex);
+    // The choice of screen to cover (not owned); without one the primary screen is covered.
+    void SetOutputScreen(COutputScreen *pOutput);
+    // The screen the window covers in full-screen state.
+    QScreen *TargetScreen() const;
+    // In full-screen state: (re)places the window on the output screen and shows it.
+    void ShowOnTarget();
 
     QRect GetScreenRect() const { return m_rcScreen; }
     const QList<QRect> &GetMonitors() const { return m_Monitors; }
@@ -38,7 +47,8 @@ protected:
 
 private:
     void OnDisplayChange();
-    void WatchScreen(class QScreen *pScreen);
+    void WatchScreen(QScreen *pScreen);
+    void HideCursor(bool bHide);
 
     QRect m_rcScreen;
     QList<QRect> m_Monitors;
@@ -46,4 +56,8 @@ private:
     CVideoView *m_pVideoView;
     bool m_bFullScreen = false;
     bool m_bCursorHidden = false;
+    // The output covers a screen other than the main window's: the operator then works in
+    // the main window, which keeps the keyboard focus and its cursor.
+    bool m_bOtherScreen = false;
+    COutputScreen *m_pOutput = nullptr;
 };

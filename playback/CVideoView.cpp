@@ -32,7 +32,8 @@ bool GStreamerCanRunPlayers(CModalUI &ui) {
 
 CVideoView::CVideoView(CMessageSink &sink, CProfile &profile, const CGeneralSettings &settings,
                        CModalUI &modalUI, QWidget *pParent)
-    : QWidget(pParent), m_sink(sink), m_profile(profile), m_settings(settings), m_modalUI(modalUI) {
+    : QWidget(pParent), m_sink(sink), m_profile(profile), m_settings(settings), m_modalUI(modalUI),
+      m_output(profile) {
     m_playerFactory = [] { return std::make_unique<CMPlayer>(); };
     m_mediaCheck = [this] { return GStreamerCanRunPlayers(m_modalUI); };
     m_terminate = [](int nCode) { ::_exit(nCode); };
@@ -56,6 +57,7 @@ void CVideoView::OnInitialUpdate() {
         return;
     InitPlayers();
     m_pFullScreenDlg = std::make_unique<CFullScreenDlg>(this);
+    m_pFullScreenDlg->SetOutputScreen(&m_output);
     m_pParkingDlg = std::make_unique<CFullScreenDlg>(this);
     SetActivePlayer(0);
     if (m_settings.m_bFullScrOnStartup) {
@@ -317,6 +319,30 @@ int CVideoView::OnExitFullscreen() {
     return 1;
 }
 
+void CVideoView::ChooseOutputScreen(int nIndex) {
+    m_output.Choose(nIndex);
+    RefitFullScreen();
+}
+
+void CVideoView::RefitFullScreen() {
+    CFullScreenDlg *pFull = m_pFullScreenDlg.get();
+    if (!m_bFullScreen || !pFull || !pFull->IsFullScreen())
+        return;
+    CPlayerBase *pActive = m_pPlayer[m_nActive].get();
+    // The picture waits in the parking window while the output window changes screens; a
+    // native video window would not survive its owner moving to another X screen.
+    if (pActive && m_pParkingDlg && pFull->screen() != pFull->TargetScreen())
+        pActive->SetVideoOwner(m_pParkingDlg.get());
+    pFull->ShowOnTarget();
+    if (!pActive)
+        return;
+    pActive->SetVideoOwner(pFull);
+    pActive->SetVideoRect(pFull->GetScreenRect());
+    pActive->SetMessageDrain(this);
+    pActive->ShowVideo(true);
+    pFull->SetVideoRect(pActive->GetVideoRect());
+}
+
 QString CVideoView::GetTitle(int nID) const {
     const CPlayerBase *pPlayer = m_pPlayer[nID & 1].get();
     return pPlayer && pPlayer->GetMediaState() == CPlayerBase::MS_LOADED ? pPlayer->GetTitle()
@@ -337,8 +363,13 @@ void CVideoView::OnTimerTick() {
 
 void CVideoView::RedrawBackground() {
     update();
-    if (m_bInitialised && m_pFullScreenDlg && m_pFullScreenDlg->IsFullScreen())
+    if (m_bInitialised && m_pFullScreenDlg && m_pFullScreenDlg->IsFullScreen()) {
+        // What the player reports now decides what stays black: a medium without a picture
+        // (or a failed open) reports nothing, and the whole screen turns black.
+        if (CPlayerBase *pActive = m_pPlayer[m_nActive].get())
+            m_pFullScreenDlg->SetVideoRect(pActive->GetVideoRect());
         m_pFullScreenDlg->PaintBlack();
+    }
 }
 
 void CVideoView::OnGraphNotify() {

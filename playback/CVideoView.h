@@ -2,6 +2,7 @@
 // and is the one gateway through which the controller and the network drive the players.
 #pragma once
 
+#include "playback/COutputScreen.h"
 #include "playback/CPlayerBase.h"
 
 #include <QWidget>
@@ -54,6 +55,13 @@ public:
     void OnGraphNotify();
     // The full-screen window was hidden (Escape or a toggle).
     int OnExitFullscreen();
+    // Chooses the screen the full-screen output covers (-1: the primary); a running output
+    // moves there at once.
+    void ChooseOutputScreen(int nIndex);
+    // After a display change or a new choice: the full-screen window covers the screen it
+    // belongs on now and the picture is fitted into it again.
+    void RefitFullScreen();
+    const COutputScreen &GetOutputScreen() const { return m_output; }
 
     CFullScreenDlg *GetFullScreenDlg() const { return m_pFullScreenDlg.get(); }
     CFullScreenDlg *GetParkingDlg() const { return m_pParkingDlg.get(); }
@@ -86,6 +94,7 @@ private:
     CProfile &m_profile;
     const CGeneralSettings &m_settings;
     CModalUI &m_modalUI;
+    COutputScreen m_output;
     PlayerFactory m_playerFactory;
     MediaCheck m_mediaCheck;
     Terminate m_terminate;

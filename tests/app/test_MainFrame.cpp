@@ -1,8 +1,8 @@
 #include "CTestFrame.h"
 #include "app/CAboutDlg.h"
 #include "app/CDlgSplash.h"
-#include "core/CGeneralSettings.h"
 #include "app/CMainFrame.h"
+#include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "playback/CVideoView.h"
 #include "playlist/CRightView.h"
@@ -15,6 +15,7 @@
 
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSplitterHandle>
 #include <QTemporaryDir>
 #include <QTest>
@@ -150,6 +151,20 @@ TEST_F(MainFrameTest, CaptionVersionAndMenu) {
     ASSERT_NE(pVersion, nullptr);
     EXPECT_EQ(pVersion->text(), "Tessaro v3.6.17");
     EXPECT_EQ(about.windowTitle(), "About...");
+}
+
+TEST_F(MainFrameTest, OutputScreenMenuMarksTheScreenInUseAndStoresAChoiceAtOnce) {
+    QMenu *pScreens = nullptr;
+    for (QMenu *pMenu : m_pFrame->menuBar()->findChildren<QMenu *>())
+        pScreens = pMenu->title() == "Output Screen" ? pMenu : pScreens;
+    ASSERT_NE(pScreens, nullptr);
+    emit pScreens->aboutToShow();
+    emit pScreens->aboutToShow(); // rebuilt each time, never grown
+    ASSERT_EQ(pScreens->actions().size(), QGuiApplication::screens().size());
+    EXPECT_TRUE(pScreens->actions()[0]->isChecked()) << "nothing stored: the primary screen";
+    pScreens->actions()[0]->trigger();
+    EXPECT_EQ(m_profile.Value("Video", "OutputScreen").toString(),
+              m_pFrame->GetVideoView()->GetOutputScreen().Name(0));
 }
 
 TEST_F(MainFrameTest, MainTimerRunsAndRefreshesTheLogbookOnlyAfterAChange) {

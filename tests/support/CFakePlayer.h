@@ -33,7 +33,10 @@ public:
     int GetMediaState() const override { return m_nMediaState; }
     int GetVideoWidth() override { return IsOpen() ? m_nWidth : 0; }
     int GetVideoHeight() override { return IsOpen() ? m_nHeight : 0; }
-    QRect GetVideoRect() override { return m_rcVideo; }
+    // Media without a picture (width or height 0, a tone) report no video rectangle.
+    QRect GetVideoRect() override {
+        return GetVideoWidth() > 0 && GetVideoHeight() > 0 ? m_rcVideo : QRect();
+    }
     QString GetTitle() const override { return m_strTitle; }
     QString GetFilePath() const override { return m_strPath; }
     QString GetFileName() const override { return m_strPath.section('/', -1); }

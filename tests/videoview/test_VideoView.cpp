@@ -10,6 +10,7 @@
 #include "support/CScriptedModalUI.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -237,6 +238,28 @@ TEST_F(VideoViewTest, FullScreenCarriesTheVideoAndEscapeBringsItBack) {
     EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
 
     pFull->ShowFullScreen(true); // a second time changes nothing
+
+    // Black wherever the player reports no picture: a tone, a failed open.
+    auto isBlack = [pFull] {
+        const QImage image = pFull->grab().toImage();
+        return image.pixel(0, 0) == qRgb(0, 0, 0) &&
+               image.pixel(image.rect().center()) == qRgb(0, 0, 0);
+    };
+    EXPECT_EQ(pFull->GetVideoRect(), pFull->GetScreenRect());
+    A().m_nWidth = 0;
+    m_pView->OpenMedia("/media/tone.wav", 0);
+    EXPECT_TRUE(pFull->GetVideoRect().isEmpty() && isBlack());
+    A().m_nWidth = 720;
+    m_pView->OpenMedia("/media/a.mp4", 0);
+    EXPECT_FALSE(m_pView->OpenMedia("/media/broken.mp4", 0));
+    EXPECT_TRUE(pFull->GetVideoRect().isEmpty() && isBlack());
+    // A display change refits the picture at once.
+    m_pView->OpenMedia("/media/a.mp4", 0);
+    A().m_rcVideo = QRect(0, 0, 10, 10);
+    emit QGuiApplication::primaryScreen()->geometryChanged(QRect());
+    EXPECT_EQ(A().m_rcVideo, pFull->GetScreenRect());
+    EXPECT_EQ(pFull->GetVideoRect(), A().m_rcVideo);
+
     QTest::keyClick(pFull, Qt::Key_Return);
     EXPECT_TRUE(pFull->isVisible()) << "Enter does nothing";
     QTest::keyClick(pFull, Qt::Key_Escape);

@@ -10,6 +10,8 @@
 #include "support/CRecordingSink.h"
 #include "support/CScriptedModalUI.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QScreen>
 #include <QTest>
@@ -22,11 +24,19 @@ bool IsNear(QRgb rgb, QColor colour) {
            std::abs(qBlue(rgb) - colour.blue()) < 50;
 }
 
-bool WaitForColour(QWidget *pWidget, QPoint at, QColor colour, int nMs = 3000) {
+QImage Grab(QWidget *pWidget) {
+    return pWidget->grab().toImage();
+}
+// What the X server shows on the screen, whichever window it comes from.
+QImage Grab(QScreen *pScreen) {
+    return pScreen->grabWindow(0).toImage();
+}
+
+template <class T> bool WaitForColour(T *pSource, QPoint at, QColor colour, int nMs = 3000) {
     QDeadlineTimer deadline(nMs);
     while (!deadline.hasExpired()) {
         QTest::qWait(20);
-        if (IsNear(pWidget->grab().toImage().pixel(at), colour))
+        if (IsNear(Grab(pSource).pixel(at), colour))
             return true;
     }
     return false;
@@ -63,11 +73,11 @@ protected:
 TEST_F(VideoViewMediaTest, OnlyTheActivePlayersPictureIsSeenAndASwitchShowsTheOther) {
     const QPoint centre(320, 240);
     ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::red));
-    EXPECT_EQ(CountColour(m_pView->grab().toImage(), Qt::green), 0);
+    EXPECT_EQ(CountColour(Grab(m_pView.get()), Qt::green), 0);
 
     m_pView->SetActivePlayer(1);
     ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::green));
-    EXPECT_EQ(CountColour(m_pView->grab().toImage(), Qt::red), 0);
+    EXPECT_EQ(CountColour(Grab(m_pView.get()), Qt::red), 0);
 
     m_pView->SetActivePlayer(0);
     ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::red));
@@ -84,12 +94,50 @@ TEST_F(VideoViewMediaTest, FullScreenCoversThePrimaryScreenAndEscapeReturnsTheVi
     EXPECT_TRUE(WaitForColour(pFull, centre, Qt::red));
     // The letterbox bars of a 4:3 clip on a wider screen stay black.
     if (screen.width() * 3 > screen.height() * 4 + 40) {
-        EXPECT_TRUE(IsNear(pFull->grab().toImage().pixel(3, screen.height() / 2), Qt::black));
+        EXPECT_TRUE(IsNear(Grab(pFull).pixel(3, screen.height() / 2), Qt::black));
     }
 
     QTest::keyClick(pFull, Qt::Key_Escape);
     EXPECT_FALSE(pFull->isVisible());
     EXPECT_TRUE(WaitForColour(m_pView.get(), QPoint(320, 240), Qt::red));
+}
+
+// Under run_on_two_screens.sh; skipped on a single screen.
+TEST_F(VideoViewMediaTest, OnASecondScreenTheOutputLeavesFocusAndCursorToTheMainWindow) {
+    const auto screens = QGuiApplication::screens();
+    if (screens.size() < 2)
+        GTEST_SKIP() << "needs two screens";
+    auto *pToggle = new QAction(m_pView.get()); // the main window's accelerator
+    pToggle->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
+    QObject::connect(pToggle, &QAction::triggered, m_pView.get(), &CVideoView::ToggleFullscreen);
+    m_pView->addAction(pToggle);
+    m_pView->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pView.get()));
+    m_pView->ChooseOutputScreen(1);
+    QTest::keyClick(m_pView.get(), Qt::Key_Return, Qt::AltModifier);
+    CFullScreenDlg *pFull = m_pView->GetFullScreenDlg();
+    EXPECT_EQ(pFull->geometry(), screens[1]->geometry());
+    const QPoint centre = screens[1]->geometry().center();
+    EXPECT_TRUE(WaitForColour(screens[1], centre, Qt::red));
+    Grab(screens[1]).save(qEnvironmentVariable("TESSARO_BUILD_DIR") + "/tests/screen2.png");
+    EXPECT_EQ(QApplication::activeWindow(), m_pView.get());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(pFull->cursor().shape(), Qt::BlankCursor);
+
+    m_pView->ChooseOutputScreen(0); // over the main window: no cursor anywhere
+    EXPECT_EQ(pFull->screen(), screens[0]);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
+    m_pView->ChooseOutputScreen(1);
+    EXPECT_TRUE(WaitForColour(screens[1], centre, Qt::red));
+    ASSERT_TRUE(m_pView->OpenMedia(CMediaFiles::Path("tone.wav"), 0));
+    // Needs players that report no video rectangle for a medium without a picture.
+    if (m_pView->m_pPlayer[0]->GetVideoRect().isEmpty()) {
+        EXPECT_TRUE(WaitForColour(screens[1], centre, Qt::black));
+        EXPECT_EQ(CountColour(Grab(screens[1]), Qt::red), 0);
+    }
+    QTest::keyClick(m_pView.get(), Qt::Key_Return, Qt::AltModifier);
+    EXPECT_FALSE(pFull->isVisible());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 } // namespace
