@@ -8,10 +8,13 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
+
+using ::testing::EndsWith;
 
 // A classic pcap of raw IPv4 datagrams from and to loopback.
 class CCaptureFile {
@@ -124,7 +127,7 @@ TEST_F(DissectorTest, EveryFieldOfTheThreeKindsAndTheMalformedOnes) {
     wrongMagic.replace(0, 4, "XXXX");
     capture.Add(wrongMagic, 40000, 31773);
 
-    const QStringList fields = Tshark(capture, {"-T", "fields",
+    const QStringList lines = Tshark(capture, {"-T", "fields",
                                                 "-E", "separator=|",
                                                 "-e", "tessaro.kind",
                                                 "-e", "tessaro.player",
@@ -141,15 +144,16 @@ TEST_F(DissectorTest, EveryFieldOfTheThreeKindsAndTheMalformedOnes) {
                                                 "-e", "tessaro.volume",
                                                 "-e", "tessaro.active_player",
                                                 "-e", "_ws.expert.message"});
-    ASSERT_EQ(fields.size(), 6) << fields.join('\n').toStdString();
+    std::vector<std::string> fields;
+    for (const QString &strLine : lines)
+        fields.push_back(strLine.toStdString());
+    ASSERT_EQ(fields.size(), 6u) << lines.join('\n').toStdString();
     EXPECT_EQ(fields[0], "Command|1|10|0|/show/clip b.mp4||||||||||");
     EXPECT_EQ(fields[1], "Command|0|11|12345|||||||||||");
-    EXPECT_EQ(fields[2], "Status||||||2|0|clip.mp4|60000|1234|2|clip.mp4|80|1|");
+    EXPECT_EQ(fields[2], "Status|||||2|0|clip.mp4|60000|1234|2|clip.mp4|80|1|");
     EXPECT_EQ(fields[3], "Text||||Player B: Playback started.\\n||3||||||||");
-    EXPECT_TRUE(fields[4].endsWith("|Wrong datagram length: 547 bytes, expected 548"))
-        << fields[4].toStdString();
-    EXPECT_TRUE(fields[5].endsWith("|Wrong magic: \"XXXX\", expected \"WTRX\""))
-        << fields[5].toStdString();
+    EXPECT_THAT(fields[4], EndsWith("|Wrong datagram length: 547 bytes, expected 548"));
+    EXPECT_THAT(fields[5], EndsWith("|Wrong magic: \"XXXX\", expected \"WTRX\""));
 
     // The value strings name commands, players and play states.
     const QString strSummary = Tshark(capture, {}).join('\n');
