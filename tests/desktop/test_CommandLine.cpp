@@ -21,11 +21,6 @@ TEST(CommandLine, OptionsFilesAndErrors) {
     EXPECT_EQ(run.m_strSettingsFile, "rehearsal.conf");
     EXPECT_EQ(run.m_files, QStringList({"show.m3u", "clip.mp4"}));
 
-    // A file whose name looks like an option is still reachable after "--".
-    CCommandLine dashed;
-    EXPECT_EQ(dashed.Parse({"tessaro", "--", "--help"}), CCommandLine::ACTION_RUN);
-    EXPECT_EQ(dashed.m_files, QStringList({"--help"}));
-
     for (const QStringList &args : {QStringList{"tessaro", "--bogus"},
                                     {"tessaro", "--screen"},
                                     {"tessaro", "--settings="},
