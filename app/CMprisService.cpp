@@ -129,6 +129,10 @@ bool CMprisService::MoveSlider(int nSliderId, int64_t nPos) {
     CBitmapSlider &slider = nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID
                                 ? static_cast<CBitmapSlider &>(pBar->m_SeekSlider)
                                 : pBar->m_VolumeSlider;
+    // The seek slider is enabled by the main timer's next tick after a play; a seek is only
+    // asked for when the active player can be sought, which is the rule of that tick.
+    if (nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID)
+        slider.SetEnabled(true);
     slider.SetPos(nPos);
     slider.Invalidate();
     return slider.GetPos() == nPos;

@@ -96,7 +96,11 @@ TEST(MprisBus, PlayerctlDrivesTheActivePlayer) {
     const QString strOne = "file://" + tessaro.WorkDir() + "/one.mp4";
     EXPECT_EQ(Playerctl({"metadata", "--format", "{{xesam:url}} {{mpris:length}}"}),
               strOne + " 2000000");
-    EXPECT_GE(Playerctl({"position"}).toDouble(), 0.0);
+    // A seek takes the seek slider's path: the thumb moves and the controller says so.
+    Playerctl({"position", "1"});
+    const double dPosition = Playerctl({"position"}).toDouble();
+    EXPECT_GE(dPosition, 1.0);
+    EXPECT_LT(dPosition, 1.8);
 
     Playerctl({"next"});
     const QString strTwo = "file://" + tessaro.WorkDir() + "/two.mp4";
@@ -122,8 +126,9 @@ TEST(MprisBus, PlayerctlDrivesTheActivePlayer) {
     listener.kill();
     listener.waitForFinished(3000);
     const QString strTexts = QString::fromUtf8(listener.readAllStandardOutput());
-    for (const char *pszText : {"Player A: Playback started.", "Player A: Playback paused.",
-                                "Player A: Playback stopped."})
+    for (const char *pszText :
+         {"Player A: Playback started.", "Player A: Seeking to  0:00:01 /  0:00:02 ( 50% )",
+          "Player A: Playback paused.", "Player A: Playback stopped."})
         EXPECT_TRUE(strTexts.contains(pszText)) << pszText << "\n" << strTexts.toStdString();
 
     ASSERT_TRUE(tessaro.Terminate(SIGTERM));
