@@ -102,6 +102,9 @@ TEST(MprisBus, PlayerctlDrivesTheActivePlayer) {
     EXPECT_GE(dPosition, 1.0);
     EXPECT_LT(dPosition, 1.8);
 
+    Playerctl({"volume", "0.5"});
+    EXPECT_EQ(PlayerctlUntil({"volume"}, "0.500000"), "0.500000");
+
     Playerctl({"next"});
     const QString strTwo = "file://" + tessaro.WorkDir() + "/two.mp4";
     EXPECT_EQ(PlayerctlUntil({"metadata", "xesam:url"}, strTwo), strTwo);
@@ -128,7 +131,8 @@ TEST(MprisBus, PlayerctlDrivesTheActivePlayer) {
     const QString strTexts = QString::fromUtf8(listener.readAllStandardOutput());
     for (const char *pszText :
          {"Player A: Playback started.", "Player A: Seeking to  0:00:01 /  0:00:02 ( 50% )",
-          "Player A: Playback paused.", "Player A: Playback stopped."})
+          "Player A: Volume set to 50%.", "Player A: Playback paused.",
+          "Player A: Playback stopped."})
         EXPECT_TRUE(strTexts.contains(pszText)) << pszText << "\n" << strTexts.toStdString();
 
     ASSERT_TRUE(tessaro.Terminate(SIGTERM));
