@@ -13,7 +13,8 @@ PACKAGES = cmake g++ make pkg-config git \
 	gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-plugins-base-apps \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth x11-apps imagemagick iproute2 util-linux fonts-dejavu-core \
-	clang-14 libclang-rt-14-dev
+	clang-14 libclang-rt-14-dev \
+	dbus playerctl tshark man-db groff-base
 
 .PHONY: all deps configure build run test bench install asan clean format
 

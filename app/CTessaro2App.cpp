@@ -1,29 +1,42 @@
 #include "app/CTessaro2App.h"
 
 #include "app/CDlgSplash.h"
+#include "app/CMainFrame.h"
+#include "app/CMprisService.h"
+#include "app/CSignalWatcher.h"
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
-#include "app/CMainFrame.h"
-#include "app/CSignalWatcher.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 
-CTessaro2App::CTessaro2App(int &argc, char **argv)
-    : m_app(argc, argv), m_strStartDir(QDir::currentPath()), m_recentFiles(m_profile) {
+namespace {
+
+std::unique_ptr<CSettingsProfile> MakeProfile(const QString &strSettingsFile) {
+    if (strSettingsFile.isEmpty())
+        return std::make_unique<CSettingsProfile>();
+    return std::make_unique<CSettingsProfile>(QFileInfo(strSettingsFile).absoluteFilePath());
+}
+
+} // namespace
+
+CTessaro2App::CTessaro2App(int &argc, char **argv, const CCommandLine &commandLine)
+    : m_app(argc, argv), m_strStartDir(QDir::currentPath()), m_commandLine(commandLine),
+      m_pProfile(MakeProfile(commandLine.m_strSettingsFile)), m_profile(*m_pProfile),
+      m_recentFiles(m_profile) {
     QCoreApplication::setOrganizationName("ovak");
     QCoreApplication::setApplicationName("Tessaro");
     QGuiApplication::setDesktopFileName("tessaro");
     QApplication::setWindowIcon(QIcon(":/tessaro.svg"));
     // Closing the main window ends the program; the hidden logbook must not keep it alive.
     m_app.setQuitOnLastWindowClosed(false);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() > 1)
-        m_strCommandLineFile = args.at(1);
+    if (!m_commandLine.m_strScreen.isEmpty())
+        m_profile.SetRunValue("Video", "OutputScreen", m_commandLine.m_strScreen);
 }
 
 CTessaro2App::~CTessaro2App() {
+    m_pMpris.reset();
     m_splash.reset();
     m_pMainFrame.reset();
     SetLogBook(nullptr);
@@ -55,14 +68,21 @@ bool CTessaro2App::InitInstance() {
     m_pMainFrame->resize(1024, 640);
     if (!m_pMainFrame->OnCreateClient())
         return false;
+    // --fullscreen takes the path of "Fullscreen on startup" without changing the setting.
+    const bool bFullScreenSetting = m_pSettings->m_bFullScrOnStartup;
+    m_pSettings->m_bFullScrOnStartup = bFullScreenSetting || m_commandLine.m_bFullScreen;
     m_pMainFrame->OnInitialUpdate();
+    m_pSettings->m_bFullScrOnStartup = bFullScreenSetting;
 
-    if (!m_strCommandLineFile.isEmpty())
-        OpenDocumentFile(m_strCommandLineFile);
+    for (const QString &strFile : m_commandLine.m_files)
+        OpenDocumentFile(strFile);
+
+    m_pMpris = std::make_unique<CMprisService>(
+        *m_pMainFrame, [this](const QString &strPath) { OpenDocumentFile(strPath); });
 
     m_pMainFrame->show();
 
-    if (m_pSettings->m_bShowSplash) {
+    if (m_pSettings->m_bShowSplash && !m_commandLine.m_bNoSplash) {
         m_splash = std::make_unique<CDlgSplash>(m_pMainFrame.get());
         m_splash->ShowSplash();
     }
@@ -78,6 +98,7 @@ void CTessaro2App::OpenDocumentFile(const QString &strPath) {
 
 int CTessaro2App::Run() {
     const int nResult = m_app.exec();
+    m_pMpris.reset();
     m_splash.reset();
     m_pMainFrame.reset();
     m_recentFiles.WriteList();

@@ -2,6 +2,7 @@
 // log, General settings, main window, splash) and takes it down again in reverse.
 #pragma once
 
+#include "app/CCommandLine.h"
 #include "core/CQtModalUI.h"
 #include "core/CRecentFileList.h"
 #include "core/CSettingsProfile.h"
@@ -13,11 +14,13 @@ class CDlgSplash;
 class CGeneralSettings;
 class CLogBook;
 class CMainFrame;
+class CMprisService;
 class CSignalWatcher;
 
 class CTessaro2App {
 public:
-    CTessaro2App(int &argc, char **argv);
+    // commandLine is what main() parsed; its files are opened once the main window exists.
+    CTessaro2App(int &argc, char **argv, const CCommandLine &commandLine = CCommandLine());
     ~CTessaro2App();
 
     // The start-up sequence; false ends the program.
@@ -34,8 +37,9 @@ public:
 private:
     QApplication m_app;
     QString m_strStartDir;
-    QString m_strCommandLineFile;
-    CSettingsProfile m_profile;
+    CCommandLine m_commandLine;
+    std::unique_ptr<CSettingsProfile> m_pProfile;
+    CSettingsProfile &m_profile;
     CQtModalUI m_modalUI;
     CRecentFileList m_recentFiles;
     std::unique_ptr<CLogBook> m_pLogBook;
@@ -43,4 +47,5 @@ private:
     std::unique_ptr<CMainFrame> m_pMainFrame;
     std::unique_ptr<CDlgSplash> m_splash;
     std::unique_ptr<CSignalWatcher> m_pSignals;
+    std::unique_ptr<CMprisService> m_pMpris;
 };

@@ -1,7 +1,30 @@
+#include "app/CCommandLine.h"
 #include "app/CTessaro2App.h"
 
+#include <cstdio>
+
 int main(int argc, char **argv) {
-    CTessaro2App app(argc, argv);
+    // Read before the application object exists: help, version and usage errors need no
+    // display and open no window.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    CCommandLine commandLine;
+    switch (commandLine.Parse(args)) {
+    case CCommandLine::ACTION_HELP:
+        std::fputs(qPrintable(CCommandLine::Usage()), stdout);
+        return 0;
+    case CCommandLine::ACTION_VERSION:
+        std::fputs(qPrintable(CCommandLine::Version()), stdout);
+        return 0;
+    case CCommandLine::ACTION_ERROR:
+        std::fprintf(stderr, "tessaro: %s\n\n%s", qPrintable(commandLine.m_strError),
+                     qPrintable(CCommandLine::Usage()));
+        return CCommandLine::EXIT_USAGE;
+    case CCommandLine::ACTION_RUN:
+        break;
+    }
+    CTessaro2App app(argc, argv, commandLine);
     if (!app.InitInstance())
         return 1;
     return app.Run();

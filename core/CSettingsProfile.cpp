@@ -9,8 +9,15 @@ QString CSettingsProfile::Key(const QString &section, const QString &entry) cons
     return section + "/" + entry;
 }
 
+void CSettingsProfile::SetRunValue(const QString &section, const QString &entry,
+                                   const QString &strValue) {
+    m_runValues.insert(Key(section, entry), strValue);
+}
+
 int CSettingsProfile::GetProfileInt(const QString &section, const QString &entry, int nDefault) {
-    const QVariant v = m_settings.value(Key(section, entry));
+    const auto run = m_runValues.constFind(Key(section, entry));
+    const QVariant v =
+        run != m_runValues.cend() ? QVariant(*run) : m_settings.value(Key(section, entry));
     if (!v.isValid())
         return nDefault;
     // A hand-edited value that is not a number reads as missing, as a registry value of the
@@ -24,6 +31,7 @@ int CSettingsProfile::GetProfileInt(const QString &section, const QString &entry
 }
 
 bool CSettingsProfile::WriteProfileInt(const QString &section, const QString &entry, int nValue) {
+    m_runValues.remove(Key(section, entry));
     m_settings.setValue(Key(section, entry), nValue);
     m_settings.sync();
     return m_settings.status() == QSettings::NoError;
@@ -31,12 +39,15 @@ bool CSettingsProfile::WriteProfileInt(const QString &section, const QString &en
 
 QString CSettingsProfile::GetProfileString(const QString &section, const QString &entry,
                                            const QString &strDefault) {
+    if (const auto run = m_runValues.constFind(Key(section, entry)); run != m_runValues.cend())
+        return *run;
     const QVariant v = m_settings.value(Key(section, entry));
     return v.isValid() ? v.toString() : strDefault;
 }
 
 bool CSettingsProfile::WriteProfileString(const QString &section, const QString &entry,
                                           const QString &strValue) {
+    m_runValues.remove(Key(section, entry));
     m_settings.setValue(Key(section, entry), strValue);
     m_settings.sync();
     return m_settings.status() == QSettings::NoError;

@@ -4,6 +4,7 @@
 
 #include "core/CProfile.h"
 
+#include <QHash>
 #include <QSettings>
 
 class CSettingsProfile : public CProfile {
@@ -19,8 +20,13 @@ public:
     bool WriteProfileString(const QString &section, const QString &entry,
                             const QString &strValue) override;
 
+    // A value that holds for this run only (a command-line choice): read in place of the stored
+    // one and never written, until the program itself writes that value.
+    void SetRunValue(const QString &section, const QString &entry, const QString &strValue);
+
 private:
     QString Key(const QString &section, const QString &entry) const;
 
     QSettings m_settings;
+    QHash<QString, QString> m_runValues;
 };

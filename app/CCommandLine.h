@@ -1,0 +1,30 @@
+// What one start of the program is asked to do, read from its command line before any window
+// or display exists, so --help and --version work on a machine without one.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class CCommandLine {
+public:
+    enum Action { ACTION_RUN, ACTION_HELP, ACTION_VERSION, ACTION_ERROR };
+    // Exit code of a usage error; help and version end with 0.
+    static constexpr int EXIT_USAGE = 2;
+
+    // args includes the program name, as argv does. Fills the fields and returns the action.
+    Action Parse(const QStringList &args);
+    static QString Usage();
+    static QString Version();
+
+    Action m_action = ACTION_RUN;
+    // Playlist and media files, opened in this order as the recent-file list opens them.
+    QStringList m_files;
+    bool m_bFullScreen = false;
+    // Output screen for this run only; empty = as the settings say.
+    QString m_strScreen;
+    // Another settings file instead of the per-user one; empty = the per-user one.
+    QString m_strSettingsFile;
+    bool m_bNoSplash = false;
+    // The message of ACTION_ERROR.
+    QString m_strError;
+};

@@ -1,0 +1,70 @@
+#include "app/CMprisPlayer.h"
+
+#include "app/CMprisService.h"
+
+CMprisPlayer::CMprisPlayer(CMprisService &service)
+    : QDBusAbstractAdaptor(&service), m_service(service) {}
+
+QVariant CMprisPlayer::Value(const char *pszName) const {
+    return m_service.State().PlayerProperties().value(QLatin1String(pszName));
+}
+
+qlonglong CMprisPlayer::Position() const {
+    return m_service.PositionUs();
+}
+
+// Each call is followed by an announcement, so the caller hears of the change at once.
+void CMprisPlayer::SetLoopStatus(const QString &strStatus) {
+    m_service.State().SetLoopStatus(strStatus);
+    m_service.Announce();
+}
+
+void CMprisPlayer::SetVolume(double dVolume) {
+    m_service.State().SetVolume(dVolume);
+    m_service.Announce();
+}
+
+void CMprisPlayer::Next() {
+    m_service.State().Next();
+    m_service.Announce();
+}
+
+void CMprisPlayer::Previous() {
+    m_service.State().Previous();
+    m_service.Announce();
+}
+
+void CMprisPlayer::Pause() {
+    m_service.State().Pause();
+    m_service.Announce();
+}
+
+void CMprisPlayer::PlayPause() {
+    m_service.State().PlayPause();
+    m_service.Announce();
+}
+
+void CMprisPlayer::Stop() {
+    m_service.State().Stop();
+    m_service.Announce();
+}
+
+void CMprisPlayer::Play() {
+    m_service.State().Play();
+    m_service.Announce();
+}
+
+void CMprisPlayer::Seek(qlonglong nOffset) {
+    m_service.State().Seek(nOffset);
+    m_service.Announce();
+}
+
+void CMprisPlayer::SetPosition(const QDBusObjectPath &trackId, qlonglong nPosition) {
+    m_service.State().SetPosition(trackId.path(), nPosition);
+    m_service.Announce();
+}
+
+void CMprisPlayer::OpenUri(const QString &strUri) {
+    m_service.State().OpenUri(strUri);
+    m_service.Announce();
+}

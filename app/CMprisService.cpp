@@ -1,0 +1,148 @@
+#include "app/CMprisService.h"
+
+#include "app/CMainFrame.h"
+#include "app/CMprisPlayer.h"
+#include "app/CMprisRoot.h"
+#include "core/CLogBook.h"
+#include "playback/CVideoView.h"
+#include "playlist/CPlaylistCtrl.h"
+#include "widgets/CPlayerCtrlBar.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
+CMprisService::CMprisService(CMainFrame &frame, std::function<void(const QString &)> opener,
+                             QObject *pParent)
+    : QObject(pParent), m_frame(frame), m_opener(std::move(opener)), m_state(frame, *this) {
+    if (!Register())
+        return;
+    m_state.Update(0);
+    m_sinceUpdate.start();
+    connect(&m_timer, &QTimer::timeout, this, &CMprisService::Announce);
+    m_timer.start(POLL_MS);
+}
+
+CMprisService::~CMprisService() {
+    if (m_strServiceName.isEmpty())
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterObject(OBJECT_PATH);
+    bus.unregisterService(m_strServiceName);
+}
+
+bool CMprisService::Register() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        LogMsg("CMprisService::Register(): no session bus, desktop media controls are off\n");
+        return false;
+    }
+    // The adaptors are exported with this object; they must exist before it is registered.
+    new CMprisRoot(*this);
+    m_pPlayer = new CMprisPlayer(*this);
+    if (!bus.registerObject(OBJECT_PATH, this, QDBusConnection::ExportAdaptors)) {
+        LogError("CMprisService::Register(): %s already taken on the session bus\n", OBJECT_PATH);
+        return false;
+    }
+    // A second instance takes a name of its own, which clients list as the same player.
+    QString strName = SERVICE_NAME;
+    if (!bus.registerService(strName)) {
+        strName += QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid());
+        if (!bus.registerService(strName)) {
+            LogError("CMprisService::Register(): cannot own %s: %s\n", qPrintable(strName),
+                     qPrintable(bus.lastError().message()));
+            bus.unregisterObject(OBJECT_PATH);
+            return false;
+        }
+    }
+    m_strServiceName = strName;
+    LogMsg("CMprisService::Register(): desktop media controls as %s\n", qPrintable(strName));
+    return true;
+}
+
+void CMprisService::Announce() {
+    if (m_strServiceName.isEmpty())
+        return;
+    const CMprisState::Changes changes = m_state.Update(m_sinceUpdate.restart());
+    EmitPropertiesChanged(QStringLiteral("org.mpris.MediaPlayer2"), changes.root);
+    EmitPropertiesChanged(QStringLiteral("org.mpris.MediaPlayer2.Player"), changes.player);
+    if (changes.bSeeked)
+        emit m_pPlayer->Seeked(changes.nPositionUs);
+}
+
+void CMprisService::EmitPropertiesChanged(const QString &strInterface, const QVariantMap &changed) {
+    // QtDBus announces no property changes by itself.
+    if (changed.isEmpty())
+        return;
+    QDBusMessage signal =
+        QDBusMessage::createSignal(OBJECT_PATH, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
+    signal << strInterface << changed << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}
+
+qlonglong CMprisService::PositionUs() const {
+    return Read().nPositionMs * 1000;
+}
+
+void CMprisService::Raise() {
+    if (m_frame.isMinimized())
+        m_frame.showNormal();
+    m_frame.show();
+    m_frame.raise();
+    m_frame.activateWindow();
+}
+
+CMprisState::Snapshot CMprisService::Read() const {
+    CMprisState::Snapshot s;
+    if (const CVideoView *pView = m_frame.GetVideoView()) {
+        s.nActive = pView->m_nActive;
+        s.lVolume = pView->m_lVolume;
+        s.bMute = pView->m_bMute;
+        s.bFullScreen = pView->m_bFullScreen;
+        if (CPlayerBase *pPlayer = pView->m_pPlayer[s.nActive & 1].get()) {
+            s.nPlayState = pPlayer->GetPlayState();
+            s.nMediaState = pPlayer->GetMediaState();
+            s.strPath = pPlayer->GetFilePath();
+            s.strTitle = pView->GetTitle(s.nActive);
+            s.nDurationMs = pPlayer->GetDuration();
+            s.nPositionMs = pPlayer->GetPosition();
+            s.bTimedMedia = CPlaylistCtrl::IsTimedMedia(s.strPath);
+        }
+    }
+    if (const CPlayerCtrlBar *pBar = m_frame.GetCtrlBar())
+        s.nVolumeRange = pBar->m_nVolumeRange;
+    if (const CPlaylistCtrl *pPlaylist = m_frame.GetPlaylist()) {
+        s.bLoopSingleTrack = pPlaylist->GetLoopSingleTrack();
+        s.bLoopList = pPlaylist->GetLoopList();
+        s.nCurTrack = pPlaylist->GetCurTrack();
+        s.nTrackCount = pPlaylist->GetTrackCount();
+    }
+    return s;
+}
+
+bool CMprisService::MoveSlider(int nSliderId, int64_t nPos) {
+    CPlayerCtrlBar *pBar = m_frame.GetCtrlBar();
+    if (!pBar)
+        return false;
+    CBitmapSlider &slider = nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID
+                                ? static_cast<CBitmapSlider &>(pBar->m_SeekSlider)
+                                : pBar->m_VolumeSlider;
+    // The seek slider is enabled by the main timer's next tick after a play; a seek is only
+    // asked for when the active player can be sought, which is the rule of that tick.
+    if (nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID)
+        slider.SetEnabled(true);
+    slider.SetPos(nPos);
+    slider.Invalidate();
+    return slider.GetPos() == nPos;
+}
+
+void CMprisService::Command(int nID) {
+    m_frame.OnCommand(nID);
+}
+
+void CMprisService::OpenDocument(const QString &strPath) {
+    if (m_opener)
+        m_opener(strPath);
+}

@@ -1,0 +1,98 @@
+// The program's command line: parsed before any window exists, documented in its man pages.
+#include "app/CCommandLine.h"
+#include "core/CSettingsProfile.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CommandLine, OptionsFilesAndErrors) {
+    CCommandLine run;
+    EXPECT_EQ(run.Parse({"tessaro", "--fullscreen", "--screen", "HDMI-1", "--settings",
+                         "rehearsal.conf", "--no-splash", "show.m3u", "clip.mp4"}),
+              CCommandLine::ACTION_RUN);
+    EXPECT_TRUE(run.m_bFullScreen);
+    EXPECT_TRUE(run.m_bNoSplash);
+    EXPECT_EQ(run.m_strScreen, "HDMI-1");
+    EXPECT_EQ(run.m_strSettingsFile, "rehearsal.conf");
+    EXPECT_EQ(run.m_files, QStringList({"show.m3u", "clip.mp4"}));
+
+    for (const QStringList &args : {QStringList{"tessaro", "--bogus"},
+                                    {"tessaro", "--screen"},
+                                    {"tessaro", "--settings="},
+                                    {"tessaro", "-x", "clip.mp4"}}) {
+        CCommandLine bad;
+        EXPECT_EQ(bad.Parse(args), CCommandLine::ACTION_ERROR) << args.join(' ').toStdString();
+        EXPECT_FALSE(bad.m_strError.isEmpty());
+    }
+}
+
+// Help, version and usage errors end before the application object exists: no display is
+// needed, no window opens and no settings file is touched.
+TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
+    QTemporaryDir config;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("XDG_CONFIG_HOME", config.path());
+    auto run = [&](const QStringList &args, QByteArray &out, QByteArray &err) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(qEnvironmentVariable("TESSARO_BUILD_DIR") + "/tessaro", args);
+        EXPECT_TRUE(process.waitForFinished(10000));
+        out = process.readAllStandardOutput();
+        err = process.readAllStandardError();
+        return process.exitCode();
+    };
+    QByteArray out, err;
+    EXPECT_EQ(run({"--help"}, out, err), 0) << err.toStdString();
+    EXPECT_TRUE(out.startsWith("Usage: tessaro")) << out.toStdString();
+    EXPECT_EQ(run({"--version"}, out, err), 0);
+    EXPECT_EQ(out, "Tessaro 3.6.17\n");
+    EXPECT_EQ(run({"--no-such-option", "clip.mp4"}, out, err), 2);
+    EXPECT_TRUE(err.contains("no-such-option")) << err.toStdString();
+    EXPECT_TRUE(err.contains("Usage: tessaro"));
+    EXPECT_TRUE(QDir(config.path()).isEmpty());
+}
+
+// --screen holds for one run: read in place of the stored value, never written by itself.
+TEST(CommandLine, RunValueShadowsTheStoredSettingUntilTheProgramWritesIt) {
+    QTemporaryDir dir;
+    const QString strFile = dir.filePath("Tessaro.conf");
+    {
+        CSettingsProfile profile(strFile);
+        profile.WriteProfileString("Video", "OutputScreen", "DP-1");
+        profile.SetRunValue("Video", "OutputScreen", "HDMI-1");
+        EXPECT_EQ(profile.GetProfileString("Video", "OutputScreen", ""), "HDMI-1");
+    }
+    CSettingsProfile reread(strFile);
+    EXPECT_EQ(reread.GetProfileString("Video", "OutputScreen", ""), "DP-1");
+    reread.SetRunValue("Video", "OutputScreen", "HDMI-1");
+    reread.WriteProfileString("Video", "OutputScreen", "DP-2");
+    EXPECT_EQ(reread.GetProfileString("Video", "OutputScreen", ""), "DP-2");
+}
+
+TEST(ManPages, RenderWithoutWarnings) {
+    if (QStandardPaths::findExecutable("man").isEmpty())
+        GTEST_SKIP() << "man (man-db) is not installed";
+    for (const char *pszPage : {"tessaro.1", "tessaro-remote.1"}) {
+        QProcess man;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("MANWIDTH", "80");
+        env.insert("LC_ALL", "C.UTF-8");
+        man.setProcessEnvironment(env);
+        man.start("man", {"--warnings", "-l",
+                          qEnvironmentVariable("TESSARO_SOURCE_DIR") + "/man/" + pszPage});
+        ASSERT_TRUE(man.waitForFinished(20000));
+        EXPECT_EQ(man.exitCode(), 0) << pszPage;
+        EXPECT_EQ(man.readAllStandardError(), "") << pszPage;
+        EXPECT_TRUE(man.readAllStandardOutput().contains("SYNOPSIS")) << pszPage;
+    }
+}
+
+} // namespace
