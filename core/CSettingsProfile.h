@@ -20,7 +20,8 @@ public:
                             const QString &strValue) override;
 
 private:
-    QString Key(const QString &section, const QString &entry) const;
+    QVariant Value(const QString &section, const QString &entry) const;
+    bool Write(const QString &section, const QString &entry, const QVariant &value);
 
     QSettings m_settings;
 };
