@@ -1,13 +1,12 @@
 #include "app/CTessaro2App.h"
 
 #include "app/CDlgSplash.h"
-#include "core/CGeneralSettings.h"
-#include "core/CLogBook.h"
 #include "app/CMainFrame.h"
 #include "app/CSignalWatcher.h"
+#include "core/CGeneralSettings.h"
+#include "core/CLogBook.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QIcon>
 
 CTessaro2App::CTessaro2App(int &argc, char **argv)
@@ -46,8 +45,6 @@ bool CTessaro2App::InitInstance() {
     m_pMainFrame =
         std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_modalUI, m_recentFiles,
                                      m_strStartDir, QCoreApplication::applicationDirPath());
-    QObject::connect(m_pMainFrame.get(), &CMainFrame::OpenDocumentRequested,
-                     [this](const QString &strPath) { OpenDocumentFile(strPath); });
     // A termination request closes the main window like File > Quit, so every part
     // writes its settings on the way out.
     QObject::connect(m_pSignals.get(), &CSignalWatcher::TerminationRequested, m_pMainFrame.get(),
@@ -70,10 +67,9 @@ bool CTessaro2App::InitInstance() {
 }
 
 void CTessaro2App::OpenDocumentFile(const QString &strPath) {
-    const QString strFull = QFileInfo(strPath).absoluteFilePath();
+    // The main frame keeps the recent-file list to what actually opened.
     if (m_pMainFrame)
-        m_pMainFrame->OpenDocument(strFull);
-    m_recentFiles.Add(strFull);
+        m_pMainFrame->OpenDocument(strPath);
 }
 
 int CTessaro2App::Run() {

@@ -17,7 +17,8 @@ public:
     // Moves (or puts) the path to the top; a path already listed is matched
     // case-sensitively, as paths are on this platform.
     void Add(const QString &strPath);
-    void Remove(int nIndex);
+    // Drops a listed path, one that no longer opens.
+    void Remove(const QString &strPath);
     const QStringList &GetEntries() const { return m_entries; }
 
 private:

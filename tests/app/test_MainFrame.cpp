@@ -1,10 +1,11 @@
 #include "CTestFrame.h"
 #include "app/CAboutDlg.h"
 #include "app/CDlgSplash.h"
-#include "core/CGeneralSettings.h"
 #include "app/CMainFrame.h"
+#include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "playback/CVideoView.h"
+#include "playlist/CPlaylistCtrl.h"
 #include "playlist/CRightView.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
@@ -13,7 +14,9 @@
 #include "widgets/CPaneSplitter.h"
 #include "widgets/CPlayerCtrlBar.h"
 
+#include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSplitterHandle>
 #include <QTemporaryDir>
@@ -197,6 +200,69 @@ TEST_F(MainFrameTest, LogbookWindowShowsHidesWithEscapeAndComesBackWhole) {
     dlg.close();
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_FALSE(dlg.IsLogBookVisible());
+}
+
+TEST_F(MainFrameTest, OnlyDocumentsThatOpenStayInTheRecentFileList) {
+    CRecentFileList &recent = m_frame.m_recent;
+    CPlaylistCtrl &list = *m_pFrame->GetPlaylist();
+    const QString strStill = m_frame.m_dir.filePath("still.jpg");
+    QFile(strStill).open(QIODevice::WriteOnly);
+    list.AddEntry(strStill, -1, "still", QString());
+    ASSERT_EQ(list.GetTrackCount(), 1);
+
+    // An entry whose file was deleted, chosen from the File menu.
+    const QString strGone = m_frame.m_dir.filePath("gone.m3u");
+    recent.Add(strGone);
+    QMenu *pFile = m_pFrame->menuBar()->actions().first()->menu();
+    emit pFile->aboutToShow();
+    QAction *pEntry = nullptr;
+    for (QAction *pAction : pFile->actions())
+        if (pAction->text() == "&1 gone.m3u")
+            pEntry = pAction;
+    ASSERT_NE(pEntry, nullptr);
+    pEntry->trigger();
+    EXPECT_EQ(list.GetTrackCount(), 1) << "the playlist shown stays";
+    EXPECT_TRUE(recent.GetEntries().isEmpty());
+    ASSERT_EQ(m_ui.m_boxes.size(), 1u);
+    EXPECT_TRUE(m_ui.m_boxes[0].text.contains(strGone)) << m_ui.m_boxes[0].text.toStdString();
+    EXPECT_EQ(m_ui.m_boxes[0].icon, CModalUI::ICON_WARNING);
+
+    // A name on the command line that does not exist is never listed.
+    EXPECT_FALSE(m_pFrame->OpenDocument(m_frame.m_dir.filePath("missing.mp4")));
+    EXPECT_TRUE(recent.GetEntries().isEmpty());
+    EXPECT_EQ(m_ui.m_boxes.size(), 2u);
+
+    const QString strShow = m_frame.m_dir.filePath("show.m3u");
+    QFile show(strShow);
+    show.open(QIODevice::WriteOnly);
+    show.write("#EXTM3U\r\n");
+    show.close();
+    EXPECT_TRUE(m_pFrame->OpenDocument(strShow));
+    EXPECT_EQ(recent.GetEntries(), QStringList{strShow});
+    EXPECT_EQ(list.GetTrackCount(), 0) << "the playlist was replaced";
+}
+
+TEST_F(MainFrameTest, CopyCutAndPasteKeysNeverReachTheFocusedPane) {
+    struct KeyCounter : QObject {
+        int m_nKeys = 0;
+        bool eventFilter(QObject *, QEvent *pEvent) override {
+            m_nKeys += pEvent->type() == QEvent::KeyPress &&
+                       static_cast<QKeyEvent *>(pEvent)->key() != Qt::Key_Control;
+            return false;
+        }
+    } counter;
+    auto *pPane = new QWidget(m_pFrame->GetRightView());
+    pPane->setFocusPolicy(Qt::StrongFocus);
+    pPane->show();
+    m_pFrame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));
+    pPane->setFocus();
+    pPane->installEventFilter(&counter);
+    for (Qt::Key key : {Qt::Key_C, Qt::Key_Insert, Qt::Key_X, Qt::Key_V})
+        QTest::keyClick(pPane, key, Qt::ControlModifier);
+    EXPECT_EQ(counter.m_nKeys, 0);
+    QTest::keyClick(pPane, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_EQ(counter.m_nKeys, 1) << "keys outside the table still arrive";
 }
 
 TEST(Splash, ClosesItselfAfterThreeSeconds) {
