@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QIcon>
+#include <QTimer>
 
 CTessaro2App::CTessaro2App(int &argc, char **argv)
     : m_app(argc, argv), m_strStartDir(QDir::currentPath()), m_recentFiles(m_profile) {
@@ -67,9 +68,13 @@ bool CTessaro2App::InitInstance() {
 }
 
 void CTessaro2App::OpenDocumentFile(const QString &strPath) {
-    // The main frame keeps the recent-file list to what actually opened.
-    if (m_pMainFrame)
-        m_pMainFrame->OpenDocument(strPath);
+    if (!m_pMainFrame)
+        return;
+    // Opened from the event loop, over the shown window: a message box about a document that
+    // does not open then has the window beneath it, and a termination request still ends the
+    // program while the box waits. The main frame lists only what opened as a recent file.
+    CMainFrame *pFrame = m_pMainFrame.get();
+    QTimer::singleShot(0, pFrame, [pFrame, strPath] { pFrame->OpenDocument(strPath); });
 }
 
 int CTessaro2App::Run() {
