@@ -352,7 +352,7 @@ bool CMainFrame::OpenDocument(const QString &strPath) {
         m_recentFiles.Add(strFull);
         return true;
     }
-    m_recentFiles.Remove(strFull);
+    m_recentFiles.Remove(static_cast<int>(m_recentFiles.GetEntries().indexOf(strFull)));
     m_modalUI.MessageBox(this, QString("Cannot open \"%1\".").arg(strFull), QString(),
                          CModalUI::MB_OK, CModalUI::ICON_WARNING);
     return false;

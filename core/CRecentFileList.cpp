@@ -31,6 +31,7 @@ void CRecentFileList::Add(const QString &strPath) {
         m_entries.removeLast();
 }
 
-void CRecentFileList::Remove(const QString &strPath) {
-    m_entries.removeAll(strPath);
+void CRecentFileList::Remove(int nIndex) {
+    if (nIndex >= 0 && nIndex < m_entries.size())
+        m_entries.removeAt(nIndex);
 }

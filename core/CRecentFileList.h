@@ -17,8 +17,8 @@ public:
     // Moves (or puts) the path to the top; a path already listed is matched
     // case-sensitively, as paths are on this platform.
     void Add(const QString &strPath);
-    // Drops a listed path, one that no longer opens.
-    void Remove(const QString &strPath);
+    // Drops the entry at nIndex (one that no longer opens); any other index changes nothing.
+    void Remove(int nIndex);
     const QStringList &GetEntries() const { return m_entries; }
 
 private:
