@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QIcon>
-#include <QTimer>
 
 CTessaro2App::CTessaro2App(int &argc, char **argv)
     : m_app(argc, argv), m_strStartDir(QDir::currentPath()), m_recentFiles(m_profile) {
@@ -55,10 +54,11 @@ bool CTessaro2App::InitInstance() {
         return false;
     m_pMainFrame->OnInitialUpdate();
 
+    // The window shows first, so that a message box about a document that does not open has
+    // it beneath; a document that opens is loaded before any remote command is handled.
+    m_pMainFrame->show();
     if (!m_strCommandLineFile.isEmpty())
         OpenDocumentFile(m_strCommandLineFile);
-
-    m_pMainFrame->show();
 
     if (m_pSettings->m_bShowSplash) {
         m_splash = std::make_unique<CDlgSplash>(m_pMainFrame.get());
@@ -68,13 +68,9 @@ bool CTessaro2App::InitInstance() {
 }
 
 void CTessaro2App::OpenDocumentFile(const QString &strPath) {
-    if (!m_pMainFrame)
-        return;
-    // Opened from the event loop, over the shown window: a message box about a document that
-    // does not open then has the window beneath it, and a termination request still ends the
-    // program while the box waits. The main frame lists only what opened as a recent file.
-    CMainFrame *pFrame = m_pMainFrame.get();
-    QTimer::singleShot(0, pFrame, [pFrame, strPath] { pFrame->OpenDocument(strPath); });
+    // The main frame lists only what opened as a recent file.
+    if (m_pMainFrame)
+        m_pMainFrame->OpenDocument(strPath);
 }
 
 int CTessaro2App::Run() {

@@ -24,7 +24,7 @@ public:
     bool InitInstance();
     // Runs the event loop, then shuts down in order; returns the exit code.
     int Run();
-    // Opens a document given on the command line, once the event loop runs.
+    // Opens a document given on the command line.
     void OpenDocumentFile(const QString &strPath);
 
     CMainFrame *GetMainFrame() const { return m_pMainFrame.get(); }
