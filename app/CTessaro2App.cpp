@@ -46,9 +46,13 @@ bool CTessaro2App::InitInstance() {
         std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_modalUI, m_recentFiles,
                                      m_strStartDir, QCoreApplication::applicationDirPath());
     // A termination request closes the main window like File > Quit, so every part
-    // writes its settings on the way out.
+    // writes its settings on the way out; a box still waiting for an answer is closed first.
     QObject::connect(m_pSignals.get(), &CSignalWatcher::TerminationRequested, m_pMainFrame.get(),
-                     [this](int) { m_pMainFrame->close(); });
+                     [this](int) {
+                         if (QWidget *pModal = QApplication::activeModalWidget())
+                             pModal->close();
+                         m_pMainFrame->close();
+                     });
     m_pMainFrame->resize(1024, 640);
     if (!m_pMainFrame->OnCreateClient())
         return false;
@@ -74,7 +78,8 @@ void CTessaro2App::OpenDocumentFile(const QString &strPath) {
 }
 
 int CTessaro2App::Run() {
-    const int nResult = m_app.exec();
+    // Closed already when a termination request came while start-up waited for a box.
+    const int nResult = m_pMainFrame->isVisible() ? m_app.exec() : 0;
     m_splash.reset();
     m_pMainFrame.reset();
     m_recentFiles.WriteList();
