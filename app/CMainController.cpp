@@ -1,13 +1,13 @@
 #include "app/CMainController.h"
 
+#include "app/CLogBookDlg.h"
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
-#include "app/CLogBookDlg.h"
 #include "core/UserMessages.h"
 #include "playback/CVideoView.h"
 #include "playlist/CPlaylistCtrl.h"
-#include "remote/protocol/CNetDatagram.h"
 #include "remote/CNetServer.h"
+#include "remote/protocol/CNetDatagram.h"
 #include "widgets/CPlayerCtrlBar.h"
 #include "widgets/CStatusDisplay.h"
 
@@ -222,9 +222,11 @@ intptr_t CMainController::OnSliderChanged(int nSliderId, intptr_t lPos) {
         if (q >= 0 && pActive) {
             const int nState = pActive->GetPlayState();
             pActive->SetPosition(static_cast<uint32_t>(q));
-            pActive->Pause();
+            // Through the view, so the display and the remote hear of the pause and the
+            // resume, and the new position shows even while paused.
+            m_videoView.Pause(ActiveId());
             if (nState == CPlayerBase::PS_PLAYING)
-                pActive->Play();
+                m_videoView.Play(ActiveId());
             SendSeekText(ActiveId(), q, pActive->GetDuration());
         }
     }

@@ -117,10 +117,8 @@ bool CMainFrame::OnCreateClient() {
 void CMainFrame::OnInitialUpdate() {
     m_pVideoView->OnInitialUpdate();
     // The accelerators also work while the full-screen window is in front.
-    if (CFullScreenDlg *pFull = m_pVideoView->GetFullScreenDlg()) {
-        pFull->addActions(m_commands.values());
+    if (CFullScreenDlg *pFull = m_pVideoView->GetFullScreenDlg())
         pFull->addActions(m_accelerators);
-    }
     m_pCtrlBar->OnInitialUpdate();
     m_pRightView->OnInitialUpdate();
     UpdateCommandStates();
@@ -152,7 +150,6 @@ void CMainFrame::OnTimer() {
         m_logBook.OnTimerTick();
     m_dmxInput.Poll();
     UpdateDMXStatus();
-    UpdateCommandStates();
 }
 
 void CMainFrame::UpdateDMXStatus() {
@@ -234,9 +231,10 @@ void CMainFrame::BuildMenus() {
     QMenu *pZoom = pView->addMenu("Zoom");
     AddCommand(pZoom, ID_ZOOM_FIT, "Fit to window")->setCheckable(true);
     pZoom->addSeparator();
-    // Radio marks: the group only draws them; the state comes from the video view.
+    // Radio marks, none of them set while the video is fitted to the window; the state
+    // itself comes from the video view.
     auto *pZoomGroup = new QActionGroup(this);
-    pZoomGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    pZoomGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (auto [nID, pszText] :
          {std::pair{ID_ZOOM_50, "50%\tAlt+1"}, std::pair{ID_ZOOM_100, "100%\tAlt+2"},
           std::pair{ID_ZOOM_200, "200%\tAlt+3"}}) {
@@ -259,6 +257,9 @@ void CMainFrame::BuildMenus() {
 
 void CMainFrame::BuildAccelerators() {
     AddAccelerator(ID_FILE_OPEN_MEDIA, {QKeySequence("Ctrl+M")});
+    AddAccelerator(ID_EDIT_COPY, {QKeySequence("Ctrl+C"), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    AddAccelerator(ID_EDIT_CUT, {QKeySequence("Ctrl+X")});
+    AddAccelerator(ID_EDIT_PASTE, {QKeySequence("Ctrl+V")});
     AddAccelerator(ID_PLAYLIST_ADD_FILES, {QKeySequence("L")});
     AddAccelerator(ID_PLAYLIST_ADD_FOLDER, {QKeySequence("Shift+L")});
     AddAccelerator(ID_PLAYLIST_REMOVE, {QKeySequence("Delete")});
@@ -345,21 +346,34 @@ void CMainFrame::RefreshRecentFiles() {
         pAction->setData(ID_FILE_MRU_FIRST + i);
         pAction->setToolTip(entries[i]);
         const QString strPath = entries[i];
-        connect(pAction, &QAction::triggered, this,
-                [this, strPath] { emit OpenDocumentRequested(strPath); });
+        connect(pAction, &QAction::triggered, this, [this, strPath] { OpenDocument(strPath); });
         m_pFileMenu->insertAction(m_pRecentSeparator, pAction);
         m_recentActions << pAction;
     }
 }
 
-void CMainFrame::OpenDocument(const QString &strPath) {
+bool CMainFrame::OpenDocument(const QString &strPath) {
     CPlaylistCtrl *pPlaylist = GetPlaylist();
     if (!pPlaylist || !m_pVideoView)
-        return;
-    if (CPlaylistCtrl::IsPlaylistFile(strPath))
-        pPlaylist->OpenPlaylist(strPath);
-    else if (CPlaylistCtrl::IsMediaFile(strPath))
-        m_pVideoView->OpenMedia(strPath, m_pVideoView->m_nActive);
+        return false;
+    const QFileInfo info(strPath);
+    const QString strFull = info.absoluteFilePath();
+    bool bOpened = false;
+    // Checked first: opening a playlist clears the one shown even when the file is gone.
+    if (info.isFile() && info.isReadable()) {
+        if (CPlaylistCtrl::IsPlaylistFile(strFull))
+            bOpened = !pPlaylist->OpenPlaylist(strFull).isEmpty();
+        else if (CPlaylistCtrl::IsMediaFile(strFull))
+            bOpened = m_pVideoView->OpenMedia(strFull, m_pVideoView->m_nActive);
+    }
+    if (bOpened) {
+        m_recentFiles.Add(strFull);
+        return true;
+    }
+    m_recentFiles.Remove(static_cast<int>(m_recentFiles.GetEntries().indexOf(strFull)));
+    m_modalUI.MessageBox(this, QString("Cannot open \"%1\".").arg(strFull), QString(),
+                         CModalUI::MB_OK, CModalUI::ICON_WARNING);
+    return false;
 }
 
 void CMainFrame::OnCommand(int nID) {
@@ -383,6 +397,12 @@ void CMainFrame::OnCommand(int nID) {
         return;
     case ID_VIEW_TOPMOST:
         OnTopMost();
+        return;
+    case ID_EDIT_COPY:
+    case ID_EDIT_CUT:
+    case ID_EDIT_PASTE:
+        // The keys are taken so that they never reach the focused pane; there is nothing to
+        // copy or paste.
         return;
     default:
         break;

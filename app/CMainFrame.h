@@ -55,6 +55,10 @@ public:
         ID_ZOOM_200 = 32851,
         ID_VIEW_LOGBOOK = 32846,
         ID_APP_ABOUT = 57664,
+        // Copy, cut and paste: reserved by the accelerator table, handled by nothing.
+        ID_EDIT_COPY = 57634,
+        ID_EDIT_CUT = 57635,
+        ID_EDIT_PASTE = 57637,
         // The playlist panel's commands, reached by accelerators too.
         ID_PLAYLIST_ADD_FILES = 32812,
         ID_PLAYLIST_ADD_FOLDER = 32813,
@@ -92,8 +96,10 @@ public:
     // Brings every command's enabled, checked and radio state up to date.
     void UpdateCommandStates();
     // A document from the command line or the recent-file list: a playlist replaces the
-    // playlist, a media file opens in the active player.
-    void OpenDocument(const QString &strPath);
+    // playlist, a media file opens in the active player. Only a document that opened goes to
+    // the top of the recent-file list; one that does not is dropped from it and named in a
+    // message box.
+    bool OpenDocument(const QString &strPath);
 
     void SetDocumentTitle(const QString &strTitle);
     QString GetDocumentTitle() const { return m_strDocTitle; }
@@ -114,10 +120,6 @@ public:
     CPlaylistCtrl *GetPlaylist() const;
     CPaneSplitter *GetMainSplitter() const { return m_wndMainSplitter; }
     CFixedSplitter *GetLeftSplitter() const { return m_wndLeftSplitter; }
-
-signals:
-    // The recent-file menu asks the application to open a document.
-    void OpenDocumentRequested(const QString &strPath);
 
 protected:
     void closeEvent(QCloseEvent *pEvent) override;

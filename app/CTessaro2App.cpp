@@ -8,7 +8,6 @@
 #include "core/CLogBook.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QIcon>
 
 namespace {
@@ -59,12 +58,14 @@ bool CTessaro2App::InitInstance() {
     m_pMainFrame =
         std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_modalUI, m_recentFiles,
                                      m_strStartDir, QCoreApplication::applicationDirPath());
-    QObject::connect(m_pMainFrame.get(), &CMainFrame::OpenDocumentRequested,
-                     [this](const QString &strPath) { OpenDocumentFile(strPath); });
     // A termination request closes the main window like File > Quit, so every part
-    // writes its settings on the way out.
+    // writes its settings on the way out; a box still waiting for an answer is closed first.
     QObject::connect(m_pSignals.get(), &CSignalWatcher::TerminationRequested, m_pMainFrame.get(),
-                     [this](int) { m_pMainFrame->close(); });
+                     [this](int) {
+                         if (QWidget *pModal = QApplication::activeModalWidget())
+                             pModal->close();
+                         m_pMainFrame->close();
+                     });
     m_pMainFrame->resize(1024, 640);
     if (!m_pMainFrame->OnCreateClient())
         return false;
@@ -74,13 +75,14 @@ bool CTessaro2App::InitInstance() {
     m_pMainFrame->OnInitialUpdate();
     m_pSettings->m_bFullScrOnStartup = bFullScreenSetting;
 
+    // The window shows first, so that a message box about a document that does not open has
+    // it beneath; a document that opens is loaded before any remote command is handled.
+    m_pMainFrame->show();
     for (const QString &strFile : m_commandLine.m_files)
         OpenDocumentFile(strFile);
 
     m_pMpris = std::make_unique<CMprisService>(
         *m_pMainFrame, [this](const QString &strPath) { OpenDocumentFile(strPath); });
-
-    m_pMainFrame->show();
 
     if (m_pSettings->m_bShowSplash && !m_commandLine.m_bNoSplash) {
         m_splash = std::make_unique<CDlgSplash>(m_pMainFrame.get());
@@ -90,14 +92,14 @@ bool CTessaro2App::InitInstance() {
 }
 
 void CTessaro2App::OpenDocumentFile(const QString &strPath) {
-    const QString strFull = QFileInfo(strPath).absoluteFilePath();
+    // The main frame lists only what opened as a recent file.
     if (m_pMainFrame)
-        m_pMainFrame->OpenDocument(strFull);
-    m_recentFiles.Add(strFull);
+        m_pMainFrame->OpenDocument(strPath);
 }
 
 int CTessaro2App::Run() {
-    const int nResult = m_app.exec();
+    // Closed already when a termination request came while start-up waited for a box.
+    const int nResult = m_pMainFrame->isVisible() ? m_app.exec() : 0;
     m_pMpris.reset();
     m_splash.reset();
     m_pMainFrame.reset();

@@ -27,7 +27,7 @@ public:
     bool InitInstance();
     // Runs the event loop, then shuts down in order; returns the exit code.
     int Run();
-    // Opens a document given on the command line or chosen from the recent-file list.
+    // Opens a document given on the command line.
     void OpenDocumentFile(const QString &strPath);
 
     CMainFrame *GetMainFrame() const { return m_pMainFrame.get(); }

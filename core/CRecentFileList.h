@@ -17,6 +17,7 @@ public:
     // Moves (or puts) the path to the top; a path already listed is matched
     // case-sensitively, as paths are on this platform.
     void Add(const QString &strPath);
+    // Drops the entry at nIndex (one that no longer opens); any other index changes nothing.
     void Remove(int nIndex);
     const QStringList &GetEntries() const { return m_entries; }
 

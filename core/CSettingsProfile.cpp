@@ -1,23 +1,51 @@
 #include "core/CSettingsProfile.h"
 
+namespace {
+// Qt's INI format reads and writes its top-level keys under a plain [General] header, and
+// escapes a group of that name as [%General]. The General section therefore lives at the top
+// level, so that the file shows the header a person editing it expects.
+const QString kGeneral = QStringLiteral("General");
+
+QString GroupKey(const QString &section, const QString &entry) {
+    return section + "/" + entry;
+}
+} // namespace
+
 CSettingsProfile::CSettingsProfile() : m_settings("ovak", "Tessaro") {}
 
 CSettingsProfile::CSettingsProfile(const QString &strFileName)
     : m_settings(strFileName, QSettings::NativeFormat) {}
 
-QString CSettingsProfile::Key(const QString &section, const QString &entry) const {
-    return section + "/" + entry;
-}
-
 void CSettingsProfile::SetRunValue(const QString &section, const QString &entry,
                                    const QString &strValue) {
-    m_runValues.insert(Key(section, entry), strValue);
+    m_runValues.insert(GroupKey(section, entry), strValue);
+}
+
+QVariant CSettingsProfile::Value(const QString &section, const QString &entry) const {
+    if (const auto run = m_runValues.constFind(GroupKey(section, entry)); run != m_runValues.cend())
+        return *run;
+    if (section != kGeneral)
+        return m_settings.value(GroupKey(section, entry));
+    const QVariant plain = m_settings.value(entry);
+    // Earlier runs wrote the section as [%General]; it still counts where [General] is silent.
+    return plain.isValid() ? plain : m_settings.value(GroupKey(section, entry));
+}
+
+bool CSettingsProfile::Write(const QString &section, const QString &entry, const QVariant &value) {
+    m_runValues.remove(GroupKey(section, entry));
+    if (section == kGeneral) {
+        m_settings.setValue(entry, value);
+        // A stale copy under [%General] would only confuse the next person reading the file.
+        m_settings.remove(GroupKey(section, entry));
+    } else {
+        m_settings.setValue(GroupKey(section, entry), value);
+    }
+    m_settings.sync();
+    return m_settings.status() == QSettings::NoError;
 }
 
 int CSettingsProfile::GetProfileInt(const QString &section, const QString &entry, int nDefault) {
-    const auto run = m_runValues.constFind(Key(section, entry));
-    const QVariant v =
-        run != m_runValues.cend() ? QVariant(*run) : m_settings.value(Key(section, entry));
+    const QVariant v = Value(section, entry);
     if (!v.isValid())
         return nDefault;
     // A hand-edited value that is not a number reads as missing, as a registry value of the
@@ -31,24 +59,16 @@ int CSettingsProfile::GetProfileInt(const QString &section, const QString &entry
 }
 
 bool CSettingsProfile::WriteProfileInt(const QString &section, const QString &entry, int nValue) {
-    m_runValues.remove(Key(section, entry));
-    m_settings.setValue(Key(section, entry), nValue);
-    m_settings.sync();
-    return m_settings.status() == QSettings::NoError;
+    return Write(section, entry, nValue);
 }
 
 QString CSettingsProfile::GetProfileString(const QString &section, const QString &entry,
                                            const QString &strDefault) {
-    if (const auto run = m_runValues.constFind(Key(section, entry)); run != m_runValues.cend())
-        return *run;
-    const QVariant v = m_settings.value(Key(section, entry));
+    const QVariant v = Value(section, entry);
     return v.isValid() ? v.toString() : strDefault;
 }
 
 bool CSettingsProfile::WriteProfileString(const QString &section, const QString &entry,
                                           const QString &strValue) {
-    m_runValues.remove(Key(section, entry));
-    m_settings.setValue(Key(section, entry), strValue);
-    m_settings.sync();
-    return m_settings.status() == QSettings::NoError;
+    return Write(section, entry, strValue);
 }

@@ -25,7 +25,8 @@ public:
     void SetRunValue(const QString &section, const QString &entry, const QString &strValue);
 
 private:
-    QString Key(const QString &section, const QString &entry) const;
+    QVariant Value(const QString &section, const QString &entry) const;
+    bool Write(const QString &section, const QString &entry, const QVariant &value);
 
     QSettings m_settings;
     QHash<QString, QString> m_runValues;

@@ -140,12 +140,10 @@ bool CTridenaDriver::Open() {
     m_nFramesInBatch = 0;
     m_nFramesRead = 0;
     m_bRunThread = true;
-    m_bThreadActive = true;
     try {
         m_pThread = std::make_unique<std::thread>(&CTridenaDriver::RealtimeThread, this);
     } catch (const std::system_error &) {
         m_bRunThread = false;
-        m_bThreadActive = false;
         LogError("Error on creating realtime thread.\n");
         return false;
     }
@@ -158,7 +156,6 @@ int CTridenaDriver::RealtimeThread(CTridenaDriver *pDriver) {
     if (!pDriver)
         return 0;
     pDriver->RunThread();
-    pDriver->m_bThreadActive = false;
     return 0;
 }
 

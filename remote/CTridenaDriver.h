@@ -34,10 +34,6 @@ public:
     bool IsOpen() const override { return m_bOpen; }
     bool Blink(uint8_t nValue) override;
 
-    int GetInstance() const { return m_nInstance; }
-    // True while the realtime thread has not returned.
-    bool IsThreadRunning() const { return m_bThreadActive; }
-
     // The realtime thread's procedure; does nothing for a null driver.
     static int RealtimeThread(CTridenaDriver *pDriver);
 
@@ -56,7 +52,6 @@ private:
     CDMXEventSet m_Events{2}; // wake: a reader found nothing unread; stop: Close wants the end
     std::atomic<bool> m_bRunThread{false};
     std::unique_ptr<std::thread> m_pThread;
-    std::atomic<bool> m_bThreadActive{false};
     int m_nInstance;
     TridenaDeviceList m_DeviceList{};
     int m_nDeviceId = 0;

@@ -1,11 +1,11 @@
 // The main controller driven as the parts drive it: user messages, network commands over
 // loopback, menu commands and the wheel, with scripted players behind the video view.
-#include "support/CFakePlayer.h"
 #include "CTestFrame.h"
+#include "support/CFakePlayer.h"
 
-#include "core/CGeneralSettings.h"
 #include "app/CMainController.h"
 #include "app/CMainFrame.h"
+#include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "core/UserMessages.h"
 #include "playback/CVideoView.h"
@@ -15,7 +15,9 @@
 #include "support/CMemoryProfile.h"
 #include "support/CScriptedModalUI.h"
 #include "widgets/CPlayerCtrlBar.h"
+#include "widgets/CStatusDisplay.h"
 
+#include <QActionGroup>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -312,6 +314,9 @@ TEST_F(ControllerTest, MenuStatesFollowThePlayersAndThePlaylist) {
     EXPECT_TRUE(m_pFrame->GetCommand(CMainFrame::ID_VIEW_PLAYER_B)->isChecked());
     EXPECT_FALSE(m_pFrame->GetCommand(CMainFrame::ID_VIEW_PLAYER_A)->isChecked());
 
+    // Menus draw radio marks for the actions of an exclusive group: 50, 100 and 200 %.
+    for (int nID : {CMainFrame::ID_ZOOM_50, CMainFrame::ID_ZOOM_100, CMainFrame::ID_ZOOM_200})
+        EXPECT_TRUE(m_pFrame->GetCommand(nID)->actionGroup()->isExclusive()) << nID;
     m_pFrame->OnCommand(CMainFrame::ID_ZOOM_50);
     EXPECT_TRUE(m_pFrame->GetCommand(CMainFrame::ID_ZOOM_50)->isChecked());
     EXPECT_FALSE(m_pFrame->GetCommand(CMainFrame::ID_ZOOM_FIT)->isChecked());
@@ -322,6 +327,30 @@ TEST_F(ControllerTest, MenuStatesFollowThePlayersAndThePlaylist) {
     List().ClearPlaylist();
     m_pFrame->UpdateCommandStates();
     EXPECT_FALSE(pSave->isEnabled());
+}
+
+TEST_F(ControllerTest, DraggingTheSeekSliderWhilePausedShowsTheNewTimeAndReportsThePause) {
+    CPlayerCtrlBar *pBar = m_pFrame->GetCtrlBar();
+    CSeekSlider &seek = pBar->m_SeekSlider;
+    PlayRow(0);
+    View().Pause(0);
+    m_pFrame->OnTimer();
+    ASSERT_TRUE(seek.IsEnabled());
+    Texts();
+    const QPoint from = seek.GetThumbRect().center();
+    const QPoint to(seek.GetTrackRect().left() + seek.GetTrackRect().width() * 7 / 10, from.y());
+    QTest::mousePress(pBar, Qt::LeftButton, {}, from);
+    QTest::mouseMove(pBar, to);
+    QTest::mouseRelease(pBar, Qt::LeftButton, {}, to);
+    const int nPos = A().m_nPosition;
+    EXPECT_GT(nPos, 5000);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
+    const QString strTime = CStatusDisplay::FormatTime(nPos);
+    EXPECT_EQ(pBar->m_StatusDisplay.TimeText(), strTime + " /  0:00:10");
+    EXPECT_EQ(Texts(), QStringList({"Player A: Playback paused.\n",
+                                    QString("Player A: Seeking to %1 /  0:00:10 ( %2% )\n")
+                                        .arg(strTime)
+                                        .arg(nPos / 100)}));
 }
 
 TEST_F(ControllerTest, SeekSliderOnlyForTimedMediaThatIsNotStopped) {

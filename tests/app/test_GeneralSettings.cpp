@@ -1,7 +1,10 @@
 #include "core/CGeneralSettings.h"
+#include "core/CSettingsProfile.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -81,6 +84,22 @@ TEST(GeneralSettings, SetDefaultsTouchesNoStoredValue) {
     s.SetDefaults();
     EXPECT_EQ(s.m_VolumeMin, 3000);
     EXPECT_TRUE(profile.m_writes.isEmpty());
+}
+
+TEST(SettingsFile, HandEditedGeneralSectionWinsOverTheEscapedOneAndStaysPlain) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("Tessaro.conf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[General]\nm_iRemoteCtrl=0\n\n[%General]\nm_iRemoteCtrl=1\nm_VolumeMin=5000\n");
+    file.close();
+    CSettingsProfile profile(file.fileName());
+    CGeneralSettings s(profile);
+    EXPECT_EQ(s.m_iRemoteCtrl, 0) << "the plain section wins";
+    EXPECT_EQ(s.m_VolumeMin, 5000) << "the escaped one still counts";
+    s.Write();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.startsWith("[General]\n") && !text.contains("%General")) << text.toStdString();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "playback/CVideoView.h"
+#include "playlist/CPlaylistCtrl.h"
 #include "playlist/CRightView.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
@@ -13,7 +14,9 @@
 #include "widgets/CPaneSplitter.h"
 #include "widgets/CPlayerCtrlBar.h"
 
+#include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSplitterHandle>
@@ -212,6 +215,57 @@ TEST_F(MainFrameTest, LogbookWindowShowsHidesWithEscapeAndComesBackWhole) {
     dlg.close();
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_FALSE(dlg.IsLogBookVisible());
+}
+
+TEST_F(MainFrameTest, OnlyDocumentsThatOpenStayInTheRecentFileList) {
+    CRecentFileList &recent = m_frame.m_recent;
+    CPlaylistCtrl &list = *m_pFrame->GetPlaylist();
+    const QString strStill = m_frame.m_dir.filePath("still.jpg");
+    const QString strShow = m_frame.m_dir.filePath("show.m3u");
+    for (const QString &strPath : {strStill, strShow})
+        QFile(strPath).open(QIODevice::WriteOnly);
+    list.AddEntry(strStill, -1, "still", QString());
+
+    // A deleted entry chosen from the File menu: the playlist shown stays, the entry goes.
+    recent.Add(m_frame.m_dir.filePath("gone.m3u"));
+    QMenu *pFile = m_pFrame->menuBar()->actions().first()->menu();
+    emit pFile->aboutToShow();
+    for (QAction *pAction : pFile->actions())
+        if (pAction->text() == "&1 gone.m3u")
+            pAction->trigger();
+    EXPECT_EQ(list.GetTrackCount(), 1);
+    EXPECT_TRUE(recent.GetEntries().isEmpty());
+    // A name on the command line that does not exist is never listed.
+    EXPECT_FALSE(m_pFrame->OpenDocument(m_frame.m_dir.filePath("missing.mp4")));
+    ASSERT_EQ(m_ui.m_boxes.size(), 2u);
+    EXPECT_TRUE(m_ui.m_boxes[0].text.contains("/gone.m3u")) << m_ui.m_boxes[0].text.toStdString();
+    EXPECT_TRUE(m_ui.m_boxes[1].text.contains("/missing.mp4"));
+
+    EXPECT_TRUE(m_pFrame->OpenDocument(strShow));
+    EXPECT_EQ(recent.GetEntries(), QStringList{strShow});
+    EXPECT_EQ(list.GetTrackCount(), 0) << "the playlist was replaced";
+}
+
+TEST_F(MainFrameTest, CopyCutAndPasteKeysNeverReachTheFocusedPane) {
+    struct KeyRecorder : QObject {
+        QList<int> m_keys;
+        bool eventFilter(QObject *, QEvent *pEvent) override {
+            if (pEvent->type() == QEvent::KeyPress)
+                m_keys << static_cast<QKeyEvent *>(pEvent)->key();
+            return false;
+        }
+    } recorder;
+    auto *pPane = new QWidget(m_pFrame->GetRightView());
+    pPane->setFocusPolicy(Qt::StrongFocus);
+    pPane->show();
+    m_pFrame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_pFrame.get()));
+    pPane->setFocus();
+    pPane->installEventFilter(&recorder);
+    for (Qt::Key key : {Qt::Key_C, Qt::Key_Insert, Qt::Key_X, Qt::Key_V, Qt::Key_B})
+        QTest::keyClick(pPane, key, Qt::ControlModifier);
+    recorder.m_keys.removeAll(Qt::Key_Control);
+    EXPECT_EQ(recorder.m_keys, QList<int>{Qt::Key_B}) << "only a key outside the table arrives";
 }
 
 TEST(Splash, ClosesItselfAfterThreeSeconds) {

@@ -2,9 +2,9 @@
 // leaves alone, the greyed controls, the slider's label, the wheel, the network restart.
 #include "CTestFrame.h"
 #include "app/CGeneralCfgDlg.h"
-#include "core/CGeneralSettings.h"
 #include "app/CMainFrame.h"
 #include "app/CPreferencesSheet.h"
+#include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "remote/protocol/CNetDatagram.h"
 #include "support/CLogCapture.h"

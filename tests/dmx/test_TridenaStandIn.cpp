@@ -1,7 +1,9 @@
 #include "remote/CDMXInput.h"
 #include "support/CLogCapture.h"
+#include "tools/tridena/CTridenaDevice.h"
 
 #include <QHostAddress>
+#include <QLibrary>
 #include <QNetworkProxy>
 #include <QUdpSocket>
 #include <chrono>
@@ -35,6 +37,33 @@ std::vector<uint8_t> Levels(int nPacket) {
         levels[k] = static_cast<uint8_t>(k * 3 + static_cast<size_t>(nPacket));
     return levels;
 }
+
+// The library called directly, one call at a time, as the driver's realtime thread calls it.
+class StandInLibrary {
+public:
+    StandInLibrary() : m_Library(QString(DMX_PROGRAM_DIR) + "/" + CTridenaDriver::LIBRARY_PATH) {
+        EXPECT_TRUE(m_Library.load()) << qPrintable(m_Library.errorString());
+        m_nDeviceId =
+            reinterpret_cast<TridenaInitDriverFn>(m_Library.resolve("InitDriver"))().DeviceIds[0];
+        m_pGetFrame = reinterpret_cast<TridenaGetFrameFn>(m_Library.resolve("GetFrame"));
+    }
+    ~StandInLibrary() { m_Library.unload(); }
+
+    // Frames delivered plus frames only counted, or 0 when the call brought nothing.
+    int GetFrame() {
+        return m_pGetFrame(m_Header, m_Buffer, m_nDeviceId)
+                   ? m_Header[TridenaFormat::HEADER_FRAME_COUNT] + (m_Header[0] | m_Header[1] << 8)
+                   : 0;
+    }
+
+    uint8_t m_Header[TridenaFormat::HEADER_SIZE] = {};
+    uint8_t m_Buffer[TridenaFormat::BUFFER_SIZE] = {};
+
+private:
+    QLibrary m_Library;
+    TridenaGetFrameFn m_pGetFrame = nullptr;
+    int m_nDeviceId = 0;
+};
 
 // Points the library at a loopback port of the test's own; only loopback is ever sent to.
 class StandIn : public ::testing::Test {
@@ -140,6 +169,53 @@ TEST_F(StandIn, GeneratedPatternArrivesAtItsFrameRate) {
     const uint8_t *pChannels = input.GetChannels();
     for (int k = 1; k < 512; ++k)
         ASSERT_EQ(pChannels[k], static_cast<uint8_t>(pChannels[0] + k)) << "channel " << k + 1;
+}
+
+TEST_F(StandIn, AFloodIsTakenInBoundedPortionsWithNothingUncounted) {
+    StandInLibrary library;
+    constexpr int kSent = 80, kBound = CTridenaDevice::MAX_PACKETS_PER_CALL;
+    for (int n = 0; n < kSent; ++n)
+        Send(ArtDmx(3, {static_cast<uint8_t>(n), 1, 2, 3}));
+    std::this_thread::sleep_for(milliseconds(20));
+    std::vector<int> portions;
+    while (const int nTaken = library.GetFrame()) {
+        portions.push_back(nTaken);
+        // The newest of the portion is the last frame of the batch.
+        EXPECT_EQ(library.m_Buffer[(library.m_Header[TridenaFormat::HEADER_FRAME_COUNT] - 1) * 4],
+                  std::min(kBound * static_cast<int>(portions.size()), kSent) - 1);
+    }
+    EXPECT_EQ(portions, (std::vector<int>{kBound, kBound, kSent - 2 * kBound}));
+}
+
+TEST_F(StandIn, ArtPollIsAnsweredToThePollerInTheArtNet4Layout) {
+    setenv("TRIDENA_ARTNET_UNIVERSE", "291", 1); // net 1, sub-net 2, universe 3
+    StandInLibrary library;
+    QUdpSocket poller;
+    poller.setProxy(QNetworkProxy::NoProxy);
+    ASSERT_TRUE(poller.bind(QHostAddress::LocalHost, 0));
+    Send(ArtDmx(291, {7, 7, 7}));
+    const QByteArray poll = QByteArray("Art-Net", 8) + QByteArray::fromHex("0020000e0000");
+    ASSERT_EQ(poller.writeDatagram(poll, QHostAddress::LocalHost, m_nPort), poll.size());
+    std::this_thread::sleep_for(milliseconds(20));
+    EXPECT_EQ(library.GetFrame(), 1) << "the frame before the poll";
+
+    ASSERT_TRUE(poller.waitForReadyRead(2000));
+    QByteArray reply(int(poller.pendingDatagramSize()), 0);
+    poller.readDatagram(reply.data(), reply.size());
+    ASSERT_EQ(reply.size(), 239);
+    const auto hex = [&](int nOffset, int nSize) { return reply.mid(nOffset, nSize).toHex(); };
+    const auto text = [&](int nOffset) { return std::string(reply.constData() + nOffset); };
+    EXPECT_EQ(reply.left(8), QByteArray("Art-Net", 8));
+    // OpCode 0x2100 and port 0x1936 low byte first, IP, version 1.0, net 1, sub-net 2, OEM.
+    EXPECT_EQ(hex(8, 14), "00217f00000136190001010200ff");
+    EXPECT_EQ(hex(24, 2), "f07f") << "ESTA, low byte first";
+    EXPECT_EQ(text(26), "Tridena stand-in");
+    EXPECT_EQ(text(44), "Tridena stand-in DMX input, universe 291");
+    EXPECT_EQ(text(108), "#0001 [0001] Receiving DMX.");
+    // NumPorts 1; one DMX output port, receiving, on universe 3.
+    EXPECT_EQ(hex(172, 22), "00018000000000000000800000000000000003000000");
+    EXPECT_EQ(hex(201, 12), "0000000000007f0000010108") << "MAC, BindIp, BindIndex, Status2";
+    EXPECT_FALSE(poller.hasPendingDatagrams());
 }
 
 } // namespace

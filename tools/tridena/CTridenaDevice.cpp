@@ -28,8 +28,40 @@ int EnvInt(const char *pszName, int nDefault, int nMin, int nMax) {
 }
 
 constexpr size_t ARTDMX_HEADER = 18;
+constexpr size_t ARTPOLL_MIN_SIZE = 12; // id, OpCode, protocol; later fields are optional
+constexpr uint16_t OP_POLL = 0x2000;
+constexpr uint16_t OP_POLL_REPLY = 0x2100;
 constexpr uint16_t OP_DMX = 0x5000;
 constexpr int MIN_PROTOCOL = 14;
+
+uint16_t OpCode(const uint8_t *pPacket, size_t nSize) {
+    if (nSize < 10 || memcmp(pPacket, "Art-Net\0", 8) != 0)
+        return 0;
+    return static_cast<uint16_t>(pPacket[8] | pPacket[9] << 8);
+}
+
+// Offsets of the ArtPollReply fields this node fills; the rest stays zero.
+namespace Reply {
+constexpr size_t OP_CODE = 8;
+constexpr size_t ADDRESS = 10;
+constexpr size_t PORT = 14;
+constexpr size_t VERSION = 16;
+constexpr size_t NET_SWITCH = 18;
+constexpr size_t SUB_SWITCH = 19;
+constexpr size_t OEM = 20;
+constexpr size_t STATUS1 = 23;
+constexpr size_t ESTA = 24;
+constexpr size_t SHORT_NAME = 26;
+constexpr size_t LONG_NAME = 44;
+constexpr size_t NODE_REPORT = 108;
+constexpr size_t NUM_PORTS = 172;
+constexpr size_t PORT_TYPES = 174;
+constexpr size_t GOOD_OUTPUT = 182;
+constexpr size_t SW_OUT = 190;
+constexpr size_t BIND_ADDRESS = 207;
+constexpr size_t BIND_INDEX = 211;
+constexpr size_t STATUS2 = 212;
+} // namespace Reply
 
 } // namespace
 
@@ -45,11 +77,10 @@ CTridenaDevice::Config CTridenaDevice::ConfigFromEnvironment() {
 
 bool CTridenaDevice::ParseArtDmx(const uint8_t *pPacket, size_t nSize, int nUniverse,
                                  Frame &frame) {
-    if (nSize < ARTDMX_HEADER || memcmp(pPacket, "Art-Net\0", 8) != 0)
+    if (nSize < ARTDMX_HEADER || OpCode(pPacket, nSize) != OP_DMX)
         return false;
-    const uint16_t nOpCode = static_cast<uint16_t>(pPacket[8] | pPacket[9] << 8);
     const int nProtocol = pPacket[10] << 8 | pPacket[11];
-    if (nOpCode != OP_DMX || nProtocol < MIN_PROTOCOL)
+    if (nProtocol < MIN_PROTOCOL)
         return false;
     const int nPortAddress = (pPacket[15] & 0x7F) << 8 | pPacket[14];
     const size_t nLength = static_cast<size_t>(pPacket[16] << 8 | pPacket[17]);
@@ -60,6 +91,39 @@ bool CTridenaDevice::ParseArtDmx(const uint8_t *pPacket, size_t nSize, int nUniv
     frame.nLength = static_cast<uint16_t>(nLength);
     memcpy(frame.Data.data(), pPacket + ARTDMX_HEADER, nLength);
     return true;
+}
+
+void CTridenaDevice::BuildArtPollReply(uint8_t *pReply, uint32_t nAddress, int nUniverse,
+                                       bool bReceiving, unsigned nReplies) {
+    using namespace Reply;
+    memset(pReply, 0, ARTPOLLREPLY_SIZE);
+    memcpy(pReply, "Art-Net\0", 8);
+    pReply[OP_CODE] = OP_POLL_REPLY & 0xFF;
+    pReply[OP_CODE + 1] = OP_POLL_REPLY >> 8;
+    memcpy(pReply + ADDRESS, &nAddress, 4);
+    pReply[PORT] = DEFAULT_PORT & 0xFF; // 0x1936, low byte first
+    pReply[PORT + 1] = DEFAULT_PORT >> 8;
+    pReply[VERSION + 1] = 1; // firmware 1.0, as GetProduktVersion reports
+    pReply[NET_SWITCH] = static_cast<uint8_t>(nUniverse >> 8 & 0x7F);
+    pReply[SUB_SWITCH] = static_cast<uint8_t>(nUniverse >> 4 & 0x0F);
+    pReply[OEM] = 0x00; // OemUnknown, high byte first
+    pReply[OEM + 1] = 0xFF;
+    // Indicators normal; the port address is set locally (the environment), not over the net.
+    pReply[STATUS1] = 0xD0;
+    pReply[ESTA] = 0xF0; // a prototype's manufacturer code, low byte first
+    pReply[ESTA + 1] = 0x7F;
+    snprintf(reinterpret_cast<char *>(pReply + SHORT_NAME), 18, "Tridena stand-in");
+    snprintf(reinterpret_cast<char *>(pReply + LONG_NAME), 64,
+             "Tridena stand-in DMX input, universe %d", nUniverse);
+    snprintf(reinterpret_cast<char *>(pReply + NODE_REPORT), 64, "#0001 [%04u] %s",
+             nReplies % 10000, bReceiving ? "Receiving DMX." : "Waiting for DMX.");
+    pReply[NUM_PORTS + 1] = 1;
+    pReply[PORT_TYPES] = 0x80; // DMX512 out of the Art-Net network
+    pReply[GOOD_OUTPUT] = bReceiving ? 0x80 : 0x00;
+    pReply[SW_OUT] = static_cast<uint8_t>(nUniverse & 0x0F);
+    memcpy(pReply + BIND_ADDRESS, &nAddress, 4);
+    pReply[BIND_INDEX] = 1; // the root device
+    pReply[STATUS2] = 0x08; // 15-bit port addresses
 }
 
 CTridenaDevice::CTridenaDevice(const Config &config)
@@ -79,6 +143,7 @@ CTridenaDevice::CTridenaDevice(const Config &config)
         fprintf(stderr, "tridena: no socket: %s\n", strerror(errno));
         return;
     }
+    m_nBoundAddress = addr.sin_addr.s_addr;
     const int nOn = 1;
     setsockopt(m_nSocket, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof nOn);
     if (bind(m_nSocket, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
@@ -109,13 +174,46 @@ void CTridenaDevice::ReceiveArtNet() {
         return;
     uint8_t packet[1024];
     Frame frame;
-    for (;;) {
-        const ssize_t nRead = recv(m_nSocket, packet, sizeof packet, 0);
+    // What is left waits in the socket for the next call, counted then; a full socket drops
+    // what a flood brings beyond it.
+    for (int n = 0; n < MAX_PACKETS_PER_CALL; ++n) {
+        sockaddr_in from{};
+        socklen_t nFrom = sizeof from;
+        const ssize_t nRead = recvfrom(m_nSocket, packet, sizeof packet, 0,
+                                       reinterpret_cast<sockaddr *>(&from), &nFrom);
         if (nRead < 0)
             break; // EAGAIN: drained; anything else: try again at the next call
-        if (ParseArtDmx(packet, static_cast<size_t>(nRead), m_Config.nUniverse, frame))
+        const size_t nSize = static_cast<size_t>(nRead);
+        if (ParseArtDmx(packet, nSize, m_Config.nUniverse, frame)) {
+            m_bReceiving = true;
             Keep(frame);
+        } else if (nSize >= ARTPOLL_MIN_SIZE && OpCode(packet, nSize) == OP_POLL &&
+                   from.sin_family == AF_INET) {
+            AnswerArtPoll(from);
+        }
     }
+}
+
+void CTridenaDevice::AnswerArtPoll(const sockaddr_in &poller) {
+    uint32_t nAddress = m_nBoundAddress;
+    if (nAddress == htonl(INADDR_ANY)) {
+        // Bound to every interface: name the one the poller is reached through. Connecting a
+        // datagram socket only picks the route; nothing is sent.
+        const int nProbe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local{};
+        socklen_t nLocal = sizeof local;
+        if (nProbe >= 0 &&
+            connect(nProbe, reinterpret_cast<const sockaddr *>(&poller), sizeof poller) == 0 &&
+            getsockname(nProbe, reinterpret_cast<sockaddr *>(&local), &nLocal) == 0)
+            nAddress = local.sin_addr.s_addr;
+        if (nProbe >= 0)
+            close(nProbe);
+    }
+    uint8_t reply[ARTPOLLREPLY_SIZE];
+    BuildArtPollReply(reply, nAddress, m_Config.nUniverse, m_bReceiving, ++m_nPollReplies);
+    // To the poller alone, never to a broadcast address.
+    sendto(m_nSocket, reply, sizeof reply, 0, reinterpret_cast<const sockaddr *>(&poller),
+           sizeof poller);
 }
 
 void CTridenaDevice::MakePatternFrames() {
