@@ -2,6 +2,7 @@
 
 #include "core/CLogBook.h"
 #include "playback/CGraphEventQueue.h"
+#include "playback/CGstVersionSource.h"
 #include "playback/CId3Tag.h"
 #include "playback/CVideoFrameSlot.h"
 #include "playback/CVideoWidget.h"
@@ -10,13 +11,17 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <gst/app/gstappsink.h>
 #include <gst/base/gsttypefindhelper.h>
+#include <sys/stat.h>
 
 namespace {
 
-constexpr int PREROLL_TIMEOUT_MS = 15000;
+// Bounds the UI thread's wait for media that neither prerolls nor fails; any error ends it early.
+constexpr int PREROLL_TIMEOUT_MS = 3000;
 constexpr GstClockTime SEEK_TIMEOUT = 3 * GST_SECOND;
 constexpr long VOLUME_SILENT = -10000;
 
@@ -149,8 +154,10 @@ GstElement *CMPlayer::MakeAudioSink() {
 bool CMPlayer::Init(QWidget *pOwner) {
     ReleaseGraph();
     m_pGraph = gst_element_factory_make("playbin", nullptr);
-    if (!m_pGraph)
+    if (!m_pGraph) {
+        CGstVersionSource::ReportMissingElement("playbin");
         return LogResult(2, "No playbin element", "Init: CoCreateInstance() failed\n");
+    }
     gst_object_ref_sink(m_pGraph);
 
     m_pMediaEvent = std::make_shared<CGraphEventQueue>();
@@ -161,9 +168,11 @@ bool CMPlayer::Init(QWidget *pOwner) {
     if (pAudioSink)
         g_object_set(m_pGraph, "audio-sink", pAudioSink, nullptr);
     m_pPanorama = gst_element_factory_make("audiopanorama", nullptr);
-    if (!m_pPanorama)
+    if (!m_pPanorama) {
+        CGstVersionSource::ReportMissingElement("audiopanorama");
         return LogResult(2, "No audiopanorama element",
                          "Init: QueryInterface(IID_IBasicAudio) failed\n");
+    }
     gst_object_ref_sink(m_pPanorama);
     g_object_set(m_pGraph, "audio-filter", m_pPanorama, nullptr);
 
@@ -184,6 +193,12 @@ bool CMPlayer::InitGrabberFilter() {
         for (GstElement *p : {pConvert, pScale, pAppSink})
             if (p)
                 gst_object_unref(gst_object_ref_sink(p));
+        if (!pConvert)
+            CGstVersionSource::ReportMissingElement("videoconvert");
+        if (!pScale)
+            CGstVersionSource::ReportMissingElement("videoscale");
+        if (!pAppSink)
+            CGstVersionSource::ReportMissingElement("appsink");
         return LogResult(1, "No videoconvert, videoscale or appsink element",
                          "InitGrabberFilter: CoCreateInstance(IID_IBaseFilter) failed\n");
     }
@@ -260,6 +275,8 @@ void CMPlayer::ReleaseGraph() {
     m_bStill = false;
     m_nNativeWidth = m_nNativeHeight = 0;
     m_scaledSize = QSize();
+    m_nFramesShown = m_nFramesDropped = 0;
+    m_bFramesToReport = false;
 }
 
 bool CMPlayer::IsStillImage(const QByteArray &head) {
@@ -295,9 +312,19 @@ bool CMPlayer::RenderFile(const QString &strPath, std::string &strError) {
         strError = "The player has no pipeline";
         return false;
     }
-    // Only a regular file may be peeked at: bytes read from a pipe would be lost to playback.
+    // A named pipe, a device or a socket would block the reader (and the UI thread with it)
+    // or never end; only regular files are media.
+    struct stat info = {};
+    if (::stat(QFile::encodeName(strPath).constData(), &info) != 0) {
+        strError = strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        strError = "Not a regular file";
+        return false;
+    }
     QFile file(strPath);
-    if (QFileInfo(strPath).isFile() && file.open(QIODevice::ReadOnly))
+    if (file.open(QIODevice::ReadOnly))
         m_bStill = IsStillImage(file.read(4096));
     file.close();
     // A still picture would otherwise end at once; frozen, it stays until stopped.
@@ -397,15 +424,18 @@ QString CMPlayer::GetFileName() const {
 void CMPlayer::Play() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
-    if (gst_element_set_state(m_pGraph, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+    if (gst_element_set_state(m_pGraph, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         Stop();
-    else
+    } else {
         m_nPlayState = PS_PLAYING;
+        m_bFramesToReport = true;
+    }
 }
 
 void CMPlayer::Pause() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
+    CollectFrameStats();
     if (gst_element_set_state(m_pGraph, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
         Stop();
     else
@@ -415,6 +445,8 @@ void CMPlayer::Pause() {
 void CMPlayer::Stop() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
+    // Before the sink leaves PLAYING, which starts its counters again.
+    LogFrameStats();
     if (gst_element_set_state(m_pGraph, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
         return;
     SetPosition(0);
@@ -433,6 +465,7 @@ void CMPlayer::SetPosition(uint32_t nMs) {
         return;
     const int nSaved = m_nPlayState;
     m_nPlayState = PS_SEEKING;
+    CollectFrameStats();
     const gint64 nTime = gint64(uint64_t(nMs) * GST_MSECOND);
     gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
                             GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), nTime);
@@ -582,6 +615,7 @@ void CMPlayer::SetVideoRect(const QRect &box) {
     // so its current one is decoded again at the new size.
     if (m_nPlayState != PS_PLAYING && m_bTimeFormatOK) {
         gint64 nTime = 0;
+        CollectFrameStats();
         if (gst_element_query_position(m_pGraph, GST_FORMAT_TIME, &nTime) && nTime >= 0)
             gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
@@ -592,7 +626,8 @@ void CMPlayer::SetVideoRect(const QRect &box) {
 QRect CMPlayer::GetVideoRect() {
     if (!m_pGraph)
         return QRect();
-    if (!ReRequestIVideoWindow() || !m_pVideoWidget)
+    // Media without a picture shows none, whatever the widget last held.
+    if (!ReRequestIVideoWindow() || !m_pVideoWidget || m_nMediaState != MS_LOADED || !HasVideo())
         return QRect(0, 0, 0, 0);
     return m_pVideoWidget->geometry();
 }
@@ -620,8 +655,16 @@ long CMPlayer::GetEvent(long &lEventCode, long &lParam1, long &lParam2) {
     lEventCode = event.lCode;
     lParam1 = event.lParam1;
     lParam2 = event.lParam2;
-    if (event.lCode == EC_ERRORABORT)
-        LogResult(2, event.strText.c_str(), "GetEvent(): playback stopped by an error\n");
+    if (event.lCode == EC_ERRORABORT && m_nMediaState == MS_LOADED) {
+        // The pipeline cannot go on after an error; it stays loaded so Play may try again.
+        gst_element_set_state(m_pGraph, GST_STATE_READY);
+        m_nPlayState = PS_STOPPED;
+        const QByteArray message =
+            ("GetEvent(): " + LogPrefix() + ": playback stopped by an error\n").toUtf8();
+        LogResult(2, event.strText.c_str(), message.constData());
+    } else if (event.lCode == EC_COMPLETE) {
+        LogFrameStats();
+    }
     return 0;
 }
 
@@ -673,4 +716,38 @@ long CMPlayer::GetBalance() {
     gfloat fPanorama = 0.0f;
     g_object_get(m_pPanorama, "panorama", &fPanorama, nullptr);
     return std::lround(double(fPanorama) * 10000.0);
+}
+
+QString CMPlayer::LogPrefix() const {
+    return m_strName.isEmpty() ? GetFileName() : m_strName + ": " + GetFileName();
+}
+
+// A flushing seek or leaving PLAYING starts the sink's counters again, so they are added up
+// before each.
+void CMPlayer::CollectFrameStats() {
+    GstElement *pSink = m_pAppSink;
+    if (!pSink || !HasVideo())
+        return;
+    GstStructure *pStats = nullptr;
+    g_object_get(pSink, "stats", &pStats, nullptr);
+    if (!pStats)
+        return;
+    guint64 nRendered = 0, nDropped = 0;
+    gst_structure_get_uint64(pStats, "rendered", &nRendered);
+    gst_structure_get_uint64(pStats, "dropped", &nDropped);
+    gst_structure_free(pStats);
+    m_nFramesShown += nRendered;
+    m_nFramesDropped += nDropped;
+}
+
+void CMPlayer::LogFrameStats() {
+    // A still picture is drawn again and again; only moving media have frames to count.
+    if (!m_bFramesToReport || m_bStill || !HasVideo())
+        return;
+    CollectFrameStats();
+    m_bFramesToReport = false;
+    LogMsg("%s: %llu frames shown, %llu dropped.\n", LogPrefix().toUtf8().constData(),
+           static_cast<unsigned long long>(m_nFramesShown),
+           static_cast<unsigned long long>(m_nFramesDropped));
+    m_nFramesShown = m_nFramesDropped = 0;
 }

@@ -60,9 +60,13 @@ public:
 
     // The widget the video is painted in (nullptr before a first owner was given).
     QWidget *GetVideoWidget() const;
+    // The current pipeline, for tests that post messages on it (nullptr without one).
+    GstElement *GetPipeline() const { return m_pGraph; }
     // Frames handed to the UI thread since the player was made.
     int GetDeliveredFrames() const;
     bool IsStill() const { return m_bStill; }
+    // "Player A" or "Player B": names the player in its log lines; the probe has none.
+    void SetLogName(const QString &strName) { m_strName = strName; }
 
 protected:
     // Colour depth of the screen the video is shown on; 0 when there is none.
@@ -80,6 +84,10 @@ private:
     void ApplyVideoCaps(int nWidth, int nHeight);
     bool WaitForSeek();
     static GstElement *MakeAudioSink();
+    QString LogPrefix() const;
+    void CollectFrameStats();
+    // One information line with the frames shown and dropped since the media started playing.
+    void LogFrameStats();
 
     // Fields in the order the player has always kept them.
     QPointer<QWidget> m_pOwnerWnd;
@@ -105,4 +113,8 @@ private:
     std::shared_ptr<CVideoFrameSlot> m_pFrameSlot;
     QPointer<CVideoWidget> m_pVideoWidget;
     QPointer<QWidget> m_pDrain;
+    QString m_strName;
+    guint64 m_nFramesShown = 0;
+    guint64 m_nFramesDropped = 0;
+    bool m_bFramesToReport = false;
 };

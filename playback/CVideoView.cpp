@@ -69,6 +69,8 @@ void CVideoView::InitPlayers() {
     for (int i = 0; i < 2; ++i) {
         if (!m_pPlayer[i])
             m_pPlayer[i] = m_playerFactory();
+        if (auto *pMPlayer = dynamic_cast<CMPlayer *>(m_pPlayer[i].get()))
+            pMPlayer->SetLogName(i == 0 ? "Player A" : "Player B");
         if (!m_pPlayer[i] || !m_pPlayer[i]->Init(this)) {
             LogError("FATAL: Player initialisation failed!\n");
             DestroyPlayers();
@@ -342,13 +344,14 @@ void CVideoView::RedrawBackground() {
 }
 
 void CVideoView::OnGraphNotify() {
-    for (auto &pPlayer : m_pPlayer) {
-        if (!pPlayer)
-            continue;
+    for (int i = 0; i < 2; ++i) {
         long lCode = 0, lParam1 = 0, lParam2 = 0;
-        while (pPlayer && pPlayer->GetEvent(lCode, lParam1, lParam2) >= 0) {
+        while (m_pPlayer[i] && m_pPlayer[i]->GetEvent(lCode, lParam1, lParam2) >= 0) {
             if (lCode == CPlayerBase::EC_COMPLETE)
                 m_sink.SendMessage(WM_MEDIA_ENDED, 0, 0);
+            // The player stopped itself; the playlist stays where it is.
+            else if (lCode == CPlayerBase::EC_ERRORABORT)
+                SendStateMessages(i);
         }
     }
 }

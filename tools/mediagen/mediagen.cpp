@@ -4,9 +4,11 @@
 //   --bench: only the 10-second 1280x720 H.264 clip of the benchmark
 #include <gst/gst.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -120,6 +122,22 @@ std::vector<unsigned char> SolidGif(int nWidth, int nHeight, unsigned char r, un
     return out;
 }
 
+// Damaged copies of an MP4 whose index box comes last: its first half (no index at all) and
+// the whole file with a broken leading type box. Both must fail to open, and fast.
+bool WriteDamagedMp4(const char *pszSource) {
+    std::ifstream in(Out(pszSource), std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    if (bytes.size() < 64)
+        return false;
+    bool bOK = WriteBytes(
+        "truncated.mp4",
+        std::vector<unsigned char>(bytes.begin(), bytes.begin() + long(bytes.size() / 2)), false);
+    const unsigned char broken[8] = {0xff, 0xff, 0xff, 0xf0, 'f', 'x', 'y', 'p'};
+    std::copy(broken, broken + 8, bytes.begin());
+    return WriteBytes("badftyp.mp4", bytes, false) && bOK;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -183,5 +201,6 @@ int main(int argc, char **argv) {
     for (size_t i = 0; i < garbage.size(); ++i)
         garbage[i] = static_cast<unsigned char>((i * 7919u + 13u) >> 3);
     bOK &= WriteBytes("corrupt.mp4", garbage, false);
+    bOK &= WriteDamagedMp4("clip.mp4");
     return bOK ? 0 : 1;
 }
