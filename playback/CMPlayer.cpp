@@ -1,21 +1,21 @@
 #include "playback/CMPlayer.h"
 
 #include "core/CLogBook.h"
+#include "playback/CDecoderRanks.h"
 #include "playback/CGraphEventQueue.h"
-#include "playback/CGstVersionSource.h"
 #include "playback/CId3Tag.h"
-#include "playback/CVideoFrameSlot.h"
+#include "playback/CLengthEstimate.h"
+#include "playback/CPipelineBuilder.h"
+#include "playback/CStillImageDetector.h"
+#include "playback/CVideoOutput.h"
 #include "playback/CVideoWidget.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <gst/app/gstappsink.h>
-#include <gst/base/gsttypefindhelper.h>
 #include <sys/stat.h>
 
 namespace {
@@ -24,49 +24,6 @@ namespace {
 constexpr int PREROLL_TIMEOUT_MS = 3000;
 constexpr GstClockTime SEEK_TIMEOUT = 3 * GST_SECOND;
 constexpr long VOLUME_SILENT = -10000;
-
-// Whole-file bitmaps reach the decoder in chunks, which the libav bitmap decoder cannot
-// handle; the pixbuf decoder collects the whole file first. Its rank is raised just enough
-// to win over the libav one, so the primary JPEG and PNG decoders keep their place.
-void PrepareRegistry() {
-    static bool s_bDone = false;
-    if (s_bDone)
-        return;
-    s_bDone = true;
-    GstRegistry *pRegistry = gst_registry_get();
-    GstPluginFeature *pPixbuf = gst_registry_lookup_feature(pRegistry, "gdkpixbufdec");
-    if (!pPixbuf)
-        return;
-    GstPluginFeature *pBmp = gst_registry_lookup_feature(pRegistry, "avdec_bmp");
-    guint nRank = pBmp ? gst_plugin_feature_get_rank(pBmp) + 1 : guint(GST_RANK_MARGINAL);
-    if (gst_plugin_feature_get_rank(pPixbuf) < nRank)
-        gst_plugin_feature_set_rank(pPixbuf, nRank);
-    if (pBmp)
-        gst_object_unref(pBmp);
-    gst_object_unref(pPixbuf);
-}
-
-GstFlowReturn OnNewSample(GstAppSink *pSink, gpointer pData) {
-    GstSample *pSample = gst_app_sink_pull_sample(pSink);
-    if (pSample) {
-        (*static_cast<std::shared_ptr<CVideoFrameSlot> *>(pData))->Put(pSample);
-        gst_sample_unref(pSample);
-    }
-    return GST_FLOW_OK;
-}
-
-GstFlowReturn OnNewPreroll(GstAppSink *pSink, gpointer pData) {
-    GstSample *pSample = gst_app_sink_pull_preroll(pSink);
-    if (pSample) {
-        (*static_cast<std::shared_ptr<CVideoFrameSlot> *>(pData))->Put(pSample);
-        gst_sample_unref(pSample);
-    }
-    return GST_FLOW_OK;
-}
-
-void ReleaseSlotHolder(gpointer pData) {
-    delete static_cast<std::shared_ptr<CVideoFrameSlot> *>(pData);
-}
 
 QString FileNameOf(const QString &strPath) {
     return strPath.mid(strPath.lastIndexOf('/') + 1);
@@ -81,14 +38,14 @@ template <typename T> void Unref(T *&pObject) {
 
 } // namespace
 
-CMPlayer::CMPlayer() : m_pFrameSlot(std::make_shared<CVideoFrameSlot>()) {
+CMPlayer::CMPlayer() : m_pOutput(CVideoOutput::Create("auto", "")) {
     GError *pError = nullptr;
     if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, &pError)) {
         LogResult(2, pError ? pError->message : "GStreamer could not be initialised", nullptr);
         g_clear_error(&pError);
         return;
     }
-    PrepareRegistry();
+    CDecoderRanks::Prepare();
 }
 
 CMPlayer::~CMPlayer() {
@@ -115,66 +72,31 @@ int CMPlayer::GetScreenDepth() const {
     return pScreen ? pScreen->depth() : 0;
 }
 
-// Without a sound device (CI machines, a headless show PC) audio still has to run on the
-// clock, so that the end of the media comes on time: a synchronised fake sink stands in.
-GstElement *CMPlayer::MakeAudioSink() {
-    static int s_nRealOutput = -1;
-    if (s_nRealOutput < 0) {
-        s_nRealOutput = 0;
-        GstElement *pProbe = gst_element_factory_make("autoaudiosink", nullptr);
-        if (pProbe) {
-            gst_object_ref_sink(pProbe);
-            if (gst_element_set_state(pProbe, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS) {
-                GstIterator *pIt = gst_bin_iterate_elements(GST_BIN(pProbe));
-                GValue item = G_VALUE_INIT;
-                while (gst_iterator_next(pIt, &item) == GST_ITERATOR_OK) {
-                    GstElementFactory *pFactory =
-                        gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
-                    const char *pszName =
-                        pFactory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(pFactory)) : "";
-                    if (!g_str_has_prefix(pszName, "fake"))
-                        s_nRealOutput = 1;
-                    g_value_reset(&item);
-                }
-                g_value_unset(&item);
-                gst_iterator_free(pIt);
-            }
-            gst_element_set_state(pProbe, GST_STATE_NULL);
-            gst_object_unref(pProbe);
-        }
-    }
-    if (s_nRealOutput)
-        return gst_element_factory_make("autoaudiosink", nullptr);
-    GstElement *pSink = gst_element_factory_make("fakesink", nullptr);
-    if (pSink)
-        g_object_set(pSink, "sync", TRUE, nullptr);
-    return pSink;
+void CMPlayer::SetVideoOutput(std::unique_ptr<CVideoOutput> pOutput) {
+    ReleaseGraph();
+    // The widget belongs to the output it was made by.
+    delete m_pVideoWidget.data();
+    m_pOutput = std::move(pOutput);
+}
+
+const char *CMPlayer::GetVideoOutputName() const {
+    return m_pOutput->GetName();
 }
 
 bool CMPlayer::Init(QWidget *pOwner) {
     ReleaseGraph();
-    m_pGraph = gst_element_factory_make("playbin", nullptr);
-    if (!m_pGraph) {
-        CGstVersionSource::ReportMissingElement("playbin");
+    m_pGraph = CPipelineBuilder::MakePlaybin();
+    if (!m_pGraph)
         return LogResult(2, "No playbin element", "Init: CoCreateInstance() failed\n");
-    }
-    gst_object_ref_sink(m_pGraph);
 
     m_pMediaEvent = std::make_shared<CGraphEventQueue>();
     m_pMediaEvent->Attach(m_pGraph);
     m_pMediaEvent->SetNotifyWindow(pOwner);
 
-    GstElement *pAudioSink = MakeAudioSink();
-    if (pAudioSink)
-        g_object_set(m_pGraph, "audio-sink", pAudioSink, nullptr);
-    m_pPanorama = gst_element_factory_make("audiopanorama", nullptr);
-    if (!m_pPanorama) {
-        CGstVersionSource::ReportMissingElement("audiopanorama");
+    m_pPanorama = CPipelineBuilder::AddBalanceFilter(m_pGraph);
+    if (!m_pPanorama)
         return LogResult(2, "No audiopanorama element",
                          "Init: QueryInterface(IID_IBasicAudio) failed\n");
-    }
-    gst_object_ref_sink(m_pPanorama);
-    g_object_set(m_pGraph, "audio-filter", m_pPanorama, nullptr);
 
     m_lVolume = GetVolume();
     m_lBalance = GetBalance();
@@ -186,67 +108,12 @@ bool CMPlayer::Init(QWidget *pOwner) {
 }
 
 bool CMPlayer::InitGrabberFilter() {
-    GstElement *pConvert = gst_element_factory_make("videoconvert", nullptr);
-    GstElement *pScale = gst_element_factory_make("videoscale", nullptr);
-    GstElement *pAppSink = gst_element_factory_make("appsink", nullptr);
-    if (!pConvert || !pScale || !pAppSink) {
-        for (GstElement *p : {pConvert, pScale, pAppSink})
-            if (p)
-                gst_object_unref(gst_object_ref_sink(p));
-        if (!pConvert)
-            CGstVersionSource::ReportMissingElement("videoconvert");
-        if (!pScale)
-            CGstVersionSource::ReportMissingElement("videoscale");
-        if (!pAppSink)
-            CGstVersionSource::ReportMissingElement("appsink");
-        return LogResult(1, "No videoconvert, videoscale or appsink element",
+    if (!CPipelineBuilder::SetVideoSink(m_pGraph, *m_pOutput))
+        return LogResult(1, "The video sink could not be made",
                          "InitGrabberFilter: CoCreateInstance(IID_IBaseFilter) failed\n");
-    }
-    m_pVideoSink = gst_bin_new("tessaro-video-sink");
-    gst_object_ref_sink(m_pVideoSink);
-    m_pAppSink = GST_ELEMENT(gst_object_ref(pAppSink));
-    gst_bin_add_many(GST_BIN(m_pVideoSink), pConvert, pScale, pAppSink, nullptr);
-    GstPad *pSinkPad = gst_element_get_static_pad(pConvert, "sink");
-    bool bLinked = gst_element_link_many(pConvert, pScale, pAppSink, nullptr) &&
-                   gst_element_add_pad(m_pVideoSink, gst_ghost_pad_new("sink", pSinkPad));
-    gst_object_unref(pSinkPad);
-    if (!bLinked)
-        return LogResult(1, "The video sink could not be linked",
-                         "InitGrabberFilter: AddFilter(IID_ISampleGrabber) failed\n");
-
-    const int nDepth = GetScreenDepth();
-    if (nDepth != 8 && nDepth != 16 && nDepth != 24 && nDepth != 32)
-        return false;
-
-    // Frames are painted as they come; keeping more than the newest one only adds latency.
-    g_object_set(pAppSink, "sync", TRUE, "max-buffers", 1, "drop", TRUE, "enable-last-sample",
-                 FALSE, "qos", TRUE, nullptr);
     m_scaledSize = QSize();
-    ApplyVideoCaps(0, 0);
-    GstAppSinkCallbacks callbacks = {};
-    callbacks.new_preroll = &OnNewPreroll;
-    callbacks.new_sample = &OnNewSample;
-    gst_app_sink_set_callbacks(GST_APP_SINK(pAppSink), &callbacks,
-                               new std::shared_ptr<CVideoFrameSlot>(m_pFrameSlot),
-                               &ReleaseSlotHolder);
-    g_object_set(m_pGraph, "video-sink", m_pVideoSink, nullptr);
-    return true;
-}
-
-// Width and height 0: the native size. Scaling happens in videoscale, never in the widget.
-void CMPlayer::ApplyVideoCaps(int nWidth, int nHeight) {
-    if (!m_pAppSink)
-        return;
-    GstCaps *pCaps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx",
-                                         "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
-    if (nWidth > 0 && nHeight > 0)
-        gst_caps_set_simple(pCaps, "width", G_TYPE_INT, nWidth, "height", G_TYPE_INT, nHeight,
-                            nullptr);
-    g_object_set(m_pAppSink, "caps", pCaps, nullptr);
-    gst_caps_unref(pCaps);
-    GstPad *pPad = gst_element_get_static_pad(m_pAppSink, "sink");
-    gst_pad_push_event(pPad, gst_event_new_reconfigure());
-    gst_object_unref(pPad);
+    const int nDepth = GetScreenDepth();
+    return nDepth == 8 || nDepth == 16 || nDepth == 24 || nDepth == 32;
 }
 
 void CMPlayer::ReleaseGraph() {
@@ -265,10 +132,8 @@ void CMPlayer::ReleaseGraph() {
         m_bVideoWindow = false;
     }
     Unref(m_pPanorama);
-    Unref(m_pAppSink);
-    Unref(m_pVideoSink);
     Unref(m_pGraph);
-    m_pFrameSlot->Clear();
+    m_pOutput->ReleaseSink();
     m_nMediaState = MS_NONE;
     m_nPlayState = PS_STOPPED;
     m_bTimeFormatOK = false;
@@ -277,20 +142,6 @@ void CMPlayer::ReleaseGraph() {
     m_scaledSize = QSize();
     m_nFramesShown = m_nFramesDropped = 0;
     m_bFramesToReport = false;
-}
-
-bool CMPlayer::IsStillImage(const QByteArray &head) {
-    if (head.isEmpty())
-        return false;
-    GstCaps *pCaps = gst_type_find_helper_for_data(
-        nullptr, reinterpret_cast<const guint8 *>(head.constData()), gsize(head.size()), nullptr);
-    if (!pCaps)
-        return false;
-    bool bImage =
-        !gst_caps_is_empty(pCaps) &&
-        g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(pCaps, 0)), "image/");
-    gst_caps_unref(pCaps);
-    return bImage;
 }
 
 // Media time is usable when the length is known or the media can be sought in time. Parsed
@@ -323,25 +174,9 @@ bool CMPlayer::RenderFile(const QString &strPath, std::string &strError) {
         strError = "Not a regular file";
         return false;
     }
-    QFile file(strPath);
-    if (file.open(QIODevice::ReadOnly))
-        m_bStill = IsStillImage(file.read(4096));
-    file.close();
-    // A still picture would otherwise end at once; frozen, it stays until stopped.
-    if (m_bStill) {
-        GstElement *pFreeze = gst_element_factory_make("imagefreeze", nullptr);
-        if (pFreeze)
-            g_object_set(m_pGraph, "video-filter", pFreeze, nullptr);
-    }
-    GError *pError = nullptr;
-    gchar *pszUri = gst_filename_to_uri(QFile::encodeName(strPath).constData(), &pError);
-    if (!pszUri) {
-        strError = pError ? pError->message : "Invalid file name";
-        g_clear_error(&pError);
+    m_bStill = CStillImageDetector::IsStillImageFile(strPath);
+    if (!CPipelineBuilder::SetSource(m_pGraph, strPath, m_bStill, strError))
         return false;
-    }
-    g_object_set(m_pGraph, "uri", pszUri, nullptr);
-    g_free(pszUri);
 
     GstStateChangeReturn ret = gst_element_set_state(m_pGraph, GST_STATE_PAUSED);
     if (ret == GST_STATE_CHANGE_FAILURE) {
@@ -477,30 +312,12 @@ int CMPlayer::GetDuration() {
     if (m_nMediaState != MS_LOADED || !m_bTimeFormatOK || m_bStill)
         return 0;
     gint64 nTime = 0;
+    // A parsed audio stream such as MP3 knows its length only after it has played a while.
     if (!gst_element_query_duration(m_pGraph, GST_FORMAT_TIME, &nTime))
-        nTime = EstimateDuration();
+        nTime = HasVideo() || !HasAudio() ? -1 : CLengthEstimate::FromBitrate(m_pGraph);
     if (nTime < 0)
         return 0;
     return int(nTime / gint64(GST_MSECOND));
-}
-
-// A parsed audio stream such as MP3 knows its length only after it has played a while, yet the
-// playlist probe never plays. A constant bit rate gives the length from the file size.
-gint64 CMPlayer::EstimateDuration() const {
-    if (HasVideo() || !HasAudio())
-        return -1;
-    GstTagList *pTags = nullptr;
-    g_signal_emit_by_name(m_pGraph, "get-audio-tags", 0, &pTags);
-    guint nBitrate = 0;
-    if (pTags) {
-        gst_tag_list_get_uint(pTags, GST_TAG_NOMINAL_BITRATE, &nBitrate);
-        gst_tag_list_unref(pTags);
-    }
-    gint64 nBytes = 0;
-    if (nBitrate == 0 || !gst_element_query_duration(m_pGraph, GST_FORMAT_BYTES, &nBytes) ||
-        nBytes <= 0)
-        return -1;
-    return gint64(gst_util_uint64_scale(guint64(nBytes), 8 * GST_SECOND, nBitrate));
 }
 
 int CMPlayer::GetPosition() {
@@ -528,7 +345,7 @@ void CMPlayer::SetVideoOwner(QWidget *pOwner) {
     if (!m_pVideoWidget) {
         if (!pOwner)
             return;
-        m_pVideoWidget = new CVideoWidget(m_pFrameSlot, pOwner);
+        m_pVideoWidget = m_pOutput->CreateWidget(pOwner);
         m_pVideoWidget->hide();
         m_pVideoWidget->setGeometry(0, 0, 0, 0); // placed by SetVideoRect only
     } else if (m_pVideoWidget->parentWidget() != pOwner) {
@@ -537,6 +354,7 @@ void CMPlayer::SetVideoOwner(QWidget *pOwner) {
         m_pVideoWidget->setParent(pOwner);
         if (bShown && pOwner)
             m_pVideoWidget->show();
+        m_pOutput->OnWidgetMoved();
     }
     m_pVideoWidget->SetMessageDrain(pOwner);
 }
@@ -547,9 +365,12 @@ void CMPlayer::SetMessageDrain(QWidget *pDrain) {
 }
 
 bool CMPlayer::HasVideo() const {
-    if (!m_pAppSink)
+    GstElement *pRenderer = m_pOutput->GetRenderer();
+    if (!pRenderer)
         return false;
-    GstPad *pPad = gst_element_get_static_pad(m_pAppSink, "sink");
+    GstPad *pPad = gst_element_get_static_pad(pRenderer, "sink");
+    if (!pPad)
+        return false;
     GstCaps *pCaps = gst_pad_get_current_caps(pPad);
     gst_object_unref(pPad);
     if (!pCaps)
@@ -567,13 +388,15 @@ bool CMPlayer::HasAudio() const {
 }
 
 void CMPlayer::ShowVideo(bool bShow) {
-    if (m_nMediaState != MS_LOADED || !m_pAppSink || !HasVideo())
+    if (m_nMediaState != MS_LOADED || !HasVideo())
         return;
     if (!ReRequestIVideoWindow() || !m_pVideoWidget)
         return;
     m_pVideoWidget->setVisible(bShow);
-    if (bShow)
+    if (bShow) {
         m_pVideoWidget->raise();
+        m_pOutput->OnWidgetMoved();
+    }
 }
 
 QRect CMPlayer::FitVideoRect(const QRect &box, int nVideoWidth, int nVideoHeight) {
@@ -610,7 +433,8 @@ void CMPlayer::SetVideoRect(const QRect &box) {
     if (scaled == m_scaledSize)
         return;
     m_scaledSize = scaled;
-    ApplyVideoCaps(scaled.width(), scaled.height());
+    if (!m_pOutput->SetScaledSize(scaled))
+        return;
     // A running pipeline renegotiates with its next frame; a paused one has no next frame,
     // so its current one is decoded again at the new size.
     if (m_nPlayState != PS_PLAYING && m_bTimeFormatOK) {
@@ -643,7 +467,7 @@ QWidget *CMPlayer::GetVideoWidget() const {
     return m_pVideoWidget;
 }
 int CMPlayer::GetDeliveredFrames() const {
-    return m_pFrameSlot->GetDeliveredCount();
+    return m_pOutput->GetDeliveredFrames();
 }
 
 long CMPlayer::GetEvent(long &lEventCode, long &lParam1, long &lParam2) {
@@ -725,17 +549,9 @@ QString CMPlayer::LogPrefix() const {
 // A flushing seek or leaving PLAYING starts the sink's counters again, so they are added up
 // before each.
 void CMPlayer::CollectFrameStats() {
-    GstElement *pSink = m_pAppSink;
-    if (!pSink || !HasVideo())
-        return;
-    GstStructure *pStats = nullptr;
-    g_object_get(pSink, "stats", &pStats, nullptr);
-    if (!pStats)
-        return;
     guint64 nRendered = 0, nDropped = 0;
-    gst_structure_get_uint64(pStats, "rendered", &nRendered);
-    gst_structure_get_uint64(pStats, "dropped", &nDropped);
-    gst_structure_free(pStats);
+    if (!HasVideo() || !CVideoOutput::ReadSinkStats(m_pOutput->GetRenderer(), nRendered, nDropped))
+        return;
     m_nFramesShown += nRendered;
     m_nFramesDropped += nDropped;
 }

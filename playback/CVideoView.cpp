@@ -10,6 +10,7 @@
 #include "playback/CFullScreenDlg.h"
 #include "playback/CGstVersionSource.h"
 #include "playback/CMPlayer.h"
+#include "playback/CVideoOutput.h"
 
 #include <QPainter>
 #include <QResizeEvent>
@@ -69,8 +70,12 @@ void CVideoView::InitPlayers() {
     for (int i = 0; i < 2; ++i) {
         if (!m_pPlayer[i])
             m_pPlayer[i] = m_playerFactory();
-        if (auto *pMPlayer = dynamic_cast<CMPlayer *>(m_pPlayer[i].get()))
+        if (auto *pMPlayer = dynamic_cast<CMPlayer *>(m_pPlayer[i].get())) {
             pMPlayer->SetLogName(i == 0 ? "Player A" : "Player B");
+            pMPlayer->SetVideoOutput(
+                CVideoOutput::Create(m_profile.GetProfileString("Video", "Output", "auto"),
+                                     m_profile.GetProfileString("Video", "Sink", "")));
+        }
         if (!m_pPlayer[i] || !m_pPlayer[i]->Init(this)) {
             LogError("FATAL: Player initialisation failed!\n");
             DestroyPlayers();

@@ -1,6 +1,8 @@
 // The video view with real players: only the active player's picture is seen, in the view or
-// full screen, and a switch shows the other picture at once.
+// full screen, and a switch shows the other picture at once. On both video outputs (the
+// overlay one under a virtual X server, read back from the server).
 #include "../playback/CMediaFiles.h"
+#include "../playback/CScreenCapture.h"
 
 #include "core/CGeneralSettings.h"
 #include "playback/CFullScreenDlg.h"
@@ -26,7 +28,7 @@ bool WaitForColour(QWidget *pWidget, QPoint at, QColor colour, int nMs = 3000) {
     QDeadlineTimer deadline(nMs);
     while (!deadline.hasExpired()) {
         QTest::qWait(20);
-        if (IsNear(pWidget->grab().toImage().pixel(at), colour))
+        if (IsNear(CScreenCapture::Of(pWidget).pixel(at), colour))
             return true;
     }
     return false;
@@ -63,11 +65,11 @@ protected:
 TEST_F(VideoViewMediaTest, OnlyTheActivePlayersPictureIsSeenAndASwitchShowsTheOther) {
     const QPoint centre(320, 240);
     ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::red));
-    EXPECT_EQ(CountColour(m_pView->grab().toImage(), Qt::green), 0);
+    EXPECT_EQ(CountColour(CScreenCapture::Of(m_pView.get()), Qt::green), 0);
 
     m_pView->SetActivePlayer(1);
     ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::green));
-    EXPECT_EQ(CountColour(m_pView->grab().toImage(), Qt::red), 0);
+    EXPECT_EQ(CountColour(CScreenCapture::Of(m_pView.get()), Qt::red), 0);
 
     m_pView->SetActivePlayer(0);
     ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::red));
@@ -84,7 +86,7 @@ TEST_F(VideoViewMediaTest, FullScreenCoversThePrimaryScreenAndEscapeReturnsTheVi
     EXPECT_TRUE(WaitForColour(pFull, centre, Qt::red));
     // The letterbox bars of a 4:3 clip on a wider screen stay black.
     if (screen.width() * 3 > screen.height() * 4 + 40) {
-        EXPECT_TRUE(IsNear(pFull->grab().toImage().pixel(3, screen.height() / 2), Qt::black));
+        EXPECT_TRUE(IsNear(CScreenCapture::Of(pFull).pixel(3, screen.height() / 2), Qt::black));
     }
 
     QTest::keyClick(pFull, Qt::Key_Escape);

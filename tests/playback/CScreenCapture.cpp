@@ -1,0 +1,19 @@
+#include "CScreenCapture.h"
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+
+bool CScreenCapture::IsX11() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+QImage CScreenCapture::Of(QWidget *pWidget) {
+    if (!IsX11())
+        return pWidget->grab().toImage();
+    const QPoint origin = pWidget->mapToGlobal(QPoint(0, 0));
+    return pWidget->screen()
+        ->grabWindow(0, origin.x(), origin.y(), pWidget->width(), pWidget->height())
+        .toImage();
+}
