@@ -440,10 +440,14 @@ void CMPlayer::SetVideoRect(const QRect &box) {
     if (m_nPlayState != PS_PLAYING && m_bTimeFormatOK) {
         gint64 nTime = 0;
         CollectFrameStats();
-        if (gst_element_query_position(m_pGraph, GST_FORMAT_TIME, &nTime) && nTime >= 0)
+        if (gst_element_query_position(m_pGraph, GST_FORMAT_TIME, &nTime) && nTime >= 0 &&
             gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                    nTime);
+                                    nTime) &&
+            m_pVideoWidget->isHidden())
+            // About to be shown (a player switch): the picture must be there at its new size,
+            // not the old one with black around it.
+            WaitForSeek();
     }
 }
 

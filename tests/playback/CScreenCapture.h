@@ -10,5 +10,7 @@ class QWidget;
 class CScreenCapture {
 public:
     static QImage Of(QWidget *pWidget);
+    // One pixel, in widget coordinates; cheap enough to sample in a tight loop.
+    static QRgb PixelOf(QWidget *pWidget, QPoint at);
     static bool IsX11();
 };
