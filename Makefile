@@ -15,7 +15,10 @@ PACKAGES = cmake g++ make pkg-config git \
 	xvfb xauth x11-apps imagemagick iproute2 util-linux fonts-dejavu-core \
 	clang-14 libclang-rt-14-dev
 
-.PHONY: all deps configure build run test bench install asan clean format
+# Only `make bench` needs these (a peer to compare with).
+BENCH_PACKAGES = mpv
+
+.PHONY: all deps bench-deps configure build run test bench install asan clean format
 
 all: build
 
@@ -49,7 +52,10 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE bench
 
-bench: build
+bench-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(BENCH_PACKAGES)"
+
+bench: build bench-deps
 	cmake --build $(BUILD) -j$(JOBS) --target bench_all
 	cd $(BUILD) && ctest --output-on-failure -L bench -V
 

@@ -108,7 +108,17 @@ bool CMPlayer::Init(QWidget *pOwner) {
 }
 
 bool CMPlayer::InitGrabberFilter() {
-    if (!CPipelineBuilder::SetVideoSink(m_pGraph, *m_pOutput))
+    bool bSink = CPipelineBuilder::SetVideoSink(m_pGraph, *m_pOutput);
+    // A sink that cannot draw here (not installed, misnamed in the settings) still leaves the
+    // frames, which need nothing beyond GStreamer's base elements.
+    if (!bSink && strcmp(m_pOutput->GetName(), "frames") != 0) {
+        LogMsg("CMPlayer::InitGrabberFilter(): no %s video output, showing frames instead\n",
+               m_pOutput->GetName());
+        delete m_pVideoWidget.data();
+        m_pOutput = CVideoOutput::Create("frames", "");
+        bSink = CPipelineBuilder::SetVideoSink(m_pGraph, *m_pOutput);
+    }
+    if (!bSink)
         return LogResult(1, "The video sink could not be made",
                          "InitGrabberFilter: CoCreateInstance(IID_IBaseFilter) failed\n");
     m_scaledSize = QSize();

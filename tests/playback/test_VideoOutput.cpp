@@ -6,6 +6,7 @@
 #include "CNotifyCatcher.h"
 #include "CScreenCapture.h"
 #include "playback/CMPlayer.h"
+#include "playback/CVideoOutput.h"
 #include "support/CLogCapture.h"
 
 #include <QDeadlineTimer>
@@ -148,4 +149,15 @@ TEST_F(VideoOutputTest, VideoMovesWithItsOwnerAndPassesDoubleClicksOn) {
     ASSERT_TRUE(m_player.OpenMedia(CMediaFiles::Path("red.mp4")));
     EXPECT_EQ(m_player.GetVideoWidget(), pVideo);
     EXPECT_EQ(pVideo->parentWidget(), &m_owner);
+}
+
+// A sink that cannot be had (here: a name no element has) falls back to the frame output.
+TEST_F(VideoOutputTest, UnknownOverlaySinkFallsBackToFrames) {
+    m_player.SetVideoOutput(CVideoOutput::Create("overlay", "no-such-sink"));
+    ASSERT_TRUE(m_player.Init(&m_owner));
+    EXPECT_STREQ(m_player.GetVideoOutputName(), "frames");
+    ASSERT_TRUE(m_player.OpenMedia(CMediaFiles::Path("red.mp4")));
+    m_player.SetVideoRect(QRect(0, 0, 400, 400));
+    m_player.ShowVideo(true);
+    EXPECT_TRUE(WaitForColour(QPoint(200, 200), Qt::red));
 }
