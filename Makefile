@@ -10,13 +10,16 @@ PACKAGES = cmake g++ make pkg-config git \
 	qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev \
 	libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev \
 	gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad \
-	gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-plugins-base-apps \
+	gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-x \
 	libgtest-dev libgmock-dev libbenchmark-dev \
 	xvfb xauth x11-apps imagemagick iproute2 util-linux fonts-dejavu-core \
 	clang-14 libclang-rt-14-dev \
 	dbus playerctl tshark man-db groff-base
 
-.PHONY: all deps configure build run test bench install asan clean format
+# Only `make bench` needs these (a peer to compare with).
+BENCH_PACKAGES = mpv
+
+.PHONY: all deps bench-deps configure build run test bench install asan clean format
 
 all: build
 
@@ -50,7 +53,10 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE bench
 
-bench: build
+bench-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(BENCH_PACKAGES)"
+
+bench: build bench-deps
 	cmake --build $(BUILD) -j$(JOBS) --target bench_all
 	cd $(BUILD) && ctest --output-on-failure -L bench -V
 

@@ -1,12 +1,29 @@
 #include "playback/CGraphEventQueue.h"
 
+#include "playback/CChildErrorWatch.h"
 #include "playback/CPlayerBase.h"
 
 #include <QCoreApplication>
 #include <chrono>
 
+namespace {
+std::string ErrorTextOf(GstMessage *pMessage) {
+    GError *pError = nullptr;
+    gst_message_parse_error(pMessage, &pError, nullptr);
+    std::string strText = pError && pError->message ? pError->message : "Unknown error";
+    g_clear_error(&pError);
+    return strText;
+}
+} // namespace
+
+CGraphEventQueue::~CGraphEventQueue() {
+    if (m_pChildErrorSource)
+        gst_object_unref(m_pChildErrorSource);
+}
+
 void CGraphEventQueue::Attach(GstElement *pPipeline) {
     m_pPipeline = pPipeline;
+    CChildErrorWatch::Register(pPipeline, shared_from_this());
     m_pBus = gst_element_get_bus(pPipeline);
     auto *pHolder = new std::shared_ptr<CGraphEventQueue>(shared_from_this());
     gst_bus_set_sync_handler(m_pBus, &CGraphEventQueue::SyncHandler, pHolder, [](gpointer p) {
@@ -17,6 +34,7 @@ void CGraphEventQueue::Attach(GstElement *pPipeline) {
 void CGraphEventQueue::Detach() {
     if (!m_pBus)
         return;
+    CChildErrorWatch::Unregister(m_pPipeline);
     gst_bus_set_sync_handler(m_pBus, nullptr, nullptr, nullptr);
     gst_object_unref(m_pBus);
     m_pBus = nullptr;
@@ -24,6 +42,9 @@ void CGraphEventQueue::Detach() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_events.clear();
     m_bArmed = false;
+    if (m_pChildErrorSource)
+        gst_object_unref(m_pChildErrorSource);
+    m_pChildErrorSource = nullptr;
 }
 
 GstBusSyncReply CGraphEventQueue::SyncHandler(GstBus *, GstMessage *pMessage, gpointer pData) {
@@ -36,10 +57,7 @@ GstBusSyncReply CGraphEventQueue::SyncHandler(GstBus *, GstMessage *pMessage, gp
 void CGraphEventQueue::HandleMessage(GstMessage *pMessage) {
     switch (GST_MESSAGE_TYPE(pMessage)) {
     case GST_MESSAGE_ERROR: {
-        GError *pError = nullptr;
-        gst_message_parse_error(pMessage, &pError, nullptr);
-        std::string strText = pError && pError->message ? pError->message : "Unknown error";
-        g_clear_error(&pError);
+        std::string strText = ErrorTextOf(pMessage);
         bool bArmed;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -76,20 +94,54 @@ void CGraphEventQueue::HandleMessage(GstMessage *pMessage) {
     }
 }
 
+void CGraphEventQueue::HandleChildError(GstElement *pSource, GstMessage *pMessage) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_bPrerolled || m_pChildErrorSource)
+            return;
+        m_pChildErrorSource = GST_OBJECT(gst_object_ref(pSource));
+        m_strChildError = ErrorTextOf(pMessage);
+        m_childErrorAt = std::chrono::steady_clock::now();
+    }
+    m_cond.notify_all();
+}
+
 void CGraphEventQueue::Arm() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bArmed = true;
 }
 
 bool CGraphEventQueue::WaitPreroll(int nTimeoutMs, std::string &strError) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    const auto grace = std::chrono::milliseconds(CHILD_ERROR_GRACE_MS);
     std::unique_lock<std::mutex> lock(m_mutex);
-    bool bEnded = m_cond.wait_for(lock, std::chrono::milliseconds(nTimeoutMs),
-                                  [this] { return m_bPrerolled || !m_strError.empty(); });
+    while (!m_bPrerolled && m_strError.empty() && Clock::now() < end) {
+        if (!m_pChildErrorSource || Clock::now() < m_childErrorAt + grace) {
+            m_cond.wait_until(lock,
+                              m_pChildErrorSource ? std::min(end, m_childErrorAt + grace) : end);
+            continue;
+        }
+        // The ancestry check takes the bins' locks, which are never taken under ours.
+        GstObject *pChild = GST_OBJECT(gst_object_ref(m_pChildErrorSource));
+        lock.unlock();
+        const bool bStillInside =
+            m_pPipeline && gst_object_has_as_ancestor(pChild, GST_OBJECT(m_pPipeline));
+        gst_object_unref(pChild);
+        lock.lock();
+        if (bStillInside && m_strError.empty())
+            m_strError = m_strChildError;
+        // Otherwise its bin gave it up, and the next candidate may still work.
+        if (!bStillInside && m_pChildErrorSource == pChild) {
+            gst_object_unref(m_pChildErrorSource);
+            m_pChildErrorSource = nullptr;
+        }
+    }
     if (!m_strError.empty()) {
         strError = m_strError;
         return false;
     }
-    if (!bEnded) {
+    if (!m_bPrerolled) {
         strError = "Timed out while opening the media";
         return false;
     }

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -22,8 +23,10 @@ public:
         std::string strText; // the error text of a stream error
     };
 
-    // Routes every message of the pipeline's bus through this queue until Detach. The
-    // queue stays alive as long as the bus holds it.
+    ~CGraphEventQueue();
+
+    // Routes every message of the pipeline's bus, and every error of an element inside it,
+    // through this queue until Detach. The queue stays alive as long as the bus holds it.
     void Attach(GstElement *pPipeline);
     void Detach();
 
@@ -31,7 +34,9 @@ public:
     // that fails to open announces nothing.
     void Arm();
     // UI thread: blocks until the pipeline finished its state change, an error was posted or
-    // the time ran out. False with the error text on failure.
+    // the time ran out. False with the error text on failure. An error that a bin kept from
+    // the bus counts once its element is still in the pipeline a moment later: a decoding bin
+    // removes the candidates it gave up on and tries the next one.
     bool WaitPreroll(int nTimeoutMs, std::string &strError);
     // The first error posted since Attach, or "" (e.g. after a refused state change).
     std::string GetFirstError() const;
@@ -42,6 +47,11 @@ public:
 
     // Feeds one bus message as the sync handler does; for tests that have no pipeline.
     void HandleMessage(GstMessage *pMessage);
+    // Any thread: an error pSource posted, seen before its parent bins handled it.
+    void HandleChildError(GstElement *pSource, GstMessage *pMessage);
+
+    // How long an error kept from the bus waits for its element to be given up.
+    static constexpr int CHILD_ERROR_GRACE_MS = 150;
 
 private:
     static GstBusSyncReply SyncHandler(GstBus *pBus, GstMessage *pMessage, gpointer pData);
@@ -56,6 +66,9 @@ private:
     bool m_bArmed = false;
     bool m_bPrerolled = false;
     std::string m_strError;
+    GstObject *m_pChildErrorSource = nullptr; // owned reference
+    std::string m_strChildError;
+    std::chrono::steady_clock::time_point m_childErrorAt;
     std::atomic<bool> m_bNotifyPending{false};
     QPointer<QWidget> m_pOwner;
 };

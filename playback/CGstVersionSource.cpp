@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <gst/gst.h>
+#include <utility>
 
 bool CGstVersionSource::GetSystemDirectory(std::string &strDir) {
     if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr))
@@ -32,7 +33,7 @@ bool CGstVersionSource::ReadFileVersion(const std::string &strPath, uint64_t &nV
     GstElementFactory *pFactory = gst_element_factory_find(strName.c_str());
     if (!pFactory) {
         if (m_missing.insert(strName).second)
-            fprintf(stderr, "Missing GStreamer element: %s\n", strName.c_str());
+            ReportMissingElement(strName.c_str());
         return false;
     }
     bool bOK = false;
@@ -43,4 +44,32 @@ bool CGstVersionSource::ReadFileVersion(const std::string &strPath, uint64_t &nV
     }
     gst_object_unref(pFactory);
     return bOK;
+}
+
+const char *CGstVersionSource::DebianPackageOf(const std::string &strElement) {
+    static const std::pair<const char *, const char *> packages[] = {
+        {"playbin", "gstreamer1.0-plugins-base"},
+        {"appsink", "gstreamer1.0-plugins-base"},
+        {"videoconvert", "gstreamer1.0-plugins-base"},
+        {"videoscale", "gstreamer1.0-plugins-base"},
+        {"videoconvertscale", "gstreamer1.0-plugins-base"},
+        {"ximagesink", "gstreamer1.0-x"},
+        {"audiopanorama", "gstreamer1.0-plugins-good"},
+        {"imagefreeze", "gstreamer1.0-plugins-good"},
+        {"autoaudiosink", "gstreamer1.0-plugins-good"},
+        {"xvimagesink", "gstreamer1.0-x"},
+    };
+    for (const auto &[pszElement, pszPackage] : packages)
+        if (strElement == pszElement)
+            return pszPackage;
+    return "";
+}
+
+void CGstVersionSource::ReportMissingElement(const char *pszElement) {
+    const char *pszPackage = DebianPackageOf(pszElement);
+    if (*pszPackage)
+        fprintf(stderr, "Missing GStreamer element: %s (Debian package %s)\n", pszElement,
+                pszPackage);
+    else
+        fprintf(stderr, "Missing GStreamer element: %s\n", pszElement);
 }

@@ -1,67 +1,29 @@
 #include "playback/CMPlayer.h"
 
 #include "core/CLogBook.h"
+#include "playback/CDecoderRanks.h"
 #include "playback/CGraphEventQueue.h"
 #include "playback/CId3Tag.h"
-#include "playback/CVideoFrameSlot.h"
+#include "playback/CLengthEstimate.h"
+#include "playback/CPipelineBuilder.h"
+#include "playback/CStillImageDetector.h"
+#include "playback/CVideoOutput.h"
 #include "playback/CVideoWidget.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <cerrno>
 #include <cmath>
-#include <gst/app/gstappsink.h>
-#include <gst/base/gsttypefindhelper.h>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
-constexpr int PREROLL_TIMEOUT_MS = 15000;
+// Bounds the UI thread's wait for media that neither prerolls nor fails; any error ends it early.
+constexpr int PREROLL_TIMEOUT_MS = 3000;
 constexpr GstClockTime SEEK_TIMEOUT = 3 * GST_SECOND;
 constexpr long VOLUME_SILENT = -10000;
-
-// Whole-file bitmaps reach the decoder in chunks, which the libav bitmap decoder cannot
-// handle; the pixbuf decoder collects the whole file first. Its rank is raised just enough
-// to win over the libav one, so the primary JPEG and PNG decoders keep their place.
-void PrepareRegistry() {
-    static bool s_bDone = false;
-    if (s_bDone)
-        return;
-    s_bDone = true;
-    GstRegistry *pRegistry = gst_registry_get();
-    GstPluginFeature *pPixbuf = gst_registry_lookup_feature(pRegistry, "gdkpixbufdec");
-    if (!pPixbuf)
-        return;
-    GstPluginFeature *pBmp = gst_registry_lookup_feature(pRegistry, "avdec_bmp");
-    guint nRank = pBmp ? gst_plugin_feature_get_rank(pBmp) + 1 : guint(GST_RANK_MARGINAL);
-    if (gst_plugin_feature_get_rank(pPixbuf) < nRank)
-        gst_plugin_feature_set_rank(pPixbuf, nRank);
-    if (pBmp)
-        gst_object_unref(pBmp);
-    gst_object_unref(pPixbuf);
-}
-
-GstFlowReturn OnNewSample(GstAppSink *pSink, gpointer pData) {
-    GstSample *pSample = gst_app_sink_pull_sample(pSink);
-    if (pSample) {
-        (*static_cast<std::shared_ptr<CVideoFrameSlot> *>(pData))->Put(pSample);
-        gst_sample_unref(pSample);
-    }
-    return GST_FLOW_OK;
-}
-
-GstFlowReturn OnNewPreroll(GstAppSink *pSink, gpointer pData) {
-    GstSample *pSample = gst_app_sink_pull_preroll(pSink);
-    if (pSample) {
-        (*static_cast<std::shared_ptr<CVideoFrameSlot> *>(pData))->Put(pSample);
-        gst_sample_unref(pSample);
-    }
-    return GST_FLOW_OK;
-}
-
-void ReleaseSlotHolder(gpointer pData) {
-    delete static_cast<std::shared_ptr<CVideoFrameSlot> *>(pData);
-}
 
 QString FileNameOf(const QString &strPath) {
     return strPath.mid(strPath.lastIndexOf('/') + 1);
@@ -76,14 +38,14 @@ template <typename T> void Unref(T *&pObject) {
 
 } // namespace
 
-CMPlayer::CMPlayer() : m_pFrameSlot(std::make_shared<CVideoFrameSlot>()) {
+CMPlayer::CMPlayer() : m_pOutput(CVideoOutput::Create("auto", "")) {
     GError *pError = nullptr;
     if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, &pError)) {
         LogResult(2, pError ? pError->message : "GStreamer could not be initialised", nullptr);
         g_clear_error(&pError);
         return;
     }
-    PrepareRegistry();
+    CDecoderRanks::Prepare();
 }
 
 CMPlayer::~CMPlayer() {
@@ -110,62 +72,31 @@ int CMPlayer::GetScreenDepth() const {
     return pScreen ? pScreen->depth() : 0;
 }
 
-// Without a sound device (CI machines, a headless show PC) audio still has to run on the
-// clock, so that the end of the media comes on time: a synchronised fake sink stands in.
-GstElement *CMPlayer::MakeAudioSink() {
-    static int s_nRealOutput = -1;
-    if (s_nRealOutput < 0) {
-        s_nRealOutput = 0;
-        GstElement *pProbe = gst_element_factory_make("autoaudiosink", nullptr);
-        if (pProbe) {
-            gst_object_ref_sink(pProbe);
-            if (gst_element_set_state(pProbe, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS) {
-                GstIterator *pIt = gst_bin_iterate_elements(GST_BIN(pProbe));
-                GValue item = G_VALUE_INIT;
-                while (gst_iterator_next(pIt, &item) == GST_ITERATOR_OK) {
-                    GstElementFactory *pFactory =
-                        gst_element_get_factory(GST_ELEMENT(g_value_get_object(&item)));
-                    const char *pszName =
-                        pFactory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(pFactory)) : "";
-                    if (!g_str_has_prefix(pszName, "fake"))
-                        s_nRealOutput = 1;
-                    g_value_reset(&item);
-                }
-                g_value_unset(&item);
-                gst_iterator_free(pIt);
-            }
-            gst_element_set_state(pProbe, GST_STATE_NULL);
-            gst_object_unref(pProbe);
-        }
-    }
-    if (s_nRealOutput)
-        return gst_element_factory_make("autoaudiosink", nullptr);
-    GstElement *pSink = gst_element_factory_make("fakesink", nullptr);
-    if (pSink)
-        g_object_set(pSink, "sync", TRUE, nullptr);
-    return pSink;
+void CMPlayer::SetVideoOutput(std::unique_ptr<CVideoOutput> pOutput) {
+    ReleaseGraph();
+    // The widget belongs to the output it was made by.
+    delete m_pVideoWidget.data();
+    m_pOutput = std::move(pOutput);
+}
+
+const char *CMPlayer::GetVideoOutputName() const {
+    return m_pOutput->GetName();
 }
 
 bool CMPlayer::Init(QWidget *pOwner) {
     ReleaseGraph();
-    m_pGraph = gst_element_factory_make("playbin", nullptr);
+    m_pGraph = CPipelineBuilder::MakePlaybin();
     if (!m_pGraph)
         return LogResult(2, "No playbin element", "Init: CoCreateInstance() failed\n");
-    gst_object_ref_sink(m_pGraph);
 
     m_pMediaEvent = std::make_shared<CGraphEventQueue>();
     m_pMediaEvent->Attach(m_pGraph);
     m_pMediaEvent->SetNotifyWindow(pOwner);
 
-    GstElement *pAudioSink = MakeAudioSink();
-    if (pAudioSink)
-        g_object_set(m_pGraph, "audio-sink", pAudioSink, nullptr);
-    m_pPanorama = gst_element_factory_make("audiopanorama", nullptr);
+    m_pPanorama = CPipelineBuilder::AddBalanceFilter(m_pGraph);
     if (!m_pPanorama)
         return LogResult(2, "No audiopanorama element",
                          "Init: QueryInterface(IID_IBasicAudio) failed\n");
-    gst_object_ref_sink(m_pPanorama);
-    g_object_set(m_pGraph, "audio-filter", m_pPanorama, nullptr);
 
     m_lVolume = GetVolume();
     m_lBalance = GetBalance();
@@ -177,61 +108,22 @@ bool CMPlayer::Init(QWidget *pOwner) {
 }
 
 bool CMPlayer::InitGrabberFilter() {
-    GstElement *pConvert = gst_element_factory_make("videoconvert", nullptr);
-    GstElement *pScale = gst_element_factory_make("videoscale", nullptr);
-    GstElement *pAppSink = gst_element_factory_make("appsink", nullptr);
-    if (!pConvert || !pScale || !pAppSink) {
-        for (GstElement *p : {pConvert, pScale, pAppSink})
-            if (p)
-                gst_object_unref(gst_object_ref_sink(p));
-        return LogResult(1, "No videoconvert, videoscale or appsink element",
-                         "InitGrabberFilter: CoCreateInstance(IID_IBaseFilter) failed\n");
+    bool bSink = CPipelineBuilder::SetVideoSink(m_pGraph, *m_pOutput);
+    // A sink that cannot draw here (not installed, misnamed in the settings) still leaves the
+    // frames, which need nothing beyond GStreamer's base elements.
+    if (!bSink && strcmp(m_pOutput->GetName(), "frames") != 0) {
+        LogMsg("CMPlayer::InitGrabberFilter(): no %s video output, showing frames instead\n",
+               m_pOutput->GetName());
+        delete m_pVideoWidget.data();
+        m_pOutput = CVideoOutput::Create("frames", "");
+        bSink = CPipelineBuilder::SetVideoSink(m_pGraph, *m_pOutput);
     }
-    m_pVideoSink = gst_bin_new("tessaro-video-sink");
-    gst_object_ref_sink(m_pVideoSink);
-    m_pAppSink = GST_ELEMENT(gst_object_ref(pAppSink));
-    gst_bin_add_many(GST_BIN(m_pVideoSink), pConvert, pScale, pAppSink, nullptr);
-    GstPad *pSinkPad = gst_element_get_static_pad(pConvert, "sink");
-    bool bLinked = gst_element_link_many(pConvert, pScale, pAppSink, nullptr) &&
-                   gst_element_add_pad(m_pVideoSink, gst_ghost_pad_new("sink", pSinkPad));
-    gst_object_unref(pSinkPad);
-    if (!bLinked)
-        return LogResult(1, "The video sink could not be linked",
-                         "InitGrabberFilter: AddFilter(IID_ISampleGrabber) failed\n");
-
-    const int nDepth = GetScreenDepth();
-    if (nDepth != 8 && nDepth != 16 && nDepth != 24 && nDepth != 32)
-        return false;
-
-    // Frames are painted as they come; keeping more than the newest one only adds latency.
-    g_object_set(pAppSink, "sync", TRUE, "max-buffers", 1, "drop", TRUE, "enable-last-sample",
-                 FALSE, "qos", TRUE, nullptr);
+    if (!bSink)
+        return LogResult(1, "The video sink could not be made",
+                         "InitGrabberFilter: CoCreateInstance(IID_IBaseFilter) failed\n");
     m_scaledSize = QSize();
-    ApplyVideoCaps(0, 0);
-    GstAppSinkCallbacks callbacks = {};
-    callbacks.new_preroll = &OnNewPreroll;
-    callbacks.new_sample = &OnNewSample;
-    gst_app_sink_set_callbacks(GST_APP_SINK(pAppSink), &callbacks,
-                               new std::shared_ptr<CVideoFrameSlot>(m_pFrameSlot),
-                               &ReleaseSlotHolder);
-    g_object_set(m_pGraph, "video-sink", m_pVideoSink, nullptr);
-    return true;
-}
-
-// Width and height 0: the native size. Scaling happens in videoscale, never in the widget.
-void CMPlayer::ApplyVideoCaps(int nWidth, int nHeight) {
-    if (!m_pAppSink)
-        return;
-    GstCaps *pCaps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx",
-                                         "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
-    if (nWidth > 0 && nHeight > 0)
-        gst_caps_set_simple(pCaps, "width", G_TYPE_INT, nWidth, "height", G_TYPE_INT, nHeight,
-                            nullptr);
-    g_object_set(m_pAppSink, "caps", pCaps, nullptr);
-    gst_caps_unref(pCaps);
-    GstPad *pPad = gst_element_get_static_pad(m_pAppSink, "sink");
-    gst_pad_push_event(pPad, gst_event_new_reconfigure());
-    gst_object_unref(pPad);
+    const int nDepth = GetScreenDepth();
+    return nDepth == 8 || nDepth == 16 || nDepth == 24 || nDepth == 32;
 }
 
 void CMPlayer::ReleaseGraph() {
@@ -250,30 +142,16 @@ void CMPlayer::ReleaseGraph() {
         m_bVideoWindow = false;
     }
     Unref(m_pPanorama);
-    Unref(m_pAppSink);
-    Unref(m_pVideoSink);
     Unref(m_pGraph);
-    m_pFrameSlot->Clear();
+    m_pOutput->ReleaseSink();
     m_nMediaState = MS_NONE;
     m_nPlayState = PS_STOPPED;
     m_bTimeFormatOK = false;
     m_bStill = false;
     m_nNativeWidth = m_nNativeHeight = 0;
     m_scaledSize = QSize();
-}
-
-bool CMPlayer::IsStillImage(const QByteArray &head) {
-    if (head.isEmpty())
-        return false;
-    GstCaps *pCaps = gst_type_find_helper_for_data(
-        nullptr, reinterpret_cast<const guint8 *>(head.constData()), gsize(head.size()), nullptr);
-    if (!pCaps)
-        return false;
-    bool bImage =
-        !gst_caps_is_empty(pCaps) &&
-        g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(pCaps, 0)), "image/");
-    gst_caps_unref(pCaps);
-    return bImage;
+    m_nFramesShown = m_nFramesDropped = 0;
+    m_bFramesToReport = false;
 }
 
 // Media time is usable when the length is known or the media can be sought in time. Parsed
@@ -295,26 +173,20 @@ bool CMPlayer::RenderFile(const QString &strPath, std::string &strError) {
         strError = "The player has no pipeline";
         return false;
     }
-    // Only a regular file may be peeked at: bytes read from a pipe would be lost to playback.
-    QFile file(strPath);
-    if (QFileInfo(strPath).isFile() && file.open(QIODevice::ReadOnly))
-        m_bStill = IsStillImage(file.read(4096));
-    file.close();
-    // A still picture would otherwise end at once; frozen, it stays until stopped.
-    if (m_bStill) {
-        GstElement *pFreeze = gst_element_factory_make("imagefreeze", nullptr);
-        if (pFreeze)
-            g_object_set(m_pGraph, "video-filter", pFreeze, nullptr);
-    }
-    GError *pError = nullptr;
-    gchar *pszUri = gst_filename_to_uri(QFile::encodeName(strPath).constData(), &pError);
-    if (!pszUri) {
-        strError = pError ? pError->message : "Invalid file name";
-        g_clear_error(&pError);
+    // A named pipe, a device or a socket would block the reader (and the UI thread with it)
+    // or never end; only regular files are media.
+    struct stat info = {};
+    if (::stat(QFile::encodeName(strPath).constData(), &info) != 0) {
+        strError = strerror(errno);
         return false;
     }
-    g_object_set(m_pGraph, "uri", pszUri, nullptr);
-    g_free(pszUri);
+    if (!S_ISREG(info.st_mode)) {
+        strError = "Not a regular file";
+        return false;
+    }
+    m_bStill = CStillImageDetector::IsStillImageFile(strPath);
+    if (!CPipelineBuilder::SetSource(m_pGraph, strPath, m_bStill, strError))
+        return false;
 
     GstStateChangeReturn ret = gst_element_set_state(m_pGraph, GST_STATE_PAUSED);
     if (ret == GST_STATE_CHANGE_FAILURE) {
@@ -397,15 +269,18 @@ QString CMPlayer::GetFileName() const {
 void CMPlayer::Play() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
-    if (gst_element_set_state(m_pGraph, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+    if (gst_element_set_state(m_pGraph, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         Stop();
-    else
+    } else {
         m_nPlayState = PS_PLAYING;
+        m_bFramesToReport = true;
+    }
 }
 
 void CMPlayer::Pause() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
+    CollectFrameStats();
     if (gst_element_set_state(m_pGraph, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
         Stop();
     else
@@ -415,6 +290,8 @@ void CMPlayer::Pause() {
 void CMPlayer::Stop() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
+    // Before the sink leaves PLAYING, which starts its counters again.
+    LogFrameStats();
     if (gst_element_set_state(m_pGraph, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
         return;
     SetPosition(0);
@@ -433,6 +310,7 @@ void CMPlayer::SetPosition(uint32_t nMs) {
         return;
     const int nSaved = m_nPlayState;
     m_nPlayState = PS_SEEKING;
+    CollectFrameStats();
     const gint64 nTime = gint64(uint64_t(nMs) * GST_MSECOND);
     gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
                             GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), nTime);
@@ -444,30 +322,12 @@ int CMPlayer::GetDuration() {
     if (m_nMediaState != MS_LOADED || !m_bTimeFormatOK || m_bStill)
         return 0;
     gint64 nTime = 0;
+    // A parsed audio stream such as MP3 knows its length only after it has played a while.
     if (!gst_element_query_duration(m_pGraph, GST_FORMAT_TIME, &nTime))
-        nTime = EstimateDuration();
+        nTime = HasVideo() || !HasAudio() ? -1 : CLengthEstimate::FromBitrate(m_pGraph);
     if (nTime < 0)
         return 0;
     return int(nTime / gint64(GST_MSECOND));
-}
-
-// A parsed audio stream such as MP3 knows its length only after it has played a while, yet the
-// playlist probe never plays. A constant bit rate gives the length from the file size.
-gint64 CMPlayer::EstimateDuration() const {
-    if (HasVideo() || !HasAudio())
-        return -1;
-    GstTagList *pTags = nullptr;
-    g_signal_emit_by_name(m_pGraph, "get-audio-tags", 0, &pTags);
-    guint nBitrate = 0;
-    if (pTags) {
-        gst_tag_list_get_uint(pTags, GST_TAG_NOMINAL_BITRATE, &nBitrate);
-        gst_tag_list_unref(pTags);
-    }
-    gint64 nBytes = 0;
-    if (nBitrate == 0 || !gst_element_query_duration(m_pGraph, GST_FORMAT_BYTES, &nBytes) ||
-        nBytes <= 0)
-        return -1;
-    return gint64(gst_util_uint64_scale(guint64(nBytes), 8 * GST_SECOND, nBitrate));
 }
 
 int CMPlayer::GetPosition() {
@@ -495,15 +355,26 @@ void CMPlayer::SetVideoOwner(QWidget *pOwner) {
     if (!m_pVideoWidget) {
         if (!pOwner)
             return;
-        m_pVideoWidget = new CVideoWidget(m_pFrameSlot, pOwner);
+        m_pVideoWidget = m_pOutput->CreateWidget(pOwner);
         m_pVideoWidget->hide();
         m_pVideoWidget->setGeometry(0, 0, 0, 0); // placed by SetVideoRect only
     } else if (m_pVideoWidget->parentWidget() != pOwner) {
         // Reparenting hides a widget; a shown video stays shown in its new owner.
         const bool bShown = !m_pVideoWidget->isHidden();
-        m_pVideoWidget->setParent(pOwner);
+        if (pOwner && m_pVideoWidget->testAttribute(Qt::WA_NativeWindow) &&
+            !m_pVideoWidget->screen()->virtualSiblings().contains(pOwner->screen())) {
+            // X cannot move a native window to another X screen (a display that is not part
+            // of the same desktop): the sink gets a new window there.
+            const QRect rcVideo = m_pVideoWidget->geometry();
+            delete m_pVideoWidget.data();
+            m_pVideoWidget = m_pOutput->CreateWidget(pOwner);
+            m_pVideoWidget->setGeometry(rcVideo);
+        } else {
+            m_pVideoWidget->setParent(pOwner);
+        }
         if (bShown && pOwner)
             m_pVideoWidget->show();
+        m_pOutput->OnWidgetMoved();
     }
     m_pVideoWidget->SetMessageDrain(pOwner);
 }
@@ -514,9 +385,12 @@ void CMPlayer::SetMessageDrain(QWidget *pDrain) {
 }
 
 bool CMPlayer::HasVideo() const {
-    if (!m_pAppSink)
+    GstElement *pRenderer = m_pOutput->GetRenderer();
+    if (!pRenderer)
         return false;
-    GstPad *pPad = gst_element_get_static_pad(m_pAppSink, "sink");
+    GstPad *pPad = gst_element_get_static_pad(pRenderer, "sink");
+    if (!pPad)
+        return false;
     GstCaps *pCaps = gst_pad_get_current_caps(pPad);
     gst_object_unref(pPad);
     if (!pCaps)
@@ -534,13 +408,15 @@ bool CMPlayer::HasAudio() const {
 }
 
 void CMPlayer::ShowVideo(bool bShow) {
-    if (m_nMediaState != MS_LOADED || !m_pAppSink || !HasVideo())
+    if (m_nMediaState != MS_LOADED || !HasVideo())
         return;
     if (!ReRequestIVideoWindow() || !m_pVideoWidget)
         return;
     m_pVideoWidget->setVisible(bShow);
-    if (bShow)
+    if (bShow) {
         m_pVideoWidget->raise();
+        m_pOutput->OnWidgetMoved();
+    }
 }
 
 QRect CMPlayer::FitVideoRect(const QRect &box, int nVideoWidth, int nVideoHeight) {
@@ -577,22 +453,29 @@ void CMPlayer::SetVideoRect(const QRect &box) {
     if (scaled == m_scaledSize)
         return;
     m_scaledSize = scaled;
-    ApplyVideoCaps(scaled.width(), scaled.height());
+    if (!m_pOutput->SetScaledSize(scaled))
+        return;
     // A running pipeline renegotiates with its next frame; a paused one has no next frame,
     // so its current one is decoded again at the new size.
     if (m_nPlayState != PS_PLAYING && m_bTimeFormatOK) {
         gint64 nTime = 0;
-        if (gst_element_query_position(m_pGraph, GST_FORMAT_TIME, &nTime) && nTime >= 0)
+        CollectFrameStats();
+        if (gst_element_query_position(m_pGraph, GST_FORMAT_TIME, &nTime) && nTime >= 0 &&
             gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                                    nTime);
+                                    nTime) &&
+            m_pVideoWidget->isHidden())
+            // About to be shown (a player switch): the picture must be there at its new size,
+            // not the old one with black around it.
+            WaitForSeek();
     }
 }
 
 QRect CMPlayer::GetVideoRect() {
     if (!m_pGraph)
         return QRect();
-    if (!ReRequestIVideoWindow() || !m_pVideoWidget)
+    // Media without a picture shows none, whatever the widget last held.
+    if (!ReRequestIVideoWindow() || !m_pVideoWidget || m_nMediaState != MS_LOADED || !HasVideo())
         return QRect(0, 0, 0, 0);
     return m_pVideoWidget->geometry();
 }
@@ -608,7 +491,7 @@ QWidget *CMPlayer::GetVideoWidget() const {
     return m_pVideoWidget;
 }
 int CMPlayer::GetDeliveredFrames() const {
-    return m_pFrameSlot->GetDeliveredCount();
+    return m_pOutput->GetDeliveredFrames();
 }
 
 long CMPlayer::GetEvent(long &lEventCode, long &lParam1, long &lParam2) {
@@ -620,8 +503,16 @@ long CMPlayer::GetEvent(long &lEventCode, long &lParam1, long &lParam2) {
     lEventCode = event.lCode;
     lParam1 = event.lParam1;
     lParam2 = event.lParam2;
-    if (event.lCode == EC_ERRORABORT)
-        LogResult(2, event.strText.c_str(), "GetEvent(): playback stopped by an error\n");
+    if (event.lCode == EC_ERRORABORT && m_nMediaState == MS_LOADED) {
+        // The pipeline cannot go on after an error; it stays loaded so Play may try again.
+        gst_element_set_state(m_pGraph, GST_STATE_READY);
+        m_nPlayState = PS_STOPPED;
+        const QByteArray message =
+            ("GetEvent(): " + LogPrefix() + ": playback stopped by an error\n").toUtf8();
+        LogResult(2, event.strText.c_str(), message.constData());
+    } else if (event.lCode == EC_COMPLETE) {
+        LogFrameStats();
+    }
     return 0;
 }
 
@@ -673,4 +564,30 @@ long CMPlayer::GetBalance() {
     gfloat fPanorama = 0.0f;
     g_object_get(m_pPanorama, "panorama", &fPanorama, nullptr);
     return std::lround(double(fPanorama) * 10000.0);
+}
+
+QString CMPlayer::LogPrefix() const {
+    return m_strName.isEmpty() ? GetFileName() : m_strName + ": " + GetFileName();
+}
+
+// A flushing seek or leaving PLAYING starts the sink's counters again, so they are added up
+// before each.
+void CMPlayer::CollectFrameStats() {
+    guint64 nRendered = 0, nDropped = 0;
+    if (!HasVideo() || !CVideoOutput::ReadSinkStats(m_pOutput->GetRenderer(), nRendered, nDropped))
+        return;
+    m_nFramesShown += nRendered;
+    m_nFramesDropped += nDropped;
+}
+
+void CMPlayer::LogFrameStats() {
+    // A still picture is drawn again and again; only moving media have frames to count.
+    if (!m_bFramesToReport || m_bStill || !HasVideo())
+        return;
+    CollectFrameStats();
+    m_bFramesToReport = false;
+    LogMsg("%s: %llu frames shown, %llu dropped.\n", LogPrefix().toUtf8().constData(),
+           static_cast<unsigned long long>(m_nFramesShown),
+           static_cast<unsigned long long>(m_nFramesDropped));
+    m_nFramesShown = m_nFramesDropped = 0;
 }

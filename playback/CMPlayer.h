@@ -1,5 +1,6 @@
-// The media player over GStreamer: one playbin pipeline per opened file, video painted by a
-// child widget of the owner window, audio to the default output (or a clocked fake output).
+// The media player over GStreamer: one playbin pipeline per opened file, its video shown in
+// a child widget of the owner window through a video output, audio to the default output (or
+// a clocked fake output). The player's own state machine; the pipeline is built elsewhere.
 #pragma once
 
 #include "playback/CPlayerBase.h"
@@ -11,7 +12,7 @@
 #include <string>
 
 class CGraphEventQueue;
-class CVideoFrameSlot;
+class CVideoOutput;
 class CVideoWidget;
 
 class CMPlayer : public CPlayerBase {
@@ -55,14 +56,19 @@ public:
     // Writes "error | message" (or the error alone) at level 1 or 2; level 0 writes nothing.
     // False when there was an error, true for a null error text.
     static bool LogResult(int nLevel, const char *pszErrorText, const char *pszMessage);
-    // Whether files with these first bytes decode to a single picture.
-    static bool IsStillImage(const QByteArray &head);
 
     // The widget the video is painted in (nullptr before a first owner was given).
     QWidget *GetVideoWidget() const;
+    // The current pipeline, for tests that post messages on it (nullptr without one).
+    GstElement *GetPipeline() const { return m_pGraph; }
     // Frames handed to the UI thread since the player was made.
     int GetDeliveredFrames() const;
     bool IsStill() const { return m_bStill; }
+    // Before Init: how the video reaches the screen (by default as the platform suggests).
+    void SetVideoOutput(std::unique_ptr<CVideoOutput> pOutput);
+    const char *GetVideoOutputName() const;
+    // "Player A" or "Player B": names the player in its log lines; the probe has none.
+    void SetLogName(const QString &strName) { m_strName = strName; }
 
 protected:
     // Colour depth of the screen the video is shown on; 0 when there is none.
@@ -76,19 +82,18 @@ private:
     bool HasAudio() const;
     bool HasVideo() const;
     bool IsTimeSeekable() const;
-    gint64 EstimateDuration() const;
-    void ApplyVideoCaps(int nWidth, int nHeight);
     bool WaitForSeek();
-    static GstElement *MakeAudioSink();
+    QString LogPrefix() const;
+    void CollectFrameStats();
+    // One information line with the frames shown and dropped since the media started playing.
+    void LogFrameStats();
 
     // Fields in the order the player has always kept them.
     QPointer<QWidget> m_pOwnerWnd;
     QString m_strTitle;
     QString m_strFilePath;
-    GstElement *m_pGraph = nullptr;     // the playbin
-    GstElement *m_pVideoSink = nullptr; // our sink bin: videoconvert ! videoscale ! appsink
-    GstElement *m_pAppSink = nullptr;   // the frame grabber inside it
-    GstElement *m_pPanorama = nullptr;  // balance
+    GstElement *m_pGraph = nullptr;    // the playbin
+    GstElement *m_pPanorama = nullptr; // balance
     std::shared_ptr<CGraphEventQueue> m_pMediaEvent;
     bool m_bVideoWindow = false; // the video window is in use for this graph
     int m_nMediaState = MS_NONE;
@@ -102,7 +107,10 @@ private:
     int m_nNativeWidth = 0;
     int m_nNativeHeight = 0;
     QSize m_scaledSize;
-    std::shared_ptr<CVideoFrameSlot> m_pFrameSlot;
+    std::unique_ptr<CVideoOutput> m_pOutput;
     QPointer<CVideoWidget> m_pVideoWidget;
-    QPointer<QWidget> m_pDrain;
+    QString m_strName;
+    guint64 m_nFramesShown = 0;
+    guint64 m_nFramesDropped = 0;
+    bool m_bFramesToReport = false;
 };

@@ -10,6 +10,7 @@
 #include "playback/CFullScreenDlg.h"
 #include "playback/CGstVersionSource.h"
 #include "playback/CMPlayer.h"
+#include "playback/CVideoOutput.h"
 
 #include <QPainter>
 #include <QResizeEvent>
@@ -71,6 +72,12 @@ void CVideoView::InitPlayers() {
     for (int i = 0; i < 2; ++i) {
         if (!m_pPlayer[i])
             m_pPlayer[i] = m_playerFactory();
+        if (auto *pMPlayer = dynamic_cast<CMPlayer *>(m_pPlayer[i].get())) {
+            pMPlayer->SetLogName(i == 0 ? "Player A" : "Player B");
+            pMPlayer->SetVideoOutput(
+                CVideoOutput::Create(m_profile.GetProfileString("Video", "Output", "auto"),
+                                     m_profile.GetProfileString("Video", "Sink", "")));
+        }
         if (!m_pPlayer[i] || !m_pPlayer[i]->Init(this)) {
             LogError("FATAL: Player initialisation failed!\n");
             DestroyPlayers();
@@ -373,13 +380,14 @@ void CVideoView::RedrawBackground() {
 }
 
 void CVideoView::OnGraphNotify() {
-    for (auto &pPlayer : m_pPlayer) {
-        if (!pPlayer)
-            continue;
+    for (int i = 0; i < 2; ++i) {
         long lCode = 0, lParam1 = 0, lParam2 = 0;
-        while (pPlayer && pPlayer->GetEvent(lCode, lParam1, lParam2) >= 0) {
+        while (m_pPlayer[i] && m_pPlayer[i]->GetEvent(lCode, lParam1, lParam2) >= 0) {
             if (lCode == CPlayerBase::EC_COMPLETE)
                 m_sink.SendMessage(WM_MEDIA_ENDED, 0, 0);
+            // The player stopped itself; the playlist stays where it is.
+            else if (lCode == CPlayerBase::EC_ERRORABORT)
+                SendStateMessages(i);
         }
     }
 }

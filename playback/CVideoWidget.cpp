@@ -11,14 +11,30 @@ CVideoWidget::CVideoWidget(std::shared_ptr<CVideoFrameSlot> pSlot, QWidget *pPar
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setAutoFillBackground(false);
-    m_pSlot->SetTarget(this);
+    if (m_pSlot) {
+        m_pSlot->SetTarget(this);
+    } else {
+        // Its own X window, but the windows it sits in stay as they are.
+        setAttribute(Qt::WA_DontCreateNativeAncestors);
+        setAttribute(Qt::WA_NativeWindow);
+        setAttribute(Qt::WA_PaintOnScreen);
+    }
 }
 
 CVideoWidget::~CVideoWidget() {
-    m_pSlot->SetTarget(nullptr);
+    if (m_pSlot)
+        m_pSlot->SetTarget(nullptr);
+}
+
+QPaintEngine *CVideoWidget::paintEngine() const {
+    return m_pSlot ? QWidget::paintEngine() : nullptr;
 }
 
 void CVideoWidget::paintEvent(QPaintEvent *) {
+    if (!m_pSlot) {
+        emit ExposeNeeded();
+        return;
+    }
     QPainter painter(this);
     GstSample *pSample = m_pSlot->Take();
     GstVideoInfo info;

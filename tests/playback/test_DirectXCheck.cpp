@@ -164,6 +164,19 @@ TEST(GStreamerCheck, RealSourceReportsMissingElementsAndParsesVersions) {
     uint64_t nVersion = 0;
     EXPECT_FALSE(source.ReadFileVersion("gstreamer-1.0/no-such-element", nVersion));
     EXPECT_EQ(source.GetMissing().count("no-such-element"), 1u);
+    // Whoever has to install a missing element is told the package.
+    for (const auto &row : CDirectXCheck::GStreamerProbeTable()) {
+        for (const std::string &strPath : row.files) {
+            if (strPath != "/gstreamer") {
+                EXPECT_STRNE(CGstVersionSource::DebianPackageOf(strPath.substr(1)), "") << strPath;
+            }
+        }
+    }
+    testing::internal::CaptureStderr();
+    CGstVersionSource::ReportMissingElement("imagefreeze");
+    EXPECT_EQ(
+        testing::internal::GetCapturedStderr(),
+        "Missing GStreamer element: imagefreeze (Debian package gstreamer1.0-plugins-good)\n");
     ASSERT_TRUE(source.ReadFileVersion("gstreamer-1.0/playbin", nVersion));
     EXPECT_GE(nVersion, FV(1, 22, 0, 0));
 

@@ -2,6 +2,7 @@
 #include "CNotifyCatcher.h"
 #include "playback/CGraphEventQueue.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <thread>
@@ -107,4 +108,37 @@ TEST(GraphEventQueue, NotificationForAGoneQueueOrOwnerIsHarmless) {
     }
     QTest::qWait(20); // the queued delivery finds the queue gone
     SUCCEED();
+}
+
+// An error a bin kept from the bus ends the preroll only when its element is still inside a
+// moment later; an element the bin gave up on (removed) may be followed by one that works.
+TEST(GraphEventQueue, ErrorKeptFromTheBusCountsOnlyForAnElementThatStays) {
+    for (bool bRemoved : {false, true}) {
+        SCOPED_TRACE(bRemoved ? "removed" : "stays");
+        GstElement *pPipeline = gst_pipeline_new(nullptr);
+        GstElement *pBin = gst_bin_new(nullptr);
+        GstElement *pChild = gst_element_factory_make("identity", nullptr);
+        gst_bin_add(GST_BIN(pBin), pChild);
+        gst_bin_add(GST_BIN(pPipeline), pBin);
+        auto pQueue = std::make_shared<CGraphEventQueue>();
+        pQueue->Attach(pPipeline);
+        GstMessage *pMsg = Error("no playable streams");
+        pQueue->HandleChildError(pChild, pMsg);
+        gst_message_unref(pMsg);
+        if (bRemoved)
+            gst_bin_remove(GST_BIN(pBin), pChild);
+        QElapsedTimer clock;
+        clock.start();
+        std::string strError;
+        EXPECT_FALSE(pQueue->WaitPreroll(1000, strError));
+        if (bRemoved) {
+            EXPECT_EQ(strError, "Timed out while opening the media");
+            EXPECT_GE(clock.elapsed(), 990);
+        } else {
+            EXPECT_EQ(strError, "no playable streams");
+            EXPECT_LT(clock.elapsed(), 500);
+        }
+        pQueue->Detach();
+        gst_object_unref(pPipeline);
+    }
 }

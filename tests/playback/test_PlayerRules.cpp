@@ -3,6 +3,7 @@
 #include "CMediaFiles.h"
 #include "playback/CId3Tag.h"
 #include "playback/CMPlayer.h"
+#include "playback/CStillImageDetector.h"
 #include "support/CLogCapture.h"
 
 #include <QFile>
@@ -179,11 +180,12 @@ TEST(StillImageRecognition, ByContentNotByName) {
         file.open(QIODevice::ReadOnly);
         return file.read(4096);
     };
-    EXPECT_TRUE(CMPlayer::IsStillImage(head("still.jpg")));
-    EXPECT_TRUE(CMPlayer::IsStillImage(head("still.bmp")));
-    EXPECT_TRUE(CMPlayer::IsStillImage(head("still.gif")));
-    EXPECT_FALSE(CMPlayer::IsStillImage(head("clip.mp4")));
-    EXPECT_FALSE(CMPlayer::IsStillImage(head("clip.avi"))); // frames are JPEGs, still a clip
-    EXPECT_FALSE(CMPlayer::IsStillImage(head("corrupt.mp4")));
-    EXPECT_FALSE(CMPlayer::IsStillImage(QByteArray()));
+    EXPECT_TRUE(CStillImageDetector::IsStillImage(head("still.jpg")));
+    EXPECT_TRUE(CStillImageDetector::IsStillImage(head("still.bmp")));
+    EXPECT_TRUE(CStillImageDetector::IsStillImage(head("still.gif")));
+    EXPECT_FALSE(CStillImageDetector::IsStillImage(head("clip.mp4")));
+    EXPECT_FALSE(
+        CStillImageDetector::IsStillImage(head("clip.avi"))); // frames are JPEGs, still a clip
+    EXPECT_FALSE(CStillImageDetector::IsStillImage(head("corrupt.mp4")));
+    EXPECT_FALSE(CStillImageDetector::IsStillImage(QByteArray()));
 }

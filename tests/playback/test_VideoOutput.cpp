@@ -1,8 +1,12 @@
 // What the player's video widget shows: the red clip painted red inside the placed
-// rectangle, stills painted, video shown only for media with video, input passed on.
+// rectangle, stills painted, video shown only for media with video, input passed on. Runs on
+// the frame output (offscreen) and again on the overlay output under a virtual X server,
+// where the picture is read back from the server.
 #include "CMediaFiles.h"
 #include "CNotifyCatcher.h"
+#include "CScreenCapture.h"
 #include "playback/CMPlayer.h"
+#include "playback/CVideoOutput.h"
 #include "support/CLogCapture.h"
 
 #include <QDeadlineTimer>
@@ -28,15 +32,18 @@ protected:
         m_owner.setPalette(palette);
         m_owner.SetPlayer(&m_player);
         m_owner.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_owner));
         ASSERT_TRUE(m_player.Init(&m_owner));
+        ASSERT_STREQ(m_player.GetVideoOutputName(), CScreenCapture::IsX11() ? "overlay" : "frames");
     }
+    QImage Capture() { return CScreenCapture::Of(&m_owner); }
     // Waits until the owner shows the colour at the point, so a frame at the placed size
     // was delivered and painted.
     bool WaitForColour(QPoint at, QColor colour) {
         QDeadlineTimer deadline(3000);
         while (!deadline.hasExpired()) {
             QTest::qWait(20);
-            if (IsNear(PixelAt(m_owner.grab().toImage(), at), colour))
+            if (IsNear(PixelAt(Capture(), at), colour))
                 return true;
         }
         return false;
@@ -64,7 +71,7 @@ TEST_F(VideoOutputTest, RedClipIsPaintedRedInsideItsRectangleOnly) {
     m_player.Play();
     // The far corner turns red only once frames arrive scaled to the rectangle.
     ASSERT_TRUE(WaitForColour(placed.bottomRight() - QPoint(2, 2), Qt::red));
-    QImage image = m_owner.grab().toImage();
+    QImage image = Capture();
     EXPECT_TRUE(IsNear(PixelAt(image, QPoint(placed.left() + 2, placed.top() + 2)), Qt::red));
     EXPECT_TRUE(IsNear(PixelAt(image, QPoint(200, 200)), Qt::red));
     // Outside it the owner's own background.
@@ -74,7 +81,7 @@ TEST_F(VideoOutputTest, RedClipIsPaintedRedInsideItsRectangleOnly) {
 
     m_player.ShowVideo(false);
     QTest::qWait(20);
-    EXPECT_TRUE(IsNear(PixelAt(m_owner.grab().toImage(), QPoint(200, 200)), Qt::white));
+    EXPECT_TRUE(IsNear(PixelAt(Capture(), QPoint(200, 200)), Qt::white));
 }
 
 TEST_F(VideoOutputTest, PausedVideoIsRescaledWhenItsRectangleChanges) {
@@ -101,7 +108,7 @@ TEST_F(VideoOutputTest, StillImageIsPaintedUntilStopped) {
         m_player.Play();
         ASSERT_TRUE(WaitForColour(QPoint(200, 200), c.colour));
         QTest::qWait(300);
-        EXPECT_TRUE(IsNear(PixelAt(m_owner.grab().toImage(), QPoint(200, 200)), c.colour));
+        EXPECT_TRUE(IsNear(PixelAt(Capture(), QPoint(200, 200)), c.colour));
     }
 }
 
@@ -142,4 +149,15 @@ TEST_F(VideoOutputTest, VideoMovesWithItsOwnerAndPassesDoubleClicksOn) {
     ASSERT_TRUE(m_player.OpenMedia(CMediaFiles::Path("red.mp4")));
     EXPECT_EQ(m_player.GetVideoWidget(), pVideo);
     EXPECT_EQ(pVideo->parentWidget(), &m_owner);
+}
+
+// A sink that cannot be had (here: a name no element has) falls back to the frame output.
+TEST_F(VideoOutputTest, UnknownOverlaySinkFallsBackToFrames) {
+    m_player.SetVideoOutput(CVideoOutput::Create("overlay", "no-such-sink"));
+    ASSERT_TRUE(m_player.Init(&m_owner));
+    EXPECT_STREQ(m_player.GetVideoOutputName(), "frames");
+    ASSERT_TRUE(m_player.OpenMedia(CMediaFiles::Path("red.mp4")));
+    m_player.SetVideoRect(QRect(0, 0, 400, 400));
+    m_player.ShowVideo(true);
+    EXPECT_TRUE(WaitForColour(QPoint(200, 200), Qt::red));
 }

@@ -203,13 +203,16 @@ TEST_F(VideoViewTest, ZoomLevelIsReadAtConstructionAndWrittenBackUnchanged) {
     EXPECT_EQ(m_profile.Value("Video", "ZoomLevel").toInt(), 75);
 }
 
-TEST_F(VideoViewTest, EveryEndOfStreamOfEitherPlayerIsReported) {
+// A stream error only reports the state the player stopped in; the playlist does not move on.
+TEST_F(VideoViewTest, EveryEndOfStreamOfEitherPlayerIsReportedAndAnErrorOnlyItsState) {
     A().m_events = {CPlayerBase::EC_COMPLETE, 14};
-    B().m_events = {CPlayerBase::EC_COMPLETE};
+    B().m_events = {CPlayerBase::EC_ERRORABORT, CPlayerBase::EC_COMPLETE};
     QEvent notify(CPlayerBase::GraphNotifyEvent());
     QCoreApplication::sendEvent(m_pView.get(), &notify);
-    EXPECT_EQ(m_sink.m_messages,
-              (std::vector<Msg>{{WM_MEDIA_ENDED, 0, 0}, {WM_MEDIA_ENDED, 0, 0}}));
+    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{WM_MEDIA_ENDED, 0, 0},
+                                                   {WM_PLAYSTATE_CHANGED, 1, B().GetPlayState()},
+                                                   {WM_UPDATE_POSITION, 0, 0},
+                                                   {WM_MEDIA_ENDED, 0, 0}}));
     EXPECT_TRUE(A().m_events.empty());
 }
 

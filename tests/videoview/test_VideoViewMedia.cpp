@@ -1,6 +1,8 @@
 // The video view with real players: only the active player's picture is seen, in the view or
-// full screen, and a switch shows the other picture at once.
+// full screen, and a switch shows the other picture at once. On both video outputs (the
+// overlay one under a virtual X server, read back from the server).
 #include "../playback/CMediaFiles.h"
+#include "../playback/CScreenCapture.h"
 
 #include "core/CGeneralSettings.h"
 #include "playback/CFullScreenDlg.h"
@@ -25,7 +27,7 @@ bool IsNear(QRgb rgb, QColor colour) {
 }
 
 QImage Grab(QWidget *pWidget) {
-    return pWidget->grab().toImage();
+    return CScreenCapture::Of(pWidget);
 }
 // What the X server shows on the screen, whichever window it comes from.
 QImage Grab(QScreen *pScreen) {

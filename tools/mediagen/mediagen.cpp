@@ -4,9 +4,11 @@
 //   --bench: only the 10-second 1280x720 H.264 clip of the benchmark
 #include <gst/gst.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -146,6 +148,37 @@ bool GenerateCurrentFormats() {
     return bOK;
 }
 
+// Damaged copies of an MP4 whose index box comes last: its first half (no index at all) and
+// the whole file with a broken leading type box. Both must fail to open, and fast.
+bool WriteDamagedMp4(const char *pszSource) {
+    std::ifstream in(Out(pszSource), std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    if (bytes.size() < 64)
+        return false;
+    bool bOK = WriteBytes(
+        "truncated.mp4",
+        std::vector<unsigned char>(bytes.begin(), bytes.begin() + long(bytes.size() / 2)), false);
+    const unsigned char broken[8] = {0xff, 0xff, 0xff, 0xf0, 'f', 'x', 'y', 'p'};
+    std::copy(broken, broken + 8, bytes.begin());
+    return WriteBytes("badftyp.mp4", bytes, false) && bOK;
+}
+
+// For the steadiness benchmark: 10 s at 60 frames a second alternating black and white with
+// every frame, so any frame that stands too long shows; and a 1080p H.264 clip to open meanwhile.
+bool WriteSteadinessMedia() {
+    bool bOK = Run("videotestsrc num-buffers=600 pattern=blink ! "
+                   "video/x-raw,width=640,height=360,framerate=60/1 ! "
+                   "x264enc speed-preset=ultrafast key-int-max=60 ! h264parse ! mp4mux ! "
+                   "filesink location=%s",
+                   "blink60.mp4");
+    bOK &= Run("videotestsrc num-buffers=50 pattern=smpte ! "
+               "video/x-raw,width=1920,height=1080,framerate=25/1 ! "
+               "x264enc speed-preset=ultrafast ! h264parse ! mp4mux ! filesink location=%s",
+               "bench1080.mp4");
+    return bOK;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -163,6 +196,7 @@ int main(int argc, char **argv) {
                    "x264enc speed-preset=veryfast key-int-max=50 ! h264parse ! mp4mux ! "
                    "filesink location=%s",
                    "bench720.mp4");
+        bOK &= WriteSteadinessMedia();
         return bOK ? 0 : 1;
     }
 
@@ -210,5 +244,6 @@ int main(int argc, char **argv) {
         garbage[i] = static_cast<unsigned char>((i * 7919u + 13u) >> 3);
     bOK &= WriteBytes("corrupt.mp4", garbage, false);
     bOK &= GenerateCurrentFormats();
+    bOK &= WriteDamagedMp4("clip.mp4");
     return bOK ? 0 : 1;
 }

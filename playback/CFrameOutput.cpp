@@ -1,0 +1,114 @@
+#include "playback/CFrameOutput.h"
+
+#include "playback/CGstVersionSource.h"
+#include "playback/CVideoFrameSlot.h"
+#include "playback/CVideoWidget.h"
+
+#include <gst/app/gstappsink.h>
+
+namespace {
+
+// Streaming thread. Preroll and playing frames differ only in how they are pulled.
+template <GstSample *(*Pull)(GstAppSink *)>
+GstFlowReturn OnFrame(GstAppSink *pSink, gpointer pData) {
+    GstSample *pSample = Pull(pSink);
+    if (pSample) {
+        (*static_cast<std::shared_ptr<CVideoFrameSlot> *>(pData))->Put(pSample);
+        gst_sample_unref(pSample);
+    }
+    return GST_FLOW_OK;
+}
+
+void ReleaseSlotHolder(gpointer pData) {
+    delete static_cast<std::shared_ptr<CVideoFrameSlot> *>(pData);
+}
+
+} // namespace
+
+CFrameOutput::CFrameOutput() : m_pFrameSlot(std::make_shared<CVideoFrameSlot>()) {}
+
+CFrameOutput::~CFrameOutput() {
+    ReleaseSink();
+}
+
+GstElement *CFrameOutput::MakeSink() {
+    ReleaseSink();
+    GstElement *pConvert = gst_element_factory_make("videoconvert", nullptr);
+    GstElement *pScale = gst_element_factory_make("videoscale", nullptr);
+    GstElement *pAppSink = gst_element_factory_make("appsink", nullptr);
+    if (!pConvert || !pScale || !pAppSink) {
+        const char *names[] = {"videoconvert", "videoscale", "appsink"};
+        GstElement *elements[] = {pConvert, pScale, pAppSink};
+        for (int i = 0; i < 3; ++i) {
+            if (elements[i])
+                gst_object_unref(gst_object_ref_sink(elements[i]));
+            else
+                CGstVersionSource::ReportMissingElement(names[i]);
+        }
+        return nullptr;
+    }
+    GstElement *pBin = gst_bin_new("tessaro-video-sink");
+    gst_bin_add_many(GST_BIN(pBin), pConvert, pScale, pAppSink, nullptr);
+    GstPad *pSinkPad = gst_element_get_static_pad(pConvert, "sink");
+    const bool bLinked = gst_element_link_many(pConvert, pScale, pAppSink, nullptr) &&
+                         gst_element_add_pad(pBin, gst_ghost_pad_new("sink", pSinkPad));
+    gst_object_unref(pSinkPad);
+    if (!bLinked) {
+        gst_object_unref(gst_object_ref_sink(pBin));
+        return nullptr;
+    }
+    m_pAppSink = GST_ELEMENT(gst_object_ref(pAppSink));
+    // Frames are painted as they come; keeping more than the newest one only adds latency.
+    g_object_set(pAppSink, "sync", TRUE, "max-buffers", 1, "drop", TRUE, "enable-last-sample",
+                 FALSE, "qos", TRUE, nullptr);
+    m_size = QSize();
+    ApplyCaps();
+    GstAppSinkCallbacks callbacks = {};
+    callbacks.new_preroll = &OnFrame<&gst_app_sink_pull_preroll>;
+    callbacks.new_sample = &OnFrame<&gst_app_sink_pull_sample>;
+    gst_app_sink_set_callbacks(GST_APP_SINK(pAppSink), &callbacks,
+                               new std::shared_ptr<CVideoFrameSlot>(m_pFrameSlot),
+                               &ReleaseSlotHolder);
+    return pBin;
+}
+
+void CFrameOutput::ReleaseSink() {
+    if (m_pAppSink) {
+        gst_object_unref(m_pAppSink);
+        m_pAppSink = nullptr;
+    }
+    m_pFrameSlot->Clear();
+    m_size = QSize();
+}
+
+CVideoWidget *CFrameOutput::CreateWidget(QWidget *pParent) {
+    return new CVideoWidget(m_pFrameSlot, pParent);
+}
+
+// Scaling happens in videoscale, never in the widget.
+void CFrameOutput::ApplyCaps() {
+    if (!m_pAppSink)
+        return;
+    GstCaps *pCaps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx",
+                                         "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    if (!m_size.isEmpty())
+        gst_caps_set_simple(pCaps, "width", G_TYPE_INT, m_size.width(), "height", G_TYPE_INT,
+                            m_size.height(), nullptr);
+    g_object_set(m_pAppSink, "caps", pCaps, nullptr);
+    gst_caps_unref(pCaps);
+    GstPad *pPad = gst_element_get_static_pad(m_pAppSink, "sink");
+    gst_pad_push_event(pPad, gst_event_new_reconfigure());
+    gst_object_unref(pPad);
+}
+
+bool CFrameOutput::SetScaledSize(QSize size) {
+    if (size == m_size || !m_pAppSink)
+        return false;
+    m_size = size;
+    ApplyCaps();
+    return true;
+}
+
+int CFrameOutput::GetDeliveredFrames() const {
+    return m_pFrameSlot->GetDeliveredCount();
+}

@@ -1,0 +1,29 @@
+// The frame output: an appsink at the end of the pipeline hands each frame, already scaled by
+// GStreamer, to the UI thread, where the video widget paints it. Works on every platform
+// (offscreen, Wayland) and is the fall-back where native child windows are not to be had.
+#pragma once
+
+#include "playback/CVideoOutput.h"
+
+class CVideoFrameSlot;
+
+class CFrameOutput : public CVideoOutput {
+public:
+    CFrameOutput();
+    ~CFrameOutput() override;
+
+    GstElement *MakeSink() override;
+    void ReleaseSink() override;
+    GstElement *GetRenderer() const override { return m_pAppSink; }
+    CVideoWidget *CreateWidget(QWidget *pParent) override;
+    bool SetScaledSize(QSize size) override;
+    int GetDeliveredFrames() const override;
+    const char *GetName() const override { return "frames"; }
+
+private:
+    void ApplyCaps();
+
+    std::shared_ptr<CVideoFrameSlot> m_pFrameSlot;
+    GstElement *m_pAppSink = nullptr; // owned reference
+    QSize m_size;
+};

@@ -1,0 +1,41 @@
+// The overlay output: the video widget is a native child window and the pipeline's sink draws
+// into it itself, on GStreamer's streaming thread, so the picture never waits for the UI
+// thread. xvimagesink where the X server has an XVideo port (it scales in hardware),
+// otherwise ximagesink behind a scaler that GStreamer feeds the placed size; or any other
+// overlay-capable sink by name.
+#pragma once
+
+#include "playback/CVideoOutput.h"
+
+#include <QPointer>
+
+class COverlayOutput : public CVideoOutput {
+public:
+    // strSink: an element name that replaces the automatic choice; "" for that choice.
+    explicit COverlayOutput(const QString &strSink);
+    ~COverlayOutput() override;
+
+    GstElement *MakeSink() override;
+    void ReleaseSink() override;
+    GstElement *GetRenderer() const override { return m_pRenderer; }
+    CVideoWidget *CreateWidget(QWidget *pParent) override;
+    void OnWidgetMoved() override;
+    bool SetScaledSize(QSize size) override;
+    int GetDeliveredFrames() const override;
+    const char *GetName() const override { return "overlay"; }
+
+    // Whether the X server offers an XVideo port; asked once per process.
+    static bool HasXVideoPort();
+
+private:
+    GstElement *MakeScaledSink(GstElement *pRenderer);
+    void AttachWindow();
+    void Expose();
+    void ApplyCaps();
+
+    QString m_strSink;
+    GstElement *m_pRenderer = nullptr;   // owned reference; implements GstVideoOverlay
+    GstElement *m_pCapsFilter = nullptr; // owned reference; only when we scale
+    QPointer<CVideoWidget> m_pWidget;
+    QSize m_size;
+};

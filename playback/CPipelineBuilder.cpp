@@ -1,0 +1,56 @@
+#include "playback/CPipelineBuilder.h"
+
+#include "playback/CAudioOutput.h"
+#include "playback/CGstVersionSource.h"
+#include "playback/CVideoOutput.h"
+
+#include <QFile>
+
+GstElement *CPipelineBuilder::MakePlaybin() {
+    GstElement *pPlaybin = gst_element_factory_make("playbin", nullptr);
+    if (!pPlaybin) {
+        CGstVersionSource::ReportMissingElement("playbin");
+        return nullptr;
+    }
+    gst_object_ref_sink(pPlaybin);
+    if (GstElement *pAudioSink = CAudioOutput::MakeSink())
+        g_object_set(pPlaybin, "audio-sink", pAudioSink, nullptr);
+    return pPlaybin;
+}
+
+GstElement *CPipelineBuilder::AddBalanceFilter(GstElement *pPlaybin) {
+    GstElement *pPanorama = gst_element_factory_make("audiopanorama", nullptr);
+    if (!pPanorama) {
+        CGstVersionSource::ReportMissingElement("audiopanorama");
+        return nullptr;
+    }
+    gst_object_ref_sink(pPanorama);
+    g_object_set(pPlaybin, "audio-filter", pPanorama, nullptr);
+    return pPanorama;
+}
+
+bool CPipelineBuilder::SetVideoSink(GstElement *pPlaybin, CVideoOutput &output) {
+    GstElement *pSink = output.MakeSink();
+    if (!pSink)
+        return false;
+    g_object_set(pPlaybin, "video-sink", pSink, nullptr);
+    return true;
+}
+
+bool CPipelineBuilder::SetSource(GstElement *pPlaybin, const QString &strPath, bool bStill,
+                                 std::string &strError) {
+    if (bStill) {
+        if (GstElement *pFreeze = gst_element_factory_make("imagefreeze", nullptr))
+            g_object_set(pPlaybin, "video-filter", pFreeze, nullptr);
+    }
+    GError *pError = nullptr;
+    gchar *pszUri = gst_filename_to_uri(QFile::encodeName(strPath).constData(), &pError);
+    if (!pszUri) {
+        strError = pError ? pError->message : "Invalid file name";
+        g_clear_error(&pError);
+        return false;
+    }
+    g_object_set(pPlaybin, "uri", pszUri, nullptr);
+    g_free(pszUri);
+    return true;
+}
