@@ -7,7 +7,7 @@ PREFIX  ?= /usr/local
 CMAKE_BUILD_TYPE ?= RelWithDebInfo
 
 PACKAGES = cmake g++ make pkg-config git \
-	qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev \
+	qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev libx11-dev \
 	libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev \
 	gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad \
 	gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-x \

@@ -164,20 +164,6 @@ bool WriteDamagedMp4(const char *pszSource) {
     return WriteBytes("badftyp.mp4", bytes, false) && bOK;
 }
 
-// For the steadiness benchmark: 10 s at 60 frames a second alternating black and white with
-// every frame, so any frame that stands too long shows; and a 1080p H.264 clip to open meanwhile.
-bool WriteSteadinessMedia() {
-    bool bOK = Run("videotestsrc num-buffers=600 pattern=blink ! "
-                   "video/x-raw,width=640,height=360,framerate=60/1 ! "
-                   "x264enc speed-preset=ultrafast key-int-max=60 ! h264parse ! mp4mux ! "
-                   "filesink location=%s",
-                   "blink60.mp4");
-    bOK &= Run("videotestsrc num-buffers=50 pattern=smpte ! "
-               "video/x-raw,width=1920,height=1080,framerate=25/1 ! "
-               "x264enc speed-preset=ultrafast ! h264parse ! mp4mux ! filesink location=%s",
-               "bench1080.mp4");
-    return bOK;
-}
 
 } // namespace
 
@@ -196,7 +182,6 @@ int main(int argc, char **argv) {
                    "x264enc speed-preset=veryfast key-int-max=50 ! h264parse ! mp4mux ! "
                    "filesink location=%s",
                    "bench720.mp4");
-        bOK &= WriteSteadinessMedia();
         return bOK ? 0 : 1;
     }
 
