@@ -8,6 +8,7 @@
 #include "core/CSteadyTickClock.h"
 #include "remote/CDMXInput.h"
 #include "remote/CNetServer.h"
+#include "remote/COscServer.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -106,6 +107,7 @@ public:
 
     CLogBookDlg &GetLogBookDlg() { return m_logBook; }
     CNetServer &GetNetServer() { return m_netServer; }
+    COscServer &GetOscServer() { return m_oscServer; }
     CDMXInput &GetDMXInput() { return m_dmxInput; }
     CMainController *GetController() const { return m_pController.get(); }
     CVideoView *GetVideoView() const { return m_pVideoView; }
@@ -139,6 +141,8 @@ private:
     void OnOpenMedia();
     void OnTopMost();
     void UpdateDMXStatus();
+    // Feeds the OSC server from the players and opens it.
+    void InitOsc();
 
     CProfile &m_profile;
     CGeneralSettings &m_settings;
@@ -149,6 +153,7 @@ private:
 
     CLogBookDlg m_logBook;
     CNetServer m_netServer;
+    COscServer m_oscServer;
     CDMXInput m_dmxInput;
     int m_nMainTimer = 0;
     CVideoView *m_pVideoView = nullptr;

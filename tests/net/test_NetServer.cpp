@@ -326,6 +326,31 @@ TEST_F(NetServerTest, StatusPeriodIsWrapSafeAndAForcedSendRestartsIt) {
     EXPECT_FALSE(m_server->m_bSendNow);
 }
 
+TEST_F(NetServerTest, RequestedStatusGoesAtOnceOnlyWhenNoneWentOutJustBefore) {
+    Start();
+    // A quiet server sends a requested status at once.
+    m_clock.m_nTicks = 1000;
+    m_server->m_bSendNow = true;
+    m_server->SendRequestedStatus();
+    ASSERT_EQ(m_bench->Received(1).size(), 1u);
+    // A burst of a hundred requests in one second, the main timer ticking every 100 ms: about
+    // one datagram per tick, as many as the original design sent, not a hundred.
+    for (int i = 0; i < 100; ++i) {
+        m_clock.Advance(10);
+        m_server->m_bSendNow = true;
+        m_server->SendRequestedStatus();
+        if (i % 10 == 9)
+            m_server->SendStatusIfDue(1);
+    }
+    CNetTestBench::Spin(100);
+    const size_t nSent = m_bench->Received().size();
+    EXPECT_GE(nSent, 10u);
+    EXPECT_LE(nSent, 12u);
+    // Nothing is lost: the request that was held back goes with the next tick.
+    m_server->SendStatusIfDue(1);
+    EXPECT_FALSE(m_server->m_bSendNow);
+}
+
 TEST_F(NetServerTest, CommandPortInUseFailsLoudlyAndNothingIsSent) {
     CLogCapture log;
     QUdpSocket squatter;
