@@ -13,6 +13,7 @@
 #include <QUdpSocket>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -91,9 +92,12 @@ TEST(OscEndToEnd, OpenAndPlayBOverOscAndItsCountdownArrives) {
             remaining.push_back(strLine.section(' ', -1).toInt());
     }
     ASSERT_GE(remaining.size(), 6u) << lines.join('\n').toStdString();
+    // (The pipeline may not have moved yet at the first tick after the start.)
     for (size_t i = 1; i < remaining.size(); ++i)
-        EXPECT_LT(remaining[i], remaining[i - 1]) << i;
+        EXPECT_LE(remaining[i], remaining[i - 1]) << i;
     EXPECT_GT(remaining.front(), 1500);
+    EXPECT_LT(remaining.back(), remaining.front() - 600);
+    EXPECT_GE(std::set<int>(remaining.begin(), remaining.end()).size(), 6u);
 
     // A command given over OSC produces the same status datagram as over the binary protocol.
     QUdpSocket listener;
