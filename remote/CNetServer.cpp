@@ -255,6 +255,7 @@ void CNetServer::SendRequestedStatus() {
 }
 
 void CNetServer::SendStatus() {
+    emit StatusSent();
     if (!m_bReady)
         return;
     CNetDatagram::Status status;

@@ -89,6 +89,8 @@ signals:
     // Every status text line handed to SendTextMsg, whether or not it could be sent, so the
     // other feedback channels report the same texts.
     void TextSent(const QString &strLine);
+    // A status datagram went out (or would have, had the socket been ready).
+    void StatusSent();
 
 public slots:
     // Reads one datagram per notification (more only after a handler ran the event loop).

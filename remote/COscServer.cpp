@@ -81,6 +81,8 @@ COscServer::COscServer(CNetServer &netServer, CMessageSink &sink, CProfile &prof
     connect(&m_feedbackTimer, &QTimer::timeout, this, [this] { Flush(true); });
     connect(&m_socket, &QUdpSocket::readyRead, this, &COscServer::OnReadyRead);
     connect(&m_netServer, &CNetServer::TextSent, this, &COscServer::OnText);
+    // OSC clients hear of a change when the binary protocol's controllers do, not later.
+    connect(&m_netServer, &CNetServer::StatusSent, this, [this] { Flush(false); });
 }
 
 COscServer::~COscServer() {
@@ -180,8 +182,9 @@ void COscServer::OnReadyRead() {
         ++nPackets;
     }
     m_bReading = false;
+    // The commands' handlers have all run to their end: their effects go out now, in one bundle.
     if (nPackets > 0)
-        ScheduleFlush();
+        Flush(false);
     // What is left notifies again: the socket re-arms its notification with every read.
 }
 

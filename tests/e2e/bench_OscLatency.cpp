@@ -12,12 +12,13 @@
 #include <QUdpSocket>
 #include <algorithm>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <lo/lo.h>
 
 namespace {
 
-constexpr int kPortBase = 42270; // status 42270, commands 42271, OSC 42272
+constexpr int kPortBase = 46620; // status 46620, commands 46621, OSC 46622
 
 QByteArray Osc(const char *pszPath, int nArg = -1) {
     lo_message m = lo_message_new();
@@ -31,18 +32,29 @@ QByteArray Osc(const char *pszPath, int nArg = -1) {
     return data;
 }
 
-// Waits for a datagram that contains needle (a path in a bundle, a magic in a datagram).
-bool WaitFor(QUdpSocket &socket, const QByteArray &needle, int nTimeoutMs) {
+// Waits for a datagram that reports what the command did: a bundle with the player's new state
+// (sent only when it changed), or a status datagram with the expected play state.
+bool WaitFor(QUdpSocket &socket, const std::function<bool(const QByteArray &)> &reports,
+             int nTimeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < nTimeoutMs) {
         if (!socket.hasPendingDatagrams())
             socket.waitForReadyRead(2);
         while (socket.hasPendingDatagrams())
-            if (socket.receiveDatagram().data().contains(needle))
+            if (reports(socket.receiveDatagram().data()))
                 return true;
     }
     return false;
+}
+
+std::function<bool(const QByteArray &)> StatusWithState(int nState) {
+    return [nState](const QByteArray &data) {
+        CNetDatagram::Message msg;
+        return CNetDatagram::DecodeMessage(reinterpret_cast<const unsigned char *>(data.data()),
+                                           size_t(data.size()), msg) &&
+               msg.nType == CNetDatagram::TYPE_STATUS && msg.status.nPlayState == nState;
+    };
 }
 
 void Drain(QUdpSocket &socket) {
@@ -66,9 +78,11 @@ TEST(OscLatencyBench, FeedbackFollowsAnOscCommandAsFastAsStatusFollowsADatagram)
     QUdpSocket status, feedback, sender;
     ASSERT_TRUE(status.bind(QHostAddress::LocalHost, quint16(tessaro.StatusPort())));
     ASSERT_TRUE(feedback.bind(QHostAddress::LocalHost, 0));
-    const QString strClip = tessaro.WorkDir() + "/clip.mp4";
-    QFile::copy(CMediaFiles::Path("clip.mp4"), strClip);
-    tessaro.Remote({"open", strClip});
+    // A still picture to pause and play: it never ends, so every command changes the state.
+    const QString strStill = tessaro.WorkDir() + "/still.jpg";
+    QFile::copy(CMediaFiles::Path("still.jpg"), strStill);
+    tessaro.Remote({"open", strStill});
+    tessaro.Remote({"play"});
     auto sendOsc = [&](const QByteArray &data) {
         sender.writeDatagram(data, QHostAddress::LocalHost, quint16(kPortBase + 2));
     };
@@ -82,20 +96,24 @@ TEST(OscLatencyBench, FeedbackFollowsAnOscCommandAsFastAsStatusFollowsADatagram)
         QTest::qWait(110 + (i * 37) % 90);
         Drain(status);
         Drain(feedback);
-        const bool bPause = (i / 2) % 2 == 0;
+        // Pause and play in turn; two by datagram, two by OSC.
+        const bool bPause = i % 2 == 0;
+        const bool bDatagram = (i / 2) % 2 == 0;
         QElapsedTimer timer;
         timer.start();
-        if (i % 2 == 0) {
+        if (bDatagram) {
             unsigned char packet[CNetDatagram::COMMAND_SIZE];
             CNetDatagram::EncodeCommand(
                 packet, {0, bPause ? CNetDatagram::CMD_PAUSE : CNetDatagram::CMD_PLAY, 0}, "");
             sender.writeDatagram(reinterpret_cast<const char *>(packet), sizeof packet,
                                  QHostAddress::LocalHost, quint16(tessaro.CommandPort()));
-            ASSERT_TRUE(WaitFor(status, "KAVO", 1000));
+            ASSERT_TRUE(WaitFor(status, StatusWithState(bPause ? 1 : 2), 1000));
             viaDatagram.push_back(timer.nsecsElapsed() / 1e6);
         } else {
-            sendOsc(Osc(bPause ? "/tessaro/a/play" : "/tessaro/a/pause"));
-            ASSERT_TRUE(WaitFor(feedback, "/tessaro/a/state", 1000));
+            sendOsc(Osc(bPause ? "/tessaro/a/pause" : "/tessaro/a/play"));
+            ASSERT_TRUE(WaitFor(
+                feedback, [](const QByteArray &data) { return data.contains("/tessaro/a/state"); },
+                1000));
             viaOsc.push_back(timer.nsecsElapsed() / 1e6);
         }
     }
@@ -107,19 +125,24 @@ TEST(OscLatencyBench, FeedbackFollowsAnOscCommandAsFastAsStatusFollowsADatagram)
            Median(viaOsc) / Median(viaDatagram), Max(viaOsc) / Max(viaDatagram));
 
     // Rate: play from the start and count bundles with a position for 1.5 s.
-    tessaro.Remote({"stop"});
+    const QString strClip = tessaro.WorkDir() + "/clip.mp4";
+    QFile::copy(CMediaFiles::Path("clip.mp4"), strClip);
+    tessaro.Remote({"open", strClip});
     tessaro.Remote({"play"});
     QTest::qWait(200);
     Drain(feedback);
-    int nUpdates = 0;
+    // Updates per second from the spacing of their arrivals, first to last.
+    std::vector<qint64> arrivals;
     QElapsedTimer window;
     window.start();
-    while (window.elapsed() < 1500) {
-        feedback.waitForReadyRead(5);
+    while (window.elapsed() < 1400) {
+        feedback.waitForReadyRead(2);
         while (feedback.hasPendingDatagrams())
-            nUpdates += feedback.receiveDatagram().data().contains("/tessaro/a/position");
+            if (feedback.receiveDatagram().data().contains("/tessaro/a/position"))
+                arrivals.push_back(window.nsecsElapsed());
     }
-    const double dRate = nUpdates * 1000.0 / double(window.elapsed());
+    ASSERT_GE(arrivals.size(), 5u);
+    const double dRate = (arrivals.size() - 1) * 1e9 / double(arrivals.back() - arrivals.front());
     printf("feedback rate while playing: %.2f updates/s for one subscriber (target 10 +- 10%%, "
            "FeedbackInterval 100 ms)\n",
            dRate);

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kPortBase = 42260; // status 42260, commands 42261, OSC 42262, feedback 42263
+constexpr int kPortBase = 46610; // status 46610, commands 46611, OSC 46612, feedback 46613
 
 void OscSend(const QStringList &args) {
     QProcess::execute("oscsend", QStringList{"127.0.0.1", QString::number(kPortBase + 2)} + args);
