@@ -69,8 +69,8 @@ public:
     void SetMediaName(const QString &strName);
 
     bool IsReady() const { return m_bReady; }
+    // The ring slot the next valid command datagram is read into.
     int GetRecvSlot() const { return m_nRecvSlot; }
-    uint32_t GetLastSend() const { return m_dwLastSend; }
     const CCommandAccess &GetAccess() const { return m_access; }
     QHostAddress GetStatusAddress() const { return m_statusAddress; }
     int GetStatusPort() const { return m_nStatusPort; }
