@@ -323,14 +323,15 @@ void COscServer::Flush(bool bTick) {
     if (m_socket.state() != QAbstractSocket::BoundState)
         return;
     m_subscribers.Expire(m_clock.GetTickCount());
-    if (m_staticTargets.isEmpty() && m_subscribers.Targets().empty()) {
-        m_pendingTexts.clear();
-        m_feedback.Reset();
-        return;
-    }
+    // Collected even with nobody to tell, so a new subscriber, which gets everything at once,
+    // is sent only changes afterwards.
     std::vector<COscFeedback::Value> values;
     if (m_statusSource)
         values = m_feedback.Collect(m_statusSource(), bTick);
+    if (m_staticTargets.isEmpty() && m_subscribers.Targets().empty()) {
+        m_pendingTexts.clear();
+        return;
+    }
     values.insert(values.end(), m_pendingTexts.begin(), m_pendingTexts.end());
     m_pendingTexts.clear();
     if (values.empty())

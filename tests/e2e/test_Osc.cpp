@@ -83,6 +83,11 @@ TEST(OscEndToEnd, OpenAndPlayBOverOscAndItsCountdownArrives) {
     EXPECT_EQ(lines.filter(" /tessaro/b/text s \"Playback started.\"").size(), 1);
     EXPECT_FALSE(lines.filter(" /tessaro/b/state i 2").isEmpty());
     EXPECT_FALSE(lines.filter(" /tessaro/active s \"B\"").isEmpty());
+    // Values go out when they change: B's name with the whole state at the subscription, then
+    // once more when the clip opens.
+    EXPECT_EQ(lines.filter(" /tessaro/b/name s ").size(), 2);
+    EXPECT_EQ(lines.filter(" /tessaro/b/name s \"two.mp4\"").size(), 1);
+    EXPECT_EQ(lines.filter(" /tessaro/volume i 100").size(), 1);
     // While B plays, its remaining time counts down, about once per feedback interval (100 ms).
     std::vector<int> remaining;
     bool bPlaying = false;
