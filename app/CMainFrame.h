@@ -107,7 +107,6 @@ public:
 
     CLogBookDlg &GetLogBookDlg() { return m_logBook; }
     CNetServer &GetNetServer() { return m_netServer; }
-    COscServer &GetOscServer() { return m_oscServer; }
     CDMXInput &GetDMXInput() { return m_dmxInput; }
     CMainController *GetController() const { return m_pController.get(); }
     CVideoView *GetVideoView() const { return m_pVideoView; }
