@@ -11,7 +11,7 @@ PACKAGES = cmake g++ make pkg-config git \
 	libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev \
 	gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad \
 	gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-x \
-	libgtest-dev libgmock-dev libbenchmark-dev \
+	libgtest-dev libgmock-dev libbenchmark-dev liblo-dev liblo-tools \
 	xvfb xauth x11-apps imagemagick iproute2 util-linux fonts-dejavu-core \
 	clang-14 libclang-rt-14-dev \
 	dbus playerctl tshark man-db groff-base

@@ -131,13 +131,10 @@ void CMainController::RequestStatus() {
     UpdateNetStatus();
     m_netServer.m_bSendNow = true;
     // A controller should hear of a change at once, not up to a whole timer tick later: the
-    // requested datagram goes out as soon as the current chain of handlers has finished.
-    // The next tick sends it otherwise; whichever comes first clears the request.
+    // requested datagram goes out as soon as the current chain of handlers has finished,
+    // unless one went out just before (then the next tick sends it).
     CNetServer *pServer = &m_netServer;
-    QTimer::singleShot(0, pServer, [pServer] {
-        if (pServer->m_bSendNow)
-            pServer->SendStatusIfDue(0);
-    });
+    QTimer::singleShot(0, pServer, [pServer] { pServer->SendRequestedStatus(); });
 }
 
 void CMainController::SendStatusMsg(int nPlayer, const QString &strText) {

@@ -9,6 +9,7 @@
 #include "core/FileFilters.h"
 #include "core/UserMessages.h"
 #include "playback/CFullScreenDlg.h"
+#include "playback/CPlayerBase.h"
 #include "playback/CVideoView.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "playlist/CRightView.h"
@@ -33,7 +34,8 @@ CMainFrame::CMainFrame(CProfile &profile, CGeneralSettings &settings, CModalUI &
                        const QString &strProgramDir, QWidget *pParent)
     : QMainWindow(pParent), m_profile(profile), m_settings(settings), m_modalUI(modalUI),
       m_recentFiles(recentFiles), m_strStartDir(strStartDir),
-      m_netServer(*this, profile, settings, m_clock), m_dmxInput(strProgramDir) {
+      m_netServer(*this, profile, settings, m_clock),
+      m_oscServer(m_netServer, *this, profile, settings, m_clock), m_dmxInput(strProgramDir) {
     m_strVersion = QString::asprintf("%s v%d.%d.%d", "Tessaro", 3, 6, 17);
     setMinimumSize(MIN_WIDTH, MIN_HEIGHT);
     BuildMenus();
@@ -104,6 +106,7 @@ bool CMainFrame::OnCreateClient() {
     connect(m_pRightView, &CRightView::documentTitleChanged, this, &CMainFrame::SetDocumentTitle);
 
     m_netServer.InitServer();
+    InitOsc();
     ApplyVolumeRange();
 
     while (m_nMainTimer == 0)
@@ -112,6 +115,31 @@ bool CMainFrame::OnCreateClient() {
     raise();
     activateWindow();
     return true;
+}
+
+void CMainFrame::InitOsc() {
+    m_oscServer.SetStatusSource([this] {
+        COscFeedback::Status status;
+        if (!m_pVideoView || !m_pController)
+            return status;
+        for (int i = 0; i < 2; ++i) {
+            if (CPlayerBase *pPlayer = m_pVideoView->m_pPlayer[i].get()) {
+                status.players[i].nState = pPlayer->GetPlayState();
+                status.players[i].nDuration = pPlayer->GetDuration();
+                status.players[i].nPosition = pPlayer->GetPosition();
+                status.players[i].strName = pPlayer->GetFileName();
+            }
+        }
+        status.nActive = m_pVideoView->m_nActive;
+        status.nVolume = m_pController->GetVolumePercent();
+        return status;
+    });
+    // The menu's own command, so the full-screen output is switched exactly as from the menu.
+    m_oscServer.SetFullscreenHandler([this](bool bOn) {
+        if (m_pVideoView && m_pVideoView->m_bFullScreen != bOn)
+            OnCommand(ID_VIEW_FULLSCREEN);
+    });
+    m_oscServer.Init();
 }
 
 void CMainFrame::OnInitialUpdate() {

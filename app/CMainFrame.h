@@ -8,6 +8,7 @@
 #include "core/CSteadyTickClock.h"
 #include "remote/CDMXInput.h"
 #include "remote/CNetServer.h"
+#include "remote/COscServer.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -142,6 +143,8 @@ private:
     void OnOpenMedia();
     void OnTopMost();
     void UpdateDMXStatus();
+    // Feeds the OSC server from the players and opens it.
+    void InitOsc();
 
     CProfile &m_profile;
     CGeneralSettings &m_settings;
@@ -152,6 +155,7 @@ private:
 
     CLogBookDlg m_logBook;
     CNetServer m_netServer;
+    COscServer m_oscServer;
     CDMXInput m_dmxInput;
     int m_nMainTimer = 0;
     CVideoView *m_pVideoView = nullptr;

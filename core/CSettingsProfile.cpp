@@ -65,7 +65,13 @@ bool CSettingsProfile::WriteProfileInt(const QString &section, const QString &en
 QString CSettingsProfile::GetProfileString(const QString &section, const QString &entry,
                                            const QString &strDefault) {
     const QVariant v = Value(section, entry);
-    return v.isValid() ? v.toString() : strDefault;
+    if (!v.isValid())
+        return strDefault;
+    // The INI reader splits an unquoted value at its commas; a list the user typed must come
+    // back as the text it was, never as an empty string.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(", ");
+    return v.toString();
 }
 
 bool CSettingsProfile::WriteProfileString(const QString &section, const QString &entry,

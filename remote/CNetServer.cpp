@@ -8,6 +8,7 @@
 #include "core/UserMessages.h"
 
 #include <QAbstractEventDispatcher>
+#include <QTimer>
 
 #include <cstring>
 #include <sys/socket.h>
@@ -102,6 +103,7 @@ void CNetServer::ReadSettings() {
     };
     m_nStatusPort = readPort("StatusPort", DEFAULT_STATUS_PORT);
     m_nCommandPort = readPort("CommandPort", DEFAULT_COMMAND_PORT);
+    m_access.Read(m_profile, "InitServer()");
 }
 
 bool CNetServer::InitServer() {
@@ -113,7 +115,9 @@ bool CNetServer::InitServer() {
     ReadSettings();
 
     // Not shared: a second instance on the same port must fail loudly, not steal commands.
-    if (!m_RecvSocket.bind(QHostAddress::AnyIPv4, static_cast<quint16>(m_nCommandPort),
+    const QHostAddress bindAddress = m_access.BindAddress();
+    if (bindAddress.isNull() ||
+        !m_RecvSocket.bind(bindAddress, static_cast<quint16>(m_nCommandPort),
                            QAbstractSocket::DontShareAddress)) {
         LogError("InitServer(): Server socket not created.\n");
         return false;
@@ -163,19 +167,37 @@ bool CNetServer::ReceiveOne() {
     // notify again until it has been read from. One byte more than a command shows a longer
     // datagram for what it is instead of passing its first 548 bytes off as valid.
     unsigned char datagram[PACKET_SIZE + 1];
+    QHostAddress sender;
     const qint64 nRead =
-        m_RecvSocket.readDatagram(reinterpret_cast<char *>(datagram), sizeof datagram);
+        m_RecvSocket.readDatagram(reinterpret_cast<char *>(datagram), sizeof datagram, &sender);
     if (nRead < 0)
         return false;
-    // With remote control off the datagram is read and dropped, so that nothing piles up in
-    // the socket to run later when it is switched on.
-    if (m_settings.m_iRemoteCtrl != REMOTE_CTRL_ETHERNET)
+    // Refused before anything looks inside it; the read itself keeps the socket drained.
+    if (m_settings.m_iRemoteCtrl == REMOTE_CTRL_ETHERNET &&
+        !m_access.Admit(sender, m_clock.GetTickCount(), "OnReceive()"))
+        return false;
+    return RunDatagram(datagram, static_cast<size_t>(nRead));
+}
+
+bool CNetServer::RunCommand(const unsigned char *pData, size_t nLength) {
+    const bool bRan = RunDatagram(pData, nLength);
+    // A handler that spun the event loop may have left datagrams of our own socket without a
+    // notification of their own; OnReceive only looks after those of its own commands.
+    if (bRan && m_RecvSocket.hasPendingDatagrams())
+        QTimer::singleShot(0, this, [this] { OnReceive(0); });
+    return bRan;
+}
+
+bool CNetServer::RunDatagram(const unsigned char *pData, size_t nLength) {
+    // With remote control off the datagram is dropped, so that nothing piles up to run later
+    // when it is switched on.
+    if (m_settings.m_iRemoteCtrl != REMOTE_CTRL_ETHERNET || m_bDispatching)
         return false;
     CNetDatagram::Command cmd;
-    if (!CNetDatagram::DecodeCommand(datagram, static_cast<size_t>(nRead), cmd))
+    if (!CNetDatagram::DecodeCommand(pData, nLength, cmd))
         return false; // wrong size or magic: the slot stays free for the next one
 
-    std::memcpy(m_RecvRing[m_nRecvSlot], datagram, PACKET_SIZE);
+    std::memcpy(m_RecvRing[m_nRecvSlot], pData, PACKET_SIZE);
     Dispatch(cmd);
     m_nRecvSlot = (m_nRecvSlot + 1) % RING_SLOTS;
     return true;
@@ -224,7 +246,16 @@ void CNetServer::SendStatusIfDue(int /*nTimerId*/) {
     }
 }
 
+void CNetServer::SendRequestedStatus() {
+    if (!m_bSendNow || !m_bReady)
+        return;
+    if (m_bSentAny && m_clock.GetTickCount() - m_dwLastSent < FORCED_STATUS_SPACING_MS)
+        return;
+    SendStatusIfDue(0);
+}
+
 void CNetServer::SendStatus() {
+    emit StatusSent();
     if (!m_bReady)
         return;
     CNetDatagram::Status status;
@@ -238,10 +269,15 @@ void CNetServer::SendStatus() {
     CNetDatagram::EncodeStatus(datagram, status, m_szMediaName, sizeof m_szMediaName);
     Broadcast(datagram, sizeof datagram);
     m_bSendNow = false;
+    m_dwLastSent = m_clock.GetTickCount();
+    m_bSentAny = true;
 }
 
 void CNetServer::SendTextMsg(const char *pszText) {
-    if (!pszText || !*pszText || !m_bReady)
+    if (!pszText || !*pszText)
+        return;
+    emit TextSent(QString::fromUtf8(pszText));
+    if (!m_bReady)
         return;
     unsigned char datagram[CNetDatagram::MESSAGE_SIZE];
     CNetDatagram::EncodeText(datagram, pszText, std::strlen(pszText));

@@ -2,6 +2,7 @@
 // the main window, and broadcasts the active player's status and short texts back to them.
 #pragma once
 
+#include "remote/CCommandAccess.h"
 #include "remote/protocol/CNetDatagram.h"
 
 #include <QHostAddress>
@@ -28,6 +29,10 @@ public:
     static constexpr int DEFAULT_COMMAND_PORT = 31773;
     static constexpr const char *DEFAULT_STATUS_ADDRESS = "255.255.255.255";
     static constexpr int REMOTE_CTRL_ETHERNET = 1;
+    // A requested status goes out at once only this long after the previous datagram;
+    // otherwise the next timer tick sends it, so a burst of commands cannot become a burst of
+    // broadcasts.
+    static constexpr uint32_t FORCED_STATUS_SPACING_MS = 100;
 
     // Nothing is opened here; the "Network" settings are read by InitServer.
     CNetServer(CMessageSink &sink, CProfile &profile, const CGeneralSettings &settings,
@@ -44,7 +49,18 @@ public:
     // nothing.
     void GetPacket(unsigned char *pDest, int nSlot) const;
 
+    // Runs one command datagram as if it had just been received: the receive gate, the ring
+    // slot and the user message are those of the socket's own datagrams. For the other command
+    // protocols, which must end in the same handlers. False when it did not run (gate closed,
+    // not a command, or a command's handler is still running).
+    bool RunCommand(const unsigned char *pData, size_t nLength);
+    // A command's handler is running (and may have spun the event loop).
+    bool IsDispatching() const { return m_bDispatching; }
+
     void SendStatusIfDue(int nTimerId = 0);
+    // Sends a requested status (m_bSendNow) now when the previous datagram is old enough;
+    // otherwise leaves it to the next tick.
+    void SendRequestedStatus();
     void SendStatus();
     void SendTextMsg(const char *pszText);
     void SendTextMsg(const QString &strText);
@@ -53,8 +69,9 @@ public:
     void SetMediaName(const QString &strName);
 
     bool IsReady() const { return m_bReady; }
+    // The ring slot the next valid command datagram is read into.
     int GetRecvSlot() const { return m_nRecvSlot; }
-    uint32_t GetLastSend() const { return m_dwLastSend; }
+    const CCommandAccess &GetAccess() const { return m_access; }
     QHostAddress GetStatusAddress() const { return m_statusAddress; }
     int GetStatusPort() const { return m_nStatusPort; }
     int GetCommandPort() const { return m_nCommandPort; }
@@ -68,6 +85,13 @@ public:
     int16_t m_nCurPlayer;
     bool m_bSendNow;
 
+signals:
+    // Every status text line handed to SendTextMsg, whether or not it could be sent, so the
+    // other feedback channels report the same texts.
+    void TextSent(const QString &strLine);
+    // A status datagram went out (or would have, had the socket been ready).
+    void StatusSent();
+
 public slots:
     // Reads one datagram per notification (more only after a handler ran the event loop).
     void OnReceive(int nErrorCode = 0);
@@ -76,6 +100,7 @@ private:
     void ClearStatus();
     void ReadSettings();
     bool ReceiveOne();
+    bool RunDatagram(const unsigned char *pData, size_t nLength);
     void Dispatch(const CNetDatagram::Command &cmd);
     void Broadcast(const unsigned char *pData, size_t nLength);
 
@@ -87,6 +112,8 @@ private:
     int32_t m_nRecvSlot;
     unsigned char m_RecvRing[RING_SLOTS][PACKET_SIZE];
     uint32_t m_dwLastSend;
+    uint32_t m_dwLastSent = 0; // tick of the latest status datagram
+    bool m_bSentAny = false;
     bool m_bReady;
     bool m_bDispatching = false;
     bool m_bLoopSpun = false;
@@ -94,6 +121,7 @@ private:
 
     QUdpSocket m_RecvSocket;
     QUdpSocket m_BroadcastSocket;
+    CCommandAccess m_access;
     QHostAddress m_statusAddress;
     int m_nStatusPort = DEFAULT_STATUS_PORT;
     int m_nCommandPort = DEFAULT_COMMAND_PORT;

@@ -6,6 +6,8 @@ CTestFrame::CTestFrame(int nPortBase) {
     m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
     m_profile.WriteProfileInt("Network", "StatusPort", nPortBase);
     m_profile.WriteProfileInt("Network", "CommandPort", nPortBase + 1);
+    // No OSC socket on the real default port, where parallel tests would meet.
+    m_profile.WriteProfileInt("OSC", "Port", 0);
 }
 
 bool CTestFrame::Create(const std::function<void(CMainFrame &)> &beforeInitialUpdate, bool bShow) {

@@ -11,6 +11,7 @@ CTessaroProcess::CTessaroProcess(int nPortBase) : m_nPortBase(nPortBase) {
     PresetSetting("Network/StatusAddress", "127.0.0.1");
     PresetSetting("Network/StatusPort", nPortBase);
     PresetSetting("Network/CommandPort", nPortBase + 1);
+    PresetSetting("OSC/Port", 0); // a test that wants OSC gives it a port of its own
     PresetSetting("General/m_bShowSplash", 0);
 }
 

@@ -2,7 +2,47 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QThread>
+
+namespace {
+
+const char *const kInsideFlag = "TESSARO_NET_TEST_IN_NAMESPACE";
+
+} // namespace
+
+bool CNetTestBench::InPrivateNamespace() {
+    return qEnvironmentVariableIsSet(kInsideFlag);
+}
+
+int CNetTestBench::RunInPrivateNamespace(const char *pszTestName, QString &strOutput) {
+    QProcess probe;
+    probe.start(QStringLiteral("unshare"), {QStringLiteral("-n"), QStringLiteral("true")});
+    if (!probe.waitForFinished(5000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
+        return SKIPPED;
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kInsideFlag), QStringLiteral("1"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QStringLiteral("unshare"),
+                {QStringLiteral("-n"), QStringLiteral("sh"), QStringLiteral("-c"),
+                 QStringLiteral("ip link set lo up && "
+                                "ip route add broadcast 255.255.255.255 dev lo table local "
+                                "|| exit 77; exec \"$0\" \"$1\""),
+                 QCoreApplication::applicationFilePath(),
+                 QStringLiteral("--gtest_filter=") + QString::fromLatin1(pszTestName)});
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished();
+        strOutput = QStringLiteral("timed out\n") + QString::fromLocal8Bit(child.readAll());
+        return -1;
+    }
+    strOutput = QString::fromLocal8Bit(child.readAll());
+    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+}
 
 bool CNetTestBench::WaitFor(const std::function<bool()> &cond, int nMs) {
     QElapsedTimer timer;

@@ -5,6 +5,7 @@
 #include "remote/protocol/CNetDatagram.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QUdpSocket>
 
 #include <functional>
@@ -17,6 +18,14 @@ public:
     static bool WaitFor(const std::function<bool()> &cond, int nMs = 3000);
     // Runs the event loop for nMs.
     static void Spin(int nMs);
+
+    // Re-runs this test program, filtered to one test, in a fresh network namespace whose one
+    // interface is loopback (with the limited broadcast routed onto it). Returns the child's
+    // exit code, or SKIPPED where no namespace can be made (unshare -n needs root).
+    static constexpr int SKIPPED = 77;
+    static int RunInPrivateNamespace(const char *pszTestName, QString &strOutput);
+    // True in the child that RunInPrivateNamespace started.
+    static bool InPrivateNamespace();
 
     static QByteArray Command(int32_t nPlayerId, int32_t nCode, int32_t nValue = 0,
                               const char *pszText = nullptr);

@@ -1,11 +1,13 @@
 #!/bin/sh
-# run_fuzz.sh SOURCE_DIR WORK_DIR SECONDS: builds the datagram codec's fuzz target with clang
-# and libFuzzer (the project itself builds with g++) and runs it for SECONDS.
+# run_fuzz.sh SOURCE_DIR WORK_DIR SECONDS [osc]: builds the datagram codec's fuzz target (or,
+# with "osc", the OSC decoding path's over liblo) with clang and libFuzzer (the project itself
+# builds with g++) and runs it for SECONDS.
 # Exits 77, which CTest counts as skipped, when clang or its fuzzer runtime is missing.
 set -u
 src=$1
 work=$2
 secs=$3
+target=${4:-net}
 
 cxx=$(command -v clang++-14 || command -v clang++ || true)
 if [ -z "$cxx" ]; then
@@ -13,6 +15,26 @@ if [ -z "$cxx" ]; then
     exit 77
 fi
 mkdir -p "$work/corpus"
+if [ "$target" = osc ]; then
+    if ! "$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
+            -fno-sanitize-recover=undefined "$src/tests/net/fuzz_OscPacket.cpp" -llo \
+            -o "$work/fuzz_osc_packet" >"$work/build.log" 2>&1; then
+        cat "$work/build.log"
+        if grep -q -e 'libclang_rt.fuzzer' -e 'fuzzer.*No such file' "$work/build.log"; then
+            echo "fuzz_osc_packet skipped: libFuzzer runtime missing (libclang-rt-14-dev)"
+            exit 77
+        fi
+        exit 1
+    fi
+    # Seeds: a command with a string, and a bundle of two messages.
+    oscsend_seed() { printf '/tessaro/b/open\000,s\000\000:2\000\000'; }
+    oscsend_seed >"$work/corpus/seed-message"
+    { printf '#bundle\000\000\000\000\000\000\000\000\001\000\000\000\024'
+      printf '/tessaro/a/seek\000,i\000\000\000\000\005\334'
+      printf '\000\000\000\020/tessaro/next\000\000\000,\000\000\000'; } >"$work/corpus/seed-bundle"
+    exec "$work/fuzz_osc_packet" -max_total_time="$secs" -timeout=5 -rss_limit_mb=2048 \
+        -max_len=4096 -print_final_stats=1 "$work/corpus"
+fi
 # The codec library is configured on its own here, so it is compiled with the fuzzer's
 # instrumentation; the target then links it as the program does.
 flags="-g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"

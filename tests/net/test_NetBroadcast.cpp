@@ -19,9 +19,7 @@
 
 namespace {
 
-const char *const kInsideFlag = "TESSARO_NET_TEST_IN_NAMESPACE";
 const char *const kTestName = "NetBroadcast.DefaultsReachListenersInsideAPrivateNamespace";
-constexpr int kSkipCode = 77;
 
 bool OnlyLoopback() {
     for (const QNetworkInterface &iface : QNetworkInterface::allInterfaces())
@@ -36,44 +34,13 @@ QString ToolPath() {
     return strBuild + QStringLiteral("/tessaro-remote");
 }
 
-// Re-runs this test program, filtered to the one test, in a fresh network namespace.
-// Returns the child's exit code, or kSkipCode when no namespace can be made here.
-int RunInsideNamespace(QString &strOutput) {
-    QProcess probe;
-    probe.start(QStringLiteral("unshare"), {QStringLiteral("-n"), QStringLiteral("true")});
-    if (!probe.waitForFinished(5000) || probe.exitStatus() != QProcess::NormalExit ||
-        probe.exitCode() != 0)
-        return kSkipCode;
-
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(kInsideFlag), QStringLiteral("1"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(QStringLiteral("unshare"),
-                {QStringLiteral("-n"), QStringLiteral("sh"), QStringLiteral("-c"),
-                 QStringLiteral("ip link set lo up && "
-                                "ip route add broadcast 255.255.255.255 dev lo table local "
-                                "|| exit 77; exec \"$0\" \"$1\""),
-                 QCoreApplication::applicationFilePath(),
-                 QStringLiteral("--gtest_filter=") + QString::fromLatin1(kTestName)});
-    if (!child.waitForFinished(60000)) {
-        child.kill();
-        child.waitForFinished();
-        strOutput = QStringLiteral("timed out\n") + QString::fromLocal8Bit(child.readAll());
-        return -1;
-    }
-    strOutput = QString::fromLocal8Bit(child.readAll());
-    return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
-}
-
 } // namespace
 
 TEST(NetBroadcast, DefaultsReachListenersInsideAPrivateNamespace) {
-    if (!qEnvironmentVariableIsSet(kInsideFlag)) {
+    if (!CNetTestBench::InPrivateNamespace()) {
         QString strOutput;
-        const int nCode = RunInsideNamespace(strOutput);
-        if (nCode == kSkipCode)
+        const int nCode = CNetTestBench::RunInPrivateNamespace(kTestName, strOutput);
+        if (nCode == CNetTestBench::SKIPPED)
             GTEST_SKIP() << "no private network namespace here (unshare -n needs root): the "
                             "limited-broadcast default is not exercised";
         EXPECT_EQ(nCode, 0) << strOutput.toStdString();

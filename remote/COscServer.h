@@ -1,0 +1,123 @@
+// The OSC face of the remote control. Commands arrive as OSC messages and are carried out by the
+// very handlers the binary protocol reaches: as command datagrams through CNetServer::RunCommand
+// (same gate, ring slot and user message), or as the control bar's user messages. The players'
+// state goes back as one OSC bundle per update to subscribed clients and fixed targets.
+//
+// Everything runs on the UI thread: the socket is read there and liblo decodes and dispatches
+// within the same call, so nothing needs a lock. The socket is our own, because Debian 12's liblo
+// cannot bind a UDP server to one local address; its server object only decodes and dispatches
+// (lo_server_dispatch_data) and its own socket, a local one in a private folder, is never read.
+#pragma once
+
+#include "remote/CCommandAccess.h"
+#include "remote/COscFeedback.h"
+#include "remote/COscSubscribers.h"
+
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <functional>
+#include <memory>
+
+class CGeneralSettings;
+class CMessageSink;
+class CNetServer;
+class CProfile;
+class CTickClock;
+
+class COscServer : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int DEFAULT_PORT = 31774;
+    static constexpr int DEFAULT_FEEDBACK_INTERVAL_MS = 100;
+    // Larger packets are dropped unread: no command needs more than a path and a file name.
+    static constexpr qint64 MAX_PACKET_SIZE = 4096;
+    // Packets handled before the event loop gets its turn again, so a flood cannot starve the
+    // picture, the timers or the binary protocol.
+    static constexpr int MAX_PACKETS_PER_TURN = 32;
+    static constexpr int MAX_PENDING_TEXTS = 16;
+
+    using StatusSource = std::function<COscFeedback::Status()>;
+    using FullscreenHandler = std::function<void(bool bOn)>;
+
+    COscServer(CNetServer &netServer, CMessageSink &sink, CProfile &profile,
+               const CGeneralSettings &settings, const CTickClock &clock,
+               QObject *pParent = nullptr);
+    ~COscServer() override;
+
+    COscServer(const COscServer &) = delete;
+    COscServer &operator=(const COscServer &) = delete;
+
+    // Where the feedback values come from, and who switches the full-screen output.
+    void SetStatusSource(StatusSource source) { m_statusSource = std::move(source); }
+    void SetFullscreenHandler(FullscreenHandler handler) { m_fullscreen = std::move(handler); }
+
+    // Reads [OSC] and [Network] and opens the socket. False when OSC is off (Port 0) or could
+    // not be opened (logged).
+    bool Init();
+    void Close();
+
+private:
+    enum class Action {
+        Play,
+        Pause,
+        Stop,
+        Select,
+        Open,
+        Seek,
+        Volume,
+        Next,
+        Previous,
+        Fullscreen,
+        Subscribe
+    };
+    struct CommandSpec;
+
+    friend struct COscDispatch; // liblo's callback, which needs liblo's types
+    void OnReadyRead();
+    void ReadOne();
+    // argv holds liblo's arguments (lo_arg **), argc of them, typed by pszTypes.
+    void Handle(const char *pszPath, const char *pszTypes, void *argv, int argc);
+    void RunNetCommand(int32_t nCode, int nPlayer, int32_t nValue, const char *pszText);
+    void Subscribe(quint16 nPort);
+    void OnText(const QString &strLine);
+    void ScheduleFlush();
+    void Flush(bool bTick);
+    void Send(const std::vector<COscFeedback::Value> &values, const QHostAddress &address,
+              quint16 nPort);
+    // Bad input is logged, but a flood of it must not push everything else out of the log.
+    bool MayLogBadInput();
+
+    CNetServer &m_netServer;
+    CMessageSink &m_sink;
+    CProfile &m_profile;
+    const CGeneralSettings &m_settings;
+    const CTickClock &m_clock;
+
+    StatusSource m_statusSource;
+    FullscreenHandler m_fullscreen;
+
+    CCommandAccess m_access;
+    QUdpSocket m_socket;
+    QTemporaryDir m_loDir;
+    void *m_pLo = nullptr; // lo_server
+    QTimer m_feedbackTimer;
+    COscFeedback m_feedback;
+    COscSubscribers m_subscribers;
+    QList<QPair<QHostAddress, quint16>> m_staticTargets;
+    std::vector<COscFeedback::Value> m_pendingTexts;
+
+    QHostAddress m_sender; // of the packet being dispatched
+    quint16 m_nSenderPort = 0;
+    bool m_bReading = false;
+    bool m_bRetryPending = false;
+    bool m_bFlushPending = false;
+    uint32_t m_dwBadInputWindow = 0;
+    int m_nBadInputLines = 0;
+    std::unique_ptr<char[]> m_pBuffer;
+};

@@ -1,0 +1,19 @@
+#include "remote/COscSubscribers.h"
+
+#include <algorithm>
+
+void COscSubscribers::Subscribe(const QHostAddress &address, quint16 nPort, uint32_t dwNow) {
+    std::erase_if(m_targets, [&](const Target &target) {
+        return target.nPort == nPort && target.address.isEqual(address);
+    });
+    if (m_targets.size() >= MAX_SUBSCRIBERS)
+        m_targets.erase(m_targets.begin(),
+                        m_targets.begin() + (m_targets.size() - MAX_SUBSCRIBERS + 1));
+    m_targets.push_back({address, nPort, dwNow});
+}
+
+void COscSubscribers::Expire(uint32_t dwNow) {
+    // Unsigned difference: correct across the wrap of the tick count.
+    std::erase_if(m_targets,
+                  [dwNow](const Target &target) { return dwNow - target.dwSince >= LIFETIME_MS; });
+}

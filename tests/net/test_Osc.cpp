@@ -1,0 +1,242 @@
+// The OSC server over real loopback sockets, next to a real network server: every command ends
+// in the binary protocol's own messages, bad input and floods stay bounded, and who may command
+// holds for both protocols. The feedback is tested end to end (tests/e2e/test_Osc.cpp).
+#include "CNetTestBench.h"
+#include "NetTestPorts.h"
+
+#include "core/CGeneralSettings.h"
+#include "core/UserMessages.h"
+#include "remote/CCommandAccess.h"
+#include "remote/CNetServer.h"
+#include "remote/COscServer.h"
+#include "remote/COscSubscribers.h"
+#include "support/CLogCapture.h"
+#include "support/CManualTickClock.h"
+#include "support/CMemoryProfile.h"
+#include "support/CRecordingSink.h"
+
+#include <gtest/gtest.h>
+#include <lo/lo.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+using Msg = CRecordingSink::Message;
+
+// One OSC message as the client software builds it, with liblo.
+QByteArray Osc(const char *pszPath, const char *pszTypes = "", int32_t n = 0,
+               const char *psz = nullptr) {
+    lo_message m = lo_message_new();
+    for (const char *p = pszTypes; *p; ++p)
+        *p == 'i' ? lo_message_add_int32(m, n) : lo_message_add_string(m, psz ? psz : "");
+    size_t nSize = 0;
+    void *pData = lo_message_serialise(m, pszPath, nullptr, &nSize);
+    QByteArray data(static_cast<const char *>(pData), static_cast<qsizetype>(nSize));
+    free(pData);
+    lo_message_free(m);
+    return data;
+}
+
+class OscTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_nCommandPort = NetTestPorts::Next();
+        m_nOscPort = NetTestPorts::Next();
+        m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
+        m_profile.WriteProfileInt("Network", "StatusPort", m_nCommandPort + 1);
+        m_profile.WriteProfileInt("Network", "CommandPort", m_nCommandPort);
+        m_profile.WriteProfileInt("OSC", "Port", m_nOscPort);
+    }
+
+    void Start() {
+        ASSERT_TRUE(m_net.InitServer());
+        ASSERT_TRUE(m_osc.Init());
+    }
+
+    void SendOsc(const QByteArray &data, const QHostAddress &from = QHostAddress::LocalHost) {
+        QUdpSocket socket;
+        socket.bind(from, 0);
+        socket.writeDatagram(data, QHostAddress::LocalHost, static_cast<quint16>(m_nOscPort));
+    }
+
+    bool WaitForMessages(size_t n) {
+        return CNetTestBench::WaitFor([&] { return m_sink.m_messages.size() >= n; });
+    }
+
+    CMemoryProfile m_profile;
+    CGeneralSettings m_settings{m_profile};
+    CRecordingSink m_sink;
+    CManualTickClock m_clock;
+    CNetServer m_net{m_sink, m_profile, m_settings, m_clock};
+    COscServer m_osc{m_net, m_sink, m_profile, m_settings, m_clock};
+    int m_nCommandPort = 0;
+    int m_nOscPort = 0;
+};
+
+} // namespace
+
+TEST_F(OscTest, CommandsEndInTheBinaryProtocolsMessagesAndBadOnesInOneLogLine) {
+    CLogCapture log;
+    Start();
+    bool bFullscreen = false;
+    m_osc.SetFullscreenHandler([&](bool bOn) { bFullscreen = bOn; });
+    std::string strOpened;
+    m_sink.m_onMessage = [&](const Msg &m) -> intptr_t {
+        if (m.msg == WM_NET_OPEN) {
+            unsigned char packet[CNetDatagram::COMMAND_SIZE];
+            m_net.GetPacket(packet, static_cast<int>(m.lParam));
+            strOpened = CNetDatagram::CommandText(packet, sizeof packet);
+        }
+        return 1;
+    };
+    m_net.m_nCurPlayer = 1;
+    SendOsc(Osc("/tessaro/b/play"));
+    SendOsc(Osc("/tessaro/a/pause"));
+    SendOsc(Osc("/tessaro/a/stop"));
+    SendOsc(Osc("/tessaro/b/select"));
+    SendOsc(Osc("/tessaro/b/open", "s", 0, ":2"));
+    SendOsc(Osc("/tessaro/a/seek", "i", 1500));
+    SendOsc(Osc("/tessaro/volume", "i", 40)); // to the active player, as command 13
+    SendOsc(Osc("/tessaro/next"));
+    SendOsc(Osc("/tessaro/previous"));
+    SendOsc(Osc("/tessaro/fullscreen", "i", 1));
+    // Wrong types or counts, unknown addresses and garbage: nothing runs.
+    SendOsc(Osc("/tessaro/a/seek", "s", 0, "1500"));
+    SendOsc(Osc("/tessaro/a/play", "i", 1));
+    SendOsc(Osc("/tessaro/c/play"));
+    SendOsc(Osc("/tessaro/a/volume", "i", 5));
+    SendOsc("#bundle\0garbage");
+    SendOsc(QByteArray(COscServer::MAX_PACKET_SIZE + 1, '/'));
+    SendOsc(Osc("/tessaro/a/select")); // marker
+    const std::vector<Msg> expected = {
+        {WM_NET_PLAY, 1, 0},    {WM_NET_PAUSE, 0, 0},     {WM_NET_STOP, 0, 0},
+        {WM_NET_SELECT, 1, 0},  {WM_NET_OPEN, 1, 4},      {WM_NET_SEEK, 0, 1500},
+        {WM_NET_VOLUME, 1, 40}, {WM_PLAYLIST_STEP, 1, 0}, {WM_PLAYLIST_STEP, 0, 0},
+        {WM_NET_SELECT, 0, 0},
+    };
+    ASSERT_TRUE(WaitForMessages(expected.size()));
+    CNetTestBench::Spin(50);
+    EXPECT_EQ(m_sink.m_messages, expected);
+    EXPECT_EQ(strOpened, ":2");
+    EXPECT_TRUE(bFullscreen);
+    EXPECT_TRUE(log.Contains(
+        "COscServer::OnMessage(): /tessaro/a/seek expects arguments \"i\", got \"s\"."));
+    EXPECT_TRUE(log.Contains(
+        "COscServer::OnMessage(): /tessaro/a/play expects arguments \"\", got \"i\"."));
+    EXPECT_TRUE(log.Contains("COscServer::OnReceive(): Malformed OSC packet from 127.0.0.1"));
+    EXPECT_TRUE(log.Contains("dropped: larger than 4096 bytes."));
+
+    // The receive gate of the remote control closes OSC commands too.
+    m_sink.Clear();
+    m_settings.m_iRemoteCtrl = 0;
+    SendOsc(Osc("/tessaro/a/play"));
+    SendOsc(Osc("/tessaro/fullscreen", "i", 0));
+    CNetTestBench::Spin(150);
+    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(bFullscreen);
+}
+
+TEST_F(OscTest, FloodsLeaveTheLogAndTheSubscriberListBoundedAndCommandsFlowing) {
+    Start();
+    CLogCapture log;
+    for (int i = 0; i < 2000; ++i)
+        SendOsc(i % 2 ? QByteArray("/x\0\0,zz\0", 8) : Osc("/tessaro/a/pause"));
+    CNetTestBench::Spin(300);
+    SendOsc(Osc("/tessaro/b/select"));
+    ASSERT_TRUE(CNetTestBench::WaitFor(
+        [&] { return !m_sink.m_messages.empty() && m_sink.m_messages.back().msg == WM_NET_SELECT; },
+        10000))
+        << m_sink.m_messages.size() << " " << log.Text();
+    EXPECT_LT(log.Lines().size(), 30u);
+
+    // More clients than the list holds: the oldest make room; a renewal moves to the end; a
+    // minute without one ends a subscription.
+    COscSubscribers subscribers;
+    const QHostAddress local(QHostAddress::LocalHost);
+    for (quint16 n = 0; n < 40; ++n)
+        subscribers.Subscribe(local, 50000 + n, n * 1000u);
+    subscribers.Subscribe(local, 50005, 40000); // pushed out before, back again as the newest
+    ASSERT_EQ(subscribers.Targets().size(), COscSubscribers::MAX_SUBSCRIBERS);
+    EXPECT_EQ(subscribers.Targets().front().nPort, 50009);
+    EXPECT_EQ(subscribers.Targets().back().nPort, 50005);
+    subscribers.Subscribe(local, 50020, 40000); // a renewal moves to the end, the list stays
+    EXPECT_EQ(subscribers.Targets().size(), COscSubscribers::MAX_SUBSCRIBERS);
+    EXPECT_EQ(subscribers.Targets().back().nPort, 50020);
+    subscribers.Expire(99999);
+    ASSERT_EQ(subscribers.Targets().size(), 2u);
+    EXPECT_EQ(subscribers.Targets().front().nPort, 50005);
+}
+
+TEST(CommandAccess, AllowFromMatchesHostsAndNetworksAndFailsClosed) {
+    CCommandAccess access;
+    EXPECT_TRUE(access.Allows(QHostAddress("203.0.113.9"))); // empty: everybody, as before
+    EXPECT_EQ(access.SetAllowFrom("10.0.0.0/24, 192.168.1.50;127.0.0.2 bogus 10.1.2.3/33"),
+              (QStringList{"bogus", "10.1.2.3/33"}));
+    EXPECT_TRUE(access.Allows(QHostAddress("10.0.0.200")));
+    EXPECT_FALSE(access.Allows(QHostAddress("10.0.1.1")));
+    EXPECT_TRUE(access.Allows(QHostAddress("192.168.1.50")));
+    EXPECT_TRUE(access.Allows(QHostAddress("::ffff:127.0.0.2"))); // as an IPv6 socket sees it
+    EXPECT_FALSE(access.Allows(QHostAddress("127.0.0.3")));
+    // Nothing readable in a list that is not empty: nobody, never everybody.
+    access.SetAllowFrom("10.0.0.0/99");
+    EXPECT_FALSE(access.Allows(QHostAddress("10.0.0.1")));
+    EXPECT_FALSE(access.SetBindAddress("10.0.0.256"));
+    EXPECT_TRUE(access.BindAddress().isNull());
+
+    // One line per sender and minute.
+    CLogCapture log;
+    access.SetAllowFrom("127.0.0.2");
+    for (uint32_t t = 0; t < 130000; t += 100)
+        access.Admit(QHostAddress("127.0.0.3"), t, "OnReceive()");
+    access.Admit(QHostAddress("127.0.0.4"), 500, "OnReceive()");
+    ASSERT_EQ(log.Lines().size(), 4u);
+    EXPECT_EQ(log.Lines()[0].text,
+              "OnReceive(): Command from 127.0.0.3 refused: not in AllowFrom.");
+}
+
+// Loopback aliases: commands from 127.0.0.2 run, from 127.0.0.3 they are dropped before any
+// handler, for datagrams and OSC alike; the command sockets listen on BindAddress only.
+TEST_F(OscTest, AllowFromAndBindAddressHoldForBothProtocols) {
+    if (!CNetTestBench::InPrivateNamespace()) {
+        QString strOutput;
+        const int nCode = CNetTestBench::RunInPrivateNamespace(
+            "OscTest.AllowFromAndBindAddressHoldForBothProtocols", strOutput);
+        if (nCode != CNetTestBench::SKIPPED) {
+            EXPECT_EQ(nCode, 0) << strOutput.toStdString();
+            return;
+        }
+        // No namespace here: the aliases are loopback all the same, so the test runs as it is.
+    }
+    CLogCapture log;
+    m_profile.WriteProfileString("Network", "AllowFrom", "127.0.0.2");
+    m_profile.WriteProfileString("Network", "BindAddress", "127.0.0.1");
+    Start();
+    QUdpSocket refused, allowed;
+    if (!refused.bind(QHostAddress("127.0.0.3"), 0) || !allowed.bind(QHostAddress("127.0.0.2"), 0))
+        GTEST_SKIP() << "no loopback aliases here";
+    const QByteArray play = CNetTestBench::Command(0, CNetDatagram::CMD_PLAY);
+    for (int i = 0; i < 20; ++i) {
+        refused.writeDatagram(play, QHostAddress::LocalHost, static_cast<quint16>(m_nCommandPort));
+        refused.writeDatagram(Osc("/tessaro/a/play"), QHostAddress::LocalHost,
+                              static_cast<quint16>(m_nOscPort));
+    }
+    allowed.writeDatagram(CNetTestBench::Command(1, CNetDatagram::CMD_STOP),
+                          QHostAddress::LocalHost, static_cast<quint16>(m_nCommandPort));
+    allowed.writeDatagram(Osc("/tessaro/b/pause"), QHostAddress::LocalHost,
+                          static_cast<quint16>(m_nOscPort));
+    ASSERT_TRUE(WaitForMessages(2));
+    CNetTestBench::Spin(100);
+    auto codes = m_sink.Codes();
+    std::sort(codes.begin(), codes.end()); // two sockets: either may be read first
+    EXPECT_EQ(codes, (std::vector<unsigned>{WM_NET_STOP, WM_NET_PAUSE}));
+    EXPECT_TRUE(log.Contains("OnReceive(): Command from 127.0.0.3 refused: not in AllowFrom."));
+    EXPECT_TRUE(
+        log.Contains("COscServer::OnReceive(): Command from 127.0.0.3 refused: not in AllowFrom."));
+    EXPECT_EQ(log.Lines().size(), 2u);
+
+    // Bound to 127.0.0.1: the same ports on another local address take nothing.
+    QUdpSocket squatter;
+    EXPECT_TRUE(squatter.bind(QHostAddress("127.0.0.2"), static_cast<quint16>(m_nOscPort)));
+}
