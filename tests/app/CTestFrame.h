@@ -2,8 +2,8 @@
 // test's own, scripted dialogs, a temporary start directory.
 #pragma once
 
-#include "core/CGeneralSettings.h"
 #include "app/CMainFrame.h"
+#include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"

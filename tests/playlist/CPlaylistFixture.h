@@ -2,10 +2,10 @@
 // a fake probe player and a private temporary folder as start directory.
 #pragma once
 
-#include "support/CFakePlayer.h"
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "playlist/CPlaylistCtrl.h"
+#include "support/CFakePlayer.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
 #include "support/CRecordingSink.h"

@@ -164,7 +164,6 @@ bool WriteDamagedMp4(const char *pszSource) {
     return WriteBytes("badftyp.mp4", bytes, false) && bOK;
 }
 
-
 } // namespace
 
 int main(int argc, char **argv) {

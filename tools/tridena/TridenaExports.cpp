@@ -1,7 +1,7 @@
 // The nine entry points of the stand-in driver library, with C linkage. One device is present;
 // it is set up by the first InitDriver and lives until the library is unloaded.
-#include "tools/tridena/CTridenaDevice.h"
 #include "remote/TridenaApi.h"
+#include "tools/tridena/CTridenaDevice.h"
 
 #include <atomic>
 #include <cstring>
