@@ -1,6 +1,7 @@
 // `make bench`: how soon an OSC client hears about its command, against how soon a controller
 // of the binary protocol hears about the same command, in the same run and alternating between
 // the two; then the feedback rate one subscriber gets while a player plays.
+#include "../net/CNetTestBench.h"
 #include "../playback/CMediaFiles.h"
 #include "CTessaroProcess.h"
 #include "remote/protocol/CNetDatagram.h"
@@ -14,22 +15,14 @@
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
-#include <lo/lo.h>
 
 namespace {
 
 constexpr int kPortBase = 46620; // status 46620, commands 46621, OSC 46622
 
 QByteArray Osc(const char *pszPath, int nArg = -1) {
-    lo_message m = lo_message_new();
-    if (nArg >= 0)
-        lo_message_add_int32(m, nArg);
-    size_t nSize = 0;
-    void *pData = lo_message_serialise(m, pszPath, nullptr, &nSize);
-    QByteArray data(static_cast<const char *>(pData), static_cast<qsizetype>(nSize));
-    free(pData);
-    lo_message_free(m);
-    return data;
+    return nArg >= 0 ? CNetTestBench::OscMessage(pszPath, "i", nArg)
+                     : CNetTestBench::OscMessage(pszPath);
 }
 
 // Waits for a datagram that reports what the command did: a bundle with the player's new state

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <lo/lo.h>
 
 namespace {
 
@@ -101,4 +102,17 @@ std::vector<CNetDatagram::Message> CNetTestBench::Messages(size_t nMin, int nMs)
             messages.push_back(msg);
     }
     return messages;
+}
+
+QByteArray CNetTestBench::OscMessage(const char *pszPath, const char *pszTypes, int32_t n,
+                                     const char *psz) {
+    lo_message m = lo_message_new();
+    for (const char *p = pszTypes; *p; ++p)
+        *p == 'i' ? lo_message_add_int32(m, n) : lo_message_add_string(m, psz ? psz : "");
+    size_t nSize = 0;
+    void *pData = lo_message_serialise(m, pszPath, nullptr, &nSize);
+    QByteArray data(static_cast<const char *>(pData), static_cast<qsizetype>(nSize));
+    free(pData);
+    lo_message_free(m);
+    return data;
 }

@@ -16,7 +16,6 @@
 #include "support/CRecordingSink.h"
 
 #include <gtest/gtest.h>
-#include <lo/lo.h>
 
 #include <algorithm>
 #include <memory>
@@ -25,18 +24,9 @@ namespace {
 
 using Msg = CRecordingSink::Message;
 
-// One OSC message as the client software builds it, with liblo.
 QByteArray Osc(const char *pszPath, const char *pszTypes = "", int32_t n = 0,
                const char *psz = nullptr) {
-    lo_message m = lo_message_new();
-    for (const char *p = pszTypes; *p; ++p)
-        *p == 'i' ? lo_message_add_int32(m, n) : lo_message_add_string(m, psz ? psz : "");
-    size_t nSize = 0;
-    void *pData = lo_message_serialise(m, pszPath, nullptr, &nSize);
-    QByteArray data(static_cast<const char *>(pData), static_cast<qsizetype>(nSize));
-    free(pData);
-    lo_message_free(m);
-    return data;
+    return CNetTestBench::OscMessage(pszPath, pszTypes, n, psz);
 }
 
 class OscTest : public ::testing::Test {
