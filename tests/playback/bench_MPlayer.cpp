@@ -205,6 +205,7 @@ TEST(PlaybackBenchmark, CpuAgainstGstPlayAndOpenAgainstBarePreroll) {
     EXPECT_LE(dCpuRatio, 1.00);
     // The target holds for the frame output. The overlay output's open costs more than the
     // same renderer in a bare playbin for a reason not yet found; its ratio is printed only.
-    if (!peer)
+    if (!peer) {
         EXPECT_LE(dOpenRatio, 1.50);
+    }
 }
