@@ -3,6 +3,7 @@
 // the two; then the feedback rate one subscriber gets while a player plays.
 #include "../net/CNetTestBench.h"
 #include "../playback/CMediaFiles.h"
+#include "CDatagramWait.h"
 #include "CTessaroProcess.h"
 #include "remote/protocol/CNetDatagram.h"
 
@@ -29,24 +30,14 @@ QByteArray Osc(const char *pszPath, int nArg = -1) {
 // (sent only when it changed), or a status datagram with the expected play state.
 bool WaitFor(QUdpSocket &socket, const std::function<bool(const QByteArray &)> &reports,
              int nTimeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < nTimeoutMs) {
-        if (!socket.hasPendingDatagrams())
-            socket.waitForReadyRead(2);
-        while (socket.hasPendingDatagrams())
-            if (reports(socket.receiveDatagram().data()))
-                return true;
-    }
-    return false;
+    return !CDatagramWait::Until(socket, reports, nTimeoutMs).isEmpty();
 }
 
 std::function<bool(const QByteArray &)> StatusWithState(int nState) {
     return [nState](const QByteArray &data) {
         CNetDatagram::Message msg;
-        return CNetDatagram::DecodeMessage(reinterpret_cast<const unsigned char *>(data.data()),
-                                           size_t(data.size()), msg) &&
-               msg.nType == CNetDatagram::TYPE_STATUS && msg.status.nPlayState == nState;
+        return CDatagramWait::Decode(data, msg) && msg.nType == CNetDatagram::TYPE_STATUS &&
+               msg.status.nPlayState == nState;
     };
 }
 

@@ -5,6 +5,7 @@
 // period (100 ms): what a controller would wait if requested datagrams went out only with the
 // next tick.
 #include "../playback/CMediaFiles.h"
+#include "CDatagramWait.h"
 #include "CTessaroProcess.h"
 #include "remote/protocol/CNetDatagram.h"
 
@@ -20,22 +21,11 @@
 namespace {
 
 bool WaitForStatus(QUdpSocket &socket, int nTimeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < nTimeoutMs) {
-        if (!socket.hasPendingDatagrams())
-            socket.waitForReadyRead(5);
-        while (socket.hasPendingDatagrams()) {
-            QByteArray data(int(socket.pendingDatagramSize()), 0);
-            socket.readDatagram(data.data(), data.size());
-            CNetDatagram::Message msg;
-            if (CNetDatagram::DecodeMessage(reinterpret_cast<const unsigned char *>(data.data()),
-                                            size_t(data.size()), msg) &&
-                msg.nType == CNetDatagram::TYPE_STATUS)
-                return true;
-        }
-    }
-    return false;
+    const auto isStatus = [](const QByteArray &data) {
+        CNetDatagram::Message msg;
+        return CDatagramWait::Decode(data, msg) && msg.nType == CNetDatagram::TYPE_STATUS;
+    };
+    return !CDatagramWait::Until(socket, isStatus, nTimeoutMs).isEmpty();
 }
 
 double Median(std::vector<double> v) {

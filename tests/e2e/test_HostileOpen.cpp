@@ -2,6 +2,7 @@
 // a device, a folder, damaged files and an overlong path. After each it must still answer a
 // volume command within a second, and its status datagrams must keep their period.
 #include "../playback/CMediaFiles.h"
+#include "CDatagramWait.h"
 #include "CTessaroProcess.h"
 #include "remote/protocol/CNetDatagram.h"
 
@@ -30,26 +31,15 @@ public:
     // Reads datagrams until a text starting with strPrefix came or the time ran out; status
     // datagrams met on the way have their arrival noted.
     bool WaitForText(const std::string &strPrefix, int nTimeoutMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < nTimeoutMs) {
-            if (!m_listener.hasPendingDatagrams())
-                m_listener.waitForReadyRead(5);
-            while (m_listener.hasPendingDatagrams()) {
-                QByteArray data(int(m_listener.pendingDatagramSize()), 0);
-                m_listener.readDatagram(data.data(), data.size());
-                CNetDatagram::Message msg;
-                if (!CNetDatagram::DecodeMessage(
-                        reinterpret_cast<const unsigned char *>(data.data()), size_t(data.size()),
-                        msg))
-                    continue;
-                if (msg.nType == CNetDatagram::TYPE_STATUS)
-                    NoteStatus();
-                else if (msg.strText.rfind(strPrefix, 0) == 0)
-                    return true;
-            }
-        }
-        return false;
+        const auto isText = [&](const QByteArray &data) {
+            CNetDatagram::Message msg;
+            if (!CDatagramWait::Decode(data, msg))
+                return false;
+            if (msg.nType == CNetDatagram::TYPE_STATUS)
+                NoteStatus();
+            return msg.nType != CNetDatagram::TYPE_STATUS && msg.strText.rfind(strPrefix, 0) == 0;
+        };
+        return !CDatagramWait::Until(m_listener, isText, nTimeoutMs).isEmpty();
     }
     qint64 LongestStatusGap() const { return m_nLongestGap; }
 

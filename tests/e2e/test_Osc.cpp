@@ -2,6 +2,7 @@
 // it: oscsend gives the commands, oscdump shows the feedback bundles. Commands given over OSC
 // must produce the status datagrams the binary protocol produces.
 #include "../playback/CMediaFiles.h"
+#include "CDatagramWait.h"
 #include "CTessaroProcess.h"
 #include "remote/protocol/CNetDatagram.h"
 
@@ -25,21 +26,12 @@ void OscSend(const QStringList &args) {
 
 // The next status datagram that reports a stopped player.
 QByteArray NextStopStatus(QUdpSocket &listener, int nTimeoutMs = 1000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < nTimeoutMs) {
-        if (!listener.hasPendingDatagrams())
-            listener.waitForReadyRead(10);
-        while (listener.hasPendingDatagrams()) {
-            const QByteArray data = listener.receiveDatagram().data();
-            CNetDatagram::Message msg;
-            if (CNetDatagram::DecodeMessage(reinterpret_cast<const unsigned char *>(data.data()),
-                                            size_t(data.size()), msg) &&
-                msg.nType == CNetDatagram::TYPE_STATUS && msg.status.nPlayState == 0)
-                return data;
-        }
-    }
-    return {};
+    const auto isStop = [](const QByteArray &data) {
+        CNetDatagram::Message msg;
+        return CDatagramWait::Decode(data, msg) && msg.nType == CNetDatagram::TYPE_STATUS &&
+               msg.status.nPlayState == 0;
+    };
+    return CDatagramWait::Until(listener, isStop, nTimeoutMs);
 }
 
 void Drain(QUdpSocket &listener) {
