@@ -1,0 +1,88 @@
+// One command from any input (the operator's menus, keys and control bar, the binary protocol,
+// OSC, the desktop's media controls, the sync link, the browser page) as a value with typed
+// fields. The controller runs every command through one entry point, CCommandSink::Execute,
+// with the handler the action names; an input never re-encodes another protocol's message
+// and never hides an argument in a widget or a buffer slot.
+//
+// Which input produces which action, and the handler that carries it out. P is the player id as
+// the input gave it; "value" is nValue, "text" strText. Op = the operator's menu, keys and control
+// bar; Net = the binary protocol (by command code); OSC = the address after /tessaro/.
+//
+//  Action       fields       Op                     Net OSC          MPRIS        handler
+//  Play         P            -                      3   {a,b}/play   -            OnNetPlayMedia
+//  Stop         P            -                      4   {a,b}/stop   -            OnNetStopMedia
+//  Pause        P            -                      5   {a,b}/pause  -            OnNetPauseMedia
+//  Open         P, text      -                      10  {a,b}/open   -            OnNetOpenMedia
+//  Seek         P, value ms  -                      11  {a,b}/seek   -            OnNetSeekAbs
+//  Volume       P, value %   -                      13  volume       -            OnNetVolumeChange
+//  Select       P            View menu, A/B buttons 16  {a,b}/select -            OnSelectPlayer
+//  PlayActive   -            Play button            -   -            Play         OnCtrlPlay
+//  PauseActive  -            Pause button           -   -            Pause        OnCtrlPause
+//  StopActive   -            Stop button, Ctrl+S    -   -            Stop         OnCtrlStop
+//  TogglePlay   -            Play/Pause, Ctrl+P     -   -            PlayPause    OnTogglePlay
+//  SeekActive   value ms     seek slider            -   -            Seek, SetPos OnSeekActive
+//  VolumeLevel  value pos    volume slider          -   -            Volume       OnVolumeLevel
+//  Mute         value 1/0    mute button            -   -            -            OnCtrlMute
+//  Next         -            Next Track button      -   next         Next         OnPlaylistStep
+//  Previous     -            Previous Track btn     -   previous     Previous     OnPlaylistStep
+//  Fullscreen   value 1/0/-1 View > Fullscreen      -   fullscreen   Fullscreen   OnFullscreen
+//  RepeatSingle value 1/0/-1 Playlist menu          -   -            LoopStatus   OnPlayMode
+//  LoopList     value 1/0/-1 Playlist menu          -   -            LoopStatus   OnPlayMode
+//  AutoNext     value 1/0/-1 Playlist menu          -   -            -            OnPlayMode
+//  OpenDocument text (path)  recent files, cmd line -   -            OpenUri      OpenDocument
+//  Quit         -            File > Quit            -   -            Quit         close()
+//
+// A value of TOGGLE (-1) flips a switch; 1 and 0 set it.
+// The DMX input reads levels and acts on none of them, so it produces no command.
+// Rows may grow as inputs do; an action keeps its meaning once another input relies on it.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+struct CCommand {
+    enum class Action {
+        Play,
+        Stop,
+        Pause,
+        Open,
+        Seek,
+        Volume,
+        Select,
+        PlayActive,
+        PauseActive,
+        StopActive,
+        TogglePlay,
+        SeekActive,
+        VolumeLevel,
+        Mute,
+        Next,
+        Previous,
+        Fullscreen,
+        RepeatSingle,
+        LoopList,
+        AutoNext,
+        OpenDocument,
+        Quit,
+    };
+
+    // Where a command came from. Only the operator at the window is ever asked a question
+    // or shown a box; every other origin is answered through its own channel and the log.
+    enum class Origin { Operator, Net, Osc, Mpris, Dmx, Sync, Web };
+
+    // What Execute says back: Done when the handler ran, Refused when it did nothing (an id
+    // out of range, a value refused, the input not allowed), Failed when it ran and failed
+    // (a file that does not open).
+    enum class Result { Done, Refused, Failed };
+
+    static constexpr int32_t TOGGLE = -1;
+
+    Action action = Action::PlayActive;
+    // As the input gave it: range-checked by the handler, never before.
+    int32_t nPlayer = 0;
+    int32_t nValue = 0;
+    QString strText;
+    Origin origin = Origin::Operator;
+
+    bool IsRemote() const { return origin != Origin::Operator; }
+};
