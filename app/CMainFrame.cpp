@@ -4,10 +4,10 @@
 #include "app/CMainController.h"
 #include "app/CPreferencesSheet.h"
 #include "core/CGeneralSettings.h"
+#include "core/CLogBook.h"
 #include "core/CModalUI.h"
 #include "core/CRecentFileList.h"
 #include "core/FileFilters.h"
-#include "core/UserMessages.h"
 #include "playback/CFullScreenDlg.h"
 #include "playback/CPlayerBase.h"
 #include "playback/CVideoView.h"
@@ -76,7 +76,7 @@ bool CMainFrame::OnCreateClient() {
     m_pRightView = new CRightView(*this, m_profile, m_settings, m_modalUI, m_recentFiles,
                                   m_strStartDir, m_wndMainSplitter);
     m_pVideoView = new CVideoView(*this, m_profile, m_settings, m_modalUI, m_wndLeftSplitter);
-    m_pCtrlBar = new CPlayerCtrlBar(*this, m_profile, m_settings, m_wndLeftSplitter);
+    m_pCtrlBar = new CPlayerCtrlBar(*this, *this, m_profile, m_settings, m_wndLeftSplitter);
 
     m_wndMainSplitter->addWidget(m_wndLeftSplitter);
     m_wndMainSplitter->addWidget(m_pRightView);
@@ -103,6 +103,7 @@ bool CMainFrame::OnCreateClient() {
 
     m_pController = std::make_unique<CMainController>(
         *m_pVideoView, *m_pCtrlBar, m_pRightView->GetPlaylist(), m_netServer, m_settings);
+    m_pController->SetWindowCommand([this](const CCommand &cmd) { return RunWindowCommand(cmd); });
     connect(m_pRightView, &CRightView::documentTitleChanged, this, &CMainFrame::SetDocumentTitle);
 
     m_netServer.InitServer();
@@ -134,11 +135,6 @@ void CMainFrame::InitOsc() {
         status.nVolume = m_pController->GetVolumePercent();
         return status;
     });
-    // The menu's own command, so the full-screen output is switched exactly as from the menu.
-    m_oscServer.SetFullscreenHandler([this](bool bOn) {
-        if (m_pVideoView && m_pVideoView->m_bFullScreen != bOn)
-            OnCommand(ID_VIEW_FULLSCREEN);
-    });
     m_oscServer.Init();
 }
 
@@ -155,6 +151,36 @@ void CMainFrame::OnInitialUpdate() {
 intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
     // Messages that arrive before the panes exist find nobody to act on them.
     return m_pController ? m_pController->SendMessage(msg, wParam, lParam) : 0;
+}
+
+CCommand::Result CMainFrame::Execute(const CCommand &cmd) {
+    if (m_pController)
+        return m_pController->Execute(cmd);
+    // The window can be closed before it has panes.
+    return cmd.action == CCommand::Action::Quit ? RunWindowCommand(cmd) : CCommand::Result::Refused;
+}
+
+CCommand::Result CMainFrame::RunWindowCommand(const CCommand &cmd) {
+    if (cmd.action == CCommand::Action::Quit) {
+        close();
+        return CCommand::Result::Done;
+    }
+    if (OpenDocument(cmd.strText, !cmd.IsRemote()))
+        return CCommand::Result::Done;
+    // Only the operator at the window is shown a box; every other input answers its caller.
+    if (!cmd.IsRemote())
+        m_modalUI.MessageBox(
+            this, QString("Cannot open \"%1\".").arg(QFileInfo(cmd.strText).absoluteFilePath()),
+            QString(), CModalUI::MB_OK, CModalUI::ICON_WARNING);
+    return CCommand::Result::Failed;
+}
+
+void CMainFrame::RunMenuCommand(CCommand::Action action, int32_t nPlayer, int32_t nValue) {
+    CCommand cmd;
+    cmd.action = action;
+    cmd.nPlayer = nPlayer;
+    cmd.nValue = nValue;
+    Execute(cmd);
 }
 
 void CMainFrame::SetDocumentTitle(const QString &strTitle) {
@@ -374,13 +400,18 @@ void CMainFrame::RefreshRecentFiles() {
         pAction->setData(ID_FILE_MRU_FIRST + i);
         pAction->setToolTip(entries[i]);
         const QString strPath = entries[i];
-        connect(pAction, &QAction::triggered, this, [this, strPath] { OpenDocument(strPath); });
+        connect(pAction, &QAction::triggered, this, [this, strPath] {
+            CCommand cmd;
+            cmd.action = CCommand::Action::OpenDocument;
+            cmd.strText = strPath;
+            Execute(cmd);
+        });
         m_pFileMenu->insertAction(m_pRecentSeparator, pAction);
         m_recentActions << pAction;
     }
 }
 
-bool CMainFrame::OpenDocument(const QString &strPath) {
+bool CMainFrame::OpenDocument(const QString &strPath, bool bOperator) {
     CPlaylistCtrl *pPlaylist = GetPlaylist();
     if (!pPlaylist || !m_pVideoView)
         return false;
@@ -390,7 +421,7 @@ bool CMainFrame::OpenDocument(const QString &strPath) {
     // Checked first: opening a playlist clears the one shown even when the file is gone.
     if (info.isFile() && info.isReadable()) {
         if (CPlaylistCtrl::IsPlaylistFile(strFull))
-            bOpened = !pPlaylist->OpenPlaylist(strFull).isEmpty();
+            bOpened = !pPlaylist->OpenPlaylist(strFull, bOperator).isEmpty();
         else if (CPlaylistCtrl::IsMediaFile(strFull))
             bOpened = m_pVideoView->OpenMedia(strFull, m_pVideoView->m_nActive);
     }
@@ -399,8 +430,7 @@ bool CMainFrame::OpenDocument(const QString &strPath) {
         return true;
     }
     m_recentFiles.Remove(static_cast<int>(m_recentFiles.GetEntries().indexOf(strFull)));
-    m_modalUI.MessageBox(this, QString("Cannot open \"%1\".").arg(strFull), QString(),
-                         CModalUI::MB_OK, CModalUI::ICON_WARNING);
+    LogMsg("CMainFrame::OpenDocument(): Cannot open \"%s\".\n", qPrintable(strFull));
     return false;
 }
 
@@ -415,7 +445,7 @@ void CMainFrame::OnCommand(int nID) {
         OnResetPreferences();
         return;
     case ID_APP_EXIT:
-        close();
+        RunMenuCommand(CCommand::Action::Quit);
         return;
     case ID_VIEW_LOGBOOK:
         m_logBook.ShowLogBook(true);
@@ -437,7 +467,6 @@ void CMainFrame::OnCommand(int nID) {
     }
     if (!bReady)
         return;
-    const int nActive = m_pVideoView->m_nActive;
     switch (nID) {
     case ID_FILE_OPEN_MEDIA:
         OnOpenMedia();
@@ -451,28 +480,28 @@ void CMainFrame::OnCommand(int nID) {
         pPlaylist->SavePlaylist(QString());
         break;
     case ID_PLAYER_PLAYPAUSE:
-        m_pVideoView->Play(nActive);
+        RunMenuCommand(CCommand::Action::TogglePlay);
         break;
     case ID_PLAYER_STOP:
-        m_pVideoView->Stop(nActive);
+        RunMenuCommand(CCommand::Action::StopActive);
         break;
     case ID_PLAYLIST_REPEAT_SINGLE:
-        pPlaylist->SetLoopSingleTrack(!pPlaylist->GetLoopSingleTrack());
+        RunMenuCommand(CCommand::Action::RepeatSingle);
         break;
     case ID_PLAYLIST_LOOP:
-        pPlaylist->SetLoopList(!pPlaylist->GetLoopList());
+        RunMenuCommand(CCommand::Action::LoopList);
         break;
     case ID_PLAYLIST_AUTO_NEXT:
-        pPlaylist->m_AutoSkipTrack = !pPlaylist->m_AutoSkipTrack;
+        RunMenuCommand(CCommand::Action::AutoNext);
         break;
     case ID_VIEW_PLAYER_A:
-        SendMessage(WM_SELECT_PLAYER, 0, 0);
+        RunMenuCommand(CCommand::Action::Select, 0);
         break;
     case ID_VIEW_PLAYER_B:
-        SendMessage(WM_SELECT_PLAYER, 1, 0);
+        RunMenuCommand(CCommand::Action::Select, 1);
         break;
     case ID_VIEW_FULLSCREEN:
-        m_pVideoView->ToggleFullscreen();
+        RunMenuCommand(CCommand::Action::Fullscreen);
         break;
     case ID_ZOOM_FIT:
         m_pVideoView->ZoomToFit();

@@ -81,8 +81,7 @@ bool CTessaro2App::InitInstance() {
     for (const QString &strFile : m_commandLine.m_files)
         OpenDocumentFile(strFile);
 
-    m_pMpris = std::make_unique<CMprisService>(
-        *m_pMainFrame, [this](const QString &strPath) { OpenDocumentFile(strPath); });
+    m_pMpris = std::make_unique<CMprisService>(*m_pMainFrame);
 
     if (m_pSettings->m_bShowSplash && !m_commandLine.m_bNoSplash) {
         m_splash = std::make_unique<CDlgSplash>(m_pMainFrame.get());
@@ -93,8 +92,12 @@ bool CTessaro2App::InitInstance() {
 
 void CTessaro2App::OpenDocumentFile(const QString &strPath) {
     // The main frame lists only what opened as a recent file.
-    if (m_pMainFrame)
-        m_pMainFrame->OpenDocument(strPath);
+    if (!m_pMainFrame)
+        return;
+    CCommand cmd;
+    cmd.action = CCommand::Action::OpenDocument;
+    cmd.strText = strPath;
+    m_pMainFrame->Execute(cmd);
 }
 
 int CTessaro2App::Run() {
