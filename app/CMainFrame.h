@@ -98,9 +98,11 @@ public:
     void UpdateCommandStates();
     // A document from the command line or the recent-file list: a playlist replaces the
     // playlist, a media file opens in the active player. Only a document that opened goes to
-    // the top of the recent-file list; one that does not is dropped from it and named in a
-    // message box.
+    // the top of the recent-file list; one that does not is dropped from it. Asks nothing:
+    // a caller with an operator in front of it names what failed with ReportNotOpened.
     bool OpenDocument(const QString &strPath);
+    // One message box naming every document that did not open; nothing for none.
+    void ReportNotOpened(const QStringList &paths);
 
     void SetDocumentTitle(const QString &strTitle);
     QString GetDocumentTitle() const { return m_strDocTitle; }

@@ -235,11 +235,20 @@ TEST_F(MainFrameTest, OnlyDocumentsThatOpenStayInTheRecentFileList) {
             pAction->trigger();
     EXPECT_EQ(list.GetTrackCount(), 1);
     EXPECT_TRUE(recent.GetEntries().isEmpty());
-    // A name on the command line that does not exist is never listed.
+    ASSERT_EQ(m_ui.m_boxes.size(), 1u);
+    EXPECT_EQ(m_ui.m_boxes[0].text, "Cannot open \"" + m_frame.m_dir.filePath("gone.m3u") + "\".");
+    // A name on the command line that does not exist is never listed, and opening asks
+    // nothing: the command line names all that failed in one box, a remote caller gets none.
     EXPECT_FALSE(m_pFrame->OpenDocument(m_frame.m_dir.filePath("missing.mp4")));
+    EXPECT_EQ(m_ui.m_boxes.size(), 1u);
+    QStringList failed;
+    for (int i = 1; i <= 12; ++i)
+        failed << QString("/show/%1.mp4").arg(i);
+    m_pFrame->ReportNotOpened(failed);
     ASSERT_EQ(m_ui.m_boxes.size(), 2u);
-    EXPECT_TRUE(m_ui.m_boxes[0].text.contains("/gone.m3u")) << m_ui.m_boxes[0].text.toStdString();
-    EXPECT_TRUE(m_ui.m_boxes[1].text.contains("/missing.mp4"));
+    const QString strBox = m_ui.m_boxes[1].text;
+    EXPECT_TRUE(strBox.startsWith("Cannot open these files:\n\"/show/1.mp4\"\n"));
+    EXPECT_TRUE(strBox.contains("\"/show/10.mp4\"\n... and 2 more.")) << strBox.toStdString();
 
     EXPECT_TRUE(m_pFrame->OpenDocument(strShow));
     EXPECT_EQ(recent.GetEntries(), QStringList{strShow});
