@@ -26,6 +26,7 @@
 #include <QTimerEvent>
 #include <QWheelEvent>
 #include <QWindow>
+#include <utility>
 
 const char *const CMainFrame::MEDIA_FILTER = FILTER_MEDIA;
 
@@ -54,12 +55,14 @@ CMainFrame::~CMainFrame() {
     }
     m_bLayoutReady = false;
     m_pController.reset();
-    // The panes go first (each writes its own settings as it goes), then the members in
-    // reverse order of declaration: DMX input, network server, logbook.
+    // The panes go first, each writing its own settings as it goes: the playlist and the
+    // control bar before the video view releases the players, so what they keep is on disk
+    // even should a player not come to a stop. Then the members in reverse order of
+    // declaration: DMX input, network server, logbook.
+    delete std::exchange(m_pRightView, nullptr);
+    delete std::exchange(m_pCtrlBar, nullptr);
     delete takeCentralWidget();
     m_pVideoView = nullptr;
-    m_pCtrlBar = nullptr;
-    m_pRightView = nullptr;
     m_wndMainSplitter = nullptr;
     m_wndLeftSplitter = nullptr;
 }
@@ -169,9 +172,7 @@ CCommand::Result CMainFrame::RunWindowCommand(const CCommand &cmd) {
         return CCommand::Result::Done;
     // Only the operator at the window is shown a box; every other input answers its caller.
     if (!cmd.IsRemote())
-        m_modalUI.MessageBox(
-            this, QString("Cannot open \"%1\".").arg(QFileInfo(cmd.strText).absoluteFilePath()),
-            QString(), CModalUI::MB_OK, CModalUI::ICON_WARNING);
+        ReportNotOpened({QFileInfo(cmd.strText).absoluteFilePath()});
     return CCommand::Result::Failed;
 }
 
@@ -434,6 +435,24 @@ bool CMainFrame::OpenDocument(const QString &strPath, bool bOperator) {
     return false;
 }
 
+void CMainFrame::ReportNotOpened(const QStringList &paths) {
+    if (paths.isEmpty())
+        return;
+    QString strText;
+    if (paths.size() == 1) {
+        strText = QString("Cannot open \"%1\".").arg(paths.first());
+    } else {
+        // One box for all of them, short enough to fit on the screen.
+        constexpr int kShown = 10;
+        strText = "Cannot open these files:";
+        for (const QString &strPath : paths.mid(0, kShown))
+            strText += QString("\n\"%1\"").arg(strPath);
+        if (paths.size() > kShown)
+            strText += QString("\n... and %1 more.").arg(paths.size() - kShown);
+    }
+    m_modalUI.MessageBox(this, strText, QString(), CModalUI::MB_OK, CModalUI::ICON_WARNING);
+}
+
 void CMainFrame::OnCommand(int nID) {
     CPlaylistCtrl *pPlaylist = GetPlaylist();
     const bool bReady = pPlaylist && m_pVideoView && m_pController;
@@ -586,9 +605,11 @@ bool CMainFrame::eventFilter(QObject *pWatched, QEvent *pEvent) {
 
 void CMainFrame::closeEvent(QCloseEvent *pEvent) {
     pEvent->accept();
-    // The logbook is a window of its own; closing the main window ends the program even
-    // while it is open.
-    QApplication::quit();
+    // Closing the main window ends the program whatever else is open. quit() would first
+    // offer the close to every other window and give up at the first one that refuses (the
+    // logbook only hides), leaving the full-screen output playing on; exit() ends every
+    // event loop at once, a message box's included.
+    QCoreApplication::exit(0);
 }
 
 void CMainFrame::resizeEvent(QResizeEvent *pEvent) {

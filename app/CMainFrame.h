@@ -103,9 +103,12 @@ public:
     // A document from the command line, the recent-file list or the desktop's media controls:
     // a playlist replaces the playlist, a media file opens in the active player. Only a
     // document that opened goes to the top of the recent-file list; one that does not is
-    // dropped from it and named in the logbook (the operator's command names it in a box).
-    // bOperator false: nothing on the way shows a box either.
+    // dropped from it and named in the logbook. Shows no box itself: a caller with the operator
+    // in front of it names what failed with ReportNotOpened. bOperator false: nothing on the
+    // way (a playlist file that cannot be read) shows a box either.
     bool OpenDocument(const QString &strPath, bool bOperator = true);
+    // One message box naming every document that did not open; nothing for none.
+    void ReportNotOpened(const QStringList &paths);
 
     void SetDocumentTitle(const QString &strTitle);
     QString GetDocumentTitle() const { return m_strDocTitle; }

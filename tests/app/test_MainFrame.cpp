@@ -241,7 +241,7 @@ TEST_F(MainFrameTest, OnlyDocumentsThatOpenStayInTheRecentFileList) {
         Cmd(CCommand::Action::OpenDocument, 0, 0, m_frame.m_dir.filePath("missing.mp4"));
     EXPECT_EQ(m_pFrame->Execute(open), CCommand::Result::Failed);
     ASSERT_EQ(m_ui.m_boxes.size(), 2u);
-    EXPECT_TRUE(m_ui.m_boxes[0].text.contains("/gone.m3u")) << m_ui.m_boxes[0].text.toStdString();
+    EXPECT_EQ(m_ui.m_boxes[0].text, "Cannot open \"" + m_frame.m_dir.filePath("gone.m3u") + "\".");
     EXPECT_TRUE(m_ui.m_boxes[1].text.contains("/missing.mp4"));
     // A remote caller is answered, never shown a box; the logbook names the file.
     open.origin = CCommand::Origin::Mpris;
@@ -249,6 +249,17 @@ TEST_F(MainFrameTest, OnlyDocumentsThatOpenStayInTheRecentFileList) {
     EXPECT_EQ(m_ui.m_boxes.size(), 2u);
     EXPECT_TRUE(m_frame.m_log.Contains("CMainFrame::OpenDocument(): Cannot open \"" +
                                        m_frame.m_dir.filePath("missing.mp4").toStdString()));
+    // Opening itself asks nothing: the command line names all that failed in one box.
+    EXPECT_FALSE(m_pFrame->OpenDocument(m_frame.m_dir.filePath("missing.mp4")));
+    EXPECT_EQ(m_ui.m_boxes.size(), 2u);
+    QStringList failed;
+    for (int i = 1; i <= 12; ++i)
+        failed << QString("/show/%1.mp4").arg(i);
+    m_pFrame->ReportNotOpened(failed);
+    ASSERT_EQ(m_ui.m_boxes.size(), 3u);
+    const QString strBox = m_ui.m_boxes[2].text;
+    EXPECT_TRUE(strBox.startsWith("Cannot open these files:\n\"/show/1.mp4\"\n"));
+    EXPECT_TRUE(strBox.contains("\"/show/10.mp4\"\n... and 2 more.")) << strBox.toStdString();
 
     open.strText = strShow;
     EXPECT_EQ(m_pFrame->Execute(open), CCommand::Result::Done);
