@@ -23,9 +23,9 @@ let volumeDragging = false;
 
 const $ = (id) => document.getElementById(id);
 
-// "%d:%02d:%02d" of a time in milliseconds.
-function clock(ms) {
-  const s = Math.max(0, Math.floor(ms / 1000));
+// "%d:%02d:%02d" of a time in milliseconds; a countdown rounds up, so it shows 0 at the end.
+function clock(ms, roundUp = false) {
+  const s = Math.max(0, (roundUp ? Math.ceil : Math.floor)(ms / 1000));
   const two = (n) => String(n).padStart(2, "0");
   return `${Math.floor(s / 3600)}:${two(Math.floor(s / 60) % 60)}:${two(s % 60)}`;
 }
@@ -54,7 +54,7 @@ function renderPlayer(letter) {
   field("state").textContent = STATE_NAMES[p.state] || "Stopped";
   field("name").textContent = p.name || "–";
   field("name").title = p.name || "";
-  field("remaining").textContent = "-" + clock(p.remaining);
+  field("remaining").textContent = "-" + clock(p.remaining, true);
   field("position").textContent = clock(p.position);
   field("duration").textContent = clock(p.duration);
   const percent = p.duration > 0 ? Math.min(100, (100 * p.position) / p.duration) : 0;
