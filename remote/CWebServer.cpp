@@ -169,7 +169,8 @@ bool CWebServer::Init() {
     const QHostAddress bindAddress = m_access.BindAddress();
     auto *pListener = new CWebListener(m_nConnections, this);
     if (bindAddress.isNull() || !pListener->listen(bindAddress, static_cast<quint16>(nPort))) {
-        LogError("CWebServer::Init(): Web server not started on port %d.\n", nPort);
+        LogError("CWebServer::Init(): Web server not started on port %d: %s.\n", nPort,
+                 qPrintable(pListener->errorString()));
         delete pListener;
         return false;
     }
