@@ -438,6 +438,8 @@ void CWebServer::Send(Page &page, const QByteArray &message) {
         return;
     }
     page.pSocket->sendTextMessage(QString::fromUtf8(message));
+    // Out now, as a datagram would be, not when the event loop next looks at the socket.
+    page.pSocket->flush();
 }
 
 void CWebServer::Broadcast(const QByteArray &message) {
