@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
@@ -87,13 +88,13 @@ QByteArray LoginPage(const char *pszMessage) {
     return page;
 }
 
-// Counts connections and bounds what each may send before Qt's HTTP server reads it: that
-// server keeps a request's body whole in memory. A socket upgraded to a WebSocket leaves this
-// watch (the upgrade disconnects everything from it); the WebSocket's own limits hold then.
+// Bounds the connections open at once and what each may send before Qt's HTTP server reads
+// it: that server keeps a request's body whole in memory. A socket upgraded to a WebSocket
+// leaves the byte watch (the upgrade disconnects everything from it) and counts on while it
+// lives; the WebSocket's own limits hold then.
 class CWebListener : public QTcpServer {
 public:
-    CWebListener(int &nConnections, QObject *pParent)
-        : QTcpServer(pParent), m_nConnections(nConnections) {}
+    explicit CWebListener(QObject *pParent) : QTcpServer(pParent) {}
 
 protected:
     void incomingConnection(qintptr nDescriptor) override {
@@ -102,14 +103,14 @@ protected:
             delete pSocket;
             return;
         }
-        if (m_nConnections >= CWebServer::MAX_CONNECTIONS) {
+        // A weak pointer, not a signal: the upgrade would cut a signal's connection.
+        std::erase_if(m_live, [](const QPointer<QTcpSocket> &p) { return p.isNull(); });
+        if (static_cast<int>(m_live.size()) >= CWebServer::MAX_CONNECTIONS) {
             pSocket->abort();
             pSocket->deleteLater();
             return;
         }
-        ++m_nConnections;
-        int *pCount = &m_nConnections;
-        connect(pSocket, &QObject::destroyed, [pCount] { --*pCount; });
+        m_live.emplace_back(pSocket);
         auto received = std::make_shared<qint64>(0);
         connect(pSocket, &QTcpSocket::readyRead, pSocket, [pSocket, received] {
             *received += pSocket->bytesAvailable();
@@ -120,7 +121,7 @@ protected:
     }
 
 private:
-    int &m_nConnections;
+    std::vector<QPointer<QTcpSocket>> m_live;
 };
 
 } // namespace
@@ -167,7 +168,7 @@ bool CWebServer::Init() {
     m_access.Read(m_profile, "CWebServer::Init()");
 
     const QHostAddress bindAddress = m_access.BindAddress();
-    auto *pListener = new CWebListener(m_nConnections, this);
+    auto *pListener = new CWebListener(this);
     if (bindAddress.isNull() || !pListener->listen(bindAddress, static_cast<quint16>(nPort))) {
         LogError("CWebServer::Init(): Web server not started on port %d: %s.\n", nPort,
                  qPrintable(pListener->errorString()));

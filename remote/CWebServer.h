@@ -106,7 +106,6 @@ private:
     QTimer m_aliveTimer;
     quint16 m_nPort = 0;
     int m_nActive = 0;
-    int m_nConnections = 0;
     bool m_bRunning = false;
     bool m_bFlushPending = false;
     uint32_t m_dwBadInputWindow = 0;
