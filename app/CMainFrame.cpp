@@ -3,6 +3,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CMainController.h"
 #include "app/CPreferencesSheet.h"
+#include "app/CWebRemote.h"
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
 #include "core/CModalUI.h"
@@ -111,6 +112,7 @@ bool CMainFrame::OnCreateClient() {
 
     m_netServer.InitServer();
     InitOsc();
+    (new CWebRemote(*this, m_profile, m_settings, m_clock, m_netServer))->Init();
     ApplyVolumeRange();
 
     while (m_nMainTimer == 0)
