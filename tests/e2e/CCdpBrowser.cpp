@@ -1,5 +1,6 @@
 #include "CCdpBrowser.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -51,6 +52,12 @@ QString CCdpBrowser::Executable() {
 
 bool CCdpBrowser::Start(QString &strError) {
     m_process.setProcessChannelMode(QProcess::MergedChannels);
+    // The browser's own scratch folders go into the test's folder, not the machine's /tmp.
+    const QString strScratch = m_profile.path() + "/tmp";
+    QDir().mkpath(strScratch);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", strScratch);
+    m_process.setProcessEnvironment(environment);
     m_process.start(Executable(), {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
                                    "--no-first-run", "--disable-background-networking",
                                    "--disable-component-update", "--disable-sync",
