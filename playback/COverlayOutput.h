@@ -17,7 +17,10 @@ public:
 
     GstElement *MakeSink() override;
     void ReleaseSink() override;
-    GstElement *GetRenderer() const override { return m_pRenderer; }
+    GstElement *MakeSuccessorSink() override;
+    void AdoptSuccessorSink() override;
+    void ReleaseSuccessorSink() override;
+    GstElement *GetRenderer() const override { return m_current.pRenderer; }
     CVideoWidget *CreateWidget(QWidget *pParent) override;
     void OnWidgetMoved() override;
     bool SetScaledSize(QSize size) override;
@@ -28,14 +31,21 @@ public:
     static bool HasXVideoPort();
 
 private:
-    GstElement *MakeScaledSink(GstElement *pRenderer);
+    struct Sink {
+        GstElement *pRenderer = nullptr;   // owned reference; implements GstVideoOverlay
+        GstElement *pCapsFilter = nullptr; // owned reference; only when we scale
+    };
+
+    GstElement *BuildSink(Sink &sink);
+    GstElement *MakeScaledSink(Sink &sink);
+    static void Release(Sink &sink);
     void AttachWindow();
     void Expose();
-    void ApplyCaps();
+    void ApplyCaps(const Sink &sink);
 
     QString m_strSink;
-    GstElement *m_pRenderer = nullptr;   // owned reference; implements GstVideoOverlay
-    GstElement *m_pCapsFilter = nullptr; // owned reference; only when we scale
+    Sink m_current;
+    Sink m_successor; // drawing into the same window once its pipeline plays
     QPointer<CVideoWidget> m_pWidget;
     QSize m_size;
 };
