@@ -404,6 +404,7 @@ intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
     if (lPlay != 0)
         pTarget->Play();
     SendMessage(WM_PLAYSTATE_CHANGED, nTarget, pTarget->GetPlayState());
+    HandOnNextMedium();
     return 1;
 }
 

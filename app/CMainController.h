@@ -76,7 +76,7 @@ public:
 
     // Tells the active player which file follows its medium under the play modes, as
     // OnMediaEnded would choose it, so the player can start it without a gap; the other
-    // player gets none. On every tick and after every end of a medium.
+    // player gets none. On every tick, after every end of a medium and every entry opened.
     void HandOnNextMedium();
 
 private:
