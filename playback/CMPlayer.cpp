@@ -9,12 +9,12 @@
 #include "playback/CStreamEndWatch.h"
 #include "playback/CSuccessorGraph.h"
 #include "playback/CVideoOutput.h"
-#include "playback/CVideoWidget.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <cmath>
 #include <cstring>
 
@@ -39,6 +39,7 @@ template <typename T> void Unref(T *&pObject) {
 } // namespace
 
 CMPlayer::CMPlayer() : m_pOutput(CVideoOutput::Create("auto", "")) {
+    m_window.SetOutput(m_pOutput.get());
     GError *pError = nullptr;
     if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, &pError)) {
         LogResult(2, pError ? pError->message : "GStreamer could not be initialised", nullptr);
@@ -50,7 +51,7 @@ CMPlayer::CMPlayer() : m_pOutput(CVideoOutput::Create("auto", "")) {
 
 CMPlayer::~CMPlayer() {
     ReleaseGraph();
-    delete m_pVideoWidget.data();
+    m_window.SetOutput(nullptr);
 }
 
 bool CMPlayer::LogResult(int nLevel, const char *pszErrorText, const char *pszMessage) {
@@ -74,9 +75,8 @@ int CMPlayer::GetScreenDepth() const {
 
 void CMPlayer::SetVideoOutput(std::unique_ptr<CVideoOutput> pOutput) {
     ReleaseGraph();
-    // The widget belongs to the output it was made by.
-    delete m_pVideoWidget.data();
     m_pOutput = std::move(pOutput);
+    m_window.SetOutput(m_pOutput.get());
 }
 
 const char *CMPlayer::GetVideoOutputName() const {
@@ -116,14 +116,14 @@ bool CMPlayer::InitGrabberFilter() {
     if (!bSink && strcmp(m_pOutput->GetName(), "frames") != 0) {
         LogMsg("CMPlayer::InitGrabberFilter(): no %s video output, showing frames instead\n",
                m_pOutput->GetName());
-        delete m_pVideoWidget.data();
         m_pOutput = CVideoOutput::Create("frames", "");
+        m_window.SetOutput(m_pOutput.get());
         bSink = CPipelineBuilder::SetVideoSink(m_pGraph, m_pOutput->MakeSink());
     }
     if (!bSink)
         return LogResult(1, "The video sink could not be made",
                          "InitGrabberFilter: CoCreateInstance(IID_IBaseFilter) failed\n");
-    m_scaledSize = QSize();
+    m_window.ForgetScale();
     const int nDepth = GetScreenDepth();
     return nDepth == 8 || nDepth == 16 || nDepth == 24 || nDepth == 32;
 }
@@ -134,10 +134,7 @@ void CMPlayer::ReleaseGraph() {
     m_bTookOver = m_bStopPending = false;
     DropPipeline();
     if (m_bVideoWindow) {
-        if (m_pVideoWidget) {
-            m_pVideoWidget->hide();
-            m_pVideoWidget->setParent(nullptr);
-        }
+        m_window.Release();
         m_bVideoWindow = false;
     }
     m_pOutput->ReleaseSink();
@@ -146,7 +143,7 @@ void CMPlayer::ReleaseGraph() {
     m_bTimeFormatOK = false;
     m_bStill = false;
     m_nNativeWidth = m_nNativeHeight = 0;
-    m_scaledSize = QSize();
+    m_window.ForgetScale();
     m_nFramesShown = m_nFramesDropped = 0;
     m_bFramesToReport = false;
 }
@@ -385,38 +382,13 @@ bool CMPlayer::ReRequestIVideoWindow() {
 }
 
 void CMPlayer::SetVideoOwner(QWidget *pOwner) {
-    if (!ReRequestIVideoWindow())
-        return;
-    if (!m_pVideoWidget) {
-        if (!pOwner)
-            return;
-        m_pVideoWidget = m_pOutput->CreateWidget(pOwner);
-        m_pVideoWidget->hide();
-        m_pVideoWidget->setGeometry(0, 0, 0, 0); // placed by SetVideoRect only
-    } else if (m_pVideoWidget->parentWidget() != pOwner) {
-        // Reparenting hides a widget; a shown video stays shown in its new owner.
-        const bool bShown = !m_pVideoWidget->isHidden();
-        if (pOwner && m_pVideoWidget->testAttribute(Qt::WA_NativeWindow) &&
-            !m_pVideoWidget->screen()->virtualSiblings().contains(pOwner->screen())) {
-            // X cannot move a native window to another X screen (a display that is not part
-            // of the same desktop): the sink gets a new window there.
-            const QRect rcVideo = m_pVideoWidget->geometry();
-            delete m_pVideoWidget.data();
-            m_pVideoWidget = m_pOutput->CreateWidget(pOwner);
-            m_pVideoWidget->setGeometry(rcVideo);
-        } else {
-            m_pVideoWidget->setParent(pOwner);
-        }
-        if (bShown && pOwner)
-            m_pVideoWidget->show();
-        m_pOutput->OnWidgetMoved();
-    }
-    m_pVideoWidget->SetMessageDrain(pOwner);
+    if (ReRequestIVideoWindow())
+        m_window.SetOwner(pOwner);
 }
 
 void CMPlayer::SetMessageDrain(QWidget *pDrain) {
-    if (m_bVideoWindow && m_pVideoWidget)
-        m_pVideoWidget->SetMessageDrain(pDrain);
+    if (m_bVideoWindow)
+        m_window.SetDrain(pDrain);
 }
 
 bool CMPlayer::HasVideo() const {
@@ -445,13 +417,8 @@ bool CMPlayer::HasAudio() const {
 void CMPlayer::ShowVideo(bool bShow) {
     if (m_nMediaState != MS_LOADED || !HasVideo())
         return;
-    if (!ReRequestIVideoWindow() || !m_pVideoWidget)
-        return;
-    m_pVideoWidget->setVisible(bShow);
-    if (bShow) {
-        m_pVideoWidget->raise();
-        m_pOutput->OnWidgetMoved();
-    }
+    if (ReRequestIVideoWindow())
+        m_window.Show(bShow);
 }
 
 QRect CMPlayer::FitVideoRect(const QRect &box, int nVideoWidth, int nVideoHeight) {
@@ -478,17 +445,7 @@ void CMPlayer::SetVideoRect(const QRect &box) {
     const int vw = GetVideoWidth(), vh = GetVideoHeight();
     if (vw == 0 || vh == 0)
         return;
-    const QRect placed = FitVideoRect(box, vw, vh);
-    if (!ReRequestIVideoWindow() || !m_pVideoWidget)
-        return;
-    m_pVideoWidget->setGeometry(placed);
-    // Frames come in device pixels, so a high-density screen needs no scaling when painting.
-    const qreal dRatio = m_pVideoWidget->devicePixelRatioF();
-    const QSize scaled(qRound(placed.width() * dRatio), qRound(placed.height() * dRatio));
-    if (scaled == m_scaledSize)
-        return;
-    m_scaledSize = scaled;
-    if (!m_pOutput->SetScaledSize(scaled))
+    if (!ReRequestIVideoWindow() || !m_window.Place(FitVideoRect(box, vw, vh)))
         return;
     // A running pipeline renegotiates with its next frame; a paused one has no next frame,
     // so its current one is decoded again at the new size.
@@ -499,7 +456,7 @@ void CMPlayer::SetVideoRect(const QRect &box) {
             gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                     nTime) &&
-            m_pVideoWidget->isHidden())
+            m_window.IsHidden())
             // About to be shown (a player switch): the picture must be there at its new size,
             // not the old one with black around it.
             WaitForSeek();
@@ -510,9 +467,9 @@ QRect CMPlayer::GetVideoRect() {
     if (!m_pGraph)
         return QRect();
     // Media without a picture shows none, whatever the widget last held.
-    if (!ReRequestIVideoWindow() || !m_pVideoWidget || m_nMediaState != MS_LOADED || !HasVideo())
+    if (!ReRequestIVideoWindow() || m_nMediaState != MS_LOADED || !HasVideo())
         return QRect(0, 0, 0, 0);
-    return m_pVideoWidget->geometry();
+    return m_window.Geometry();
 }
 
 int CMPlayer::GetVideoWidth() {
@@ -523,7 +480,7 @@ int CMPlayer::GetVideoHeight() {
 }
 
 QWidget *CMPlayer::GetVideoWidget() const {
-    return m_pVideoWidget;
+    return m_window.Widget();
 }
 int CMPlayer::GetDeliveredFrames() const {
     return m_pOutput->GetDeliveredFrames();
@@ -642,10 +599,11 @@ bool CMPlayer::TakeOverSuccessor(bool bAnnounceAsOpened) {
         return false;
     const QString strPath = pSuccessor->GetPath();
     const int nPlayState = m_nPlayState;
-    DropPipeline(); // the widget stays, with the picture in it
+    // Nothing starts the follower any more; the old sink lets go of the widget before its
+    // pipeline goes, and the picture stays in it.
     CSuccessorGraph::Parts parts = pSuccessor->Release();
     m_pOutput->AdoptSuccessorSink();
-    pSuccessor.reset();
+    DropPipeline();
     m_pGraph = parts.pPlaybin;
     m_pPanorama = parts.pPanorama;
     m_pMediaEvent = std::move(parts.pEvents);
@@ -664,8 +622,8 @@ bool CMPlayer::TakeOverSuccessor(bool bAnnounceAsOpened) {
         ReadNativeSize();
         m_bFramesToReport = nPlayState == PS_PLAYING;
     }
-    if (!HasVideo() && m_pVideoWidget)
-        m_pVideoWidget->hide(); // as after any open of media without a picture
+    if (!HasVideo())
+        m_window.Hide(); // as after any open of media without a picture
     if (!parts.bStarted) {
         // It waited, unseen, at its first frame; seeking there shows it.
         gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
@@ -676,24 +634,13 @@ bool CMPlayer::TakeOverSuccessor(bool bAnnounceAsOpened) {
     if (bAnnounceAsOpened)
         m_bStopPending = true; // opened means stopped; the Play of the step follows at once
     m_bTookOver = true;
-    ScheduleSettle();
-    return true;
-}
-
-void CMPlayer::ScheduleSettle() {
-    QCoreApplication *pApp = QCoreApplication::instance();
-    if (!pApp) {
-        Settle();
-        return;
-    }
+    // After this UI turn, a Stop that no Play followed really stops.
     std::weak_ptr<char> alive = m_pAlive;
-    QMetaObject::invokeMethod(
-        pApp,
-        [this, alive] {
-            if (alive.lock())
-                Settle();
-        },
-        Qt::QueuedConnection);
+    QTimer::singleShot(0, qApp, [this, alive] {
+        if (alive.lock())
+            Settle();
+    });
+    return true;
 }
 
 void CMPlayer::Settle() {

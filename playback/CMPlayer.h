@@ -4,6 +4,7 @@
 #pragma once
 
 #include "playback/CPlayerBase.h"
+#include "playback/CPlayerWindow.h"
 
 #include <gst/gst.h>
 
@@ -15,7 +16,6 @@ class CGraphEventQueue;
 class CStreamEndWatch;
 class CSuccessorGraph;
 class CVideoOutput;
-class CVideoWidget;
 
 class CMPlayer : public CPlayerBase {
 public:
@@ -101,7 +101,6 @@ private:
     // The follower may start only while the current medium plays.
     void ArmSuccessor();
     // After the UI turn of a takeover: a Stop that nothing followed now really stops.
-    void ScheduleSettle();
     void Settle();
     QString LogPrefix() const;
     void CollectFrameStats();
@@ -127,9 +126,8 @@ private:
     bool m_bStill = false;
     int m_nNativeWidth = 0;
     int m_nNativeHeight = 0;
-    QSize m_scaledSize;
     std::unique_ptr<CVideoOutput> m_pOutput;
-    QPointer<CVideoWidget> m_pVideoWidget;
+    CPlayerWindow m_window; // the video window, made by m_pOutput
     QString m_strName;
     guint64 m_nFramesShown = 0;
     guint64 m_nFramesDropped = 0;
@@ -139,5 +137,5 @@ private:
     QString m_strNextPath;       // what SetNextMedium was last told
     bool m_bTookOver = false;    // in the UI turn in which a follower was taken over
     bool m_bStopPending = false; // reported stopped while the taken-over medium plays on
-    std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // for the queued settle
+    std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // guards the queued Settle
 };

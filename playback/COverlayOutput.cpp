@@ -38,12 +38,32 @@ GstElement *COverlayOutput::MakeSink() {
 GstElement *COverlayOutput::MakeSuccessorSink() {
     ReleaseSuccessorSink();
     GstElement *pSink = BuildSink(m_successor);
-    // Its first frame waits for its pipeline to play; until then the window is the current
-    // sink's.
-    if (pSink && g_object_class_find_property(G_OBJECT_GET_CLASS(m_successor.pRenderer),
-                                              "show-preroll-frame"))
+    if (!pSink)
+        return nullptr;
+    // Until its pipeline plays the window is the current sink's: the follower prerolls into
+    // the hidden one, without even drawing its first frame there.
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(m_successor.pRenderer),
+                                     "show-preroll-frame"))
         g_object_set(m_successor.pRenderer, "show-preroll-frame", FALSE, nullptr);
+    ParkRenderer(m_successor.pRenderer);
     return pSink;
+}
+
+void COverlayOutput::ParkRenderer(GstElement *pRenderer) {
+    if (!m_pStandIn) {
+        m_pStandIn = std::make_unique<QWidget>();
+        m_pStandIn->setAttribute(Qt::WA_NativeWindow);
+        m_pStandIn->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    }
+    if (pRenderer)
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(pRenderer),
+                                            guintptr(m_pStandIn->winId()));
+}
+
+void COverlayOutput::ShowSuccessor() {
+    m_bSuccessorShown = true;
+    if (m_successor.pRenderer && m_nWindow)
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(m_successor.pRenderer), m_nWindow);
 }
 
 GstElement *COverlayOutput::BuildSink(Sink &sink) {
@@ -67,7 +87,8 @@ GstElement *COverlayOutput::BuildSink(Sink &sink) {
     if (g_object_class_find_property(G_OBJECT_GET_CLASS(pRenderer), "force-aspect-ratio"))
         g_object_set(pRenderer, "force-aspect-ratio", FALSE, nullptr);
     gst_video_overlay_handle_events(GST_VIDEO_OVERLAY(pRenderer), FALSE);
-    AttachWindow();
+    if (&sink == &m_current)
+        AttachWindow();
     if (name == "ximagesink")
         return MakeScaledSink(sink);
     return GST_ELEMENT(gst_object_ref(pRenderer));
@@ -121,15 +142,19 @@ void COverlayOutput::ReleaseSink() {
 }
 
 void COverlayOutput::ReleaseSuccessorSink() {
+    ParkRenderer(m_successor.pRenderer);
     Release(m_successor);
+    m_bSuccessorShown = false;
 }
 
 void COverlayOutput::AdoptSuccessorSink() {
     if (!m_successor.pRenderer)
         return;
+    ParkRenderer(m_current.pRenderer);
     Release(m_current);
     m_current = m_successor;
     m_successor = Sink();
+    m_bSuccessorShown = false;
     // From now on a pause or a seek shows the frame it stops at, as any current sink does.
     if (g_object_class_find_property(G_OBJECT_GET_CLASS(m_current.pRenderer), "show-preroll-frame"))
         g_object_set(m_current.pRenderer, "show-preroll-frame", TRUE, nullptr);
@@ -146,10 +171,11 @@ CVideoWidget *COverlayOutput::CreateWidget(QWidget *pParent) {
 void COverlayOutput::AttachWindow() {
     if (!m_pWidget)
         return;
-    for (GstElement *pRenderer : {m_current.pRenderer, m_successor.pRenderer})
-        if (pRenderer)
-            gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(pRenderer),
-                                                guintptr(m_pWidget->winId()));
+    m_nWindow = guintptr(m_pWidget->winId());
+    if (m_current.pRenderer)
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(m_current.pRenderer), m_nWindow);
+    if (m_successor.pRenderer && m_bSuccessorShown)
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(m_successor.pRenderer), m_nWindow);
 }
 
 void COverlayOutput::OnWidgetMoved() {

@@ -8,6 +8,9 @@
 #include "playback/CVideoOutput.h"
 
 #include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <memory>
 
 class COverlayOutput : public CVideoOutput {
 public:
@@ -18,6 +21,7 @@ public:
     GstElement *MakeSink() override;
     void ReleaseSink() override;
     GstElement *MakeSuccessorSink() override;
+    void ShowSuccessor() override;
     void AdoptSuccessorSink() override;
     void ReleaseSuccessorSink() override;
     GstElement *GetRenderer() const override { return m_current.pRenderer; }
@@ -37,6 +41,9 @@ private:
     };
 
     GstElement *BuildSink(Sink &sink);
+    // A sink lets go of our window only onto another one: going down it clears the window it
+    // has, and on its way to preroll too. A hidden window takes those clears.
+    void ParkRenderer(GstElement *pRenderer);
     GstElement *MakeScaledSink(Sink &sink);
     static void Release(Sink &sink);
     void AttachWindow();
@@ -46,6 +53,9 @@ private:
     QString m_strSink;
     Sink m_current;
     Sink m_successor; // drawing into the same window once its pipeline plays
+    std::atomic<guintptr> m_nWindow{0};
+    std::atomic<bool> m_bSuccessorShown{false};
+    std::unique_ptr<QWidget> m_pStandIn; // native, never shown
     QPointer<CVideoWidget> m_pWidget;
     QSize m_size;
 };

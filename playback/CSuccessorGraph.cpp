@@ -13,6 +13,7 @@ struct CSuccessorGraph::State {
     std::mutex mutex;
     GstElement *pCurrent = nullptr; // owned reference; watched, never changed
     GstElement *pNext = nullptr;    // owned reference
+    CVideoOutput *pOutput = nullptr;
     std::shared_ptr<CGraphEventQueue> pEvents;
     bool bArmed = false;
     bool bStarted = false;
@@ -41,6 +42,7 @@ CSuccessorGraph::Prepare(const QString &strPath, CVideoOutput &output, GstElemen
     std::unique_ptr<CSuccessorGraph> pGraph(new CSuccessorGraph(strPath, output));
     State &state = *pGraph->m_pState;
     state.pCurrent = GST_ELEMENT(gst_object_ref(pCurrent));
+    state.pOutput = &output;
     state.pNext = CPipelineBuilder::MakePlaybin();
     if (!state.pNext)
         return nullptr;
@@ -80,13 +82,14 @@ CSuccessorGraph::~CSuccessorGraph() {
     if (m_bReleased)
         return;
     m_pOwnEnd->Detach();
+    // The sink lets go of the window before its pipeline goes down.
+    m_output.ReleaseSuccessorSink();
     if (m_pState->pNext)
         gst_element_set_state(m_pState->pNext, GST_STATE_NULL);
     if (m_pState->pEvents)
         m_pState->pEvents->Detach();
     if (m_pPanorama)
         gst_object_unref(m_pPanorama);
-    m_output.ReleaseSuccessorSink();
 }
 
 // Under the state's lock. The follower runs on the current pipeline's clock with its running
@@ -99,8 +102,9 @@ void CSuccessorGraph::StartIfDue(State &state) {
     const GstClockTime nBase = gst_element_get_base_time(state.pCurrent) + state.nEnd;
     gst_element_set_start_time(state.pNext, GST_CLOCK_TIME_NONE);
     gst_element_set_base_time(state.pNext, nBase);
-    // From here its end and errors are its own player's news.
+    // From here its end and errors are its own player's news, and its frames the picture.
     state.pEvents->Arm();
+    state.pOutput->ShowSuccessor();
     if (gst_element_set_state(state.pNext, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         return;
     state.bStarted = true;
@@ -138,9 +142,8 @@ bool CSuccessorGraph::HasStarted() const {
     return m_pState->bStarted;
 }
 
-GstClockTime CSuccessorGraph::GetStartTime() const {
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    return m_pState->nStartAt;
+GstElement *CSuccessorGraph::GetPipeline() const {
+    return m_pState->pNext;
 }
 
 bool CSuccessorGraph::WaitPreroll(int nTimeoutMs, std::string &strError) {

@@ -56,9 +56,8 @@ public:
     // Hands the pipeline over; the output's follower sink is the caller's to adopt.
     Parts Release();
 
-    // Clock time at which the follower's first frame shows; GST_CLOCK_TIME_NONE before it
-    // started. For tests and the benchmark.
-    GstClockTime GetStartTime() const;
+    // For tests and the benchmark that watch the follower's sinks.
+    GstElement *GetPipeline() const;
 
 private:
     struct State;

@@ -25,6 +25,8 @@ public:
     // earlier one): it draws into the same widget, but not its preroll frame, so the current
     // picture stays until the follower plays.
     virtual GstElement *MakeSuccessorSink() = 0;
+    // Any thread, the moment the follower starts playing: its frames are to be seen.
+    virtual void ShowSuccessor() {}
     // The follower's sink becomes the current one, which is released; the picture stays.
     virtual void AdoptSuccessorSink() = 0;
     // The follower's pipeline was stopped for good without taking over.

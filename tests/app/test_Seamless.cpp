@@ -3,6 +3,7 @@
 #include "../playback/CMediaFiles.h"
 #include "CTestFrame.h"
 
+#include "core/CCommand.h"
 #include "core/UserMessages.h"
 #include "playback/CMPlayer.h"
 #include "playback/CVideoOutput.h"
@@ -179,6 +180,12 @@ protected:
         return seen.join(' ').toStdString();
     }
 
+    void StopActive() {
+        CCommand stop;
+        stop.action = CCommand::Action::StopActive;
+        m_frame->Execute(stop);
+    }
+
     QUdpSocket m_listener;
     CTestFrame m_frame{kStatusPort};
     CNumberRecorder *m_pRecorder = nullptr;
@@ -232,7 +239,7 @@ TEST_F(SeamlessTest, ALoopOfOneClipRunsOnWithoutAGap) {
         const QStringList texts = Play(
             {"numbered1.mp4"},
             [&](const QStringList &t) { return t.size() >= 3 + 3 * loop.size(); }, 4000);
-        m_frame->SendMessage(WM_CTRL_STOP, 0, 0);
+        StopActive();
         Play(
             {}, [](const QStringList &) { return false; }, 100);
         EXPECT_EQ(texts.mid(3).join("").toStdString(), (loop + loop + loop).join("").toStdString());
