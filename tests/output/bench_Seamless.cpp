@@ -285,7 +285,11 @@ void Report(const char *pszName, const Showing &showing, size_t nFrames) {
     QStringList steps;
     for (double ms : showing.stepMs)
         steps << QString::number(ms, 'f', 1);
-    printf("    stills at the steps (ms): %s\n", qPrintable(steps.join(' ')));
+    std::vector<double> sorted = showing.stepMs;
+    std::sort(sorted.begin(), sorted.end());
+    const double medianMs = sorted.empty() ? 0 : sorted[sorted.size() / 2];
+    printf("    stills at the steps (ms, 0 = both frames unseen), median %.1f ms = %.2f: %s\n",
+           medianMs, medianMs / FRAME_MS, qPrintable(steps.join(' ')));
 }
 
 TEST_F(SeamlessBench, StepsAndLoopsShowEveryFrameAndJoinTheSound) {
