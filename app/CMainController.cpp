@@ -111,6 +111,23 @@ void CMainController::OnTimer(CLogBookDlg *pLogBook, int nTimerId) {
         pLogBook->OnTimerTick();
     m_netServer.SendStatusIfDue(nTimerId);
     UpdateNetStatus();
+    HandOnNextMedium();
+}
+
+void CMainController::HandOnNextMedium() {
+    CPlayerBase *pActive = Active();
+    if (!pActive)
+        return;
+    QString strNext;
+    const int nCount = m_playlist.GetTrackCount();
+    if (m_playlist.GetLoopSingleTrack())
+        strNext = pActive->GetFilePath();
+    else if (m_playlist.m_AutoSkipTrack && nCount > 0 &&
+             (m_playlist.GetCurTrack() != nCount - 1 || m_playlist.GetLoopList()))
+        strNext = m_playlist.PeekNextTrackPath();
+    pActive->SetNextMedium(strNext);
+    if (CPlayerBase *pOther = m_videoView.m_pPlayer[ActiveId() == 0 ? 1 : 0].get())
+        pOther->SetNextMedium(QString());
 }
 
 int CMainController::GetVolumePercent() const {
@@ -387,6 +404,7 @@ intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
     if (lPlay != 0)
         pTarget->Play();
     SendMessage(WM_PLAYSTATE_CHANGED, nTarget, pTarget->GetPlayState());
+    HandOnNextMedium();
     return 1;
 }
 
@@ -395,6 +413,7 @@ intptr_t CMainController::OnMediaEnded() {
     if (m_playlist.GetLoopSingleTrack()) {
         m_videoView.Stop(nActive);
         m_videoView.PlayOnly(nActive);
+        HandOnNextMedium();
         return 1;
     }
     const int nCur = m_playlist.GetCurTrack();
@@ -408,6 +427,7 @@ intptr_t CMainController::OnMediaEnded() {
     else
         m_videoView.Stop(nActive);
     SendMessage(WM_UPDATE_POSITION, 0, 0);
+    HandOnNextMedium();
     return 1;
 }
 

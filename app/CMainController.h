@@ -74,6 +74,11 @@ public:
     CCommand::Result OnNetSeekAbs(int32_t nPlayer, int32_t nPosition);
     CCommand::Result OnNetVolumeChange(int32_t nPlayer, int32_t nPercent);
 
+    // Tells the active player which file follows its medium under the play modes, as
+    // OnMediaEnded would choose it, so the player can start it without a gap; the other
+    // player gets none. On every tick, after every end of a medium and every entry opened.
+    void HandOnNextMedium();
+
 private:
     CPlayerBase *Active() const;
     int ActiveId() const;

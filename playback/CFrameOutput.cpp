@@ -6,21 +6,32 @@
 
 #include <gst/app/gstappsink.h>
 
+#include <atomic>
+
+// What an appsink's callbacks hand their frames to; a follower's sink shows no preroll frame
+// until it is adopted.
+struct CFrameOutput::FrameTarget {
+    std::shared_ptr<CVideoFrameSlot> pSlot;
+    std::atomic<bool> bShowPreroll;
+};
+
 namespace {
 
 // Streaming thread. Preroll and playing frames differ only in how they are pulled.
-template <GstSample *(*Pull)(GstAppSink *)>
+template <GstSample *(*Pull)(GstAppSink *), bool bPreroll>
 GstFlowReturn OnFrame(GstAppSink *pSink, gpointer pData) {
+    auto *pTarget = static_cast<CFrameOutput::FrameTarget *>(pData);
     GstSample *pSample = Pull(pSink);
     if (pSample) {
-        (*static_cast<std::shared_ptr<CVideoFrameSlot> *>(pData))->Put(pSample);
+        if (!bPreroll || pTarget->bShowPreroll)
+            pTarget->pSlot->Put(pSample);
         gst_sample_unref(pSample);
     }
     return GST_FLOW_OK;
 }
 
-void ReleaseSlotHolder(gpointer pData) {
-    delete static_cast<std::shared_ptr<CVideoFrameSlot> *>(pData);
+void ReleaseTarget(gpointer pData) {
+    delete static_cast<CFrameOutput::FrameTarget *>(pData);
 }
 
 } // namespace
@@ -28,11 +39,22 @@ void ReleaseSlotHolder(gpointer pData) {
 CFrameOutput::CFrameOutput() : m_pFrameSlot(std::make_shared<CVideoFrameSlot>()) {}
 
 CFrameOutput::~CFrameOutput() {
+    ReleaseSuccessorSink();
     ReleaseSink();
 }
 
 GstElement *CFrameOutput::MakeSink() {
     ReleaseSink();
+    FrameTarget *pTarget = nullptr;
+    return BuildSink(m_pAppSink, pTarget, true);
+}
+
+GstElement *CFrameOutput::MakeSuccessorSink() {
+    ReleaseSuccessorSink();
+    return BuildSink(m_pNextAppSink, m_pNextTarget, false);
+}
+
+GstElement *CFrameOutput::BuildSink(GstElement *&pKeep, FrameTarget *&pTarget, bool bShowPreroll) {
     GstElement *pConvert = gst_element_factory_make("videoconvert", nullptr);
     GstElement *pScale = gst_element_factory_make("videoscale", nullptr);
     GstElement *pAppSink = gst_element_factory_make("appsink", nullptr);
@@ -57,18 +79,16 @@ GstElement *CFrameOutput::MakeSink() {
         gst_object_unref(gst_object_ref_sink(pBin));
         return nullptr;
     }
-    m_pAppSink = GST_ELEMENT(gst_object_ref(pAppSink));
+    pKeep = GST_ELEMENT(gst_object_ref(pAppSink));
     // Frames are painted as they come; keeping more than the newest one only adds latency.
     g_object_set(pAppSink, "sync", TRUE, "max-buffers", 1, "drop", TRUE, "enable-last-sample",
                  FALSE, "qos", TRUE, nullptr);
-    m_size = QSize();
-    ApplyCaps();
+    ApplyCaps(pAppSink);
     GstAppSinkCallbacks callbacks = {};
-    callbacks.new_preroll = &OnFrame<&gst_app_sink_pull_preroll>;
-    callbacks.new_sample = &OnFrame<&gst_app_sink_pull_sample>;
-    gst_app_sink_set_callbacks(GST_APP_SINK(pAppSink), &callbacks,
-                               new std::shared_ptr<CVideoFrameSlot>(m_pFrameSlot),
-                               &ReleaseSlotHolder);
+    callbacks.new_preroll = &OnFrame<&gst_app_sink_pull_preroll, true>;
+    callbacks.new_sample = &OnFrame<&gst_app_sink_pull_sample, false>;
+    pTarget = new FrameTarget{m_pFrameSlot, {bShowPreroll}};
+    gst_app_sink_set_callbacks(GST_APP_SINK(pAppSink), &callbacks, pTarget, &ReleaseTarget);
     return pBin;
 }
 
@@ -81,22 +101,44 @@ void CFrameOutput::ReleaseSink() {
     m_size = QSize();
 }
 
+void CFrameOutput::ReleaseSuccessorSink() {
+    if (m_pNextAppSink) {
+        gst_object_unref(m_pNextAppSink);
+        m_pNextAppSink = nullptr;
+    }
+    m_pNextTarget = nullptr;
+}
+
+void CFrameOutput::AdoptSuccessorSink() {
+    if (!m_pNextAppSink)
+        return;
+    // The newest frame in the slot is already the follower's; it stays.
+    if (m_pAppSink)
+        gst_object_unref(m_pAppSink);
+    m_pAppSink = m_pNextAppSink;
+    m_pNextAppSink = nullptr;
+    // A pause or a seek from now on shows the frame it stops at. The target lives as long as
+    // the sink we hold keeps its callbacks.
+    m_pNextTarget->bShowPreroll = true;
+    m_pNextTarget = nullptr;
+}
+
 CVideoWidget *CFrameOutput::CreateWidget(QWidget *pParent) {
     return new CVideoWidget(m_pFrameSlot, pParent);
 }
 
 // Scaling happens in videoscale, never in the widget.
-void CFrameOutput::ApplyCaps() {
-    if (!m_pAppSink)
+void CFrameOutput::ApplyCaps(GstElement *pAppSink) {
+    if (!pAppSink)
         return;
     GstCaps *pCaps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx",
                                          "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
     if (!m_size.isEmpty())
         gst_caps_set_simple(pCaps, "width", G_TYPE_INT, m_size.width(), "height", G_TYPE_INT,
                             m_size.height(), nullptr);
-    g_object_set(m_pAppSink, "caps", pCaps, nullptr);
+    g_object_set(pAppSink, "caps", pCaps, nullptr);
     gst_caps_unref(pCaps);
-    GstPad *pPad = gst_element_get_static_pad(m_pAppSink, "sink");
+    GstPad *pPad = gst_element_get_static_pad(pAppSink, "sink");
     gst_pad_push_event(pPad, gst_event_new_reconfigure());
     gst_object_unref(pPad);
 }
@@ -105,7 +147,8 @@ bool CFrameOutput::SetScaledSize(QSize size) {
     if (size == m_size || !m_pAppSink)
         return false;
     m_size = size;
-    ApplyCaps();
+    ApplyCaps(m_pAppSink);
+    ApplyCaps(m_pNextAppSink);
     return true;
 }
 

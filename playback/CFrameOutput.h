@@ -14,16 +14,24 @@ public:
 
     GstElement *MakeSink() override;
     void ReleaseSink() override;
+    GstElement *MakeSuccessorSink() override;
+    void AdoptSuccessorSink() override;
+    void ReleaseSuccessorSink() override;
     GstElement *GetRenderer() const override { return m_pAppSink; }
     CVideoWidget *CreateWidget(QWidget *pParent) override;
     bool SetScaledSize(QSize size) override;
     int GetDeliveredFrames() const override;
     const char *GetName() const override { return "frames"; }
 
+    struct FrameTarget;
+
 private:
-    void ApplyCaps();
+    GstElement *BuildSink(GstElement *&pKeep, FrameTarget *&pTarget, bool bShowPreroll);
+    void ApplyCaps(GstElement *pAppSink);
 
     std::shared_ptr<CVideoFrameSlot> m_pFrameSlot;
-    GstElement *m_pAppSink = nullptr; // owned reference
+    GstElement *m_pAppSink = nullptr;     // owned reference
+    GstElement *m_pNextAppSink = nullptr; // owned reference; the follower's, same slot
+    FrameTarget *m_pNextTarget = nullptr; // owned by m_pNextAppSink's callbacks
     QSize m_size;
 };

@@ -161,6 +161,22 @@ void CGraphEventQueue::Push(Event event) {
     Notify();
 }
 
+bool CGraphEventQueue::IsPrerolled() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bPrerolled;
+}
+
+void CGraphEventQueue::SetNotifyWindow(QWidget *pOwner) {
+    m_pOwner = pOwner;
+    bool bPending;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        bPending = !m_events.empty();
+    }
+    if (pOwner && bPending)
+        Notify();
+}
+
 bool CGraphEventQueue::Pop(Event &event) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_events.empty())

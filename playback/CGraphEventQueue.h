@@ -41,9 +41,13 @@ public:
     // The first error posted since Attach, or "" (e.g. after a refused state change).
     std::string GetFirstError() const;
 
+    // Any thread: the pipeline finished its preroll.
+    bool IsPrerolled() const;
+
     bool Pop(Event &event);
-    // UI thread: the window that receives the graph notification.
-    void SetNotifyWindow(QWidget *pOwner) { m_pOwner = pOwner; }
+    // UI thread: the window that receives the graph notification; it hears at once of events
+    // that came before it was given.
+    void SetNotifyWindow(QWidget *pOwner);
 
     // Feeds one bus message as the sync handler does; for tests that have no pipeline.
     void HandleMessage(GstMessage *pMessage);

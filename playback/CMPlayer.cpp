@@ -6,17 +6,17 @@
 #include "playback/CId3Tag.h"
 #include "playback/CLengthEstimate.h"
 #include "playback/CPipelineBuilder.h"
-#include "playback/CStillImageDetector.h"
+#include "playback/CStreamEndWatch.h"
+#include "playback/CSuccessorGraph.h"
 #include "playback/CVideoOutput.h"
-#include "playback/CVideoWidget.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
-#include <cerrno>
+#include <QTimer>
 #include <cmath>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
@@ -39,6 +39,7 @@ template <typename T> void Unref(T *&pObject) {
 } // namespace
 
 CMPlayer::CMPlayer() : m_pOutput(CVideoOutput::Create("auto", "")) {
+    m_window.SetOutput(m_pOutput.get());
     GError *pError = nullptr;
     if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, &pError)) {
         LogResult(2, pError ? pError->message : "GStreamer could not be initialised", nullptr);
@@ -50,7 +51,7 @@ CMPlayer::CMPlayer() : m_pOutput(CVideoOutput::Create("auto", "")) {
 
 CMPlayer::~CMPlayer() {
     ReleaseGraph();
-    delete m_pVideoWidget.data();
+    m_window.SetOutput(nullptr);
 }
 
 bool CMPlayer::LogResult(int nLevel, const char *pszErrorText, const char *pszMessage) {
@@ -74,9 +75,8 @@ int CMPlayer::GetScreenDepth() const {
 
 void CMPlayer::SetVideoOutput(std::unique_ptr<CVideoOutput> pOutput) {
     ReleaseGraph();
-    // The widget belongs to the output it was made by.
-    delete m_pVideoWidget.data();
     m_pOutput = std::move(pOutput);
+    m_window.SetOutput(m_pOutput.get());
 }
 
 const char *CMPlayer::GetVideoOutputName() const {
@@ -92,6 +92,8 @@ bool CMPlayer::Init(QWidget *pOwner) {
     m_pMediaEvent = std::make_shared<CGraphEventQueue>();
     m_pMediaEvent->Attach(m_pGraph);
     m_pMediaEvent->SetNotifyWindow(pOwner);
+    m_pEndWatch = std::make_shared<CStreamEndWatch>();
+    m_pEndWatch->Attach(m_pGraph);
 
     m_pPanorama = CPipelineBuilder::AddBalanceFilter(m_pGraph);
     if (!m_pPanorama)
@@ -108,25 +110,46 @@ bool CMPlayer::Init(QWidget *pOwner) {
 }
 
 bool CMPlayer::InitGrabberFilter() {
-    bool bSink = CPipelineBuilder::SetVideoSink(m_pGraph, *m_pOutput);
+    bool bSink = CPipelineBuilder::SetVideoSink(m_pGraph, m_pOutput->MakeSink());
     // A sink that cannot draw here (not installed, misnamed in the settings) still leaves the
     // frames, which need nothing beyond GStreamer's base elements.
     if (!bSink && strcmp(m_pOutput->GetName(), "frames") != 0) {
         LogMsg("CMPlayer::InitGrabberFilter(): no %s video output, showing frames instead\n",
                m_pOutput->GetName());
-        delete m_pVideoWidget.data();
         m_pOutput = CVideoOutput::Create("frames", "");
-        bSink = CPipelineBuilder::SetVideoSink(m_pGraph, *m_pOutput);
+        m_window.SetOutput(m_pOutput.get());
+        bSink = CPipelineBuilder::SetVideoSink(m_pGraph, m_pOutput->MakeSink());
     }
     if (!bSink)
         return LogResult(1, "The video sink could not be made",
                          "InitGrabberFilter: CoCreateInstance(IID_IBaseFilter) failed\n");
-    m_scaledSize = QSize();
+    m_window.ForgetScale();
     const int nDepth = GetScreenDepth();
     return nDepth == 8 || nDepth == 16 || nDepth == 24 || nDepth == 32;
 }
 
 void CMPlayer::ReleaseGraph() {
+    m_pSuccessor.reset();
+    m_strNextPath.clear();
+    m_bTookOver = m_bStopPending = false;
+    DropPipeline();
+    if (m_bVideoWindow) {
+        m_window.Release();
+        m_bVideoWindow = false;
+    }
+    m_pOutput->ReleaseSink();
+    m_nMediaState = MS_NONE;
+    m_nPlayState = PS_STOPPED;
+    m_bTimeFormatOK = false;
+    m_bStill = false;
+    m_nNativeWidth = m_nNativeHeight = 0;
+    m_window.ForgetScale();
+    m_nFramesShown = m_nFramesDropped = 0;
+    m_bFramesToReport = false;
+}
+
+// The pipeline stops for good and goes; the video widget is left as it is.
+void CMPlayer::DropPipeline() {
     if (m_pGraph)
         gst_element_set_state(m_pGraph, GST_STATE_NULL);
     if (m_pMediaEvent) {
@@ -134,24 +157,12 @@ void CMPlayer::ReleaseGraph() {
         m_pMediaEvent->Detach();
         m_pMediaEvent.reset();
     }
-    if (m_bVideoWindow) {
-        if (m_pVideoWidget) {
-            m_pVideoWidget->hide();
-            m_pVideoWidget->setParent(nullptr);
-        }
-        m_bVideoWindow = false;
+    if (m_pEndWatch) {
+        m_pEndWatch->Detach();
+        m_pEndWatch.reset();
     }
     Unref(m_pPanorama);
     Unref(m_pGraph);
-    m_pOutput->ReleaseSink();
-    m_nMediaState = MS_NONE;
-    m_nPlayState = PS_STOPPED;
-    m_bTimeFormatOK = false;
-    m_bStill = false;
-    m_nNativeWidth = m_nNativeHeight = 0;
-    m_scaledSize = QSize();
-    m_nFramesShown = m_nFramesDropped = 0;
-    m_bFramesToReport = false;
 }
 
 // Media time is usable when the length is known or the media can be sought in time. Parsed
@@ -173,21 +184,8 @@ bool CMPlayer::RenderFile(const QString &strPath, std::string &strError) {
         strError = "The player has no pipeline";
         return false;
     }
-    // A named pipe, a device or a socket would block the reader (and the UI thread with it)
-    // or never end; only regular files are media.
-    struct stat info = {};
-    if (::stat(QFile::encodeName(strPath).constData(), &info) != 0) {
-        strError = strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        strError = "Not a regular file";
-        return false;
-    }
-    m_bStill = CStillImageDetector::IsStillImageFile(strPath);
     if (!CPipelineBuilder::SetSource(m_pGraph, strPath, m_bStill, strError))
         return false;
-
     GstStateChangeReturn ret = gst_element_set_state(m_pGraph, GST_STATE_PAUSED);
     if (ret == GST_STATE_CHANGE_FAILURE) {
         strError = m_pMediaEvent->GetFirstError();
@@ -201,6 +199,15 @@ bool CMPlayer::RenderFile(const QString &strPath, std::string &strError) {
 }
 
 bool CMPlayer::OpenMedia(const QString &strPath) {
+    // The medium restarted on its own at its end a moment ago: it stands opened and stopped
+    // until the Play that follows.
+    if (m_bTookOver && strPath == m_strFilePath && m_nMediaState == MS_LOADED) {
+        m_bStopPending = m_bStopPending || m_nPlayState == PS_PLAYING;
+        m_nPlayState = PS_STOPPED;
+        return true;
+    }
+    if (m_pSuccessor && m_pSuccessor->GetPath() == strPath && TakeOverSuccessor(true))
+        return true;
     // Every file gets a fresh pipeline. A pipeline that failed to initialise is never
     // rendered into: it may lack our video sink and would open a window of its own.
     const bool bReady = Init(m_pOwnerWnd);
@@ -215,34 +222,40 @@ bool CMPlayer::OpenMedia(const QString &strPath) {
         m_nMediaState = MS_NONE;
         return false;
     }
+    FinishOpen();
+    m_pMediaEvent->Arm();
+    return true;
+}
+
+void CMPlayer::FinishOpen() {
     m_nMediaState = MS_LOADED;
     m_nPlayState = PS_STOPPED;
-
-    if (HasVideo()) {
-        GstPad *pPad = nullptr;
-        g_signal_emit_by_name(m_pGraph, "get-video-pad", 0, &pPad);
-        if (pPad) {
-            GstCaps *pCaps = gst_pad_get_current_caps(pPad);
-            if (pCaps) {
-                GstStructure *pStruct = gst_caps_get_structure(pCaps, 0);
-                gst_structure_get_int(pStruct, "width", &m_nNativeWidth);
-                gst_structure_get_int(pStruct, "height", &m_nNativeHeight);
-                gst_caps_unref(pCaps);
-            }
-            gst_object_unref(pPad);
-        }
-    }
-
+    ReadNativeSize();
     if (m_bStill || IsTimeSeekable()) {
         m_bTimeFormatOK = true;
     } else {
         LogMsg("Time format not supported!\n");
         m_bTimeFormatOK = false;
     }
-    m_pMediaEvent->Arm();
     SetVolume(m_lVolume);
     SetBalance(m_lBalance);
-    return true;
+}
+
+void CMPlayer::ReadNativeSize() {
+    m_nNativeWidth = m_nNativeHeight = 0;
+    if (!HasVideo())
+        return;
+    GstPad *pPad = nullptr;
+    g_signal_emit_by_name(m_pGraph, "get-video-pad", 0, &pPad);
+    if (!pPad)
+        return;
+    if (GstCaps *pCaps = gst_pad_get_current_caps(pPad)) {
+        GstStructure *pStruct = gst_caps_get_structure(pCaps, 0);
+        gst_structure_get_int(pStruct, "width", &m_nNativeWidth);
+        gst_structure_get_int(pStruct, "height", &m_nNativeHeight);
+        gst_caps_unref(pCaps);
+    }
+    gst_object_unref(pPad);
 }
 
 void CMPlayer::BuildTitle(const QString &strPath) {
@@ -269,27 +282,41 @@ QString CMPlayer::GetFileName() const {
 void CMPlayer::Play() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
+    // A taken-over medium reported stopped has been playing all along.
+    m_bStopPending = false;
     if (gst_element_set_state(m_pGraph, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         Stop();
     } else {
         m_nPlayState = PS_PLAYING;
         m_bFramesToReport = true;
     }
+    ArmSuccessor();
 }
 
 void CMPlayer::Pause() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
+    if (m_bStopPending)
+        Stop();
     CollectFrameStats();
     if (gst_element_set_state(m_pGraph, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
         Stop();
     else
         m_nPlayState = PS_PAUSED;
+    ArmSuccessor();
 }
 
 void CMPlayer::Stop() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
+    // The medium restarted on its own at its end a moment ago: a Play follows at once
+    // (repeat), and a stop that nothing follows happens once this turn is over.
+    if (m_bTookOver && m_nPlayState == PS_PLAYING) {
+        m_nPlayState = PS_STOPPED;
+        m_bStopPending = true;
+        return;
+    }
+    m_bStopPending = false;
     // Before the sink leaves PLAYING, which starts its counters again.
     LogFrameStats();
     if (gst_element_set_state(m_pGraph, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
@@ -308,14 +335,19 @@ bool CMPlayer::WaitForSeek() {
 void CMPlayer::SetPosition(uint32_t nMs) {
     if (m_nMediaState != MS_LOADED || !m_bTimeFormatOK)
         return;
+    if (m_bStopPending)
+        Stop();
     const int nSaved = m_nPlayState;
     m_nPlayState = PS_SEEKING;
+    // The end the follower waits for moves with the seek.
+    ArmSuccessor();
     CollectFrameStats();
     const gint64 nTime = gint64(uint64_t(nMs) * GST_MSECOND);
     gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
                             GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), nTime);
     WaitForSeek();
     m_nPlayState = nSaved;
+    ArmSuccessor();
 }
 
 int CMPlayer::GetDuration() {
@@ -350,38 +382,13 @@ bool CMPlayer::ReRequestIVideoWindow() {
 }
 
 void CMPlayer::SetVideoOwner(QWidget *pOwner) {
-    if (!ReRequestIVideoWindow())
-        return;
-    if (!m_pVideoWidget) {
-        if (!pOwner)
-            return;
-        m_pVideoWidget = m_pOutput->CreateWidget(pOwner);
-        m_pVideoWidget->hide();
-        m_pVideoWidget->setGeometry(0, 0, 0, 0); // placed by SetVideoRect only
-    } else if (m_pVideoWidget->parentWidget() != pOwner) {
-        // Reparenting hides a widget; a shown video stays shown in its new owner.
-        const bool bShown = !m_pVideoWidget->isHidden();
-        if (pOwner && m_pVideoWidget->testAttribute(Qt::WA_NativeWindow) &&
-            !m_pVideoWidget->screen()->virtualSiblings().contains(pOwner->screen())) {
-            // X cannot move a native window to another X screen (a display that is not part
-            // of the same desktop): the sink gets a new window there.
-            const QRect rcVideo = m_pVideoWidget->geometry();
-            delete m_pVideoWidget.data();
-            m_pVideoWidget = m_pOutput->CreateWidget(pOwner);
-            m_pVideoWidget->setGeometry(rcVideo);
-        } else {
-            m_pVideoWidget->setParent(pOwner);
-        }
-        if (bShown && pOwner)
-            m_pVideoWidget->show();
-        m_pOutput->OnWidgetMoved();
-    }
-    m_pVideoWidget->SetMessageDrain(pOwner);
+    if (ReRequestIVideoWindow())
+        m_window.SetOwner(pOwner);
 }
 
 void CMPlayer::SetMessageDrain(QWidget *pDrain) {
-    if (m_bVideoWindow && m_pVideoWidget)
-        m_pVideoWidget->SetMessageDrain(pDrain);
+    if (m_bVideoWindow)
+        m_window.SetDrain(pDrain);
 }
 
 bool CMPlayer::HasVideo() const {
@@ -410,13 +417,8 @@ bool CMPlayer::HasAudio() const {
 void CMPlayer::ShowVideo(bool bShow) {
     if (m_nMediaState != MS_LOADED || !HasVideo())
         return;
-    if (!ReRequestIVideoWindow() || !m_pVideoWidget)
-        return;
-    m_pVideoWidget->setVisible(bShow);
-    if (bShow) {
-        m_pVideoWidget->raise();
-        m_pOutput->OnWidgetMoved();
-    }
+    if (ReRequestIVideoWindow())
+        m_window.Show(bShow);
 }
 
 QRect CMPlayer::FitVideoRect(const QRect &box, int nVideoWidth, int nVideoHeight) {
@@ -443,28 +445,18 @@ void CMPlayer::SetVideoRect(const QRect &box) {
     const int vw = GetVideoWidth(), vh = GetVideoHeight();
     if (vw == 0 || vh == 0)
         return;
-    const QRect placed = FitVideoRect(box, vw, vh);
-    if (!ReRequestIVideoWindow() || !m_pVideoWidget)
-        return;
-    m_pVideoWidget->setGeometry(placed);
-    // Frames come in device pixels, so a high-density screen needs no scaling when painting.
-    const qreal dRatio = m_pVideoWidget->devicePixelRatioF();
-    const QSize scaled(qRound(placed.width() * dRatio), qRound(placed.height() * dRatio));
-    if (scaled == m_scaledSize)
-        return;
-    m_scaledSize = scaled;
-    if (!m_pOutput->SetScaledSize(scaled))
+    if (!ReRequestIVideoWindow() || !m_window.Place(FitVideoRect(box, vw, vh)))
         return;
     // A running pipeline renegotiates with its next frame; a paused one has no next frame,
     // so its current one is decoded again at the new size.
-    if (m_nPlayState != PS_PLAYING && m_bTimeFormatOK) {
+    if (m_nPlayState != PS_PLAYING && !m_bStopPending && m_bTimeFormatOK) {
         gint64 nTime = 0;
         CollectFrameStats();
         if (gst_element_query_position(m_pGraph, GST_FORMAT_TIME, &nTime) && nTime >= 0 &&
             gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
                                     GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
                                     nTime) &&
-            m_pVideoWidget->isHidden())
+            m_window.IsHidden())
             // About to be shown (a player switch): the picture must be there at its new size,
             // not the old one with black around it.
             WaitForSeek();
@@ -475,9 +467,9 @@ QRect CMPlayer::GetVideoRect() {
     if (!m_pGraph)
         return QRect();
     // Media without a picture shows none, whatever the widget last held.
-    if (!ReRequestIVideoWindow() || !m_pVideoWidget || m_nMediaState != MS_LOADED || !HasVideo())
+    if (!ReRequestIVideoWindow() || m_nMediaState != MS_LOADED || !HasVideo())
         return QRect(0, 0, 0, 0);
-    return m_pVideoWidget->geometry();
+    return m_window.Geometry();
 }
 
 int CMPlayer::GetVideoWidth() {
@@ -488,7 +480,7 @@ int CMPlayer::GetVideoHeight() {
 }
 
 QWidget *CMPlayer::GetVideoWidget() const {
-    return m_pVideoWidget;
+    return m_window.Widget();
 }
 int CMPlayer::GetDeliveredFrames() const {
     return m_pOutput->GetDeliveredFrames();
@@ -507,11 +499,16 @@ long CMPlayer::GetEvent(long &lEventCode, long &lParam1, long &lParam2) {
         // The pipeline cannot go on after an error; it stays loaded so Play may try again.
         gst_element_set_state(m_pGraph, GST_STATE_READY);
         m_nPlayState = PS_STOPPED;
+        m_bStopPending = false;
+        ArmSuccessor();
         const QByteArray message =
             ("GetEvent(): " + LogPrefix() + ": playback stopped by an error\n").toUtf8();
         LogResult(2, event.strText.c_str(), message.constData());
     } else if (event.lCode == EC_COMPLETE) {
         LogFrameStats();
+        // The same file followed itself (repeat): it simply goes on as the current medium.
+        if (m_pSuccessor && m_pSuccessor->HasStarted() && m_pSuccessor->GetPath() == m_strFilePath)
+            TakeOverSuccessor(false);
     }
     return 0;
 }
@@ -537,6 +534,8 @@ void CMPlayer::SetVolume(long lVolume) {
     const double dLinear =
         lVolume == VOLUME_SILENT ? 0.0 : std::pow(10.0, double(lVolume) / 2000.0);
     g_object_set(m_pGraph, "volume", dLinear, nullptr);
+    if (m_pSuccessor)
+        m_pSuccessor->SetVolume(dLinear);
     m_lVolume = lVolume;
 }
 
@@ -555,6 +554,8 @@ void CMPlayer::SetBalance(long lBalance) {
     if (!m_pPanorama || lBalance < -10000 || lBalance > 10000)
         return;
     g_object_set(m_pPanorama, "panorama", gfloat(double(lBalance) / 10000.0), nullptr);
+    if (m_pSuccessor)
+        m_pSuccessor->SetBalance(lBalance);
     m_lBalance = lBalance;
 }
 
@@ -564,6 +565,88 @@ long CMPlayer::GetBalance() {
     gfloat fPanorama = 0.0f;
     g_object_get(m_pPanorama, "panorama", &fPanorama, nullptr);
     return std::lround(double(fPanorama) * 10000.0);
+}
+
+void CMPlayer::SetNextMedium(const QString &strPath) {
+    // Once started the follower is on its way; the step that comes decides what happens.
+    if (strPath == m_strNextPath || (m_pSuccessor && m_pSuccessor->HasStarted()))
+        return;
+    m_strNextPath = strPath;
+    m_pSuccessor.reset();
+    // A still picture never ends, so nothing can follow it.
+    if (strPath.isEmpty() || m_nMediaState != MS_LOADED || !m_pGraph || m_bStill)
+        return;
+    double dVolume = 1.0;
+    g_object_get(m_pGraph, "volume", &dVolume, nullptr);
+    m_pSuccessor =
+        CSuccessorGraph::Prepare(strPath, *m_pOutput, m_pGraph, m_pEndWatch, dVolume, m_lBalance);
+    ArmSuccessor();
+}
+
+void CMPlayer::ArmSuccessor() {
+    const bool bPlaying = m_nPlayState == PS_PLAYING || m_bStopPending;
+    // One that already shows cannot be taken back: it goes, and the step opens anew.
+    if (m_pSuccessor && !m_pSuccessor->SetArmed(bPlaying))
+        m_pSuccessor.reset();
+}
+
+bool CMPlayer::TakeOverSuccessor(bool bAnnounceAsOpened) {
+    std::unique_ptr<CSuccessorGraph> pSuccessor = std::move(m_pSuccessor);
+    m_strNextPath.clear();
+    std::string strError;
+    // One still prerolling had a head start; one that failed leaves the open to report it.
+    if (!pSuccessor->HasStarted() && !pSuccessor->WaitPreroll(PREROLL_TIMEOUT_MS, strError))
+        return false;
+    const QString strPath = pSuccessor->GetPath();
+    const int nPlayState = m_nPlayState;
+    // Nothing starts the follower any more; the old sink lets go of the widget before its
+    // pipeline goes, and the picture stays in it.
+    CSuccessorGraph::Parts parts = pSuccessor->Release();
+    m_pOutput->AdoptSuccessorSink();
+    DropPipeline();
+    m_pGraph = parts.pPlaybin;
+    m_pPanorama = parts.pPanorama;
+    m_pMediaEvent = std::move(parts.pEvents);
+    m_pEndWatch = std::move(parts.pEndWatch);
+    m_pMediaEvent->SetNotifyWindow(m_pOwnerWnd);
+    m_pMediaEvent->Arm();
+    m_bStill = parts.bStill;
+    m_nFramesShown = m_nFramesDropped = 0;
+    m_bFramesToReport = false;
+
+    if (bAnnounceAsOpened) {
+        m_nMediaState = MS_OPENING;
+        BuildTitle(strPath);
+        FinishOpen();
+    } else {
+        ReadNativeSize();
+        m_bFramesToReport = nPlayState == PS_PLAYING;
+    }
+    if (!HasVideo())
+        m_window.Hide(); // as after any open of media without a picture
+    if (!parts.bStarted) {
+        // It waited, unseen, at its first frame; seeking there shows it.
+        gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
+                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), 0);
+        WaitForSeek();
+        return true;
+    }
+    if (bAnnounceAsOpened)
+        m_bStopPending = true; // opened means stopped; the Play of the step follows at once
+    m_bTookOver = true;
+    // After this UI turn, a Stop that no Play followed really stops.
+    std::weak_ptr<char> alive = m_pAlive;
+    QTimer::singleShot(0, qApp, [this, alive] {
+        if (alive.lock())
+            Settle();
+    });
+    return true;
+}
+
+void CMPlayer::Settle() {
+    m_bTookOver = false;
+    if (m_bStopPending)
+        Stop();
 }
 
 QString CMPlayer::LogPrefix() const {

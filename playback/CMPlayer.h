@@ -4,6 +4,7 @@
 #pragma once
 
 #include "playback/CPlayerBase.h"
+#include "playback/CPlayerWindow.h"
 
 #include <gst/gst.h>
 
@@ -12,8 +13,9 @@
 #include <string>
 
 class CGraphEventQueue;
+class CStreamEndWatch;
+class CSuccessorGraph;
 class CVideoOutput;
-class CVideoWidget;
 
 class CMPlayer : public CPlayerBase {
 public:
@@ -49,6 +51,11 @@ public:
     void SetBalance(long lBalance) override;
     long GetBalance() override;
     bool OpenMedia(const QString &strPath) override;
+    // Prepares the file in a second pipeline that starts, by the clock, where the current
+    // medium's last frame and sample end. OpenMedia of that file takes it over, with every
+    // message an open gives; at the end of the same file again (repeat), the restarted medium
+    // is simply kept, and the Stop and Play that follow at once cost nothing.
+    void SetNextMedium(const QString &strPath) override;
 
     // The rectangle (left, top, width, height) a video of vw x vh takes inside the box:
     // aspect kept with a single-precision ratio, centred, sizes truncated.
@@ -63,6 +70,8 @@ public:
     GstElement *GetPipeline() const { return m_pGraph; }
     // Frames handed to the UI thread since the player was made.
     int GetDeliveredFrames() const;
+    // The prepared follower (nullptr without one), for tests and the benchmark.
+    const CSuccessorGraph *GetSuccessor() const { return m_pSuccessor.get(); }
     bool IsStill() const { return m_bStill; }
     // Before Init: how the video reaches the screen (by default as the platform suggests).
     void SetVideoOutput(std::unique_ptr<CVideoOutput> pOutput);
@@ -76,13 +85,23 @@ protected:
 
 private:
     bool InitGrabberFilter();
+    void DropPipeline();
     bool RenderFile(const QString &strPath, std::string &strError);
     bool ReRequestIVideoWindow();
     void BuildTitle(const QString &strPath);
     bool HasAudio() const;
     bool HasVideo() const;
     bool IsTimeSeekable() const;
+    // The steps of an open after the file rendered: size, time format, volume and balance.
+    void FinishOpen();
+    void ReadNativeSize();
     bool WaitForSeek();
+    // The prepared follower of strPath becomes the current pipeline; false when it failed.
+    bool TakeOverSuccessor(bool bAnnounceAsOpened);
+    // The follower may start only while the current medium plays.
+    void ArmSuccessor();
+    // After the UI turn of a takeover: a Stop that nothing followed now really stops.
+    void Settle();
     QString LogPrefix() const;
     void CollectFrameStats();
     // One information line with the frames shown and dropped since the media started playing.
@@ -95,7 +114,8 @@ private:
     GstElement *m_pGraph = nullptr;    // the playbin
     GstElement *m_pPanorama = nullptr; // balance
     std::shared_ptr<CGraphEventQueue> m_pMediaEvent;
-    bool m_bVideoWindow = false; // the video window is in use for this graph
+    std::shared_ptr<CStreamEndWatch> m_pEndWatch; // tells a follower when to start
+    bool m_bVideoWindow = false;                  // the video window is in use for this graph
     int m_nMediaState = MS_NONE;
     int m_nPlayState = PS_STOPPED;
     bool m_bTimeFormatOK = false;
@@ -106,11 +126,16 @@ private:
     bool m_bStill = false;
     int m_nNativeWidth = 0;
     int m_nNativeHeight = 0;
-    QSize m_scaledSize;
     std::unique_ptr<CVideoOutput> m_pOutput;
-    QPointer<CVideoWidget> m_pVideoWidget;
+    CPlayerWindow m_window; // the video window, made by m_pOutput
     QString m_strName;
     guint64 m_nFramesShown = 0;
     guint64 m_nFramesDropped = 0;
     bool m_bFramesToReport = false;
+
+    std::unique_ptr<CSuccessorGraph> m_pSuccessor;
+    QString m_strNextPath;       // what SetNextMedium was last told
+    bool m_bTookOver = false;    // in the UI turn in which a follower was taken over
+    bool m_bStopPending = false; // reported stopped while the taken-over medium plays on
+    std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // guards the queued Settle
 };

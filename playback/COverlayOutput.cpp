@@ -9,6 +9,7 @@
 COverlayOutput::COverlayOutput(const QString &strSink) : m_strSink(strSink) {}
 
 COverlayOutput::~COverlayOutput() {
+    ReleaseSuccessorSink();
     ReleaseSink();
 }
 
@@ -30,6 +31,42 @@ bool COverlayOutput::HasXVideoPort() {
 
 GstElement *COverlayOutput::MakeSink() {
     ReleaseSink();
+    m_size = QSize();
+    return BuildSink(m_current);
+}
+
+GstElement *COverlayOutput::MakeSuccessorSink() {
+    ReleaseSuccessorSink();
+    GstElement *pSink = BuildSink(m_successor);
+    if (!pSink)
+        return nullptr;
+    // Until its pipeline plays the window is the current sink's: the follower prerolls into
+    // the hidden one, without even drawing its first frame there.
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(m_successor.pRenderer),
+                                     "show-preroll-frame"))
+        g_object_set(m_successor.pRenderer, "show-preroll-frame", FALSE, nullptr);
+    ParkRenderer(m_successor.pRenderer);
+    return pSink;
+}
+
+void COverlayOutput::ParkRenderer(GstElement *pRenderer) {
+    if (!m_pStandIn) {
+        m_pStandIn = std::make_unique<QWidget>();
+        m_pStandIn->setAttribute(Qt::WA_NativeWindow);
+        m_pStandIn->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    }
+    if (pRenderer)
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(pRenderer),
+                                            guintptr(m_pStandIn->winId()));
+}
+
+void COverlayOutput::ShowSuccessor() {
+    m_bSuccessorShown = true;
+    if (m_successor.pRenderer && m_nWindow)
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(m_successor.pRenderer), m_nWindow);
+}
+
+GstElement *COverlayOutput::BuildSink(Sink &sink) {
     const QByteArray name = m_strSink.isEmpty()
                                 ? QByteArray(HasXVideoPort() ? "xvimagesink" : "ximagesink")
                                 : m_strSink.toUtf8();
@@ -45,30 +82,31 @@ GstElement *COverlayOutput::MakeSink() {
         gst_object_unref(pRenderer);
         return nullptr;
     }
-    m_pRenderer = pRenderer;
+    sink.pRenderer = pRenderer;
     // The widget is placed with the video's shape already; Qt keeps the mouse.
     if (g_object_class_find_property(G_OBJECT_GET_CLASS(pRenderer), "force-aspect-ratio"))
         g_object_set(pRenderer, "force-aspect-ratio", FALSE, nullptr);
     gst_video_overlay_handle_events(GST_VIDEO_OVERLAY(pRenderer), FALSE);
-    AttachWindow();
+    if (&sink == &m_current)
+        AttachWindow();
     if (name == "ximagesink")
-        return MakeScaledSink(pRenderer);
+        return MakeScaledSink(sink);
     return GST_ELEMENT(gst_object_ref(pRenderer));
 }
 
 // ximagesink draws frames at their own size, so GStreamer scales them to the placed one. Two
 // elements, not videoconvertscale: converting first and then scaling measured a fifth cheaper
 // for 720p into a smaller window.
-GstElement *COverlayOutput::MakeScaledSink(GstElement *pRenderer) {
+GstElement *COverlayOutput::MakeScaledSink(Sink &sink) {
     GstElement *pConvert = gst_element_factory_make("videoconvert", nullptr);
     GstElement *pScale = gst_element_factory_make("videoscale", nullptr);
     GstElement *pCaps = gst_element_factory_make("capsfilter", nullptr);
     GstElement *pBin = gst_bin_new("tessaro-overlay-sink");
     bool bOK = pConvert && pScale && pCaps;
     if (bOK) {
-        gst_bin_add_many(GST_BIN(pBin), pConvert, pScale, pCaps, pRenderer, nullptr);
+        gst_bin_add_many(GST_BIN(pBin), pConvert, pScale, pCaps, sink.pRenderer, nullptr);
         GstPad *pSinkPad = gst_element_get_static_pad(pConvert, "sink");
-        bOK = gst_element_link_many(pConvert, pScale, pCaps, pRenderer, nullptr) &&
+        bOK = gst_element_link_many(pConvert, pScale, pCaps, sink.pRenderer, nullptr) &&
               gst_element_add_pad(pBin, gst_ghost_pad_new("sink", pSinkPad));
         gst_object_unref(pSinkPad);
     } else {
@@ -82,22 +120,44 @@ GstElement *COverlayOutput::MakeScaledSink(GstElement *pRenderer) {
     }
     if (!bOK) {
         gst_object_unref(gst_object_ref_sink(pBin));
-        ReleaseSink();
+        Release(sink);
         return nullptr;
     }
-    m_pCapsFilter = GST_ELEMENT(gst_object_ref(pCaps));
-    m_size = QSize();
-    ApplyCaps();
+    sink.pCapsFilter = GST_ELEMENT(gst_object_ref(pCaps));
+    ApplyCaps(sink);
     return pBin;
 }
 
+void COverlayOutput::Release(Sink &sink) {
+    if (sink.pCapsFilter)
+        gst_object_unref(sink.pCapsFilter);
+    if (sink.pRenderer)
+        gst_object_unref(sink.pRenderer);
+    sink = Sink();
+}
+
 void COverlayOutput::ReleaseSink() {
-    if (m_pCapsFilter)
-        gst_object_unref(m_pCapsFilter);
-    if (m_pRenderer)
-        gst_object_unref(m_pRenderer);
-    m_pCapsFilter = m_pRenderer = nullptr;
+    Release(m_current);
     m_size = QSize();
+}
+
+void COverlayOutput::ReleaseSuccessorSink() {
+    ParkRenderer(m_successor.pRenderer);
+    Release(m_successor);
+    m_bSuccessorShown = false;
+}
+
+void COverlayOutput::AdoptSuccessorSink() {
+    if (!m_successor.pRenderer)
+        return;
+    ParkRenderer(m_current.pRenderer);
+    Release(m_current);
+    m_current = m_successor;
+    m_successor = Sink();
+    m_bSuccessorShown = false;
+    // From now on a pause or a seek shows the frame it stops at, as any current sink does.
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(m_current.pRenderer), "show-preroll-frame"))
+        g_object_set(m_current.pRenderer, "show-preroll-frame", TRUE, nullptr);
 }
 
 CVideoWidget *COverlayOutput::CreateWidget(QWidget *pParent) {
@@ -109,9 +169,13 @@ CVideoWidget *COverlayOutput::CreateWidget(QWidget *pParent) {
 
 // The window keeps its id when Qt reparents it, but a sink may have been made since.
 void COverlayOutput::AttachWindow() {
-    if (m_pRenderer && m_pWidget)
-        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(m_pRenderer),
-                                            guintptr(m_pWidget->winId()));
+    if (!m_pWidget)
+        return;
+    m_nWindow = guintptr(m_pWidget->winId());
+    if (m_current.pRenderer)
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(m_current.pRenderer), m_nWindow);
+    if (m_successor.pRenderer && m_bSuccessorShown)
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(m_successor.pRenderer), m_nWindow);
 }
 
 void COverlayOutput::OnWidgetMoved() {
@@ -120,33 +184,34 @@ void COverlayOutput::OnWidgetMoved() {
 }
 
 void COverlayOutput::Expose() {
-    if (m_pRenderer)
-        gst_video_overlay_expose(GST_VIDEO_OVERLAY(m_pRenderer));
+    if (m_current.pRenderer)
+        gst_video_overlay_expose(GST_VIDEO_OVERLAY(m_current.pRenderer));
 }
 
-void COverlayOutput::ApplyCaps() {
-    if (!m_pCapsFilter)
+void COverlayOutput::ApplyCaps(const Sink &sink) {
+    if (!sink.pCapsFilter)
         return;
     GstCaps *pCaps =
         gst_caps_new_simple("video/x-raw", "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
     if (!m_size.isEmpty())
         gst_caps_set_simple(pCaps, "width", G_TYPE_INT, m_size.width(), "height", G_TYPE_INT,
                             m_size.height(), nullptr);
-    g_object_set(m_pCapsFilter, "caps", pCaps, nullptr);
+    g_object_set(sink.pCapsFilter, "caps", pCaps, nullptr);
     gst_caps_unref(pCaps);
 }
 
 bool COverlayOutput::SetScaledSize(QSize size) {
     // A sink that scales itself only needs its window resized, which Qt does.
-    if (!m_pCapsFilter || size == m_size)
+    if (!m_current.pCapsFilter || size == m_size)
         return false;
     m_size = size;
-    ApplyCaps();
+    ApplyCaps(m_current);
+    ApplyCaps(m_successor);
     return true;
 }
 
 int COverlayOutput::GetDeliveredFrames() const {
     guint64 nRendered = 0, nDropped = 0;
-    ReadSinkStats(m_pRenderer, nRendered, nDropped);
+    ReadSinkStats(m_current.pRenderer, nRendered, nDropped);
     return int(nRendered);
 }

@@ -8,6 +8,9 @@
 #include "playback/CVideoOutput.h"
 
 #include <QPointer>
+#include <QWidget>
+#include <atomic>
+#include <memory>
 
 class COverlayOutput : public CVideoOutput {
 public:
@@ -17,7 +20,11 @@ public:
 
     GstElement *MakeSink() override;
     void ReleaseSink() override;
-    GstElement *GetRenderer() const override { return m_pRenderer; }
+    GstElement *MakeSuccessorSink() override;
+    void ShowSuccessor() override;
+    void AdoptSuccessorSink() override;
+    void ReleaseSuccessorSink() override;
+    GstElement *GetRenderer() const override { return m_current.pRenderer; }
     CVideoWidget *CreateWidget(QWidget *pParent) override;
     void OnWidgetMoved() override;
     bool SetScaledSize(QSize size) override;
@@ -28,14 +35,27 @@ public:
     static bool HasXVideoPort();
 
 private:
-    GstElement *MakeScaledSink(GstElement *pRenderer);
+    struct Sink {
+        GstElement *pRenderer = nullptr;   // owned reference; implements GstVideoOverlay
+        GstElement *pCapsFilter = nullptr; // owned reference; only when we scale
+    };
+
+    GstElement *BuildSink(Sink &sink);
+    // A sink lets go of our window only onto another one: going down it clears the window it
+    // has, and on its way to preroll too. A hidden window takes those clears.
+    void ParkRenderer(GstElement *pRenderer);
+    GstElement *MakeScaledSink(Sink &sink);
+    static void Release(Sink &sink);
     void AttachWindow();
     void Expose();
-    void ApplyCaps();
+    void ApplyCaps(const Sink &sink);
 
     QString m_strSink;
-    GstElement *m_pRenderer = nullptr;   // owned reference; implements GstVideoOverlay
-    GstElement *m_pCapsFilter = nullptr; // owned reference; only when we scale
+    Sink m_current;
+    Sink m_successor; // drawing into the same window once its pipeline plays
+    std::atomic<guintptr> m_nWindow{0};
+    std::atomic<bool> m_bSuccessorShown{false};
+    std::unique_ptr<QWidget> m_pStandIn; // native, never shown
     QPointer<CVideoWidget> m_pWidget;
     QSize m_size;
 };

@@ -2,9 +2,13 @@
 
 #include "playback/CAudioOutput.h"
 #include "playback/CGstVersionSource.h"
-#include "playback/CVideoOutput.h"
+
+#include "playback/CStillImageDetector.h"
 
 #include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 GstElement *CPipelineBuilder::MakePlaybin() {
     GstElement *pPlaybin = gst_element_factory_make("playbin", nullptr);
@@ -13,6 +17,9 @@ GstElement *CPipelineBuilder::MakePlaybin() {
         return nullptr;
     }
     gst_object_ref_sink(pPlaybin);
+    GstClock *pClock = gst_system_clock_obtain();
+    gst_pipeline_use_clock(GST_PIPELINE(pPlaybin), pClock);
+    gst_object_unref(pClock);
     if (GstElement *pAudioSink = CAudioOutput::MakeSink())
         g_object_set(pPlaybin, "audio-sink", pAudioSink, nullptr);
     return pPlaybin;
@@ -29,16 +36,25 @@ GstElement *CPipelineBuilder::AddBalanceFilter(GstElement *pPlaybin) {
     return pPanorama;
 }
 
-bool CPipelineBuilder::SetVideoSink(GstElement *pPlaybin, CVideoOutput &output) {
-    GstElement *pSink = output.MakeSink();
+bool CPipelineBuilder::SetVideoSink(GstElement *pPlaybin, GstElement *pSink) {
     if (!pSink)
         return false;
     g_object_set(pPlaybin, "video-sink", pSink, nullptr);
     return true;
 }
 
-bool CPipelineBuilder::SetSource(GstElement *pPlaybin, const QString &strPath, bool bStill,
+bool CPipelineBuilder::SetSource(GstElement *pPlaybin, const QString &strPath, bool &bStill,
                                  std::string &strError) {
+    struct stat info = {};
+    if (::stat(QFile::encodeName(strPath).constData(), &info) != 0) {
+        strError = strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        strError = "Not a regular file";
+        return false;
+    }
+    bStill = CStillImageDetector::IsStillImageFile(strPath);
     if (bStill) {
         if (GstElement *pFreeze = gst_element_factory_make("imagefreeze", nullptr))
             g_object_set(pPlaybin, "video-filter", pFreeze, nullptr);

@@ -7,19 +7,20 @@
 #include <QString>
 #include <string>
 
-class CVideoOutput;
-
 class CPipelineBuilder {
 public:
     // A new playbin (owned, not floating) playing into the audio output; nullptr when
-    // GStreamer has no playbin (reported on stderr).
+    // GStreamer has no playbin (reported on stderr). Every player pipeline runs on the
+    // system clock, so one can start where another ends.
     static GstElement *MakePlaybin();
     // The balance filter put into the pipeline's audio path (an owned reference), or nullptr.
     static GstElement *AddBalanceFilter(GstElement *pPlaybin);
-    // The output's sink as the pipeline's video sink; false when it cannot be made.
-    static bool SetVideoSink(GstElement *pPlaybin, CVideoOutput &output);
-    // The file to play; a still picture is frozen so it stays until stopped instead of ending
-    // at once. False with the error text when the path cannot be made an address.
-    static bool SetSource(GstElement *pPlaybin, const QString &strPath, bool bStill,
+    // An output's sink (floating) as the pipeline's video sink; false for none.
+    static bool SetVideoSink(GstElement *pPlaybin, GstElement *pSink);
+    // The file to play, which must be a regular file: a named pipe, a device or a socket
+    // would block the reader (and the UI thread with it) or never end. A still picture is
+    // frozen so it stays until stopped instead of ending at once (bStill tells). False with
+    // the error text when the file cannot be played from.
+    static bool SetSource(GstElement *pPlaybin, const QString &strPath, bool &bStill,
                           std::string &strError);
 };

@@ -58,4 +58,8 @@ public:
     virtual void SetBalance(long lBalance) = 0;
     virtual long GetBalance() = 0;
     virtual bool OpenMedia(const QString &strPath) = 0;
+    // The file that will follow the current medium at its end ("" for none), told ahead so a
+    // player can prepare it and start it without a gap; OpenMedia of that file then takes the
+    // prepared one. A player that cannot prepare simply opens it when asked.
+    virtual void SetNextMedium(const QString &strPath) { (void)strPath; }
 };

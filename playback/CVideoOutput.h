@@ -21,6 +21,16 @@ public:
     virtual GstElement *MakeSink() = 0;
     // The pipeline of the current sink was stopped for good.
     virtual void ReleaseSink() = 0;
+    // A sink for the pipeline prepared to follow the current one (floating, replacing an
+    // earlier one): it draws into the same widget, but not its preroll frame, so the current
+    // picture stays until the follower plays.
+    virtual GstElement *MakeSuccessorSink() = 0;
+    // Any thread, the moment the follower starts playing: its frames are to be seen.
+    virtual void ShowSuccessor() {}
+    // The follower's sink becomes the current one, which is released; the picture stays.
+    virtual void AdoptSuccessorSink() = 0;
+    // The follower's pipeline was stopped for good without taking over.
+    virtual void ReleaseSuccessorSink() = 0;
     // The element at the very end: its sink pad's caps say whether the media has video, its
     // statistics count the frames shown.
     virtual GstElement *GetRenderer() const = 0;

@@ -323,21 +323,34 @@ int CPlaylistCtrl::GetPlayListIndx(const QString &strPath) const {
     return FindRowByID(nID);
 }
 
+int CPlaylistCtrl::NextTrackRow() const {
+    const int nCount = GetItemCount();
+    if (!m_bInitialized || nCount == 0 || m_CurTrack < 0)
+        return -1;
+    // Only step over the row that was loaded last; a row the operator made current since
+    // is loaded itself.
+    int nRow = m_CurTrack;
+    if (nRow < nCount && m_rows[nRow].nID == m_nMarkedID)
+        ++nRow;
+    if (nRow >= nCount)
+        return m_LoopList ? 0 : -1;
+    return nRow;
+}
+
+QString CPlaylistCtrl::PeekNextTrackPath() const {
+    return GetTrackPath(NextTrackRow());
+}
+
 void CPlaylistCtrl::NextTrack() {
     const int nCount = GetItemCount();
     if (!m_bInitialized || nCount == 0 || m_CurTrack < 0)
         return;
-    // Only step over the row that was loaded last; a row the operator made current since
-    // is loaded itself.
-    if (m_CurTrack < nCount && m_rows[m_CurTrack].nID == m_nMarkedID)
-        ++m_CurTrack;
-    if (m_CurTrack >= nCount) {
-        if (!m_LoopList) {
-            m_CurTrack = nCount - 1;
-            return;
-        }
-        m_CurTrack = 0;
+    const int nRow = NextTrackRow();
+    if (nRow < 0) {
+        m_CurTrack = nCount - 1;
+        return;
     }
+    m_CurTrack = nRow;
     SetMarkedItem(m_CurTrack);
     m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
 }

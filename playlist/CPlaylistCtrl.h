@@ -63,6 +63,8 @@ public:
     int GetPlayListIndx(const QString &strPath) const;
     void NextTrack();
     void PrevTrack();
+    // The file NextTrack would load now ("" when it would load none), without moving.
+    QString PeekNextTrackPath() const;
     void SetPlayerEntry(const QString &strPath, int nPlayer, const QString &strTitle,
                         int nLengthMs);
     void SelectPlayerEntry(int nPlayer);
@@ -162,6 +164,8 @@ signals:
     void playlistOpened(const QString &strPath);
 
 private:
+    // The row NextTrack moves to and loads; -1 when it loads none.
+    int NextTrackRow() const;
     struct Row {
         int nID;
         int nImage;

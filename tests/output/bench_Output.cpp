@@ -8,6 +8,8 @@
 //
 // The video output under test is named by TESSARO_VIDEO_OUTPUT (default "frames"); it is
 // handed to the view as the Video/Output setting.
+#include "CColourClip.h"
+#include "CScreenSampler.h"
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "playback/CMPlayer.h"
@@ -25,25 +27,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
-#include <thread>
 #include <vector>
-
-// Last, and its macros that clash with names in the headers above taken back.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#undef Bool
-#undef None
-#undef Status
-#undef Success
 
 namespace {
 
@@ -52,41 +42,9 @@ constexpr int CLIP_SECONDS = 20;
 constexpr int CLIP_WIDTH = 640, CLIP_HEIGHT = 360;
 constexpr double FRAME_MS = 1000.0 / CLIP_FPS;
 constexpr int IMPORT_COUNT = 20;
-// Below this sum of channel differences two samples show the same frame (coding noise).
-constexpr int SAME_COLOUR = 30;
 
 int64_t NowNs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-// Consecutive frames differ by at least 37 levels in every channel.
-uint32_t FrameColour(int nFrame) {
-    return uint32_t((nFrame * 37) & 255) << 16 | uint32_t((nFrame * 91) & 255) << 8 |
-           uint32_t((nFrame * 151) & 255);
-}
-
-bool SameColour(uint32_t a, uint32_t b) {
-    const auto channel = [](uint32_t c, int nShift) { return int((c >> nShift) & 255); };
-    int nDiff = 0;
-    for (int nShift : {0, 8, 16})
-        nDiff += std::abs(channel(a, nShift) - channel(b, nShift));
-    return nDiff < SAME_COLOUR;
-}
-
-// Runs a pipeline to its end; false on an error or after two minutes.
-bool RunToEnd(GstElement *pPipeline) {
-    gst_element_set_state(pPipeline, GST_STATE_PLAYING);
-    GstBus *pBus = gst_element_get_bus(pPipeline);
-    GstMessage *pMessage = gst_bus_timed_pop_filtered(
-        pBus, 120 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool bDone = pMessage && GST_MESSAGE_TYPE(pMessage) == GST_MESSAGE_EOS;
-    if (pMessage)
-        gst_message_unref(pMessage);
-    gst_object_unref(pBus);
-    gst_element_set_state(pPipeline, GST_STATE_NULL);
-    return bDone;
+    return CScreenSampler::NowNs();
 }
 
 bool RunDescription(const QString &strDescription) {
@@ -98,7 +56,7 @@ bool RunDescription(const QString &strDescription) {
     }
     if (!pPipeline)
         return false;
-    const bool bDone = RunToEnd(pPipeline);
+    const bool bDone = CColourClip::RunToEnd(pPipeline);
     gst_object_unref(pPipeline);
     return bDone;
 }
@@ -108,112 +66,6 @@ QString H264Tail(const QString &strPath) {
                           "filesink location=\"%1\"")
         .arg(strPath);
 }
-
-// The clip of Player A: a solid colour per frame, FrameColour(n) for frame n.
-bool WriteColourClip(const QString &strPath) {
-    const QString strDescription =
-        QStringLiteral("appsrc name=src format=time caps=video/x-raw,format=BGRx,width=%1,"
-                       "height=%2,framerate=%3/1 ! videoconvert ! ")
-            .arg(CLIP_WIDTH)
-            .arg(CLIP_HEIGHT)
-            .arg(CLIP_FPS) +
-        H264Tail(strPath);
-    GError *pError = nullptr;
-    GstElement *pPipeline = gst_parse_launch(strDescription.toUtf8().constData(), &pError);
-    if (pError)
-        g_error_free(pError);
-    if (!pPipeline)
-        return false;
-    GstElement *pSource = gst_bin_get_by_name(GST_BIN(pPipeline), "src");
-    g_object_set(pSource, "block", TRUE, nullptr);
-    gst_element_set_state(pPipeline, GST_STATE_PLAYING);
-    const gsize nSize = gsize(CLIP_WIDTH) * CLIP_HEIGHT * 4;
-    for (int i = 0; i < CLIP_FPS * CLIP_SECONDS; ++i) {
-        GstBuffer *pBuffer = gst_buffer_new_allocate(nullptr, nSize, nullptr);
-        GstMapInfo map;
-        gst_buffer_map(pBuffer, &map, GST_MAP_WRITE);
-        std::fill_n(reinterpret_cast<uint32_t *>(map.data), nSize / 4, FrameColour(i));
-        gst_buffer_unmap(pBuffer, &map);
-        GST_BUFFER_PTS(pBuffer) = gst_util_uint64_scale(i, GST_SECOND, CLIP_FPS);
-        GST_BUFFER_DURATION(pBuffer) = gst_util_uint64_scale(1, GST_SECOND, CLIP_FPS);
-        if (gst_app_src_push_buffer(GST_APP_SRC(pSource), pBuffer) != GST_FLOW_OK)
-            break;
-    }
-    gst_app_src_end_of_stream(GST_APP_SRC(pSource));
-    gst_object_unref(pSource);
-    const bool bDone = RunToEnd(pPipeline);
-    gst_object_unref(pPipeline);
-    return bDone;
-}
-
-// Reads the colour at one screen point from the X server once per millisecond on its own
-// thread and its own connection, so neither Qt nor the UI thread stands in between.
-class CScreenSampler {
-public:
-    struct Sample {
-        int64_t ns;
-        uint32_t rgb;
-    };
-
-    ~CScreenSampler() { Stop(); }
-
-    bool Start(const QPoint &centre) {
-        m_pDisplay = XOpenDisplay(nullptr);
-        if (!m_pDisplay)
-            return false;
-        m_samples.reserve(120 * 1000);
-        m_bRun = true;
-        m_thread = std::thread([this, centre] { Run(centre); });
-        return true;
-    }
-
-    void Stop() {
-        m_bRun = false;
-        if (m_thread.joinable())
-            m_thread.join();
-        if (m_pDisplay)
-            XCloseDisplay(m_pDisplay);
-        m_pDisplay = nullptr;
-    }
-
-    const std::vector<Sample> &Samples() const { return m_samples; }
-
-private:
-    static constexpr int SIDE = 4;
-
-    void Run(const QPoint &centre) {
-        const Window root = DefaultRootWindow(m_pDisplay);
-        const int64_t nTick = 1000000;
-        int64_t nNext = NowNs();
-        while (m_bRun) {
-            XImage *pImage = XGetImage(m_pDisplay, root, centre.x() - SIDE / 2,
-                                       centre.y() - SIDE / 2, SIDE, SIDE, AllPlanes, ZPixmap);
-            if (pImage) {
-                unsigned r = 0, g = 0, b = 0;
-                for (int y = 0; y < SIDE; ++y) {
-                    for (int x = 0; x < SIDE; ++x) {
-                        const unsigned long pixel = XGetPixel(pImage, x, y);
-                        r += (pixel >> 16) & 255;
-                        g += (pixel >> 8) & 255;
-                        b += pixel & 255;
-                    }
-                }
-                XDestroyImage(pImage);
-                const unsigned n = SIDE * SIDE;
-                m_samples.push_back({NowNs(), (r / n) << 16 | (g / n) << 8 | (b / n)});
-            }
-            // The next whole tick; ticks missed while the machine was busy are not made up.
-            nNext = std::max(nNext + nTick, NowNs() / nTick * nTick + nTick);
-            const timespec until{time_t(nNext / 1000000000), long(nNext % 1000000000)};
-            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
-        }
-    }
-
-    Display *m_pDisplay = nullptr;
-    std::thread m_thread;
-    std::atomic<bool> m_bRun{false};
-    std::vector<Sample> m_samples;
-};
 
 struct Stretch {
     const char *pszName;
@@ -247,7 +99,7 @@ Stillness LongestStill(const std::vector<CScreenSampler::Sample> &samples, const
     }
     size_t nRun = 0;
     for (size_t i = 1; i < samples.size(); ++i) {
-        if (!SameColour(samples[i].rgb, samples[nRun].rgb)) {
+        if (!CColourClip::SameColour(samples[i].rgb, samples[nRun].rgb)) {
             account(samples[nRun].ns, samples[i].ns);
             nRun = i;
         }
@@ -269,7 +121,8 @@ TEST(OutputBench, PictureKeepsMovingWhileTheOperatorWorks) {
     const QString strClip = dir.filePath("colours.mp4");
     const QString strBig = dir.filePath("big1080.mp4");
     const QString strSmall = dir.filePath("small.mp4");
-    ASSERT_TRUE(WriteColourClip(strClip));
+    ASSERT_TRUE(CColourClip::Write(strClip, 0, CLIP_FPS * CLIP_SECONDS, CLIP_FPS, CLIP_WIDTH,
+                                   CLIP_HEIGHT, false));
     ASSERT_TRUE(RunDescription("videotestsrc num-buffers=30 pattern=smpte ! "
                                "video/x-raw,width=1920,height=1080,framerate=30/1 ! " +
                                H264Tail(strBig)));

@@ -164,6 +164,65 @@ bool WriteDamagedMp4(const char *pszSource) {
     return WriteBytes("badftyp.mp4", bytes, false) && bOK;
 }
 
+// Three half-second clips at 60 frames/s whose frames are numbered across the set (0..89):
+// frame n shows eight vertical bars, bar i white when bit i of n is set, which survives
+// coding and scaling. The middle clip has another size and shape; all carry a tone as long
+// as their picture.
+bool WriteNumberedClips() {
+    constexpr int FRAMES = 30, BARS = 8;
+    const int sizes[3][2] = {{256, 144}, {320, 240}, {256, 144}};
+    bool bOK = true;
+    for (int nClip = 0; nClip < 3; ++nClip) {
+        const int w = sizes[nClip][0], h = sizes[nClip][1];
+        const std::string strName = "numbered" + std::to_string(nClip + 1) + ".mp4";
+        const std::string strDescription =
+            "appsrc name=src format=time caps=video/x-raw,format=GRAY8,width=" + std::to_string(w) +
+            ",height=" + std::to_string(h) +
+            ",framerate=60/1 ! videoconvert ! x264enc speed-preset=ultrafast key-int-max=30 ! "
+            "h264parse ! mp4mux name=m ! filesink location=\"" +
+            Out(strName.c_str()) +
+            "\" audiotestsrc num-buffers=50 samplesperbuffer=480 ! "
+            "audio/x-raw,rate=48000,channels=2 ! audioconvert ! voaacenc ! aacparse ! m.";
+        GstElement *pPipeline = gst_parse_launch(strDescription.c_str(), nullptr);
+        if (!pPipeline) {
+            bOK = false;
+            continue;
+        }
+        GstElement *pSource = gst_bin_get_by_name(GST_BIN(pPipeline), "src");
+        for (int i = 0; i < FRAMES; ++i) {
+            const int nNumber = nClip * FRAMES + i;
+            GstBuffer *pBuffer = gst_buffer_new_allocate(nullptr, gsize(w) * h, nullptr);
+            GstMapInfo map;
+            gst_buffer_map(pBuffer, &map, GST_MAP_WRITE);
+            for (int x = 0; x < w; ++x) {
+                const bool bWhite = (nNumber >> (x * BARS / w)) & 1;
+                for (int y = 0; y < h; ++y)
+                    map.data[y * w + x] = bWhite ? 235 : 16;
+            }
+            gst_buffer_unmap(pBuffer, &map);
+            GST_BUFFER_PTS(pBuffer) = gst_util_uint64_scale(i, GST_SECOND, 60);
+            GST_BUFFER_DURATION(pBuffer) = gst_util_uint64_scale(1, GST_SECOND, 60);
+            GstFlowReturn ret;
+            g_signal_emit_by_name(pSource, "push-buffer", pBuffer, &ret);
+            gst_buffer_unref(pBuffer);
+        }
+        GstFlowReturn ret;
+        g_signal_emit_by_name(pSource, "end-of-stream", &ret);
+        gst_object_unref(pSource);
+        gst_element_set_state(pPipeline, GST_STATE_PLAYING);
+        GstBus *pBus = gst_element_get_bus(pPipeline);
+        GstMessage *pMsg = gst_bus_timed_pop_filtered(
+            pBus, 60 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+        bOK &= pMsg && GST_MESSAGE_TYPE(pMsg) == GST_MESSAGE_EOS;
+        if (pMsg)
+            gst_message_unref(pMsg);
+        gst_object_unref(pBus);
+        gst_element_set_state(pPipeline, GST_STATE_NULL);
+        gst_object_unref(pPipeline);
+    }
+    return bOK;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -235,5 +294,6 @@ int main(int argc, char **argv) {
     bOK &= WriteBytes("corrupt.mp4", garbage, false);
     bOK &= GenerateCurrentFormats();
     bOK &= WriteDamagedMp4("clip.mp4");
+    bOK &= WriteNumberedClips();
     return bOK ? 0 : 1;
 }

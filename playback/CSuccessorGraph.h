@@ -1,0 +1,76 @@
+// The pipeline a player prepares for the medium that follows its current one: built and
+// prerolled ahead, drawing into the player's video widget, and started by the shared clock at
+// the running time where the current medium's last sample ends, so that the next medium's
+// first frame and sample follow the last ones with no gap. A fresh playbin per file, as every
+// open builds; the current pipeline is only watched, never changed.
+//
+// All methods run on the UI thread. The start itself happens on the streaming thread that
+// sees the current medium's last stream end (CStreamEndWatch), a few frames ahead of time.
+#pragma once
+
+#include <gst/gst.h>
+
+#include <QString>
+#include <memory>
+#include <string>
+
+class CGraphEventQueue;
+class CStreamEndWatch;
+class CVideoOutput;
+
+class CSuccessorGraph {
+public:
+    // What an adopting player takes over.
+    struct Parts {
+        GstElement *pPlaybin = nullptr;  // owned reference
+        GstElement *pPanorama = nullptr; // owned reference
+        std::shared_ptr<CGraphEventQueue> pEvents;
+        std::shared_ptr<CStreamEndWatch> pEndWatch; // for what will follow this one
+        bool bStill = false;
+        bool bStarted = false; // it plays already (the handover happened or is under way)
+    };
+
+    // nullptr when strPath cannot follow (not a regular file, a pipeline that cannot be
+    // built). Nothing is logged: the step then opens the file as any open does, and reports.
+    // pCurrent is the player's pipeline and pCurrentEnd the watch on its streams; dVolume
+    // its linear volume.
+    static std::unique_ptr<CSuccessorGraph>
+    Prepare(const QString &strPath, CVideoOutput &output, GstElement *pCurrent,
+            const std::shared_ptr<CStreamEndWatch> &pCurrentEnd, double dVolume, long lBalance);
+    // Stops and frees the pipeline and the output's follower sink, unless they were taken.
+    ~CSuccessorGraph();
+    CSuccessorGraph(const CSuccessorGraph &) = delete;
+    CSuccessorGraph &operator=(const CSuccessorGraph &) = delete;
+
+    const QString &GetPath() const { return m_strPath; }
+    // Whether the current medium plays; only then may the follower start. Call after each
+    // change of the current pipeline's state or position. Disarming a follower that started
+    // but shows nothing yet takes it back to its first frame; false when it already shows
+    // (then it cannot be taken back and is to be dropped).
+    bool SetArmed(bool bArmed);
+    bool HasStarted() const;
+    // The follower prerolled (or failed: then it is of no use, and the open reports it).
+    bool WaitPreroll(int nTimeoutMs, std::string &strError);
+    void SetVolume(double dLinear);
+    void SetBalance(long lBalance);
+    // Hands the pipeline over; the output's follower sink is the caller's to adopt.
+    Parts Release();
+
+    // For tests and the benchmark that watch the follower's sinks.
+    GstElement *GetPipeline() const;
+
+private:
+    struct State;
+
+    CSuccessorGraph(const QString &strPath, CVideoOutput &output);
+    static void StartIfDue(State &state);
+
+    QString m_strPath;
+    CVideoOutput &m_output;
+    std::shared_ptr<State> m_pState;
+    std::shared_ptr<CStreamEndWatch> m_pCurrentEnd; // tells when to start
+    std::shared_ptr<CStreamEndWatch> m_pOwnEnd;     // goes with the pipeline
+    GstElement *m_pPanorama = nullptr;              // owned reference
+    bool m_bStill = false;
+    bool m_bReleased = false;
+};
