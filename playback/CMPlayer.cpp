@@ -3,6 +3,7 @@
 #include "core/CLogBook.h"
 #include "playback/CDecoderRanks.h"
 #include "playback/CGraphEventQueue.h"
+#include "playback/CHeapTrim.h"
 #include "playback/CId3Tag.h"
 #include "playback/CLengthEstimate.h"
 #include "playback/CPipelineBuilder.h"
@@ -144,6 +145,7 @@ void CMPlayer::ReleaseGraph() {
     Unref(m_pPanorama);
     Unref(m_pGraph);
     m_pOutput->ReleaseSink();
+    CHeapTrim::AfterRelease();
     m_nMediaState = MS_NONE;
     m_nPlayState = PS_STOPPED;
     m_bTimeFormatOK = false;
