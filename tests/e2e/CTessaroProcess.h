@@ -16,6 +16,7 @@ public:
     int StatusPort() const { return m_nPortBase; }
     int CommandPort() const { return m_nPortBase + 1; }
     bool IsRunning() const { return m_process.state() == QProcess::Running; }
+    qint64 ProcessId() const { return m_process.processId(); }
     // Runs tessaro-remote against this instance's ports; its output lines, as JSON objects
     // where it printed JSON.
     QStringList Remote(const QStringList &args, int *pExitCode = nullptr) const;
