@@ -7,14 +7,14 @@ PREFIX  ?= /usr/local
 CMAKE_BUILD_TYPE ?= RelWithDebInfo
 
 PACKAGES = cmake g++ make pkg-config git \
-	qt6-base-dev qt6-svg-dev qt6-qpa-plugins libgl-dev libx11-dev \
+	qt6-base-dev qt6-svg-dev qt6-qpa-plugins qt6-httpserver-dev qt6-websockets-dev libgl-dev libx11-dev \
 	libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev \
 	gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad \
 	gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-x \
 	libgtest-dev libgmock-dev libbenchmark-dev liblo-dev liblo-tools \
 	xvfb xauth x11-apps imagemagick iproute2 util-linux fonts-dejavu-core \
 	clang-14 libclang-rt-14-dev \
-	dbus playerctl tshark man-db groff-base
+	dbus playerctl tshark man-db groff-base xdotool chromium
 
 # Only `make bench` needs these (a peer to compare with).
 BENCH_PACKAGES = mpv

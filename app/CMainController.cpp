@@ -7,7 +7,6 @@
 #include "playback/CVideoView.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "remote/CNetServer.h"
-#include "remote/protocol/CNetDatagram.h"
 #include "widgets/CPlayerCtrlBar.h"
 #include "widgets/CStatusDisplay.h"
 
@@ -23,16 +22,56 @@ CMainController::CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar,
     : m_videoView(videoView), m_ctrlBar(ctrlBar), m_playlist(playlist), m_netServer(netServer),
       m_settings(settings) {}
 
+CCommand::Result CMainController::Execute(const CCommand &cmd) {
+    using Action = CCommand::Action;
+    switch (cmd.action) {
+    case Action::Play:
+        return OnNetPlayMedia(cmd.nPlayer);
+    case Action::Stop:
+        return OnNetStopMedia(cmd.nPlayer);
+    case Action::Pause:
+        return OnNetPauseMedia(cmd.nPlayer);
+    case Action::Open:
+        return OnNetOpenMedia(cmd.nPlayer, cmd.strText);
+    case Action::Seek:
+        return OnNetSeekAbs(cmd.nPlayer, cmd.nValue);
+    case Action::Volume:
+        return OnNetVolumeChange(cmd.nPlayer, cmd.nValue);
+    case Action::Select:
+        return OnSelectPlayer(cmd.nPlayer);
+    case Action::PlayActive:
+        return OnCtrlPlay();
+    case Action::PauseActive:
+        return OnCtrlPause();
+    case Action::StopActive:
+        return OnCtrlStop();
+    case Action::TogglePlay:
+        return OnTogglePlay();
+    case Action::SeekActive:
+        return OnSeekActive(cmd.nValue);
+    case Action::VolumeLevel:
+        return OnVolumeLevel(cmd.nValue);
+    case Action::Mute:
+        return OnCtrlMute(cmd.nValue == CCommand::TOGGLE ? !m_videoView.m_bMute : cmd.nValue != 0);
+    case Action::Next:
+        return OnPlaylistStep(1);
+    case Action::Previous:
+        return OnPlaylistStep(0);
+    case Action::Fullscreen:
+        return OnFullscreen(cmd.nValue);
+    case Action::RepeatSingle:
+    case Action::LoopList:
+    case Action::AutoNext:
+        return OnPlayMode(cmd.action, cmd.nValue);
+    case Action::OpenDocument:
+    case Action::Quit:
+        return m_windowCommand ? m_windowCommand(cmd) : CCommand::Result::Refused;
+    }
+    return CCommand::Result::Refused;
+}
+
 intptr_t CMainController::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
-    case WM_CTRL_PLAY:
-        return OnCtrlPlay();
-    case WM_CTRL_PAUSE:
-        return OnCtrlPause();
-    case WM_CTRL_STOP:
-        return OnCtrlStop();
-    case WM_CTRL_MUTE:
-        return OnCtrlMute(lParam);
     case WM_MEDIA_OPENED:
         return OnMediaOpened(static_cast<int>(wParam));
     case WM_SLIDER_CHANGED:
@@ -41,29 +80,11 @@ intptr_t CMainController::SendMessage(unsigned msg, uintptr_t wParam, intptr_t l
         return OnUpdatePosition();
     case WM_PLAYSTATE_CHANGED:
         return OnPlaystateChanged(static_cast<int>(wParam), static_cast<int>(lParam));
-    case WM_SELECT_PLAYER:
-    case WM_NET_SELECT:
-        return OnSelectPlayer(static_cast<int>(wParam));
-    case WM_PLAYLIST_STEP:
-        return OnPlaylistStep(wParam);
     case WM_PLAY_ENTRY:
         return OnPlayEntry(wParam, lParam);
     case WM_MEDIA_ENDED:
         return OnMediaEnded();
-    case WM_NET_PLAY:
-        return OnNetPlayMedia(wParam);
-    case WM_NET_STOP:
-        return OnNetStopMedia(wParam);
-    case WM_NET_PAUSE:
-        return OnNetPauseMedia(wParam);
-    case WM_NET_OPEN:
-        return OnNetOpenMedia(wParam, lParam);
-    case WM_NET_SEEK:
-        return OnNetSeekAbs(wParam, lParam);
-    case WM_NET_VOLUME:
-        return OnNetVolumeChange(wParam, lParam);
     default:
-        // WM_USER+105 and anything unknown: no handler.
         return 0;
     }
 }
@@ -163,24 +184,29 @@ void CMainController::OnMouseWheel(int nDelta) {
     m_ctrlBar.m_VolumeSlider.Invalidate();
 }
 
-intptr_t CMainController::OnCtrlPlay() {
+CCommand::Result CMainController::OnCtrlPlay() {
     m_videoView.PlayOnly(ActiveId());
-    return 1;
+    return CCommand::Result::Done;
 }
 
-intptr_t CMainController::OnCtrlPause() {
+CCommand::Result CMainController::OnCtrlPause() {
     m_videoView.Pause(ActiveId());
-    return 1;
+    return CCommand::Result::Done;
 }
 
-intptr_t CMainController::OnCtrlStop() {
+CCommand::Result CMainController::OnCtrlStop() {
     m_videoView.Stop(ActiveId());
-    return 1;
+    return CCommand::Result::Done;
 }
 
-intptr_t CMainController::OnCtrlMute(intptr_t lMute) {
-    m_videoView.SetMute(lMute == 1);
-    return 1;
+CCommand::Result CMainController::OnTogglePlay() {
+    m_videoView.Play(ActiveId());
+    return CCommand::Result::Done;
+}
+
+CCommand::Result CMainController::OnCtrlMute(bool bMute) {
+    m_videoView.SetMute(bMute);
+    return CCommand::Result::Done;
 }
 
 intptr_t CMainController::OnMediaOpened(int nPlayer) {
@@ -209,26 +235,52 @@ void CMainController::SendSeekText(int nPlayer, int64_t nPosition, int64_t nDura
                                     qPrintable(CStatusDisplay::FormatTime(nDuration)), nPercent));
 }
 
+void CMainController::SetVolumeLevel(long lPos) {
+    m_videoView.SetVolume(lPos - m_ctrlBar.m_nVolumeRange);
+    SendStatusMsg(ActiveId(), QString::asprintf("Volume set to %d%%.", GetVolumePercent()));
+}
+
+void CMainController::SeekActiveTo(int64_t nPosition) {
+    CPlayerBase *pActive = Active();
+    if (nPosition < 0 || !pActive)
+        return;
+    const int nState = pActive->GetPlayState();
+    pActive->SetPosition(static_cast<uint32_t>(nPosition));
+    // Through the view, so the display and the remote hear of the pause and the resume, and
+    // the new position shows even while paused.
+    m_videoView.Pause(ActiveId());
+    if (nState == CPlayerBase::PS_PLAYING)
+        m_videoView.Play(ActiveId());
+    SendSeekText(ActiveId(), nPosition, pActive->GetDuration());
+}
+
 intptr_t CMainController::OnSliderChanged(int nSliderId, intptr_t lPos) {
-    if (nSliderId == CPlayerCtrlBar::VOLUME_SLIDER_ID) {
-        m_videoView.SetVolume(static_cast<long>(lPos) - m_ctrlBar.m_nVolumeRange);
-        SendStatusMsg(ActiveId(), QString::asprintf("Volume set to %d%%.", GetVolumePercent()));
-    } else if (nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID) {
-        const int64_t q = m_ctrlBar.m_SeekSlider.GetPos();
-        CPlayerBase *pActive = Active();
-        if (q >= 0 && pActive) {
-            const int nState = pActive->GetPlayState();
-            pActive->SetPosition(static_cast<uint32_t>(q));
-            // Through the view, so the display and the remote hear of the pause and the
-            // resume, and the new position shows even while paused.
-            m_videoView.Pause(ActiveId());
-            if (nState == CPlayerBase::PS_PLAYING)
-                m_videoView.Play(ActiveId());
-            SendSeekText(ActiveId(), q, pActive->GetDuration());
-        }
-    }
+    // The operator's own slider: the seek position is read from the slider itself.
+    if (nSliderId == CPlayerCtrlBar::VOLUME_SLIDER_ID)
+        SetVolumeLevel(static_cast<long>(lPos));
+    else if (nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID)
+        SeekActiveTo(m_ctrlBar.m_SeekSlider.GetPos());
     RequestStatus();
     return 1;
+}
+
+CCommand::Result CMainController::OnSeekActive(int64_t nPosition) {
+    if (nPosition < 0 || !Active())
+        return CCommand::Result::Refused;
+    SeekActiveTo(nPosition);
+    RequestStatus();
+    return CCommand::Result::Done;
+}
+
+CCommand::Result CMainController::OnVolumeLevel(int32_t nPos) {
+    if (nPos < 0 || nPos > m_ctrlBar.m_nVolumeRange)
+        return CCommand::Result::Refused;
+    // The slider shows what was set, as after the operator's own move.
+    m_ctrlBar.m_VolumeSlider.SetPos(nPos);
+    m_ctrlBar.m_VolumeSlider.Invalidate();
+    SetVolumeLevel(nPos);
+    RequestStatus();
+    return CCommand::Result::Done;
 }
 
 intptr_t CMainController::OnUpdatePosition() {
@@ -270,20 +322,52 @@ intptr_t CMainController::OnPlaystateChanged(int nPlayer, int nState) {
     return 1;
 }
 
-intptr_t CMainController::OnSelectPlayer(int nPlayer) {
+CCommand::Result CMainController::OnSelectPlayer(int32_t nPlayer) {
     m_videoView.SetActivePlayer(nPlayer);
     m_playlist.SelectPlayerEntry(nPlayer);
     ShowActivePlayerButtons();
     RequestStatus();
-    return 1;
+    return nPlayer == 0 || nPlayer == 1 ? CCommand::Result::Done : CCommand::Result::Refused;
 }
 
-intptr_t CMainController::OnPlaylistStep(uintptr_t wDirection) {
-    if (wDirection == 0)
+CCommand::Result CMainController::OnPlaylistStep(int nDirection) {
+    if (nDirection == 0)
         m_playlist.PrevTrack();
-    else if (wDirection == 1)
+    else
         m_playlist.NextTrack();
-    return 1;
+    return CCommand::Result::Done;
+}
+
+namespace {
+// A switch's new state: TOGGLE flips it, any other value sets it.
+bool Switched(bool bNow, int32_t nSwitch) {
+    return nSwitch == CCommand::TOGGLE ? !bNow : nSwitch != 0;
+}
+} // namespace
+
+CCommand::Result CMainController::OnFullscreen(int32_t nSwitch) {
+    if (Switched(m_videoView.m_bFullScreen, nSwitch) != m_videoView.m_bFullScreen)
+        m_videoView.ToggleFullscreen();
+    return CCommand::Result::Done;
+}
+
+CCommand::Result CMainController::OnPlayMode(CCommand::Action mode, int32_t nSwitch) {
+    switch (mode) {
+    case CCommand::Action::RepeatSingle:
+        m_playlist.SetLoopSingleTrack(Switched(m_playlist.GetLoopSingleTrack(), nSwitch));
+        return CCommand::Result::Done;
+    case CCommand::Action::LoopList:
+        m_playlist.SetLoopList(Switched(m_playlist.GetLoopList(), nSwitch));
+        return CCommand::Result::Done;
+    case CCommand::Action::AutoNext:
+        // Without meaning while a single track repeats; the menu item is disabled then.
+        if (m_playlist.GetLoopSingleTrack())
+            return CCommand::Result::Refused;
+        m_playlist.m_AutoSkipTrack = Switched(m_playlist.m_AutoSkipTrack, nSwitch);
+        return CCommand::Result::Done;
+    default:
+        return CCommand::Result::Refused;
+    }
 }
 
 intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
@@ -320,86 +404,89 @@ intptr_t CMainController::OnMediaEnded() {
     else if (nCount == 0)
         m_videoView.Stop(nActive);
     else if (m_playlist.m_AutoSkipTrack)
-        SendMessage(WM_PLAYLIST_STEP, 1, 0);
+        OnPlaylistStep(1);
     else
         m_videoView.Stop(nActive);
     SendMessage(WM_UPDATE_POSITION, 0, 0);
     return 1;
 }
 
-intptr_t CMainController::OnNetPlayMedia(uintptr_t wPlayer) {
-    if (wPlayer > 1) {
+namespace {
+// Ids are compared unsigned, so a negative one is out of range too.
+bool IsPlayerId(int32_t nPlayer) {
+    return static_cast<uint32_t>(nPlayer) <= 1;
+}
+} // namespace
+
+CCommand::Result CMainController::OnNetPlayMedia(int32_t nPlayer) {
+    if (!IsPlayerId(nPlayer)) {
         LogMsg("OnNetPlayMedia(): PlayerID out of range!\n");
-        return 1;
+        return CCommand::Result::Refused;
     }
-    const int nPlayer = static_cast<int>(wPlayer);
     m_videoView.SetActivePlayer(nPlayer);
     m_playlist.SelectPlayerEntry(nPlayer);
     m_videoView.PlayOnly(nPlayer);
     RequestStatus();
-    return 1;
+    return CCommand::Result::Done;
 }
 
-intptr_t CMainController::OnNetStopMedia(uintptr_t wPlayer) {
-    if (wPlayer > 1) {
+CCommand::Result CMainController::OnNetStopMedia(int32_t nPlayer) {
+    if (!IsPlayerId(nPlayer)) {
         LogMsg("OnNetStopMedia(): PlayerID out of range!\n");
-        return 1;
+        return CCommand::Result::Refused;
     }
-    m_videoView.Stop(static_cast<int>(wPlayer));
+    m_videoView.Stop(nPlayer);
     RequestStatus();
-    return 1;
+    return CCommand::Result::Done;
 }
 
-intptr_t CMainController::OnNetPauseMedia(uintptr_t wPlayer) {
-    if (wPlayer > 1) {
+CCommand::Result CMainController::OnNetPauseMedia(int32_t nPlayer) {
+    if (!IsPlayerId(nPlayer)) {
         LogMsg("OnNetPauseMedia(): PlayerID out of range!\n");
-        return 1;
+        return CCommand::Result::Refused;
     }
-    m_videoView.Pause(static_cast<int>(wPlayer));
+    m_videoView.Pause(nPlayer);
     RequestStatus();
-    return 1;
+    return CCommand::Result::Done;
 }
 
-intptr_t CMainController::OnNetSeekAbs(uintptr_t wPlayer, intptr_t lPosition) {
-    if (wPlayer > 1) {
+CCommand::Result CMainController::OnNetSeekAbs(int32_t nPlayer, int32_t nValue) {
+    if (!IsPlayerId(nPlayer)) {
         LogMsg("OnNetSeekAbs(): PlayerID out of range!\n");
-        return 1;
+        return CCommand::Result::Refused;
     }
-    const int nPlayer = static_cast<int>(wPlayer);
-    const uint32_t nPosition = static_cast<uint32_t>(lPosition);
+    const uint32_t nPosition = static_cast<uint32_t>(nValue);
     m_videoView.SetPosition(nPlayer, nPosition);
     RequestStatus();
     CPlayerBase *pPlayer = m_videoView.m_pPlayer[nPlayer].get();
     const int nDuration = pPlayer ? pPlayer->GetDuration() : 0;
     if (nDuration <= 0 || nPosition > static_cast<uint32_t>(nDuration))
-        return 1;
+        return CCommand::Result::Refused;
     SendSeekText(ActiveId(), nPosition, nDuration);
-    return 1;
+    return CCommand::Result::Done;
 }
 
-intptr_t CMainController::OnNetVolumeChange(uintptr_t wPlayer, intptr_t lPercent) {
-    if (wPlayer > 1) {
+CCommand::Result CMainController::OnNetVolumeChange(int32_t nPlayer, int32_t nPercent) {
+    if (!IsPlayerId(nPlayer)) {
         LogMsg("OnNetVolumeChange(): PlayerID out of range!\n");
-        return 1;
+        return CCommand::Result::Refused;
     }
     const long R = m_ctrlBar.m_nVolumeRange;
     // Computed in 64 bits: a hostile percentage must not overflow before the view refuses it.
-    const long S = static_cast<long>(static_cast<int32_t>(lPercent)) * R / 100;
+    const long S = static_cast<long>(nPercent) * R / 100;
     m_videoView.SetVolume(S - R);
-    if (S >= 0 && S <= R) {
+    const bool bInRange = S >= 0 && S <= R;
+    if (bInRange) {
         m_ctrlBar.m_VolumeSlider.SetPos(S);
         m_ctrlBar.m_VolumeSlider.Invalidate();
     }
     SendStatusMsg(ActiveId(), QString::asprintf("Volume set to %d%%.", GetVolumePercent()));
     RequestStatus();
-    return 1;
+    return bInRange ? CCommand::Result::Done : CCommand::Result::Refused;
 }
 
-intptr_t CMainController::OnNetOpenMedia(uintptr_t wPlayer, intptr_t lSlot) {
-    unsigned char packet[CNetDatagram::COMMAND_SIZE] = {};
-    m_netServer.GetPacket(packet, static_cast<int>(lSlot));
-    QString strText =
-        QString::fromStdString(CNetDatagram::CommandText(packet, sizeof packet)).trimmed();
+CCommand::Result CMainController::OnNetOpenMedia(int32_t nPlayer, const QString &strCommandText) {
+    QString strText = strCommandText.trimmed();
     if (strText.startsWith(':')) {
         while (strText.startsWith(':'))
             strText.remove(0, 1);
@@ -410,18 +497,17 @@ intptr_t CMainController::OnNetOpenMedia(uintptr_t wPlayer, intptr_t lSlot) {
         const int nRow = static_cast<int>(std::clamp<long>(nNumber, INT_MIN + 1, INT_MAX));
         strText = m_playlist.GetTrackPath(nRow - 1);
     }
-    const int nPlayer = static_cast<int>(static_cast<intptr_t>(wPlayer));
     if (!m_videoView.OpenMedia(strText, nPlayer)) {
         SendStatusMsg(nPlayer, QString("Opening Stream ( %1 ) failed!").arg(strText));
-        return 1;
+        return CCommand::Result::Failed;
     }
     m_playlist.SetPlayerEntry(strText, nPlayer, QString(), 0);
     if (nPlayer == ActiveId()) {
         const int nRow = m_playlist.GetPlayListIndx(strText);
-        if (nRow < 0)
-            return 1;
-        m_playlist.m_CurTrack = nRow;
-        m_playlist.SetMarkedItem(nRow);
+        if (nRow >= 0) {
+            m_playlist.m_CurTrack = nRow;
+            m_playlist.SetMarkedItem(nRow);
+        }
     }
-    return 1;
+    return CCommand::Result::Done;
 }

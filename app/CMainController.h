@@ -1,11 +1,14 @@
-// The hub between the parts: turns the user messages of the control bar, the video view, the
-// playlist and the remote control into player and playlist operations, keeps the displays in
-// step with the active player, and fills the network status.
+// The hub between the parts: runs the commands of every input (menus, keys, control bar, remote
+// protocols, desktop media controls) and the notifications of the video view and the playlist
+// as player and playlist operations, keeps the displays in step with the active player, and
+// fills the network status. UI thread only.
 #pragma once
 
+#include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
 
 #include <QString>
+#include <functional>
 
 class CGeneralSettings;
 class CLogBookDlg;
@@ -15,12 +18,22 @@ class CPlayerCtrlBar;
 class CPlaylistCtrl;
 class CVideoView;
 
-class CMainController : public CMessageSink {
+class CMainController : public CMessageSink, public CCommandSink {
 public:
+    // What the window around the controller does itself: opening a document, closing.
+    using WindowCommand = std::function<CCommand::Result(const CCommand &)>;
+
     CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar, CPlaylistCtrl &playlist,
                     CNetServer &netServer, CGeneralSettings &settings);
 
+    // Runs every command with the handler its action names (the table in core/CCommand.h).
+    CCommand::Result Execute(const CCommand &cmd) override;
+    // The notifications of the parts.
     intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
+    // OpenDocument and Quit go to the window.
+    void SetWindowCommand(WindowCommand windowCommand) {
+        m_windowCommand = std::move(windowCommand);
+    }
 
     // The main timer's steps, in their order (the logbook's refresh is step 4).
     void OnTimer(CLogBookDlg *pLogBook, int nTimerId);
@@ -32,27 +45,34 @@ public:
     // Mouse wheel over the window: one notch is 1 dB, only inside the range.
     void OnMouseWheel(int nDelta);
 
-    // User messages of the parts.
-    intptr_t OnCtrlPlay();
-    intptr_t OnCtrlPause();
-    intptr_t OnCtrlStop();
-    intptr_t OnCtrlMute(intptr_t lMute);
+    // Notifications of the parts.
     intptr_t OnMediaOpened(int nPlayer);
     intptr_t OnSliderChanged(int nSliderId, intptr_t lPos);
     intptr_t OnUpdatePosition();
     intptr_t OnPlaystateChanged(int nPlayer, int nState);
-    intptr_t OnSelectPlayer(int nPlayer);
-    intptr_t OnPlaylistStep(uintptr_t wDirection);
     intptr_t OnPlayEntry(uintptr_t wTarget, intptr_t lPlay);
     intptr_t OnMediaEnded();
 
-    // Commands of the remote control.
-    intptr_t OnNetPlayMedia(uintptr_t wPlayer);
-    intptr_t OnNetStopMedia(uintptr_t wPlayer);
-    intptr_t OnNetPauseMedia(uintptr_t wPlayer);
-    intptr_t OnNetOpenMedia(uintptr_t wPlayer, intptr_t lSlot);
-    intptr_t OnNetSeekAbs(uintptr_t wPlayer, intptr_t lPosition);
-    intptr_t OnNetVolumeChange(uintptr_t wPlayer, intptr_t lPercent);
+    // The handlers of the commands, by the action they carry out. A player id is taken as the
+    // input gave it and checked here.
+    CCommand::Result OnCtrlPlay();
+    CCommand::Result OnCtrlPause();
+    CCommand::Result OnCtrlStop();
+    CCommand::Result OnTogglePlay();
+    CCommand::Result OnCtrlMute(bool bMute);
+    CCommand::Result OnSeekActive(int64_t nPosition);
+    CCommand::Result OnVolumeLevel(int32_t nPos);
+    CCommand::Result OnSelectPlayer(int32_t nPlayer);
+    // 0: the previous entry, 1: the next one.
+    CCommand::Result OnPlaylistStep(int nDirection);
+    CCommand::Result OnFullscreen(int32_t nSwitch);
+    CCommand::Result OnPlayMode(CCommand::Action mode, int32_t nSwitch);
+    CCommand::Result OnNetPlayMedia(int32_t nPlayer);
+    CCommand::Result OnNetStopMedia(int32_t nPlayer);
+    CCommand::Result OnNetPauseMedia(int32_t nPlayer);
+    CCommand::Result OnNetOpenMedia(int32_t nPlayer, const QString &strText);
+    CCommand::Result OnNetSeekAbs(int32_t nPlayer, int32_t nPosition);
+    CCommand::Result OnNetVolumeChange(int32_t nPlayer, int32_t nPercent);
 
 private:
     CPlayerBase *Active() const;
@@ -60,10 +80,13 @@ private:
     void ShowActivePlayerButtons();
     void RequestStatus();
     void SendSeekText(int nPlayer, int64_t nPosition, int64_t nDuration);
+    void SeekActiveTo(int64_t nPosition);
+    void SetVolumeLevel(long lPos);
 
     CVideoView &m_videoView;
     CPlayerCtrlBar &m_ctrlBar;
     CPlaylistCtrl &m_playlist;
     CNetServer &m_netServer;
     CGeneralSettings &m_settings;
+    WindowCommand m_windowCommand;
 };

@@ -3,11 +3,12 @@
 #include "app/CAboutDlg.h"
 #include "app/CMainController.h"
 #include "app/CPreferencesSheet.h"
+#include "app/CWebRemote.h"
 #include "core/CGeneralSettings.h"
+#include "core/CLogBook.h"
 #include "core/CModalUI.h"
 #include "core/CRecentFileList.h"
 #include "core/FileFilters.h"
-#include "core/UserMessages.h"
 #include "playback/CFullScreenDlg.h"
 #include "playback/CPlayerBase.h"
 #include "playback/CVideoView.h"
@@ -26,6 +27,7 @@
 #include <QTimerEvent>
 #include <QWheelEvent>
 #include <QWindow>
+#include <utility>
 
 const char *const CMainFrame::MEDIA_FILTER = FILTER_MEDIA;
 
@@ -54,12 +56,14 @@ CMainFrame::~CMainFrame() {
     }
     m_bLayoutReady = false;
     m_pController.reset();
-    // The panes go first (each writes its own settings as it goes), then the members in
-    // reverse order of declaration: DMX input, network server, logbook.
+    // The panes go first, each writing its own settings as it goes: the playlist and the
+    // control bar before the video view releases the players, so what they keep is on disk
+    // even should a player not come to a stop. Then the members in reverse order of
+    // declaration: DMX input, network server, logbook.
+    delete std::exchange(m_pRightView, nullptr);
+    delete std::exchange(m_pCtrlBar, nullptr);
     delete takeCentralWidget();
     m_pVideoView = nullptr;
-    m_pCtrlBar = nullptr;
-    m_pRightView = nullptr;
     m_wndMainSplitter = nullptr;
     m_wndLeftSplitter = nullptr;
 }
@@ -76,7 +80,7 @@ bool CMainFrame::OnCreateClient() {
     m_pRightView = new CRightView(*this, m_profile, m_settings, m_modalUI, m_recentFiles,
                                   m_strStartDir, m_wndMainSplitter);
     m_pVideoView = new CVideoView(*this, m_profile, m_settings, m_modalUI, m_wndLeftSplitter);
-    m_pCtrlBar = new CPlayerCtrlBar(*this, m_profile, m_settings, m_wndLeftSplitter);
+    m_pCtrlBar = new CPlayerCtrlBar(*this, *this, m_profile, m_settings, m_wndLeftSplitter);
 
     m_wndMainSplitter->addWidget(m_wndLeftSplitter);
     m_wndMainSplitter->addWidget(m_pRightView);
@@ -103,10 +107,12 @@ bool CMainFrame::OnCreateClient() {
 
     m_pController = std::make_unique<CMainController>(
         *m_pVideoView, *m_pCtrlBar, m_pRightView->GetPlaylist(), m_netServer, m_settings);
+    m_pController->SetWindowCommand([this](const CCommand &cmd) { return RunWindowCommand(cmd); });
     connect(m_pRightView, &CRightView::documentTitleChanged, this, &CMainFrame::SetDocumentTitle);
 
     m_netServer.InitServer();
     InitOsc();
+    (new CWebRemote(*this, m_profile, m_settings, m_clock, m_netServer))->Init();
     ApplyVolumeRange();
 
     while (m_nMainTimer == 0)
@@ -134,11 +140,6 @@ void CMainFrame::InitOsc() {
         status.nVolume = m_pController->GetVolumePercent();
         return status;
     });
-    // The menu's own command, so the full-screen output is switched exactly as from the menu.
-    m_oscServer.SetFullscreenHandler([this](bool bOn) {
-        if (m_pVideoView && m_pVideoView->m_bFullScreen != bOn)
-            OnCommand(ID_VIEW_FULLSCREEN);
-    });
     m_oscServer.Init();
 }
 
@@ -155,6 +156,34 @@ void CMainFrame::OnInitialUpdate() {
 intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
     // Messages that arrive before the panes exist find nobody to act on them.
     return m_pController ? m_pController->SendMessage(msg, wParam, lParam) : 0;
+}
+
+CCommand::Result CMainFrame::Execute(const CCommand &cmd) {
+    if (m_pController)
+        return m_pController->Execute(cmd);
+    // The window can be closed before it has panes.
+    return cmd.action == CCommand::Action::Quit ? RunWindowCommand(cmd) : CCommand::Result::Refused;
+}
+
+CCommand::Result CMainFrame::RunWindowCommand(const CCommand &cmd) {
+    if (cmd.action == CCommand::Action::Quit) {
+        close();
+        return CCommand::Result::Done;
+    }
+    if (OpenDocument(cmd.strText, !cmd.IsRemote()))
+        return CCommand::Result::Done;
+    // Only the operator at the window is shown a box; every other input answers its caller.
+    if (!cmd.IsRemote())
+        ReportNotOpened({QFileInfo(cmd.strText).absoluteFilePath()});
+    return CCommand::Result::Failed;
+}
+
+void CMainFrame::RunMenuCommand(CCommand::Action action, int32_t nPlayer, int32_t nValue) {
+    CCommand cmd;
+    cmd.action = action;
+    cmd.nPlayer = nPlayer;
+    cmd.nValue = nValue;
+    Execute(cmd);
 }
 
 void CMainFrame::SetDocumentTitle(const QString &strTitle) {
@@ -374,13 +403,18 @@ void CMainFrame::RefreshRecentFiles() {
         pAction->setData(ID_FILE_MRU_FIRST + i);
         pAction->setToolTip(entries[i]);
         const QString strPath = entries[i];
-        connect(pAction, &QAction::triggered, this, [this, strPath] { OpenDocument(strPath); });
+        connect(pAction, &QAction::triggered, this, [this, strPath] {
+            CCommand cmd;
+            cmd.action = CCommand::Action::OpenDocument;
+            cmd.strText = strPath;
+            Execute(cmd);
+        });
         m_pFileMenu->insertAction(m_pRecentSeparator, pAction);
         m_recentActions << pAction;
     }
 }
 
-bool CMainFrame::OpenDocument(const QString &strPath) {
+bool CMainFrame::OpenDocument(const QString &strPath, bool bOperator) {
     CPlaylistCtrl *pPlaylist = GetPlaylist();
     if (!pPlaylist || !m_pVideoView)
         return false;
@@ -390,7 +424,7 @@ bool CMainFrame::OpenDocument(const QString &strPath) {
     // Checked first: opening a playlist clears the one shown even when the file is gone.
     if (info.isFile() && info.isReadable()) {
         if (CPlaylistCtrl::IsPlaylistFile(strFull))
-            bOpened = !pPlaylist->OpenPlaylist(strFull).isEmpty();
+            bOpened = !pPlaylist->OpenPlaylist(strFull, bOperator).isEmpty();
         else if (CPlaylistCtrl::IsMediaFile(strFull))
             bOpened = m_pVideoView->OpenMedia(strFull, m_pVideoView->m_nActive);
     }
@@ -399,9 +433,26 @@ bool CMainFrame::OpenDocument(const QString &strPath) {
         return true;
     }
     m_recentFiles.Remove(static_cast<int>(m_recentFiles.GetEntries().indexOf(strFull)));
-    m_modalUI.MessageBox(this, QString("Cannot open \"%1\".").arg(strFull), QString(),
-                         CModalUI::MB_OK, CModalUI::ICON_WARNING);
+    LogMsg("CMainFrame::OpenDocument(): Cannot open \"%s\".\n", qPrintable(strFull));
     return false;
+}
+
+void CMainFrame::ReportNotOpened(const QStringList &paths) {
+    if (paths.isEmpty())
+        return;
+    QString strText;
+    if (paths.size() == 1) {
+        strText = QString("Cannot open \"%1\".").arg(paths.first());
+    } else {
+        // One box for all of them, short enough to fit on the screen.
+        constexpr int kShown = 10;
+        strText = "Cannot open these files:";
+        for (const QString &strPath : paths.mid(0, kShown))
+            strText += QString("\n\"%1\"").arg(strPath);
+        if (paths.size() > kShown)
+            strText += QString("\n... and %1 more.").arg(paths.size() - kShown);
+    }
+    m_modalUI.MessageBox(this, strText, QString(), CModalUI::MB_OK, CModalUI::ICON_WARNING);
 }
 
 void CMainFrame::OnCommand(int nID) {
@@ -415,7 +466,7 @@ void CMainFrame::OnCommand(int nID) {
         OnResetPreferences();
         return;
     case ID_APP_EXIT:
-        close();
+        RunMenuCommand(CCommand::Action::Quit);
         return;
     case ID_VIEW_LOGBOOK:
         m_logBook.ShowLogBook(true);
@@ -437,7 +488,6 @@ void CMainFrame::OnCommand(int nID) {
     }
     if (!bReady)
         return;
-    const int nActive = m_pVideoView->m_nActive;
     switch (nID) {
     case ID_FILE_OPEN_MEDIA:
         OnOpenMedia();
@@ -451,28 +501,28 @@ void CMainFrame::OnCommand(int nID) {
         pPlaylist->SavePlaylist(QString());
         break;
     case ID_PLAYER_PLAYPAUSE:
-        m_pVideoView->Play(nActive);
+        RunMenuCommand(CCommand::Action::TogglePlay);
         break;
     case ID_PLAYER_STOP:
-        m_pVideoView->Stop(nActive);
+        RunMenuCommand(CCommand::Action::StopActive);
         break;
     case ID_PLAYLIST_REPEAT_SINGLE:
-        pPlaylist->SetLoopSingleTrack(!pPlaylist->GetLoopSingleTrack());
+        RunMenuCommand(CCommand::Action::RepeatSingle);
         break;
     case ID_PLAYLIST_LOOP:
-        pPlaylist->SetLoopList(!pPlaylist->GetLoopList());
+        RunMenuCommand(CCommand::Action::LoopList);
         break;
     case ID_PLAYLIST_AUTO_NEXT:
-        pPlaylist->m_AutoSkipTrack = !pPlaylist->m_AutoSkipTrack;
+        RunMenuCommand(CCommand::Action::AutoNext);
         break;
     case ID_VIEW_PLAYER_A:
-        SendMessage(WM_SELECT_PLAYER, 0, 0);
+        RunMenuCommand(CCommand::Action::Select, 0);
         break;
     case ID_VIEW_PLAYER_B:
-        SendMessage(WM_SELECT_PLAYER, 1, 0);
+        RunMenuCommand(CCommand::Action::Select, 1);
         break;
     case ID_VIEW_FULLSCREEN:
-        m_pVideoView->ToggleFullscreen();
+        RunMenuCommand(CCommand::Action::Fullscreen);
         break;
     case ID_ZOOM_FIT:
         m_pVideoView->ZoomToFit();
@@ -557,9 +607,11 @@ bool CMainFrame::eventFilter(QObject *pWatched, QEvent *pEvent) {
 
 void CMainFrame::closeEvent(QCloseEvent *pEvent) {
     pEvent->accept();
-    // The logbook is a window of its own; closing the main window ends the program even
-    // while it is open.
-    QApplication::quit();
+    // Closing the main window ends the program whatever else is open. quit() would first
+    // offer the close to every other window and give up at the first one that refuses (the
+    // logbook only hides), leaving the full-screen output playing on; exit() ends every
+    // event loop at once, a message box's included.
+    QCoreApplication::exit(0);
 }
 
 void CMainFrame::resizeEvent(QResizeEvent *pEvent) {

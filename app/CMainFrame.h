@@ -1,9 +1,11 @@
 // The main window: owns the splitter layout with the video, control-bar and playlist panes,
 // the network server, the DMX input, the logbook window and the 100 ms main timer; its menu
-// bar and accelerators turn the operator's commands into player and playlist operations.
+// bar, accelerators and control bar give the operator's commands, which it hands, with those
+// of every other input, to the controller.
 #pragma once
 
 #include "app/CLogBookDlg.h"
+#include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
 #include "core/CSteadyTickClock.h"
 #include "remote/CDMXInput.h"
@@ -26,7 +28,7 @@ class CRecentFileList;
 class CRightView;
 class CVideoView;
 
-class CMainFrame : public QMainWindow, public CMessageSink {
+class CMainFrame : public QMainWindow, public CMessageSink, public CCommandSink {
     Q_OBJECT
 public:
     // Command ids of the menu bar and the accelerator table.
@@ -89,18 +91,24 @@ public:
     // The panes' initial updates, in the order each relies on: video, control bar, playlist.
     void OnInitialUpdate();
 
+    // Both go to the controller once the panes exist; before that nothing is done.
     intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
+    CCommand::Result Execute(const CCommand &cmd) override;
 
     // Runs a menu command by id, as choosing it in the menu does.
     void OnCommand(int nID);
     QAction *GetCommand(int nID) const { return m_commands.value(nID); }
     // Brings every command's enabled, checked and radio state up to date.
     void UpdateCommandStates();
-    // A document from the command line or the recent-file list: a playlist replaces the
-    // playlist, a media file opens in the active player. Only a document that opened goes to
-    // the top of the recent-file list; one that does not is dropped from it and named in a
-    // message box.
-    bool OpenDocument(const QString &strPath);
+    // A document from the command line, the recent-file list or the desktop's media controls:
+    // a playlist replaces the playlist, a media file opens in the active player. Only a
+    // document that opened goes to the top of the recent-file list; one that does not is
+    // dropped from it and named in the logbook. Shows no box itself: a caller with the operator
+    // in front of it names what failed with ReportNotOpened. bOperator false: nothing on the
+    // way (a playlist file that cannot be read) shows a box either.
+    bool OpenDocument(const QString &strPath, bool bOperator = true);
+    // One message box naming every document that did not open; nothing for none.
+    void ReportNotOpened(const QStringList &paths);
 
     void SetDocumentTitle(const QString &strTitle);
     QString GetDocumentTitle() const { return m_strDocTitle; }
@@ -142,6 +150,11 @@ private:
     void OnAbout();
     void OnOpenMedia();
     void OnTopMost();
+    // The commands the controller hands back: OpenDocument and Quit.
+    CCommand::Result RunWindowCommand(const CCommand &cmd);
+    // An operator's command as the menu gives it.
+    void RunMenuCommand(CCommand::Action action, int32_t nPlayer = 0,
+                        int32_t nValue = CCommand::TOGGLE);
     void UpdateDMXStatus();
     // Feeds the OSC server from the players and opens it.
     void InitOsc();

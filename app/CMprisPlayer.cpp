@@ -2,6 +2,9 @@
 
 #include "app/CMprisService.h"
 
+#include <QDBusConnection>
+#include <QDBusError>
+
 CMprisPlayer::CMprisPlayer(CMprisService &service)
     : QDBusAbstractAdaptor(&service), m_service(service) {}
 
@@ -64,7 +67,17 @@ void CMprisPlayer::SetPosition(const QDBusObjectPath &trackId, qlonglong nPositi
     m_service.Announce();
 }
 
-void CMprisPlayer::OpenUri(const QString &strUri) {
-    m_service.State().OpenUri(strUri);
+void CMprisPlayer::OpenUri(const QString &strUri, const QDBusMessage &message) {
+    const CCommand::Result result = m_service.State().OpenUri(strUri);
     m_service.Announce();
+    if (result == CCommand::Result::Done)
+        return;
+    message.setDelayedReply(true);
+    const QDBusMessage error =
+        result == CCommand::Result::Refused
+            ? message.createErrorReply(QDBusError::InvalidArgs,
+                                       QStringLiteral("Not a local file URI: %1").arg(strUri))
+            : message.createErrorReply(QString::fromLatin1(ERROR_CANNOT_OPEN),
+                                       QStringLiteral("Cannot open %1").arg(strUri));
+    QDBusConnection::sessionBus().send(error);
 }

@@ -1,9 +1,10 @@
 // The media-player bus interface's player object: transport, position, volume and loop mode
 // of the active player. Every call goes through the service's state mapping, which turns it
-// into the control bar's or the menu's own message.
+// into the command of the control bar's button or the menu item it stands for.
 #pragma once
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QVariantMap>
 
@@ -27,6 +28,9 @@ class CMprisPlayer : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanSeek READ CanSeek)
     Q_PROPERTY(bool CanControl READ CanControl)
 public:
+    static constexpr const char *ERROR_CANNOT_OPEN =
+        "org.mpris.MediaPlayer2.tessaro.Error.CannotOpen";
+
     explicit CMprisPlayer(CMprisService &service);
 
     QString PlaybackStatus() const { return Value("PlaybackStatus").toString(); }
@@ -57,7 +61,9 @@ public slots:
     void Play();
     void Seek(qlonglong nOffset);
     void SetPosition(const QDBusObjectPath &trackId, qlonglong nPosition);
-    void OpenUri(const QString &strUri);
+    // Answers at once: a URI that is no local file is an invalid argument, a file that does
+    // not open is named in an error of our own.
+    void OpenUri(const QString &strUri, const QDBusMessage &message);
 
 signals:
     void Seeked(qlonglong Position);

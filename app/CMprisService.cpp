@@ -13,9 +13,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 
-CMprisService::CMprisService(CMainFrame &frame, std::function<void(const QString &)> opener,
-                             QObject *pParent)
-    : QObject(pParent), m_frame(frame), m_opener(std::move(opener)), m_state(frame, *this) {
+CMprisService::CMprisService(CMainFrame &frame, QObject *pParent)
+    : QObject(pParent), m_frame(frame), m_state(frame, *this) {
     if (!Register())
         return;
     m_state.Update(0);
@@ -120,29 +119,4 @@ CMprisState::Snapshot CMprisService::Read() const {
         s.nTrackCount = pPlaylist->GetTrackCount();
     }
     return s;
-}
-
-bool CMprisService::MoveSlider(int nSliderId, int64_t nPos) {
-    CPlayerCtrlBar *pBar = m_frame.GetCtrlBar();
-    if (!pBar)
-        return false;
-    CBitmapSlider &slider = nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID
-                                ? static_cast<CBitmapSlider &>(pBar->m_SeekSlider)
-                                : pBar->m_VolumeSlider;
-    // The seek slider is enabled by the main timer's next tick after a play; a seek is only
-    // asked for when the active player can be sought, which is the rule of that tick.
-    if (nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID)
-        slider.SetEnabled(true);
-    slider.SetPos(nPos);
-    slider.Invalidate();
-    return slider.GetPos() == nPos;
-}
-
-void CMprisService::Command(int nID) {
-    m_frame.OnCommand(nID);
-}
-
-void CMprisService::OpenDocument(const QString &strPath) {
-    if (m_opener)
-        m_opener(strPath);
 }

@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
-#include <functional>
 
 class CMainFrame;
 class CMprisPlayer;
@@ -20,9 +19,8 @@ public:
     static constexpr const char *SERVICE_NAME = "org.mpris.MediaPlayer2.tessaro";
     static constexpr int POLL_MS = 100;
 
-    // opener opens a file the way a command-line file is opened.
-    CMprisService(CMainFrame &frame, std::function<void(const QString &)> opener,
-                  QObject *pParent = nullptr);
+    // The calls become commands for the main window, which hands them to the controller.
+    explicit CMprisService(CMainFrame &frame, QObject *pParent = nullptr);
     ~CMprisService() override;
 
     // The bus name taken, or empty without a bus.
@@ -40,12 +38,8 @@ private:
     void EmitPropertiesChanged(const QString &strInterface, const QVariantMap &changed);
 
     CMprisState::Snapshot Read() const override;
-    bool MoveSlider(int nSliderId, int64_t nPos) override;
-    void Command(int nID) override;
-    void OpenDocument(const QString &strPath) override;
 
     CMainFrame &m_frame;
-    std::function<void(const QString &)> m_opener;
     CMprisState m_state;
     CMprisPlayer *m_pPlayer = nullptr;
     QTimer m_timer;

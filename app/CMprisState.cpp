@@ -1,10 +1,8 @@
 #include "app/CMprisState.h"
 
-#include "app/CMainFrame.h"
+#include "core/CCommandSink.h"
 #include "core/CLogBook.h"
-#include "core/UserMessages.h"
 #include "playback/CPlayerBase.h"
-#include "widgets/CPlayerCtrlBar.h"
 
 #include <QDBusObjectPath>
 #include <QFileInfo>
@@ -38,7 +36,16 @@ QVariantMap Diff(const QVariantMap &before, const QVariantMap &after) {
 
 } // namespace
 
-CMprisState::CMprisState(CMessageSink &sink, Frame &frame) : m_sink(sink), m_frame(frame) {}
+CMprisState::CMprisState(CCommandSink &sink, Frame &frame) : m_sink(sink), m_frame(frame) {}
+
+CCommand::Result CMprisState::Run(CCommand::Action action, int32_t nValue, const QString &strText) {
+    CCommand cmd;
+    cmd.action = action;
+    cmd.nValue = nValue;
+    cmd.strText = strText;
+    cmd.origin = CCommand::Origin::Mpris;
+    return m_sink.Execute(cmd);
+}
 
 QString CMprisState::PlaybackStatus(int nPlayState) {
     switch (nPlayState) {
@@ -148,40 +155,33 @@ QVariantMap CMprisState::PlayerProperties() const {
 }
 
 void CMprisState::Play() {
-    m_sink.SendMessage(WM_CTRL_PLAY, 0, 0);
+    Run(CCommand::Action::PlayActive);
 }
 
 void CMprisState::Pause() {
-    m_sink.SendMessage(WM_CTRL_PAUSE, 0, 0);
+    Run(CCommand::Action::PauseActive);
 }
 
 void CMprisState::PlayPause() {
-    if (m_frame.Read().nPlayState == CPlayerBase::PS_PLAYING)
-        Pause();
-    else
-        Play();
+    Run(CCommand::Action::TogglePlay);
 }
 
 void CMprisState::Stop() {
-    m_sink.SendMessage(WM_CTRL_STOP, 0, 0);
+    Run(CCommand::Action::StopActive);
 }
 
 void CMprisState::Next() {
-    m_sink.SendMessage(WM_PLAYLIST_STEP, 1, 0);
+    Run(CCommand::Action::Next);
 }
 
 void CMprisState::Previous() {
-    m_sink.SendMessage(WM_PLAYLIST_STEP, 0, 0);
+    Run(CCommand::Action::Previous);
 }
 
 void CMprisState::SeekTo(int64_t nMs) {
-    // The seek slider's own path: where the thumb is left is where the controller seeks to.
-    if (!m_frame.MoveSlider(CPlayerCtrlBar::SEEK_SLIDER_ID, nMs)) {
-        LogMsg("CMprisState::SeekTo(): seek slider refused %lld ms\n", static_cast<long long>(nMs));
-        return;
-    }
-    m_sink.SendMessage(WM_SLIDER_CHANGED, CPlayerCtrlBar::SEEK_SLIDER_ID, nMs);
-    m_bSeekRequested = true;
+    // The seek slider's own handler, with the position in the command.
+    if (Run(CCommand::Action::SeekActive, static_cast<int32_t>(nMs)) == CCommand::Result::Done)
+        m_bSeekRequested = true;
 }
 
 void CMprisState::Seek(int64_t nOffsetUs) {
@@ -207,54 +207,49 @@ void CMprisState::SetPosition(const QString &strTrackId, int64_t nPositionUs) {
 
 void CMprisState::SetVolume(double dVolume) {
     const int nRange = m_frame.Read().nVolumeRange;
-    const int64_t nPos = std::llround(std::clamp(dVolume, 0.0, 1.0) * nRange);
-    if (!m_frame.MoveSlider(CPlayerCtrlBar::VOLUME_SLIDER_ID, nPos)) {
-        LogMsg("CMprisState::SetVolume(): volume slider refused %lld\n",
-               static_cast<long long>(nPos));
-        return;
-    }
-    m_sink.SendMessage(WM_SLIDER_CHANGED, CPlayerCtrlBar::VOLUME_SLIDER_ID, nPos);
+    const auto nPos = static_cast<int32_t>(std::llround(std::clamp(dVolume, 0.0, 1.0) * nRange));
+    if (Run(CCommand::Action::VolumeLevel, nPos) != CCommand::Result::Done)
+        LogMsg("CMprisState::SetVolume(): volume level %d refused\n", nPos);
 }
 
 void CMprisState::SetLoopStatus(const QString &strStatus) {
-    bool bSingle = false;
-    bool bList = false;
+    // "Track" leaves the playlist loop as it is; the others say what both switches are.
     if (strStatus == QLatin1String("Track")) {
-        bSingle = true;
-        bList = m_frame.Read().bLoopList;
-    } else if (strStatus == QLatin1String("Playlist")) {
-        bList = true;
-    } else if (strStatus != QLatin1String("None")) {
+        Run(CCommand::Action::RepeatSingle, 1);
+    } else if (strStatus == QLatin1String("Playlist") || strStatus == QLatin1String("None")) {
+        Run(CCommand::Action::RepeatSingle, 0);
+        Run(CCommand::Action::LoopList, strStatus == QLatin1String("Playlist") ? 1 : 0);
+    } else {
         LogMsg("CMprisState::SetLoopStatus(): unknown loop status \"%s\"\n", qPrintable(strStatus));
-        return;
     }
-    const Snapshot s = m_frame.Read();
-    if (s.bLoopSingleTrack != bSingle)
-        m_frame.Command(CMainFrame::ID_PLAYLIST_REPEAT_SINGLE);
-    if (s.bLoopList != bList)
-        m_frame.Command(CMainFrame::ID_PLAYLIST_LOOP);
 }
 
 void CMprisState::SetFullscreen(bool bFullScreen) {
-    if (m_frame.Read().bFullScreen != bFullScreen)
-        m_frame.Command(CMainFrame::ID_VIEW_FULLSCREEN);
+    Run(CCommand::Action::Fullscreen, bFullScreen ? 1 : 0);
 }
 
-bool CMprisState::OpenUri(const QString &strUri) {
+CCommand::Result CMprisState::OpenUri(const QString &strUri) {
     const QUrl url(strUri);
-    if (!url.isLocalFile()) {
+    // A file on another host is no local file, a relative path names none, and neither does a
+    // path with a NUL in it.
+    const bool bLocal =
+        url.isLocalFile() && (url.host().isEmpty() || url.host() == QLatin1String("localhost"));
+    const QString strLocal = bLocal ? url.path(QUrl::FullyDecoded) : QString();
+    if (!strLocal.startsWith(QLatin1Char('/')) || strLocal.contains(QChar(0))) {
         LogMsg("CMprisState::OpenUri(): only file URIs can be opened (%s)\n", qPrintable(strUri));
-        return false;
+        return CCommand::Result::Refused;
     }
-    const QString strPath = QFileInfo(url.toLocalFile()).absoluteFilePath();
-    m_frame.OpenDocument(strPath);
+    const QString strPath = QFileInfo(strLocal).absoluteFilePath();
+    const CCommand::Result result = Run(CCommand::Action::OpenDocument, 0, strPath);
+    if (result != CCommand::Result::Done)
+        return result;
     // A medium opened this way starts playing, as desktop clients expect of an open.
     const Snapshot s = m_frame.Read();
     if (IsLoaded(s) && QFileInfo(s.strPath).absoluteFilePath() == strPath)
         Play();
-    return true;
+    return result;
 }
 
 void CMprisState::Quit() {
-    m_frame.Command(CMainFrame::ID_APP_EXIT);
+    Run(CCommand::Action::Quit);
 }

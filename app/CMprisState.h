@@ -1,15 +1,18 @@
 // What the desktop's media controls see of the active player and what their calls do: a pure
 // mapping between the program's state and the media-player bus interface's properties, and
-// each bus call turned into the control bar's or the menu's own message, so the controller
-// (and through it the remote controller) sees nothing it would not see from a click.
+// each bus call turned into the command of the control bar's button or the menu item it stands
+// for, so the controller (and through it the remote controller) sees nothing it would not see
+// from a click.
 #pragma once
 
-#include "core/CMessageSink.h"
+#include "core/CCommand.h"
 
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 #include <cstdint>
+
+class CCommandSink;
 
 class CMprisState {
 public:
@@ -33,17 +36,11 @@ public:
         bool bFullScreen = false;
     };
 
-    // The program around the mapping: the real one is the main window, tests bring a fake.
+    // Where the state is read: the real one is the main window, tests bring a fake.
     class Frame {
     public:
         virtual ~Frame() = default;
         virtual Snapshot Read() const = 0;
-        // Leaves a control-bar slider where a drag would; false when the slider refuses.
-        virtual bool MoveSlider(int nSliderId, int64_t nPos) = 0;
-        // A menu command by id, as choosing it does.
-        virtual void Command(int nID) = 0;
-        // A file as the command line and the recent-file list open it.
-        virtual void OpenDocument(const QString &strPath) = 0;
     };
 
     // What changed since the previous Update, per interface, ready to be announced.
@@ -56,7 +53,7 @@ public:
 
     static constexpr const char *NO_TRACK = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 
-    CMprisState(CMessageSink &sink, Frame &frame);
+    CMprisState(CCommandSink &sink, Frame &frame);
 
     // Reads the frame and compares with the last reading. nElapsedMs is the time since then:
     // a position that moved other than by playing is a seek the clients must hear of.
@@ -83,15 +80,17 @@ public:
     void SetVolume(double dVolume);
     void SetLoopStatus(const QString &strStatus);
     void SetFullscreen(bool bFullScreen);
-    // file:// URIs only; false for anything else.
-    bool OpenUri(const QString &strUri);
+    // Local file URIs only: Refused for anything else, Failed for a file that does not open.
+    CCommand::Result OpenUri(const QString &strUri);
     void Quit();
 
 private:
     bool CanSeek(const Snapshot &s) const;
     void SeekTo(int64_t nMs);
+    CCommand::Result Run(CCommand::Action action, int32_t nValue = 0,
+                         const QString &strText = QString());
 
-    CMessageSink &m_sink;
+    CCommandSink &m_sink;
     Frame &m_frame;
     Snapshot m_snapshot;
     QVariantMap m_root;

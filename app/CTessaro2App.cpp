@@ -1,5 +1,6 @@
 #include "app/CTessaro2App.h"
 
+#include "app/CDisplayWatch.h"
 #include "app/CDlgSplash.h"
 #include "app/CMainFrame.h"
 #include "app/CMprisService.h"
@@ -8,6 +9,7 @@
 #include "core/CLogBook.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 
 namespace {
@@ -35,6 +37,7 @@ CTessaro2App::CTessaro2App(int &argc, char **argv, const CCommandLine &commandLi
 }
 
 CTessaro2App::~CTessaro2App() {
+    m_pDisplayWatch.reset();
     m_pMpris.reset();
     m_splash.reset();
     m_pMainFrame.reset();
@@ -54,16 +57,21 @@ bool CTessaro2App::InitInstance() {
     m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
 
     m_pSignals = std::make_unique<CSignalWatcher>();
+    // Losing the display ends the run as closing the window does, only with exit code 1.
+    m_pDisplayWatch = std::make_unique<CDisplayWatch>([this] {
+        m_recentFiles.WriteList();
+        ShutDown();
+    });
 
     m_pMainFrame =
         std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_modalUI, m_recentFiles,
                                      m_strStartDir, QCoreApplication::applicationDirPath());
     // A termination request closes the main window like File > Quit, so every part
-    // writes its settings on the way out; a box still waiting for an answer is closed first.
+    // writes its settings on the way out. Closing it ends every event loop, a box's too, and
+    // no box opens after it: nobody may be there to answer.
     QObject::connect(m_pSignals.get(), &CSignalWatcher::TerminationRequested, m_pMainFrame.get(),
                      [this](int) {
-                         if (QWidget *pModal = QApplication::activeModalWidget())
-                             pModal->close();
+                         m_modalUI.EndQuestions();
                          m_pMainFrame->close();
                      });
     m_pMainFrame->resize(1024, 640);
@@ -75,14 +83,17 @@ bool CTessaro2App::InitInstance() {
     m_pMainFrame->OnInitialUpdate();
     m_pSettings->m_bFullScrOnStartup = bFullScreenSetting;
 
-    // The window shows first, so that a message box about a document that does not open has
+    // The window shows first, so that the message box about documents that do not open has
     // it beneath; a document that opens is loaded before any remote command is handled.
     m_pMainFrame->show();
-    for (const QString &strFile : m_commandLine.m_files)
-        OpenDocumentFile(strFile);
+    QStringList notOpened;
+    for (const QString &strFile : m_commandLine.m_files) {
+        if (!OpenDocumentFile(strFile))
+            notOpened << QFileInfo(strFile).absoluteFilePath();
+    }
+    m_pMainFrame->ReportNotOpened(notOpened);
 
-    m_pMpris = std::make_unique<CMprisService>(
-        *m_pMainFrame, [this](const QString &strPath) { OpenDocumentFile(strPath); });
+    m_pMpris = std::make_unique<CMprisService>(*m_pMainFrame);
 
     if (m_pSettings->m_bShowSplash && !m_commandLine.m_bNoSplash) {
         m_splash = std::make_unique<CDlgSplash>(m_pMainFrame.get());
@@ -91,18 +102,24 @@ bool CTessaro2App::InitInstance() {
     return true;
 }
 
-void CTessaro2App::OpenDocumentFile(const QString &strPath) {
+bool CTessaro2App::OpenDocumentFile(const QString &strPath) {
     // The main frame lists only what opened as a recent file.
-    if (m_pMainFrame)
-        m_pMainFrame->OpenDocument(strPath);
+    return m_pMainFrame && m_pMainFrame->OpenDocument(strPath);
 }
 
 int CTessaro2App::Run() {
     // Closed already when a termination request came while start-up waited for a box.
     const int nResult = m_pMainFrame->isVisible() ? m_app.exec() : 0;
+    ShutDown();
+    return nResult;
+}
+
+void CTessaro2App::ShutDown() {
+    // What goes wrong on the way out (a playlist file that cannot be written) is reported,
+    // never asked about: the end must not wait for anyone.
+    m_modalUI.EndQuestions();
     m_pMpris.reset();
     m_splash.reset();
     m_pMainFrame.reset();
     m_recentFiles.WriteList();
-    return nResult;
 }

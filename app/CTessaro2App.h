@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <memory>
 
+class CDisplayWatch;
 class CDlgSplash;
 class CGeneralSettings;
 class CLogBook;
@@ -27,14 +28,18 @@ public:
     bool InitInstance();
     // Runs the event loop, then shuts down in order; returns the exit code.
     int Run();
-    // Opens a document given on the command line.
-    void OpenDocumentFile(const QString &strPath);
+    // Opens a document given on the command line; false when it did not open. Asks nothing.
+    bool OpenDocumentFile(const QString &strPath);
 
     CMainFrame *GetMainFrame() const { return m_pMainFrame.get(); }
     CGeneralSettings *GetSettings() const { return m_pSettings.get(); }
     const QString &GetStartDirectory() const { return m_strStartDir; }
 
 private:
+    // The way out of every run: no more questions, then the parts in reverse order of their
+    // making, each writing what it keeps.
+    void ShutDown();
+
     QApplication m_app;
     QString m_strStartDir;
     CCommandLine m_commandLine;
@@ -48,4 +53,5 @@ private:
     std::unique_ptr<CDlgSplash> m_splash;
     std::unique_ptr<CSignalWatcher> m_pSignals;
     std::unique_ptr<CMprisService> m_pMpris;
+    std::unique_ptr<CDisplayWatch> m_pDisplayWatch;
 };

@@ -1,5 +1,6 @@
 #include "app/CCommandLine.h"
 #include "app/CTessaro2App.h"
+#include "core/CSettingsProfile.h"
 
 #include <cstdio>
 
@@ -23,6 +24,15 @@ int main(int argc, char **argv) {
         return CCommandLine::EXIT_USAGE;
     case CCommandLine::ACTION_RUN:
         break;
+    }
+    // Refused before any window opens: a pipe there would block the start, a device would
+    // be replaced at exit, a huge file would hold up every write.
+    QString strReason;
+    if (!commandLine.m_strSettingsFile.isEmpty() &&
+        !CSettingsProfile::CanUse(commandLine.m_strSettingsFile, &strReason)) {
+        std::fprintf(stderr, "tessaro: Cannot use \"%s\" as the settings file: %s.\n",
+                     qPrintable(commandLine.m_strSettingsFile), qPrintable(strReason));
+        return 1;
     }
     CTessaro2App app(argc, argv, commandLine);
     if (!app.InitInstance())

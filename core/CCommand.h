@@ -14,15 +14,15 @@
 //  Pause        P            -                      5   {a,b}/pause  -            OnNetPauseMedia
 //  Open         P, text      -                      10  {a,b}/open   -            OnNetOpenMedia
 //  Seek         P, value ms  -                      11  {a,b}/seek   -            OnNetSeekAbs
-//  Volume       P, value %   -                      13  volume       -            OnNetVolumeChange
+//  Volume       P, value %   -                      13  volume (P 0) -            OnNetVolumeChange
 //  Select       P            View menu, A/B buttons 16  {a,b}/select -            OnSelectPlayer
 //  PlayActive   -            Play button            -   -            Play         OnCtrlPlay
 //  PauseActive  -            Pause button           -   -            Pause        OnCtrlPause
 //  StopActive   -            Stop button, Ctrl+S    -   -            Stop         OnCtrlStop
 //  TogglePlay   -            Play/Pause, Ctrl+P     -   -            PlayPause    OnTogglePlay
-//  SeekActive   value ms     seek slider            -   -            Seek, SetPos OnSeekActive
-//  VolumeLevel  value pos    volume slider          -   -            Volume       OnVolumeLevel
-//  Mute         value 1/0    mute button            -   -            -            OnCtrlMute
+//  SeekActive   value ms     (seek slider)          -   -            Seek, SetPos OnSeekActive
+//  VolumeLevel  value pos    (volume slider)        -   -            Volume       OnVolumeLevel
+//  Mute         value 1/0/-1 mute button            -   -            -            OnCtrlMute
 //  Next         -            Next Track button      -   next         Next         OnPlaylistStep
 //  Previous     -            Previous Track btn     -   previous     Previous     OnPlaylistStep
 //  Fullscreen   value 1/0/-1 View > Fullscreen      -   fullscreen   Fullscreen   OnFullscreen
@@ -32,7 +32,12 @@
 //  OpenDocument text (path)  recent files, cmd line -   -            OpenUri      OpenDocument
 //  Quit         -            File > Quit            -   -            Quit         close()
 //
-// A value of TOGGLE (-1) flips a switch; 1 and 0 set it.
+// A value of TOGGLE (-1) flips a switch; 1 and 0 set it. Volume's P is only range-checked: the
+// volume is common to both players. AutoNext is refused while a single track repeats, as its
+// menu item is disabled then. The operator's own slider moves reach the same handlers through
+// the slider message, which reads the slider (the handlers with "(...)" in the Op column);
+// every other input gives the value in the command. Codes 12 and those without a command in
+// the binary protocol produce nothing.
 // The DMX input reads levels and acts on none of them, so it produces no command.
 // Rows may grow as inputs do; an action keeps its meaning once another input relies on it.
 #pragma once
@@ -85,4 +90,5 @@ struct CCommand {
     Origin origin = Origin::Operator;
 
     bool IsRemote() const { return origin != Origin::Operator; }
+    bool operator==(const CCommand &) const = default;
 };

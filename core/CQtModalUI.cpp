@@ -2,9 +2,15 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <cstdio>
 
 int CQtModalUI::MessageBox(QWidget *pParent, const QString &strText, const QString &strCaption,
                            Buttons buttons, Icon icon) {
+    const int nClosed = buttons == MB_YESNO ? IDNO : (buttons == MB_OKCANCEL ? IDCANCEL : IDOK);
+    if (m_bEnded) {
+        std::fprintf(stderr, "tessaro: %s\n", strText.simplified().toLocal8Bit().constData());
+        return nClosed;
+    }
     QMessageBox box(pParent);
     box.setWindowTitle(strCaption.isEmpty() ? QStringLiteral("Tessaro") : strCaption);
     box.setText(strText);
@@ -43,7 +49,7 @@ int CQtModalUI::MessageBox(QWidget *pParent, const QString &strText, const QStri
     case QMessageBox::Cancel:
         return IDCANCEL;
     default:
-        return buttons == MB_YESNO ? IDNO : (buttons == MB_OKCANCEL ? IDCANCEL : IDOK);
+        return nClosed;
     case QMessageBox::Ok:
         return IDOK;
     }
@@ -52,6 +58,8 @@ int CQtModalUI::MessageBox(QWidget *pParent, const QString &strText, const QStri
 QStringList CQtModalUI::GetOpenFileNames(QWidget *pParent, const QString &strCaption,
                                          const QString &strDir, const QString &strFilter,
                                          bool bMultiple) {
+    if (m_bEnded)
+        return QStringList();
     if (bMultiple)
         return QFileDialog::getOpenFileNames(pParent, strCaption, strDir, strFilter);
     const QString strFile = QFileDialog::getOpenFileName(pParent, strCaption, strDir, strFilter);
@@ -61,6 +69,8 @@ QStringList CQtModalUI::GetOpenFileNames(QWidget *pParent, const QString &strCap
 QString CQtModalUI::GetSaveFileName(QWidget *pParent, const QString &strCaption,
                                     const QString &strDir, const QString &strFilter,
                                     const QString &strDefaultSuffix) {
+    if (m_bEnded)
+        return QString();
     // The static helper has no default suffix; a suffix added after the dialog closed would
     // name a file the overwrite question never asked about.
     QFileDialog dialog(pParent, strCaption, strDir, strFilter);
@@ -74,5 +84,7 @@ QString CQtModalUI::GetSaveFileName(QWidget *pParent, const QString &strCaption,
 
 QString CQtModalUI::BrowseForFolder(QWidget *pParent, const QString &strCaption,
                                     const QString &strDir) {
+    if (m_bEnded)
+        return QString();
     return QFileDialog::getExistingDirectory(pParent, strCaption, strDir);
 }

@@ -1,5 +1,12 @@
 #include "core/CSettingsProfile.h"
 
+#include "core/CLogBook.h"
+#include "core/CRegularFile.h"
+
+#include <QFile>
+#include <cerrno>
+#include <unistd.h>
+
 namespace {
 // Qt's INI format reads and writes its top-level keys under a plain [General] header, and
 // escapes a group of that name as [%General]. The General section therefore lives at the top
@@ -15,6 +22,24 @@ CSettingsProfile::CSettingsProfile() : m_settings("ovak", "Tessaro") {}
 
 CSettingsProfile::CSettingsProfile(const QString &strFileName)
     : m_settings(strFileName, QSettings::NativeFormat) {}
+
+bool CSettingsProfile::CanUse(const QString &strFileName, QString *pstrReason) {
+    const QByteArray name = QFile::encodeName(strFileName);
+    int fd = -1;
+    CRegularFile::Result result = CRegularFile::OpenForReading(name, MAX_FILE_SIZE, &fd);
+    if (result == CRegularFile::OPENED) {
+        ::close(fd);
+        return true;
+    }
+    if (result == CRegularFile::CANNOT_OPEN && errno == ENOENT) {
+        // A file still to be made is written at the first change; a link to nowhere is not.
+        if (CRegularFile::CanReplace(name))
+            return true;
+        result = CRegularFile::NOT_REGULAR;
+    }
+    *pstrReason = CRegularFile::Reason(result, MAX_FILE_SIZE);
+    return false;
+}
 
 void CSettingsProfile::SetRunValue(const QString &section, const QString &entry,
                                    const QString &strValue) {
@@ -33,6 +58,15 @@ QVariant CSettingsProfile::Value(const QString &section, const QString &entry) c
 
 bool CSettingsProfile::Write(const QString &section, const QString &entry, const QVariant &value) {
     m_runValues.remove(GroupKey(section, entry));
+    // Writing renames a new file over the old one: never over a device, a pipe or a folder
+    // that took the file's place while the program ran.
+    if (!CRegularFile::CanReplace(QFile::encodeName(m_settings.fileName()))) {
+        if (!m_bRefused)
+            LogError("CSettingsProfile::Write(): Not a regular file, settings not written: %s\n",
+                     QFile::encodeName(m_settings.fileName()).constData());
+        m_bRefused = true;
+        return false;
+    }
     if (section == kGeneral) {
         m_settings.setValue(entry, value);
         // A stale copy under [%General] would only confuse the next person reading the file.

@@ -10,8 +10,15 @@
 class CSettingsProfile : public CProfile {
 public:
     CSettingsProfile();
-    // For tests and tools that want a settings file of their own.
+    // A settings file of its own (--settings, tests, tools).
     explicit CSettingsProfile(const QString &strFileName);
+
+    // Larger files are no settings: reading and rewriting them would hold up every write.
+    static constexpr qint64 MAX_FILE_SIZE = qint64(1) << 20;
+    // Whether strFileName can be a settings file: nothing there yet, or a regular file (also
+    // through a link) of at most MAX_FILE_SIZE bytes that can be read. Never blocks on a pipe.
+    // Otherwise false, and *pstrReason says why ("not a regular file").
+    static bool CanUse(const QString &strFileName, QString *pstrReason);
 
     int GetProfileInt(const QString &section, const QString &entry, int nDefault) override;
     bool WriteProfileInt(const QString &section, const QString &entry, int nValue) override;
@@ -30,4 +37,5 @@ private:
 
     QSettings m_settings;
     QHash<QString, QString> m_runValues;
+    bool m_bRefused = false;
 };

@@ -47,10 +47,11 @@ CVideoView::CVideoView(CMessageSink &sink, CProfile &profile, const CGeneralSett
 }
 
 CVideoView::~CVideoView() {
+    // Written first: releasing a player waits for its streaming threads.
+    m_profile.WriteProfileInt("Video", "ZoomLevel", m_nZoom);
     DestroyPlayers();
     m_pFullScreenDlg.reset();
     m_pParkingDlg.reset();
-    m_profile.WriteProfileInt("Video", "ZoomLevel", m_nZoom);
 }
 
 void CVideoView::OnInitialUpdate() {

@@ -520,13 +520,13 @@ void CPlaylistCtrl::AddFolder(const QString &strFolder, int nRow, QSet<QString> 
         AddEntry(strPath, nRow, QString(), QString());
 }
 
-void CPlaylistCtrl::AddPlayList(const QString &strPath, int nRow) {
+void CPlaylistCtrl::AddPlayList(const QString &strPath, int nRow, bool bShowErrors) {
     CWaitCursor wait;
     if (!IsPlaylistFile(strPath)) {
         LogMsg("CPlaylistCtrl::AddPlayList(): Playlist format not supported!\n");
         return;
     }
-    CPlaylistReader reader(&m_ui, m_pOwner);
+    CPlaylistReader reader(bShowErrors ? &m_ui : nullptr, m_pOwner);
     if (!reader.Load(strPath))
         return;
 
@@ -543,7 +543,7 @@ void CPlaylistCtrl::AddPlayList(const QString &strPath, int nRow) {
     }
 }
 
-QString CPlaylistCtrl::OpenPlaylist(const QString &strPath) {
+QString CPlaylistCtrl::OpenPlaylist(const QString &strPath, bool bShowErrors) {
     QString strFile = strPath;
     if (strFile.isEmpty()) {
         const QStringList chosen = m_ui.GetOpenFileNames(
@@ -557,7 +557,7 @@ QString CPlaylistCtrl::OpenPlaylist(const QString &strPath) {
         return QString();
     }
     ClearPlaylist();
-    AddPlayList(strFile, -1);
+    AddPlayList(strFile, -1, bShowErrors);
     if (!strFile.contains(QLatin1String(LAST_PLAYLIST_NAME)))
         m_recentFiles.Add(strFile);
     emit playlistOpened(strFile);

@@ -71,9 +71,11 @@ public:
     void AddEntry(const QString &strPath, int nRow, const QString &strTitle,
                   const QString &strLength);
     void AddFolder(const QString &strFolder, int nRow);
-    void AddPlayList(const QString &strPath, int nRow);
+    // bShowErrors false: a file that cannot be read is named in the logbook only, for a
+    // caller other than the operator.
+    void AddPlayList(const QString &strPath, int nRow, bool bShowErrors = true);
     // Empty path: asks with the open dialog. Returns the path opened, or "".
-    QString OpenPlaylist(const QString &strPath);
+    QString OpenPlaylist(const QString &strPath, bool bShowErrors = true);
     // Empty path: asks with the save dialog.
     void SavePlaylist(const QString &strPath);
     // Files dropped from the desktop onto the row nDropRow (-1: below the rows).

@@ -2,15 +2,14 @@
 
 #include "core/CLogBook.h"
 #include "core/CModalUI.h"
+#include "core/CRegularFile.h"
 #include "playlist/CPlaylistText.h"
 
 #include <QFile>
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <fcntl.h>
 #include <map>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -74,17 +73,26 @@ CPlaylistReader::CPlaylistReader(CModalUI *pUI, QWidget *pParent)
     : m_pUI(pUI), m_pParent(pParent) {}
 
 bool CPlaylistReader::Load(const QString &strPath) {
-    // Opened without waiting for a writer, so a pipe under the name cannot block the caller;
-    // then only a regular file is read, and only up to a size no playlist reaches.
+    // A pipe under the name cannot block the caller, and only a regular file of a size a
+    // playlist can have is read.
     const QByteArray name = CPlaylistText::ToFile(strPath);
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    const auto tooLarge = [&name] {
+        LogMsg("CPlaylistReader::Load(): File larger than %d MB, not read: %s\n",
+               int(MAX_FILE_SIZE >> 20), name.constData());
         return false;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    };
+    int fd = -1;
+    qint64 nSize = 0;
+    switch (CRegularFile::OpenForReading(name, MAX_FILE_SIZE, &fd, &nSize)) {
+    case CRegularFile::OPENED:
+        break;
+    case CRegularFile::CANNOT_OPEN:
+        return false;
+    case CRegularFile::NOT_REGULAR:
         LogMsg("CPlaylistReader::Load(): Not a regular file, not read: %s\n", name.constData());
         return false;
+    case CRegularFile::TOO_LARGE:
+        return tooLarge();
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
@@ -102,16 +110,9 @@ bool CPlaylistReader::Load(const QString &strPath) {
     if (m_nFormat != FORMAT_M3U && m_nFormat != FORMAT_PLS)
         return false;
 
-    const auto tooLarge = [&name] {
-        LogMsg("CPlaylistReader::Load(): File larger than %d MB, not read: %s\n",
-               int(MAX_FILE_SIZE >> 20), name.constData());
-        return false;
-    };
-    if (info.st_size > MAX_FILE_SIZE)
-        return tooLarge();
     // Read in blocks and counted, so a file that grows while it is read stops at the limit too.
     QByteArray data;
-    data.reserve(qsizetype(info.st_size));
+    data.reserve(qsizetype(nSize));
     char block[65536];
     qint64 nRead = 0;
     while ((nRead = file.read(block, sizeof block)) > 0) {

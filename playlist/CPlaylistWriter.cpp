@@ -2,13 +2,12 @@
 
 #include "core/CLogBook.h"
 #include "core/CModalUI.h"
+#include "core/CRegularFile.h"
 #include "playlist/CPlaylistText.h"
 
 #include <QByteArray>
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <sys/stat.h>
 
 namespace {
 // Lines end CR LF in every playlist file the program writes.
@@ -118,15 +117,7 @@ void CPlaylistWriter::Write(const QByteArray &line, const char *pszOperation) {
 }
 
 bool CPlaylistWriter::CanReplace(const QString &strPath) {
-    const QByteArray name = CPlaylistText::ToFile(strPath);
-    struct stat info {};
-    if (::stat(name.constData(), &info) == 0)
-        return S_ISREG(info.st_mode);
-    // What cannot be looked at is left to the open, which then says why.
-    if (errno != ENOENT)
-        return true;
-    // Nothing there at all; a link to nowhere is not nothing.
-    return ::lstat(name.constData(), &info) != 0;
+    return CRegularFile::CanReplace(CPlaylistText::ToFile(strPath));
 }
 
 void CPlaylistWriter::ReportError(const char *pszOperation, const char *pszWhat,

@@ -1,11 +1,10 @@
 #include "remote/CNetServer.h"
 
+#include "core/CCommandSink.h"
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
-#include "core/CMessageSink.h"
 #include "core/CProfile.h"
 #include "core/CTickClock.h"
-#include "core/UserMessages.h"
 
 #include <QAbstractEventDispatcher>
 #include <QTimer>
@@ -17,39 +16,42 @@ namespace {
 
 const char *const kSection = "Network";
 
-// The user message of a command code; 0 for codes that send nothing.
-unsigned MessageForCode(int32_t nCode) {
+// The action of a command code; false for codes that do nothing.
+bool ActionForCode(int32_t nCode, CCommand::Action &action) {
     switch (nCode) {
     case CNetDatagram::CMD_PLAY:
-        return WM_NET_PLAY;
+        action = CCommand::Action::Play;
+        return true;
     case CNetDatagram::CMD_STOP:
-        return WM_NET_STOP;
+        action = CCommand::Action::Stop;
+        return true;
     case CNetDatagram::CMD_PAUSE:
-        return WM_NET_PAUSE;
+        action = CCommand::Action::Pause;
+        return true;
     case CNetDatagram::CMD_OPEN:
-        return WM_NET_OPEN;
+        action = CCommand::Action::Open;
+        return true;
     case CNetDatagram::CMD_SEEK:
-        return WM_NET_SEEK;
-    case CNetDatagram::CMD_UNUSED:
-        return WM_NET_UNUSED;
+        action = CCommand::Action::Seek;
+        return true;
     case CNetDatagram::CMD_VOLUME:
-        return WM_NET_VOLUME;
+        action = CCommand::Action::Volume;
+        return true;
     case CNetDatagram::CMD_SELECT:
-        return WM_NET_SELECT;
+        action = CCommand::Action::Select;
+        return true;
     default:
-        return 0;
+        return false;
     }
 }
 
 } // namespace
 
-CNetServer::CNetServer(CMessageSink &sink, CProfile &profile, const CGeneralSettings &settings,
+CNetServer::CNetServer(CCommandSink &sink, CProfile &profile, const CGeneralSettings &settings,
                        const CTickClock &clock, QObject *pParent)
     : QObject(pParent), m_sink(sink), m_profile(profile), m_settings(settings), m_clock(clock),
       m_statusAddress(QString::fromLatin1(DEFAULT_STATUS_ADDRESS)) {
     ClearStatus();
-    m_nRecvSlot = 0;
-    std::memset(m_RecvRing, 0, sizeof m_RecvRing);
     m_dwLastSend = 0;
     m_bReady = false;
     connect(&m_RecvSocket, &QUdpSocket::readyRead, this, [this] { OnReceive(0); });
@@ -144,7 +146,6 @@ void CNetServer::CloseServer() {
     m_RecvSocket.close();
     m_BroadcastSocket.close();
     ClearStatus();
-    m_nRecvSlot = 0;
 }
 
 void CNetServer::OnReceive(int /*nErrorCode*/) {
@@ -172,65 +173,33 @@ bool CNetServer::ReceiveOne() {
         m_RecvSocket.readDatagram(reinterpret_cast<char *>(datagram), sizeof datagram, &sender);
     if (nRead < 0)
         return false;
-    // Refused before anything looks inside it; the read itself keeps the socket drained.
-    if (m_settings.m_iRemoteCtrl == REMOTE_CTRL_ETHERNET &&
+    // Refused before anything looks inside it; the read itself keeps the socket drained. With
+    // remote control off the datagram is dropped, so that nothing piles up to run later when
+    // it is switched on.
+    if (m_settings.m_iRemoteCtrl != REMOTE_CTRL_ETHERNET ||
         !m_access.Admit(sender, m_clock.GetTickCount(), "OnReceive()"))
-        return false;
-    return RunDatagram(datagram, static_cast<size_t>(nRead));
-}
-
-bool CNetServer::RunCommand(const unsigned char *pData, size_t nLength) {
-    const bool bRan = RunDatagram(pData, nLength);
-    // A handler that spun the event loop may have left datagrams of our own socket without a
-    // notification of their own; OnReceive only looks after those of its own commands.
-    if (bRan && m_RecvSocket.hasPendingDatagrams())
-        QTimer::singleShot(0, this, [this] { OnReceive(0); });
-    return bRan;
-}
-
-bool CNetServer::RunDatagram(const unsigned char *pData, size_t nLength) {
-    // With remote control off the datagram is dropped, so that nothing piles up to run later
-    // when it is switched on.
-    if (m_settings.m_iRemoteCtrl != REMOTE_CTRL_ETHERNET || m_bDispatching)
-        return false;
-    CNetDatagram::Command cmd;
-    if (!CNetDatagram::DecodeCommand(pData, nLength, cmd))
-        return false; // wrong size or magic: the slot stays free for the next one
-
-    std::memcpy(m_RecvRing[m_nRecvSlot], pData, PACKET_SIZE);
-    Dispatch(cmd);
-    m_nRecvSlot = (m_nRecvSlot + 1) % RING_SLOTS;
+        return true;
+    Dispatch(datagram, static_cast<size_t>(nRead));
     return true;
 }
 
-void CNetServer::Dispatch(const CNetDatagram::Command &cmd) {
-    const unsigned nMsg = MessageForCode(cmd.nCode);
-    if (!nMsg)
+void CNetServer::Dispatch(const unsigned char *pData, size_t nLength) {
+    CNetDatagram::Command datagram;
+    if (!CNetDatagram::DecodeCommand(pData, nLength, datagram))
+        return; // wrong size or magic
+    CCommand cmd;
+    if (!ActionForCode(datagram.nCode, cmd.action))
         return;
-    intptr_t lParam = 0;
-    switch (cmd.nCode) {
-    case CNetDatagram::CMD_OPEN:
-        lParam = m_nRecvSlot;
-        break;
-    case CNetDatagram::CMD_SEEK:
-    case CNetDatagram::CMD_UNUSED:
-    case CNetDatagram::CMD_VOLUME:
-        lParam = cmd.nValue;
-        break;
-    default:
-        break;
-    }
+    cmd.origin = CCommand::Origin::Net;
     // The id goes on as the same 32 bits the controller sent; handlers compare it unsigned.
-    const auto wParam = static_cast<uintptr_t>(static_cast<intptr_t>(cmd.nPlayerId));
+    cmd.nPlayer = datagram.nPlayerId;
+    if (cmd.action == CCommand::Action::Open)
+        cmd.strText = QString::fromStdString(CNetDatagram::CommandText(pData, nLength));
+    else if (cmd.action == CCommand::Action::Seek || cmd.action == CCommand::Action::Volume)
+        cmd.nValue = datagram.nValue;
     m_bDispatching = true;
-    m_sink.SendMessage(nMsg, wParam, lParam);
+    m_sink.Execute(cmd);
     m_bDispatching = false;
-}
-
-void CNetServer::GetPacket(unsigned char *pDest, int nSlot) const {
-    if (!pDest || nSlot < 0 || nSlot >= RING_SLOTS)
-        return;
-    std::memcpy(pDest, m_RecvRing[nSlot], PACKET_SIZE);
 }
 
 void CNetServer::SendStatusIfDue(int /*nTimerId*/) {

@@ -1,5 +1,5 @@
-// The remote-control endpoint: turns command datagrams from controllers into user messages for
-// the main window, and broadcasts the active player's status and short texts back to them.
+// The remote-control endpoint: turns command datagrams from controllers into commands for the
+// controller, and broadcasts the active player's status and short texts back to them.
 #pragma once
 
 #include "remote/CCommandAccess.h"
@@ -12,9 +12,9 @@
 
 #include <cstdint>
 
+class CCommandSink;
 class CGeneralSettings;
 class QAbstractEventDispatcher;
-class CMessageSink;
 class CProfile;
 class CTickClock;
 
@@ -22,7 +22,6 @@ class CNetServer : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr int RING_SLOTS = 8;
     static constexpr size_t PACKET_SIZE = CNetDatagram::COMMAND_SIZE;
     static constexpr uint32_t STATUS_PERIOD_MS = 1500;
     static constexpr int DEFAULT_STATUS_PORT = 31772;
@@ -35,7 +34,7 @@ public:
     static constexpr uint32_t FORCED_STATUS_SPACING_MS = 100;
 
     // Nothing is opened here; the "Network" settings are read by InitServer.
-    CNetServer(CMessageSink &sink, CProfile &profile, const CGeneralSettings &settings,
+    CNetServer(CCommandSink &sink, CProfile &profile, const CGeneralSettings &settings,
                const CTickClock &clock, QObject *pParent = nullptr);
     ~CNetServer() override;
 
@@ -45,15 +44,6 @@ public:
     bool InitServer();
     void CloseServer();
 
-    // Copies the PACKET_SIZE bytes of a receive-ring slot; a slot outside the ring copies
-    // nothing.
-    void GetPacket(unsigned char *pDest, int nSlot) const;
-
-    // Runs one command datagram as if it had just been received: the receive gate, the ring
-    // slot and the user message are those of the socket's own datagrams. For the other command
-    // protocols, which must end in the same handlers. False when it did not run (gate closed,
-    // not a command, or a command's handler is still running).
-    bool RunCommand(const unsigned char *pData, size_t nLength);
     // A command's handler is running (and may have spun the event loop).
     bool IsDispatching() const { return m_bDispatching; }
 
@@ -69,8 +59,6 @@ public:
     void SetMediaName(const QString &strName);
 
     bool IsReady() const { return m_bReady; }
-    // The ring slot the next valid command datagram is read into.
-    int GetRecvSlot() const { return m_nRecvSlot; }
     const CCommandAccess &GetAccess() const { return m_access; }
     QHostAddress GetStatusAddress() const { return m_statusAddress; }
     int GetStatusPort() const { return m_nStatusPort; }
@@ -100,17 +88,14 @@ private:
     void ClearStatus();
     void ReadSettings();
     bool ReceiveOne();
-    bool RunDatagram(const unsigned char *pData, size_t nLength);
-    void Dispatch(const CNetDatagram::Command &cmd);
+    void Dispatch(const unsigned char *pData, size_t nLength);
     void Broadcast(const unsigned char *pData, size_t nLength);
 
-    CMessageSink &m_sink;
+    CCommandSink &m_sink;
     CProfile &m_profile;
     const CGeneralSettings &m_settings;
     const CTickClock &m_clock;
 
-    int32_t m_nRecvSlot;
-    unsigned char m_RecvRing[RING_SLOTS][PACKET_SIZE];
     uint32_t m_dwLastSend;
     uint32_t m_dwLastSent = 0; // tick of the latest status datagram
     bool m_bSentAny = false;

@@ -1,16 +1,15 @@
 #include "remote/COscServer.h"
 
+#include "core/CCommandSink.h"
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
-#include "core/CMessageSink.h"
 #include "core/CProfile.h"
 #include "core/CTickClock.h"
-#include "core/UserMessages.h"
 #include "remote/CNetServer.h"
-#include "remote/protocol/CNetDatagram.h"
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cstring>
 #include <lo/lo.h>
 
@@ -38,13 +37,12 @@ constexpr int kBadInputLinesPerWindow = 5;
 } // namespace
 
 // The command table: address (after "/tessaro/" and, per player, "a/" or "b/"), argument types,
-// and the binary protocol's command code where the binary protocol has the command.
+// and the command it gives.
 struct COscServer::CommandSpec {
     const char *pszName;
     bool bPerPlayer;
     const char *pszTypes;
-    Action action;
-    int32_t nNetCode;
+    CCommand::Action action;
 };
 
 struct COscDispatch {
@@ -58,22 +56,17 @@ struct COscDispatch {
     }
 };
 
+using Action = CCommand::Action;
+
 const COscServer::CommandSpec COscDispatch::kCommands[] = {
-    {"play", true, "", COscServer::Action::Play, CNetDatagram::CMD_PLAY},
-    {"pause", true, "", COscServer::Action::Pause, CNetDatagram::CMD_PAUSE},
-    {"stop", true, "", COscServer::Action::Stop, CNetDatagram::CMD_STOP},
-    {"select", true, "", COscServer::Action::Select, CNetDatagram::CMD_SELECT},
-    {"open", true, "s", COscServer::Action::Open, CNetDatagram::CMD_OPEN},
-    {"seek", true, "i", COscServer::Action::Seek, CNetDatagram::CMD_SEEK},
-    {"volume", false, "i", COscServer::Action::Volume, CNetDatagram::CMD_VOLUME},
-    {"next", false, "", COscServer::Action::Next, 0},
-    {"previous", false, "", COscServer::Action::Previous, 0},
-    {"fullscreen", false, "i", COscServer::Action::Fullscreen, 0},
-    // The port is optional: without it, feedback goes to the sender's own port.
-    {"subscribe", false, "", COscServer::Action::Subscribe, 0},
+    {"play", true, "", Action::Play},          {"pause", true, "", Action::Pause},
+    {"stop", true, "", Action::Stop},          {"select", true, "", Action::Select},
+    {"open", true, "s", Action::Open},         {"seek", true, "i", Action::Seek},
+    {"volume", false, "i", Action::Volume},    {"next", false, "", Action::Next},
+    {"previous", false, "", Action::Previous}, {"fullscreen", false, "i", Action::Fullscreen},
 };
 
-COscServer::COscServer(CNetServer &netServer, CMessageSink &sink, CProfile &profile,
+COscServer::COscServer(CNetServer &netServer, CCommandSink &sink, CProfile &profile,
                        const CGeneralSettings &settings, const CTickClock &clock, QObject *pParent)
     : QObject(pParent), m_netServer(netServer), m_sink(sink), m_profile(profile),
       m_settings(settings), m_clock(clock), m_pBuffer(new char[MAX_PACKET_SIZE + 1]) {
@@ -224,22 +217,13 @@ void COscServer::Handle(const char *pszPath, const char *pszTypes, void *argv, i
         nPlayer = pszRest[0] == 'a' ? 0 : 1;
         pszRest += 2;
     }
-    const CommandSpec *pSpec = nullptr;
-    for (const CommandSpec &spec : COscDispatch::kCommands)
-        if (spec.bPerPlayer == (nPlayer >= 0) && std::strcmp(spec.pszName, pszRest) == 0)
-            pSpec = &spec;
-    if (!pSpec)
-        return; // unknown addresses are ignored, as unknown command codes are
     const char *pszGot = pszTypes ? pszTypes : "";
-    const bool bTypesOk = std::strcmp(pszGot, pSpec->pszTypes) == 0 ||
-                          (pSpec->action == Action::Subscribe && std::strcmp(pszGot, "i") == 0);
-    if (!bTypesOk || argc != static_cast<int>(std::strlen(pszGot))) {
-        if (MayLogBadInput())
-            LogMsg("COscServer::OnMessage(): %s expects arguments \"%s\", got \"%s\".\n", pszPath,
-                   pSpec->pszTypes, pszGot);
-        return;
-    }
-    if (pSpec->action == Action::Subscribe) {
+    // The port is optional: without it, feedback goes to the sender's own port.
+    if (nPlayer < 0 && std::strcmp(pszRest, "subscribe") == 0) {
+        if ((argc != 0 || *pszGot) && (argc != 1 || std::strcmp(pszGot, "i") != 0)) {
+            LogBadArguments(pszPath, "", pszGot);
+            return;
+        }
         const int nPort = argc == 1 ? IntArg(args[0]) : m_nSenderPort;
         if (nPort <= 0 || nPort > 65535) {
             if (MayLogBadInput())
@@ -249,44 +233,39 @@ void COscServer::Handle(const char *pszPath, const char *pszTypes, void *argv, i
         Subscribe(static_cast<quint16>(nPort));
         return;
     }
+    const CommandSpec *pSpec = nullptr;
+    for (const CommandSpec &spec : COscDispatch::kCommands)
+        if (spec.bPerPlayer == (nPlayer >= 0) && std::strcmp(spec.pszName, pszRest) == 0)
+            pSpec = &spec;
+    if (!pSpec)
+        return; // unknown addresses are ignored, as unknown command codes are
+    if (std::strcmp(pszGot, pSpec->pszTypes) != 0 ||
+        argc != static_cast<int>(std::strlen(pszGot))) {
+        LogBadArguments(pszPath, pSpec->pszTypes, pszGot);
+        return;
+    }
     // The receive gate of the remote control holds for OSC commands as for datagrams.
     if (m_settings.m_iRemoteCtrl != CNetServer::REMOTE_CTRL_ETHERNET)
         return;
-    switch (pSpec->action) {
-    case Action::Open:
-        RunNetCommand(pSpec->nNetCode, nPlayer, 0, StringArg(args[0]));
-        break;
-    case Action::Seek:
-        RunNetCommand(pSpec->nNetCode, nPlayer, IntArg(args[0]), nullptr);
-        break;
-    case Action::Volume:
-        // Command 13 names a player only to have it range-checked: the active one will do.
-        RunNetCommand(pSpec->nNetCode, m_netServer.m_nCurPlayer, IntArg(args[0]), nullptr);
-        break;
-    case Action::Next:
-        m_sink.SendMessage(WM_PLAYLIST_STEP, 1, 0);
-        break;
-    case Action::Previous:
-        m_sink.SendMessage(WM_PLAYLIST_STEP, 0, 0);
-        break;
-    case Action::Fullscreen:
-        if (m_fullscreen)
-            m_fullscreen(IntArg(args[0]) != 0);
-        break;
-    default:
-        RunNetCommand(pSpec->nNetCode, nPlayer, 0, nullptr);
-        break;
-    }
+    CCommand cmd;
+    cmd.action = pSpec->action;
+    cmd.origin = CCommand::Origin::Osc;
+    // The volume is common to both players: the id of the binary protocol's command 13 is only
+    // range-checked, and Player A's always passes.
+    cmd.nPlayer = std::max(nPlayer, 0);
+    if (pSpec->action == Action::Open)
+        cmd.strText = QString::fromUtf8(StringArg(args[0]));
+    else if (pSpec->action == Action::Fullscreen)
+        cmd.nValue = IntArg(args[0]) != 0 ? 1 : 0;
+    else if (argc == 1)
+        cmd.nValue = IntArg(args[0]);
+    m_sink.Execute(cmd);
 }
 
-void COscServer::RunNetCommand(int32_t nCode, int nPlayer, int32_t nValue, const char *pszText) {
-    CNetDatagram::Command cmd;
-    cmd.nPlayerId = nPlayer;
-    cmd.nCode = nCode;
-    cmd.nValue = nValue;
-    unsigned char datagram[CNetDatagram::COMMAND_SIZE];
-    CNetDatagram::EncodeCommand(datagram, cmd, pszText ? pszText : "");
-    m_netServer.RunCommand(datagram, sizeof datagram);
+void COscServer::LogBadArguments(const char *pszPath, const char *pszExpected, const char *pszGot) {
+    if (MayLogBadInput())
+        LogMsg("COscServer::OnMessage(): %s expects arguments \"%s\", got \"%s\".\n", pszPath,
+               pszExpected, pszGot);
 }
 
 void COscServer::Subscribe(quint16 nPort) {

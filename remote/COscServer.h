@@ -1,7 +1,7 @@
-// The OSC face of the remote control. Commands arrive as OSC messages and are carried out by the
-// very handlers the binary protocol reaches: as command datagrams through CNetServer::RunCommand
-// (same gate, ring slot and user message), or as the control bar's user messages. The players'
-// state goes back as one OSC bundle per update to subscribed clients and fixed targets.
+// The OSC face of the remote control. Commands arrive as OSC messages and become the commands the
+// binary protocol's datagrams become (same gate, same handlers), or those of the control bar's
+// track buttons and the full-screen menu item. The players' state goes back as one OSC bundle
+// per update to subscribed clients and fixed targets.
 //
 // Everything runs on the UI thread: the socket is read there and liblo decodes and dispatches
 // within the same call, so nothing needs a lock. The socket is our own, because Debian 12's liblo
@@ -23,8 +23,8 @@
 #include <functional>
 #include <memory>
 
+class CCommandSink;
 class CGeneralSettings;
-class CMessageSink;
 class CNetServer;
 class CProfile;
 class CTickClock;
@@ -43,9 +43,9 @@ public:
     static constexpr int MAX_PENDING_TEXTS = 16;
 
     using StatusSource = std::function<COscFeedback::Status()>;
-    using FullscreenHandler = std::function<void(bool bOn)>;
 
-    COscServer(CNetServer &netServer, CMessageSink &sink, CProfile &profile,
+    // netServer tells of the status texts and datagrams, which feedback follows.
+    COscServer(CNetServer &netServer, CCommandSink &sink, CProfile &profile,
                const CGeneralSettings &settings, const CTickClock &clock,
                QObject *pParent = nullptr);
     ~COscServer() override;
@@ -53,9 +53,8 @@ public:
     COscServer(const COscServer &) = delete;
     COscServer &operator=(const COscServer &) = delete;
 
-    // Where the feedback values come from, and who switches the full-screen output.
+    // Where the feedback values come from.
     void SetStatusSource(StatusSource source) { m_statusSource = std::move(source); }
-    void SetFullscreenHandler(FullscreenHandler handler) { m_fullscreen = std::move(handler); }
 
     // Reads [OSC] and [Network] and opens the socket. False when OSC is off (Port 0) or could
     // not be opened (logged).
@@ -63,19 +62,6 @@ public:
     void Close();
 
 private:
-    enum class Action {
-        Play,
-        Pause,
-        Stop,
-        Select,
-        Open,
-        Seek,
-        Volume,
-        Next,
-        Previous,
-        Fullscreen,
-        Subscribe
-    };
     struct CommandSpec;
 
     friend struct COscDispatch; // liblo's callback, which needs liblo's types
@@ -83,7 +69,7 @@ private:
     void ReadOne();
     // argv holds liblo's arguments (lo_arg **), argc of them, typed by pszTypes.
     void Handle(const char *pszPath, const char *pszTypes, void *argv, int argc);
-    void RunNetCommand(int32_t nCode, int nPlayer, int32_t nValue, const char *pszText);
+    void LogBadArguments(const char *pszPath, const char *pszExpected, const char *pszGot);
     void Subscribe(quint16 nPort);
     void OnText(const QString &strLine);
     void ScheduleFlush();
@@ -94,13 +80,12 @@ private:
     bool MayLogBadInput();
 
     CNetServer &m_netServer;
-    CMessageSink &m_sink;
+    CCommandSink &m_sink;
     CProfile &m_profile;
     const CGeneralSettings &m_settings;
     const CTickClock &m_clock;
 
     StatusSource m_statusSource;
-    FullscreenHandler m_fullscreen;
 
     CCommandAccess m_access;
     QUdpSocket m_socket;

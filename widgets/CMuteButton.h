@@ -1,10 +1,10 @@
-// The control bar's mute toggle: a click flips its state and reports the new state to the main
-// window; while pressed it shows the state the click will set.
+// The control bar's mute toggle: a click flips its state and asks for the new state with a
+// command; while pressed it shows the state the click will set.
 #pragma once
 
 #include "widgets/CImageButton.h"
 
-class CMessageSink;
+class CCommandSink;
 
 class CMuteButton : public CImageButton {
 public:
@@ -13,7 +13,7 @@ public:
     static constexpr int BMP_PRESS_TO_ON = 144;  // pressed while turning mute on
     static constexpr int BMP_PRESS_TO_OFF = 149; // pressed while turning mute off
 
-    explicit CMuteButton(CMessageSink &sink);
+    explicit CMuteButton(CCommandSink &sink);
 
 protected:
     void OnClick() override;
@@ -21,5 +21,5 @@ protected:
     int PressedBitmap() const override { return m_bState ? BMP_PRESS_TO_OFF : BMP_PRESS_TO_ON; }
 
 private:
-    CMessageSink &m_sink;
+    CCommandSink &m_sink;
 };

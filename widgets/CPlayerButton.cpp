@@ -1,7 +1,6 @@
 #include "widgets/CPlayerButton.h"
 
-#include "core/CMessageSink.h"
-#include "core/UserMessages.h"
+#include "core/CCommandSink.h"
 
 namespace {
 // Player A, Player B.
@@ -9,7 +8,7 @@ constexpr CImageButton::CPictures kPictures[2] = {{157, 153, 154}, {155, 156, 15
 constexpr int kCheckedPictures[2] = {158, 159};
 } // namespace
 
-CPlayerButton::CPlayerButton(CMessageSink &sink, int nPlayer)
+CPlayerButton::CPlayerButton(CCommandSink &sink, int nPlayer)
     : CImageButton(kPictures[nPlayer == 0 ? 0 : 1]), m_sink(sink), m_nPlayer(nPlayer),
       m_nChecked(kCheckedPictures[nPlayer == 0 ? 0 : 1]) {}
 
@@ -20,5 +19,8 @@ void CPlayerButton::SetCheck(bool bChecked) {
 }
 
 void CPlayerButton::OnClick() {
-    m_sink.SendMessage(WM_SELECT_PLAYER, static_cast<uintptr_t>(m_nPlayer), 0);
+    CCommand cmd;
+    cmd.action = CCommand::Action::Select;
+    cmd.nPlayer = m_nPlayer;
+    m_sink.Execute(cmd);
 }

@@ -4,12 +4,12 @@
 
 #include "widgets/CImageButton.h"
 
-class CMessageSink;
+class CCommandSink;
 
 class CPlayerButton : public CImageButton {
 public:
-    // nPlayer 0 = Player A, 1 = Player B; sent as wParam of the selection message.
-    CPlayerButton(CMessageSink &sink, int nPlayer);
+    // nPlayer 0 = Player A, 1 = Player B: the player a click selects.
+    CPlayerButton(CCommandSink &sink, int nPlayer);
 
     void SetCheck(bool bChecked);
     bool GetCheck() const { return m_bState; }
@@ -19,7 +19,7 @@ protected:
     int RestingBitmap() const override { return m_bState ? m_nChecked : m_pictures.nNormal; }
 
 private:
-    CMessageSink &m_sink;
+    CCommandSink &m_sink;
     int m_nPlayer;
     int m_nChecked;
 };

@@ -24,13 +24,14 @@ const char *const kSection = "CtrlBar";
 const char *const kVolumeEntry = "m_Volume";
 } // namespace
 
-CPlayerCtrlBar::CPlayerCtrlBar(CMessageSink &sink, CProfile &profile,
+CPlayerCtrlBar::CPlayerCtrlBar(CMessageSink &sink, CCommandSink &commands, CProfile &profile,
                                const CGeneralSettings &settings, QWidget *pParent)
-    : QWidget(pParent), m_btnPlay(sink, PLAY, WM_CTRL_PLAY, 0),
-      m_btnPause(sink, PAUSE, WM_CTRL_PAUSE, 0), m_btnStop(sink, STOP, WM_CTRL_STOP, 0),
-      m_btnMute(sink), m_btnPrev(sink, PREVIOUS, WM_PLAYLIST_STEP, 0),
-      m_btnNext(sink, NEXT, WM_PLAYLIST_STEP, 1), m_btnPlayerA(sink, 0), m_btnPlayerB(sink, 1),
-      m_SeekSlider(sink), m_VolumeSlider(sink), m_sink(sink),
+    : QWidget(pParent), m_btnPlay(commands, PLAY, CCommand::Action::PlayActive),
+      m_btnPause(commands, PAUSE, CCommand::Action::PauseActive),
+      m_btnStop(commands, STOP, CCommand::Action::StopActive), m_btnMute(commands),
+      m_btnPrev(commands, PREVIOUS, CCommand::Action::Previous),
+      m_btnNext(commands, NEXT, CCommand::Action::Next), m_btnPlayerA(commands, 0),
+      m_btnPlayerB(commands, 1), m_SeekSlider(sink), m_VolumeSlider(sink), m_sink(sink),
       m_profile(profile), m_pButtons{&m_btnPlay,    &m_btnPause,   &m_btnStop, &m_btnMute,
                                      &m_btnPlayerA, &m_btnPlayerB, &m_btnPrev, &m_btnNext} {
     // The main window copies the volume range in before the initial update; starting from

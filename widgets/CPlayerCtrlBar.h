@@ -1,6 +1,7 @@
 // The transport bar under the video: picture buttons, the volume and seek sliders and the
-// status strip, painted double-buffered over a gradient. Clicks become user messages to the
-// main window, which does the work; the bar keeps the volume position in the settings.
+// status strip, painted double-buffered over a gradient. Button clicks become commands and
+// slider moves user messages to the main window, which does the work; the bar keeps the volume
+// position in the settings.
 #pragma once
 
 #include "widgets/CBitmapSlider.h"
@@ -14,6 +15,7 @@
 
 #include <QWidget>
 
+class CCommandSink;
 class CMessageSink;
 class CProfile;
 class CGeneralSettings;
@@ -29,8 +31,8 @@ public:
     // The seek slider takes the client width less this.
     static constexpr int SEEK_WIDTH_MARGIN = 165;
 
-    CPlayerCtrlBar(CMessageSink &sink, CProfile &profile, const CGeneralSettings &settings,
-                   QWidget *pParent = nullptr);
+    CPlayerCtrlBar(CMessageSink &sink, CCommandSink &commands, CProfile &profile,
+                   const CGeneralSettings &settings, QWidget *pParent = nullptr);
     // Writes the volume position back to the settings.
     ~CPlayerCtrlBar() override;
 

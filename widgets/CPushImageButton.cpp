@@ -1,11 +1,13 @@
 #include "widgets/CPushImageButton.h"
 
-#include "core/CMessageSink.h"
+#include "core/CCommandSink.h"
 
-CPushImageButton::CPushImageButton(CMessageSink &sink, const CPictures &pictures, unsigned nMsg,
-                                   uintptr_t wParam, intptr_t lParam)
-    : CImageButton(pictures), m_sink(sink), m_nMsg(nMsg), m_wParam(wParam), m_lParam(lParam) {}
+CPushImageButton::CPushImageButton(CCommandSink &sink, const CPictures &pictures,
+                                   CCommand::Action action)
+    : CImageButton(pictures), m_sink(sink), m_action(action) {}
 
 void CPushImageButton::OnClick() {
-    m_sink.SendMessage(m_nMsg, m_wParam, m_lParam);
+    CCommand cmd;
+    cmd.action = m_action;
+    m_sink.Execute(cmd);
 }

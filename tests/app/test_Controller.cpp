@@ -1,5 +1,5 @@
-// The main controller driven as the parts drive it: user messages, network commands over
-// loopback, menu commands and the wheel, with scripted players behind the video view.
+// The main controller driven as the parts drive it: commands, notifications, network commands
+// over loopback, menu commands and the wheel, with scripted players behind the video view.
 #include "CTestFrame.h"
 #include "support/CFakePlayer.h"
 
@@ -13,6 +13,7 @@
 #include "remote/protocol/CNetDatagram.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
+#include "support/CRecordingSink.h"
 #include "support/CScriptedModalUI.h"
 #include "widgets/CPlayerCtrlBar.h"
 #include "widgets/CStatusDisplay.h"
@@ -58,6 +59,9 @@ protected:
     CFakePlayer &B() { return *m_players[1]; }
     intptr_t Send(unsigned msg, uintptr_t w = 0, intptr_t l = 0) {
         return m_pFrame->SendMessage(msg, w, l);
+    }
+    CCommand::Result Run(CCommand::Action action, int32_t nPlayer = 0, int32_t nValue = 0) {
+        return m_pFrame->Execute(Cmd(action, nPlayer, nValue));
     }
     QString Path(int nRow) { return List().GetTrackPath(nRow); }
 
@@ -154,7 +158,7 @@ TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
     PlayRow(0);
     View().Pause(0);
     // Next Track while paused: the next entry opens paused.
-    Send(WM_PLAYLIST_STEP, 1);
+    Run(CCommand::Action::Next);
     EXPECT_EQ(A().m_strPath, Path(1));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
     // A double click (lParam 1) while paused opens and starts.
@@ -162,7 +166,7 @@ TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
     EXPECT_EQ(A().m_strPath, Path(2));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
     // Previous while playing: playing.
-    Send(WM_PLAYLIST_STEP, 0);
+    Run(CCommand::Action::Previous);
     EXPECT_EQ(A().m_strPath, Path(1));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
     const QStringList texts = Texts();
@@ -261,6 +265,65 @@ TEST_F(ControllerTest, PlayerIdSevenIsLoggedAndChangesNothing) {
     EXPECT_TRUE(m_log.Contains("CVideoView::OpenMedia() invalid Player ID!"));
     EXPECT_TRUE(m_log.Contains("SendStatusMsg(): PlayerID out of range!"));
     EXPECT_TRUE(Texts().isEmpty());
+}
+
+// The actions of the operator and the desktop's media controls; those of the remote protocols
+// are driven over the network above.
+TEST_F(ControllerTest, EveryActionReachesItsHandler) {
+    using Act = CCommand::Action;
+    constexpr auto Done = CCommand::Result::Done;
+    constexpr auto Refused = CCommand::Result::Refused;
+    PlayRow(0);
+    EXPECT_EQ(Run(Act::PauseActive), Done);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
+    Run(Act::TogglePlay);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    Run(Act::StopActive);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
+    Run(Act::PlayActive);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    Texts();
+
+    // The sliders' handlers with the value in the command: the volume slider shows it.
+    EXPECT_EQ(Run(Act::SeekActive, 0, 4000), Done);
+    EXPECT_EQ(A().m_nPosition, 4000);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    EXPECT_EQ(Run(Act::SeekActive, 0, -1), Refused);
+    EXPECT_EQ(Run(Act::VolumeLevel, 0, 1500), Done);
+    EXPECT_EQ(View().m_lVolume, -1500);
+    EXPECT_EQ(m_pFrame->GetCtrlBar()->m_VolumeSlider.GetPos(), 1500);
+    EXPECT_EQ(Run(Act::VolumeLevel, 0, 3001), Refused);
+    EXPECT_EQ(Texts(), QStringList({"Player A: Playback paused.\n", "Player A: Playback started.\n",
+                                    "Player A: Seeking to  0:00:04 /  0:00:10 ( 40% )\n",
+                                    "Player A: Volume set to 50%.\n"}));
+
+    // Switches: TOGGLE flips, 1 and 0 set.
+    Run(Act::Mute, 0, CCommand::TOGGLE);
+    EXPECT_TRUE(View().m_bMute);
+    Run(Act::Mute, 0, 1);
+    EXPECT_TRUE(View().m_bMute);
+    Run(Act::Mute, 0, 0);
+    EXPECT_FALSE(View().m_bMute);
+    Run(Act::Fullscreen, 0, 0);
+    EXPECT_FALSE(View().m_bFullScreen);
+    Run(Act::Fullscreen, 0, 1);
+    EXPECT_TRUE(View().m_bFullScreen);
+    Run(Act::Fullscreen, 0, CCommand::TOGGLE);
+    EXPECT_FALSE(View().m_bFullScreen);
+    Run(Act::LoopList, 0, 1);
+    EXPECT_TRUE(List().GetLoopList());
+    Run(Act::RepeatSingle, 0, CCommand::TOGGLE);
+    EXPECT_TRUE(List().GetLoopSingleTrack());
+    EXPECT_EQ(Run(Act::AutoNext, 0, 0), Refused) << "no meaning while a single track repeats";
+    EXPECT_TRUE(List().m_AutoSkipTrack);
+    Run(Act::RepeatSingle, 0, 0);
+    EXPECT_EQ(Run(Act::AutoNext, 0, 0), Done);
+    EXPECT_FALSE(List().m_AutoSkipTrack);
+
+    EXPECT_EQ(Run(Act::Select, 1), Done);
+    EXPECT_EQ(View().m_nActive, 1);
+    EXPECT_EQ(Run(Act::Select, 5), Refused);
+    EXPECT_EQ(View().m_nActive, 1);
 }
 
 TEST_F(ControllerTest, StatusTextsAndPercentages) {

@@ -9,6 +9,7 @@
 #include "playlist/CRightView.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
+#include "support/CRecordingSink.h"
 #include "support/CScriptedModalUI.h"
 #include "widgets/CFixedSplitter.h"
 #include "widgets/CPaneSplitter.h"
@@ -236,12 +237,32 @@ TEST_F(MainFrameTest, OnlyDocumentsThatOpenStayInTheRecentFileList) {
     EXPECT_EQ(list.GetTrackCount(), 1);
     EXPECT_TRUE(recent.GetEntries().isEmpty());
     // A name on the command line that does not exist is never listed.
-    EXPECT_FALSE(m_pFrame->OpenDocument(m_frame.m_dir.filePath("missing.mp4")));
+    CCommand open =
+        Cmd(CCommand::Action::OpenDocument, 0, 0, m_frame.m_dir.filePath("missing.mp4"));
+    EXPECT_EQ(m_pFrame->Execute(open), CCommand::Result::Failed);
     ASSERT_EQ(m_ui.m_boxes.size(), 2u);
-    EXPECT_TRUE(m_ui.m_boxes[0].text.contains("/gone.m3u")) << m_ui.m_boxes[0].text.toStdString();
+    EXPECT_EQ(m_ui.m_boxes[0].text, "Cannot open \"" + m_frame.m_dir.filePath("gone.m3u") + "\".");
     EXPECT_TRUE(m_ui.m_boxes[1].text.contains("/missing.mp4"));
+    // A remote caller is answered, never shown a box; the logbook names the file.
+    open.origin = CCommand::Origin::Mpris;
+    EXPECT_EQ(m_pFrame->Execute(open), CCommand::Result::Failed);
+    EXPECT_EQ(m_ui.m_boxes.size(), 2u);
+    EXPECT_TRUE(m_frame.m_log.Contains("CMainFrame::OpenDocument(): Cannot open \"" +
+                                       m_frame.m_dir.filePath("missing.mp4").toStdString()));
+    // Opening itself asks nothing: the command line names all that failed in one box.
+    EXPECT_FALSE(m_pFrame->OpenDocument(m_frame.m_dir.filePath("missing.mp4")));
+    EXPECT_EQ(m_ui.m_boxes.size(), 2u);
+    QStringList failed;
+    for (int i = 1; i <= 12; ++i)
+        failed << QString("/show/%1.mp4").arg(i);
+    m_pFrame->ReportNotOpened(failed);
+    ASSERT_EQ(m_ui.m_boxes.size(), 3u);
+    const QString strBox = m_ui.m_boxes[2].text;
+    EXPECT_TRUE(strBox.startsWith("Cannot open these files:\n\"/show/1.mp4\"\n"));
+    EXPECT_TRUE(strBox.contains("\"/show/10.mp4\"\n... and 2 more.")) << strBox.toStdString();
 
-    EXPECT_TRUE(m_pFrame->OpenDocument(strShow));
+    open.strText = strShow;
+    EXPECT_EQ(m_pFrame->Execute(open), CCommand::Result::Done);
     EXPECT_EQ(recent.GetEntries(), QStringList{strShow});
     EXPECT_EQ(list.GetTrackCount(), 0) << "the playlist was replaced";
 }

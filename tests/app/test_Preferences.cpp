@@ -185,28 +185,29 @@ TEST_F(PreferencesTest, WheelOverThePageChangesNeitherSliderNorVolume) {
 
 TEST_F(PreferencesTest, SwitchingRemoteControlOnRestartsTheServerAndOffGatesIt) {
     MakeFrame();
-    CNetServer &server = m_pFrame->GetNetServer();
-    auto sendCommand = [] {
+    // A remote volume command shows whether commands run.
+    auto sendVolume = [](int nPercent) {
         unsigned char packet[CNetDatagram::COMMAND_SIZE];
-        CNetDatagram::EncodeCommand(packet, {0, CNetDatagram::CMD_STOP, 0}, "");
+        CNetDatagram::EncodeCommand(packet, {0, CNetDatagram::CMD_VOLUME, nPercent}, "");
         QUdpSocket().writeDatagram(reinterpret_cast<const char *>(packet), sizeof packet,
                                    QHostAddress::LocalHost, 42171);
         QTest::qWait(50);
     };
-    sendCommand();
-    ASSERT_EQ(server.GetRecvSlot(), 1);
+    sendVolume(90);
+    ASSERT_EQ(m_pFrame->GetVolumePercent(), 90);
 
     // "Ethernet Control" to "Ethernet Control": the sockets stay.
     RunSheet([](CPreferencesSheet *) {}, true);
-    EXPECT_EQ(server.GetRecvSlot(), 1);
+    sendVolume(80);
+    EXPECT_EQ(m_pFrame->GetVolumePercent(), 80);
 
     // To "< none >": commands are dropped from then on.
     RunSheet(
         [&](CPreferencesSheet *pSheet) { Find<QComboBox>(pSheet, "1018")->setCurrentIndex(0); },
         true);
     EXPECT_EQ(m_pSettings->m_iRemoteCtrl, 0);
-    sendCommand();
-    EXPECT_EQ(server.GetRecvSlot(), 1);
+    sendVolume(70);
+    EXPECT_EQ(m_pFrame->GetVolumePercent(), 80);
     // Status datagrams keep coming all the same.
     QUdpSocket listener;
     ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, 42170));
@@ -216,9 +217,8 @@ TEST_F(PreferencesTest, SwitchingRemoteControlOnRestartsTheServerAndOffGatesIt) 
     RunSheet(
         [&](CPreferencesSheet *pSheet) { Find<QComboBox>(pSheet, "1018")->setCurrentIndex(1); },
         true);
-    EXPECT_EQ(server.GetRecvSlot(), 0);
-    sendCommand();
-    EXPECT_EQ(server.GetRecvSlot(), 1);
+    sendVolume(60);
+    EXPECT_EQ(m_pFrame->GetVolumePercent(), 60);
 }
 
 TEST_F(PreferencesTest, AnUnknownRemoteSourceShowsNoSelectionAndOkTurnsRemoteOff) {

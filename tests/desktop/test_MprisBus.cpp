@@ -3,13 +3,22 @@
 #include "../e2e/CTessaroProcess.h"
 #include "../playback/CMediaFiles.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingReply>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
+#include <QUrl>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -139,6 +148,89 @@ TEST(MprisBus, PlayerctlDrivesTheActivePlayer) {
     QSettings conf(tessaro.ConfigFile(), QSettings::NativeFormat);
     EXPECT_EQ(conf.value("Playlist/m_bLoopSingleTrack").toInt(), 1);
     EXPECT_EQ(conf.value("Playlist/m_CurTrack").toInt(), 1);
+}
+
+// A file that cannot be opened is answered at once with an error, never with a box the
+// operator would have to close first: a box inside the call would leave every client waiting
+// and nest with the next call.
+TEST(MprisBus, OpenUriOfWhatCannotOpenIsAnErrorAtOnce) {
+    if (QStandardPaths::findExecutable("dbus-daemon").isEmpty())
+        GTEST_SKIP() << "dbus-daemon is not installed: the desktop media controls are not tested";
+    CPrivateBus bus;
+    ASSERT_TRUE(bus.Start());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.m_strAddress.toUtf8());
+    QDBusConnection client = QDBusConnection::connectToBus(bus.m_strAddress, "openuri-client");
+    ASSERT_TRUE(client.isConnected());
+
+    CTessaroProcess tessaro(42470);
+    const QString strDir = tessaro.WorkDir();
+    const QByteArray fifo = QFile::encodeName(strDir + "/pipe.mp4");
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    ASSERT_EQ(mkfifo(QFile::encodeName(strDir + "/pipe.m3u").constData(), 0600), 0);
+    ASSERT_TRUE(QDir(strDir).mkdir("folder.mp4"));
+    ASSERT_TRUE(QDir(strDir).mkdir("folder.pls"));
+    const QString strGood = strDir + "/good.mp4";
+    ASSERT_TRUE(QFile::copy(CMediaFiles::Path("clip.mp4"), strGood));
+    QStringList cannotOpen = {strDir + "/missing.mp4", strDir + "/pipe.mp4",
+                              strDir + "/pipe.m3u",    strDir + "/folder.mp4",
+                              strDir + "/folder.pls",  CMediaFiles::Path("corrupt.mp4")};
+    // A device node of our own, never one of the machine's: only root may make one.
+    const QString strDevice = strDir + "/device.mp4";
+    if (mknod(QFile::encodeName(strDevice).constData(), S_IFCHR | 0600, makedev(1, 5)) == 0)
+        cannotOpen << strDevice;
+    ASSERT_TRUE(tessaro.Start()) << tessaro.Output().toStdString();
+
+    const auto call = [&](const QString &strUri) {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            "org.mpris.MediaPlayer2.tessaro", "/org/mpris/MediaPlayer2",
+            "org.mpris.MediaPlayer2.Player", "OpenUri");
+        message << strUri;
+        return client.asyncCall(message, 5000);
+    };
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QDBusPendingCall pending = call(QUrl::fromLocalFile(strGood).toString());
+            pending.waitForFinished();
+            return !pending.isError();
+        },
+        10000))
+        << "the program never took its bus name";
+    QElapsedTimer timer;
+    for (const QString &strPath : cannotOpen) {
+        SCOPED_TRACE(strPath.toStdString());
+        timer.start();
+        QDBusPendingCall pending = call(QUrl::fromLocalFile(strPath).toString());
+        pending.waitForFinished();
+        EXPECT_LT(timer.elapsed(), 2000);
+        EXPECT_EQ(pending.error().name(), "org.mpris.MediaPlayer2.tessaro.Error.CannotOpen");
+    }
+    for (const QString &strUri : {"file://elsewhere" + strGood, "file://" + strDir + "/a%00b.mp4",
+                                  QString("http://example.org/clip.mp4")}) {
+        QDBusPendingCall pending = call(strUri);
+        pending.waitForFinished();
+        EXPECT_EQ(pending.error().type(), QDBusError::InvalidArgs) << strUri.toStdString();
+    }
+
+    // A flood of them, all in flight at once: each answered, none nested in another.
+    std::vector<QDBusPendingCall> flood;
+    for (int i = 0; i < 2500; ++i)
+        flood.push_back(call(QUrl::fromLocalFile(cannotOpen[i % 5]).toString()));
+    int nErrors = 0;
+    timer.start();
+    for (QDBusPendingCall &pending : flood) {
+        pending.waitForFinished();
+        nErrors += pending.error().name() == "org.mpris.MediaPlayer2.tessaro.Error.CannotOpen";
+    }
+    EXPECT_EQ(nErrors, 2500);
+    EXPECT_LT(timer.elapsed(), 60000);
+    // The program still answers, and still opens what can be opened.
+    QDBusPendingCall good = call(QUrl::fromLocalFile(strGood).toString());
+    good.waitForFinished();
+    EXPECT_FALSE(good.isError());
+    EXPECT_EQ(PlayerctlUntil({"status"}, "Playing"), "Playing");
+    ASSERT_TRUE(tessaro.IsRunning());
+    ASSERT_TRUE(tessaro.Terminate(SIGTERM));
+    EXPECT_EQ(tessaro.ExitCode(), 0);
 }
 
 } // namespace

@@ -1,33 +1,26 @@
 // The desktop media controls' mapping, driven with a scripted program state: each bus call
-// must become the control bar's or the menu's own message, and each change an announcement.
+// must become the command of the control bar's button or the menu item it stands for, and each
+// change an announcement.
 #include "../app/CTestFrame.h"
 #include "app/CMprisService.h"
-#include "core/UserMessages.h"
 #include "playback/CPlayerBase.h"
 #include "support/CRecordingSink.h"
-#include "widgets/CPlayerCtrlBar.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using Message = CRecordingSink::Message;
-constexpr int SEEK = CPlayerCtrlBar::SEEK_SLIDER_ID;
+using Action = CCommand::Action;
+using Commands = std::vector<CCommand>;
+
+CCommand Mpris(Action action, int32_t nValue = 0, const QString &strText = QString()) {
+    return Cmd(action, 0, nValue, strText, CCommand::Origin::Mpris);
+}
 
 class CFakeFrame : public CMprisState::Frame {
 public:
     CMprisState::Snapshot Read() const override { return m_state; }
-    bool MoveSlider(int nSliderId, int64_t nPos) override {
-        m_sliders.push_back({nSliderId, nPos});
-        return m_bSliderAccepts;
-    }
-    void Command(int nID) override { m_commands.push_back(nID); }
-    void OpenDocument(const QString &strPath) override { m_state.strPath = strPath; }
-
     CMprisState::Snapshot m_state;
-    bool m_bSliderAccepts = true;
-    std::vector<std::pair<int, int64_t>> m_sliders;
-    std::vector<int> m_commands;
 };
 
 class MprisStateTest : public ::testing::Test {
@@ -48,56 +41,62 @@ protected:
     CMprisState m_state{m_sink, m_frame};
 };
 
-TEST_F(MprisStateTest, SeeksGoThroughTheSeekSliderAndPastTheEndToTheNextTrack) {
+TEST_F(MprisStateTest, SeeksGoToTheSeekSlidersHandlerAndPastTheEndToTheNextTrack) {
     m_state.Seek(5000000);                                       // +5 s
     m_state.Seek(-20000000);                                     // before the start: the start
     m_state.SetPosition(m_state.TrackId(), 30000000);            // absolute
     m_state.SetPosition("/com/ovak/Tessaro/Track/999", 1000000); // stale track: ignored
     m_state.SetPosition(m_state.TrackId(), 61000000);            // past the end: ignored
-    EXPECT_EQ(m_frame.m_sliders,
-              (std::vector<std::pair<int, int64_t>>{{SEEK, 15000}, {SEEK, 0}, {SEEK, 30000}}));
-    ASSERT_EQ(m_sink.m_messages.size(), 3u);
-    EXPECT_EQ(m_sink.m_messages[2], (Message{WM_SLIDER_CHANGED, SEEK, 30000}));
+    EXPECT_EQ(m_sink.m_commands,
+              (Commands{Mpris(Action::SeekActive, 15000), Mpris(Action::SeekActive, 0),
+                        Mpris(Action::SeekActive, 30000)}));
     EXPECT_TRUE(m_state.Update(100).bSeeked);
 
     m_sink.Clear();
     m_state.Seek(60000000);
-    m_frame.m_bSliderAccepts = false; // a thumb held by the operator: nothing is sent
-    m_state.Seek(1000000);
     m_frame.m_state.nPlayState = CPlayerBase::PS_STOPPED; // nothing to seek in
-    m_frame.m_bSliderAccepts = true;
     m_state.Seek(1000000);
-    EXPECT_EQ(m_sink.m_messages, (std::vector<Message>{{WM_PLAYLIST_STEP, 1, 0}}));
+    EXPECT_EQ(m_sink.m_commands, Commands{Mpris(Action::Next)});
 }
 
-TEST_F(MprisStateTest, SettingsBecomeTheVolumeSliderAndTheMenuCommands) {
+TEST_F(MprisStateTest, SettingsBecomeTheVolumeLevelAndTheSwitchesOfTheMenu) {
     // Volume and "Track" are driven through the real bus by playerctl; here what it cannot see.
     m_frame.m_state.nVolumeRange = 3000;
     m_frame.m_state.lVolume = -1500;
     m_frame.m_state.bMute = true; // as the network's percentage: silent while muted
     EXPECT_DOUBLE_EQ(CMprisState::Volume(m_frame.m_state), 0.0);
-    m_state.PlayPause(); // playing: pauses
-    EXPECT_EQ(m_sink.m_messages, (std::vector<Message>{{WM_CTRL_PAUSE, 0, 0}}));
-
-    m_frame.m_state.bLoopSingleTrack = true;
+    m_state.SetVolume(0.25);
+    m_state.PlayPause();
     m_state.SetLoopStatus("Playlist"); // single off, list on
-    m_frame.m_state.bLoopSingleTrack = false;
-    m_frame.m_state.bLoopList = true;
     m_state.SetLoopStatus("None");
     m_state.SetLoopStatus("Shuffle"); // unknown: nothing
-    m_state.SetFullscreen(false);     // already windowed: nothing
     m_state.SetFullscreen(true);
-    EXPECT_EQ(m_frame.m_commands,
-              (std::vector<int>{CMainFrame::ID_PLAYLIST_REPEAT_SINGLE, CMainFrame::ID_PLAYLIST_LOOP,
-                                CMainFrame::ID_PLAYLIST_LOOP, CMainFrame::ID_VIEW_FULLSCREEN}));
+    EXPECT_EQ(m_sink.m_commands,
+              (Commands{Mpris(Action::VolumeLevel, 750), Mpris(Action::TogglePlay),
+                        Mpris(Action::RepeatSingle, 0), Mpris(Action::LoopList, 1),
+                        Mpris(Action::RepeatSingle, 0), Mpris(Action::LoopList, 0),
+                        Mpris(Action::Fullscreen, 1)}));
 
-    // Only file URIs open; a medium that opened starts.
+    // Only local file URIs open: anything else is refused without a command, a file that does
+    // not open fails, and a medium that opened starts.
     m_sink.Clear();
-    m_frame.m_state.nMediaState = CPlayerBase::MS_LOADED;
-    EXPECT_FALSE(m_state.OpenUri("http://example.org/a.mp4"));
-    EXPECT_TRUE(m_state.OpenUri("file:///show/two%20b.mp4"));
-    EXPECT_EQ(m_frame.m_state.strPath, "/show/two b.mp4");
-    EXPECT_EQ(m_sink.m_messages, (std::vector<Message>{{WM_CTRL_PLAY, 0, 0}}));
+    for (const char *pszUri : {"http://example.org/a.mp4", "file://host/show/a.mp4",
+                               "file:show/a.mp4", "file:///show/a%00b.mp4"})
+        EXPECT_EQ(m_state.OpenUri(pszUri), CCommand::Result::Refused) << pszUri;
+    EXPECT_TRUE(m_sink.m_commands.empty());
+    m_sink.m_onCommand = [this](const CCommand &cmd) {
+        if (cmd.action != Action::OpenDocument)
+            return CCommand::Result::Done;
+        if (!cmd.strText.endsWith(".mp4"))
+            return CCommand::Result::Failed;
+        m_frame.m_state.strPath = cmd.strText;
+        return CCommand::Result::Done;
+    };
+    EXPECT_EQ(m_state.OpenUri("file:///show/gone.mkv"), CCommand::Result::Failed);
+    EXPECT_EQ(m_state.OpenUri("file://localhost/show/two%20b.mp4"), CCommand::Result::Done);
+    EXPECT_EQ(m_sink.m_commands, (Commands{Mpris(Action::OpenDocument, 0, "/show/gone.mkv"),
+                                           Mpris(Action::OpenDocument, 0, "/show/two b.mp4"),
+                                           Mpris(Action::PlayActive)}));
 }
 
 TEST_F(MprisStateTest, UpdateAnnouncesChangesAndSeeksMadeElsewhere) {

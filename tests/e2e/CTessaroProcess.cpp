@@ -36,7 +36,9 @@ bool CTessaroProcess::Start(const QStringList &args) {
     const QString strBuild = qEnvironmentVariable("TESSARO_BUILD_DIR");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", m_config.path());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_QPA_PLATFORM", m_strDisplay.isEmpty() ? "offscreen" : "xcb");
+    if (!m_strDisplay.isEmpty())
+        env.insert("DISPLAY", m_strDisplay);
     m_process.setProcessEnvironment(env);
     m_process.setWorkingDirectory(m_work.path());
     m_process.setProcessChannelMode(QProcess::MergedChannels);
@@ -51,8 +53,12 @@ bool CTessaroProcess::Start(const QStringList &args) {
 
 bool CTessaroProcess::Terminate(int nSignal, int nTimeoutMs) {
     ::kill(static_cast<pid_t>(m_process.processId()), nSignal);
+    return WaitForExit(nTimeoutMs);
+}
+
+bool CTessaroProcess::WaitForExit(int nTimeoutMs) {
     const bool bDone = m_process.waitForFinished(nTimeoutMs);
-    m_strOutput = QString::fromLocal8Bit(m_process.readAll());
+    m_strOutput += QString::fromLocal8Bit(m_process.readAll());
     return bDone;
 }
 

@@ -24,9 +24,13 @@ public:
     // Writes "[Section] key=value" pairs before the start, as a user's earlier run would.
     void PresetSetting(const QString &strKey, const QVariant &value);
 
+    // Runs on that X display (xcb) instead of the offscreen platform. Before Start.
+    void SetDisplay(const QString &strDisplay) { m_strDisplay = strDisplay; }
     bool Start(const QStringList &args = {});
     // Sends the signal and waits for the exit; false when it did not end in time.
     bool Terminate(int nSignal, int nTimeoutMs = 10000);
+    // Waits for an exit the program comes to itself; false when it did not end in time.
+    bool WaitForExit(int nTimeoutMs);
     int ExitCode() const { return m_process.exitCode(); }
     QProcess::ExitStatus ExitStatus() const { return m_process.exitStatus(); }
     QString Output() const { return m_strOutput; }
@@ -37,4 +41,5 @@ private:
     QTemporaryDir m_work;
     QProcess m_process;
     QString m_strOutput;
+    QString m_strDisplay;
 };

@@ -54,7 +54,7 @@ if ! { cmake -S "$src/remote/protocol" -B "$work/protocol" -DCMAKE_CXX_COMPILER=
 fi
 
 # Seeds: a command with a text, a status and a text datagram.
-zeros() { head -c "$1" /dev/zero; }
+zeros() { printf '%*s' "$1" '' | tr ' ' '\000'; }
 { printf 'WTRX\001\000\000\000'; zeros 4; printf '\012\000\000\000'; zeros 20; printf ':2'
   zeros 510; } >"$work/corpus/seed-command"
 { printf 'KAVO'; zeros 8; printf '\001\000\000\000'; zeros 516; } >"$work/corpus/seed-status"

@@ -3,7 +3,6 @@
 #include "CNetTestBench.h"
 
 #include "core/CGeneralSettings.h"
-#include "core/UserMessages.h"
 #include "remote/CNetServer.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"
@@ -88,6 +87,6 @@ TEST(NetBroadcast, DefaultsReachListenersInsideAPrivateNamespace) {
     play.start(ToolPath(), {QStringLiteral("-P"), QStringLiteral("B"), QStringLiteral("play")});
     ASSERT_TRUE(play.waitForFinished(5000));
     EXPECT_EQ(play.exitCode(), 0);
-    ASSERT_TRUE(CNetTestBench::WaitFor([&] { return !sink.m_messages.empty(); }));
-    EXPECT_EQ(sink.m_messages[0], (CRecordingSink::Message{WM_NET_PLAY, 1, 0}));
+    ASSERT_TRUE(CNetTestBench::WaitFor([&] { return !sink.m_commands.empty(); }));
+    EXPECT_EQ(sink.m_commands[0], Cmd(CCommand::Action::Play, 1, 0, {}, CCommand::Origin::Net));
 }

@@ -4,9 +4,8 @@
 #include "CNetTestBench.h"
 #include "NetTestPorts.h"
 
+#include "core/CCommandSink.h"
 #include "core/CGeneralSettings.h"
-#include "core/CMessageSink.h"
-#include "core/UserMessages.h"
 #include "remote/CNetServer.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"
@@ -30,17 +29,17 @@ namespace {
 
 constexpr int kDatagrams = 20000;
 
-// Checks order on the fly instead of keeping every message, so memory use says something.
-class COrderSink : public CMessageSink {
+// Checks order on the fly instead of keeping every command, so memory use says something.
+class COrderSink : public CCommandSink {
 public:
-    intptr_t SendMessage(unsigned msg, uintptr_t, intptr_t lParam) override {
-        if (msg != WM_NET_SEEK)
-            return 0;
+    CCommand::Result Execute(const CCommand &cmd) override {
+        if (cmd.action != CCommand::Action::Seek)
+            return CCommand::Result::Refused;
         ++m_nCount;
-        if (lParam <= m_nLast)
+        if (cmd.nValue <= m_nLast)
             ++m_nOutOfOrder; // a repeat or a step back
-        m_nLast = lParam;
-        return 0;
+        m_nLast = cmd.nValue;
+        return CCommand::Result::Done;
     }
     void Reset() {
         m_nCount = 0;
@@ -48,7 +47,7 @@ public:
         m_nOutOfOrder = 0;
     }
     int m_nCount = 0;
-    intptr_t m_nLast = -1;
+    int32_t m_nLast = -1;
     int m_nOutOfOrder = 0;
 };
 

@@ -1,10 +1,9 @@
-// The network server over real loopback sockets: dispatch, the receive ring, the gate, the
+// The network server over real loopback sockets: the commands datagrams become, the gate, the
 // outgoing datagrams byte for byte, the status period and start-up failures.
 #include "CNetTestBench.h"
 #include "NetTestPorts.h"
 
 #include "core/CGeneralSettings.h"
-#include "core/UserMessages.h"
 #include "remote/CNetServer.h"
 #include "support/CLogCapture.h"
 #include "support/CManualTickClock.h"
@@ -18,7 +17,12 @@
 
 namespace {
 
-using Msg = CRecordingSink::Message;
+using Action = CCommand::Action;
+using Commands = std::vector<CCommand>;
+
+CCommand Net(Action action, int32_t nPlayer, int32_t nValue = 0, const QString &strText = {}) {
+    return Cmd(action, nPlayer, nValue, strText, CCommand::Origin::Net);
+}
 
 class NetServerTest : public ::testing::Test {
 protected:
@@ -35,15 +39,15 @@ protected:
 
     void Start() { ASSERT_TRUE(m_server->InitServer()); }
 
-    bool WaitForMessages(size_t n) {
-        return CNetTestBench::WaitFor([&] { return m_sink.m_messages.size() >= n; });
+    bool WaitForCommands(size_t n) {
+        return CNetTestBench::WaitFor([&] { return m_sink.m_commands.size() >= n; });
     }
 
     // Everything sent before a marker has been handled once the marker is.
     void SendMarkerAndWait() {
         m_bench->SendCommand(0, CNetDatagram::CMD_SELECT, 0);
         ASSERT_TRUE(CNetTestBench::WaitFor([&] {
-            return !m_sink.m_messages.empty() && m_sink.m_messages.back().msg == WM_NET_SELECT;
+            return !m_sink.m_commands.empty() && m_sink.m_commands.back().action == Action::Select;
         }));
     }
 
@@ -73,40 +77,44 @@ void PutText(QByteArray &b, int nOffset, const char *psz) {
 
 } // namespace
 
-TEST_F(NetServerTest, EveryCommandCodeBecomesItsMessageInArrivalOrder) {
+TEST_F(NetServerTest, EveryCommandCodeBecomesItsCommandInArrivalOrder) {
     Start();
     struct Case {
         int32_t nPlayer, nCode, nValue;
+        const char *pszText = "";
     };
-    const Case cases[] = {{1, 3, 77},  {0, 4, 0},   {1, 5, 0},  {1, 10, 9}, {0, 11, 61000},
-                          {1, 12, -5}, {0, 13, 80}, {1, 16, 0}, {0, 0, 1},  {0, 2, 1},
-                          {0, 6, 1},   {0, 9, 1},   {0, 14, 1}, {0, 15, 1}, {0, 17, 1},
-                          {0, -3, 1},  {7, 3, 0},   {-1, 4, 0}, {0, 11, -1}};
+    const Case cases[] = {{1, 3, 77, "x"}, {0, 4, 0},   {1, 5, 0},   {1, 10, 9, " :3 "},
+                          {0, 11, 61000},  {1, 12, -5}, {0, 13, 80}, {1, 16, 0},
+                          {0, 0, 1},       {0, 2, 1},   {0, 6, 1},   {0, 9, 1},
+                          {0, 14, 1},      {0, 15, 1},  {0, 17, 1},  {0, -3, 1},
+                          {7, 3, 0},       {-1, 4, 0},  {0, 11, -1}};
     for (const Case &c : cases)
-        m_bench->SendCommand(c.nPlayer, c.nCode, c.nValue);
-    const std::vector<Msg> expected = {
-        {WM_NET_PLAY, 1, 0},
-        {WM_NET_STOP, 0, 0},
-        {WM_NET_PAUSE, 1, 0},
-        {WM_NET_OPEN, 1, 3}, // the ring slot: three datagrams came before it
-        {WM_NET_SEEK, 0, 61000},
-        {WM_NET_UNUSED, 1, -5},
-        {WM_NET_VOLUME, 0, 80},
-        {WM_NET_SELECT, 1, 0},
-        {WM_NET_PLAY, 7, 0},
-        {WM_NET_STOP, static_cast<uintptr_t>(-1), 0}, // passed on for the handler to refuse
-        {WM_NET_SEEK, 0, -1},
+        m_bench->SendCommand(c.nPlayer, c.nCode, c.nValue, c.pszText);
+    // Only open has a text and only seek and volume a value; codes without a command
+    // (12 among them) give nothing.
+    const Commands expected = {
+        Net(Action::Play, 1),        Net(Action::Stop, 0),
+        Net(Action::Pause, 1),       Net(Action::Open, 1, 0, " :3 "),
+        Net(Action::Seek, 0, 61000), Net(Action::Volume, 0, 80),
+        Net(Action::Select, 1),      Net(Action::Play, 7),
+        Net(Action::Stop, -1), // passed on for the handler to refuse
+        Net(Action::Seek, 0, -1),
     };
-    ASSERT_TRUE(WaitForMessages(expected.size()));
+    ASSERT_TRUE(WaitForCommands(expected.size()));
     CNetTestBench::Spin(50);
-    EXPECT_EQ(m_sink.m_messages, expected);
-    // Codes without a message are still valid datagrams and take a ring slot.
-    EXPECT_EQ(m_server->GetRecvSlot(), static_cast<int>(std::size(cases)) % 8);
-    // Command 12 goes to a message nobody handles; it asks for no status of its own.
+    EXPECT_EQ(m_sink.m_commands, expected);
     EXPECT_FALSE(m_server->m_bSendNow);
+
+    // A text without NUL in its 512 bytes ends with the datagram.
+    m_sink.Clear();
+    QByteArray unterminated = CNetTestBench::Command(0, CNetDatagram::CMD_OPEN);
+    std::memset(unterminated.data() + 36, 'q', 512);
+    m_bench->Send(unterminated);
+    ASSERT_TRUE(WaitForCommands(1));
+    EXPECT_EQ(m_sink.m_commands[0].strText, QString(512, 'q'));
 }
 
-TEST_F(NetServerTest, MalformedDatagramsAreDroppedSilentlyWithoutTakingASlot) {
+TEST_F(NetServerTest, MalformedDatagramsAreDroppedSilently) {
     CLogCapture log;
     Start();
     QByteArray valid = CNetTestBench::Command(1, CNetDatagram::CMD_PLAY);
@@ -117,53 +125,8 @@ TEST_F(NetServerTest, MalformedDatagramsAreDroppedSilentlyWithoutTakingASlot) {
     m_bench->Send(wrongMagic);
     m_bench->Send(QByteArray());
     SendMarkerAndWait();
-    EXPECT_EQ(m_sink.Codes(), std::vector<unsigned>{WM_NET_SELECT});
-    EXPECT_EQ(m_server->GetRecvSlot(), 1);
+    EXPECT_EQ(m_sink.Actions(), std::vector<Action>{Action::Select});
     EXPECT_TRUE(log.Lines().empty());
-}
-
-TEST_F(NetServerTest, RingWrapsAfterEightAndSlotsHoldWhatArrived) {
-    Start();
-    std::vector<std::string> seenByHandler;
-    m_sink.m_onMessage = [&](const Msg &m) -> intptr_t {
-        unsigned char packet[548];
-        m_server->GetPacket(packet, static_cast<int>(m.lParam));
-        seenByHandler.push_back(CNetDatagram::CommandText(packet, sizeof packet));
-        return 0;
-    };
-    for (int i = 0; i < 10; ++i) {
-        const std::string strText = "/media/clip" + std::to_string(i) + ".mp4";
-        m_bench->SendCommand(0, CNetDatagram::CMD_OPEN, 0, strText.c_str());
-        if (i == 4)
-            m_bench->Send(QByteArray(548, 'z')); // wrong magic between: no slot used
-    }
-    ASSERT_TRUE(WaitForMessages(10));
-    std::vector<intptr_t> ringSlots;
-    for (const Msg &m : m_sink.m_messages)
-        ringSlots.push_back(m.lParam);
-    EXPECT_EQ(ringSlots, (std::vector<intptr_t>{0, 1, 2, 3, 4, 5, 6, 7, 0, 1}));
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(seenByHandler[i], "/media/clip" + std::to_string(i) + ".mp4");
-
-    unsigned char packet[548];
-    m_server->GetPacket(packet, 0);
-    EXPECT_EQ(CNetDatagram::CommandText(packet, 548), "/media/clip8.mp4");
-    m_server->GetPacket(packet, 7);
-    EXPECT_EQ(CNetDatagram::CommandText(packet, 548), "/media/clip7.mp4");
-    EXPECT_EQ(std::memcmp(packet, "WTRX", 4), 0);
-
-    // A text without NUL in its 512 bytes ends with the datagram.
-    QByteArray unterminated = CNetTestBench::Command(0, CNetDatagram::CMD_OPEN);
-    std::memset(unterminated.data() + 36, 'q', 512);
-    m_bench->Send(unterminated);
-    ASSERT_TRUE(WaitForMessages(11));
-    EXPECT_EQ(seenByHandler[10], std::string(512, 'q'));
-
-    std::memset(packet, 0xAB, sizeof packet);
-    m_server->GetPacket(packet, 8);
-    m_server->GetPacket(packet, -1);
-    EXPECT_EQ(packet[0], 0xAB);
-    EXPECT_EQ(packet[547], 0xAB);
 }
 
 TEST_F(NetServerTest, ClosedGateDropsCommandsForGoodButStatusStillFlows) {
@@ -174,50 +137,44 @@ TEST_F(NetServerTest, ClosedGateDropsCommandsForGoodButStatusStillFlows) {
     m_server->SendStatus();
     EXPECT_EQ(m_bench->Messages(1).size(), 1u);
     CNetTestBench::Spin(150);
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_sink.m_commands.empty());
 
     // Any value but 1 keeps the gate closed.
     m_settings.m_iRemoteCtrl = 2;
     m_bench->SendCommand(1, CNetDatagram::CMD_PAUSE);
     CNetTestBench::Spin(100);
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_sink.m_commands.empty());
 
     // Opened again: only what arrives from now on runs; nothing queued up meanwhile.
     m_settings.m_iRemoteCtrl = 1;
     m_bench->SendCommand(0, CNetDatagram::CMD_STOP);
-    ASSERT_TRUE(WaitForMessages(1));
+    ASSERT_TRUE(WaitForCommands(1));
     CNetTestBench::Spin(50);
-    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{WM_NET_STOP, 0, 0}}));
-    EXPECT_EQ(m_server->GetRecvSlot(), 1);
+    EXPECT_EQ(m_sink.m_commands, Commands{Net(Action::Stop, 0)});
 }
 
 TEST_F(NetServerTest, HandlerThatSpinsTheEventLoopIsNeverEnteredTwice) {
     Start();
     int nDepth = 0;
     int nMaxDepth = 0;
-    std::vector<int> slotsRead;
-    m_sink.m_onMessage = [&](const Msg &m) -> intptr_t {
+    m_sink.m_onCommand = [&](const CCommand &cmd) {
         ++nDepth;
         nMaxDepth = std::max(nMaxDepth, nDepth);
-        if (m.msg == WM_NET_OPEN && m.lParam == 0) {
+        if (cmd.strText == "first") {
             // As a handler waiting on a media pipeline might: more commands arrive meanwhile.
             m_bench->SendCommand(0, CNetDatagram::CMD_OPEN, 0, "second");
             m_bench->SendCommand(0, CNetDatagram::CMD_PLAY);
             CNetTestBench::Spin(100);
         }
-        unsigned char packet[548];
-        m_server->GetPacket(packet, static_cast<int>(m.lParam));
-        if (m.msg == WM_NET_OPEN)
-            slotsRead.push_back(CNetDatagram::CommandText(packet, sizeof packet) == "first" ? 1
-                                                                                            : 2);
         --nDepth;
-        return 0;
+        return CCommand::Result::Done;
     };
     m_bench->SendCommand(0, CNetDatagram::CMD_OPEN, 0, "first");
-    ASSERT_TRUE(WaitForMessages(3));
+    ASSERT_TRUE(WaitForCommands(3));
     EXPECT_EQ(nMaxDepth, 1);
-    EXPECT_EQ(m_sink.Codes(), (std::vector<unsigned>{WM_NET_OPEN, WM_NET_OPEN, WM_NET_PLAY}));
-    EXPECT_EQ(slotsRead, (std::vector<int>{1, 2}));
+    EXPECT_EQ(m_sink.m_commands,
+              (Commands{Net(Action::Open, 0, 0, "first"), Net(Action::Open, 0, 0, "second"),
+                        Net(Action::Play, 0)}));
 }
 
 TEST_F(NetServerTest, StatusAndTextDatagramsGoldenBytes) {
@@ -401,17 +358,16 @@ TEST_F(NetServerTest, CloseServerClearsStatusButKeepsThePeriodStart) {
     m_server->m_nCurPlayer = 1;
     m_server->m_bSendNow = true;
     m_bench->SendCommand(0, CNetDatagram::CMD_PLAY);
-    ASSERT_TRUE(WaitForMessages(1));
+    ASSERT_TRUE(WaitForCommands(1));
     m_server->CloseServer();
     EXPECT_FALSE(m_server->IsReady());
     EXPECT_FALSE(m_server->m_bSendNow);
-    EXPECT_EQ(m_server->GetRecvSlot(), 0);
 
     // Closed: nothing comes in, nothing goes out.
     m_bench->SendCommand(0, CNetDatagram::CMD_STOP);
     m_server->SendStatus();
     CNetTestBench::Spin(100);
-    EXPECT_EQ(m_sink.m_messages.size(), 1u);
+    EXPECT_EQ(m_sink.m_commands.size(), 1u);
     EXPECT_TRUE(m_bench->Received().empty());
 
     // Reopened on fresh sockets, in the period that began before, reporting what a player

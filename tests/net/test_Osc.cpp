@@ -1,11 +1,10 @@
-// The OSC server over real loopback sockets, next to a real network server: every command ends
-// in the binary protocol's own messages, bad input and floods stay bounded, and who may command
+// The OSC server over real loopback sockets, next to a real network server: every command becomes
+// the binary protocol's own command, bad input and floods stay bounded, and who may command
 // holds for both protocols. The feedback is tested end to end (tests/e2e/test_Osc.cpp).
 #include "CNetTestBench.h"
 #include "NetTestPorts.h"
 
 #include "core/CGeneralSettings.h"
-#include "core/UserMessages.h"
 #include "remote/CNetServer.h"
 #include "remote/COscServer.h"
 #include "remote/COscSubscribers.h"
@@ -21,7 +20,13 @@
 
 namespace {
 
-using Msg = CRecordingSink::Message;
+using Action = CCommand::Action;
+using Commands = std::vector<CCommand>;
+
+CCommand OscCmd(Action action, int32_t nPlayer = 0, int32_t nValue = 0,
+                const QString &strText = QString()) {
+    return Cmd(action, nPlayer, nValue, strText, CCommand::Origin::Osc);
+}
 
 QByteArray Osc(const char *pszPath, const char *pszTypes = "", int32_t n = 0,
                const char *psz = nullptr) {
@@ -50,8 +55,8 @@ protected:
         socket.writeDatagram(data, QHostAddress::LocalHost, static_cast<quint16>(m_nOscPort));
     }
 
-    bool WaitForMessages(size_t n) {
-        return CNetTestBench::WaitFor([&] { return m_sink.m_messages.size() >= n; });
+    bool WaitForCommands(size_t n) {
+        return CNetTestBench::WaitFor([&] { return m_sink.m_commands.size() >= n; });
     }
 
     CMemoryProfile m_profile;
@@ -66,31 +71,19 @@ protected:
 
 } // namespace
 
-TEST_F(OscTest, CommandsEndInTheBinaryProtocolsMessagesAndBadOnesInOneLogLine) {
+TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
     CLogCapture log;
     Start();
-    bool bFullscreen = false;
-    m_osc.SetFullscreenHandler([&](bool bOn) { bFullscreen = bOn; });
-    std::string strOpened;
-    m_sink.m_onMessage = [&](const Msg &m) -> intptr_t {
-        if (m.msg == WM_NET_OPEN) {
-            unsigned char packet[CNetDatagram::COMMAND_SIZE];
-            m_net.GetPacket(packet, static_cast<int>(m.lParam));
-            strOpened = CNetDatagram::CommandText(packet, sizeof packet);
-        }
-        return 1;
-    };
-    m_net.m_nCurPlayer = 1;
     SendOsc(Osc("/tessaro/b/play"));
     SendOsc(Osc("/tessaro/a/pause"));
     SendOsc(Osc("/tessaro/a/stop"));
     SendOsc(Osc("/tessaro/b/select"));
     SendOsc(Osc("/tessaro/b/open", "s", 0, ":2"));
     SendOsc(Osc("/tessaro/a/seek", "i", 1500));
-    SendOsc(Osc("/tessaro/volume", "i", 40)); // to the active player, as command 13
+    SendOsc(Osc("/tessaro/volume", "i", 40)); // as command 13, whose player is only checked
     SendOsc(Osc("/tessaro/next"));
     SendOsc(Osc("/tessaro/previous"));
-    SendOsc(Osc("/tessaro/fullscreen", "i", 1));
+    SendOsc(Osc("/tessaro/fullscreen", "i", 7));
     // Wrong types or counts, unknown addresses and garbage: nothing runs.
     SendOsc(Osc("/tessaro/a/seek", "s", 0, "1500"));
     SendOsc(Osc("/tessaro/a/play", "i", 1));
@@ -99,17 +92,17 @@ TEST_F(OscTest, CommandsEndInTheBinaryProtocolsMessagesAndBadOnesInOneLogLine) {
     SendOsc("#bundle\0garbage");
     SendOsc(QByteArray(COscServer::MAX_PACKET_SIZE + 1, '/'));
     SendOsc(Osc("/tessaro/a/select")); // marker
-    const std::vector<Msg> expected = {
-        {WM_NET_PLAY, 1, 0},    {WM_NET_PAUSE, 0, 0},     {WM_NET_STOP, 0, 0},
-        {WM_NET_SELECT, 1, 0},  {WM_NET_OPEN, 1, 4},      {WM_NET_SEEK, 0, 1500},
-        {WM_NET_VOLUME, 1, 40}, {WM_PLAYLIST_STEP, 1, 0}, {WM_PLAYLIST_STEP, 0, 0},
-        {WM_NET_SELECT, 0, 0},
+    const Commands expected = {
+        OscCmd(Action::Play, 1),          OscCmd(Action::Pause, 0),
+        OscCmd(Action::Stop, 0),          OscCmd(Action::Select, 1),
+        OscCmd(Action::Open, 1, 0, ":2"), OscCmd(Action::Seek, 0, 1500),
+        OscCmd(Action::Volume, 0, 40),    OscCmd(Action::Next),
+        OscCmd(Action::Previous),         OscCmd(Action::Fullscreen, 0, 1),
+        OscCmd(Action::Select, 0),
     };
-    ASSERT_TRUE(WaitForMessages(expected.size()));
+    ASSERT_TRUE(WaitForCommands(expected.size()));
     CNetTestBench::Spin(50);
-    EXPECT_EQ(m_sink.m_messages, expected);
-    EXPECT_EQ(strOpened, ":2");
-    EXPECT_TRUE(bFullscreen);
+    EXPECT_EQ(m_sink.m_commands, expected);
     EXPECT_TRUE(log.Contains(
         "COscServer::OnMessage(): /tessaro/a/seek expects arguments \"i\", got \"s\"."));
     EXPECT_TRUE(log.Contains(
@@ -123,8 +116,7 @@ TEST_F(OscTest, CommandsEndInTheBinaryProtocolsMessagesAndBadOnesInOneLogLine) {
     SendOsc(Osc("/tessaro/a/play"));
     SendOsc(Osc("/tessaro/fullscreen", "i", 0));
     CNetTestBench::Spin(150);
-    EXPECT_TRUE(m_sink.m_messages.empty());
-    EXPECT_TRUE(bFullscreen);
+    EXPECT_TRUE(m_sink.m_commands.empty());
 }
 
 TEST_F(OscTest, FloodsLeaveTheLogAndTheSubscriberListBoundedAndCommandsFlowing) {
@@ -135,9 +127,11 @@ TEST_F(OscTest, FloodsLeaveTheLogAndTheSubscriberListBoundedAndCommandsFlowing) 
     CNetTestBench::Spin(300);
     SendOsc(Osc("/tessaro/b/select"));
     ASSERT_TRUE(CNetTestBench::WaitFor(
-        [&] { return !m_sink.m_messages.empty() && m_sink.m_messages.back().msg == WM_NET_SELECT; },
+        [&] {
+            return !m_sink.m_commands.empty() && m_sink.m_commands.back().action == Action::Select;
+        },
         10000))
-        << m_sink.m_messages.size() << " " << log.Text();
+        << m_sink.m_commands.size() << " " << log.Text();
     EXPECT_LT(log.Lines().size(), 30u);
 
     // More clients than the list holds: the oldest make room; a renewal moves to the end; a
@@ -188,11 +182,11 @@ TEST_F(OscTest, AllowFromAndBindAddressHoldForBothProtocols) {
                           QHostAddress::LocalHost, static_cast<quint16>(m_nCommandPort));
     allowed.writeDatagram(Osc("/tessaro/b/pause"), QHostAddress::LocalHost,
                           static_cast<quint16>(m_nOscPort));
-    ASSERT_TRUE(WaitForMessages(2));
+    ASSERT_TRUE(WaitForCommands(2));
     CNetTestBench::Spin(100);
-    auto codes = m_sink.Codes();
-    std::sort(codes.begin(), codes.end()); // two sockets: either may be read first
-    EXPECT_EQ(codes, (std::vector<unsigned>{WM_NET_STOP, WM_NET_PAUSE}));
+    auto actions = m_sink.Actions();
+    std::sort(actions.begin(), actions.end()); // two sockets: either may be read first
+    EXPECT_EQ(actions, (std::vector<Action>{Action::Stop, Action::Pause}));
     EXPECT_TRUE(log.Contains("OnReceive(): Command from 127.0.0.3 refused: not in AllowFrom."));
     EXPECT_TRUE(
         log.Contains("COscServer::OnReceive(): Command from 127.0.0.3 refused: not in AllowFrom."));

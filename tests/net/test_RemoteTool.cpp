@@ -5,7 +5,6 @@
 #include "CRemoteClient.h"
 #include "CRemoteOptions.h"
 #include "core/CGeneralSettings.h"
-#include "core/UserMessages.h"
 #include "remote/CNetServer.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"
@@ -82,7 +81,7 @@ protected:
 
 } // namespace
 
-TEST_F(RemoteToolTest, CommandsReachTheServerAsTheirMessages) {
+TEST_F(RemoteToolTest, CommandsReachTheServerAsTheirCommands) {
     const QList<QStringList> commands = {
         {"-P", "B", "play"}, {"stop"},         {"-P", "b", "pause"},     {"open", "  :2  "},
         {"seek", "61000"},   {"volume", "35"}, {"--player=1", "select"}, {"raw", "12", "-4"},
@@ -90,23 +89,27 @@ TEST_F(RemoteToolTest, CommandsReachTheServerAsTheirMessages) {
     };
     for (const QStringList &args : commands)
         ASSERT_EQ(RunTool(Target() + args), 0) << args.join(' ').toStdString();
-    ASSERT_TRUE(CNetTestBench::WaitFor([&] { return m_sink.m_messages.size() >= 9; }));
-    const std::vector<CRecordingSink::Message> expected = {
-        {WM_NET_PLAY, 1, 0},   {WM_NET_STOP, 0, 0},     {WM_NET_PAUSE, 1, 0},
-        {WM_NET_OPEN, 0, 3},   {WM_NET_SEEK, 0, 61000}, {WM_NET_VOLUME, 0, 35},
-        {WM_NET_SELECT, 1, 0}, {WM_NET_UNUSED, 0, -4},  {WM_NET_PLAY, 7, 0},
+    ASSERT_TRUE(CNetTestBench::WaitFor([&] { return m_sink.m_commands.size() >= 8; }));
+    CNetTestBench::Spin(50);
+    using A = CCommand::Action;
+    const auto net = [](A action, int32_t nPlayer, int32_t nValue = 0, const QString &s = {}) {
+        return Cmd(action, nPlayer, nValue, s, CCommand::Origin::Net);
     };
-    EXPECT_EQ(m_sink.m_messages, expected);
-    unsigned char packet[CNetDatagram::COMMAND_SIZE];
-    m_server->GetPacket(packet, 3);
-    EXPECT_EQ(CNetDatagram::CommandText(packet, sizeof packet), "  :2  ");
+    // "raw 12" is a valid datagram whose code asks for nothing.
+    const std::vector<CCommand> expected = {
+        net(A::Play, 1),        net(A::Stop, 0),
+        net(A::Pause, 1),       net(A::Open, 0, 0, "  :2  "),
+        net(A::Seek, 0, 61000), net(A::Volume, 0, 35),
+        net(A::Select, 1),      net(A::Play, 7),
+    };
+    EXPECT_EQ(m_sink.m_commands, expected);
 }
 
 TEST_F(RemoteToolTest, ListensForTheStatusAndTextThatACommandCausesAsJson) {
     // What the main frame does on a play command: new status, a forced send, a status text.
-    m_sink.m_onMessage = [&](const CRecordingSink::Message &m) -> intptr_t {
-        if (m.msg == WM_NET_PLAY) {
-            m_server->m_nCurPlayer = static_cast<int16_t>(m.wParam);
+    m_sink.m_onCommand = [&](const CCommand &cmd) {
+        if (cmd.action == CCommand::Action::Play) {
+            m_server->m_nCurPlayer = static_cast<int16_t>(cmd.nPlayer);
             m_server->m_nPlayState = 2;
             m_server->m_nDuration = 3000;
             m_server->m_nPosition = 250;
@@ -115,7 +118,7 @@ TEST_F(RemoteToolTest, ListensForTheStatusAndTextThatACommandCausesAsJson) {
             m_server->m_bSendNow = true;
             m_server->SendTextMsg("Player B: Playback started.\n");
         }
-        return 0;
+        return CCommand::Result::Done;
     };
     QProcess process;
     process.start(ToolPath(),
@@ -177,7 +180,7 @@ TEST_F(RemoteToolTest, ExitCodesAScriptCanRelyOn) {
     EXPECT_EQ(err, "tessaro-remote: only IPv4 hosts are supported: ::1\n");
     // Nothing of the above may have reached the player.
     CNetTestBench::Spin(50);
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_sink.m_commands.empty());
 }
 
 TEST(RemoteToolOptions, NegativeNumbersAreArgumentsAndLongTextsAreRefused) {

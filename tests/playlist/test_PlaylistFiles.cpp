@@ -3,6 +3,7 @@
 #include "CPlaylistFixture.h"
 #include "playlist/CPlaylistReader.h"
 #include "playlist/CPlaylistWriter.h"
+#include "support/CDeviceNode.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -138,8 +139,11 @@ TEST_F(PlaylistFiles, ReadErrorIsReportedAndAddsNothing) {
 TEST_F(PlaylistFiles, OnlyRegularFilesOfASaneSizeAreReadOrWritten) {
     const QString strFifo = Dir() + "/pipe.m3u";
     ASSERT_EQ(mkfifo(QFile::encodeName(strFifo).constData(), 0600), 0);
+    // A link to a device of the test's own, where one can be made.
+    const QString strDevice = Dir() + "/zero";
+    const bool bDevice = CDeviceNode::MakeZero(strDevice);
     const QString strZero = Dir() + "/zero.m3u";
-    ASSERT_TRUE(QFile::link("/dev/zero", strZero));
+    ASSERT_TRUE(QFile::link(bDevice ? strDevice : strFifo, strZero));
     QFile huge(Dir() + "/huge.m3u");
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
     ASSERT_TRUE(huge.resize(CPlaylistReader::MAX_FILE_SIZE + 1)); // sparse: costs no disk
@@ -176,6 +180,8 @@ TEST_F(PlaylistFiles, OnlyRegularFilesOfASaneSizeAreReadOrWritten) {
     EXPECT_EQ(m_ui.m_boxes.size(), 2u) << "no question holds up the shut-down";
     for (const auto &line : m_log.Lines())
         EXPECT_EQ(line.level, CLogBook::LEVEL_INFO) << line.text;
+    if (!bDevice)
+        GTEST_SKIP() << "the link led to a pipe, not a device: " << CDeviceNode::SKIP_MESSAGE;
 }
 
 TEST(ParseLength, ReadsClockTexts) {

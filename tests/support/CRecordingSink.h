@@ -1,12 +1,15 @@
-// Message sink for tests: records every message in order and answers with a scripted value.
+// Message and command sink for tests: records every message and every command in order and
+// answers with a scripted value.
 #pragma once
 
+#include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
 
 #include <functional>
+#include <ostream>
 #include <vector>
 
-class CRecordingSink : public CMessageSink {
+class CRecordingSink : public CMessageSink, public CCommandSink {
 public:
     struct Message {
         unsigned msg;
@@ -18,11 +21,27 @@ public:
     };
 
     intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
+    CCommand::Result Execute(const CCommand &cmd) override;
 
     std::vector<unsigned> Codes() const;
-    void Clear() { m_messages.clear(); }
+    std::vector<CCommand::Action> Actions() const;
+    void Clear() {
+        m_messages.clear();
+        m_commands.clear();
+    }
 
     std::vector<Message> m_messages;
+    std::vector<CCommand> m_commands;
     // Optional: called for each message; its result is the answer. Default answer 0.
     std::function<intptr_t(const Message &)> m_onMessage;
+    // Optional: called for each command; its result is the answer. Default Done.
+    std::function<CCommand::Result(const CCommand &)> m_onCommand;
 };
+
+// A command as the tests write them: action, player, value, text, origin.
+CCommand Cmd(CCommand::Action action, int32_t nPlayer = 0, int32_t nValue = 0,
+             const QString &strText = QString(),
+             CCommand::Origin origin = CCommand::Origin::Operator);
+
+// How a failing expectation shows a command.
+void PrintTo(const CCommand &cmd, std::ostream *pOut);

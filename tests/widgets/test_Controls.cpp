@@ -42,7 +42,7 @@ TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotDrawnAgain) {
     parent.resize(200, 100);
     parent.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
-    CPushImageButton button(sink, {134, 139, 140}, WM_CTRL_PLAY, 0);
+    CPushImageButton button(sink, {134, 139, 140}, CCommand::Action::PlayActive);
     ASSERT_TRUE(button.Create(&parent, 10, 20));
     EXPECT_EQ(button.GetRect(), QRect(10, 20, 28, 28));
 
@@ -64,7 +64,7 @@ TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotDrawnAgain) {
     EXPECT_EQ(button.GetBitmapID(), 140);
     button.OnLButtonUp(0, 100, 90);
     EXPECT_EQ(button.GetBitmapID(), 134);
-    EXPECT_TRUE(sink.m_messages.empty());
+    EXPECT_TRUE(sink.m_commands.empty());
 
     // A hidden button keeps its picture; a missing one keeps the old.
     CLogCapture capture;
@@ -75,11 +75,11 @@ TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotDrawnAgain) {
     button.SetBitmap(139);
     EXPECT_EQ(button.GetBitmapID(), 134);
 
-    CPushImageButton missing(sink, {99997, 99997, 99997}, WM_CTRL_PLAY, 0);
+    CPushImageButton missing(sink, {99997, 99997, 99997}, CCommand::Action::PlayActive);
     EXPECT_FALSE(missing.Create(&parent, 0, 0));
     missing.OnLButtonDown(1, 0, 0);
     missing.OnLButtonUp(0, 0, 0);
-    EXPECT_TRUE(sink.m_messages.empty());
+    EXPECT_TRUE(sink.m_commands.empty());
 }
 
 TEST(ImageButton, MenuButtonPopsItsMenuUpAboveItselfOnlyAfterAClickInside) {

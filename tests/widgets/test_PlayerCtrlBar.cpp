@@ -12,11 +12,13 @@
 
 using Message = CRecordingSink::Message;
 using Messages = std::vector<Message>;
+using Commands = std::vector<CCommand>;
+using Action = CCommand::Action;
 
 class PlayerCtrlBarTest : public ::testing::Test {
 protected:
     void Make(int nWidth = 600) {
-        m_pBar = std::make_unique<CPlayerCtrlBar>(m_sink, m_profile, m_settings);
+        m_pBar = std::make_unique<CPlayerCtrlBar>(m_sink, m_sink, m_profile, m_settings);
         // Never let a test start a browser.
         m_pBar->m_btnLink.m_fnOpenUrl = [this](const QUrl &url) { m_opened.push_back(url); };
         m_pBar->resize(nWidth, 74);
@@ -69,24 +71,24 @@ TEST_F(PlayerCtrlBarTest, VolumeRangeFollowsTheGeneralSettingAndAStoredOutlierIs
     EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 6000}}));
 }
 
-TEST_F(PlayerCtrlBarTest, TransportButtonsSendTheirMessagesOnlyForAReleaseInside) {
+TEST_F(PlayerCtrlBarTest, TransportButtonsGiveTheirCommandsOnlyForAReleaseInside) {
     Make();
     m_sink.Clear();
     Click(Centre(m_pBar->m_btnPlay));
-    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_CTRL_PLAY, 0, 0}}));
+    EXPECT_EQ(m_sink.m_commands, Commands{Cmd(Action::PlayActive)});
 
     m_sink.Clear();
     Press(Centre(m_pBar->m_btnPlay));
     EXPECT_EQ(m_pBar->m_btnPlay.GetBitmapID(), 140);
     Move(QPoint(200, 10));
     Release(QPoint(200, 10));
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_sink.m_commands.empty());
     EXPECT_EQ(m_pBar->m_btnPlay.GetBitmapID(), 134);
 
     // A press that began elsewhere does not arm a button it is released on.
     Press(QPoint(120, 65));
     Release(Centre(m_pBar->m_btnStop));
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_sink.m_commands.empty());
 
     Click(Centre(m_pBar->m_btnPause));
     Click(Centre(m_pBar->m_btnStop));
@@ -94,12 +96,9 @@ TEST_F(PlayerCtrlBarTest, TransportButtonsSendTheirMessagesOnlyForAReleaseInside
     Click(Centre(m_pBar->m_btnNext));
     Click(Centre(m_pBar->m_btnPlayerB));
     Click(Centre(m_pBar->m_btnPlayerA));
-    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_CTRL_PAUSE, 0, 0},
-                                           {WM_CTRL_STOP, 0, 0},
-                                           {WM_PLAYLIST_STEP, 0, 0},
-                                           {WM_PLAYLIST_STEP, 1, 0},
-                                           {WM_SELECT_PLAYER, 1, 0},
-                                           {WM_SELECT_PLAYER, 0, 0}}));
+    EXPECT_EQ(m_sink.m_commands,
+              (Commands{Cmd(Action::PauseActive), Cmd(Action::StopActive), Cmd(Action::Previous),
+                        Cmd(Action::Next), Cmd(Action::Select, 1), Cmd(Action::Select, 0)}));
     // The main window, not the click, decides which player button is down.
     EXPECT_TRUE(m_pBar->m_btnPlayerA.GetCheck());
     EXPECT_FALSE(m_pBar->m_btnPlayerB.GetCheck());
@@ -129,15 +128,15 @@ TEST_F(PlayerCtrlBarTest, MuteAlternatesAndAPressReleasedOutsideChangesNothing) 
     Click(mute);
     EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 145);
     Click(mute);
-    EXPECT_EQ(m_sink.m_messages,
-              (Messages{{WM_CTRL_MUTE, 0, 1}, {WM_CTRL_MUTE, 0, 0}, {WM_CTRL_MUTE, 0, 1}}));
+    EXPECT_EQ(m_sink.m_commands, (Commands{Cmd(Action::Mute, 0, 1), Cmd(Action::Mute, 0, 0),
+                                           Cmd(Action::Mute, 0, 1)}));
 
     m_sink.Clear();
     Press(mute);
     EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 149); // turning off
     Move(QPoint(120, 65));
     Release(QPoint(120, 65));
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_sink.m_commands.empty());
     EXPECT_TRUE(m_pBar->m_btnMute.GetState());
     EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 146);
 }

@@ -1,0 +1,57 @@
+#include "app/CWebRemote.h"
+
+#include "app/CMainFrame.h"
+#include "core/CGeneralSettings.h"
+#include "playback/CPlayerBase.h"
+#include "playback/CVideoView.h"
+#include "playlist/CPlaylistCtrl.h"
+#include "remote/CNetServer.h"
+#include "remote/CWebServer.h"
+
+CWebRemote::CWebRemote(CMainFrame &frame, CProfile &profile, const CGeneralSettings &settings,
+                       const CTickClock &clock, CNetServer &netServer)
+    : QObject(&frame), m_frame(frame), m_settings(settings),
+      m_pServer(new CWebServer(*this, netServer, profile, clock, this)) {
+    m_pServer->SetStatusSource([this] { return Status(); });
+}
+
+bool CWebRemote::Init() {
+    return m_pServer->Init();
+}
+
+CWebStatus CWebRemote::Status() const {
+    CWebStatus status;
+    CVideoView *pView = m_frame.GetVideoView();
+    CPlaylistCtrl *pPlaylist = m_frame.GetPlaylist();
+    if (!pView || !pPlaylist)
+        return status;
+    for (int i = 0; i < 2; ++i) {
+        if (CPlayerBase *pPlayer = pView->m_pPlayer[i].get()) {
+            status.players.players[i].nState = pPlayer->GetPlayState();
+            status.players.players[i].nDuration = pPlayer->GetDuration();
+            status.players.players[i].nPosition = pPlayer->GetPosition();
+            status.players.players[i].strName = pPlayer->GetFileName();
+        }
+    }
+    status.players.nActive = pView->m_nActive;
+    status.players.nVolume = m_frame.GetVolumePercent();
+    status.bMuted = pView->m_bMute;
+    status.bFullscreen = pView->m_bFullScreen;
+    status.bRepeatSingle = pPlaylist->GetLoopSingleTrack();
+    status.bAutoNext = pPlaylist->m_AutoSkipTrack;
+    status.bLoopList = pPlaylist->GetLoopList();
+    const int nRows = pPlaylist->GetItemCount();
+    status.playlist.reserve(static_cast<size_t>(nRows));
+    for (int nRow = 0; nRow < nRows; ++nRow)
+        status.playlist.push_back({pPlaylist->GetItemText(nRow, CPlaylistCtrl::COL_NAME),
+                                   pPlaylist->GetItemText(nRow, CPlaylistCtrl::COL_TIME)});
+    status.nMarkedRow = pPlaylist->FindRowByID(pPlaylist->GetMarkedID());
+    return status;
+}
+
+CCommand::Result CWebRemote::Execute(const CCommand &cmd) {
+    // The remote-control setting gates the page as it gates the other remote inputs.
+    if (m_settings.m_iRemoteCtrl != CNetServer::REMOTE_CTRL_ETHERNET)
+        return CCommand::Result::Refused;
+    return m_frame.Execute(cmd);
+}

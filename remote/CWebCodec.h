@@ -1,0 +1,40 @@
+// The page's protocol, as JSON text over its WebSocket, with no sockets here. Out: "state"
+// messages that carry what changed (the OSC feedback's values under the player's letter, the
+// switches, the playlist) and "text" messages with each status text; in: one command per
+// message, turned into a CCommand that the controller runs as any other input's.
+//
+//   {"type":"state","b":{"state":2,"position":1200,"remaining":800},"active":"B"}
+//   {"type":"text","player":"B","text":"Playback started."}
+//   {"action":"play","player":"B"}   {"action":"open","player":"A","row":2}
+#pragma once
+
+#include "core/CCommand.h"
+#include "remote/COscFeedback.h"
+#include "remote/CWebStatus.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+class CWebCodec {
+public:
+    // The changes since the previous call as one "state" message, and on a tick the position
+    // and remaining time of each playing player; empty when nothing is to be told.
+    QByteArray Collect(const CWebStatus &status, bool bTick);
+    // The whole state, for a page that has just connected; what Collect remembers stays.
+    static QByteArray All(const CWebStatus &status);
+    // A status text line of the binary protocol ("Player B: Playback started.\n") as a "text"
+    // message; empty for a line without a player prefix.
+    static QByteArray Text(const QString &strLine);
+
+    // A command message of the page. nActive is the active player, whom a volume command names
+    // (the volume is common to both players). Without a value, strError says why.
+    static std::optional<CCommand> ParseCommand(const QByteArray &message, int nActive,
+                                                QString &strError);
+
+private:
+    COscFeedback m_players;
+    CWebStatus m_last;
+    bool m_bKnown = false;
+};

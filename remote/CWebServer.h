@@ -1,0 +1,113 @@
+// The browser remote: serves the page (compiled into the program) over HTTP and keeps one
+// WebSocket per open page, on one port ([Web] Port). The pages get the program's state as JSON
+// (CWebCodec) when it changes and the positions every [OSC] FeedbackInterval; their commands
+// become CCommands for the command sink, as every other input's. [Web] Password asks for a
+// login once per browser (CWebSessions); [Network] BindAddress and AllowFrom hold as for the
+// other command protocols.
+//
+// Everything runs on the UI thread: Qt's HTTP server parses the requests and upgrades the
+// WebSockets, and each socket is read there, so nothing needs a lock.
+#pragma once
+
+#include "core/CCommand.h"
+#include "remote/CCommandAccess.h"
+#include "remote/CWebCodec.h"
+#include "remote/CWebSessions.h"
+#include "remote/CWebStatus.h"
+
+#include <QAbstractHttpServer>
+#include <QObject>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CCommandSink;
+class CNetServer;
+class CProfile;
+class CTickClock;
+class QHttpServerResponder;
+class QWebSocket;
+
+class CWebServer : public QAbstractHttpServer {
+    Q_OBJECT
+
+public:
+    static constexpr int DEFAULT_PORT = 31780;
+    static constexpr int DEFAULT_FEEDBACK_INTERVAL_MS = 100;
+    // A page's command is a few dozen bytes; anything near this is not one.
+    static constexpr quint64 MAX_MESSAGE_SIZE = 16384;
+    static constexpr int MAX_PAGES = 64;
+    // HTTP connections open at once; more are closed at once.
+    static constexpr int MAX_CONNECTIONS = 256;
+    // What one HTTP connection may send in all: the page's requests are a few hundred bytes.
+    static constexpr qint64 MAX_REQUEST_BYTES = 256 * 1024;
+    // Commands one page may give per second; more are ignored (a slider dragged sends ~20).
+    static constexpr int MAX_COMMANDS_PER_SECOND = 50;
+    static constexpr int MAX_QUEUED_COMMANDS = 32;
+    // A page that reads nothing while this much waits for it is dropped.
+    static constexpr qint64 MAX_UNSENT_BYTES = 1024 * 1024;
+    static constexpr int TEXT_BACKLOG = 20;
+    // Sent to an idle page this often, so it can tell a live link from a dead one.
+    static constexpr int ALIVE_INTERVAL_MS = 2000;
+
+    using StatusSource = std::function<CWebStatus()>;
+
+    // The sink runs the pages' commands; the network server's texts and status datagrams tell
+    // when something changed. Nothing is opened here.
+    CWebServer(CCommandSink &sink, const CNetServer &netServer, CProfile &profile,
+               const CTickClock &clock, QObject *pParent = nullptr);
+    ~CWebServer() override;
+
+    void SetStatusSource(StatusSource source) { m_statusSource = std::move(source); }
+
+    // Reads [Web], [Network] and [OSC] FeedbackInterval and listens. False when the page is off
+    // (Port 0) or could not be served (logged).
+    bool Init();
+    void Close();
+    // The port listened on, 0 when closed.
+    quint16 Port() const { return m_nPort; }
+    int PageCount() const { return static_cast<int>(m_pages.size()); }
+
+protected:
+    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *pSocket) override;
+    void missingHandler(const QHttpServerRequest &request, QTcpSocket *pSocket) override;
+
+private:
+    struct Page;
+
+    void OnNewPage();
+    void OnMessage(Page &page, const QString &strMessage);
+    void RunQueued();
+    void Drop(QWebSocket *pSocket);
+    void OnText(const QString &strLine);
+    void ScheduleFlush();
+    void Flush(bool bTick);
+    void SendAlive();
+    void Send(Page &page, const QByteArray &message);
+    void Broadcast(const QByteArray &message);
+    void LogIn(const QHttpServerRequest &request, QHttpServerResponder &responder);
+    bool MayLogBadInput();
+
+    CCommandSink &m_sink;
+    CProfile &m_profile;
+    const CTickClock &m_clock;
+    StatusSource m_statusSource;
+
+    CCommandAccess m_access;
+    CWebSessions m_sessions;
+    CWebCodec m_codec;
+    std::vector<std::unique_ptr<Page>> m_pages;
+    std::deque<CCommand> m_queue;
+    std::deque<QByteArray> m_texts;
+    QTimer m_feedbackTimer;
+    QTimer m_aliveTimer;
+    quint16 m_nPort = 0;
+    int m_nActive = 0;
+    bool m_bRunning = false;
+    bool m_bFlushPending = false;
+    uint32_t m_dwBadInputWindow = 0;
+    int m_nBadInputLines = 0;
+};
