@@ -38,7 +38,7 @@ CMainFrame::CMainFrame(CProfile &profile, CGeneralSettings &settings, CModalUI &
       m_recentFiles(recentFiles), m_strStartDir(strStartDir),
       m_netServer(*this, profile, settings, m_clock),
       m_oscServer(m_netServer, *this, profile, settings, m_clock), m_dmxInput(strProgramDir) {
-    m_strVersion = QString::asprintf("%s v%d.%d.%d", "Tessaro", 3, 6, 17);
+    m_strVersion = QStringLiteral("Tessaro v" TESSARO_VERSION);
     setMinimumSize(MIN_WIDTH, MIN_HEIGHT);
     BuildMenus();
     BuildAccelerators();

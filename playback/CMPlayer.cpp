@@ -3,6 +3,7 @@
 #include "core/CLogBook.h"
 #include "playback/CDecoderRanks.h"
 #include "playback/CGraphEventQueue.h"
+#include "playback/CHeapTrim.h"
 #include "playback/CId3Tag.h"
 #include "playback/CLengthEstimate.h"
 #include "playback/CPipelineBuilder.h"
@@ -163,6 +164,7 @@ void CMPlayer::DropPipeline() {
     }
     Unref(m_pPanorama);
     Unref(m_pGraph);
+    CHeapTrim::AfterRelease();
 }
 
 // Media time is usable when the length is known or the media can be sought in time. Parsed

@@ -16,6 +16,32 @@ QHostAddress Plain(const QHostAddress &address) {
     return bIsV4 ? QHostAddress(nV4) : address;
 }
 
+// One entry: an address, or an address, "/" and a prefix length in range. Qt's own subnet
+// parser also takes partial addresses ("10/8") and an empty one ("/0" = every host); a list
+// that must fail closed takes neither.
+QPair<QHostAddress, int> ParseEntry(const QString &strEntry) {
+    const qsizetype nSlash = strEntry.indexOf('/');
+    QHostAddress address;
+    if (!address.setAddress(strEntry.left(nSlash < 0 ? strEntry.size() : nSlash)))
+        return {QHostAddress(), -1};
+    const bool bV6 = address.protocol() == QAbstractSocket::IPv6Protocol;
+    int nPrefix = bV6 ? 128 : 32;
+    if (nSlash >= 0) {
+        static const QRegularExpression kPrefix("^[0-9]{1,3}$");
+        const QString strPrefix = strEntry.mid(nSlash + 1);
+        if (!kPrefix.match(strPrefix).hasMatch() || strPrefix.toInt() > nPrefix)
+            return {QHostAddress(), -1};
+        nPrefix = strPrefix.toInt();
+    }
+    // Senders are compared as plain IPv4, so an IPv4-mapped network is kept as IPv4 too.
+    bool bIsV4 = false;
+    const quint32 nV4 = address.toIPv4Address(&bIsV4);
+    if (bV6 && bIsV4 && nPrefix >= 96)
+        return QHostAddress::parseSubnet(QHostAddress(nV4).toString() + '/' +
+                                         QString::number(nPrefix - 96));
+    return QHostAddress::parseSubnet(address.toString() + '/' + QString::number(nPrefix));
+}
+
 } // namespace
 
 void CCommandAccess::Read(CProfile &profile, const char *pszOperation) {
@@ -24,9 +50,15 @@ void CCommandAccess::Read(CProfile &profile, const char *pszOperation) {
         LogError("%s: Invalid AllowFrom entry \"%s\".\n", pszOperation, qPrintable(strBad));
     if (m_bRestricted && m_allowed.isEmpty())
         LogError("%s: AllowFrom has no valid entry; no host may command.\n", pszOperation);
+    for (const QString &strOpen : m_admittingEveryone)
+        LogError("%s: AllowFrom entry \"%s\" admits every host.\n", pszOperation,
+                 qPrintable(strOpen));
     const QString strBind = profile.GetProfileString(kSection, "BindAddress", QString());
     if (!SetBindAddress(strBind))
         LogError("%s: Invalid BindAddress \"%s\".\n", pszOperation, qPrintable(strBind));
+    else if (m_bindAddress.protocol() == QAbstractSocket::IPv6Protocol)
+        LogMsg("%s: BindAddress %s takes commands over IPv6 only.\n", pszOperation,
+               qPrintable(m_bindAddress.toString()));
 }
 
 QStringList CCommandAccess::SetAllowFrom(const QString &strList) {
@@ -34,21 +66,19 @@ QStringList CCommandAccess::SetAllowFrom(const QString &strList) {
     const QStringList entries = strList.split(kSeparators, Qt::SkipEmptyParts);
     QStringList bad;
     m_allowed.clear();
-    m_bRestricted = !entries.isEmpty();
+    m_admittingEveryone.clear();
+    // Whatever was written counts, even if nothing in it can be read (a quoted blank, a
+    // lone separator): only a value left empty opens the door.
+    m_bRestricted = !strList.isEmpty();
     for (const QString &strEntry : entries) {
-        QPair<QHostAddress, int> subnet;
-        if (strEntry.contains('/')) {
-            subnet = QHostAddress::parseSubnet(strEntry);
-        } else {
-            QHostAddress address;
-            if (address.setAddress(strEntry))
-                subnet = {Plain(address),
-                          address.protocol() == QAbstractSocket::IPv6Protocol ? 128 : 32};
-        }
-        if (subnet.first.isNull() || subnet.second < 0)
+        const QPair<QHostAddress, int> subnet = ParseEntry(strEntry);
+        if (subnet.first.isNull() || subnet.second < 0) {
             bad << strEntry;
-        else
-            m_allowed << subnet;
+            continue;
+        }
+        m_allowed << subnet;
+        if (subnet.second == 0)
+            m_admittingEveryone << strEntry;
     }
     return bad;
 }
@@ -59,8 +89,13 @@ bool CCommandAccess::SetBindAddress(const QString &strAddress) {
         m_bindAddress = QHostAddress(QHostAddress::AnyIPv4);
         return true;
     }
-    if (m_bindAddress.setAddress(strTrimmed))
+    if (m_bindAddress.setAddress(strTrimmed)) {
+        // A socket bound to "::" alone would be IPv6 only (Qt sets IPV6_V6ONLY for it);
+        // Any is the same wildcard with IPv4 served beside it.
+        if (m_bindAddress == QHostAddress(QHostAddress::AnyIPv6))
+            m_bindAddress = QHostAddress(QHostAddress::Any);
         return true;
+    }
     m_bindAddress.clear();
     return false;
 }

@@ -69,7 +69,8 @@ const COscServer::CommandSpec COscDispatch::kCommands[] = {
 COscServer::COscServer(CNetServer &netServer, CCommandSink &sink, CProfile &profile,
                        const CGeneralSettings &settings, const CTickClock &clock, QObject *pParent)
     : QObject(pParent), m_netServer(netServer), m_sink(sink), m_profile(profile),
-      m_settings(settings), m_clock(clock), m_pBuffer(new char[MAX_PACKET_SIZE + 1]) {
+      m_settings(settings), m_clock(clock),
+      m_pBuffer(new char[MAX_PACKET_SIZE + 1 + DECODER_SLACK]()) {
     m_feedbackTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_feedbackTimer, &QTimer::timeout, this, [this] { Flush(true); });
     connect(&m_socket, &QUdpSocket::readyRead, this, &COscServer::OnReadyRead);

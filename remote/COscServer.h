@@ -37,6 +37,9 @@ public:
     static constexpr int DEFAULT_FEEDBACK_INTERVAL_MS = 100;
     // Larger packets are dropped unread: no command needs more than a path and a file name.
     static constexpr qint64 MAX_PACKET_SIZE = 4096;
+    // liblo reads a blob's 4-byte size even where the packet has no bytes left, then refuses
+    // the packet: the buffer keeps this much room behind the longest packet for that read.
+    static constexpr qint64 DECODER_SLACK = 8;
     // Packets handled before the event loop gets its turn again, so a flood cannot starve the
     // picture, the timers or the binary protocol.
     static constexpr int MAX_PACKETS_PER_TURN = 32;

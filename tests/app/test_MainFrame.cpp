@@ -142,7 +142,7 @@ TEST_F(MainFrameTest, CaptionVersionAndMenu) {
     EXPECT_EQ(m_pFrame->windowTitle(), "Default Playlist - Tessaro2");
     m_pFrame->SetDocumentTitle("show.m3u");
     EXPECT_EQ(m_pFrame->windowTitle(), "show.m3u - Tessaro2");
-    EXPECT_EQ(m_pFrame->GetVersionText(), "Tessaro v3.6.17");
+    EXPECT_EQ(m_pFrame->GetVersionText(), "Tessaro v" TESSARO_VERSION);
 
     EXPECT_EQ(m_pFrame->GetCommand(CMainFrame::ID_APP_EXIT)->text(), "&Quit\tAlt+F4");
     EXPECT_EQ(m_pFrame->GetCommand(CMainFrame::ID_PREFERENCES_RESET)->text(), "Reset Preferences");
@@ -153,7 +153,7 @@ TEST_F(MainFrameTest, CaptionVersionAndMenu) {
     CAboutDlg about(m_pFrame->GetVersionText());
     auto *pVersion = about.findChild<QLabel *>("1030");
     ASSERT_NE(pVersion, nullptr);
-    EXPECT_EQ(pVersion->text(), "Tessaro v3.6.17");
+    EXPECT_EQ(pVersion->text(), "Tessaro v" TESSARO_VERSION);
     EXPECT_EQ(about.windowTitle(), "About...");
 }
 

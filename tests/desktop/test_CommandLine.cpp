@@ -44,12 +44,39 @@ TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
     EXPECT_EQ(run({"--help"}, out, err), 0) << err.toStdString();
     EXPECT_TRUE(out.startsWith("Usage: tessaro")) << out.toStdString();
     EXPECT_EQ(run({"--version"}, out, err), 0);
-    EXPECT_EQ(out, "Tessaro 3.6.17\n");
+    EXPECT_EQ(out, "Tessaro " TESSARO_VERSION "\n");
     EXPECT_EQ(run({"--no-such-option", "clip.mp4"}, out, err), 2);
     EXPECT_TRUE(err.contains("no-such-option")) << err.toStdString();
     EXPECT_TRUE(err.contains("Usage: tessaro"));
     EXPECT_EQ(run({"--screen"}, out, err), 2) << "an option without its value";
     EXPECT_TRUE(QDir(config.path()).isEmpty());
+}
+
+// The media generator reads its options before it writes anything: help and every usage error
+// leave the working folder as it was.
+TEST(CommandLine, TheMediaGeneratorChecksItsOptionsFirst) {
+    QTemporaryDir cwd;
+    auto run = [&](const QStringList &args, QByteArray &out) {
+        QProcess process;
+        process.setWorkingDirectory(cwd.path());
+        process.start(qEnvironmentVariable("TESSARO_BUILD_DIR") + "/tessaro-mediagen", args);
+        EXPECT_TRUE(process.waitForFinished(10000));
+        out = process.readAllStandardOutput() + process.readAllStandardError();
+        return process.exitCode();
+    };
+    QByteArray out;
+    EXPECT_EQ(run({"--help"}, out), 0);
+    EXPECT_TRUE(out.startsWith("Usage: tessaro-mediagen")) << out.toStdString();
+    for (const QStringList &bad : QList<QStringList>{{},
+                                                     {"--bogus", "media"},
+                                                     {"media", "more"},
+                                                     {"-o", "media", "more"},
+                                                     {"media", "-o"},
+                                                     {"--output=", "--bench"}}) {
+        EXPECT_EQ(run(bad, out), 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(out.contains("Usage: tessaro-mediagen")) << bad.join(' ').toStdString();
+    }
+    EXPECT_TRUE(QDir(cwd.path()).isEmpty());
 }
 
 // --screen holds for one run: read in place of the stored value, never written by itself.

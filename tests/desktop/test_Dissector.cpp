@@ -1,5 +1,6 @@
 // The Wireshark dissector read by tshark on a capture that the project's own encoder writes:
-// every datagram kind with its values, and the malformed ones flagged.
+// every datagram kind with its values, and the malformed ones (short, cut inside a field, text
+// without NUL) flagged without a Lua error.
 #include "remote/protocol/CNetDatagram.h"
 
 #include <QFile>
@@ -54,6 +55,11 @@ TEST(Dissector, EveryFieldOfTheThreeKindsAndTheMalformedOnes) {
     CNetDatagram::EncodeText(text, szText, sizeof szText - 1);
     QByteArray wrongMagic = Bytes(open, sizeof open);
     wrongMagic.replace(0, 4, "XXXX");
+    // Cut short at and inside fields, and a full command whose text has no NUL.
+    QByteArray unterminated = Bytes(open, sizeof open);
+    unterminated.replace(36, 512, QByteArray(512, 'x'));
+    const QByteArray tooShort = Bytes(open, 4), headerOnly = Bytes(seek, 36),
+                     textHeaderOnly = Bytes(text, 28), statusCut = Bytes(status, 300);
 
     // tshark may refuse Lua scripts to root (its init.lua decides); as root it runs as
     // nobody here, so the files must be readable by everyone.
@@ -70,7 +76,12 @@ TEST(Dissector, EveryFieldOfTheThreeKindsAndTheMalformedOnes) {
                         {Bytes(status, sizeof status), 40001, 31772},
                         {Bytes(text, sizeof text), 40001, 31772},
                         {Bytes(open, sizeof open - 1), 40000, 31773},
-                        {wrongMagic, 40000, 31773}}));
+                        {wrongMagic, 40000, 31773},
+                        {tooShort, 40000, 31773},
+                        {headerOnly, 40000, 31773},
+                        {textHeaderOnly, 40001, 31772},
+                        {unterminated, 40000, 31773},
+                        {statusCut, 40001, 31772}}));
     file.close();
     QFile::setPermissions(strCapture, QFile::permissions(strCapture) | QFile::ReadOther);
 
@@ -102,17 +113,37 @@ TEST(Dissector, EveryFieldOfTheThreeKindsAndTheMalformedOnes) {
         fields << "-e" << QString("tessaro.") + pszField;
     const std::vector<std::string> values = tshark(fields << "-e"
                                                           << "_ws.expert.message");
-    ASSERT_EQ(values.size(), 6u);
+    ASSERT_EQ(values.size(), 11u);
     EXPECT_EQ(values[0], "Command|1|10|0|/show/clip b.mp4||||||||||");
     EXPECT_EQ(values[1], "Command|0|11|12345|||||||||||");
     EXPECT_EQ(values[2], "Status|||||2|0|clip.mp4|60000|1234|2|clip.mp4|80|1|");
     EXPECT_EQ(values[3], "Text||||Player B: Playback started.\\n||3||||||||");
-    EXPECT_THAT(values[4], EndsWith("|Wrong datagram length: 547 bytes, expected 548"));
+    EXPECT_EQ(values[4], "Command|1|10|0|||||||||||Wrong datagram length: 547 bytes, expected 548,"
+                         "Datagram ends inside field text (bytes 36..547 of 547)");
     EXPECT_THAT(values[5], EndsWith("|Wrong magic: \"XXXX\", expected \"WTRX\""));
+    EXPECT_THAT(values[6], EndsWith("|Wrong datagram length: 4 bytes, expected 548,"
+                                    "Datagram ends inside field player (bytes 4..7 of 4)"));
+    EXPECT_EQ(values[7], "Command|0|11|12345|||||||||||Wrong datagram length: 36 bytes, expected "
+                         "548,Datagram ends inside field text (bytes 36..547 of 36)");
+    EXPECT_EQ(values[8], "Text||||||3||||||||Wrong datagram length: 28 bytes, expected 540,"
+                         "Datagram ends inside field text (bytes 28..539 of 28)");
+    EXPECT_EQ(values[9], "Command|1|10|0|" + std::string(512, 'x') +
+                             "||||||||||text has no NUL within its 512 bytes; the player reads it "
+                             "to the field's end");
+    EXPECT_EQ(values[10],
+              "Status|||||2|0|clip.mp4|60000|1234|2||||Wrong datagram length: 300 bytes, "
+              "expected 540,Datagram ends inside field record_media_name (bytes "
+              "296..423 of 300)");
+
+    // Fixed-length reads: the magic of a Player B command is the four bytes, so a display
+    // filter finds every well-formed command; nothing throws a Lua error.
+    EXPECT_EQ(tshark({"-Y", "tessaro.magic == \"WTRX\""}).size(), 6u);
+    for (const std::string &line : tshark({"-V"}))
+        EXPECT_EQ(line.find("Lua Error"), std::string::npos) << line;
 
     // The value strings name the commands, players and play states.
     const std::vector<std::string> summary = tshark({});
-    ASSERT_EQ(summary.size(), 6u);
+    ASSERT_EQ(summary.size(), 11u);
     EXPECT_THAT(summary[0], EndsWith("Command Open, Player B: /show/clip b.mp4"));
     EXPECT_THAT(summary[1], EndsWith("Command Seek, Player A 12345"));
     EXPECT_THAT(summary[2], EndsWith("Status Playing, Player B, clip.mp4 1234/60000 ms"));

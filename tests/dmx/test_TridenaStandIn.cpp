@@ -1,5 +1,6 @@
 #include "remote/CDMXInput.h"
 #include "support/CLogCapture.h"
+#include "tools/tridena/CPollReplyLimiter.h"
 #include "tools/tridena/CTridenaDevice.h"
 
 #include <QHostAddress>
@@ -216,6 +217,40 @@ TEST_F(StandIn, ArtPollIsAnsweredToThePollerInTheArtNet4Layout) {
     EXPECT_EQ(hex(172, 22), "00018000000000000000800000000000000003000000");
     EXPECT_EQ(hex(201, 12), "0000000000007f0000010108") << "MAC, BindIp, BindIndex, Status2";
     EXPECT_FALSE(poller.hasPendingDatagrams());
+
+    // A burst of polls, also from another port of the same address (a spoofer can choose
+    // ports freely), gets no more replies within the second.
+    QUdpSocket otherPort;
+    otherPort.setProxy(QNetworkProxy::NoProxy);
+    ASSERT_TRUE(otherPort.bind(QHostAddress::LocalHost, 0));
+    for (int i = 0; i < 20; ++i) {
+        poller.writeDatagram(poll, QHostAddress::LocalHost, m_nPort);
+        otherPort.writeDatagram(poll, QHostAddress::LocalHost, m_nPort);
+    }
+    std::this_thread::sleep_for(milliseconds(20));
+    library.GetFrame();
+    std::this_thread::sleep_for(milliseconds(20));
+    EXPECT_FALSE(poller.hasPendingDatagrams());
+    EXPECT_FALSE(otherPort.hasPendingDatagrams());
+}
+
+TEST(PollReplyLimiter, OneReplyPerPollerAndSecondFromABoundedTable) {
+    using Clock = CPollReplyLimiter::Clock;
+    CPollReplyLimiter limiter;
+    const Clock::time_point t0;
+    EXPECT_TRUE(limiter.Allow(1, t0));
+    EXPECT_FALSE(limiter.Allow(1, t0 + milliseconds(999)));
+    EXPECT_TRUE(limiter.Allow(2, t0 + milliseconds(999))); // another poller has its own second
+    EXPECT_TRUE(limiter.Allow(1, t0 + milliseconds(1000)));
+    // A sweep over many addresses: the table fills, then nobody new is answered until the
+    // oldest entries are a second old.
+    const Clock::time_point t1 = t0 + seconds(10);
+    int nAnswered = 0;
+    for (uint32_t n = 100; n < 100 + 3 * CPollReplyLimiter::MAX_POLLERS; ++n)
+        nAnswered += limiter.Allow(n, t1) ? 1 : 0;
+    EXPECT_EQ(nAnswered, CPollReplyLimiter::MAX_POLLERS);
+    EXPECT_FALSE(limiter.Allow(7, t1 + milliseconds(500)));
+    EXPECT_TRUE(limiter.Allow(7, t1 + seconds(1)));
 }
 
 } // namespace

@@ -62,9 +62,11 @@ lo_server Server() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize) {
     if (nSize > 4096)
         return 0; // the server drops larger packets unread
-    // A copy of exactly the packet, so any read past it is caught.
+    // A copy of the packet with the slack the server keeps behind it (liblo reads a blob's
+    // size even where no bytes are left), so any read further out is caught.
     std::vector<uint8_t> packet(pData, pData + nSize);
-    lo_server_dispatch_data(Server(), packet.data(), packet.size());
+    packet.resize(nSize + 8);
+    lo_server_dispatch_data(Server(), packet.data(), nSize);
 
     std::vector<uint8_t> again(pData, pData + nSize);
     int nResult = 0;

@@ -5,7 +5,6 @@
 #include "NetTestPorts.h"
 
 #include "core/CGeneralSettings.h"
-#include "remote/CCommandAccess.h"
 #include "remote/CNetServer.h"
 #include "remote/COscServer.h"
 #include "remote/COscSubscribers.h"
@@ -151,33 +150,6 @@ TEST_F(OscTest, FloodsLeaveTheLogAndTheSubscriberListBoundedAndCommandsFlowing) 
     subscribers.Expire(99999);
     ASSERT_EQ(subscribers.Targets().size(), 2u);
     EXPECT_EQ(subscribers.Targets().front().nPort, 50005);
-}
-
-TEST(CommandAccess, AllowFromMatchesHostsAndNetworksAndFailsClosed) {
-    CCommandAccess access;
-    EXPECT_TRUE(access.Allows(QHostAddress("203.0.113.9"))); // empty: everybody, as before
-    EXPECT_EQ(access.SetAllowFrom("10.0.0.0/24, 192.168.1.50;127.0.0.2 bogus 10.1.2.3/33"),
-              (QStringList{"bogus", "10.1.2.3/33"}));
-    EXPECT_TRUE(access.Allows(QHostAddress("10.0.0.200")));
-    EXPECT_FALSE(access.Allows(QHostAddress("10.0.1.1")));
-    EXPECT_TRUE(access.Allows(QHostAddress("192.168.1.50")));
-    EXPECT_TRUE(access.Allows(QHostAddress("::ffff:127.0.0.2"))); // as an IPv6 socket sees it
-    EXPECT_FALSE(access.Allows(QHostAddress("127.0.0.3")));
-    // Nothing readable in a list that is not empty: nobody, never everybody.
-    access.SetAllowFrom("10.0.0.0/99");
-    EXPECT_FALSE(access.Allows(QHostAddress("10.0.0.1")));
-    EXPECT_FALSE(access.SetBindAddress("10.0.0.256"));
-    EXPECT_TRUE(access.BindAddress().isNull());
-
-    // One line per sender and minute.
-    CLogCapture log;
-    access.SetAllowFrom("127.0.0.2");
-    for (uint32_t t = 0; t < 130000; t += 100)
-        access.Admit(QHostAddress("127.0.0.3"), t, "OnReceive()");
-    access.Admit(QHostAddress("127.0.0.4"), 500, "OnReceive()");
-    ASSERT_EQ(log.Lines().size(), 4u);
-    EXPECT_EQ(log.Lines()[0].text,
-              "OnReceive(): Command from 127.0.0.3 refused: not in AllowFrom.");
 }
 
 // Loopback aliases: commands from 127.0.0.2 run, from 127.0.0.3 they are dropped before any

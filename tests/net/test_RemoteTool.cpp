@@ -28,7 +28,8 @@ QString ToolPath() {
 
 // Runs the tool while this thread keeps serving the event loop, as the player's UI thread
 // would. Returns the exit code, or -1 when it did not finish.
-int RunTool(const QStringList &args, QByteArray *pOut = nullptr, int nMs = 8000) {
+int RunTool(const QStringList &args, QByteArray *pOut = nullptr, QByteArray *pErr = nullptr) {
+    const int nMs = 8000;
     QProcess process;
     process.start(ToolPath(), args);
     if (!process.waitForStarted(3000))
@@ -41,6 +42,8 @@ int RunTool(const QStringList &args, QByteArray *pOut = nullptr, int nMs = 8000)
     }
     if (pOut)
         *pOut = process.readAllStandardOutput();
+    if (pErr)
+        *pErr = process.readAllStandardError();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
@@ -160,11 +163,21 @@ TEST_F(RemoteToolTest, ExitCodesAScriptCanRelyOn) {
     EXPECT_EQ(RunTool({"listen", "-b", "127.0.0.1", "-l", QString::number(m_nStatusPort + 100),
                        "-t", "100"}),
               CRemoteClient::EXIT_OK);
-    for (const QStringList &bad : QList<QStringList>{
-             {}, {"jump"}, {"seek", "ten"}, {"play", "now"}, {"-p", "0", "play"}, {"--count"}})
-        EXPECT_EQ(RunTool(bad), CRemoteClient::EXIT_USAGE) << bad.join(' ').toStdString();
-    // An address the tool cannot use, refused without any name lookup.
-    EXPECT_EQ(RunTool({"-H", "::1", "play"}), CRemoteClient::EXIT_NETWORK);
+    // Usage errors, a volume the player would refuse among them, are caught before sending.
+    for (const QStringList &bad : QList<QStringList>{{},
+                                                     {"jump"},
+                                                     {"seek", "ten"},
+                                                     {"play", "now"},
+                                                     {"-p", "0", "play"},
+                                                     {"--count"},
+                                                     {"volume", "-30"},
+                                                     {"volume", "101"}})
+        EXPECT_EQ(RunTool(Target() + bad), CRemoteClient::EXIT_USAGE)
+            << bad.join(' ').toStdString();
+    // An address the tool cannot use, refused without any name lookup, saying why.
+    QByteArray err;
+    EXPECT_EQ(RunTool({"-H", "::1", "play"}, nullptr, &err), CRemoteClient::EXIT_NETWORK);
+    EXPECT_EQ(err, "tessaro-remote: only IPv4 hosts are supported: ::1\n");
     // Nothing of the above may have reached the player.
     CNetTestBench::Spin(50);
     EXPECT_TRUE(m_sink.m_commands.empty());

@@ -1,10 +1,10 @@
 // Generates the media the playback tests and the benchmark play, so no test depends on files
-// from elsewhere. Usage: tessaro-mediagen OUTDIR [--bench]
-//   default: short clips of every container the player must handle, stills and a corrupt file
-//   --bench: only the 10-second 1280x720 H.264 clip of the benchmark
+// from elsewhere. The options are read before GStreamer starts or anything is written, so a
+// mistyped option never leaves a folder behind.
 #include <gst/gst.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -223,18 +223,93 @@ bool WriteNumberedClips() {
     return bOK;
 }
 
+const char kUsage[] =
+    "Usage: tessaro-mediagen [--bench] [-o] FOLDER\n"
+    "Writes the media files the tests and benchmarks play into FOLDER (created if missing).\n"
+    "\n"
+    "  -o, --output FOLDER  the folder to write to (or give it as the argument)\n"
+    "      --bench          only the 10-second 1280x720 H.264 clip of the benchmark\n"
+    "  -h, --help           this text\n"
+    "\n"
+    "Exit codes: 0 done, 1 a file could not be made, 2 usage error.\n";
+
+struct Options {
+    bool bHelp = false;
+    bool bBench = false;
+    std::string strOut;
+};
+
+// False with the reason in strError on bad usage.
+bool ParseOptions(int argc, char **argv, Options &options, std::string &strError) {
+    bool bOptionsEnded = false;
+    auto setOut = [&](const std::string &strFolder) {
+        if (!options.strOut.empty()) {
+            strError = "more than one output folder";
+            return false;
+        }
+        if (strFolder.empty()) {
+            strError = "empty output folder";
+            return false;
+        }
+        options.strOut = strFolder;
+        return true;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (bOptionsEnded || arg.empty() || arg[0] != '-') {
+            if (!setOut(arg))
+                return false;
+        } else if (arg == "--") {
+            bOptionsEnded = true;
+        } else if (arg == "-h" || arg == "--help") {
+            options.bHelp = true;
+            return true;
+        } else if (arg == "--bench") {
+            options.bBench = true;
+        } else if (arg == "-o" || arg == "--output") {
+            if (i + 1 >= argc) {
+                strError = "option " + arg + " needs a folder";
+                return false;
+            }
+            if (!setOut(argv[++i]))
+                return false;
+        } else if (arg.rfind("--output=", 0) == 0) {
+            if (!setOut(arg.substr(9)))
+                return false;
+        } else {
+            strError = "unknown option: " + arg;
+            return false;
+        }
+    }
+    if (options.strOut.empty()) {
+        strError = "no output folder given";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-    gst_init(&argc, &argv);
-    if (argc < 2) {
-        fprintf(stderr, "usage: tessaro-mediagen OUTDIR [--bench]\n");
+    Options options;
+    std::string strError;
+    if (!ParseOptions(argc, argv, options, strError)) {
+        fprintf(stderr, "tessaro-mediagen: %s\n%s", strError.c_str(), kUsage);
         return 2;
     }
-    g_strOut = argv[1];
-    g_mkdir_with_parents(g_strOut.c_str(), 0755);
+    if (options.bHelp) {
+        fputs(kUsage, stdout);
+        return 0;
+    }
+    gst_init(nullptr, nullptr);
+    g_strOut = options.strOut;
+    if (g_mkdir_with_parents(g_strOut.c_str(), 0755) != 0) {
+        fprintf(stderr, "tessaro-mediagen: cannot create %s: %s\n", g_strOut.c_str(),
+                strerror(errno));
+        return 1;
+    }
     bool bOK = true;
-    if (argc > 2 && strcmp(argv[2], "--bench") == 0) {
+    if (options.bBench) {
         bOK &= Run("videotestsrc num-buffers=250 pattern=smpte horizontal-speed=4 ! "
                    "video/x-raw,width=1280,height=720,framerate=25/1 ! "
                    "x264enc speed-preset=veryfast key-int-max=50 ! h264parse ! mp4mux ! "

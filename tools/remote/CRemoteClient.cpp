@@ -39,9 +39,16 @@ QString Quote(const QString &str) {
     return out + QLatin1Char('"');
 }
 
-bool ResolveHost(const QString &strHost, QHostAddress &address) {
-    if (address.setAddress(strHost))
-        return address.protocol() == QAbstractSocket::IPv4Protocol;
+// The player takes commands over IPv4 (its status goes out as IPv4 broadcasts), so only an
+// IPv4 address will do. False with the reason in strError otherwise.
+bool ResolveHost(const QString &strHost, QHostAddress &address, QString &strError) {
+    const QString strIPv4Only = QStringLiteral("only IPv4 hosts are supported: %1").arg(strHost);
+    if (address.setAddress(strHost)) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return true;
+        strError = strIPv4Only;
+        return false;
+    }
     const QHostInfo info = QHostInfo::fromName(strHost);
     for (const QHostAddress &a : info.addresses()) {
         if (a.protocol() == QAbstractSocket::IPv4Protocol) {
@@ -49,6 +56,8 @@ bool ResolveHost(const QString &strHost, QHostAddress &address) {
             return true;
         }
     }
+    strError =
+        info.addresses().isEmpty() ? QStringLiteral("unknown host: %1").arg(strHost) : strIPv4Only;
     return false;
 }
 
@@ -140,9 +149,9 @@ bool CRemoteClient::OpenListener(QUdpSocket &socket, FILE *pErr) {
 
 int CRemoteClient::Send(FILE *pErr) {
     QHostAddress address;
-    if (!ResolveHost(m_options.m_strHost, address)) {
-        PrintLine(pErr,
-                  QStringLiteral("tessaro-remote: unknown host: %1").arg(m_options.m_strHost));
+    QString strError;
+    if (!ResolveHost(m_options.m_strHost, address, strError)) {
+        PrintLine(pErr, QStringLiteral("tessaro-remote: ") + strError);
         return EXIT_NETWORK;
     }
     CNetDatagram::Command cmd;

@@ -52,7 +52,7 @@ QString CRemoteOptions::Usage() {
         "  listen                          print status and text datagrams, one a line\n"
         "\n"
         "Options:\n"
-        "  -H, --host ADDR        player's host (default 127.0.0.1)\n"
+        "  -H, --host ADDR        player's IPv4 host (default 127.0.0.1)\n"
         "  -p, --port N           player's command port (default 31773)\n"
         "  -P, --player A|B|ID    player to command (default A)\n"
         "  -l, --listen-port N    port status datagrams arrive on (default 31772)\n"
@@ -202,6 +202,9 @@ bool CRemoteOptions::ParseCommand(const QStringList &words) {
             return false;
         if (!ToInt32(rest[0], m_nValue))
             return Fail(QStringLiteral("bad number: %1").arg(rest[0]));
+        // The player refuses these and keeps its volume; say so here, where the user is.
+        if (m_nCode == CNetDatagram::CMD_VOLUME && (m_nValue < 0 || m_nValue > 100))
+            return Fail(QStringLiteral("volume out of range 0..100: %1").arg(rest[0]));
     } else if (strCommand == QLatin1String("raw")) {
         if (!expectArgs(1, 3))
             return false;

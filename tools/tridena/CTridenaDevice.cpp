@@ -195,6 +195,8 @@ void CTridenaDevice::ReceiveArtNet() {
 }
 
 void CTridenaDevice::AnswerArtPoll(const sockaddr_in &poller) {
+    if (!m_PollReplies.Allow(poller.sin_addr.s_addr, std::chrono::steady_clock::now()))
+        return;
     uint32_t nAddress = m_nBoundAddress;
     if (nAddress == htonl(INADDR_ANY)) {
         // Bound to every interface: name the one the poller is reached through. Connecting a

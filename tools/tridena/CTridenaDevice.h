@@ -1,9 +1,11 @@
 // The one device of the stand-in driver library: collects DMX frames from Art-Net packets on a UDP
 // address, or from a generated test pattern, and hands them out in batches. It answers an ArtPoll
-// with an ArtPollReply to the poller, so that Art-Net controllers can find it.
+// with an ArtPollReply to the poller, so that Art-Net controllers can find it; a poller's
+// address gets at most one reply a second (CPollReplyLimiter).
 #pragma once
 
 #include "remote/TridenaApi.h"
+#include "tools/tridena/CPollReplyLimiter.h"
 
 #include <array>
 #include <chrono>
@@ -65,6 +67,7 @@ private:
     uint32_t m_nBoundAddress = 0; // network byte order
     bool m_bReceiving = false;    // an ArtDmx of our universe has arrived
     unsigned m_nPollReplies = 0;
+    CPollReplyLimiter m_PollReplies;
     std::chrono::steady_clock::time_point m_PatternStart;
     uint64_t m_nPatternFrames = 0;
     std::array<Frame, TridenaFormat::MAX_FRAMES> m_Pending; // ring, oldest at m_nFirst

@@ -46,41 +46,111 @@ local ef_magic = ProtoExpert.new("tessaro.magic.bad", "Wrong magic",
                                  expert.group.MALFORMED, expert.severity.ERROR)
 local ef_type = ProtoExpert.new("tessaro.type.unknown", "Unknown message type",
                                 expert.group.PROTOCOL, expert.severity.WARN)
-tessaro.experts = { ef_length, ef_magic, ef_type }
+local ef_truncated = ProtoExpert.new("tessaro.truncated", "Datagram ends inside a field",
+                                     expert.group.MALFORMED, expert.severity.ERROR)
+local ef_unterminated = ProtoExpert.new("tessaro.text.unterminated", "Text without NUL",
+                                        expert.group.MALFORMED, expert.severity.ERROR)
+tessaro.experts = { ef_length, ef_magic, ef_type, ef_truncated, ef_unterminated }
 
 tessaro.prefs.command_port = Pref.uint("Command port", 31773, "UDP port the player takes commands on")
 tessaro.prefs.status_port = Pref.uint("Status port", 31772,
                                       "UDP port status and text datagrams are sent to")
 
--- Adds one field when the datagram is long enough to hold it; a short datagram shows what it has.
-local function add(tree, field, tvb, offset, size, kind)
-    if offset + size > tvb:len() then
-        return nil
-    end
-    local range = tvb(offset, size)
-    if kind == "string" then
-        return tree:add(field, range, range:stringz(ENC_UTF_8))
-    elseif kind == "int16" then
-        return tree:add_le(field, range)
-    elseif kind == "bytes" then
-        return tree:add(field, range)
-    end
-    return tree:add_le(field, range)
+-- Every field has a fixed offset and size; a field is read only when the datagram holds all of
+-- it, with exactly its size, so no read can run past the datagram or into the next field.
+-- kind: "int" (little-endian int32 or int16), "text" (NUL-terminated within its field),
+-- "magic" (four bytes as they are), "bytes".
+local function F(name, field, offset, size, kind)
+    return { name = name, field = field, offset = offset, size = size, kind = kind or "int" }
 end
 
-local function value_of(tvb, offset, size)
-    if offset + size > tvb:len() then
-        return nil
+local COMMAND_LAYOUT = {
+    F("magic", f.magic, 0, 4, "magic"),
+    F("player", f.player, 4, 4),
+    F("unused", f.unused, 8, 4, "bytes"),
+    F("command", f.command, 12, 4),
+    F("unused", f.unused, 16, 8, "bytes"),
+    F("value", f.value, 24, 4),
+    F("unused", f.unused, 28, 8, "bytes"),
+    F("text", f.text, 36, 512, "text"),
+}
+-- The head of both messages; a text datagram leaves the play state zero.
+local function message_head(is_status)
+    return {
+        F("magic", f.magic, 0, 4, "magic"),
+        F("unused", f.unused, 4, 4, "bytes"),
+        is_status and F("play_state", f.play_state, 8, 4) or F("unused", f.unused, 8, 4, "bytes"),
+        F("constant", f.constant, 12, 4),
+        F("unused", f.unused, 16, 4, "bytes"),
+        F("type", f.type, 20, 4),
+        F("unused", f.unused, 24, 4, "bytes"),
+    }
+end
+local STATUS_HEAD = {
+    F("media_name", f.media_name, 28, 128, "text"),
+    F("unused", f.unused, 156, 128, "bytes"),
+}
+local RECORD_OFFSET, RECORD_SIZE = 284, 204
+local STATUS_RECORD = {
+    F("duration", f.duration, 284, 4),
+    F("position", f.position, 288, 4),
+    F("record_play_state", f.record_play_state, 292, 4),
+    F("record_media_name", f.record_media_name, 296, 128, "text"),
+    F("volume", f.volume, 424, 2),
+    F("active_player", f.active_player, 426, 2),
+    F("unused", f.unused, 428, 60, "bytes"),
+}
+local STATUS_TAIL = { F("unused", f.unused, 488, 52, "bytes") }
+local TEXT_BODY = { F("text", f.text, 28, 512, "text") }
+
+-- Flags the first field the datagram ends in (or before); later ones are not looked for.
+local function flag_truncated(tree, tvb, name, offset, size)
+    tree:add_proto_expert_info(ef_truncated, string.format(
+        "Datagram ends inside field %s (bytes %d..%d of %d)", name, offset, offset + size - 1,
+        tvb:len()))
+end
+
+-- Adds the fields of a layout to the tree and their values to `values` by name. Returns false
+-- when the datagram ended before a field, after flagging it.
+local function add_fields(tree, tvb, layout, values)
+    for _, e in ipairs(layout) do
+        if e.offset + e.size > tvb:len() then
+            flag_truncated(tree, tvb, e.name, e.offset, e.size)
+            return false
+        end
+        local range = tvb(e.offset, e.size)
+        if e.kind == "int" then
+            values[e.name] = range:le_int()
+            tree:add_le(e.field, range)
+        elseif e.kind == "bytes" then
+            tree:add(e.field, range)
+        else
+            local raw = range:raw()
+            local nul = raw:find("\0", 1, true)
+            local value = nul and raw:sub(1, nul - 1) or raw
+            values[e.name] = value
+            local item = tree:add(e.field, range, value)
+            if e.kind == "text" and not nul then
+                item:add_proto_expert_info(ef_unterminated, string.format(
+                    "%s has no NUL within its %d bytes; the player reads it to the field's end",
+                    e.name, e.size))
+            end
+        end
     end
-    return tvb(offset, size):le_int()
+    return true
+end
+
+-- The first four bytes, or as many as there are.
+local function magic_of(tvb)
+    return tvb:len() > 0 and tvb:raw(0, math.min(4, tvb:len())) or ""
 end
 
 local function check_header(tree, tvb, expected_size, expected_magic)
-    local magic_item = add(tree, f.magic, tvb, 0, 4, "string")
-    local magic = tvb:len() >= 4 and tvb(0, 4):string() or ""
+    -- Fixed length: the magic is four bytes, whatever follows them.
+    local magic = magic_of(tvb)
     if magic ~= expected_magic then
-        (magic_item or tree):add_proto_expert_info(ef_magic,
-            string.format("Wrong magic: \"%s\", expected \"%s\"", magic, expected_magic))
+        tree:add_proto_expert_info(ef_magic, string.format("Wrong magic: \"%s\", expected \"%s\"",
+            magic:gsub("%c", "."), expected_magic))
     end
     if tvb:len() ~= expected_size then
         tree:add_proto_expert_info(ef_length, string.format(
@@ -91,79 +161,62 @@ end
 local function dissect_command(tvb, pinfo, tree)
     tree:add(f.kind, "Command")
     check_header(tree, tvb, COMMAND_SIZE, COMMAND_MAGIC)
-    add(tree, f.player, tvb, 4, 4)
-    add(tree, f.unused, tvb, 8, 4, "bytes")
-    add(tree, f.command, tvb, 12, 4)
-    add(tree, f.unused, tvb, 16, 8, "bytes")
-    add(tree, f.value, tvb, 24, 4)
-    add(tree, f.unused, tvb, 28, 8, "bytes")
-    add(tree, f.text, tvb, 36, math.min(512, math.max(0, tvb:len() - 36)), "string")
+    local v = {}
+    add_fields(tree, tvb, COMMAND_LAYOUT, v)
 
-    local code = value_of(tvb, 12, 4)
-    local player = value_of(tvb, 4, 4)
+    local code, player = v.command, v.player
     local info = string.format("Command %s, %s", code and (commands[code] or tostring(code)) or "?",
                                player and (players[player] or ("player " .. player)) or "?")
-    if code == 10 and tvb:len() > 36 then
-        info = info .. ": " .. tvb(36, math.min(512, tvb:len() - 36)):stringz(ENC_UTF_8)
-    elseif (code == 11 or code == 12 or code == 13) and value_of(tvb, 24, 4) then
-        info = info .. " " .. value_of(tvb, 24, 4)
+    if code == 10 and v.text then
+        info = info .. ": " .. v.text
+    elseif (code == 11 or code == 12 or code == 13) and v.value then
+        info = info .. " " .. v.value
     end
     pinfo.cols.info:set(info)
 end
 
 local function dissect_message(tvb, pinfo, tree)
-    local msg_type = value_of(tvb, 20, 4)
+    local msg_type = tvb:len() >= 24 and tvb(20, 4):le_int() or nil
     tree:add(f.kind, msg_type and message_types[msg_type] or "Message")
     check_header(tree, tvb, MESSAGE_SIZE, MESSAGE_MAGIC)
-    add(tree, f.unused, tvb, 4, 4, "bytes")
-    if msg_type == 0 then
-        add(tree, f.play_state, tvb, 8, 4)
-    else
-        add(tree, f.unused, tvb, 8, 4, "bytes")
+    local v = {}
+    if not add_fields(tree, tvb, message_head(msg_type == 0), v) then
+        pinfo.cols.info:set("Message (truncated)")
+        return
     end
-    add(tree, f.constant, tvb, 12, 4)
-    add(tree, f.unused, tvb, 16, 4, "bytes")
-    local type_item = add(tree, f.type, tvb, 20, 4)
-    add(tree, f.unused, tvb, 24, 4, "bytes")
 
     if msg_type == 0 then
-        add(tree, f.media_name, tvb, 28, 128, "string")
-        add(tree, f.unused, tvb, 156, 128, "bytes")
-        local record = tree:add(tessaro, tvb(math.min(284, tvb:len()),
-                                             math.max(0, math.min(204, tvb:len() - 284))),
-                                "Status record")
-        add(record, f.duration, tvb, 284, 4)
-        add(record, f.position, tvb, 288, 4)
-        add(record, f.record_play_state, tvb, 292, 4)
-        add(record, f.record_media_name, tvb, 296, 128, "string")
-        add(record, f.volume, tvb, 424, 2, "int16")
-        add(record, f.active_player, tvb, 426, 2, "int16")
-        add(record, f.unused, tvb, 428, 60, "bytes")
-        add(tree, f.unused, tvb, 488, 52, "bytes")
-        local state = value_of(tvb, 8, 4)
-        local active = tvb:len() >= 428 and tvb(426, 2):le_int() or nil
-        local name = tvb:len() >= 156 and tvb(28, 128):stringz(ENC_UTF_8) or ""
+        if add_fields(tree, tvb, STATUS_HEAD, v) then
+            if tvb:len() > RECORD_OFFSET then
+                local record = tree:add(tessaro, tvb(RECORD_OFFSET,
+                    math.min(RECORD_SIZE, tvb:len() - RECORD_OFFSET)), "Status record")
+                if add_fields(record, tvb, STATUS_RECORD, v) then
+                    add_fields(tree, tvb, STATUS_TAIL, v)
+                end
+            else
+                flag_truncated(tree, tvb, "Status record", RECORD_OFFSET, RECORD_SIZE)
+            end
+        end
+        local state = v.play_state
         pinfo.cols.info:set(string.format("Status %s, %s, %s %d/%d ms",
             state and (play_states[state] or tostring(state)) or "?",
-            active and (players[active] or tostring(active)) or "?",
-            name ~= "" and name or "(no media)",
-            value_of(tvb, 288, 4) or 0, value_of(tvb, 284, 4) or 0))
+            v.active_player and (players[v.active_player] or tostring(v.active_player)) or "?",
+            (v.media_name or "") ~= "" and v.media_name or "(no media)",
+            v.position or 0, v.duration or 0))
     elseif msg_type == 3 then
-        add(tree, f.text, tvb, 28, math.min(512, math.max(0, tvb:len() - 28)), "string")
-        local text = tvb:len() > 28 and tvb(28, math.min(512, tvb:len() - 28)):stringz(ENC_UTF_8) or ""
-        pinfo.cols.info:set("Text: " .. text:gsub("\n$", ""))
+        add_fields(tree, tvb, TEXT_BODY, v)
+        pinfo.cols.info:set("Text: " .. (v.text or ""):gsub("\n$", ""))
     else
-        if type_item then
-            type_item:add_proto_expert_info(ef_type)
-        end
+        tree:add_proto_expert_info(ef_type)
         pinfo.cols.info:set("Message of unknown type")
     end
 end
 
 function tessaro.dissector(tvb, pinfo, tree)
     pinfo.cols.protocol:set("TESSARO")
-    local subtree = tree:add(tessaro, tvb(), "Tessaro Remote Protocol")
-    local magic = tvb:len() >= 4 and tvb(0, 4):string() or ""
+    local subtree = tvb:len() > 0 and tree:add(tessaro, tvb(), "Tessaro Remote Protocol")
+                    or tree:add(tessaro, "Tessaro Remote Protocol")
+    local magic = magic_of(tvb)
     -- The port says the kind; a datagram between other ports is told by its magic.
     local is_command
     if pinfo.dst_port == tessaro.prefs.command_port then

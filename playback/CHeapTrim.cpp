@@ -1,0 +1,20 @@
+#include "playback/CHeapTrim.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+bool CHeapTrim::AfterRelease() {
+#if defined(__GLIBC__)
+    using Clock = std::chrono::steady_clock;
+    static Clock::time_point s_lastTrim;
+    const Clock::time_point now = Clock::now();
+    if (s_lastTrim != Clock::time_point() && now - s_lastTrim < MIN_INTERVAL)
+        return false;
+    s_lastTrim = now;
+    malloc_trim(0);
+    return true;
+#else
+    return false;
+#endif
+}
