@@ -246,7 +246,9 @@ TEST_F(WebTest, BadInputIsIgnoredOrClosedAndTheFeedbackKeepsItsPace) {
         if (nRound == 1)
             nKbAfterWarmUp = ResidentKb();
     }
+#ifndef __SANITIZE_ADDRESS__ // freed memory sits in the sanitizer's quarantine
     EXPECT_LT(ResidentKb() - nKbAfterWarmUp, 400 * 8);
+#endif
     EXPECT_EQ(watcher.socket.state(), QAbstractSocket::ConnectedState);
 }
 
