@@ -62,7 +62,7 @@ void CVideoView::OnInitialUpdate() {
     m_pFullScreenDlg->SetOutputScreen(&m_output);
     m_pParkingDlg = std::make_unique<CFullScreenDlg>(this);
     SetActivePlayer(0);
-    if (m_settings.m_bFullScrOnStartup) {
+    if (m_settings.GetFullScrOnStartup()) {
         m_bFullScreen = false;
         ToggleFullscreen();
     }
@@ -105,6 +105,10 @@ void CVideoView::DestroyPlayers() {
         pPlayer->ReleaseGraph();
         pPlayer.reset();
     }
+}
+
+CPlayerBase *CVideoView::GetPlayer(int nID) const {
+    return nID == 0 || nID == 1 ? m_pPlayer[nID].get() : nullptr;
 }
 
 bool CVideoView::IsValid(int nID, const char *pszOperation) const {

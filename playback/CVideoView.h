@@ -67,13 +67,16 @@ public:
     CFullScreenDlg *GetParkingDlg() const { return m_pParkingDlg.get(); }
     QRect GetZoomRect(int nID) const { return m_rcVideo[nID & 1]; }
 
-    // Read directly by the main controller.
-    std::array<std::unique_ptr<CPlayerBase>, 2> m_pPlayer;
-    int m_nActive = 0;
-    long m_lVolume = 0;
-    bool m_bFullScreen = false;
-    bool m_bMute = false;
-    int m_nZoom = 100;
+    // A player by id, null for an id other than 0 and 1 or before the players exist.
+    CPlayerBase *GetPlayer(int nID) const;
+    CPlayerBase *GetActivePlayer() const { return m_pPlayer[m_nActive & 1].get(); }
+    int GetActiveID() const { return m_nActive; }
+    // The volume common to both players, in hundredths of a dB, and the mute in force.
+    long GetVolume() const { return m_lVolume; }
+    bool IsMuted() const { return m_bMute; }
+    bool IsFullScreen() const { return m_bFullScreen; }
+    // 50, 100 or 200 %, or 0 while the picture is fitted to the window.
+    int GetZoom() const { return m_nZoom; }
 
 protected:
     bool event(QEvent *pEvent) override;
@@ -104,4 +107,11 @@ private:
     bool m_bInitialised = false;
     std::array<int, 2> m_nSavedState = {0, 0};
     std::array<QRect, 2> m_rcVideo;
+
+    std::array<std::unique_ptr<CPlayerBase>, 2> m_pPlayer;
+    int m_nActive = 0;
+    long m_lVolume = 0;
+    bool m_bFullScreen = false;
+    bool m_bMute = false;
+    int m_nZoom = 100;
 };

@@ -841,14 +841,14 @@ void CPlaylistCtrl::LoadSettings() {
     m_bLoopSingleTrack =
         m_profile.GetProfileFlag(kSection, QStringLiteral("m_bLoopSingleTrack"), false);
 
-    if (m_settings.m_bReloadPlaylist) {
+    if (m_settings.GetReloadPlaylist()) {
         AddPlayList(GetLastPlaylistPath(), -1);
         SetMarkedItem(m_CurTrack);
         m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
-    } else if (!m_settings.m_AutoPlaylist.isEmpty()) {
-        OpenPlaylist(m_settings.m_AutoPlaylist);
+    } else if (!m_settings.GetAutoPlaylist().isEmpty()) {
+        OpenPlaylist(m_settings.GetAutoPlaylist());
         m_CurTrack = 0;
-        m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, m_settings.m_bAutoPlayTrack ? 1 : 0);
+        m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, m_settings.GetAutoPlayTrack() ? 1 : 0);
         SetMarkedItem(0);
     } else {
         SetMarkedItem(m_CurTrack);

@@ -54,6 +54,8 @@ public:
     int GetTrackCount() const;
     int GetCurTrack() const;
     void SetCurTrack(int nRow) { m_CurTrack = nRow; }
+    bool GetAutoSkipTrack() const { return m_AutoSkipTrack; }
+    void SetAutoSkipTrack(bool bAutoSkip) { m_AutoSkipTrack = bAutoSkip; }
     bool GetLoopList() const { return m_LoopList; }
     void SetLoopList(bool bLoop) { m_LoopList = bLoop; }
     bool GetLoopSingleTrack() const { return m_bLoopSingleTrack; }
@@ -145,10 +147,6 @@ public:
     // subfolders searched where they stand, each real folder once (visited keeps track).
     static QStringList CollectFolderFiles(const QString &strFolder, QSet<QString> &visited);
 
-    // Read and written directly by the panel and the main controller.
-    int m_CurTrack = -1;
-    bool m_AutoSkipTrack = true;
-
 signals:
     // Rows were inserted or removed; the numbers of the rows after them changed too.
     void rowsInserted(int nFirst, int nCount);
@@ -204,6 +202,8 @@ private:
 
     std::vector<std::unique_ptr<CPlaylistEntry>> m_Entries; // ids ascend: added in id order
     std::vector<Row> m_rows;
+    int m_CurTrack = -1;
+    bool m_AutoSkipTrack = true;
     bool m_LoopList = false;
     bool m_bLoopSingleTrack = false;
     int m_nNextID = 1;

@@ -121,7 +121,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_listener.bind(QHostAddress::LocalHost, kStatusPort));
         ASSERT_TRUE(m_frame.Create());
-        auto *pPlayer = dynamic_cast<CMPlayer *>(View().m_pPlayer[0].get());
+        auto *pPlayer = dynamic_cast<CMPlayer *>(View().GetPlayer(0));
         ASSERT_NE(pPlayer, nullptr);
         auto recorder = std::make_unique<CNumberRecorder>();
         m_pRecorder = recorder.get();
@@ -257,7 +257,7 @@ TEST_F(SeamlessTest, StepsThroughAudioOnlyVideoOnlyAndAStill) {
                                              OpenTexts("red.mp4") + OpenTexts("still.png"))
                                                 .join("")
                                                 .toStdString());
-    CPlayerBase &player = *View().m_pPlayer[0];
+    CPlayerBase &player = *View().GetPlayer(0);
     EXPECT_EQ(player.GetPlayState(), CPlayerBase::PS_PLAYING) << "the still holds";
     EXPECT_EQ(player.GetFileName(), "still.png");
     EXPECT_EQ(player.GetVideoWidth(), 160);

@@ -224,7 +224,7 @@ protected:
         ASSERT_TRUE(m_frame.Create());
         m_frame->move(0, 0);
         QTest::qWait(300);
-        m_pPlayer = dynamic_cast<CMPlayer *>(m_frame->GetVideoView()->m_pPlayer[0].get());
+        m_pPlayer = dynamic_cast<CMPlayer *>(m_frame->GetVideoView()->GetPlayer(0));
         ASSERT_NE(m_pPlayer, nullptr);
     }
 
