@@ -35,7 +35,12 @@ CVideoView::CVideoView(CMessageSink &sink, CProfile &profile, const CGeneralSett
                        CModalUI &modalUI, QWidget *pParent)
     : QWidget(pParent), m_sink(sink), m_profile(profile), m_settings(settings), m_modalUI(modalUI),
       m_output(profile) {
-    m_playerFactory = [] { return std::make_unique<CMPlayer>(); };
+    m_playerFactory = [this](int nID) {
+        return std::make_unique<CMPlayer>(
+            nID == 0 ? "Player A" : "Player B",
+            CVideoOutput::Create(m_profile.GetProfileString("Video", "Output", "auto"),
+                                 m_profile.GetProfileString("Video", "Sink", "")));
+    };
     m_mediaCheck = [this] { return GStreamerCanRunPlayers(m_modalUI); };
     m_terminate = [](int nCode) { ::_exit(nCode); };
 
@@ -72,13 +77,7 @@ void CVideoView::OnInitialUpdate() {
 void CVideoView::InitPlayers() {
     for (int i = 0; i < 2; ++i) {
         if (!m_pPlayer[i])
-            m_pPlayer[i] = m_playerFactory();
-        if (auto *pMPlayer = dynamic_cast<CMPlayer *>(m_pPlayer[i].get())) {
-            pMPlayer->SetLogName(i == 0 ? "Player A" : "Player B");
-            pMPlayer->SetVideoOutput(
-                CVideoOutput::Create(m_profile.GetProfileString("Video", "Output", "auto"),
-                                     m_profile.GetProfileString("Video", "Sink", "")));
-        }
+            m_pPlayer[i] = m_playerFactory(i);
         if (!m_pPlayer[i] || !m_pPlayer[i]->Init(this)) {
             LogError("FATAL: Player initialisation failed!\n");
             DestroyPlayers();

@@ -19,7 +19,8 @@ class CProfile;
 class CVideoView : public QWidget {
     Q_OBJECT
 public:
-    using PlayerFactory = std::function<std::unique_ptr<CPlayerBase>()>;
+    // Makes the player of an id (0: Player A, 1: Player B) fully configured.
+    using PlayerFactory = std::function<std::unique_ptr<CPlayerBase>(int nID)>;
     // False when the media framework cannot run the players; the check shows no box itself.
     using MediaCheck = std::function<bool()>;
     using Terminate = std::function<void(int)>;
@@ -28,7 +29,8 @@ public:
                CModalUI &modalUI, QWidget *pParent = nullptr);
     ~CVideoView() override;
 
-    // Replace the real players, the framework check or the process exit (tests).
+    // Replace the real players (by default over GStreamer, with the video output the settings
+    // choose), the framework check or the process exit.
     void SetPlayerFactory(PlayerFactory factory) { m_playerFactory = std::move(factory); }
     void SetMediaCheck(MediaCheck check) { m_mediaCheck = std::move(check); }
     void SetTerminate(Terminate terminate) { m_terminate = std::move(terminate); }

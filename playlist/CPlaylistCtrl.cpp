@@ -8,7 +8,7 @@
 #include "core/CRecentFileList.h"
 #include "core/FileFilters.h"
 #include "core/UserMessages.h"
-#include "playback/CPlayerBase.h"
+#include "playback/CMediaProbe.h"
 #include "playlist/CPlaylistReader.h"
 #include "playlist/CPlaylistText.h"
 #include "playlist/CPlaylistWriter.h"
@@ -85,15 +85,12 @@ private:
 CPlaylistCtrl::CPlaylistCtrl(const QString &strStartDir, CProfile &profile,
                              CGeneralSettings &settings, CMessageSink &mainFrame, CModalUI &ui,
                              CRecentFileList &recentFiles,
-                             std::unique_ptr<CPlayerBase> pLengthProbe, QObject *pParent)
+                             std::unique_ptr<CMediaProbe> pLengthProbe, QObject *pParent)
     : QObject(pParent), m_strStartDir(strStartDir), m_profile(profile), m_settings(settings),
       m_mainFrame(mainFrame), m_ui(ui), m_recentFiles(recentFiles),
       m_pLengthProbe(std::move(pLengthProbe)) {}
 
-CPlaylistCtrl::~CPlaylistCtrl() {
-    if (m_pLengthProbe)
-        m_pLengthProbe->ReleaseGraph();
-}
+CPlaylistCtrl::~CPlaylistCtrl() = default;
 
 QString CPlaylistCtrl::GetLastPlaylistPath() const {
     return JoinPath(m_strStartDir, QLatin1String(LAST_PLAYLIST_NAME));
@@ -478,14 +475,13 @@ void CPlaylistCtrl::AddEntry(const QString &strPath, int nRow, const QString &st
     if (strTitle.isEmpty() || strLength.isEmpty() || strLength == kNoLength) {
         strNewTitle = GetFileNameFromPath(strPath);
         strNewLength = kNoLength;
-        if (IsTimedMedia(strPath) && m_pLengthProbe) {
-            if (m_pLengthProbe->Init(m_pOwner) && m_pLengthProbe->OpenMedia(strPath)) {
-                const QString strProbeTitle = m_pLengthProbe->GetTitle();
-                if (!strProbeTitle.isEmpty())
-                    strNewTitle = strProbeTitle;
-                strNewLength = FormatLength(std::max(0, m_pLengthProbe->GetDuration()));
-            }
-            m_pLengthProbe->ReleaseGraph();
+        QString strProbeTitle;
+        int nLengthMs = 0;
+        if (IsTimedMedia(strPath) && m_pLengthProbe &&
+            m_pLengthProbe->Probe(strPath, m_pOwner, strProbeTitle, nLengthMs)) {
+            if (!strProbeTitle.isEmpty())
+                strNewTitle = strProbeTitle;
+            strNewLength = FormatLength(nLengthMs);
         }
     }
     Insert(strPath, nRow, strNewTitle, strNewLength);

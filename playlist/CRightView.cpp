@@ -5,7 +5,7 @@
 #include "core/CModalUI.h"
 #include "core/FileFilters.h"
 #include "core/UserMessages.h"
-#include "playback/CMPlayer.h"
+#include "playback/CMediaProbe.h"
 #include "playlist/CImportRunner.h"
 #include "playlist/CListCtrlEx.h"
 #include "playlist/CPlaylistCtrl.h"
@@ -45,8 +45,7 @@ CRightView::CRightView(CMessageSink &mainFrame, CCommandSink &commands, CProfile
                        const QString &strStartDir, QWidget *pParent)
     : QWidget(pParent), m_mainFrame(mainFrame), m_commands(commands), m_modalUI(modalUI),
       m_pPlaylist(std::make_unique<CPlaylistCtrl>(strStartDir, profile, settings, mainFrame,
-                                                  modalUI, recentFiles,
-                                                  std::make_unique<CMPlayer>())) {
+                                                  modalUI, recentFiles, CMediaProbe::Create())) {
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);

@@ -37,7 +37,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_listener.bind(QHostAddress::LocalHost, kStatusPort));
         ASSERT_TRUE(m_frame.Create([this](CMainFrame &frame) {
-            frame.GetVideoView()->SetPlayerFactory([this]() -> std::unique_ptr<CPlayerBase> {
+            frame.GetVideoView()->SetPlayerFactory([this](int) -> std::unique_ptr<CPlayerBase> {
                 auto p = std::make_unique<CFakePlayer>();
                 m_players[m_nMade++ & 1] = p.get();
                 return p;

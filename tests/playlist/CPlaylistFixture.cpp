@@ -1,6 +1,7 @@
 #include "CPlaylistFixture.h"
 
 #include "core/UserMessages.h"
+#include "playback/CMediaProbe.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,9 +16,9 @@ CPlaylistCtrl &CPlaylistFixture::MakeList(const QString &strStartDir) {
     pProbe->m_bOnlyListed = true;
     m_pProbe = pProbe.get();
     m_pList.reset();
-    m_pList =
-        std::make_unique<CPlaylistCtrl>(strStartDir.isEmpty() ? Dir() : strStartDir, m_profile,
-                                        m_settings, m_sink, m_ui, m_recent, std::move(pProbe));
+    m_pList = std::make_unique<CPlaylistCtrl>(strStartDir.isEmpty() ? Dir() : strStartDir,
+                                              m_profile, m_settings, m_sink, m_ui, m_recent,
+                                              std::make_unique<CMediaProbe>(std::move(pProbe)));
     m_pList->Initialize();
     return *m_pList;
 }

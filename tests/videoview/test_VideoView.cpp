@@ -26,7 +26,7 @@ protected:
         m_nMade = 0;
         m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
         m_pView = std::make_unique<CVideoView>(m_sink, m_profile, *m_pSettings, m_ui);
-        m_pView->SetPlayerFactory([this]() -> std::unique_ptr<CPlayerBase> {
+        m_pView->SetPlayerFactory([this](int) -> std::unique_ptr<CPlayerBase> {
             auto p = std::make_unique<CFakePlayer>();
             m_players[m_nMade++] = p.get();
             return p;
@@ -291,7 +291,7 @@ TEST(VideoViewStart, FailedPlayerOrFrameworkCheckEndTheProcessWithTheirCodes) {
     std::vector<int> codes;
     {
         CVideoView view(sink, profile, settings, ui);
-        view.SetPlayerFactory([] {
+        view.SetPlayerFactory([](int) {
             auto p = std::make_unique<CFakePlayer>();
             p->m_bInitOk = false;
             return p;
@@ -304,7 +304,7 @@ TEST(VideoViewStart, FailedPlayerOrFrameworkCheckEndTheProcessWithTheirCodes) {
     }
     {
         CVideoView view(sink, profile, settings, ui);
-        view.SetPlayerFactory([] { return std::make_unique<CFakePlayer>(); });
+        view.SetPlayerFactory([](int) { return std::make_unique<CFakePlayer>(); });
         view.SetMediaCheck([] { return false; });
         view.SetTerminate([&](int n) { codes.push_back(n); });
         view.OnInitialUpdate();
