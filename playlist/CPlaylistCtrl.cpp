@@ -641,17 +641,6 @@ void CPlaylistCtrl::OnDropFiles(const QStringList &names, int nDropRow) {
 // ---------------------------------------------------------------------------------------
 // Deleting
 
-bool CPlaylistCtrl::RemoveEntry(int nRow) {
-    if (nRow < 0 || nRow >= GetItemCount())
-        return false;
-    RemoveRecord(m_rows[nRow].nID);
-    EraseRow(nRow);
-    NotifyRemoved(nRow, 1);
-    CheckMarked();
-    Renumber();
-    return true;
-}
-
 void CPlaylistCtrl::DeleteRows(const std::vector<bool> &doomed) {
     QSet<int> ids;
     int nMarkShift = 0;

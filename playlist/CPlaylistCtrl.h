@@ -86,7 +86,6 @@ public:
     void OnDropFiles(const QStringList &names, int nDropRow);
 
     // --- deleting
-    bool RemoveEntry(int nRow);
     void RemoveSelected();
     void CropSelected();
     void ClearPlaylist();

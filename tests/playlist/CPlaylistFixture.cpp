@@ -23,6 +23,15 @@ CPlaylistCtrl &CPlaylistFixture::MakeList(const QString &strStartDir) {
     return *m_pList;
 }
 
+bool CPlaylistFixture::RemoveRow(int nRow) {
+    if (nRow < 0 || nRow >= m_pList->GetItemCount())
+        return false;
+    m_pList->SetItemState(-1, 0, CPlaylistCtrl::LVIS_SELECTED);
+    m_pList->SetItemState(nRow, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
+    m_pList->RemoveSelected();
+    return true;
+}
+
 QString CPlaylistFixture::Touch(const QString &strRelative) {
     return WriteFile(strRelative, {});
 }

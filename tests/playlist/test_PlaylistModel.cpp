@@ -112,7 +112,7 @@ TEST_F(PlaylistModel, DeletionsLeaveTheCurrentTrackWhereItWas) {
     AddNamed({"r0", "r1", "r2", "r3", "r4", "r5", "r6"});
     MakeCurrent(5);
     const int nMarked = m_pList->GetMarkedID();
-    ASSERT_TRUE(m_pList->RemoveEntry(2));
+    ASSERT_TRUE(RemoveRow(2));
     EXPECT_EQ(m_pList->GetCurTrack(), 5);
     EXPECT_EQ(m_pList->GetCurTrackPath(), Dir() + "/r6.mp3");
     EXPECT_EQ(m_pList->FindRowByID(nMarked), 4);
@@ -124,9 +124,9 @@ TEST_F(PlaylistModel, DeletionsLeaveTheCurrentTrackWhereItWas) {
 
     m_sink.Clear();
     while (m_pList->GetItemCount() > 3)
-        ASSERT_TRUE(m_pList->RemoveEntry(0));
-    EXPECT_FALSE(m_pList->RemoveEntry(3));
-    EXPECT_FALSE(m_pList->RemoveEntry(-1));
+        ASSERT_TRUE(RemoveRow(0));
+    EXPECT_FALSE(RemoveRow(3));
+    EXPECT_FALSE(RemoveRow(-1));
     EXPECT_EQ(m_pList->FindRowByID(m_pList->GetMarkedID()), 2);
     EXPECT_EQ(m_pList->GetCurTrack(), 5);
     EXPECT_EQ(m_pList->GetCurTrackPath(), "");
@@ -139,7 +139,7 @@ TEST_F(PlaylistModel, DeletionsLeaveTheCurrentTrackWhereItWas) {
     EXPECT_EQ(m_pList->GetCurTrack(), 0);
     EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
 
-    ASSERT_TRUE(m_pList->RemoveEntry(0));
+    ASSERT_TRUE(RemoveRow(0));
     EXPECT_EQ(m_pList->GetMarkedID(), -1) << "the marked entry is gone";
 }
 
@@ -157,7 +157,7 @@ TEST_F(PlaylistModel, DuplicatePathsAlwaysFindTheFirstAdded) {
     EXPECT_EQ(Icons(), (QStringList{"2", "2", "0"}));
 
     // With the first one gone, the second is the first.
-    ASSERT_TRUE(m_pList->RemoveEntry(2));
+    ASSERT_TRUE(RemoveRow(2));
     EXPECT_EQ(m_pList->GetPlayListIndx(strPath), 0);
 
     EXPECT_EQ(m_pList->GetPlayListIndx(Dir() + "/SAME.mp3"), -1);
@@ -319,7 +319,7 @@ TEST_F(PlaylistModel, LookupsAgreeWithAPlainSearch) {
                               QString("t%1").arg(rng() % 50), " 0:00:02");
             break;
         case 2:
-            m_pList->RemoveEntry(nCount ? int(rng() % nCount) : 0);
+            RemoveRow(nCount ? int(rng() % nCount) : 0);
             break;
         case 3:
             m_pList->SortByTitle();

@@ -79,11 +79,13 @@ TEST_F(PlayerCtrlBarTest, TransportButtonsGiveTheirCommandsOnlyForAReleaseInside
 
     m_sink.Clear();
     Press(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY)));
-    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY).GetBitmapID(), 140);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY).GetBitmapID(),
+              CPlayerCtrlBar::PLAY.nPressed);
     Move(QPoint(200, 10));
     Release(QPoint(200, 10));
     EXPECT_TRUE(m_sink.m_commands.empty());
-    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY).GetBitmapID(), 134);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY).GetBitmapID(),
+              CPlayerCtrlBar::PLAY.nNormal);
 
     // A press that began elsewhere does not arm a button it is released on.
     Press(QPoint(120, 65));
@@ -111,9 +113,11 @@ TEST_F(PlayerCtrlBarTest, TransportButtonsGiveTheirCommandsOnlyForAReleaseInside
 TEST_F(PlayerCtrlBarTest, HoverPicturesComeAndGo) {
     Make();
     Move(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_NEXT)));
-    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_NEXT).GetBitmapID(), 165);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_NEXT).GetBitmapID(),
+              CPlayerCtrlBar::NEXT.nHover);
     Move(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A)));
-    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_NEXT).GetBitmapID(), 161);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_NEXT).GetBitmapID(),
+              CPlayerCtrlBar::NEXT.nNormal);
     EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetBitmapID(), 153);
     Move(QPoint(120, 65));
     EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetBitmapID(),
@@ -125,21 +129,22 @@ TEST_F(PlayerCtrlBarTest, MuteAlternatesAndAPressReleasedOutsideChangesNothing) 
     m_sink.Clear();
     const QPoint mute = Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE));
     Click(mute);
-    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), 146);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), CMuteButton::BMP_ON);
     Click(mute);
-    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), 145);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), CMuteButton::BMP_OFF);
     Click(mute);
     EXPECT_EQ(m_sink.m_commands, (Commands{Cmd(Action::Mute, 0, 1), Cmd(Action::Mute, 0, 0),
                                            Cmd(Action::Mute, 0, 1)}));
 
     m_sink.Clear();
     Press(mute);
-    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), 149); // turning off
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(),
+              CMuteButton::BMP_PRESS_TO_OFF);
     Move(QPoint(120, 65));
     Release(QPoint(120, 65));
     EXPECT_TRUE(m_sink.m_commands.empty());
     EXPECT_TRUE(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetState());
-    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), 146);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), CMuteButton::BMP_ON);
 }
 
 TEST_F(PlayerCtrlBarTest, VolumeDragClampsAtBothEndsAndReportsOnlyOnRelease) {
