@@ -10,8 +10,7 @@ class CAboutDlg : public QDialog {
 public:
     CAboutDlg(const QString &strVersion, QWidget *pParent = nullptr);
 
-    QString m_strVersion;
-
 private:
+    QString m_strVersion;
     QLabel *m_pVersion;
 };

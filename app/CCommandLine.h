@@ -5,8 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-class CCommandLine {
-public:
+struct CCommandLine {
     enum Action { ACTION_RUN, ACTION_HELP, ACTION_VERSION, ACTION_ERROR };
     // Exit code of a usage error; help and version end with 0.
     static constexpr int EXIT_USAGE = 2;

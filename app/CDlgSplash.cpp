@@ -33,10 +33,6 @@ void CDlgSplash::ShowSplash() {
     m_pTimer->start();
 }
 
-bool CDlgSplash::IsTimerRunning() const {
-    return m_pTimer->isActive();
-}
-
 void CDlgSplash::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);

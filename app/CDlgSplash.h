@@ -17,7 +17,6 @@ public:
 
     // Shows the splash centred on the screen and starts its timer.
     void ShowSplash();
-    bool IsTimerRunning() const;
 
 protected:
     void paintEvent(QPaintEvent *pEvent) override;

@@ -117,30 +117,30 @@ void CGeneralCfgDlg::OnInitDialog() {
     m_cbRemoteCtrl->setCurrentIndex(1);
     m_sliderVolumeRange->setRange(-10, -1);
 
-    const int nPosition = m_settings.m_VolumeMin / -1000;
+    const int nPosition = m_settings.GetVolumeMin() / -1000;
     m_sliderVolumeRange->setValue(nPosition);
     m_lblVolumeRange->setText(RangeLabel(nPosition));
-    m_chkSplash->setChecked(m_settings.m_bShowSplash);
-    m_chkFullScreen->setChecked(m_settings.m_bFullScrOnStartup);
-    m_chkReload->setChecked(m_settings.m_bReloadPlaylist);
-    m_chkAutoPlay->setChecked(m_settings.m_bAutoPlayTrack);
+    m_chkSplash->setChecked(m_settings.GetShowSplash());
+    m_chkFullScreen->setChecked(m_settings.GetFullScrOnStartup());
+    m_chkReload->setChecked(m_settings.GetReloadPlaylist());
+    m_chkAutoPlay->setChecked(m_settings.GetAutoPlayTrack());
     // A value the list does not hold leaves it without a selection.
-    m_cbRemoteCtrl->setCurrentIndex(m_settings.m_iRemoteCtrl >= 0 &&
-                                            m_settings.m_iRemoteCtrl < m_cbRemoteCtrl->count()
-                                        ? m_settings.m_iRemoteCtrl
+    m_cbRemoteCtrl->setCurrentIndex(m_settings.GetRemoteCtrl() >= 0 &&
+                                            m_settings.GetRemoteCtrl() < m_cbRemoteCtrl->count()
+                                        ? m_settings.GetRemoteCtrl()
                                         : -1);
-    m_editPlaylist->setText(m_settings.m_AutoPlaylist);
+    m_editPlaylist->setText(m_settings.GetAutoPlaylist());
     OnReloadClicked();
 }
 
 void CGeneralCfgDlg::OnOK() {
-    m_settings.m_VolumeMin = m_sliderVolumeRange->value() * -1000;
-    m_settings.m_bShowSplash = m_chkSplash->isChecked();
-    m_settings.m_bFullScrOnStartup = m_chkFullScreen->isChecked();
-    m_settings.m_bReloadPlaylist = m_chkReload->isChecked();
-    m_settings.m_iRemoteCtrl = m_cbRemoteCtrl->currentIndex();
-    m_settings.m_bAutoPlayTrack = m_chkAutoPlay->isChecked();
-    m_settings.m_AutoPlaylist = m_editPlaylist->text();
+    m_settings.SetVolumeMin(m_sliderVolumeRange->value() * -1000);
+    m_settings.SetShowSplash(m_chkSplash->isChecked());
+    m_settings.SetFullScrOnStartup(m_chkFullScreen->isChecked());
+    m_settings.SetReloadPlaylist(m_chkReload->isChecked());
+    m_settings.SetRemoteCtrl(m_cbRemoteCtrl->currentIndex());
+    m_settings.SetAutoPlayTrack(m_chkAutoPlay->isChecked());
+    m_settings.SetAutoPlaylist(m_editPlaylist->text());
 }
 
 void CGeneralCfgDlg::OnReloadClicked() {

@@ -52,7 +52,8 @@ CCommand::Result CMainController::Execute(const CCommand &cmd) {
     case Action::VolumeLevel:
         return OnVolumeLevel(cmd.nValue);
     case Action::Mute:
-        return OnCtrlMute(cmd.nValue == CCommand::TOGGLE ? !m_videoView.m_bMute : cmd.nValue != 0);
+        return OnCtrlMute(cmd.nValue == CCommand::TOGGLE ? !m_videoView.IsMuted()
+                                                         : cmd.nValue != 0);
     case Action::Next:
         return OnPlaylistStep(1);
     case Action::Previous:
@@ -90,20 +91,20 @@ intptr_t CMainController::SendMessage(unsigned msg, uintptr_t wParam, intptr_t l
 }
 
 CPlayerBase *CMainController::Active() const {
-    return m_videoView.m_pPlayer[m_videoView.m_nActive & 1].get();
+    return m_videoView.GetActivePlayer();
 }
 
 int CMainController::ActiveId() const {
-    return m_videoView.m_nActive;
+    return m_videoView.GetActiveID();
 }
 
 void CMainController::OnTimer(CLogBookDlg *pLogBook, int nTimerId) {
     CPlayerBase *pActive = Active();
     if (!pActive || pActive->GetPlayState() == CPlayerBase::PS_STOPPED) {
-        m_ctrlBar.m_SeekSlider.SetPos(0);
-        m_ctrlBar.m_SeekSlider.SetEnabled(false);
+        m_ctrlBar.ShowSeekPosition(0, 0);
+        m_ctrlBar.EnableSeek(false);
     } else {
-        m_ctrlBar.m_SeekSlider.SetEnabled(CPlaylistCtrl::IsTimedMedia(pActive->GetFilePath()));
+        m_ctrlBar.EnableSeek(CPlaylistCtrl::IsTimedMedia(pActive->GetFilePath()));
     }
     m_videoView.OnTimerTick();
     m_ctrlBar.OnTimerTick();
@@ -122,21 +123,21 @@ void CMainController::HandOnNextMedium() {
     const int nCount = m_playlist.GetTrackCount();
     if (m_playlist.GetLoopSingleTrack())
         strNext = pActive->GetFilePath();
-    else if (m_playlist.m_AutoSkipTrack && nCount > 0 &&
+    else if (m_playlist.GetAutoSkipTrack() && nCount > 0 &&
              (m_playlist.GetCurTrack() != nCount - 1 || m_playlist.GetLoopList()))
         strNext = m_playlist.PeekNextTrackPath();
     pActive->SetNextMedium(strNext);
-    if (CPlayerBase *pOther = m_videoView.m_pPlayer[ActiveId() == 0 ? 1 : 0].get())
+    if (CPlayerBase *pOther = m_videoView.GetPlayer(ActiveId() == 0 ? 1 : 0))
         pOther->SetNextMedium(QString());
 }
 
 int CMainController::GetVolumePercent() const {
     long v = Active() ? Active()->GetVolume() : CPlayerBase::VOLUME_UNKNOWN;
     if (v > 0)
-        v = m_videoView.m_lVolume;
-    if (m_videoView.m_bMute)
+        v = m_videoView.GetVolume();
+    if (m_videoView.IsMuted())
         return 0;
-    const long R = m_ctrlBar.m_nVolumeRange;
+    const long R = m_ctrlBar.GetVolumeRange();
     // The range comes from a checked setting, but a percentage must never divide by zero.
     if (R == 0)
         return 0;
@@ -144,30 +145,25 @@ int CMainController::GetVolumePercent() const {
 }
 
 void CMainController::ApplyVolumeRange() {
-    const int nOld = m_ctrlBar.m_nVolumeRange;
-    const int nNew = m_settings.m_VolumeMin;
-    m_ctrlBar.m_nVolumeRange = nNew;
-    m_ctrlBar.m_VolumeSlider.SetRange(nNew);
-    if (nOld != nNew)
-        m_ctrlBar.m_VolumeSlider.SetPos(nNew);
-    m_ctrlBar.m_VolumeSlider.Invalidate();
+    m_ctrlBar.SetVolumeRange(m_settings.GetVolumeMin());
 }
 
 void CMainController::UpdateNetStatus() {
     CPlayerBase *pActive = Active();
     if (!pActive)
         return;
-    m_netServer.m_nDuration = pActive->GetDuration();
-    m_netServer.m_nPosition = pActive->GetPosition();
-    m_netServer.m_nPlayState = pActive->GetPlayState();
-    m_netServer.SetMediaName(pActive->GetFileName());
-    m_netServer.m_nVolume = static_cast<int16_t>(GetVolumePercent());
-    m_netServer.m_nCurPlayer = static_cast<int16_t>(ActiveId());
+    CNetDatagram::Status status;
+    status.nDuration = pActive->GetDuration();
+    status.nPosition = pActive->GetPosition();
+    status.nPlayState = pActive->GetPlayState();
+    status.nVolume = static_cast<int16_t>(GetVolumePercent());
+    status.nCurPlayer = static_cast<int16_t>(ActiveId());
+    m_netServer.SetStatus(status, pActive->GetFileName());
 }
 
 void CMainController::RequestStatus() {
     UpdateNetStatus();
-    m_netServer.m_bSendNow = true;
+    m_netServer.RequestStatus();
     // A controller should hear of a change at once, not up to a whole timer tick later: the
     // requested datagram goes out as soon as the current chain of handlers has finished,
     // unless one went out just before (then the next tick sends it).
@@ -185,20 +181,14 @@ void CMainController::SendStatusMsg(int nPlayer, const QString &strText) {
     m_netServer.SendTextMsg((nPlayer == 0 ? "Player A: " : "Player B: ") + strText + "\n");
 }
 
-void CMainController::ShowActivePlayerButtons() {
-    m_ctrlBar.m_btnPlayerA.SetCheck(ActiveId() == 0);
-    m_ctrlBar.m_btnPlayerB.SetCheck(ActiveId() == 1);
-}
-
 void CMainController::OnMouseWheel(int nDelta) {
     const long nSteps = nDelta / 120;
-    const long lVolume = nSteps * 100 + m_videoView.m_lVolume;
-    const long R = m_ctrlBar.m_nVolumeRange;
+    const long lVolume = nSteps * 100 + m_videoView.GetVolume();
+    const long R = m_ctrlBar.GetVolumeRange();
     if (lVolume < -R || lVolume > 0)
         return;
     m_videoView.SetVolume(lVolume);
-    m_ctrlBar.m_VolumeSlider.SetPos(R + lVolume);
-    m_ctrlBar.m_VolumeSlider.Invalidate();
+    m_ctrlBar.ShowVolumePosition(R + lVolume);
 }
 
 CCommand::Result CMainController::OnCtrlPlay() {
@@ -229,13 +219,12 @@ CCommand::Result CMainController::OnCtrlMute(bool bMute) {
 intptr_t CMainController::OnMediaOpened(int nPlayer) {
     if (nPlayer != 0 && nPlayer != 1)
         return 1;
-    CPlayerBase *pPlayer = m_videoView.m_pPlayer[nPlayer].get();
+    CPlayerBase *pPlayer = m_videoView.GetPlayer(nPlayer);
     const QString strTitle = m_videoView.GetTitle(nPlayer);
     const QString strPath = m_videoView.GetFilePath(nPlayer);
     const int nLength = pPlayer ? pPlayer->GetDuration() : 0;
-    m_ctrlBar.m_StatusDisplay.SetMessage(strTitle);
-    m_ctrlBar.m_SeekSlider.SetEnabled(CPlaylistCtrl::IsTimedMedia(strPath));
-    m_ctrlBar.m_SeekSlider.Invalidate();
+    m_ctrlBar.ShowMessage(strTitle);
+    m_ctrlBar.EnableSeek(CPlaylistCtrl::IsTimedMedia(strPath));
     m_playlist.SetPlayerEntry(strPath, nPlayer, strTitle, nLength);
     SendStatusMsg(nPlayer, QString("Opening Stream ( %1 ) successful.").arg(strTitle));
     return 1;
@@ -253,7 +242,7 @@ void CMainController::SendSeekText(int nPlayer, int64_t nPosition, int64_t nDura
 }
 
 void CMainController::SetVolumeLevel(long lPos) {
-    m_videoView.SetVolume(lPos - m_ctrlBar.m_nVolumeRange);
+    m_videoView.SetVolume(lPos - m_ctrlBar.GetVolumeRange());
     SendStatusMsg(ActiveId(), QString::asprintf("Volume set to %d%%.", GetVolumePercent()));
 }
 
@@ -276,7 +265,7 @@ intptr_t CMainController::OnSliderChanged(int nSliderId, intptr_t lPos) {
     if (nSliderId == CPlayerCtrlBar::VOLUME_SLIDER_ID)
         SetVolumeLevel(static_cast<long>(lPos));
     else if (nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID)
-        SeekActiveTo(m_ctrlBar.m_SeekSlider.GetPos());
+        SeekActiveTo(m_ctrlBar.GetSeekPosition());
     RequestStatus();
     return 1;
 }
@@ -290,11 +279,10 @@ CCommand::Result CMainController::OnSeekActive(int64_t nPosition) {
 }
 
 CCommand::Result CMainController::OnVolumeLevel(int32_t nPos) {
-    if (nPos < 0 || nPos > m_ctrlBar.m_nVolumeRange)
+    if (nPos < 0 || nPos > m_ctrlBar.GetVolumeRange())
         return CCommand::Result::Refused;
     // The slider shows what was set, as after the operator's own move.
-    m_ctrlBar.m_VolumeSlider.SetPos(nPos);
-    m_ctrlBar.m_VolumeSlider.Invalidate();
+    m_ctrlBar.ShowVolumePosition(nPos);
     SetVolumeLevel(nPos);
     RequestStatus();
     return CCommand::Result::Done;
@@ -306,31 +294,19 @@ intptr_t CMainController::OnUpdatePosition() {
         return 0;
     const int nDuration = pActive->GetDuration();
     const int nPosition = pActive->GetPosition();
-    CStatusDisplay &display = m_ctrlBar.m_StatusDisplay;
-    display.SetMessage(m_videoView.GetTitle(ActiveId()));
-    display.SetPosition(nPosition);
-    display.SetDuration(nDuration);
-    display.Invalidate();
-    if (nDuration == 0) {
-        m_ctrlBar.m_SeekSlider.SetPos(0);
-        return 0;
-    }
-    m_ctrlBar.m_SeekSlider.SetRange(nDuration);
-    m_ctrlBar.m_SeekSlider.SetPos(nPosition);
-    m_ctrlBar.m_SeekSlider.Invalidate();
-    return 1;
+    m_ctrlBar.ShowMessage(m_videoView.GetTitle(ActiveId()));
+    m_ctrlBar.ShowTime(nPosition, nDuration);
+    m_ctrlBar.ShowSeekPosition(nPosition, nDuration);
+    return nDuration == 0 ? 0 : 1;
 }
 
 intptr_t CMainController::OnPlaystateChanged(int nPlayer, int nState) {
     if (CPlayerBase *pActive = Active()) {
-        CStatusDisplay &display = m_ctrlBar.m_StatusDisplay;
-        display.SetPlayState(pActive->GetPlayState());
-        display.SetMessage(m_videoView.GetTitle(ActiveId()));
-        display.SetPosition(pActive->GetPosition());
-        display.SetDuration(pActive->GetDuration());
-        display.Invalidate();
+        m_ctrlBar.ShowPlayState(pActive->GetPlayState());
+        m_ctrlBar.ShowMessage(m_videoView.GetTitle(ActiveId()));
+        m_ctrlBar.ShowTime(pActive->GetPosition(), pActive->GetDuration());
     }
-    ShowActivePlayerButtons();
+    m_ctrlBar.ShowActivePlayer(ActiveId());
     RequestStatus();
     static const char *const kTexts[] = {"Playback stopped.", "Playback paused.",
                                          "Playback started."};
@@ -342,7 +318,7 @@ intptr_t CMainController::OnPlaystateChanged(int nPlayer, int nState) {
 CCommand::Result CMainController::OnSelectPlayer(int32_t nPlayer) {
     m_videoView.SetActivePlayer(nPlayer);
     m_playlist.SelectPlayerEntry(nPlayer);
-    ShowActivePlayerButtons();
+    m_ctrlBar.ShowActivePlayer(ActiveId());
     RequestStatus();
     return nPlayer == 0 || nPlayer == 1 ? CCommand::Result::Done : CCommand::Result::Refused;
 }
@@ -363,7 +339,7 @@ bool Switched(bool bNow, int32_t nSwitch) {
 } // namespace
 
 CCommand::Result CMainController::OnFullscreen(int32_t nSwitch) {
-    if (Switched(m_videoView.m_bFullScreen, nSwitch) != m_videoView.m_bFullScreen)
+    if (Switched(m_videoView.IsFullScreen(), nSwitch) != m_videoView.IsFullScreen())
         m_videoView.ToggleFullscreen();
     return CCommand::Result::Done;
 }
@@ -380,7 +356,7 @@ CCommand::Result CMainController::OnPlayMode(CCommand::Action mode, int32_t nSwi
         // Without meaning while a single track repeats; the menu item is disabled then.
         if (m_playlist.GetLoopSingleTrack())
             return CCommand::Result::Refused;
-        m_playlist.m_AutoSkipTrack = Switched(m_playlist.m_AutoSkipTrack, nSwitch);
+        m_playlist.SetAutoSkipTrack(Switched(m_playlist.GetAutoSkipTrack(), nSwitch));
         return CCommand::Result::Done;
     default:
         return CCommand::Result::Refused;
@@ -394,7 +370,7 @@ intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
         return 0;
     const int nTarget = wTarget == 1 ? 0 : (wTarget == 2 ? 1 : ActiveId());
     m_videoView.OpenMedia(strPath, nTarget);
-    CPlayerBase *pTarget = m_videoView.m_pPlayer[nTarget].get();
+    CPlayerBase *pTarget = m_videoView.GetPlayer(nTarget);
     if (!pTarget)
         return 1;
     if (nState == CPlayerBase::PS_PAUSED)
@@ -422,7 +398,7 @@ intptr_t CMainController::OnMediaEnded() {
         m_videoView.Stop(nActive);
     else if (nCount == 0)
         m_videoView.Stop(nActive);
-    else if (m_playlist.m_AutoSkipTrack)
+    else if (m_playlist.GetAutoSkipTrack())
         OnPlaylistStep(1);
     else
         m_videoView.Stop(nActive);
@@ -478,7 +454,7 @@ CCommand::Result CMainController::OnNetSeekAbs(int32_t nPlayer, int32_t nValue) 
     const uint32_t nPosition = static_cast<uint32_t>(nValue);
     m_videoView.SetPosition(nPlayer, nPosition);
     RequestStatus();
-    CPlayerBase *pPlayer = m_videoView.m_pPlayer[nPlayer].get();
+    CPlayerBase *pPlayer = m_videoView.GetPlayer(nPlayer);
     const int nDuration = pPlayer ? pPlayer->GetDuration() : 0;
     if (nDuration <= 0 || nPosition > static_cast<uint32_t>(nDuration))
         return CCommand::Result::Refused;
@@ -491,15 +467,13 @@ CCommand::Result CMainController::OnNetVolumeChange(int32_t nPlayer, int32_t nPe
         LogMsg("OnNetVolumeChange(): PlayerID out of range!\n");
         return CCommand::Result::Refused;
     }
-    const long R = m_ctrlBar.m_nVolumeRange;
+    const long R = m_ctrlBar.GetVolumeRange();
     // Computed in 64 bits: a hostile percentage must not overflow before the view refuses it.
     const long S = static_cast<long>(nPercent) * R / 100;
     m_videoView.SetVolume(S - R);
     const bool bInRange = S >= 0 && S <= R;
-    if (bInRange) {
-        m_ctrlBar.m_VolumeSlider.SetPos(S);
-        m_ctrlBar.m_VolumeSlider.Invalidate();
-    }
+    if (bInRange)
+        m_ctrlBar.ShowVolumePosition(S);
     SendStatusMsg(ActiveId(), QString::asprintf("Volume set to %d%%.", GetVolumePercent()));
     RequestStatus();
     return bInRange ? CCommand::Result::Done : CCommand::Result::Refused;
@@ -525,7 +499,7 @@ CCommand::Result CMainController::OnNetOpenMedia(int32_t nPlayer, const QString 
     if (nPlayer == ActiveId()) {
         const int nRow = m_playlist.GetPlayListIndx(strText);
         if (nRow >= 0) {
-            m_playlist.m_CurTrack = nRow;
+            m_playlist.SetCurTrack(nRow);
             m_playlist.SetMarkedItem(nRow);
         }
     }

@@ -82,7 +82,6 @@ public:
 private:
     CPlayerBase *Active() const;
     int ActiveId() const;
-    void ShowActivePlayerButtons();
     void RequestStatus();
     void SendSeekText(int nPlayer, int64_t nPosition, int64_t nDuration);
     void SeekActiveTo(int64_t nPosition);

@@ -77,7 +77,7 @@ bool CMainFrame::OnCreateClient() {
 
     m_wndMainSplitter = new CPaneSplitter(Qt::Horizontal, this);
     m_wndLeftSplitter = new CFixedSplitter(Qt::Vertical, m_wndMainSplitter);
-    m_pRightView = new CRightView(*this, m_profile, m_settings, m_modalUI, m_recentFiles,
+    m_pRightView = new CRightView(*this, *this, m_profile, m_settings, m_modalUI, m_recentFiles,
                                   m_strStartDir, m_wndMainSplitter);
     m_pVideoView = new CVideoView(*this, m_profile, m_settings, m_modalUI, m_wndLeftSplitter);
     m_pCtrlBar = new CPlayerCtrlBar(*this, *this, m_profile, m_settings, m_wndLeftSplitter);
@@ -129,14 +129,14 @@ void CMainFrame::InitOsc() {
         if (!m_pVideoView || !m_pController)
             return status;
         for (int i = 0; i < 2; ++i) {
-            if (CPlayerBase *pPlayer = m_pVideoView->m_pPlayer[i].get()) {
+            if (CPlayerBase *pPlayer = m_pVideoView->GetPlayer(i)) {
                 status.players[i].nState = pPlayer->GetPlayState();
                 status.players[i].nDuration = pPlayer->GetDuration();
                 status.players[i].nPosition = pPlayer->GetPosition();
                 status.players[i].strName = pPlayer->GetFileName();
             }
         }
-        status.nActive = m_pVideoView->m_nActive;
+        status.nActive = m_pVideoView->GetActiveID();
         status.nVolume = m_pController->GetVolumePercent();
         return status;
     });
@@ -353,11 +353,10 @@ void CMainFrame::RefreshOutputScreens() {
 
 void CMainFrame::UpdateCommandStates() {
     const CPlaylistCtrl *pPlaylist = GetPlaylist();
-    const bool bLoaded = m_pVideoView && m_pVideoView->m_pPlayer[m_pVideoView->m_nActive & 1] &&
-                         m_pVideoView->m_pPlayer[m_pVideoView->m_nActive & 1]->GetMediaState() ==
-                             CPlayerBase::MS_LOADED;
-    const int nZoom = m_pVideoView ? m_pVideoView->m_nZoom : 100;
-    const int nActive = m_pVideoView ? m_pVideoView->m_nActive : 0;
+    const CPlayerBase *pActive = m_pVideoView ? m_pVideoView->GetActivePlayer() : nullptr;
+    const bool bLoaded = pActive && pActive->GetMediaState() == CPlayerBase::MS_LOADED;
+    const int nZoom = m_pVideoView ? m_pVideoView->GetZoom() : 100;
+    const int nActive = m_pVideoView ? m_pVideoView->GetActiveID() : 0;
     const bool bReady = pPlaylist && m_pVideoView;
 
     auto set = [this](int nID, bool bEnabled, int nChecked = -1) {
@@ -379,7 +378,7 @@ void CMainFrame::UpdateCommandStates() {
     set(ID_PLAYLIST_REPEAT_SINGLE, bReady, bReady && pPlaylist->GetLoopSingleTrack());
     set(ID_PLAYLIST_LOOP, bReady, bReady && pPlaylist->GetLoopList());
     set(ID_PLAYLIST_AUTO_NEXT, bReady && !pPlaylist->GetLoopSingleTrack(),
-        bReady && pPlaylist->m_AutoSkipTrack);
+        bReady && pPlaylist->GetAutoSkipTrack());
     set(ID_VIEW_PLAYER_A, bReady, nActive == 0);
     set(ID_VIEW_PLAYER_B, bReady, nActive == 1);
     set(ID_VIEW_FULLSCREEN, bReady);
@@ -426,7 +425,7 @@ bool CMainFrame::OpenDocument(const QString &strPath, bool bOperator) {
         if (CPlaylistCtrl::IsPlaylistFile(strFull))
             bOpened = !pPlaylist->OpenPlaylist(strFull, bOperator).isEmpty();
         else if (CPlaylistCtrl::IsMediaFile(strFull))
-            bOpened = m_pVideoView->OpenMedia(strFull, m_pVideoView->m_nActive);
+            bOpened = m_pVideoView->OpenMedia(strFull, m_pVideoView->GetActiveID());
     }
     if (bOpened) {
         m_recentFiles.Add(strFull);
@@ -549,7 +548,7 @@ void CMainFrame::OnOpenMedia() {
         m_modalUI.GetOpenFileNames(this, "Open media", QString(), MEDIA_FILTER, false);
     if (files.isEmpty())
         return;
-    m_pVideoView->OpenMedia(files.first(), m_pVideoView->m_nActive);
+    m_pVideoView->OpenMedia(files.first(), m_pVideoView->GetActiveID());
 }
 
 void CMainFrame::OnTopMost() {
@@ -562,13 +561,13 @@ void CMainFrame::OnTopMost() {
 }
 
 void CMainFrame::OnPreferences() {
-    const int nOldRemoteCtrl = m_settings.m_iRemoteCtrl;
+    const int nOldRemoteCtrl = m_settings.GetRemoteCtrl();
     CPreferencesSheet sheet(m_settings, m_modalUI, this);
     if (sheet.exec() != QDialog::Accepted)
         return;
     // Switching remote control on opens the sockets afresh; switching it off needs nothing,
     // the server's receive gate drops commands from now on.
-    if (m_settings.m_iRemoteCtrl != nOldRemoteCtrl && m_settings.m_iRemoteCtrl == 1) {
+    if (m_settings.GetRemoteCtrl() != nOldRemoteCtrl && m_settings.GetRemoteCtrl() == 1) {
         m_netServer.CloseServer();
         m_netServer.InitServer();
     }

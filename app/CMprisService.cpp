@@ -96,11 +96,11 @@ void CMprisService::Raise() {
 CMprisState::Snapshot CMprisService::Read() const {
     CMprisState::Snapshot s;
     if (const CVideoView *pView = m_frame.GetVideoView()) {
-        s.nActive = pView->m_nActive;
-        s.lVolume = pView->m_lVolume;
-        s.bMute = pView->m_bMute;
-        s.bFullScreen = pView->m_bFullScreen;
-        if (CPlayerBase *pPlayer = pView->m_pPlayer[s.nActive & 1].get()) {
+        s.nActive = pView->GetActiveID();
+        s.lVolume = pView->GetVolume();
+        s.bMute = pView->IsMuted();
+        s.bFullScreen = pView->IsFullScreen();
+        if (CPlayerBase *pPlayer = pView->GetActivePlayer()) {
             s.nPlayState = pPlayer->GetPlayState();
             s.nMediaState = pPlayer->GetMediaState();
             s.strPath = pPlayer->GetFilePath();
@@ -111,7 +111,7 @@ CMprisState::Snapshot CMprisService::Read() const {
         }
     }
     if (const CPlayerCtrlBar *pBar = m_frame.GetCtrlBar())
-        s.nVolumeRange = pBar->m_nVolumeRange;
+        s.nVolumeRange = pBar->GetVolumeRange();
     if (const CPlaylistCtrl *pPlaylist = m_frame.GetPlaylist()) {
         s.bLoopSingleTrack = pPlaylist->GetLoopSingleTrack();
         s.bLoopList = pPlaylist->GetLoopList();

@@ -78,10 +78,10 @@ bool CTessaro2App::InitInstance() {
     if (!m_pMainFrame->OnCreateClient())
         return false;
     // --fullscreen takes the path of "Fullscreen on startup" without changing the setting.
-    const bool bFullScreenSetting = m_pSettings->m_bFullScrOnStartup;
-    m_pSettings->m_bFullScrOnStartup = bFullScreenSetting || m_commandLine.m_bFullScreen;
+    const bool bFullScreenSetting = m_pSettings->GetFullScrOnStartup();
+    m_pSettings->SetFullScrOnStartup(bFullScreenSetting || m_commandLine.m_bFullScreen);
     m_pMainFrame->OnInitialUpdate();
-    m_pSettings->m_bFullScrOnStartup = bFullScreenSetting;
+    m_pSettings->SetFullScrOnStartup(bFullScreenSetting);
 
     // The window shows first, so that the message box about documents that do not open has
     // it beneath; a document that opens is loaded before any remote command is handled.
@@ -95,7 +95,7 @@ bool CTessaro2App::InitInstance() {
 
     m_pMpris = std::make_unique<CMprisService>(*m_pMainFrame);
 
-    if (m_pSettings->m_bShowSplash && !m_commandLine.m_bNoSplash) {
+    if (m_pSettings->GetShowSplash() && !m_commandLine.m_bNoSplash) {
         m_splash = std::make_unique<CDlgSplash>(m_pMainFrame.get());
         m_splash->ShowSplash();
     }

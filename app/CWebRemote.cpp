@@ -26,19 +26,19 @@ CWebStatus CWebRemote::Status() const {
     if (!pView || !pPlaylist)
         return status;
     for (int i = 0; i < 2; ++i) {
-        if (CPlayerBase *pPlayer = pView->m_pPlayer[i].get()) {
+        if (CPlayerBase *pPlayer = pView->GetPlayer(i)) {
             status.players.players[i].nState = pPlayer->GetPlayState();
             status.players.players[i].nDuration = pPlayer->GetDuration();
             status.players.players[i].nPosition = pPlayer->GetPosition();
             status.players.players[i].strName = pPlayer->GetFileName();
         }
     }
-    status.players.nActive = pView->m_nActive;
+    status.players.nActive = pView->GetActiveID();
     status.players.nVolume = m_frame.GetVolumePercent();
-    status.bMuted = pView->m_bMute;
-    status.bFullscreen = pView->m_bFullScreen;
+    status.bMuted = pView->IsMuted();
+    status.bFullscreen = pView->IsFullScreen();
     status.bRepeatSingle = pPlaylist->GetLoopSingleTrack();
-    status.bAutoNext = pPlaylist->m_AutoSkipTrack;
+    status.bAutoNext = pPlaylist->GetAutoSkipTrack();
     status.bLoopList = pPlaylist->GetLoopList();
     const int nRows = pPlaylist->GetItemCount();
     status.playlist.reserve(static_cast<size_t>(nRows));
@@ -51,7 +51,7 @@ CWebStatus CWebRemote::Status() const {
 
 CCommand::Result CWebRemote::Execute(const CCommand &cmd) {
     // The remote-control setting gates the page as it gates the other remote inputs.
-    if (m_settings.m_iRemoteCtrl != CNetServer::REMOTE_CTRL_ETHERNET)
+    if (m_settings.GetRemoteCtrl() != CNetServer::REMOTE_CTRL_ETHERNET)
         return CCommand::Result::Refused;
     return m_frame.Execute(cmd);
 }

@@ -29,7 +29,7 @@
 //  RepeatSingle value 1/0/-1 Playlist menu          -   -            LoopStatus   OnPlayMode
 //  LoopList     value 1/0/-1 Playlist menu          -   -            LoopStatus   OnPlayMode
 //  AutoNext     value 1/0/-1 Playlist menu          -   -            -            OnPlayMode
-//  OpenDocument text (path)  recent files, cmd line -   -            OpenUri      OpenDocument
+//  OpenDocument text (path)  recent files           -   -            OpenUri      OpenDocument
 //  Quit         -            File > Quit            -   -            Quit         close()
 //
 // A value of TOGGLE (-1) flips a switch; 1 and 0 set it. Volume's P is only range-checked: the
@@ -37,7 +37,10 @@
 // menu item is disabled then. The operator's own slider moves reach the same handlers through
 // the slider message, which reads the slider (the handlers with "(...)" in the Op column);
 // every other input gives the value in the command. Codes 12 and those without a command in
-// the binary protocol produce nothing.
+// the binary protocol produce nothing. The files of the command line are opened by the start-up
+// itself, before any input runs, so that one box can name all that did not open.
+// The browser page (origin Web) gives the binary protocol's actions, Next, Previous, Mute,
+// Fullscreen and the three play modes, switches with 1 or 0.
 // The DMX input reads levels and acts on none of them, so it produces no command.
 // Rows may grow as inputs do; an action keeps its meaning once another input relies on it.
 #pragma once

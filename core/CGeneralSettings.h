@@ -18,6 +18,26 @@ public:
     void Read();
     void Write();
 
+    // The range of the volume slider, in hundredths of a dB.
+    int GetVolumeMin() const { return m_VolumeMin; }
+    void SetVolumeMin(int nRange) { m_VolumeMin = nRange; }
+    bool GetShowSplash() const { return m_bShowSplash; }
+    void SetShowSplash(bool bShow) { m_bShowSplash = bShow; }
+    bool GetFullScrOnStartup() const { return m_bFullScrOnStartup; }
+    void SetFullScrOnStartup(bool bFullScreen) { m_bFullScrOnStartup = bFullScreen; }
+    // The playlist of the last run comes back at start-up; otherwise GetAutoPlaylist is opened.
+    bool GetReloadPlaylist() const { return m_bReloadPlaylist; }
+    void SetReloadPlaylist(bool bReload) { m_bReloadPlaylist = bReload; }
+    bool GetAutoPlayTrack() const { return m_bAutoPlayTrack; }
+    void SetAutoPlayTrack(bool bAutoPlay) { m_bAutoPlayTrack = bAutoPlay; }
+    const QString &GetAutoPlaylist() const { return m_AutoPlaylist; }
+    void SetAutoPlaylist(const QString &strPath) { m_AutoPlaylist = strPath; }
+    // Which remote control commands the players: 0 none, 1 Ethernet (the network protocols).
+    int GetRemoteCtrl() const { return m_iRemoteCtrl; }
+    void SetRemoteCtrl(int nSource) { m_iRemoteCtrl = nSource; }
+
+private:
+    CProfile &m_profile;
     int m_VolumeMin;
     bool m_bShowSplash;
     bool m_bFullScrOnStartup;
@@ -25,7 +45,4 @@ public:
     bool m_bAutoPlayTrack;
     QString m_AutoPlaylist;
     int m_iRemoteCtrl;
-
-private:
-    CProfile &m_profile;
 };

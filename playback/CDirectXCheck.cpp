@@ -62,9 +62,6 @@ using Test = CDirectXCheck::VersionTest;
 Test AtLeast(uint64_t nMin) {
     return {Test::AT_LEAST, nMin, 0, 0};
 }
-Test ByMajor(uint64_t nMin4, uint64_t nMin5) {
-    return {Test::AT_LEAST_BY_MAJOR, 0, nMin4, nMin5};
-}
 constexpr uint64_t FV(uint64_t a, uint64_t b, uint64_t c, uint64_t d) {
     return CDirectXCheck::FileVersion(a, b, c, d);
 }
@@ -73,28 +70,6 @@ constexpr uint32_t V(uint32_t nMajor, uint32_t nMinor, uint32_t nLetter = 0) {
 }
 
 } // namespace
-
-const std::vector<CDirectXCheck::ProbeRow> &CDirectXCheck::DirectXProbeTable() {
-    static const std::vector<Row> table = {
-        {{"\\ddraw.dll"}, AtLeast(FV(4, 2, 0, 95)), V(1, 0)},
-        {{"\\ddraw.dll"}, AtLeast(FV(4, 3, 0, 1096)), V(2, 0)},
-        {{"\\ddraw.dll"}, AtLeast(FV(4, 4, 0, 68)), V(3, 0)},
-        {{"\\d3drg8x.dll"}, AtLeast(FV(4, 4, 0, 70)), V(3, 0, 1)},
-        {{"\\ddraw.dll"}, AtLeast(FV(4, 5, 0, 155)), V(5, 0)},
-        {{"\\ddraw.dll"}, AtLeast(FV(4, 6, 0, 318)), V(6, 0)},
-        {{"\\ddraw.dll"}, AtLeast(FV(4, 6, 0, 436)), V(6, 1)},
-        {{"\\dplayx.dll"}, AtLeast(FV(4, 6, 3, 518)), V(6, 1, 1)},
-        {{"\\ddraw.dll"}, AtLeast(FV(4, 7, 0, 700)), V(7, 0)},
-        {{"\\dinput.dll"}, AtLeast(FV(4, 7, 0, 716)), V(7, 0, 1)},
-        {{"\\ddraw.dll"}, ByMajor(FV(4, 8, 0, 400), FV(5, 1, 2258, 400)), V(8, 0)},
-        {{"\\d3d8.dll"}, ByMajor(FV(4, 8, 1, 881), FV(5, 1, 2600, 881)), V(8, 1)},
-        {{"\\d3d8.dll"}, ByMajor(FV(4, 8, 1, 901), FV(5, 1, 2600, 901)), V(8, 1, 1)},
-        {{"\\mpg2splt.ax"}, AtLeast(FV(6, 3, 1, 885)), V(8, 1, 2)},
-        {{"\\dpnet.dll"}, ByMajor(FV(4, 9, 0, 134), FV(5, 2, 3677, 134)), V(8, 2)},
-        {{"\\d3d9.dll"}, {Test::READABLE, 0, 0, 0}, V(9, 0)},
-    };
-    return table;
-}
 
 // Any GStreamer 1.x counts as installed but too old; 1.22 with every element the player
 // builds its pipelines from is what the player was made for.

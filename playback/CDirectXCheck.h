@@ -49,10 +49,8 @@ public:
         return ((nMajor * 256 + nMinor) * 256) + nLetter;
     }
 
-    // The release thresholds of the platform's multimedia runtime libraries.
-    static const std::vector<ProbeRow> &DirectXProbeTable();
-    // The same decision over GStreamer: the core version and the elements the player needs,
-    // read through CGstVersionSource.
+    // The release thresholds over GStreamer: the core version and the elements the player
+    // needs, read through CGstVersionSource.
     static const std::vector<ProbeRow> &GStreamerProbeTable();
 
 private:

@@ -14,7 +14,6 @@ public:
 
     // "1.22.0" or "1.22.0.1" as a.b.c.d; false for anything else.
     static bool ParseVersion(const char *pszText, uint64_t &nVersion);
-    const std::set<std::string> &GetMissing() const { return m_missing; }
     // Writes the element and the Debian package that provides it to stderr.
     static void ReportMissingElement(const char *pszElement);
     // "gstreamer1.0-plugins-base" for playbin, ...; "" for an element we do not know.

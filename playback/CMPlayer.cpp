@@ -39,7 +39,10 @@ template <typename T> void Unref(T *&pObject) {
 
 } // namespace
 
-CMPlayer::CMPlayer() : m_pOutput(CVideoOutput::Create("auto", "")) {
+CMPlayer::CMPlayer() : CMPlayer(QString(), CVideoOutput::Create("auto", "")) {}
+
+CMPlayer::CMPlayer(const QString &strLogName, std::unique_ptr<CVideoOutput> pOutput)
+    : m_pOutput(std::move(pOutput)), m_strName(strLogName) {
     m_window.SetOutput(m_pOutput.get());
     GError *pError = nullptr;
     if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, &pError)) {
@@ -72,12 +75,6 @@ bool CMPlayer::LogResult(int nLevel, const char *pszErrorText, const char *pszMe
 int CMPlayer::GetScreenDepth() const {
     QScreen *pScreen = QGuiApplication::primaryScreen();
     return pScreen ? pScreen->depth() : 0;
-}
-
-void CMPlayer::SetVideoOutput(std::unique_ptr<CVideoOutput> pOutput) {
-    ReleaseGraph();
-    m_pOutput = std::move(pOutput);
-    m_window.SetOutput(m_pOutput.get());
 }
 
 const char *CMPlayer::GetVideoOutputName() const {

@@ -19,7 +19,11 @@ class CVideoOutput;
 
 class CMPlayer : public CPlayerBase {
 public:
+    // A player without a name in its log lines, drawing as the platform suggests: the probe.
     CMPlayer();
+    // strLogName ("Player A", "Player B") names the player in its log lines; pOutput is how its
+    // video reaches the screen.
+    CMPlayer(const QString &strLogName, std::unique_ptr<CVideoOutput> pOutput);
     ~CMPlayer() override;
     CMPlayer(const CMPlayer &) = delete;
     CMPlayer &operator=(const CMPlayer &) = delete;
@@ -66,18 +70,12 @@ public:
 
     // The widget the video is painted in (nullptr before a first owner was given).
     QWidget *GetVideoWidget() const;
-    // The current pipeline, for tests that post messages on it (nullptr without one).
-    GstElement *GetPipeline() const { return m_pGraph; }
     // Frames handed to the UI thread since the player was made.
     int GetDeliveredFrames() const;
     // The prepared follower (nullptr without one), for tests and the benchmark.
     const CSuccessorGraph *GetSuccessor() const { return m_pSuccessor.get(); }
     bool IsStill() const { return m_bStill; }
-    // Before Init: how the video reaches the screen (by default as the platform suggests).
-    void SetVideoOutput(std::unique_ptr<CVideoOutput> pOutput);
     const char *GetVideoOutputName() const;
-    // "Player A" or "Player B": names the player in its log lines; the probe has none.
-    void SetLogName(const QString &strName) { m_strName = strName; }
 
 protected:
     // Colour depth of the screen the video is shown on; 0 when there is none.

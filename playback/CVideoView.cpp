@@ -35,7 +35,12 @@ CVideoView::CVideoView(CMessageSink &sink, CProfile &profile, const CGeneralSett
                        CModalUI &modalUI, QWidget *pParent)
     : QWidget(pParent), m_sink(sink), m_profile(profile), m_settings(settings), m_modalUI(modalUI),
       m_output(profile) {
-    m_playerFactory = [] { return std::make_unique<CMPlayer>(); };
+    m_playerFactory = [this](int nID) {
+        return std::make_unique<CMPlayer>(
+            nID == 0 ? "Player A" : "Player B",
+            CVideoOutput::Create(m_profile.GetProfileString("Video", "Output", "auto"),
+                                 m_profile.GetProfileString("Video", "Sink", "")));
+    };
     m_mediaCheck = [this] { return GStreamerCanRunPlayers(m_modalUI); };
     m_terminate = [](int nCode) { ::_exit(nCode); };
 
@@ -62,7 +67,7 @@ void CVideoView::OnInitialUpdate() {
     m_pFullScreenDlg->SetOutputScreen(&m_output);
     m_pParkingDlg = std::make_unique<CFullScreenDlg>(this);
     SetActivePlayer(0);
-    if (m_settings.m_bFullScrOnStartup) {
+    if (m_settings.GetFullScrOnStartup()) {
         m_bFullScreen = false;
         ToggleFullscreen();
     }
@@ -72,13 +77,7 @@ void CVideoView::OnInitialUpdate() {
 void CVideoView::InitPlayers() {
     for (int i = 0; i < 2; ++i) {
         if (!m_pPlayer[i])
-            m_pPlayer[i] = m_playerFactory();
-        if (auto *pMPlayer = dynamic_cast<CMPlayer *>(m_pPlayer[i].get())) {
-            pMPlayer->SetLogName(i == 0 ? "Player A" : "Player B");
-            pMPlayer->SetVideoOutput(
-                CVideoOutput::Create(m_profile.GetProfileString("Video", "Output", "auto"),
-                                     m_profile.GetProfileString("Video", "Sink", "")));
-        }
+            m_pPlayer[i] = m_playerFactory(i);
         if (!m_pPlayer[i] || !m_pPlayer[i]->Init(this)) {
             LogError("FATAL: Player initialisation failed!\n");
             DestroyPlayers();
@@ -105,6 +104,10 @@ void CVideoView::DestroyPlayers() {
         pPlayer->ReleaseGraph();
         pPlayer.reset();
     }
+}
+
+CPlayerBase *CVideoView::GetPlayer(int nID) const {
+    return nID == 0 || nID == 1 ? m_pPlayer[nID].get() : nullptr;
 }
 
 bool CVideoView::IsValid(int nID, const char *pszOperation) const {

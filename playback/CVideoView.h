@@ -19,7 +19,8 @@ class CProfile;
 class CVideoView : public QWidget {
     Q_OBJECT
 public:
-    using PlayerFactory = std::function<std::unique_ptr<CPlayerBase>()>;
+    // Makes the player of an id (0: Player A, 1: Player B) fully configured.
+    using PlayerFactory = std::function<std::unique_ptr<CPlayerBase>(int nID)>;
     // False when the media framework cannot run the players; the check shows no box itself.
     using MediaCheck = std::function<bool()>;
     using Terminate = std::function<void(int)>;
@@ -28,7 +29,8 @@ public:
                CModalUI &modalUI, QWidget *pParent = nullptr);
     ~CVideoView() override;
 
-    // Replace the real players, the framework check or the process exit (tests).
+    // Replace the real players (by default over GStreamer, with the video output the settings
+    // choose), the framework check or the process exit.
     void SetPlayerFactory(PlayerFactory factory) { m_playerFactory = std::move(factory); }
     void SetMediaCheck(MediaCheck check) { m_mediaCheck = std::move(check); }
     void SetTerminate(Terminate terminate) { m_terminate = std::move(terminate); }
@@ -67,13 +69,16 @@ public:
     CFullScreenDlg *GetParkingDlg() const { return m_pParkingDlg.get(); }
     QRect GetZoomRect(int nID) const { return m_rcVideo[nID & 1]; }
 
-    // Read directly by the main controller.
-    std::array<std::unique_ptr<CPlayerBase>, 2> m_pPlayer;
-    int m_nActive = 0;
-    long m_lVolume = 0;
-    bool m_bFullScreen = false;
-    bool m_bMute = false;
-    int m_nZoom = 100;
+    // A player by id, null for an id other than 0 and 1 or before the players exist.
+    CPlayerBase *GetPlayer(int nID) const;
+    CPlayerBase *GetActivePlayer() const { return m_pPlayer[m_nActive & 1].get(); }
+    int GetActiveID() const { return m_nActive; }
+    // The volume common to both players, in hundredths of a dB, and the mute in force.
+    long GetVolume() const { return m_lVolume; }
+    bool IsMuted() const { return m_bMute; }
+    bool IsFullScreen() const { return m_bFullScreen; }
+    // 50, 100 or 200 %, or 0 while the picture is fitted to the window.
+    int GetZoom() const { return m_nZoom; }
 
 protected:
     bool event(QEvent *pEvent) override;
@@ -104,4 +109,11 @@ private:
     bool m_bInitialised = false;
     std::array<int, 2> m_nSavedState = {0, 0};
     std::array<QRect, 2> m_rcVideo;
+
+    std::array<std::unique_ptr<CPlayerBase>, 2> m_pPlayer;
+    int m_nActive = 0;
+    long m_lVolume = 0;
+    bool m_bFullScreen = false;
+    bool m_bMute = false;
+    int m_nZoom = 100;
 };

@@ -8,7 +8,7 @@
 #include "core/CRecentFileList.h"
 #include "core/FileFilters.h"
 #include "core/UserMessages.h"
-#include "playback/CPlayerBase.h"
+#include "playback/CMediaProbe.h"
 #include "playlist/CPlaylistReader.h"
 #include "playlist/CPlaylistText.h"
 #include "playlist/CPlaylistWriter.h"
@@ -85,15 +85,12 @@ private:
 CPlaylistCtrl::CPlaylistCtrl(const QString &strStartDir, CProfile &profile,
                              CGeneralSettings &settings, CMessageSink &mainFrame, CModalUI &ui,
                              CRecentFileList &recentFiles,
-                             std::unique_ptr<CPlayerBase> pLengthProbe, QObject *pParent)
+                             std::unique_ptr<CMediaProbe> pLengthProbe, QObject *pParent)
     : QObject(pParent), m_strStartDir(strStartDir), m_profile(profile), m_settings(settings),
       m_mainFrame(mainFrame), m_ui(ui), m_recentFiles(recentFiles),
       m_pLengthProbe(std::move(pLengthProbe)) {}
 
-CPlaylistCtrl::~CPlaylistCtrl() {
-    if (m_pLengthProbe)
-        m_pLengthProbe->ReleaseGraph();
-}
+CPlaylistCtrl::~CPlaylistCtrl() = default;
 
 QString CPlaylistCtrl::GetLastPlaylistPath() const {
     return JoinPath(m_strStartDir, QLatin1String(LAST_PLAYLIST_NAME));
@@ -478,14 +475,13 @@ void CPlaylistCtrl::AddEntry(const QString &strPath, int nRow, const QString &st
     if (strTitle.isEmpty() || strLength.isEmpty() || strLength == kNoLength) {
         strNewTitle = GetFileNameFromPath(strPath);
         strNewLength = kNoLength;
-        if (IsTimedMedia(strPath) && m_pLengthProbe) {
-            if (m_pLengthProbe->Init(m_pOwner) && m_pLengthProbe->OpenMedia(strPath)) {
-                const QString strProbeTitle = m_pLengthProbe->GetTitle();
-                if (!strProbeTitle.isEmpty())
-                    strNewTitle = strProbeTitle;
-                strNewLength = FormatLength(std::max(0, m_pLengthProbe->GetDuration()));
-            }
-            m_pLengthProbe->ReleaseGraph();
+        QString strProbeTitle;
+        int nLengthMs = 0;
+        if (IsTimedMedia(strPath) && m_pLengthProbe &&
+            m_pLengthProbe->Probe(strPath, m_pOwner, strProbeTitle, nLengthMs)) {
+            if (!strProbeTitle.isEmpty())
+                strNewTitle = strProbeTitle;
+            strNewLength = FormatLength(nLengthMs);
         }
     }
     Insert(strPath, nRow, strNewTitle, strNewLength);
@@ -644,17 +640,6 @@ void CPlaylistCtrl::OnDropFiles(const QStringList &names, int nDropRow) {
 
 // ---------------------------------------------------------------------------------------
 // Deleting
-
-bool CPlaylistCtrl::RemoveEntry(int nRow) {
-    if (nRow < 0 || nRow >= GetItemCount())
-        return false;
-    RemoveRecord(m_rows[nRow].nID);
-    EraseRow(nRow);
-    NotifyRemoved(nRow, 1);
-    CheckMarked();
-    Renumber();
-    return true;
-}
 
 void CPlaylistCtrl::DeleteRows(const std::vector<bool> &doomed) {
     QSet<int> ids;
@@ -841,14 +826,14 @@ void CPlaylistCtrl::LoadSettings() {
     m_bLoopSingleTrack =
         m_profile.GetProfileFlag(kSection, QStringLiteral("m_bLoopSingleTrack"), false);
 
-    if (m_settings.m_bReloadPlaylist) {
+    if (m_settings.GetReloadPlaylist()) {
         AddPlayList(GetLastPlaylistPath(), -1);
         SetMarkedItem(m_CurTrack);
         m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
-    } else if (!m_settings.m_AutoPlaylist.isEmpty()) {
-        OpenPlaylist(m_settings.m_AutoPlaylist);
+    } else if (!m_settings.GetAutoPlaylist().isEmpty()) {
+        OpenPlaylist(m_settings.GetAutoPlaylist());
         m_CurTrack = 0;
-        m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, m_settings.m_bAutoPlayTrack ? 1 : 0);
+        m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, m_settings.GetAutoPlayTrack() ? 1 : 0);
         SetMarkedItem(0);
     } else {
         SetMarkedItem(m_CurTrack);

@@ -4,6 +4,7 @@
 // its rows (four text columns, an icon, item data and state flags per row).
 #pragma once
 
+#include "playback/CMediaProbe.h"
 #include "playlist/CPlaylistEntry.h"
 
 #include <QHash>
@@ -17,7 +18,6 @@
 class CGeneralSettings;
 class CMessageSink;
 class CModalUI;
-class CPlayerBase;
 class CProfile;
 class CRecentFileList;
 class QWidget;
@@ -33,11 +33,11 @@ public:
     static constexpr const char *LAST_PLAYLIST_NAME = "LastPLS.dat";
 
     // strStartDir is the working directory captured at program start; "LastPLS.dat" lives
-    // there. pLengthProbe is the private player that reads a new file's title and length
-    // (may be null: files are then added under their file name without a length).
+    // there. pLengthProbe reads a new file's title and length (may be null: files are then
+    // added under their file name without a length).
     CPlaylistCtrl(const QString &strStartDir, CProfile &profile, CGeneralSettings &settings,
                   CMessageSink &mainFrame, CModalUI &ui, CRecentFileList &recentFiles,
-                  std::unique_ptr<CPlayerBase> pLengthProbe, QObject *pParent = nullptr);
+                  std::unique_ptr<CMediaProbe> pLengthProbe, QObject *pParent = nullptr);
     ~CPlaylistCtrl() override;
 
     // Called by the panel once its list is set up; before that almost every operation
@@ -54,6 +54,8 @@ public:
     int GetTrackCount() const;
     int GetCurTrack() const;
     void SetCurTrack(int nRow) { m_CurTrack = nRow; }
+    bool GetAutoSkipTrack() const { return m_AutoSkipTrack; }
+    void SetAutoSkipTrack(bool bAutoSkip) { m_AutoSkipTrack = bAutoSkip; }
     bool GetLoopList() const { return m_LoopList; }
     void SetLoopList(bool bLoop) { m_LoopList = bLoop; }
     bool GetLoopSingleTrack() const { return m_bLoopSingleTrack; }
@@ -84,7 +86,6 @@ public:
     void OnDropFiles(const QStringList &names, int nDropRow);
 
     // --- deleting
-    bool RemoveEntry(int nRow);
     void RemoveSelected();
     void CropSelected();
     void ClearPlaylist();
@@ -145,10 +146,6 @@ public:
     // subfolders searched where they stand, each real folder once (visited keeps track).
     static QStringList CollectFolderFiles(const QString &strFolder, QSet<QString> &visited);
 
-    // Read and written directly by the panel and the main controller.
-    int m_CurTrack = -1;
-    bool m_AutoSkipTrack = true;
-
 signals:
     // Rows were inserted or removed; the numbers of the rows after them changed too.
     void rowsInserted(int nFirst, int nCount);
@@ -199,11 +196,13 @@ private:
     CMessageSink &m_mainFrame;
     CModalUI &m_ui;
     CRecentFileList &m_recentFiles;
-    std::unique_ptr<CPlayerBase> m_pLengthProbe;
+    std::unique_ptr<CMediaProbe> m_pLengthProbe;
     QWidget *m_pOwner = nullptr;
 
     std::vector<std::unique_ptr<CPlaylistEntry>> m_Entries; // ids ascend: added in id order
     std::vector<Row> m_rows;
+    int m_CurTrack = -1;
+    bool m_AutoSkipTrack = true;
     bool m_LoopList = false;
     bool m_bLoopSingleTrack = false;
     int m_nNextID = 1;

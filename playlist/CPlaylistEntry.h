@@ -3,8 +3,7 @@
 
 #include <QString>
 
-class CPlaylistEntry {
-public:
+struct CPlaylistEntry {
     CPlaylistEntry(QString strPath, QString strTitle, QString strLength, int nID)
         : m_strPath(std::move(strPath)), m_strTitle(std::move(strTitle)),
           m_strLength(std::move(strLength)), m_nID(nID) {}

@@ -3,8 +3,7 @@
 
 #include <QString>
 
-class CPlaylistItem {
-public:
+struct CPlaylistItem {
     int m_nLength = 0; // whole seconds, 0 when the file gives none
     QString m_strPath; // as written in the file; relative paths are resolved by the loader
     QString m_strTitle;

@@ -1,10 +1,11 @@
 #include "playlist/CRightView.h"
 
+#include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
 #include "core/CModalUI.h"
 #include "core/FileFilters.h"
 #include "core/UserMessages.h"
-#include "playback/CMPlayer.h"
+#include "playback/CMediaProbe.h"
 #include "playlist/CImportRunner.h"
 #include "playlist/CListCtrlEx.h"
 #include "playlist/CPlaylistCtrl.h"
@@ -39,13 +40,12 @@ const char *const kButtonTips[CRightView::BUTTON_COUNT] = {"Add Files to Playlis
 
 } // namespace
 
-CRightView::CRightView(CMessageSink &mainFrame, CProfile &profile, CGeneralSettings &settings,
-                       CModalUI &modalUI, CRecentFileList &recentFiles, const QString &strStartDir,
-                       QWidget *pParent)
-    : QWidget(pParent), m_mainFrame(mainFrame), m_modalUI(modalUI),
+CRightView::CRightView(CMessageSink &mainFrame, CCommandSink &commands, CProfile &profile,
+                       CGeneralSettings &settings, CModalUI &modalUI, CRecentFileList &recentFiles,
+                       const QString &strStartDir, QWidget *pParent)
+    : QWidget(pParent), m_mainFrame(mainFrame), m_commands(commands), m_modalUI(modalUI),
       m_pPlaylist(std::make_unique<CPlaylistCtrl>(strStartDir, profile, settings, mainFrame,
-                                                  modalUI, recentFiles,
-                                                  std::make_unique<CMPlayer>())) {
+                                                  modalUI, recentFiles, CMediaProbe::Create())) {
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -185,7 +185,7 @@ void CRightView::UpdateMenuStates() {
     m_actions.value(ID_REPEAT_SINGLE)->setChecked(bSingle);
     m_actions.value(ID_LOOP_PLAYLIST)->setChecked(m_pPlaylist->GetLoopList());
     QAction *pAuto = m_actions.value(ID_AUTO_NEXT);
-    pAuto->setChecked(m_pPlaylist->m_AutoSkipTrack);
+    pAuto->setChecked(m_pPlaylist->GetAutoSkipTrack());
     pAuto->setEnabled(!bSingle);
 }
 
@@ -337,19 +337,26 @@ bool CRightView::OnCommand(int nID) {
         list.SavePlaylist(QString());
         break;
     case ID_REPEAT_SINGLE:
-        list.SetLoopSingleTrack(!list.GetLoopSingleTrack());
+        RunPlayModeCommand(CCommand::Action::RepeatSingle);
         break;
     case ID_LOOP_PLAYLIST:
-        list.SetLoopList(!list.GetLoopList());
+        RunPlayModeCommand(CCommand::Action::LoopList);
         break;
     case ID_AUTO_NEXT:
-        list.m_AutoSkipTrack = !list.m_AutoSkipTrack;
+        RunPlayModeCommand(CCommand::Action::AutoNext);
         break;
     default:
         return false;
     }
     UpdateMenuStates();
     return true;
+}
+
+void CRightView::RunPlayModeCommand(CCommand::Action action) {
+    CCommand cmd;
+    cmd.action = action;
+    cmd.nValue = CCommand::TOGGLE;
+    m_commands.Execute(cmd);
 }
 
 void CRightView::OnAddFiles() {
@@ -381,7 +388,7 @@ void CRightView::SetPlaylistTitle(const QString &strPath) {
 void CRightView::OnRowDoubleClicked(int nRow) {
     if (nRow < 0 || nRow >= m_pPlaylist->GetItemCount())
         return;
-    m_pPlaylist->m_CurTrack = nRow;
+    m_pPlaylist->SetCurTrack(nRow);
     m_pList->SetMarkedItem(nRow);
     m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 1);
 }

@@ -2,6 +2,7 @@
 // five picture buttons whose popup menus hold the playlist commands.
 #pragma once
 
+#include "core/CCommand.h"
 #include "widgets/CPaintBox.h"
 
 #include <QColor>
@@ -14,6 +15,7 @@ class CGeneralSettings;
 class CImportRunner;
 class CListCtrlEx;
 class CMenuButton;
+class CCommandSink;
 class CMessageSink;
 class CModalUI;
 class CPlaylistCtrl;
@@ -64,9 +66,11 @@ public:
     static constexpr int COLUMN_NAME_WIDTH = 93;
     static constexpr int COLUMN_TIME_WIDTH = 52;
 
-    CRightView(CMessageSink &mainFrame, CProfile &profile, CGeneralSettings &settings,
-               CModalUI &modalUI, CRecentFileList &recentFiles, const QString &strStartDir,
-               QWidget *pParent = nullptr);
+    // The play modes of the manage menu are commands for the controller; the rest of the
+    // panel's commands it carries out itself.
+    CRightView(CMessageSink &mainFrame, CCommandSink &commands, CProfile &profile,
+               CGeneralSettings &settings, CModalUI &modalUI, CRecentFileList &recentFiles,
+               const QString &strStartDir, QWidget *pParent = nullptr);
     // Writes the Playlist settings and "LastPLS.dat".
     ~CRightView() override;
 
@@ -108,6 +112,7 @@ private:
     QMenu *AddMenu(int nMenuID, const std::initializer_list<std::pair<int, const char *>> &items);
     void CreateButtons();
     void FitToClient();
+    void RunPlayModeCommand(CCommand::Action action);
     void OnAddFiles();
     void OnAddFolder();
     void OnRowDoubleClicked(int nRow);
@@ -115,6 +120,7 @@ private:
     void OnDragReleased();
 
     CMessageSink &m_mainFrame;
+    CCommandSink &m_commands;
     CModalUI &m_modalUI;
     QColor m_crBackground{0, 0, 64};
     std::array<std::unique_ptr<CMenuButton>, BUTTON_COUNT> m_pButtons;

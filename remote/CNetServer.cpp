@@ -73,12 +73,8 @@ CNetServer::~CNetServer() {
 }
 
 void CNetServer::ClearStatus() {
-    m_nDuration = 0;
-    m_nPosition = 0;
-    m_nPlayState = 0;
+    m_status = CNetDatagram::Status();
     std::memset(m_szMediaName, 0, sizeof m_szMediaName);
-    m_nVolume = 0;
-    m_nCurPlayer = 0;
     m_bSendNow = false;
 }
 
@@ -176,7 +172,7 @@ bool CNetServer::ReceiveOne() {
     // Refused before anything looks inside it; the read itself keeps the socket drained. With
     // remote control off the datagram is dropped, so that nothing piles up to run later when
     // it is switched on.
-    if (m_settings.m_iRemoteCtrl != REMOTE_CTRL_ETHERNET ||
+    if (m_settings.GetRemoteCtrl() != REMOTE_CTRL_ETHERNET ||
         !m_access.Admit(sender, m_clock.GetTickCount(), "OnReceive()"))
         return true;
     Dispatch(datagram, static_cast<size_t>(nRead));
@@ -227,15 +223,8 @@ void CNetServer::SendStatus() {
     emit StatusSent();
     if (!m_bReady)
         return;
-    CNetDatagram::Status status;
-    status.nDuration = m_nDuration;
-    status.nPosition = m_nPosition;
-    status.nPlayState = m_nPlayState;
-    status.nVolume = m_nVolume;
-    status.nCurPlayer = m_nCurPlayer;
     unsigned char datagram[CNetDatagram::MESSAGE_SIZE];
-    // Bounded by the field, so a name written without its NUL is still cut inside it.
-    CNetDatagram::EncodeStatus(datagram, status, m_szMediaName, sizeof m_szMediaName);
+    CNetDatagram::EncodeStatus(datagram, m_status, m_szMediaName, sizeof m_szMediaName);
     Broadcast(datagram, sizeof datagram);
     m_bSendNow = false;
     m_dwLastSent = m_clock.GetTickCount();
@@ -257,8 +246,9 @@ void CNetServer::SendTextMsg(const QString &strText) {
     SendTextMsg(strText.toUtf8().constData());
 }
 
-void CNetServer::SetMediaName(const QString &strName) {
-    const QByteArray utf8 = strName.toUtf8();
+void CNetServer::SetStatus(const CNetDatagram::Status &status, const QString &strMediaName) {
+    m_status = status;
+    const QByteArray utf8 = strMediaName.toUtf8();
     CNetDatagram::CopyCut(m_szMediaName, sizeof m_szMediaName, utf8.constData(),
                           static_cast<size_t>(utf8.size()));
 }

@@ -48,30 +48,26 @@ public:
     bool IsDispatching() const { return m_bDispatching; }
 
     void SendStatusIfDue(int nTimerId = 0);
-    // Sends a requested status (m_bSendNow) now when the previous datagram is old enough;
-    // otherwise leaves it to the next tick.
+    // Asks for a status datagram at the next tick, or earlier with SendRequestedStatus.
+    void RequestStatus() { m_bSendNow = true; }
+    bool IsStatusRequested() const { return m_bSendNow; }
+    // Sends a requested status now when the previous datagram is old enough; otherwise leaves
+    // it to the next tick.
     void SendRequestedStatus();
     void SendStatus();
     void SendTextMsg(const char *pszText);
     void SendTextMsg(const QString &strText);
 
-    // Writes m_szMediaName as UTF-8, cut to the field.
-    void SetMediaName(const QString &strName);
+    // What the status datagrams report from now on: the active player's state and its file
+    // name, which is written as UTF-8 and cut to its field.
+    void SetStatus(const CNetDatagram::Status &status, const QString &strMediaName);
+    const CNetDatagram::Status &GetStatus() const { return m_status; }
 
     bool IsReady() const { return m_bReady; }
     const CCommandAccess &GetAccess() const { return m_access; }
     QHostAddress GetStatusAddress() const { return m_statusAddress; }
     int GetStatusPort() const { return m_nStatusPort; }
     int GetCommandPort() const { return m_nCommandPort; }
-
-    // Status fields: the main frame writes them, the server only copies them out.
-    int32_t m_nDuration;
-    int32_t m_nPosition;
-    int32_t m_nPlayState;
-    char m_szMediaName[CNetDatagram::NAME_SIZE];
-    int16_t m_nVolume;
-    int16_t m_nCurPlayer;
-    bool m_bSendNow;
 
 signals:
     // Every status text line handed to SendTextMsg, whether or not it could be sent, so the
@@ -92,6 +88,10 @@ private:
     void Broadcast(const unsigned char *pData, size_t nLength);
 
     CCommandSink &m_sink;
+    // The status fields: the controller sets them, the server only copies them out.
+    CNetDatagram::Status m_status;
+    char m_szMediaName[CNetDatagram::NAME_SIZE];
+    bool m_bSendNow;
     CProfile &m_profile;
     const CGeneralSettings &m_settings;
     const CTickClock &m_clock;

@@ -246,7 +246,7 @@ void COscServer::Handle(const char *pszPath, const char *pszTypes, void *argv, i
         return;
     }
     // The receive gate of the remote control holds for OSC commands as for datagrams.
-    if (m_settings.m_iRemoteCtrl != CNetServer::REMOTE_CTRL_ETHERNET)
+    if (m_settings.GetRemoteCtrl() != CNetServer::REMOTE_CTRL_ETHERNET)
         return;
     CCommand cmd;
     cmd.action = pSpec->action;

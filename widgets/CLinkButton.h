@@ -17,9 +17,12 @@ public:
     // Keeps the button RIGHT_MARGIN pixels from the parent's right edge.
     void OnParentSize(int nType, int cx, int cy);
 
-    // Opens the address; the desktop's browser by default. Tests put a recorder here.
-    std::function<void(const QUrl &)> m_fnOpenUrl;
+    // What opens the address: the desktop's browser unless another opener is given.
+    void SetUrlOpener(std::function<void(const QUrl &)> opener) { m_fnOpenUrl = std::move(opener); }
 
 protected:
     void OnClick() override;
+
+private:
+    std::function<void(const QUrl &)> m_fnOpenUrl;
 };

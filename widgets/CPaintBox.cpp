@@ -2,13 +2,10 @@
 
 #include "core/CLogBook.h"
 
-#include <QBitmap>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPixmapCache>
-#include <QRegion>
-#include <QWidget>
 
 namespace {
 
@@ -43,22 +40,6 @@ void PlatformTransparentBlt(QPainter &painter, const QRect &rcDest, const QPixma
     painter.restore();
 }
 
-void PlatformSetLayered(QWidget *pWnd, const QColor &crKey, int nAlpha, unsigned nFlags) {
-    if (nFlags & CPaintBox::LWA_COLORKEY) {
-        // The window's key-coloured parts are cut out of its shape, so what lies beneath shows
-        // through them even without a compositor. The shape is taken from what the window
-        // shows now: call this once its picture is in place and it has its size.
-        const QImage image = pWnd->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const QRegion shape(
-            QBitmap::fromImage(image.createMaskFromColor(crKey.rgb(), Qt::MaskInColor)));
-        if (!shape.isEmpty())
-            pWnd->setMask(shape);
-        pWnd->setProperty("tessaroColourKey", crKey);
-    }
-    if (nFlags & CPaintBox::LWA_ALPHA)
-        pWnd->setWindowOpacity(nAlpha / 255.0);
-}
-
 QFont MakeFont(const char *pszFace, qreal rPoints) {
     QFont font(QString::fromLatin1(pszFace));
     font.setStyleHint(QFont::SansSerif);
@@ -72,7 +53,6 @@ CPaintBox::CEntryPoints CPaintBox::PlatformEntryPoints() {
     CEntryPoints entryPoints;
     entryPoints.pfnGradientFill = PlatformGradientFill;
     entryPoints.pfnTransparentBlt = PlatformTransparentBlt;
-    entryPoints.pfnSetLayered = PlatformSetLayered;
     return entryPoints;
 }
 
@@ -134,8 +114,6 @@ bool CPaintBox::InitDll(const CEntryPoints &entryPoints) {
         LogError("CPaintBox: dllfunc_TransparentBlt() not found\n");
         return false;
     }
-    // Layered windows are optional: without them the splash is simply opaque.
-    m_entryPoints.pfnSetLayered = entryPoints.pfnSetLayered;
     m_bReady = true;
     return true;
 }
@@ -181,15 +159,6 @@ void CPaintBox::GradientV(QPainter &painter, const QRect &rc, const QColor &crFr
     m_entryPoints.pfnGradientFill(painter, rc, crFrom, crTo);
 }
 
-void CPaintBox::GradientV2(QPainter &painter, const QRect &rc, const QColor &c1, const QColor &c2,
-                           const QColor &c3) const {
-    const int nTopHeight = rc.height() / 2;
-    GradientV(painter, QRect(rc.left(), rc.top(), rc.width(), nTopHeight), c1, c2);
-    GradientV(painter,
-              QRect(rc.left(), rc.top() + nTopHeight, rc.width(), rc.height() - nTopHeight), c2,
-              c3.isValid() ? c3 : c1);
-}
-
 void CPaintBox::TransparentBlt(QPainter &painter, int x, int y, int nWidth, int nHeight,
                                const QPixmap &src, int xSrc, int ySrc, int nSrcWidth,
                                int nSrcHeight, const QColor &crTransparent) const {
@@ -203,19 +172,6 @@ void CPaintBox::TransparentBlt(QPainter &painter, int x, int y, int nWidth, int 
         return;
     }
     m_entryPoints.pfnTransparentBlt(painter, rcDest, src, rcSrc, crTransparent);
-}
-
-unsigned CPaintBox::SetLayered(QWidget *pWnd, const QColor &crKey, int nAlpha) const {
-    if (!m_entryPoints.pfnSetLayered || !pWnd)
-        return 0;
-    unsigned nFlags = 0;
-    if (crKey.isValid())
-        nFlags |= LWA_COLORKEY;
-    if (nAlpha >= 0)
-        nFlags |= LWA_ALPHA;
-    m_entryPoints.pfnSetLayered(pWnd, crKey.isValid() ? crKey : QColor(0, 0, 0),
-                                nAlpha >= 0 ? qMin(nAlpha, 255) : 0, nFlags);
-    return nFlags;
 }
 
 QPixmap CPaintBox::KeyOut(const QPixmap &src, const QColor &crKey) {

@@ -36,8 +36,8 @@ CPlayerCtrlBar::CPlayerCtrlBar(CMessageSink &sink, CCommandSink &commands, CProf
                                      &m_btnPlayerA, &m_btnPlayerB, &m_btnPrev, &m_btnNext} {
     // The main window copies the volume range in before the initial update; starting from
     // the settings keeps the first volume right even if that copy comes late.
-    if (settings.m_VolumeMin > 0)
-        m_nVolumeRange = settings.m_VolumeMin;
+    if (settings.GetVolumeMin() > 0)
+        m_nVolumeRange = settings.GetVolumeMin();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
 }
@@ -95,6 +95,49 @@ void CPlayerCtrlBar::OnInitialUpdate() {
 
 void CPlayerCtrlBar::OnTimerTick() {
     m_StatusDisplay.OnTimer();
+}
+
+void CPlayerCtrlBar::SetVolumeRange(int nRange) {
+    const int nOld = m_nVolumeRange;
+    m_nVolumeRange = nRange;
+    m_VolumeSlider.SetRange(nRange);
+    if (nOld != nRange)
+        m_VolumeSlider.SetPos(nRange);
+    m_VolumeSlider.Invalidate();
+}
+
+void CPlayerCtrlBar::ShowVolumePosition(int64_t nPos) {
+    m_VolumeSlider.SetPos(nPos);
+    m_VolumeSlider.Invalidate();
+}
+
+void CPlayerCtrlBar::ShowSeekPosition(int64_t nPosition, int64_t nDuration) {
+    if (nDuration == 0) {
+        m_SeekSlider.SetPos(0);
+        return;
+    }
+    m_SeekSlider.SetRange(nDuration);
+    m_SeekSlider.SetPos(nPosition);
+    m_SeekSlider.Invalidate();
+}
+
+void CPlayerCtrlBar::ShowTime(int64_t nPosition, int64_t nDuration) {
+    m_StatusDisplay.SetPosition(nPosition);
+    m_StatusDisplay.SetDuration(nDuration);
+    m_StatusDisplay.Invalidate();
+}
+
+void CPlayerCtrlBar::ShowActivePlayer(int nPlayer) {
+    m_btnPlayerA.SetCheck(nPlayer == 0);
+    m_btnPlayerB.SetCheck(nPlayer == 1);
+}
+
+void CPlayerCtrlBar::SetUrlOpener(std::function<void(const QUrl &)> opener) {
+    m_btnLink.SetUrlOpener(std::move(opener));
+}
+
+const CImageButton &CPlayerCtrlBar::GetButton(Button button) const {
+    return button == BTN_LINK ? static_cast<const CImageButton &>(m_btnLink) : *m_pButtons[button];
 }
 
 void CPlayerCtrlBar::LoadSettings() {

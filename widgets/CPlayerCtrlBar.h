@@ -46,6 +46,57 @@ public:
     // Fixed bitmaps of the push buttons.
     static const CPushImageButton::CPictures PLAY, PAUSE, STOP, PREVIOUS, NEXT;
 
+    // What the controller shows and reads; UI thread.
+    int GetVolumeRange() const { return m_nVolumeRange; }
+    // The volume slider runs 0..nRange; a new range puts its thumb at the top. The players'
+    // volume is not changed here.
+    void SetVolumeRange(int nRange);
+    // A position outside the range, or while the operator holds the thumb, is refused.
+    void ShowVolumePosition(int64_t nPos);
+    // The seek slider's position, or -1 while it has none.
+    int64_t GetSeekPosition() const { return m_SeekSlider.GetPos(); }
+    // The seek slider covers nDuration ms (0: no length, the thumb at the start).
+    void ShowSeekPosition(int64_t nPosition, int64_t nDuration);
+    void EnableSeek(bool bEnabled) { m_SeekSlider.SetEnabled(bEnabled); }
+    // The status strip: the state symbol, the message (the title) and the time.
+    void ShowPlayState(int nState) { m_StatusDisplay.SetPlayState(nState); }
+    void ShowMessage(const QString &strMessage) { m_StatusDisplay.SetMessage(strMessage); }
+    void ShowTime(int64_t nPosition, int64_t nDuration);
+    // The player buttons: the active player's is pressed.
+    void ShowActivePlayer(int nPlayer);
+    // What opens the maker's address: the desktop's browser unless another is given.
+    void SetUrlOpener(std::function<void(const QUrl &)> opener);
+
+    // The parts as they stand, for whoever has to find or read one.
+    enum Button {
+        BTN_PLAY,
+        BTN_PAUSE,
+        BTN_STOP,
+        BTN_MUTE,
+        BTN_PLAYER_A,
+        BTN_PLAYER_B,
+        BTN_PREVIOUS,
+        BTN_NEXT,
+        BTN_LINK
+    };
+    const CImageButton &GetButton(Button button) const;
+    const CBitmapSlider &GetVolumeSlider() const { return m_VolumeSlider; }
+    const CSeekSlider &GetSeekSlider() const { return m_SeekSlider; }
+    const CStatusDisplay &GetStatusDisplay() const { return m_StatusDisplay; }
+
+protected:
+    bool event(QEvent *pEvent) override;
+    void paintEvent(QPaintEvent *pEvent) override;
+    void resizeEvent(QResizeEvent *pEvent) override;
+    void mousePressEvent(QMouseEvent *pEvent) override;
+    void mouseReleaseEvent(QMouseEvent *pEvent) override;
+    void mouseMoveEvent(QMouseEvent *pEvent) override;
+    void leaveEvent(QEvent *pEvent) override;
+
+private:
+    void LoadSettings();
+    void SaveSettings();
+
     CPaintBox m_PaintBox;
     CPushImageButton m_btnPlay;
     CPushImageButton m_btnPause;
@@ -61,22 +112,10 @@ public:
     CStatusDisplay m_StatusDisplay;
     // Top of the volume slider's range; the main window keeps it equal to the volume range.
     int m_nVolumeRange = 3000;
-
-protected:
-    bool event(QEvent *pEvent) override;
-    void paintEvent(QPaintEvent *pEvent) override;
-    void resizeEvent(QResizeEvent *pEvent) override;
-    void mousePressEvent(QMouseEvent *pEvent) override;
-    void mouseReleaseEvent(QMouseEvent *pEvent) override;
-    void mouseMoveEvent(QMouseEvent *pEvent) override;
-    void leaveEvent(QEvent *pEvent) override;
-
-private:
-    void LoadSettings();
-    void SaveSettings();
     CMessageSink &m_sink;
     CProfile &m_profile;
     bool m_bInitialized = false;
-    // The buttons but the link, in the order they paint and hear the mouse.
+    // The buttons but the link, in the order of Button: the order they paint and hear the
+    // mouse.
     CImageButton *m_pButtons[8];
 };

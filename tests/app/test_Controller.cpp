@@ -37,7 +37,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_listener.bind(QHostAddress::LocalHost, kStatusPort));
         ASSERT_TRUE(m_frame.Create([this](CMainFrame &frame) {
-            frame.GetVideoView()->SetPlayerFactory([this]() -> std::unique_ptr<CPlayerBase> {
+            frame.GetVideoView()->SetPlayerFactory([this](int) -> std::unique_ptr<CPlayerBase> {
                 auto p = std::make_unique<CFakePlayer>();
                 m_players[m_nMade++ & 1] = p.get();
                 return p;
@@ -92,7 +92,7 @@ protected:
 
     // As a double click does it.
     void PlayRow(int nRow) {
-        List().m_CurTrack = nRow;
+        List().SetCurTrack(nRow);
         List().SetMarkedItem(nRow);
         Send(WM_PLAY_ENTRY, 0, 1);
     }
@@ -139,7 +139,7 @@ TEST_F(ControllerTest, EndOfMediumFollowsThePlayModes) {
 
     // Auto play next entry off: every medium stops, even with loop on.
     List().SetLoopSingleTrack(false);
-    List().m_AutoSkipTrack = false;
+    List().SetAutoSkipTrack(false);
     Send(WM_MEDIA_ENDED);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
     EXPECT_EQ(List().GetCurTrack(), 1);
@@ -150,7 +150,7 @@ TEST_F(ControllerTest, EmptyPlaylistStopsAndAPlayEntryWithoutEntryDoesNothing) {
     List().ClearPlaylist();
     Send(WM_MEDIA_ENDED);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
-    List().m_CurTrack = -1;
+    List().SetCurTrack(-1);
     EXPECT_EQ(Send(WM_PLAY_ENTRY, 0, 1), 0);
 }
 
@@ -177,48 +177,47 @@ TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
 TEST_F(ControllerTest, RemotePlayForTheOtherPlayerTakesTheViewAndItsEntry) {
     PlayRow(0);
     // Player B holds the third entry.
-    List().m_CurTrack = 2;
+    List().SetCurTrack(2);
     Send(WM_PLAY_ENTRY, 2, 0);
     Texts();
     SendCommand(1, CNetDatagram::CMD_PLAY, 0);
-    EXPECT_EQ(View().m_nActive, 1);
+    EXPECT_EQ(View().GetActiveID(), 1);
     EXPECT_EQ(B().m_nPlayState, CPlayerBase::PS_PLAYING);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED) << "the switch paused A";
     EXPECT_EQ(List().GetCurTrack(), 2);
     EXPECT_TRUE(Texts().contains("Player B: Playback started.\n"));
-    EXPECT_TRUE(m_pFrame->GetCtrlBar()->m_btnPlayerB.GetCheck());
-    EXPECT_FALSE(m_pFrame->GetCtrlBar()->m_btnPlayerA.GetCheck());
+    EXPECT_TRUE(m_pFrame->GetCtrlBar()->GetButton(CPlayerCtrlBar::BTN_PLAYER_B).GetState());
+    EXPECT_FALSE(m_pFrame->GetCtrlBar()->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetState());
 
     // Stop and pause of the inactive player change that player only.
     SendCommand(0, CNetDatagram::CMD_STOP, 0);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
-    EXPECT_EQ(View().m_nActive, 1);
-    EXPECT_EQ(m_pFrame->GetNetServer().m_nCurPlayer, 1);
-    EXPECT_EQ(m_pFrame->GetNetServer().m_nPlayState, CPlayerBase::PS_PLAYING);
+    EXPECT_EQ(View().GetActiveID(), 1);
+    EXPECT_EQ(m_pFrame->GetNetServer().GetStatus().nCurPlayer, 1);
+    EXPECT_EQ(m_pFrame->GetNetServer().GetStatus().nPlayState, CPlayerBase::PS_PLAYING);
 }
 
 TEST_F(ControllerTest, RemoteVolumeFollowsTheRangeAndRefusalsReportTheVolumeInForce) {
     SendCommand(0, CNetDatagram::CMD_VOLUME, 50);
-    EXPECT_EQ(View().m_lVolume, -1500);
-    EXPECT_EQ(m_pFrame->GetCtrlBar()->m_VolumeSlider.GetPos(), 1500);
+    EXPECT_EQ(View().GetVolume(), -1500);
+    EXPECT_EQ(m_pFrame->GetCtrlBar()->GetVolumeSlider().GetPos(), 1500);
     EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 50%.\n"}));
 
     SendCommand(0, CNetDatagram::CMD_VOLUME, 150);
-    EXPECT_EQ(View().m_lVolume, -1500);
-    EXPECT_EQ(m_pFrame->GetCtrlBar()->m_VolumeSlider.GetPos(), 1500);
+    EXPECT_EQ(View().GetVolume(), -1500);
+    EXPECT_EQ(m_pFrame->GetCtrlBar()->GetVolumeSlider().GetPos(), 1500);
     EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 50%.\n"}));
     EXPECT_TRUE(m_log.Contains("CVideoView::SetVolume() Value out of range (1500)"));
 
     View().SetMute(true);
     Send(WM_SLIDER_CHANGED, CPlayerCtrlBar::VOLUME_SLIDER_ID, 0);
-    EXPECT_EQ(View().m_lVolume, -3000);
+    EXPECT_EQ(View().GetVolume(), -3000);
     EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 0%.\n"}));
 }
 
 TEST_F(ControllerTest, RemoteSeekIsCheckedAndReportedForTheActivePlayer) {
     PlayRow(0);
     Texts();
-    m_pFrame->GetNetServer().m_bSendNow = false;
     SendCommand(0, CNetDatagram::CMD_SEEK, 20000);
     EXPECT_TRUE(m_log.Contains("CVideoView::SetPosition() position out of range!"));
     EXPECT_TRUE(Texts().isEmpty());
@@ -259,7 +258,7 @@ TEST_F(ControllerTest, PlayerIdSevenIsLoggedAndChangesNothing) {
                             "OnNetVolumeChange"})
         EXPECT_TRUE(m_log.Contains(std::string(psz) + "(): PlayerID out of range!")) << psz;
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
-    EXPECT_EQ(View().m_lVolume, 0);
+    EXPECT_EQ(View().GetVolume(), 0);
 
     SendCommand(7, CNetDatagram::CMD_OPEN, 0, ":1");
     EXPECT_TRUE(m_log.Contains("CVideoView::OpenMedia() invalid Player ID!"));
@@ -290,8 +289,8 @@ TEST_F(ControllerTest, EveryActionReachesItsHandler) {
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
     EXPECT_EQ(Run(Act::SeekActive, 0, -1), Refused);
     EXPECT_EQ(Run(Act::VolumeLevel, 0, 1500), Done);
-    EXPECT_EQ(View().m_lVolume, -1500);
-    EXPECT_EQ(m_pFrame->GetCtrlBar()->m_VolumeSlider.GetPos(), 1500);
+    EXPECT_EQ(View().GetVolume(), -1500);
+    EXPECT_EQ(m_pFrame->GetCtrlBar()->GetVolumeSlider().GetPos(), 1500);
     EXPECT_EQ(Run(Act::VolumeLevel, 0, 3001), Refused);
     EXPECT_EQ(Texts(), QStringList({"Player A: Playback paused.\n", "Player A: Playback started.\n",
                                     "Player A: Seeking to  0:00:04 /  0:00:10 ( 40% )\n",
@@ -299,31 +298,31 @@ TEST_F(ControllerTest, EveryActionReachesItsHandler) {
 
     // Switches: TOGGLE flips, 1 and 0 set.
     Run(Act::Mute, 0, CCommand::TOGGLE);
-    EXPECT_TRUE(View().m_bMute);
+    EXPECT_TRUE(View().IsMuted());
     Run(Act::Mute, 0, 1);
-    EXPECT_TRUE(View().m_bMute);
+    EXPECT_TRUE(View().IsMuted());
     Run(Act::Mute, 0, 0);
-    EXPECT_FALSE(View().m_bMute);
+    EXPECT_FALSE(View().IsMuted());
     Run(Act::Fullscreen, 0, 0);
-    EXPECT_FALSE(View().m_bFullScreen);
+    EXPECT_FALSE(View().IsFullScreen());
     Run(Act::Fullscreen, 0, 1);
-    EXPECT_TRUE(View().m_bFullScreen);
+    EXPECT_TRUE(View().IsFullScreen());
     Run(Act::Fullscreen, 0, CCommand::TOGGLE);
-    EXPECT_FALSE(View().m_bFullScreen);
+    EXPECT_FALSE(View().IsFullScreen());
     Run(Act::LoopList, 0, 1);
     EXPECT_TRUE(List().GetLoopList());
     Run(Act::RepeatSingle, 0, CCommand::TOGGLE);
     EXPECT_TRUE(List().GetLoopSingleTrack());
     EXPECT_EQ(Run(Act::AutoNext, 0, 0), Refused) << "no meaning while a single track repeats";
-    EXPECT_TRUE(List().m_AutoSkipTrack);
+    EXPECT_TRUE(List().GetAutoSkipTrack());
     Run(Act::RepeatSingle, 0, 0);
     EXPECT_EQ(Run(Act::AutoNext, 0, 0), Done);
-    EXPECT_FALSE(List().m_AutoSkipTrack);
+    EXPECT_FALSE(List().GetAutoSkipTrack());
 
     EXPECT_EQ(Run(Act::Select, 1), Done);
-    EXPECT_EQ(View().m_nActive, 1);
+    EXPECT_EQ(View().GetActiveID(), 1);
     EXPECT_EQ(Run(Act::Select, 5), Refused);
-    EXPECT_EQ(View().m_nActive, 1);
+    EXPECT_EQ(View().GetActiveID(), 1);
 }
 
 TEST_F(ControllerTest, StatusTextsAndPercentages) {
@@ -348,12 +347,12 @@ TEST_F(ControllerTest, WheelMovesTheVolumeOneDecibelANotchOnlyInsideTheRange) {
         QCoreApplication::sendEvent(m_pFrame->windowHandle(), &event);
     };
     wheel(120);
-    EXPECT_EQ(View().m_lVolume, 0) << "above 0 dB is ignored";
+    EXPECT_EQ(View().GetVolume(), 0) << "above 0 dB is ignored";
     wheel(-240);
-    EXPECT_EQ(View().m_lVolume, -200);
-    EXPECT_EQ(m_pFrame->GetCtrlBar()->m_VolumeSlider.GetPos(), 2800);
+    EXPECT_EQ(View().GetVolume(), -200);
+    EXPECT_EQ(m_pFrame->GetCtrlBar()->GetVolumeSlider().GetPos(), 2800);
     wheel(-120 * 30);
-    EXPECT_EQ(View().m_lVolume, -200) << "below the range is ignored, not clamped";
+    EXPECT_EQ(View().GetVolume(), -200) << "below the range is ignored, not clamped";
 }
 
 TEST_F(ControllerTest, MenuStatesFollowThePlayersAndThePlaylist) {
@@ -394,7 +393,7 @@ TEST_F(ControllerTest, MenuStatesFollowThePlayersAndThePlaylist) {
 
 TEST_F(ControllerTest, DraggingTheSeekSliderWhilePausedShowsTheNewTimeAndReportsThePause) {
     CPlayerCtrlBar *pBar = m_pFrame->GetCtrlBar();
-    CSeekSlider &seek = pBar->m_SeekSlider;
+    const CSeekSlider &seek = pBar->GetSeekSlider();
     PlayRow(0);
     View().Pause(0);
     m_pFrame->OnTimer();
@@ -409,7 +408,7 @@ TEST_F(ControllerTest, DraggingTheSeekSliderWhilePausedShowsTheNewTimeAndReports
     EXPECT_GT(nPos, 5000);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
     const QString strTime = CStatusDisplay::FormatTime(nPos);
-    EXPECT_EQ(pBar->m_StatusDisplay.TimeText(), strTime + " /  0:00:10");
+    EXPECT_EQ(pBar->GetStatusDisplay().TimeText(), strTime + " /  0:00:10");
     EXPECT_EQ(Texts(), QStringList({"Player A: Playback paused.\n",
                                     QString("Player A: Seeking to %1 /  0:00:10 ( %2% )\n")
                                         .arg(strTime)
@@ -420,17 +419,17 @@ TEST_F(ControllerTest, SeekSliderOnlyForTimedMediaThatIsNotStopped) {
     CPlayerCtrlBar *pBar = m_pFrame->GetCtrlBar();
     PlayRow(0);
     m_pFrame->OnTimer();
-    EXPECT_TRUE(pBar->m_SeekSlider.IsEnabled());
+    EXPECT_TRUE(pBar->GetSeekSlider().IsEnabled());
     View().Stop(0);
     m_pFrame->OnTimer();
-    EXPECT_FALSE(pBar->m_SeekSlider.IsEnabled());
+    EXPECT_FALSE(pBar->GetSeekSlider().IsEnabled());
 
     const QString strStill = m_dir.filePath("still.jpg");
     QFile(strStill).open(QIODevice::WriteOnly);
     View().OpenMedia(strStill, 0);
     View().PlayOnly(0);
     m_pFrame->OnTimer();
-    EXPECT_FALSE(pBar->m_SeekSlider.IsEnabled());
+    EXPECT_FALSE(pBar->GetSeekSlider().IsEnabled());
 }
 
 TEST_F(ControllerTest, OpenMediaCommandUsesItsDialogAndLeavesThePlaylist) {

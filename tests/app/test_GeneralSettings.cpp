@@ -12,13 +12,13 @@ namespace {
 TEST(GeneralSettings, FirstRunOnEmptyStoreGivesDefaults) {
     CMemoryProfile profile;
     CGeneralSettings s(profile);
-    EXPECT_EQ(s.m_VolumeMin, 3000);
-    EXPECT_TRUE(s.m_bShowSplash);
-    EXPECT_FALSE(s.m_bFullScrOnStartup);
-    EXPECT_TRUE(s.m_bReloadPlaylist);
-    EXPECT_FALSE(s.m_bAutoPlayTrack);
-    EXPECT_TRUE(s.m_AutoPlaylist.isEmpty());
-    EXPECT_EQ(s.m_iRemoteCtrl, 1);
+    EXPECT_EQ(s.GetVolumeMin(), 3000);
+    EXPECT_TRUE(s.GetShowSplash());
+    EXPECT_FALSE(s.GetFullScrOnStartup());
+    EXPECT_TRUE(s.GetReloadPlaylist());
+    EXPECT_FALSE(s.GetAutoPlayTrack());
+    EXPECT_TRUE(s.GetAutoPlaylist().isEmpty());
+    EXPECT_EQ(s.GetRemoteCtrl(), 1);
     EXPECT_TRUE(profile.m_writes.isEmpty()) << "reading must not write";
 }
 
@@ -30,9 +30,9 @@ TEST(GeneralSettings, BooleansAreTrueForAnyNonZeroButPlaylistFlagsOnlyForOne) {
     profile.WriteProfileInt("Playlist", "m_LoopList", 2);
     profile.WriteProfileInt("Playlist", "m_AutoSkipTrack", 1);
     CGeneralSettings s(profile);
-    EXPECT_TRUE(s.m_bShowSplash);
-    EXPECT_TRUE(s.m_bFullScrOnStartup);
-    EXPECT_FALSE(s.m_bReloadPlaylist);
+    EXPECT_TRUE(s.GetShowSplash());
+    EXPECT_TRUE(s.GetFullScrOnStartup());
+    EXPECT_FALSE(s.GetReloadPlaylist());
     EXPECT_FALSE(profile.GetProfileFlag("Playlist", "m_LoopList", false));
     EXPECT_TRUE(profile.GetProfileFlag("Playlist", "m_AutoSkipTrack", false));
     EXPECT_TRUE(profile.GetProfileFlag("Playlist", "m_missing", true));
@@ -41,10 +41,10 @@ TEST(GeneralSettings, BooleansAreTrueForAnyNonZeroButPlaylistFlagsOnlyForOne) {
 TEST(GeneralSettings, WriteStoresAllSevenInTableOrderAndReadsBack) {
     CMemoryProfile profile;
     CGeneralSettings s(profile);
-    s.m_VolumeMin = 7000;
-    s.m_bShowSplash = false;
-    s.m_AutoPlaylist = "/shows/a.m3u";
-    s.m_iRemoteCtrl = 0;
+    s.SetVolumeMin(7000);
+    s.SetShowSplash(false);
+    s.SetAutoPlaylist("/shows/a.m3u");
+    s.SetRemoteCtrl(0);
     s.Write();
     EXPECT_EQ(
         profile.m_writes,
@@ -53,10 +53,10 @@ TEST(GeneralSettings, WriteStoresAllSevenInTableOrderAndReadsBack) {
                      "General/m_bAutoPlayTrack"}));
     EXPECT_EQ(profile.Value("General", "m_bShowSplash").toInt(), 0);
     CGeneralSettings t(profile);
-    EXPECT_EQ(t.m_VolumeMin, 7000);
-    EXPECT_FALSE(t.m_bShowSplash);
-    EXPECT_EQ(t.m_AutoPlaylist, "/shows/a.m3u");
-    EXPECT_EQ(t.m_iRemoteCtrl, 0);
+    EXPECT_EQ(t.GetVolumeMin(), 7000);
+    EXPECT_FALSE(t.GetShowSplash());
+    EXPECT_EQ(t.GetAutoPlaylist(), "/shows/a.m3u");
+    EXPECT_EQ(t.GetRemoteCtrl(), 0);
 }
 
 TEST(GeneralSettings, UnusableVolumeRangeIsClampedAndLogged) {
@@ -65,15 +65,15 @@ TEST(GeneralSettings, UnusableVolumeRangeIsClampedAndLogged) {
         CMemoryProfile profile;
         profile.WriteProfileInt("General", "m_VolumeMin", stored);
         CGeneralSettings s(profile);
-        EXPECT_GE(s.m_VolumeMin, 1000) << stored;
-        EXPECT_LE(s.m_VolumeMin, 10000) << stored;
+        EXPECT_GE(s.GetVolumeMin(), 1000) << stored;
+        EXPECT_LE(s.GetVolumeMin(), 10000) << stored;
         EXPECT_TRUE(capture.Contains("volume range")) << stored;
         EXPECT_EQ(profile.Value("General", "m_VolumeMin").toInt(), stored)
             << "the store is only rewritten by OK or reset";
     }
     CMemoryProfile profile;
     profile.WriteProfileInt("General", "m_VolumeMin", 2500); // not a page step, but usable
-    EXPECT_EQ(CGeneralSettings(profile).m_VolumeMin, 2500);
+    EXPECT_EQ(CGeneralSettings(profile).GetVolumeMin(), 2500);
 }
 
 TEST(GeneralSettings, SetDefaultsTouchesNoStoredValue) {
@@ -82,7 +82,7 @@ TEST(GeneralSettings, SetDefaultsTouchesNoStoredValue) {
     CGeneralSettings s(profile);
     profile.m_writes.clear();
     s.SetDefaults();
-    EXPECT_EQ(s.m_VolumeMin, 3000);
+    EXPECT_EQ(s.GetVolumeMin(), 3000);
     EXPECT_TRUE(profile.m_writes.isEmpty());
 }
 
@@ -94,8 +94,8 @@ TEST(SettingsFile, HandEditedGeneralSectionWinsOverTheEscapedOneAndStaysPlain) {
     file.close();
     CSettingsProfile profile(file.fileName());
     CGeneralSettings s(profile);
-    EXPECT_EQ(s.m_iRemoteCtrl, 0) << "the plain section wins";
-    EXPECT_EQ(s.m_VolumeMin, 5000) << "the escaped one still counts";
+    EXPECT_EQ(s.GetRemoteCtrl(), 0) << "the plain section wins";
+    EXPECT_EQ(s.GetVolumeMin(), 5000) << "the escaped one still counts";
     s.Write();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();

@@ -98,8 +98,8 @@ TEST_F(PreferencesTest, CancelChangesNothingEvenAfterBrowsing) {
             EXPECT_FALSE(Find<QCheckBox>(pSheet, "1009")->isChecked());
         },
         false);
-    EXPECT_TRUE(m_pSettings->m_AutoPlaylist.isEmpty());
-    EXPECT_TRUE(m_pSettings->m_bShowSplash);
+    EXPECT_TRUE(m_pSettings->GetAutoPlaylist().isEmpty());
+    EXPECT_TRUE(m_pSettings->GetShowSplash());
     EXPECT_TRUE(m_profile.m_writes.filter("General/").isEmpty());
     ASSERT_EQ(m_ui.m_filters.size(), 1);
     EXPECT_EQ(m_ui.m_filters[0], CGeneralCfgDlg::PLAYLIST_FILTER);
@@ -117,15 +117,15 @@ TEST_F(PreferencesTest, AutoloadControlsAreGreyedWhileTheLastPlaylistIsReloaded)
             Tick(Find<QCheckBox>(pSheet, "1028"));
         },
         true);
-    EXPECT_FALSE(m_pSettings->m_bReloadPlaylist);
-    EXPECT_TRUE(m_pSettings->m_bAutoPlayTrack);
+    EXPECT_FALSE(m_pSettings->GetReloadPlaylist());
+    EXPECT_TRUE(m_pSettings->GetAutoPlayTrack());
     EXPECT_EQ(m_profile.Value("General", "m_bReloadPlaylist").toInt(), 0);
 }
 
 TEST_F(PreferencesTest, SliderAtItsLeftEndGivesTheWidestRangeAndTheVolumeSliderJumpsUp) {
     MakeFrame();
     CPlayerCtrlBar *pBar = m_pFrame->GetCtrlBar();
-    pBar->m_VolumeSlider.SetPos(1000);
+    pBar->ShowVolumePosition(1000);
     RunSheet(
         [&](CPreferencesSheet *pSheet) {
             QLabel *pLabel = Find<QLabel>(pSheet, "1023");
@@ -138,19 +138,19 @@ TEST_F(PreferencesTest, SliderAtItsLeftEndGivesTheWidestRangeAndTheVolumeSliderJ
             EXPECT_EQ(pLabel->text(), "Volume Range ( -100dB - 0dB )");
         },
         true);
-    EXPECT_EQ(m_pSettings->m_VolumeMin, 10000);
+    EXPECT_EQ(m_pSettings->GetVolumeMin(), 10000);
     EXPECT_EQ(m_profile.Value("General", "m_VolumeMin").toInt(), 10000);
-    EXPECT_EQ(pBar->m_nVolumeRange, 10000);
-    EXPECT_EQ(pBar->m_VolumeSlider.GetPos(), 10000);
+    EXPECT_EQ(pBar->GetVolumeRange(), 10000);
+    EXPECT_EQ(pBar->GetVolumeSlider().GetPos(), 10000);
 }
 
 TEST_F(PreferencesTest, OkWithoutTouchingKeepsTheRangeAndTheVolumeSlider) {
     MakeFrame();
     CPlayerCtrlBar *pBar = m_pFrame->GetCtrlBar();
-    pBar->m_VolumeSlider.SetPos(1000);
+    pBar->ShowVolumePosition(1000);
     RunSheet([](CPreferencesSheet *) {}, true);
-    EXPECT_EQ(pBar->m_nVolumeRange, 3000);
-    EXPECT_EQ(pBar->m_VolumeSlider.GetPos(), 1000);
+    EXPECT_EQ(pBar->GetVolumeRange(), 3000);
+    EXPECT_EQ(pBar->GetVolumeSlider().GetPos(), 1000);
 }
 
 TEST_F(PreferencesTest, ARangeBetweenStepsIsShownAndStoredTruncated) {
@@ -205,7 +205,7 @@ TEST_F(PreferencesTest, SwitchingRemoteControlOnRestartsTheServerAndOffGatesIt) 
     RunSheet(
         [&](CPreferencesSheet *pSheet) { Find<QComboBox>(pSheet, "1018")->setCurrentIndex(0); },
         true);
-    EXPECT_EQ(m_pSettings->m_iRemoteCtrl, 0);
+    EXPECT_EQ(m_pSettings->GetRemoteCtrl(), 0);
     sendVolume(70);
     EXPECT_EQ(m_pFrame->GetVolumePercent(), 80);
     // Status datagrams keep coming all the same.

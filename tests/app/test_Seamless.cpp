@@ -120,13 +120,16 @@ class SeamlessTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_listener.bind(QHostAddress::LocalHost, kStatusPort));
-        ASSERT_TRUE(m_frame.Create());
-        auto *pPlayer = dynamic_cast<CMPlayer *>(View().m_pPlayer[0].get());
-        ASSERT_NE(pPlayer, nullptr);
-        auto recorder = std::make_unique<CNumberRecorder>();
-        m_pRecorder = recorder.get();
-        pPlayer->SetVideoOutput(std::move(recorder));
-        ASSERT_TRUE(pPlayer->Init(&View()));
+        // Player A shows its frames to the recorder.
+        ASSERT_TRUE(m_frame.Create([this](CMainFrame &frame) {
+            frame.GetVideoView()->SetPlayerFactory([this](int nID) {
+                if (nID != 0)
+                    return std::make_unique<CMPlayer>("Player B", CVideoOutput::Create("auto", ""));
+                auto recorder = std::make_unique<CNumberRecorder>();
+                m_pRecorder = recorder.get();
+                return std::make_unique<CMPlayer>("Player A", std::move(recorder));
+            });
+        }));
         Play(
             {}, [](const QStringList &) { return false; }, 100); // what start-up sent goes
     }
@@ -257,7 +260,7 @@ TEST_F(SeamlessTest, StepsThroughAudioOnlyVideoOnlyAndAStill) {
                                              OpenTexts("red.mp4") + OpenTexts("still.png"))
                                                 .join("")
                                                 .toStdString());
-    CPlayerBase &player = *View().m_pPlayer[0];
+    CPlayerBase &player = *View().GetPlayer(0);
     EXPECT_EQ(player.GetPlayState(), CPlayerBase::PS_PLAYING) << "the still holds";
     EXPECT_EQ(player.GetFileName(), "still.png");
     EXPECT_EQ(player.GetVideoWidth(), 160);

@@ -67,9 +67,7 @@ TEST(NetBroadcast, DefaultsReachListenersInsideAPrivateNamespace) {
                 QStringLiteral("-t"), QStringLiteral("10000")});
     ASSERT_TRUE(tool.waitForStarted(3000));
 
-    server.m_nPlayState = 2;
-    server.m_nCurPlayer = 1;
-    server.SetMediaName(QStringLiteral("clip.mp4"));
+    server.SetStatus({0, 0, 2, 0, 1}, QStringLiteral("clip.mp4"));
     // Keep broadcasting until the tool (which binds a little after it starts) has heard one.
     ASSERT_TRUE(CNetTestBench::WaitFor(
         [&] {

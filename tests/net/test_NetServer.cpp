@@ -103,7 +103,7 @@ TEST_F(NetServerTest, EveryCommandCodeBecomesItsCommandInArrivalOrder) {
     ASSERT_TRUE(WaitForCommands(expected.size()));
     CNetTestBench::Spin(50);
     EXPECT_EQ(m_sink.m_commands, expected);
-    EXPECT_FALSE(m_server->m_bSendNow);
+    EXPECT_FALSE(m_server->IsStatusRequested());
 
     // A text without NUL in its 512 bytes ends with the datagram.
     m_sink.Clear();
@@ -131,7 +131,7 @@ TEST_F(NetServerTest, MalformedDatagramsAreDroppedSilently) {
 
 TEST_F(NetServerTest, ClosedGateDropsCommandsForGoodButStatusStillFlows) {
     Start();
-    m_settings.m_iRemoteCtrl = 0;
+    m_settings.SetRemoteCtrl(0);
     m_bench->SendCommand(1, CNetDatagram::CMD_PLAY);
     m_bench->SendCommand(1, CNetDatagram::CMD_SEEK, 500);
     m_server->SendStatus();
@@ -140,13 +140,13 @@ TEST_F(NetServerTest, ClosedGateDropsCommandsForGoodButStatusStillFlows) {
     EXPECT_TRUE(m_sink.m_commands.empty());
 
     // Any value but 1 keeps the gate closed.
-    m_settings.m_iRemoteCtrl = 2;
+    m_settings.SetRemoteCtrl(2);
     m_bench->SendCommand(1, CNetDatagram::CMD_PAUSE);
     CNetTestBench::Spin(100);
     EXPECT_TRUE(m_sink.m_commands.empty());
 
     // Opened again: only what arrives from now on runs; nothing queued up meanwhile.
-    m_settings.m_iRemoteCtrl = 1;
+    m_settings.SetRemoteCtrl(1);
     m_bench->SendCommand(0, CNetDatagram::CMD_STOP);
     ASSERT_TRUE(WaitForCommands(1));
     CNetTestBench::Spin(50);
@@ -179,15 +179,10 @@ TEST_F(NetServerTest, HandlerThatSpinsTheEventLoopIsNeverEnteredTwice) {
 
 TEST_F(NetServerTest, StatusAndTextDatagramsGoldenBytes) {
     Start();
-    m_server->m_nDuration = 0x01020304;
-    m_server->m_nPosition = -2;
-    m_server->m_nPlayState = 2;
-    std::strcpy(m_server->m_szMediaName, "clip.mp4");
-    m_server->m_nVolume = 80;
-    m_server->m_nCurPlayer = 1;
-    m_server->m_bSendNow = true;
+    m_server->SetStatus({0x01020304, -2, 2, 80, 1}, "clip.mp4");
+    m_server->RequestStatus();
     m_server->SendStatus();
-    EXPECT_FALSE(m_server->m_bSendNow);
+    EXPECT_FALSE(m_server->IsStatusRequested());
 
     QByteArray expected(540, '\0');
     PutText(expected, 0, "KAVO");
@@ -218,17 +213,18 @@ TEST_F(NetServerTest, StatusAndTextDatagramsGoldenBytes) {
 
 TEST_F(NetServerTest, OverlongNamesAndTextsAreCutInsideTheirFields) {
     Start();
-    // The main frame may fill all 128 bytes; the datagram still ends the name in NUL.
-    std::memset(m_server->m_szMediaName, 'n', sizeof m_server->m_szMediaName);
+    // A name never fills its field without its NUL, nor ends in half a character.
+    m_server->SetStatus({}, QString(200, 'n'));
     m_server->SendStatus();
     m_server->SendTextMsg(std::string(700, 't').c_str());
-    m_server->SetMediaName(QString(200, QChar(0x00E9))); // two UTF-8 bytes each
-    EXPECT_EQ(std::strlen(m_server->m_szMediaName), 126u);
-    const auto received = m_bench->Received(2);
-    ASSERT_EQ(received.size(), 2u);
+    m_server->SetStatus({}, QString(200, QChar(0x00E9))); // two UTF-8 bytes each
+    m_server->SendStatus();
+    const auto received = m_bench->Received(3);
+    ASSERT_EQ(received.size(), 3u);
     EXPECT_EQ(received[0].mid(28, 128), QByteArray(127, 'n') + '\0');
     EXPECT_EQ(received[0].mid(296, 128), QByteArray(127, 'n') + '\0');
     EXPECT_EQ(received[1].mid(28, 512), QByteArray(511, 't') + '\0');
+    EXPECT_EQ(received[2].mid(28, 128), QString(63, QChar(0x00E9)).toUtf8() + QByteArray(2, '\0'));
 }
 
 // Ticks every 100 ms from nStart for nTicks and returns the clock values at which a status
@@ -273,26 +269,26 @@ TEST_F(NetServerTest, StatusPeriodIsWrapSafeAndAForcedSendRestartsIt) {
     Start();
     const auto sent = RunTicks(*m_server, m_clock, *m_bench, nStart, 40, [&](int i) {
         if (i == 7)
-            m_server->m_bSendNow = true;
+            m_server->RequestStatus();
     });
     ASSERT_GE(sent.size(), 2u);
     EXPECT_EQ(sent[0], nStart + 700);
     EXPECT_EQ(sent[1], nStart + 700 + 1600);
-    EXPECT_FALSE(m_server->m_bSendNow);
+    EXPECT_FALSE(m_server->IsStatusRequested());
 }
 
 TEST_F(NetServerTest, RequestedStatusGoesAtOnceOnlyWhenNoneWentOutJustBefore) {
     Start();
     // A quiet server sends a requested status at once.
     m_clock.m_nTicks = 1000;
-    m_server->m_bSendNow = true;
+    m_server->RequestStatus();
     m_server->SendRequestedStatus();
     ASSERT_EQ(m_bench->Received(1).size(), 1u);
     // A burst of a hundred requests in one second, the main timer ticking every 100 ms: about
     // one datagram per tick, as many as the original design sent, not a hundred.
     for (int i = 0; i < 100; ++i) {
         m_clock.Advance(10);
-        m_server->m_bSendNow = true;
+        m_server->RequestStatus();
         m_server->SendRequestedStatus();
         if (i % 10 == 9)
             m_server->SendStatusIfDue(1);
@@ -303,7 +299,7 @@ TEST_F(NetServerTest, RequestedStatusGoesAtOnceOnlyWhenNoneWentOutJustBefore) {
     EXPECT_LE(nSent, 12u);
     // Nothing is lost: the request that was held back goes with the next tick.
     m_server->SendStatusIfDue(1);
-    EXPECT_FALSE(m_server->m_bSendNow);
+    EXPECT_FALSE(m_server->IsStatusRequested());
 }
 
 TEST_F(NetServerTest, CommandPortInUseFailsLoudlyAndNothingIsSent) {
@@ -316,7 +312,7 @@ TEST_F(NetServerTest, CommandPortInUseFailsLoudlyAndNothingIsSent) {
     EXPECT_EQ(log.Lines()[0].text, "InitServer(): Server socket not created.");
     EXPECT_EQ(log.Lines()[0].level, CLogBook::LEVEL_ERROR);
 
-    m_server->m_bSendNow = true;
+    m_server->RequestStatus();
     m_clock.m_nTicks = 100;
     m_server->SendStatusIfDue();
     m_clock.m_nTicks = 5000;
@@ -325,7 +321,7 @@ TEST_F(NetServerTest, CommandPortInUseFailsLoudlyAndNothingIsSent) {
     m_server->SendTextMsg("Player A: x\n");
     CNetTestBench::Spin(100);
     EXPECT_TRUE(m_bench->Received().empty());
-    EXPECT_TRUE(m_server->m_bSendNow); // nothing went out, so the request still stands
+    EXPECT_TRUE(m_server->IsStatusRequested()); // nothing went out, so the request still stands
 
     // Freed port: the next CloseServer/InitServer pair starts cleanly.
     squatter.close();
@@ -350,18 +346,13 @@ TEST_F(NetServerTest, CloseServerClearsStatusButKeepsThePeriodStart) {
     Start();
     m_clock.m_nTicks = 4321;
     m_server->SendStatusIfDue();
-    m_server->m_nDuration = 5;
-    m_server->m_nPosition = 6;
-    m_server->m_nPlayState = 2;
-    m_server->SetMediaName("a.mp4");
-    m_server->m_nVolume = 40;
-    m_server->m_nCurPlayer = 1;
-    m_server->m_bSendNow = true;
+    m_server->SetStatus({5, 6, 2, 40, 1}, "a.mp4");
+    m_server->RequestStatus();
     m_bench->SendCommand(0, CNetDatagram::CMD_PLAY);
     ASSERT_TRUE(WaitForCommands(1));
     m_server->CloseServer();
     EXPECT_FALSE(m_server->IsReady());
-    EXPECT_FALSE(m_server->m_bSendNow);
+    EXPECT_FALSE(m_server->IsStatusRequested());
 
     // Closed: nothing comes in, nothing goes out.
     m_bench->SendCommand(0, CNetDatagram::CMD_STOP);

@@ -112,7 +112,7 @@ TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
 
     // The receive gate of the remote control closes OSC commands too.
     m_sink.Clear();
-    m_settings.m_iRemoteCtrl = 0;
+    m_settings.SetRemoteCtrl(0);
     SendOsc(Osc("/tessaro/a/play"));
     SendOsc(Osc("/tessaro/fullscreen", "i", 0));
     CNetTestBench::Spin(150);

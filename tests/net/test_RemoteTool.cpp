@@ -109,13 +109,9 @@ TEST_F(RemoteToolTest, ListensForTheStatusAndTextThatACommandCausesAsJson) {
     // What the main frame does on a play command: new status, a forced send, a status text.
     m_sink.m_onCommand = [&](const CCommand &cmd) {
         if (cmd.action == CCommand::Action::Play) {
-            m_server->m_nCurPlayer = static_cast<int16_t>(cmd.nPlayer);
-            m_server->m_nPlayState = 2;
-            m_server->m_nDuration = 3000;
-            m_server->m_nPosition = 250;
-            m_server->m_nVolume = 90;
-            m_server->SetMediaName(QStringLiteral("tone \"a\".ogg"));
-            m_server->m_bSendNow = true;
+            m_server->SetStatus({3000, 250, 2, 90, static_cast<int16_t>(cmd.nPlayer)},
+                                QStringLiteral("tone \"a\".ogg"));
+            m_server->RequestStatus();
             m_server->SendTextMsg("Player B: Playback started.\n");
         }
         return CCommand::Result::Done;

@@ -13,6 +13,7 @@
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "playback/CMPlayer.h"
+#include "playback/CMediaProbe.h"
 #include "playback/CVideoView.h"
 #include "playlist/CImportRunner.h"
 #include "playlist/CPlaylistCtrl.h"
@@ -155,8 +156,7 @@ TEST(OutputBench, PictureKeepsMovingWhileTheOperatorWorks) {
     QWidget panel;
     panel.setGeometry(900, 620, 300, 120);
     panel.show();
-    CPlaylistCtrl playlist(dir.path(), profile, settings, sink, ui, recent,
-                           std::make_unique<CMPlayer>());
+    CPlaylistCtrl playlist(dir.path(), profile, settings, sink, ui, recent, CMediaProbe::Create());
     playlist.SetOwnerWindow(&panel);
     playlist.Initialize();
     CImportRunner import(playlist, &panel);

@@ -9,14 +9,13 @@
 //
 // The peer, on the same X server in the same run: gst-play-1.0 --gapless on the same playlist,
 // and on the same clips without their tone.
+#include "../playback/CPipelineWatch.h"
 #include "CColourClip.h"
 #include "CScreenSampler.h"
 #include "CTestFrame.h"
 
 #include "core/CCommand.h"
 #include "core/UserMessages.h"
-#include "playback/CMPlayer.h"
-#include "playback/CSuccessorGraph.h"
 #include "playback/CVideoView.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "remote/protocol/CNetDatagram.h"
@@ -111,11 +110,11 @@ public:
             gst_object_unref(entry.first);
         }
     }
-    // UI thread, often: any new pipeline of the player is followed from its first buffer on.
-    void Follow(const CMPlayer &player) {
-        Watch(player.GetPipeline());
-        if (const CSuccessorGraph *pNext = player.GetSuccessor())
-            Watch(pNext->GetPipeline());
+    // UI thread, often: any pipeline made since the trace began is followed from its first
+    // buffer on.
+    void Follow() {
+        for (GstElement *pPipeline : m_pipelines.Alive())
+            Watch(pPipeline);
     }
     // The largest gap and the largest overlap where one pipeline's sound follows another's.
     void Joins(double &gapMs, double &overlapMs, int &nJoins) const {
@@ -141,6 +140,7 @@ public:
     bool IsFollowing() const { return !m_sinks.empty(); }
 
 private:
+    CPipelineWatch m_pipelines;
     struct Span {
         GstElement *pSink;
         GstClockTime nFrom, nTo;
@@ -224,7 +224,7 @@ protected:
         ASSERT_TRUE(m_frame.Create());
         m_frame->move(0, 0);
         QTest::qWait(300);
-        m_pPlayer = dynamic_cast<CMPlayer *>(m_frame->GetVideoView()->m_pPlayer[0].get());
+        m_pPlayer = m_frame->GetVideoView()->GetPlayer(0);
         ASSERT_NE(m_pPlayer, nullptr);
     }
 
@@ -244,7 +244,7 @@ protected:
         QDeadlineTimer deadline(3 * CLIPS * 1000);
         while (!deadline.hasExpired() && nStarted < nStarts && !bStopped) {
             QTest::qWait(2);
-            sound.Follow(*m_pPlayer);
+            sound.Follow();
             while (m_listener.hasPendingDatagrams()) {
                 const QByteArray data = m_listener.receiveDatagram().data();
                 CNetDatagram::Message msg;
@@ -272,7 +272,7 @@ protected:
 
     QUdpSocket m_listener;
     CTestFrame m_frame{kStatusPort};
-    CMPlayer *m_pPlayer = nullptr;
+    CPlayerBase *m_pPlayer = nullptr;
     QStringList m_clips, m_silent;
 };
 

@@ -2,7 +2,9 @@
 // failures, volume and balance. Times are checked within 150 ms unless stated.
 #include "CMediaFiles.h"
 #include "CNotifyCatcher.h"
+#include "CPipelineWatch.h"
 #include "playback/CMPlayer.h"
+#include "playback/CVideoOutput.h"
 #include "support/CDeviceNode.h"
 #include "support/CLogCapture.h"
 
@@ -301,11 +303,15 @@ TEST_F(MPlayerMediaTest, Mp3LengthIsKnownBeforeAndWhilePlaying) {
 // A stream error stops the player with one error line; the end of a clip with video and a
 // stop each report the frames once.
 TEST_F(MPlayerMediaTest, StreamErrorStopsAndFramesAreReportedOnce) {
-    m_player.SetLogName("Player A");
-    ASSERT_TRUE(Open("red.mp4"));
-    m_player.Play();
+    // A player with its name in its log lines.
+    CPipelineWatch watch;
+    CMPlayer player("Player A", CVideoOutput::Create("auto", ""));
+    m_owner.SetPlayer(&player);
+    ASSERT_TRUE(player.Init(&m_owner));
+    ASSERT_TRUE(player.OpenMedia(CMediaFiles::Path("red.mp4")));
+    player.Play();
     ASSERT_TRUE(m_owner.WaitFor(CPlayerBase::EC_COMPLETE, 3000));
-    m_player.Stop();
+    player.Stop();
     auto lines = m_capture.Lines();
     ASSERT_EQ(lines.size(), 1u) << m_capture.Text();
     EXPECT_EQ(lines[0].level, 1);
@@ -317,18 +323,20 @@ TEST_F(MPlayerMediaTest, StreamErrorStopsAndFramesAreReportedOnce) {
     EXPECT_GE(nShown + nDropped, 24);
     EXPECT_LE(nShown + nDropped, 25);
 
-    m_player.Play();
+    // The error a source element posts when its file can no longer be read.
+    player.Play();
     QTest::qWait(200);
+    ASSERT_NE(watch.Newest(), nullptr);
     GError *pError = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "Gone.");
-    gst_element_post_message(m_player.GetPipeline(),
-                             gst_message_new_error(nullptr, pError, nullptr));
+    gst_element_post_message(watch.Newest(), gst_message_new_error(nullptr, pError, nullptr));
     g_error_free(pError);
     ASSERT_TRUE(m_owner.WaitFor(CPlayerBase::EC_ERRORABORT, 1000));
-    EXPECT_EQ(m_player.GetPlayState(), CPlayerBase::PS_STOPPED);
+    EXPECT_EQ(player.GetPlayState(), CPlayerBase::PS_STOPPED);
     lines = m_capture.Lines();
     ASSERT_EQ(lines.size(), 2u) << m_capture.Text();
     EXPECT_EQ(lines[1].level, 2);
     EXPECT_EQ(lines[1].text, "Gone. | GetEvent(): Player A: red.mp4: playback stopped by an error");
-    m_player.Play(); // the same media can be started again
-    EXPECT_EQ(m_player.GetPlayState(), CPlayerBase::PS_PLAYING);
+    player.Play(); // the same media can be started again
+    EXPECT_EQ(player.GetPlayState(), CPlayerBase::PS_PLAYING);
+    player.ReleaseGraph();
 }

@@ -153,11 +153,13 @@ TEST_F(VideoOutputTest, VideoMovesWithItsOwnerAndPassesDoubleClicksOn) {
 
 // A sink that cannot be had (here: a name no element has) falls back to the frame output.
 TEST_F(VideoOutputTest, UnknownOverlaySinkFallsBackToFrames) {
-    m_player.SetVideoOutput(CVideoOutput::Create("overlay", "no-such-sink"));
-    ASSERT_TRUE(m_player.Init(&m_owner));
-    EXPECT_STREQ(m_player.GetVideoOutputName(), "frames");
-    ASSERT_TRUE(m_player.OpenMedia(CMediaFiles::Path("red.mp4")));
-    m_player.SetVideoRect(QRect(0, 0, 400, 400));
-    m_player.ShowVideo(true);
+    CMPlayer player(QString(), CVideoOutput::Create("overlay", "no-such-sink"));
+    m_owner.SetPlayer(&player);
+    ASSERT_TRUE(player.Init(&m_owner));
+    EXPECT_STREQ(player.GetVideoOutputName(), "frames");
+    ASSERT_TRUE(player.OpenMedia(CMediaFiles::Path("red.mp4")));
+    player.SetVideoRect(QRect(0, 0, 400, 400));
+    player.ShowVideo(true);
     EXPECT_TRUE(WaitForColour(QPoint(200, 200), Qt::red));
+    m_owner.SetPlayer(&m_player);
 }

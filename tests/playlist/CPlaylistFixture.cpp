@@ -1,6 +1,7 @@
 #include "CPlaylistFixture.h"
 
 #include "core/UserMessages.h"
+#include "playback/CMediaProbe.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,11 +16,20 @@ CPlaylistCtrl &CPlaylistFixture::MakeList(const QString &strStartDir) {
     pProbe->m_bOnlyListed = true;
     m_pProbe = pProbe.get();
     m_pList.reset();
-    m_pList =
-        std::make_unique<CPlaylistCtrl>(strStartDir.isEmpty() ? Dir() : strStartDir, m_profile,
-                                        m_settings, m_sink, m_ui, m_recent, std::move(pProbe));
+    m_pList = std::make_unique<CPlaylistCtrl>(strStartDir.isEmpty() ? Dir() : strStartDir,
+                                              m_profile, m_settings, m_sink, m_ui, m_recent,
+                                              std::make_unique<CMediaProbe>(std::move(pProbe)));
     m_pList->Initialize();
     return *m_pList;
+}
+
+bool CPlaylistFixture::RemoveRow(int nRow) {
+    if (nRow < 0 || nRow >= m_pList->GetItemCount())
+        return false;
+    m_pList->SetItemState(-1, 0, CPlaylistCtrl::LVIS_SELECTED);
+    m_pList->SetItemState(nRow, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
+    m_pList->RemoveSelected();
+    return true;
 }
 
 QString CPlaylistFixture::Touch(const QString &strRelative) {

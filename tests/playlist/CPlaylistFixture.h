@@ -35,6 +35,9 @@ protected:
     QString Dir() const { return m_dir.path(); }
     // Adds files under the given names with a title and a length, so no probing happens.
     void AddNamed(const QStringList &names);
+    // Removes one row as the operator does: selects it alone and removes the selection. False
+    // when there is no such row.
+    bool RemoveRow(int nRow);
     // The Name column of every row, in row order.
     QStringList Names() const;
     int PlayEntryCount() const;

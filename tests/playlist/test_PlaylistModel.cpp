@@ -38,7 +38,7 @@ TEST_F(PlaylistModel, NothingWorksBeforeInitialisation) {
     EXPECT_EQ(list.GetTrackCount(), -1);
     EXPECT_EQ(list.GetCurTrack(), -1);
     EXPECT_EQ(list.GetItemCount(), 0);
-    list.m_CurTrack = 0;
+    list.SetCurTrack(0);
     list.NextTrack();
     list.PrevTrack();
     EXPECT_TRUE(m_sink.m_messages.empty());
@@ -112,7 +112,7 @@ TEST_F(PlaylistModel, DeletionsLeaveTheCurrentTrackWhereItWas) {
     AddNamed({"r0", "r1", "r2", "r3", "r4", "r5", "r6"});
     MakeCurrent(5);
     const int nMarked = m_pList->GetMarkedID();
-    ASSERT_TRUE(m_pList->RemoveEntry(2));
+    ASSERT_TRUE(RemoveRow(2));
     EXPECT_EQ(m_pList->GetCurTrack(), 5);
     EXPECT_EQ(m_pList->GetCurTrackPath(), Dir() + "/r6.mp3");
     EXPECT_EQ(m_pList->FindRowByID(nMarked), 4);
@@ -124,9 +124,9 @@ TEST_F(PlaylistModel, DeletionsLeaveTheCurrentTrackWhereItWas) {
 
     m_sink.Clear();
     while (m_pList->GetItemCount() > 3)
-        ASSERT_TRUE(m_pList->RemoveEntry(0));
-    EXPECT_FALSE(m_pList->RemoveEntry(3));
-    EXPECT_FALSE(m_pList->RemoveEntry(-1));
+        ASSERT_TRUE(RemoveRow(0));
+    EXPECT_FALSE(RemoveRow(3));
+    EXPECT_FALSE(RemoveRow(-1));
     EXPECT_EQ(m_pList->FindRowByID(m_pList->GetMarkedID()), 2);
     EXPECT_EQ(m_pList->GetCurTrack(), 5);
     EXPECT_EQ(m_pList->GetCurTrackPath(), "");
@@ -139,7 +139,7 @@ TEST_F(PlaylistModel, DeletionsLeaveTheCurrentTrackWhereItWas) {
     EXPECT_EQ(m_pList->GetCurTrack(), 0);
     EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
 
-    ASSERT_TRUE(m_pList->RemoveEntry(0));
+    ASSERT_TRUE(RemoveRow(0));
     EXPECT_EQ(m_pList->GetMarkedID(), -1) << "the marked entry is gone";
 }
 
@@ -157,7 +157,7 @@ TEST_F(PlaylistModel, DuplicatePathsAlwaysFindTheFirstAdded) {
     EXPECT_EQ(Icons(), (QStringList{"2", "2", "0"}));
 
     // With the first one gone, the second is the first.
-    ASSERT_TRUE(m_pList->RemoveEntry(2));
+    ASSERT_TRUE(RemoveRow(2));
     EXPECT_EQ(m_pList->GetPlayListIndx(strPath), 0);
 
     EXPECT_EQ(m_pList->GetPlayListIndx(Dir() + "/SAME.mp3"), -1);
@@ -319,7 +319,7 @@ TEST_F(PlaylistModel, LookupsAgreeWithAPlainSearch) {
                               QString("t%1").arg(rng() % 50), " 0:00:02");
             break;
         case 2:
-            m_pList->RemoveEntry(nCount ? int(rng() % nCount) : 0);
+            RemoveRow(nCount ? int(rng() % nCount) : 0);
             break;
         case 3:
             m_pList->SortByTitle();
@@ -391,7 +391,7 @@ TEST_F(PlaylistModel, StartupReloadsTheLastPlaylist) {
     EXPECT_EQ(m_pList->GetMarkedID(), m_pList->GetItemData(1));
     EXPECT_FALSE(m_pList->GetLoopList()) << "only a stored 1 is true";
     EXPECT_TRUE(m_pList->GetLoopSingleTrack());
-    EXPECT_TRUE(m_pList->m_AutoSkipTrack);
+    EXPECT_TRUE(m_pList->GetAutoSkipTrack());
     EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
     EXPECT_TRUE(m_pProbe->m_opened.isEmpty());
     EXPECT_EQ(opened.count(), 0) << "the reload keeps the document title";
@@ -410,9 +410,9 @@ TEST_F(PlaylistModel, StartupOpensTheAutoPlaylist) {
     Touch("a.mp3");
     const QString strList = WriteFile("show.pls", "File1=a.mp3\nTitle1=A\nLength1=3\n");
     WriteFile("LastPLS.dat", "#EXTM3U\r\n/never.mp3\r\n");
-    m_settings.m_bReloadPlaylist = false;
-    m_settings.m_AutoPlaylist = strList;
-    m_settings.m_bAutoPlayTrack = true;
+    m_settings.SetReloadPlaylist(false);
+    m_settings.SetAutoPlaylist(strList);
+    m_settings.SetAutoPlayTrack(true);
     m_profile.WriteProfileInt("Playlist", "m_CurTrack", 4);
     QSignalSpy opened(m_pList.get(), &CPlaylistCtrl::playlistOpened);
     m_pList->LoadSettings();
@@ -426,8 +426,8 @@ TEST_F(PlaylistModel, StartupOpensTheAutoPlaylist) {
     // Without autoplay, and with a start-up playlist that is not one, track 0 all the same.
     MakeList();
     m_sink.Clear();
-    m_settings.m_bAutoPlayTrack = false;
-    m_settings.m_AutoPlaylist = Dir() + "/a.mp3";
+    m_settings.SetAutoPlayTrack(false);
+    m_settings.SetAutoPlaylist(Dir() + "/a.mp3");
     m_pList->LoadSettings();
     EXPECT_EQ(m_pList->GetCurTrack(), 0);
     EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
@@ -435,7 +435,7 @@ TEST_F(PlaylistModel, StartupOpensTheAutoPlaylist) {
 }
 
 TEST_F(PlaylistModel, StartupWithNeitherMarksTheStoredTrack) {
-    m_settings.m_bReloadPlaylist = false;
+    m_settings.SetReloadPlaylist(false);
     m_profile.WriteProfileInt("Playlist", "m_CurTrack", 3);
     m_pList->LoadSettings();
     EXPECT_EQ(m_pList->GetCurTrack(), 3);

@@ -4,6 +4,7 @@
 #include "../playback/CMediaFiles.h"
 #include "CPlaylistFixture.h"
 #include "playback/CMPlayer.h"
+#include "playback/CMediaProbe.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,7 +21,8 @@ TEST_F(PlaylistProbe, RealPlayerFindsLengthAndTitleOfEveryFormat) {
 
     auto pPlayer = std::make_unique<CMPlayer>();
     CMPlayer *pProbe = pPlayer.get();
-    CPlaylistCtrl list(Dir(), m_profile, m_settings, m_sink, m_ui, m_recent, std::move(pPlayer));
+    CPlaylistCtrl list(Dir(), m_profile, m_settings, m_sink, m_ui, m_recent,
+                       std::make_unique<CMediaProbe>(std::move(pPlayer)));
     list.Initialize();
     list.AddFolder(Dir() + "/show", -1);
     ASSERT_EQ(list.GetItemCount(), 7);

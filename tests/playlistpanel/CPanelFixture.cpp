@@ -9,13 +9,13 @@
 
 CPanelFixture::CPanelFixture() {
     // Most tests start empty; the start-up reload has tests of its own.
-    m_settings.m_bReloadPlaylist = false;
+    m_settings.SetReloadPlaylist(false);
 }
 
 CRightView &CPanelFixture::MakeView(int nWidth, int nHeight, bool bInit) {
     m_pView.reset();
-    m_pView =
-        std::make_unique<CRightView>(m_sink, m_profile, m_settings, m_ui, m_recent, m_dir.path());
+    m_pView = std::make_unique<CRightView>(m_sink, m_sink, m_profile, m_settings, m_ui, m_recent,
+                                           m_dir.path());
     m_pView->resize(nWidth, nHeight);
     m_pView->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(m_pView.get()));

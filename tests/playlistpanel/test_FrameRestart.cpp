@@ -77,7 +77,7 @@ TEST(PanelInMainFrame, AddedEntriesCurrentTrackAndModesSurviveARebuild) {
     QTest::mouseRelease(pViewport, Qt::LeftButton, {}, QPoint(80, rcRow.center().y()));
     Trigger(*pView, CRightView::MENU_MANAGE, "Loop playlist");
     Trigger(*pView, CRightView::MENU_MANAGE, "Auto play next entry");
-    ASSERT_EQ(list.m_CurTrack, 1);
+    ASSERT_EQ(list.GetCurTrack(), 1);
 
     frame.m_pFrame.reset();
     ASSERT_TRUE(QFile::exists(strDir + "/LastPLS.dat"));
@@ -86,10 +86,10 @@ TEST(PanelInMainFrame, AddedEntriesCurrentTrackAndModesSurviveARebuild) {
     CRightView *pAgain = frame->GetRightView();
     CPlaylistCtrl &again = pAgain->GetPlaylist();
     EXPECT_EQ(Paths(again), expected);
-    EXPECT_EQ(again.m_CurTrack, 1);
+    EXPECT_EQ(again.GetCurTrack(), 1);
     EXPECT_EQ(again.GetMarkedID(), again.GetItemData(1));
     EXPECT_TRUE(again.GetLoopList());
-    EXPECT_FALSE(again.m_AutoSkipTrack);
+    EXPECT_FALSE(again.GetAutoSkipTrack());
     EXPECT_FALSE(again.GetLoopSingleTrack());
     EXPECT_EQ(frame->windowTitle(), "Default Playlist - Tessaro2");
 }

@@ -68,7 +68,7 @@ TEST_F(CRightViewTest, DoubleClickPlaysTheRowAndMarksIt) {
 
     QTest::mouseDClick(Ctrl().viewport(), Qt::LeftButton, {}, CellPoint(1));
     QTest::mouseRelease(Ctrl().viewport(), Qt::LeftButton, {}, CellPoint(1));
-    EXPECT_EQ(List().m_CurTrack, 1);
+    EXPECT_EQ(List().GetCurTrack(), 1);
     EXPECT_EQ(List().GetMarkedID(), List().GetItemData(1));
     EXPECT_EQ(Ctrl().GetMarkedID(), List().GetItemData(1));
     ASSERT_EQ(m_sink.m_messages.size(), 1u);
@@ -79,7 +79,7 @@ TEST_F(CRightViewTest, DoubleClickPlaysTheRowAndMarksIt) {
     QTest::mouseDClick(Ctrl().viewport(), Qt::LeftButton, {}, QPoint(50, 300));
     QTest::mouseRelease(Ctrl().viewport(), Qt::LeftButton, {}, QPoint(50, 300));
     EXPECT_TRUE(m_sink.m_messages.empty());
-    EXPECT_EQ(List().m_CurTrack, 1);
+    EXPECT_EQ(List().GetCurTrack(), 1);
 }
 
 TEST_F(CRightViewTest, DraggingSelectedRowsMovesThemToTheDropRowInOrder) {
@@ -105,13 +105,13 @@ TEST_F(CRightViewTest, DraggingSelectedRowsMovesThemToTheDropRowInOrder) {
     // Released where there is no row: nothing moves, and the current track goes back to
     // the marked entry.
     Ctrl().SetMarkedItem(4);
-    List().m_CurTrack = 1;
+    List().SetCurTrack(1);
     QTest::mousePress(pViewport, Qt::LeftButton, {}, CellPoint(0));
     QTest::mouseMove(pViewport, QPoint(60, 350));
     ASSERT_TRUE(Ctrl().IsDragging());
     QTest::mouseRelease(pViewport, Qt::LeftButton, {}, QPoint(60, 350));
     EXPECT_EQ(Names(), QStringList({"r2", "r4", "r0", "r1", "r3"}));
-    EXPECT_EQ(List().m_CurTrack, 4);
+    EXPECT_EQ(List().GetCurTrack(), 4);
 }
 
 TEST_F(CRightViewTest, DroppedFilesAreAddedSortedBelowTheRowsOrOntoTheRow) {
@@ -202,23 +202,30 @@ TEST_F(CRightViewTest, AutoPlayNextIsGreyedWithItsCheckKeptWhileRepeatSingleIsOn
     EXPECT_TRUE(pAuto->isChecked());
     EXPECT_TRUE(pAuto->isEnabled());
 
+    // The items are the controller's commands; here it carries them out as it would.
+    m_sink.m_onCommand = [this](const CCommand &cmd) {
+        if (cmd.action == CCommand::Action::RepeatSingle)
+            List().SetLoopSingleTrack(!List().GetLoopSingleTrack());
+        else if (cmd.action == CCommand::Action::LoopList)
+            List().SetLoopList(!List().GetLoopList());
+        return CCommand::Result::Done;
+    };
     pSingle->trigger();
+    EXPECT_EQ(m_sink.m_commands.back(), Cmd(CCommand::Action::RepeatSingle, 0, CCommand::TOGGLE));
     emit pMenu->aboutToShow();
-    EXPECT_TRUE(List().GetLoopSingleTrack());
     EXPECT_TRUE(pSingle->isChecked());
     EXPECT_FALSE(pAuto->isEnabled());
     EXPECT_TRUE(pAuto->isChecked());
 
     // Main-menu toggles while the popup is closed show up when it opens again.
     List().SetLoopSingleTrack(false);
-    List().m_AutoSkipTrack = false;
+    List().SetAutoSkipTrack(false);
     pLoop->trigger();
     emit pMenu->aboutToShow();
     EXPECT_FALSE(pSingle->isChecked());
     EXPECT_TRUE(pAuto->isEnabled());
     EXPECT_FALSE(pAuto->isChecked());
     EXPECT_TRUE(pLoop->isChecked());
-    EXPECT_TRUE(List().GetLoopList());
 }
 
 TEST_F(CRightViewTest, ClickingAButtonPopsItsMenuUpAboveIt) {
@@ -290,7 +297,7 @@ TEST_F(CRightViewTest, TitleIsDefaultAtStartAndTheFileNameAfterOpenPlaylist) {
     ASSERT_TRUE(last.open(QIODevice::WriteOnly));
     last.write(("#EXTM3U\r\n#EXTINF:5,X\r\n" + strAvi + "\r\n").toUtf8());
     last.close();
-    m_settings.m_bReloadPlaylist = true;
+    m_settings.SetReloadPlaylist(true);
 
     MakeView(300, 400, false);
     QSignalSpy spy(m_pView.get(), &CRightView::documentTitleChanged);
@@ -318,7 +325,7 @@ TEST_F(CRightViewTest, ASecondInitialUpdateReloadsNothing) {
     ASSERT_TRUE(last.open(QIODevice::WriteOnly));
     last.write(("#EXTM3U\r\n#EXTINF:5,X\r\n" + strAvi + "\r\n").toUtf8());
     last.close();
-    m_settings.m_bReloadPlaylist = true;
+    m_settings.SetReloadPlaylist(true);
     MakeView();
     ASSERT_EQ(List().GetItemCount(), 1);
     // A hovered button keeps its hover picture only if nothing creates the buttons again.
@@ -340,7 +347,7 @@ TEST_F(CRightViewTest, PanelPaintsListStripAndButtons) {
     for (int i = 1; i <= 12; ++i)
         names << QString("Scene %1 - a title long enough to be cut short").arg(i);
     AddNamed(names);
-    List().m_CurTrack = 2;
+    List().SetCurTrack(2);
     Ctrl().SetMarkedItem(2);
     List().SetPlayerEntry(List().GetTrackPath(2), 0, QString(), 0);
     List().SetPlayerEntry(List().GetTrackPath(5), 1, QString(), 0);

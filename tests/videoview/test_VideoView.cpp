@@ -26,7 +26,7 @@ protected:
         m_nMade = 0;
         m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
         m_pView = std::make_unique<CVideoView>(m_sink, m_profile, *m_pSettings, m_ui);
-        m_pView->SetPlayerFactory([this]() -> std::unique_ptr<CPlayerBase> {
+        m_pView->SetPlayerFactory([this](int) -> std::unique_ptr<CPlayerBase> {
             auto p = std::make_unique<CFakePlayer>();
             m_players[m_nMade++] = p.get();
             return p;
@@ -122,7 +122,7 @@ TEST_F(VideoViewTest, OneVolumeForBothAndMuteHoldsItBack) {
     EXPECT_TRUE(m_log.Contains("CVideoView::SetVolume() Value out of range (1)"));
     m_pView->SetVolume(-10001);
     EXPECT_TRUE(m_log.Contains("CVideoView::SetVolume() Value out of range (-10001)"));
-    EXPECT_EQ(m_pView->m_lVolume, 0);
+    EXPECT_EQ(m_pView->GetVolume(), 0);
 
     m_pView->SetVolume(-1500);
     EXPECT_EQ(A().m_lVolume, -1500);
@@ -172,31 +172,31 @@ TEST_F(VideoViewTest, ZoomCentresAndFallsBackToFitWhenItDoesNotFit) {
     m_pView->show();                         // resizes reach only a shown view
     m_pView->OpenMedia("/media/pal.mpg", 0); // 720x576
     m_pView->SetZoom(50);
-    EXPECT_EQ(m_pView->m_nZoom, 50);
+    EXPECT_EQ(m_pView->GetZoom(), 50);
     EXPECT_EQ(A().m_rcVideo, QRect(512 - 180, 384 - 144, 360, 288));
     EXPECT_EQ(B().m_rcVideo, QRect(512, 384, 0, 0));
 
     m_pView->SetZoom(200); // 1440 > 1024
-    EXPECT_EQ(m_pView->m_nZoom, 0);
+    EXPECT_EQ(m_pView->GetZoom(), 0);
     EXPECT_EQ(A().m_rcVideo, QRect(0, 0, 1024, 768));
     EXPECT_TRUE(m_pView->GetZoomRect(0).isEmpty());
     EXPECT_EQ(B().m_rcVideo, QRect(512, 384, 0, 0)) << "no media: keeps its empty rectangle";
 
     m_pView->SetZoom(100);
-    EXPECT_EQ(m_pView->m_nZoom, 100);
+    EXPECT_EQ(m_pView->GetZoom(), 100);
     m_pView->resize(600, 500); // narrower than 720: falls back to fit
-    EXPECT_EQ(m_pView->m_nZoom, 0);
+    EXPECT_EQ(m_pView->GetZoom(), 0);
     EXPECT_EQ(A().m_rcVideo, QRect(0, 0, 600, 500));
 
     m_pView->ZoomToFit();
-    EXPECT_EQ(m_pView->m_nZoom, 0);
+    EXPECT_EQ(m_pView->GetZoom(), 0);
 }
 
 TEST_F(VideoViewTest, ZoomLevelIsReadAtConstructionAndWrittenBackUnchanged) {
     m_pView.reset();
     m_profile.WriteProfileInt("Video", "ZoomLevel", 75);
     Make();
-    EXPECT_EQ(m_pView->m_nZoom, 75);
+    EXPECT_EQ(m_pView->GetZoom(), 75);
     m_pView->OpenMedia("/media/pal.mpg", 0);
     EXPECT_EQ(A().m_rcVideo, QRect(0, 0, 1024, 768)) << "75 behaves as fit to window";
     m_pView.reset();
@@ -231,7 +231,7 @@ TEST_F(VideoViewTest, FullScreenCarriesTheVideoAndEscapeBringsItBack) {
     m_pView->OpenMedia("/media/a.mp4", 0);
     CFullScreenDlg *pFull = m_pView->GetFullScreenDlg();
     m_pView->ToggleFullscreen();
-    EXPECT_TRUE(m_pView->m_bFullScreen);
+    EXPECT_TRUE(m_pView->IsFullScreen());
     EXPECT_TRUE(pFull->isVisible());
     EXPECT_TRUE(pFull->IsFullScreen());
     EXPECT_EQ(A().m_pVideoOwner, pFull);
@@ -267,7 +267,7 @@ TEST_F(VideoViewTest, FullScreenCarriesTheVideoAndEscapeBringsItBack) {
     EXPECT_TRUE(pFull->isVisible()) << "Enter does nothing";
     QTest::keyClick(pFull, Qt::Key_Escape);
     EXPECT_FALSE(pFull->isVisible());
-    EXPECT_FALSE(m_pView->m_bFullScreen);
+    EXPECT_FALSE(m_pView->IsFullScreen());
     EXPECT_EQ(A().m_pVideoOwner, m_pView.get());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "cursor restored by one call";
     EXPECT_FALSE(m_pView->GetParkingDlg()->isVisible());
@@ -277,9 +277,9 @@ TEST_F(VideoViewTest, DoubleClickTogglesFullScreen) {
     m_pView->show();
     m_pView->OpenMedia("/media/a.mp4", 0);
     QTest::mouseDClick(m_pView.get(), Qt::LeftButton);
-    EXPECT_TRUE(m_pView->m_bFullScreen);
+    EXPECT_TRUE(m_pView->IsFullScreen());
     m_pView->ToggleFullscreen();
-    EXPECT_FALSE(m_pView->m_bFullScreen);
+    EXPECT_FALSE(m_pView->IsFullScreen());
 }
 
 TEST(VideoViewStart, FailedPlayerOrFrameworkCheckEndTheProcessWithTheirCodes) {
@@ -291,7 +291,7 @@ TEST(VideoViewStart, FailedPlayerOrFrameworkCheckEndTheProcessWithTheirCodes) {
     std::vector<int> codes;
     {
         CVideoView view(sink, profile, settings, ui);
-        view.SetPlayerFactory([] {
+        view.SetPlayerFactory([](int) {
             auto p = std::make_unique<CFakePlayer>();
             p->m_bInitOk = false;
             return p;
@@ -300,11 +300,11 @@ TEST(VideoViewStart, FailedPlayerOrFrameworkCheckEndTheProcessWithTheirCodes) {
         view.OnInitialUpdate();
         EXPECT_TRUE(log.Contains("FATAL: Player initialisation failed!"));
         EXPECT_EQ(log.Lines().back().level, 2);
-        EXPECT_EQ(view.m_pPlayer[0], nullptr) << "players released first";
+        EXPECT_EQ(view.GetPlayer(0), nullptr) << "players released first";
     }
     {
         CVideoView view(sink, profile, settings, ui);
-        view.SetPlayerFactory([] { return std::make_unique<CFakePlayer>(); });
+        view.SetPlayerFactory([](int) { return std::make_unique<CFakePlayer>(); });
         view.SetMediaCheck([] { return false; });
         view.SetTerminate([&](int n) { codes.push_back(n); });
         view.OnInitialUpdate();

@@ -133,7 +133,7 @@ TEST_F(VideoViewMediaTest, OnASecondScreenTheOutputLeavesFocusAndCursorToTheMain
     EXPECT_TRUE(WaitForColour(screens[1], centre, Qt::red));
     ASSERT_TRUE(m_pView->OpenMedia(CMediaFiles::Path("tone.wav"), 0));
     // Needs players that report no video rectangle for a medium without a picture.
-    if (m_pView->m_pPlayer[0]->GetVideoRect().isEmpty()) {
+    if (m_pView->GetPlayer(0)->GetVideoRect().isEmpty()) {
         EXPECT_TRUE(WaitForColour(screens[1], centre, Qt::black));
         EXPECT_EQ(CountColour(Grab(screens[1]), Qt::red), 0);
     }

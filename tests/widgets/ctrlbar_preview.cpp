@@ -6,6 +6,7 @@
 #include "widgets/CPlayerCtrlBar.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTimer>
 
 int main(int argc, char **argv) {
@@ -15,20 +16,20 @@ int main(int argc, char **argv) {
     profile.WriteProfileInt("CtrlBar", "m_Volume", 2100);
     CGeneralSettings settings(profile);
     CPlayerCtrlBar bar(sink, sink, profile, settings);
-    bar.m_btnLink.m_fnOpenUrl = [](const QUrl &) {};
+    bar.SetUrlOpener([](const QUrl &) {});
     bar.setWindowTitle(QStringLiteral("Control bar"));
     bar.resize(argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 640, 74);
     bar.show();
     bar.OnInitialUpdate();
-    bar.m_SeekSlider.SetRange(227000);
-    bar.m_SeekSlider.SetPos(83000);
-    bar.m_StatusDisplay.SetPlayState(2);
-    bar.m_StatusDisplay.SetPosition(83000);
-    bar.m_StatusDisplay.SetDuration(227000);
-    bar.m_StatusDisplay.SetMessage(QStringLiteral("Player A: Playback started."));
-    bar.m_btnMute.OnMouseMove(0, 0, 0);
-    bar.m_btnNext.OnMouseMove(0, bar.m_btnNext.GetRect().center().x(),
-                              bar.m_btnNext.GetRect().center().y());
+    bar.ShowSeekPosition(83000, 227000);
+    bar.ShowPlayState(2);
+    bar.ShowTime(83000, 227000);
+    bar.ShowMessage(QStringLiteral("Player A: Playback started."));
+    // The mouse over Next shows its hover picture.
+    const QPointF next = bar.GetButton(CPlayerCtrlBar::BTN_NEXT).GetRect().center();
+    QMouseEvent move(QEvent::MouseMove, next, bar.mapToGlobal(next), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&bar, &move);
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, &bar, [&bar] { bar.OnTimerTick(); });
     ticker.start(100);

@@ -3,7 +3,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,16 +35,6 @@ TEST(PaintBox, GradientsRunTopToBottomAndStayInsideTheirRectangle) {
     ExpectNear(image.pixelColor(5, 104), QColor(0, 0, 96));
     EXPECT_EQ(image.pixelColor(5, 4), QColor(Qt::black));
     EXPECT_EQ(image.pixelColor(12, 50), QColor(Qt::black));
-
-    // With no third colour the lower half returns to the first: a symmetric bar.
-    QImage bar = Canvas(4, 100);
-    {
-        QPainter painter(&bar);
-        box.GradientV2(painter, QRect(0, 0, 4, 100), QColor(0, 0, 64), QColor(65, 65, 220));
-    }
-    ExpectNear(bar.pixelColor(1, 0), QColor(0, 0, 64));
-    ExpectNear(bar.pixelColor(1, 50), QColor(65, 65, 220));
-    ExpectNear(bar.pixelColor(1, 99), QColor(0, 0, 64));
 }
 
 TEST(PaintBox, MissingEntryPointsAreLoggedAndFallBack) {
@@ -68,7 +57,6 @@ TEST(PaintBox, MissingEntryPointsAreLoggedAndFallBack) {
         box.GradientV(painter, QRect(0, 0, 10, 40), QColor(10, 20, 30), QColor(200, 200, 200));
     }
     EXPECT_EQ(image.pixelColor(5, 39), QColor(10, 20, 30));
-    EXPECT_EQ(box.SetLayered(nullptr, QColor(), 200), 0u);
 
     CPaintBox::CEntryPoints noGradient = CPaintBox::PlatformEntryPoints();
     noGradient.pfnGradientFill = nullptr;
@@ -88,13 +76,6 @@ TEST(PaintBox, MissingEntryPointsAreLoggedAndFallBack) {
         box.TransparentBlt(painter, 0, 0, 4, 4, src, 0, 0, 4, 4, QColor(255, 0, 255));
     }
     EXPECT_EQ(target.pixelColor(1, 1), QColor(255, 0, 255));
-
-    // Layered windows alone may be missing without harm.
-    CPaintBox::CEntryPoints noLayered = CPaintBox::PlatformEntryPoints();
-    noLayered.pfnSetLayered = nullptr;
-    EXPECT_TRUE(box.InitDll(noLayered));
-    QWidget window;
-    EXPECT_EQ(box.SetLayered(&window, QColor(0, 0, 0), 224), 0u);
 }
 
 TEST(PaintBox, TransparentBltLeavesOutExactlyTheKeyColourAndScales) {
@@ -115,46 +96,4 @@ TEST(PaintBox, TransparentBltLeavesOutExactlyTheKeyColourAndScales) {
     EXPECT_EQ(target.pixelColor(1, 1), QColor(200, 10, 10));
     EXPECT_EQ(target.pixelColor(2, 0), QColor(254, 0, 255));
     EXPECT_EQ(target.pixelColor(6, 2), QColor(Qt::black));
-}
-
-namespace {
-// Black on its left half, white on its right.
-class CHalfBlackWidget : public QWidget {
-protected:
-    void paintEvent(QPaintEvent *) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), Qt::white);
-        painter.fillRect(0, 0, width() / 2, height(), Qt::black);
-    }
-};
-} // namespace
-
-TEST(PaintBox, SetLayeredAppliesOnlyTheFlagsItIsGiven) {
-    CPaintBox box;
-    box.InitDll();
-    CHalfBlackWidget alphaOnly;
-    alphaOnly.resize(20, 10);
-    EXPECT_EQ(box.SetLayered(&alphaOnly, QColor(), 200), CPaintBox::LWA_ALPHA);
-    EXPECT_NEAR(alphaOnly.windowOpacity(), 200 / 255.0, 0.01);
-    EXPECT_TRUE(alphaOnly.mask().isEmpty());
-
-    // The black half is cut out of the window's shape.
-    CHalfBlackWidget keyOnly;
-    keyOnly.resize(20, 10);
-    EXPECT_EQ(box.SetLayered(&keyOnly, QColor(0, 0, 0), -1), CPaintBox::LWA_COLORKEY);
-    EXPECT_DOUBLE_EQ(keyOnly.windowOpacity(), 1.0);
-    EXPECT_EQ(keyOnly.mask(), QRegion(10, 0, 10, 10));
-
-    CHalfBlackWidget both;
-    both.resize(20, 10);
-    EXPECT_EQ(box.SetLayered(&both, QColor(0, 0, 0), 224),
-              CPaintBox::LWA_COLORKEY | CPaintBox::LWA_ALPHA);
-
-    // A window that is all key colour would vanish; it keeps its shape instead.
-    QWidget blank;
-    blank.setPalette(QPalette(Qt::black));
-    blank.setAutoFillBackground(true);
-    blank.resize(20, 10);
-    box.SetLayered(&blank, QColor(0, 0, 0), -1);
-    EXPECT_TRUE(blank.mask().isEmpty());
 }

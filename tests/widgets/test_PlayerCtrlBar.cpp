@@ -20,7 +20,7 @@ protected:
     void Make(int nWidth = 600) {
         m_pBar = std::make_unique<CPlayerCtrlBar>(m_sink, m_sink, m_profile, m_settings);
         // Never let a test start a browser.
-        m_pBar->m_btnLink.m_fnOpenUrl = [this](const QUrl &url) { m_opened.push_back(url); };
+        m_pBar->SetUrlOpener([this](const QUrl &url) { m_opened.push_back(url); });
         m_pBar->resize(nWidth, 74);
         m_pBar->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pBar.get()));
@@ -47,11 +47,11 @@ TEST_F(PlayerCtrlBarTest, FirstStartSendsFullVolumeOnceAndTheVolumeIsKept) {
     EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 3000}}));
     m_pBar->OnInitialUpdate();
     EXPECT_EQ(m_sink.m_messages.size(), 1u);
-    EXPECT_EQ(m_pBar->m_VolumeSlider.GetRange(), 3000);
-    EXPECT_TRUE(m_pBar->m_btnPlayerA.GetCheck());
-    EXPECT_FALSE(m_pBar->m_btnPlayerB.GetCheck());
+    EXPECT_EQ(m_pBar->GetVolumeSlider().GetRange(), 3000);
+    EXPECT_TRUE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetState());
+    EXPECT_FALSE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_B).GetState());
 
-    m_pBar->m_VolumeSlider.SetPos(1234);
+    m_pBar->ShowVolumePosition(1234);
     m_pBar.reset();
     EXPECT_EQ(m_profile.Value("CtrlBar", "m_Volume").toInt(), 1234);
 
@@ -59,14 +59,14 @@ TEST_F(PlayerCtrlBarTest, FirstStartSendsFullVolumeOnceAndTheVolumeIsKept) {
     m_sink.Clear();
     Make();
     EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 1234}}));
-    EXPECT_EQ(m_pBar->m_VolumeSlider.GetPos(), 1234);
+    EXPECT_EQ(m_pBar->GetVolumeSlider().GetPos(), 1234);
 }
 
 TEST_F(PlayerCtrlBarTest, VolumeRangeFollowsTheGeneralSettingAndAStoredOutlierIsNotPassedOn) {
-    m_settings.m_VolumeMin = 6000;
+    m_settings.SetVolumeMin(6000);
     m_profile.WriteProfileInt("CtrlBar", "m_Volume", 9000);
     Make();
-    EXPECT_EQ(m_pBar->m_nVolumeRange, 6000);
+    EXPECT_EQ(m_pBar->GetVolumeRange(), 6000);
     // The slider refuses 9000, so the players get where the slider really stands.
     EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 6000}}));
 }
@@ -74,84 +74,90 @@ TEST_F(PlayerCtrlBarTest, VolumeRangeFollowsTheGeneralSettingAndAStoredOutlierIs
 TEST_F(PlayerCtrlBarTest, TransportButtonsGiveTheirCommandsOnlyForAReleaseInside) {
     Make();
     m_sink.Clear();
-    Click(Centre(m_pBar->m_btnPlay));
+    Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY)));
     EXPECT_EQ(m_sink.m_commands, Commands{Cmd(Action::PlayActive)});
 
     m_sink.Clear();
-    Press(Centre(m_pBar->m_btnPlay));
-    EXPECT_EQ(m_pBar->m_btnPlay.GetBitmapID(), 140);
+    Press(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY)));
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY).GetBitmapID(),
+              CPlayerCtrlBar::PLAY.nPressed);
     Move(QPoint(200, 10));
     Release(QPoint(200, 10));
     EXPECT_TRUE(m_sink.m_commands.empty());
-    EXPECT_EQ(m_pBar->m_btnPlay.GetBitmapID(), 134);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY).GetBitmapID(),
+              CPlayerCtrlBar::PLAY.nNormal);
 
     // A press that began elsewhere does not arm a button it is released on.
     Press(QPoint(120, 65));
-    Release(Centre(m_pBar->m_btnStop));
+    Release(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_STOP)));
     EXPECT_TRUE(m_sink.m_commands.empty());
 
-    Click(Centre(m_pBar->m_btnPause));
-    Click(Centre(m_pBar->m_btnStop));
-    Click(Centre(m_pBar->m_btnPrev));
-    Click(Centre(m_pBar->m_btnNext));
-    Click(Centre(m_pBar->m_btnPlayerB));
-    Click(Centre(m_pBar->m_btnPlayerA));
+    Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PAUSE)));
+    Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_STOP)));
+    Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PREVIOUS)));
+    Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_NEXT)));
+    Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_B)));
+    Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A)));
     EXPECT_EQ(m_sink.m_commands,
               (Commands{Cmd(Action::PauseActive), Cmd(Action::StopActive), Cmd(Action::Previous),
                         Cmd(Action::Next), Cmd(Action::Select, 1), Cmd(Action::Select, 0)}));
     // The main window, not the click, decides which player button is down.
-    EXPECT_TRUE(m_pBar->m_btnPlayerA.GetCheck());
-    EXPECT_FALSE(m_pBar->m_btnPlayerB.GetCheck());
+    EXPECT_TRUE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetState());
+    EXPECT_FALSE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_B).GetState());
 
-    Click(Centre(m_pBar->m_btnLink));
+    Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_LINK)));
     ASSERT_EQ(m_opened.size(), 1u);
     EXPECT_EQ(m_opened[0].toString(), QString::fromLatin1(CLinkButton::MAKER_URL));
 }
 
 TEST_F(PlayerCtrlBarTest, HoverPicturesComeAndGo) {
     Make();
-    Move(Centre(m_pBar->m_btnNext));
-    EXPECT_EQ(m_pBar->m_btnNext.GetBitmapID(), 165);
-    Move(Centre(m_pBar->m_btnPlayerA));
-    EXPECT_EQ(m_pBar->m_btnNext.GetBitmapID(), 161);
-    EXPECT_EQ(m_pBar->m_btnPlayerA.GetBitmapID(), 153);
+    Move(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_NEXT)));
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_NEXT).GetBitmapID(),
+              CPlayerCtrlBar::NEXT.nHover);
+    Move(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A)));
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_NEXT).GetBitmapID(),
+              CPlayerCtrlBar::NEXT.nNormal);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetBitmapID(), 153);
     Move(QPoint(120, 65));
-    EXPECT_EQ(m_pBar->m_btnPlayerA.GetBitmapID(), 158); // back to checked
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetBitmapID(),
+              158); // back to checked
 }
 
 TEST_F(PlayerCtrlBarTest, MuteAlternatesAndAPressReleasedOutsideChangesNothing) {
     Make();
     m_sink.Clear();
-    const QPoint mute = Centre(m_pBar->m_btnMute);
+    const QPoint mute = Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE));
     Click(mute);
-    EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 146);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), CMuteButton::BMP_ON);
     Click(mute);
-    EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 145);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), CMuteButton::BMP_OFF);
     Click(mute);
     EXPECT_EQ(m_sink.m_commands, (Commands{Cmd(Action::Mute, 0, 1), Cmd(Action::Mute, 0, 0),
                                            Cmd(Action::Mute, 0, 1)}));
 
     m_sink.Clear();
     Press(mute);
-    EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 149); // turning off
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(),
+              CMuteButton::BMP_PRESS_TO_OFF);
     Move(QPoint(120, 65));
     Release(QPoint(120, 65));
     EXPECT_TRUE(m_sink.m_commands.empty());
-    EXPECT_TRUE(m_pBar->m_btnMute.GetState());
-    EXPECT_EQ(m_pBar->m_btnMute.GetBitmapID(), 146);
+    EXPECT_TRUE(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetState());
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), CMuteButton::BMP_ON);
 }
 
 TEST_F(PlayerCtrlBarTest, VolumeDragClampsAtBothEndsAndReportsOnlyOnRelease) {
     Make();
     m_sink.Clear();
-    CBitmapSlider &volume = m_pBar->m_VolumeSlider;
+    const CBitmapSlider &volume = m_pBar->GetVolumeSlider();
     const QPoint thumb = volume.GetThumbRect().center();
     Press(thumb);
     ASSERT_TRUE(volume.IsDragging());
     Move(QPoint(20, thumb.y()));
     EXPECT_EQ(volume.GetPos(), 0);
     // Positions from outside are refused while the thumb is held.
-    volume.SetPos(1000);
+    m_pBar->ShowVolumePosition(1000);
     EXPECT_EQ(volume.GetPos(), 0);
     Move(QPoint(210, thumb.y() + 15));
     EXPECT_EQ(volume.GetPos(), 1500);
@@ -168,24 +174,24 @@ TEST_F(PlayerCtrlBarTest, VolumeDragClampsAtBothEndsAndReportsOnlyOnRelease) {
     Release(QPoint(-40, thumb.y()));
     EXPECT_TRUE(m_sink.m_messages.empty());
 
-    volume.SetPos(3001);
+    m_pBar->ShowVolumePosition(3001);
     EXPECT_EQ(volume.GetPos(), 3000);
-    volume.SetPos(-1);
+    m_pBar->ShowVolumePosition(-1);
     EXPECT_EQ(volume.GetPos(), 3000);
 }
 
 TEST_F(PlayerCtrlBarTest, ClickOnTheTrackMovesThereAndReports) {
     Make();
     m_sink.Clear();
-    const QRect track = m_pBar->m_VolumeSlider.GetTrackRect();
-    Click(QPoint(track.left() + 20, m_pBar->m_VolumeSlider.GetThumbRect().center().y()));
-    EXPECT_EQ(m_pBar->m_VolumeSlider.GetPos(), 750);
+    const QRect track = m_pBar->GetVolumeSlider().GetTrackRect();
+    Click(QPoint(track.left() + 20, m_pBar->GetVolumeSlider().GetThumbRect().center().y()));
+    EXPECT_EQ(m_pBar->GetVolumeSlider().GetPos(), 750);
     EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 750}}));
 
     // The seek slider reports its own position under its own id.
     m_sink.Clear();
-    CSeekSlider &seek = m_pBar->m_SeekSlider;
-    seek.SetRange(60000);
+    const CSeekSlider &seek = m_pBar->GetSeekSlider();
+    m_pBar->ShowSeekPosition(0, 60000);
     Paint();
     const QRect seekTrack = seek.GetTrackRect();
     const int nHalf = seekTrack.width() / 2;
@@ -195,25 +201,25 @@ TEST_F(PlayerCtrlBarTest, ClickOnTheTrackMovesThereAndReports) {
 
     // A disabled slider ignores the mouse.
     m_sink.Clear();
-    seek.SetEnabled(false);
+    m_pBar->EnableSeek(false);
     Click(QPoint(seekTrack.left() + 10, seek.GetThumbRect().center().y()));
     EXPECT_TRUE(m_sink.m_messages.empty());
 }
 
 TEST_F(PlayerCtrlBarTest, ResizingKeepsTheLinkAtTheRightAndTheSeekSliderItsWidth) {
     Make(600);
-    const CSeekSlider &seek = m_pBar->m_SeekSlider;
+    const CSeekSlider &seek = m_pBar->GetSeekSlider();
     const int nCapsAndThumb = 12 + 12 + 10 + 6;
     // Track plus caps and gaps span the client width less 165.
     auto seekSpan = [&] { return seek.GetTrackRect().width() + 12 + 6; };
     EXPECT_EQ(seekSpan(), 600 - 165);
-    EXPECT_EQ(m_pBar->m_btnLink.GetRect().right() + 1, 600 - 12);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_LINK).GetRect().right() + 1, 600 - 12);
     EXPECT_EQ(seek.GetTrackRect().left(), 130 + 12 + 6);
 
     m_pBar->resize(800, 74);
     EXPECT_EQ(seekSpan(), 800 - 165);
-    EXPECT_EQ(m_pBar->m_btnLink.GetRect().right() + 1, 800 - 12);
-    EXPECT_EQ(m_pBar->m_btnLink.GetRect().top(), 37);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_LINK).GetRect().right() + 1, 800 - 12);
+    EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_LINK).GetRect().top(), 37);
 
     m_pBar->resize(165 + nCapsAndThumb - 1, 74);
     EXPECT_FALSE(seek.IsVisible());
@@ -229,28 +235,30 @@ TEST_F(PlayerCtrlBarTest, NoTwoControlsOverlapWhereverTheThumbsStand) {
     for (int nWidth : {535, 1600}) {
         Make(nWidth);
         CPlayerCtrlBar &bar = *m_pBar;
-        auto sliderReach = [&](CBitmapSlider &slider) {
-            slider.SetPos(0);
+        auto sliderReach = [&](const CBitmapSlider &slider, const std::function<void(int)> &show) {
+            show(0);
             Paint();
             const QRect rcBottom = slider.GetThumbRect();
-            slider.SetPos(slider.GetRange());
+            show(static_cast<int>(slider.GetRange()));
             Paint();
             return rcBottom.united(slider.GetThumbRect()).united(slider.ToolRect());
         };
-        bar.m_SeekSlider.SetRange(60000);
+        const auto showVolume = [&](int nPos) { bar.ShowVolumePosition(nPos); };
+        const auto showSeek = [&](int nPos) { bar.ShowSeekPosition(nPos, 60000); };
+        showSeek(0);
         const std::vector<std::pair<const char *, QRect>> controls = {
-            {"play", bar.m_btnPlay.GetRect()},
-            {"pause", bar.m_btnPause.GetRect()},
-            {"stop", bar.m_btnStop.GetRect()},
-            {"mute", bar.m_btnMute.GetRect()},
-            {"previous", bar.m_btnPrev.GetRect()},
-            {"next", bar.m_btnNext.GetRect()},
-            {"player A", bar.m_btnPlayerA.GetRect()},
-            {"player B", bar.m_btnPlayerB.GetRect()},
-            {"link", bar.m_btnLink.GetRect()},
-            {"volume", sliderReach(bar.m_VolumeSlider)},
-            {"seek", sliderReach(bar.m_SeekSlider)},
-            {"status", QRect(0, 0, nWidth, bar.m_StatusDisplay.GetHeight())}};
+            {"play", bar.GetButton(CPlayerCtrlBar::BTN_PLAY).GetRect()},
+            {"pause", bar.GetButton(CPlayerCtrlBar::BTN_PAUSE).GetRect()},
+            {"stop", bar.GetButton(CPlayerCtrlBar::BTN_STOP).GetRect()},
+            {"mute", bar.GetButton(CPlayerCtrlBar::BTN_MUTE).GetRect()},
+            {"previous", bar.GetButton(CPlayerCtrlBar::BTN_PREVIOUS).GetRect()},
+            {"next", bar.GetButton(CPlayerCtrlBar::BTN_NEXT).GetRect()},
+            {"player A", bar.GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetRect()},
+            {"player B", bar.GetButton(CPlayerCtrlBar::BTN_PLAYER_B).GetRect()},
+            {"link", bar.GetButton(CPlayerCtrlBar::BTN_LINK).GetRect()},
+            {"volume", sliderReach(bar.GetVolumeSlider(), showVolume)},
+            {"seek", sliderReach(bar.GetSeekSlider(), showSeek)},
+            {"status", QRect(0, 0, nWidth, bar.GetStatusDisplay().GetHeight())}};
         for (size_t i = 0; i < controls.size(); ++i)
             for (size_t j = i + 1; j < controls.size(); ++j)
                 EXPECT_FALSE(controls[i].second.intersects(controls[j].second))
@@ -260,7 +268,7 @@ TEST_F(PlayerCtrlBarTest, NoTwoControlsOverlapWhereverTheThumbsStand) {
 
 TEST_F(PlayerCtrlBarTest, PaintsTheGradientBelowABlackStatusStripWithTheWidgetsOnTop) {
     Make();
-    m_pBar->m_StatusDisplay.SetPlayState(2);
+    m_pBar->ShowPlayState(2);
     const QImage image = Paint();
     EXPECT_EQ(image.pixelColor(300, 5), QColor(Qt::black));
     EXPECT_EQ(image.pixelColor(300, 14), QColor(Qt::black));
@@ -283,11 +291,13 @@ TEST_F(PlayerCtrlBarTest, TooltipsNameEachControl) {
         QApplication::sendEvent(m_pBar.get(), &event);
         return event.isAccepted() ? QToolTip::text() : QString();
     };
-    EXPECT_EQ(tipAt(Centre(m_pBar->m_btnPlay)), QStringLiteral("Play"));
-    EXPECT_EQ(tipAt(Centre(m_pBar->m_btnMute)), QStringLiteral("Toggle Mute"));
-    EXPECT_EQ(tipAt(Centre(m_pBar->m_btnPlayerB)), QStringLiteral("Switch to Player B"));
-    EXPECT_EQ(tipAt(m_pBar->m_VolumeSlider.GetThumbRect().center()), QStringLiteral("Volume"));
-    EXPECT_EQ(tipAt(QPoint(300, m_pBar->m_SeekSlider.GetThumbRect().center().y())),
+    EXPECT_EQ(tipAt(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY))), QStringLiteral("Play"));
+    EXPECT_EQ(tipAt(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE))),
+              QStringLiteral("Toggle Mute"));
+    EXPECT_EQ(tipAt(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_B))),
+              QStringLiteral("Switch to Player B"));
+    EXPECT_EQ(tipAt(m_pBar->GetVolumeSlider().GetThumbRect().center()), QStringLiteral("Volume"));
+    EXPECT_EQ(tipAt(QPoint(300, m_pBar->GetSeekSlider().GetThumbRect().center().y())),
               QStringLiteral("Seek"));
     EXPECT_EQ(tipAt(QPoint(120, 65)), QString());
     QToolTip::hideText();

@@ -6,8 +6,7 @@
 
 #include <cstdint>
 
-class CRemoteOptions {
-public:
+struct CRemoteOptions {
     enum Action { ACTION_HELP, ACTION_SEND, ACTION_LISTEN };
     enum Filter { FILTER_ANY, FILTER_STATUS, FILTER_TEXT };
 

@@ -1,0 +1,30 @@
+#include "playback/CMediaProbe.h"
+
+#include "playback/CMPlayer.h"
+
+#include <algorithm>
+
+std::unique_ptr<CMediaProbe> CMediaProbe::Create() {
+    return std::make_unique<CMediaProbe>(std::make_unique<CMPlayer>());
+}
+
+CMediaProbe::CMediaProbe(std::unique_ptr<CPlayerBase> pPlayer) : m_pPlayer(std::move(pPlayer)) {}
+
+CMediaProbe::~CMediaProbe() {
+    if (m_pPlayer)
+        m_pPlayer->ReleaseGraph();
+}
+
+bool CMediaProbe::Probe(const QString &strPath, QWidget *pOwner, QString &strTitle,
+                        int &nLengthMs) {
+    if (!m_pPlayer)
+        return false;
+    const bool bOpened = m_pPlayer->Init(pOwner) && m_pPlayer->OpenMedia(strPath);
+    if (bOpened) {
+        strTitle = m_pPlayer->GetTitle();
+        nLengthMs = std::max(0, m_pPlayer->GetDuration());
+    }
+    // Nothing stays open between files.
+    m_pPlayer->ReleaseGraph();
+    return bOpened;
+}

@@ -1,0 +1,29 @@
+// What the playlist asks of a file it adds: its title and its length, read without showing or
+// playing it. The probe opens the file in a player of its own and lets it go again at once.
+// UI thread only.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class CPlayerBase;
+class QWidget;
+
+class CMediaProbe {
+public:
+    // The probe over the media framework.
+    static std::unique_ptr<CMediaProbe> Create();
+
+    // Probes with the given player (a scripted one in tests).
+    explicit CMediaProbe(std::unique_ptr<CPlayerBase> pPlayer);
+    ~CMediaProbe();
+    CMediaProbe(const CMediaProbe &) = delete;
+    CMediaProbe &operator=(const CMediaProbe &) = delete;
+
+    // False when the file does not open. The title is empty when the file names none; pOwner
+    // is the window the player is made for (may be null).
+    bool Probe(const QString &strPath, QWidget *pOwner, QString &strTitle, int &nLengthMs);
+
+private:
+    std::unique_ptr<CPlayerBase> m_pPlayer;
+};
