@@ -122,7 +122,7 @@ void CMainController::HandOnNextMedium() {
     QString strLeaders[2];
     if (m_nextSource && m_nextSource(0, strLeaders[0]) && m_nextSource(1, strLeaders[1])) {
         for (int i = 0; i < 2; ++i)
-            if (CPlayerBase *pPlayer = m_videoView.m_pPlayer[i].get())
+            if (CPlayerBase *pPlayer = m_videoView.GetPlayer(i))
                 pPlayer->SetNextMedium(strLeaders[i]);
         return;
     }

@@ -163,20 +163,20 @@ CSyncController::Snapshot CMainFrame::SyncSnapshot() const {
     if (!m_pVideoView)
         return snap;
     for (int i = 0; i < 2; ++i) {
-        if (const CPlayerBase *pPlayer = m_pVideoView->m_pPlayer[i].get()) {
+        if (const CPlayerBase *pPlayer = m_pVideoView->GetPlayer(i)) {
             snap.players[i].bLoaded = pPlayer->GetMediaState() == CPlayerBase::MS_LOADED;
             snap.players[i].strPath = pPlayer->GetFilePath();
             snap.players[i].strNextPath = pPlayer->GetNextMedium();
             snap.players[i].nPlayState = pPlayer->GetPlayState();
         }
     }
-    snap.nActive = m_pVideoView->m_nActive;
-    snap.bFullScreen = m_pVideoView->m_bFullScreen;
+    snap.nActive = m_pVideoView->GetActiveID();
+    snap.bFullScreen = m_pVideoView->IsFullScreen();
     if (const CPlaylistCtrl *pPlaylist = GetPlaylist()) {
         snap.nModes =
             uint8_t((pPlaylist->GetLoopSingleTrack() ? CSyncMessage::MODE_REPEAT_SINGLE : 0) |
                     (pPlaylist->GetLoopList() ? CSyncMessage::MODE_LOOP_LIST : 0) |
-                    (pPlaylist->m_AutoSkipTrack ? CSyncMessage::MODE_AUTO_NEXT : 0));
+                    (pPlaylist->GetAutoSkipTrack() ? CSyncMessage::MODE_AUTO_NEXT : 0));
         snap.nCurTrack = pPlaylist->GetCurTrack();
         snap.nTrackCount = pPlaylist->GetTrackCount();
     }
