@@ -119,6 +119,13 @@ void CMainController::HandOnNextMedium() {
     CPlayerBase *pActive = Active();
     if (!pActive)
         return;
+    QString strLeaders[2];
+    if (m_nextSource && m_nextSource(0, strLeaders[0]) && m_nextSource(1, strLeaders[1])) {
+        for (int i = 0; i < 2; ++i)
+            if (CPlayerBase *pPlayer = m_videoView.GetPlayer(i))
+                pPlayer->SetNextMedium(strLeaders[i]);
+        return;
+    }
     QString strNext;
     const int nCount = m_playlist.GetTrackCount();
     if (m_playlist.GetLoopSingleTrack())

@@ -30,6 +30,10 @@ public:
     CCommand::Result Execute(const CCommand &cmd) override;
     // The notifications of the parts.
     intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
+    // Where a follower of synchronised playback learns what follows each player's medium
+    // (true), instead of the play modes (false).
+    using NextMediumSource = std::function<bool(int nPlayer, QString &strPath)>;
+    void SetNextMediumSource(NextMediumSource source) { m_nextSource = std::move(source); }
     // OpenDocument and Quit go to the window.
     void SetWindowCommand(WindowCommand windowCommand) {
         m_windowCommand = std::move(windowCommand);
@@ -93,4 +97,5 @@ private:
     CNetServer &m_netServer;
     CGeneralSettings &m_settings;
     WindowCommand m_windowCommand;
+    NextMediumSource m_nextSource;
 };

@@ -7,6 +7,7 @@
 #include "playback/CId3Tag.h"
 #include "playback/CLengthEstimate.h"
 #include "playback/CPipelineBuilder.h"
+#include "playback/CPipelineTiming.h"
 #include "playback/CStreamEndWatch.h"
 #include "playback/CSuccessorGraph.h"
 #include "playback/CVideoOutput.h"
@@ -86,6 +87,8 @@ bool CMPlayer::Init(QWidget *pOwner) {
     m_pGraph = CPipelineBuilder::MakePlaybin();
     if (!m_pGraph)
         return LogResult(2, "No playbin element", "Init: CoCreateInstance() failed\n");
+    if (m_pTiming)
+        m_pTiming->Attach(m_nTimingId, m_pGraph);
 
     m_pMediaEvent = std::make_shared<CGraphEventQueue>();
     m_pMediaEvent->Attach(m_pGraph);
@@ -207,6 +210,8 @@ bool CMPlayer::OpenMedia(const QString &strPath) {
     }
     if (m_pSuccessor && m_pSuccessor->GetPath() == strPath && TakeOverSuccessor(true))
         return true;
+    if (m_pTiming)
+        m_pTiming->Opening(m_nTimingId, strPath);
     // Every file gets a fresh pipeline. A pipeline that failed to initialise is never
     // rendered into: it may lack our video sink and would open a window of its own.
     const bool bReady = Init(m_pOwnerWnd);
@@ -281,9 +286,13 @@ QString CMPlayer::GetFileName() const {
 void CMPlayer::Play() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
-    // A taken-over medium reported stopped has been playing all along.
+    // A taken-over medium reported stopped has been playing all along: its timing stays.
+    const bool bPlayingAlong = m_bStopPending;
     m_bStopPending = false;
-    if (gst_element_set_state(m_pGraph, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    const GstStateChangeReturn ret = m_pTiming && !bPlayingAlong
+                                         ? m_pTiming->Play(m_nTimingId, m_pGraph)
+                                         : gst_element_set_state(m_pGraph, GST_STATE_PLAYING);
+    if (ret == GST_STATE_CHANGE_FAILURE) {
         Stop();
     } else {
         m_nPlayState = PS_PLAYING;
@@ -298,7 +307,9 @@ void CMPlayer::Pause() {
     if (m_bStopPending)
         Stop();
     CollectFrameStats();
-    if (gst_element_set_state(m_pGraph, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+    const GstStateChangeReturn ret = m_pTiming ? m_pTiming->Pause(m_nTimingId, m_pGraph)
+                                               : gst_element_set_state(m_pGraph, GST_STATE_PAUSED);
+    if (ret == GST_STATE_CHANGE_FAILURE)
         Stop();
     else
         m_nPlayState = PS_PAUSED;
@@ -342,8 +353,11 @@ void CMPlayer::SetPosition(uint32_t nMs) {
     ArmSuccessor();
     CollectFrameStats();
     const gint64 nTime = gint64(uint64_t(nMs) * GST_MSECOND);
-    gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
-                            GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), nTime);
+    if (m_pTiming)
+        m_pTiming->Seek(m_nTimingId, m_pGraph, nTime);
+    else
+        gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
+                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), nTime);
     WaitForSeek();
     m_nPlayState = nSaved;
     ArmSuccessor();
@@ -579,6 +593,8 @@ void CMPlayer::SetNextMedium(const QString &strPath) {
     g_object_get(m_pGraph, "volume", &dVolume, nullptr);
     m_pSuccessor =
         CSuccessorGraph::Prepare(strPath, *m_pOutput, m_pGraph, m_pEndWatch, dVolume, m_lBalance);
+    if (m_pTiming && m_pSuccessor)
+        m_pTiming->Prepared(m_pSuccessor->GetPipeline());
     ArmSuccessor();
 }
 
@@ -612,6 +628,8 @@ bool CMPlayer::TakeOverSuccessor(bool bAnnounceAsOpened) {
     m_bStill = parts.bStill;
     m_nFramesShown = m_nFramesDropped = 0;
     m_bFramesToReport = false;
+    if (m_pTiming)
+        m_pTiming->Continued(m_nTimingId, m_pGraph, parts.bStarted);
 
     if (bAnnounceAsOpened) {
         m_nMediaState = MS_OPENING;

@@ -15,6 +15,7 @@
 class CGraphEventQueue;
 class CStreamEndWatch;
 class CSuccessorGraph;
+class CPipelineTiming;
 class CVideoOutput;
 
 class CMPlayer : public CPlayerBase {
@@ -60,6 +61,11 @@ public:
     // message an open gives; at the end of the same file again (repeat), the restarted medium
     // is simply kept, and the Stop and Play that follow at once cost nothing.
     void SetNextMedium(const QString &strPath) override;
+    QString GetNextMedium() const override { return m_strNextPath; }
+    void SetPipelineTiming(CPipelineTiming *pTiming, int nPlayer) override {
+        m_pTiming = pTiming;
+        m_nTimingId = nPlayer;
+    }
 
     // The rectangle (left, top, width, height) a video of vw x vh takes inside the box:
     // aspect kept with a single-precision ratio, centred, sizes truncated.
@@ -136,4 +142,7 @@ private:
     bool m_bTookOver = false;    // in the UI turn in which a follower was taken over
     bool m_bStopPending = false; // reported stopped while the taken-over medium plays on
     std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // guards the queued Settle
+    // Synchronised playback: when set, it starts, pauses and seeks the pipeline.
+    CPipelineTiming *m_pTiming = nullptr;
+    int m_nTimingId = 0;
 };

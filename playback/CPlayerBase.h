@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QString>
 
+class CPipelineTiming;
 class QWidget;
 
 class CPlayerBase {
@@ -62,4 +63,12 @@ public:
     // player can prepare it and start it without a gap; OpenMedia of that file then takes the
     // prepared one. A player that cannot prepare simply opens it when asked.
     virtual void SetNextMedium(const QString &strPath) { (void)strPath; }
+    // What SetNextMedium was last told.
+    virtual QString GetNextMedium() const { return QString(); }
+    // Before Init: the player's pipelines are timed by pTiming (synchronised playback), as
+    // player nPlayer; nullptr times them as GStreamer does by default.
+    virtual void SetPipelineTiming(CPipelineTiming *pTiming, int nPlayer) {
+        (void)pTiming;
+        (void)nPlayer;
+    }
 };

@@ -327,10 +327,15 @@ void COscServer::Send(const std::vector<COscFeedback::Value> &values, const QHos
     lo_bundle bundle = lo_bundle_new(LO_TT_IMMEDIATE);
     for (const COscFeedback::Value &value : values) {
         lo_message message = lo_message_new();
-        if (value.bString)
+        if (value.bSync) {
             lo_message_add_string(message, value.strValue.constData());
-        else
+            lo_message_add_float(message, value.fValue);
             lo_message_add_int32(message, value.nValue);
+        } else if (value.bString) {
+            lo_message_add_string(message, value.strValue.constData());
+        } else {
+            lo_message_add_int32(message, value.nValue);
+        }
         lo_bundle_add_message(bundle, value.path.constData(), message);
     }
     size_t nSize = lo_bundle_length(bundle);

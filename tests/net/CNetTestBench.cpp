@@ -16,7 +16,8 @@ bool CNetTestBench::InPrivateNamespace() {
     return qEnvironmentVariableIsSet(kInsideFlag);
 }
 
-int CNetTestBench::RunInPrivateNamespace(const char *pszTestName, QString &strOutput) {
+int CNetTestBench::RunInPrivateNamespace(const char *pszTestName, QString &strOutput,
+                                         int nTimeoutMs) {
     QProcess probe;
     probe.start(QStringLiteral("unshare"), {QStringLiteral("-n"), QStringLiteral("true")});
     if (!probe.waitForFinished(5000) || probe.exitStatus() != QProcess::NormalExit ||
@@ -35,7 +36,7 @@ int CNetTestBench::RunInPrivateNamespace(const char *pszTestName, QString &strOu
                                 "|| exit 77; exec \"$0\" \"$1\""),
                  QCoreApplication::applicationFilePath(),
                  QStringLiteral("--gtest_filter=") + QString::fromLatin1(pszTestName)});
-    if (!child.waitForFinished(60000)) {
+    if (!child.waitForFinished(nTimeoutMs)) {
         child.kill();
         child.waitForFinished();
         strOutput = QStringLiteral("timed out\n") + QString::fromLocal8Bit(child.readAll());

@@ -23,7 +23,8 @@ public:
     // interface is loopback (with the limited broadcast routed onto it). Returns the child's
     // exit code, or SKIPPED where no namespace can be made (unshare -n needs root).
     static constexpr int SKIPPED = 77;
-    static int RunInPrivateNamespace(const char *pszTestName, QString &strOutput);
+    static int RunInPrivateNamespace(const char *pszTestName, QString &strOutput,
+                                     int nTimeoutMs = 60000);
     // True in the child that RunInPrivateNamespace started.
     static bool InPrivateNamespace();
 
