@@ -127,27 +127,29 @@ bool CMainFrame::OnCreateClient() {
     return true;
 }
 
-void CMainFrame::InitOsc() {
-    m_oscServer.SetStatusSource([this] {
-        COscFeedback::Status status;
-        if (!m_pVideoView || !m_pController)
-            return status;
-        for (int i = 0; i < 2; ++i) {
-            if (CPlayerBase *pPlayer = m_pVideoView->GetPlayer(i)) {
-                status.players[i].nState = pPlayer->GetPlayState();
-                status.players[i].nDuration = pPlayer->GetDuration();
-                status.players[i].nPosition = pPlayer->GetPosition();
-                status.players[i].strName = pPlayer->GetFileName();
-            }
-        }
-        status.nActive = m_pVideoView->GetActiveID();
-        status.nVolume = m_pController->GetVolumePercent();
-        const CSyncController::Status sync = m_pSync->GetStatus();
-        status.strSyncRole = sync.strRole;
-        status.dSyncOffsetMs = sync.dOffsetMs;
-        status.nSyncFollowers = sync.nFollowers;
+COscFeedback::Status CMainFrame::GetFeedbackStatus() const {
+    COscFeedback::Status status;
+    if (!m_pVideoView || !m_pController)
         return status;
-    });
+    for (int i = 0; i < 2; ++i) {
+        if (CPlayerBase *pPlayer = m_pVideoView->GetPlayer(i)) {
+            status.players[i].nState = pPlayer->GetPlayState();
+            status.players[i].nDuration = pPlayer->GetDuration();
+            status.players[i].nPosition = pPlayer->GetPosition();
+            status.players[i].strName = pPlayer->GetFileName();
+        }
+    }
+    status.nActive = m_pVideoView->GetActiveID();
+    status.nVolume = m_pController->GetVolumePercent();
+    const CSyncController::Status sync = m_pSync->GetStatus();
+    status.strSyncRole = sync.strRole;
+    status.dSyncOffsetMs = sync.dOffsetMs;
+    status.nSyncFollowers = sync.nFollowers;
+    return status;
+}
+
+void CMainFrame::InitOsc() {
+    m_oscServer.SetStatusSource([this] { return GetFeedbackStatus(); });
     m_oscServer.Init();
 }
 

@@ -117,6 +117,9 @@ public:
     const QString &GetVersionText() const { return m_strVersion; }
     void ApplyVolumeRange();
     int GetVolumePercent() const;
+    // Both players, the active one, the volume and the sync state, as every feedback channel
+    // (OSC, the browser page) reports them.
+    COscFeedback::Status GetFeedbackStatus() const;
     void OnTimer();
     int GetMainTimerId() const { return m_nMainTimer; }
     bool IsTopMost() const { return m_bTopMost; }
