@@ -355,6 +355,11 @@ int main(int argc, char **argv) {
                "video/x-raw,width=320,height=240,framerate=25/1 ! "
                "x264enc speed-preset=ultrafast ! h264parse ! mp4mux ! filesink location=%s",
                "red.mp4");
+    // Ten seconds, small: long enough to be cut short while it plays.
+    bOK &= Run("videotestsrc num-buffers=250 pattern=ball ! "
+               "video/x-raw,width=160,height=120,framerate=25/1 ! "
+               "x264enc speed-preset=ultrafast ! h264parse ! matroskamux ! filesink location=%s",
+               "ten.mkv");
     bOK &= Run("videotestsrc num-buffers=1 pattern=blue ! video/x-raw,width=160,height=120 ! "
                "jpegenc ! filesink location=%s",
                "still.jpg");
