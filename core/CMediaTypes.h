@@ -23,8 +23,7 @@ public:
         Kind kind;
     };
 
-    // The classic formats first, then the containers, codecs and pictures of today that
-    // GStreamer plays as well. An extension may have more than one type (.ogg: audio and video).
+    // An extension may have more than one type (.ogg: audio and video).
     static std::span<const Entry> Table();
     // The kind of file an extension (".MOV", with its dot; ASCII case ignored) names, nothing
     // for one the program does not open.

@@ -426,8 +426,9 @@ void CMPlayer::ShowVideo(bool bShow) {
 
 QRect CMPlayer::FitVideoRect(const QRect &box, int nVideoWidth, int nVideoHeight) {
     const int W = box.width(), H = box.height();
-    // The ratio is deliberately kept in single precision: a box of exactly the video's
-    // shape then loses a pixel of height, as the placement always has.
+    // Single precision on purpose: it fixes every rectangle to the pixel (a box of exactly the
+    // video's shape loses a pixel of height), and a wider type would move pictures by a pixel
+    // against layouts made with these rectangles.
     const float a = float(double(nVideoWidth) / double(nVideoHeight));
     int nLeft = box.left(), nTop = box.top(), w, h;
     if (double(W) / double(H) < double(a)) {

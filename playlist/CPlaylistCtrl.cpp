@@ -33,8 +33,8 @@ std::optional<MediaKind> KindOf(const QString &strPath) {
     return strExt.isEmpty() ? std::nullopt : CMediaTypes::KindOf(strExt);
 }
 
-// The sort key of the original comparison: ASCII letters fold to lower case, every other
-// byte compares by its value.
+// The sort key: ASCII letters fold to lower case and every other byte compares by its value,
+// so the order is the same whatever the machine's locale.
 QByteArray FoldedKey(const QString &str) {
     return CPlaylistText::ToLowerAscii(CPlaylistText::ToFile(str));
 }

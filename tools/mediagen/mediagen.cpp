@@ -122,7 +122,7 @@ std::vector<unsigned char> SolidGif(int nWidth, int nHeight, unsigned char r, un
     return out;
 }
 
-// Containers and codecs of today, two seconds each like the classic clips: VP9 with Opus in
+// Containers and codecs of today, two seconds each like the other clips: VP9 with Opus in
 // WebM and in Matroska, ProRes in QuickTime, FLAC, and a PNG still.
 bool GenerateCurrentFormats() {
     const std::string strVideo = "videotestsrc num-buffers=50 pattern=ball ! "
