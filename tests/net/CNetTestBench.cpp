@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 #include <lo/lo.h>
@@ -59,6 +60,25 @@ bool CNetTestBench::WaitFor(const std::function<bool()> &cond, int nMs) {
 
 void CNetTestBench::Spin(int nMs) {
     WaitFor([] { return false; }, nMs);
+}
+
+long CNetTestBench::UdpReceiveBufferErrors() {
+    QFile f(QStringLiteral("/proc/net/snmp"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    QList<QByteArray> header;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (!line.startsWith("Udp: "))
+            continue;
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (header.isEmpty()) {
+            header = fields;
+            continue;
+        }
+        const qsizetype i = header.indexOf("RcvbufErrors");
+        return i > 0 && i < fields.size() ? fields[i].toLong() : -1;
+    }
+    return -1;
 }
 
 QByteArray CNetTestBench::Command(int32_t nPlayerId, int32_t nCode, int32_t nValue,

@@ -27,6 +27,10 @@ public:
     // True in the child that RunInPrivateNamespace started.
     static bool InPrivateNamespace();
 
+    // The kernel's count of UDP datagrams dropped for a full receive buffer, machine-wide; -1
+    // where it cannot be read.
+    static long UdpReceiveBufferErrors();
+
     static QByteArray Command(int32_t nPlayerId, int32_t nCode, int32_t nValue = 0,
                               const char *pszText = nullptr);
     // One OSC message as client software builds it (with liblo): each of 'i', 'h', 'f' and 'd'
