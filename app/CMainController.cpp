@@ -220,6 +220,8 @@ CCommand::Result CMainController::OnTogglePlay() {
 
 CCommand::Result CMainController::OnCtrlMute(bool bMute) {
     m_videoView.SetMute(bMute);
+    // The button shows the mute in force, whichever input set it.
+    m_ctrlBar.ShowMute(m_videoView.IsMuted());
     return CCommand::Result::Done;
 }
 
@@ -477,7 +479,13 @@ CCommand::Result CMainController::OnNetVolumeChange(int32_t nPlayer, int32_t nPe
     const long R = m_ctrlBar.GetVolumeRange();
     // Computed in 64 bits: a hostile percentage must not overflow before the view refuses it.
     const long S = static_cast<long>(nPercent) * R / 100;
-    m_videoView.SetVolume(S - R);
+    // The view takes any level down to -100 dB, below the slider's range: a negative
+    // percentage would set a volume that every surface reports differently (its own percentage
+    // of the range, or silence), so it is refused here as one above 100 is by the view.
+    if (nPercent < 0)
+        LogMsg("OnNetVolumeChange(): Volume out of range (%d%%)!\n", nPercent);
+    else
+        m_videoView.SetVolume(S - R);
     const bool bInRange = S >= 0 && S <= R;
     if (bInRange)
         m_ctrlBar.ShowVolumePosition(S);

@@ -142,6 +142,7 @@ void CMPlayer::ReleaseGraph() {
     m_nMediaState = MS_NONE;
     m_nPlayState = PS_STOPPED;
     m_bTimeFormatOK = false;
+    m_bHalted = false;
     m_bStill = false;
     m_nNativeWidth = m_nNativeHeight = 0;
     m_window.ForgetScale();
@@ -289,6 +290,7 @@ void CMPlayer::Play() {
     // A taken-over medium reported stopped has been playing all along: its timing stays.
     const bool bPlayingAlong = m_bStopPending;
     m_bStopPending = false;
+    m_bHalted = false;
     const GstStateChangeReturn ret = m_pTiming && !bPlayingAlong
                                          ? m_pTiming->Play(m_nTimingId, m_pGraph)
                                          : gst_element_set_state(m_pGraph, GST_STATE_PLAYING);
@@ -366,6 +368,8 @@ void CMPlayer::SetPosition(uint32_t nMs) {
 int CMPlayer::GetDuration() {
     if (m_nMediaState != MS_LOADED || !m_bTimeFormatOK || m_bStill)
         return 0;
+    if (m_bHalted)
+        return m_nHaltedDuration; // a pipeline put back to READY knows no length
     gint64 nTime = 0;
     // A parsed audio stream such as MP3 knows its length only after it has played a while.
     if (!gst_element_query_duration(m_pGraph, GST_FORMAT_TIME, &nTime))
@@ -436,8 +440,9 @@ void CMPlayer::ShowVideo(bool bShow) {
 
 QRect CMPlayer::FitVideoRect(const QRect &box, int nVideoWidth, int nVideoHeight) {
     const int W = box.width(), H = box.height();
-    // The ratio is deliberately kept in single precision: a box of exactly the video's
-    // shape then loses a pixel of height, as the placement always has.
+    // Single precision on purpose: it fixes every rectangle to the pixel (a box of exactly the
+    // video's shape loses a pixel of height), and a wider type would move pictures by a pixel
+    // against layouts made with these rectangles.
     const float a = float(double(nVideoWidth) / double(nVideoHeight));
     int nLeft = box.left(), nTop = box.top(), w, h;
     if (double(W) / double(H) < double(a)) {
@@ -503,27 +508,53 @@ long CMPlayer::GetEvent(long &lEventCode, long &lParam1, long &lParam2) {
     if (!m_pMediaEvent)
         return -1;
     CGraphEventQueue::Event event;
-    if (!m_pMediaEvent->Pop(event))
-        return -1;
+    do {
+        if (!m_pMediaEvent->Pop(event))
+            return -1;
+        // A failing source fails the elements behind it too, and each posts its error: the
+        // player stops once, and tells once.
+    } while (event.lCode == EC_ERRORABORT && m_bHalted);
     lEventCode = event.lCode;
     lParam1 = event.lParam1;
     lParam2 = event.lParam2;
     if (event.lCode == EC_ERRORABORT && m_nMediaState == MS_LOADED) {
-        // The pipeline cannot go on after an error; it stays loaded so Play may try again.
-        gst_element_set_state(m_pGraph, GST_STATE_READY);
-        m_nPlayState = PS_STOPPED;
-        m_bStopPending = false;
-        ArmSuccessor();
-        const QByteArray message =
-            ("GetEvent(): " + LogPrefix() + ": playback stopped by an error\n").toUtf8();
-        LogResult(2, event.strText.c_str(), message.constData());
+        Halt(event.strText);
     } else if (event.lCode == EC_COMPLETE) {
+        LogEarlyEnd();
         LogFrameStats();
         // The same file followed itself (repeat): it simply goes on as the current medium.
         if (m_pSuccessor && m_pSuccessor->HasStarted() && m_pSuccessor->GetPath() == m_strFilePath)
             TakeOverSuccessor(false);
     }
     return 0;
+}
+
+void CMPlayer::Halt(const std::string &strError) {
+    m_nHaltedDuration = GetDuration();
+    const QByteArray message =
+        ("GetEvent(): " + LogPrefix() + ": playback stopped by an error\n").toUtf8();
+    LogResult(2, strError.c_str(), message.constData());
+    // While the sink still counts: leaving PLAYING starts its counters again.
+    LogFrameStats();
+    // It stays loaded, so Play may try again.
+    gst_element_set_state(m_pGraph, GST_STATE_READY);
+    m_bHalted = true;
+    m_nPlayState = PS_STOPPED;
+    m_bStopPending = false;
+    ArmSuccessor();
+}
+
+void CMPlayer::LogEarlyEnd() {
+    constexpr int kToleranceMs = 1000;
+    const int nDuration = GetDuration();
+    const int nPosition = GetPosition();
+    if (nDuration - nPosition <= kToleranceMs)
+        return;
+    const auto format = [](int nMs) {
+        return QString::asprintf("%d:%02d:%02d", nMs / 3600000, nMs / 60000 % 60, nMs / 1000 % 60);
+    };
+    LogMsg("CMPlayer::GetEvent(): %s ended at %s of %s\n", LogPrefix().toUtf8().constData(),
+           qPrintable(format(nPosition)), qPrintable(format(nDuration)));
 }
 
 bool CMPlayer::Mute(bool bMute) {
@@ -619,6 +650,7 @@ bool CMPlayer::TakeOverSuccessor(bool bAnnounceAsOpened) {
     CSuccessorGraph::Parts parts = pSuccessor->Release();
     m_pOutput->AdoptSuccessorSink();
     DropPipeline();
+    m_bHalted = false;
     m_pGraph = parts.pPlaybin;
     m_pPanorama = parts.pPanorama;
     m_pMediaEvent = std::move(parts.pEvents);

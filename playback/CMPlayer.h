@@ -110,8 +110,12 @@ private:
     void CollectFrameStats();
     // One information line with the frames shown and dropped since the media started playing.
     void LogFrameStats();
+    // The pipeline cannot go on after a stream error: the player stops, keeping the medium.
+    void Halt(const std::string &strError);
+    // An end well before the known length (a file cut short while it played) is logged.
+    void LogEarlyEnd();
 
-    // Fields in the order the player has always kept them.
+    // The medium, its pipeline and what the player keeps of its state.
     QPointer<QWidget> m_pOwnerWnd;
     QString m_strTitle;
     QString m_strFilePath;
@@ -123,6 +127,10 @@ private:
     int m_nMediaState = MS_NONE;
     int m_nPlayState = PS_STOPPED;
     bool m_bTimeFormatOK = false;
+    // Stopped by a stream error since the last Play: the medium's length as it was known, and
+    // the other elements' reports of the same failure are not news.
+    bool m_bHalted = false;
+    int m_nHaltedDuration = 0;
     long m_lVolume = 0;
     long m_lMutedVolume = 0;
     long m_lBalance = 0;

@@ -26,9 +26,11 @@ if [ "$target" = osc ]; then
         fi
         exit 1
     fi
-    # Seeds: a command with a string, and a bundle of two messages.
+    # Seeds: a command with a string, a pattern with a float, and a bundle of two messages.
     oscsend_seed() { printf '/tessaro/b/open\000,s\000\000:2\000\000'; }
     oscsend_seed >"$work/corpus/seed-message"
+    printf '/tessaro/{a,b}/[p-s]*\000\000\000,f\000\000\077\200\000\000' \
+        >"$work/corpus/seed-pattern"
     { printf '#bundle\000\000\000\000\000\000\000\000\001\000\000\000\024'
       printf '/tessaro/a/seek\000,i\000\000\000\000\005\334'
       printf '\000\000\000\020/tessaro/next\000\000\000,\000\000\000'; } >"$work/corpus/seed-bundle"

@@ -125,7 +125,7 @@ std::vector<unsigned char> SolidGif(int nWidth, int nHeight, unsigned char r, un
     return out;
 }
 
-// Containers and codecs of today, two seconds each like the classic clips: VP9 with Opus in
+// Containers and codecs of today, two seconds each like the other clips: VP9 with Opus in
 // WebM and in Matroska, ProRes in QuickTime, FLAC, and a PNG still.
 bool GenerateCurrentFormats() {
     const std::string strVideo = "videotestsrc num-buffers=50 pattern=ball ! "
@@ -414,6 +414,11 @@ int main(int argc, char **argv) {
                "video/x-raw,width=320,height=240,framerate=25/1 ! "
                "x264enc speed-preset=ultrafast ! h264parse ! mp4mux ! filesink location=%s",
                "red.mp4");
+    // Ten seconds, small: long enough to be cut short while it plays.
+    bOK &= Run("videotestsrc num-buffers=250 pattern=ball ! "
+               "video/x-raw,width=160,height=120,framerate=25/1 ! "
+               "x264enc speed-preset=ultrafast ! h264parse ! matroskamux ! filesink location=%s",
+               "ten.mkv");
     bOK &= Run("videotestsrc num-buffers=1 pattern=blue ! video/x-raw,width=160,height=120 ! "
                "jpegenc ! filesink location=%s",
                "still.jpg");
