@@ -16,6 +16,8 @@ constexpr OptionText kOptions[] = {
     {"screen", "NAME", "show the full-screen output on screen NAME (this run only)"},
     {"settings", "FILE", "read and write settings in FILE instead of the per-user file"},
     {"no-splash", nullptr, "start without the splash picture"},
+    {"lead", nullptr, "lead synchronised playback on other machines (this run only)"},
+    {"follow", "ADDRESS", "follow the leader at ADDRESS in synchronised playback (this run only)"},
     {"h,help", nullptr, "print this text and exit"},
     {"v,version", nullptr, "print the version and exit"},
 };
@@ -75,6 +77,16 @@ CCommandLine::Action CCommandLine::Parse(const QStringList &args) {
     m_strScreen = parser.value("screen");
     m_strSettingsFile = parser.value("settings");
     m_bNoSplash = parser.isSet("no-splash");
+    m_bLead = parser.isSet("lead");
+    m_strFollow = parser.value("follow");
+    if (m_bLead && parser.isSet("follow")) {
+        m_strError = QStringLiteral("--lead and --follow exclude each other.");
+        return m_action = ACTION_ERROR;
+    }
+    if (parser.isSet("follow") && m_strFollow.isEmpty()) {
+        m_strError = QStringLiteral("--follow needs the leader's address.");
+        return m_action = ACTION_ERROR;
+    }
     if (parser.isSet("screen") && m_strScreen.isEmpty()) {
         m_strError = QStringLiteral("--screen needs a screen name.");
         return m_action = ACTION_ERROR;

@@ -24,6 +24,9 @@ struct CCommandLine {
     // Another settings file instead of the per-user one; empty = the per-user one.
     QString m_strSettingsFile;
     bool m_bNoSplash = false;
+    // Synchronised playback for this run only: lead, or follow the leader at this address.
+    bool m_bLead = false;
+    QString m_strFollow;
     // The message of ACTION_ERROR.
     QString m_strError;
 };

@@ -236,6 +236,13 @@ void CMainController::HandOnNextMedium() {
     CPlayerBase *pActive = Active();
     if (!pActive)
         return;
+    QString strLeaders[2];
+    if (m_nextSource && m_nextSource(0, strLeaders[0]) && m_nextSource(1, strLeaders[1])) {
+        for (int i = 0; i < 2; ++i)
+            if (CPlayerBase *pPlayer = m_videoView.GetPlayer(i))
+                pPlayer->SetNextMedium(strLeaders[i]);
+        return;
+    }
     QString strNext;
     const int nCount = m_playlist.GetTrackCount();
     if (m_playlist.GetLoopSingleTrack())
@@ -330,6 +337,8 @@ CCommand::Result CMainController::OnTogglePlay() {
 
 CCommand::Result CMainController::OnCtrlMute(bool bMute) {
     m_videoView.SetMute(bMute);
+    // The button shows the mute in force, whichever input set it.
+    m_ctrlBar.ShowMute(m_videoView.IsMuted());
     return CCommand::Result::Done;
 }
 
@@ -580,7 +589,13 @@ CCommand::Result CMainController::OnNetVolumeChange(int32_t nPlayer, int32_t nPe
     const long R = m_ctrlBar.GetVolumeRange();
     // Computed in 64 bits: a hostile percentage must not overflow before the view refuses it.
     const long S = static_cast<long>(nPercent) * R / 100;
-    m_videoView.SetVolume(S - R);
+    // The view takes any level down to -100 dB, below the slider's range: a negative
+    // percentage would set a volume that every surface reports differently (its own percentage
+    // of the range, or silence), so it is refused here as one above 100 is by the view.
+    if (nPercent < 0)
+        LogMsg("OnNetVolumeChange(): Volume out of range (%d%%)!\n", nPercent);
+    else
+        m_videoView.SetVolume(S - R);
     const bool bInRange = S >= 0 && S <= R;
     if (bInRange)
         m_ctrlBar.ShowVolumePosition(S);

@@ -36,6 +36,10 @@ public:
     void ExecuteThen(const CCommand &cmd, const Answer &answer) override;
     // The notifications of the parts.
     intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
+    // Where a follower of synchronised playback learns what follows each player's medium
+    // (true), instead of the play modes (false).
+    using NextMediumSource = std::function<bool(int nPlayer, QString &strPath)>;
+    void SetNextMediumSource(NextMediumSource source) { m_nextSource = std::move(source); }
     // OpenDocument and Quit go to the window.
     void SetWindowCommand(WindowCommand windowCommand) {
         m_windowCommand = std::move(windowCommand);
@@ -121,4 +125,5 @@ private:
     WindowCommand m_windowCommand;
     CHeldCommands m_held;
     QObject m_context; // queued calls end with the controller
+    NextMediumSource m_nextSource;
 };

@@ -9,6 +9,7 @@
 #include "core/CModalUI.h"
 #include "core/CRecentFileList.h"
 #include "core/FileFilters.h"
+#include "core/UserMessages.h"
 #include "playback/CFullScreenDlg.h"
 #include "playback/CPlayerBase.h"
 #include "playback/CVideoView.h"
@@ -38,7 +39,8 @@ CMainFrame::CMainFrame(CProfile &profile, CGeneralSettings &settings, CModalUI &
     : QMainWindow(pParent), m_profile(profile), m_settings(settings), m_modalUI(modalUI),
       m_recentFiles(recentFiles), m_strStartDir(strStartDir),
       m_netServer(*this, profile, settings, m_clock),
-      m_oscServer(m_netServer, *this, profile, settings, m_clock), m_dmxInput(strProgramDir) {
+      m_oscServer(m_netServer, *this, profile, settings, m_clock), m_dmxInput(strProgramDir),
+      m_pSync(std::make_unique<CSyncController>(CSyncController::Settings::Read(profile))) {
     m_strVersion = QStringLiteral("Tessaro v" TESSARO_VERSION);
     setMinimumSize(MIN_WIDTH, MIN_HEIGHT);
     BuildMenus();
@@ -82,6 +84,7 @@ bool CMainFrame::OnCreateClient() {
                                   m_strStartDir, m_wndMainSplitter);
     m_pVideoView = new CVideoView(*this, m_profile, m_settings, m_modalUI, m_wndLeftSplitter);
     m_pCtrlBar = new CPlayerCtrlBar(*this, *this, m_profile, m_settings, m_wndLeftSplitter);
+    m_pVideoView->SetPipelineTiming(m_pSync->GetTiming());
 
     m_wndMainSplitter->addWidget(m_wndLeftSplitter);
     m_wndMainSplitter->addWidget(m_pRightView);
@@ -115,6 +118,7 @@ bool CMainFrame::OnCreateClient() {
     m_netServer.InitServer();
     InitOsc();
     (new CWebRemote(*this, m_profile, m_settings, m_clock, m_netServer))->Init();
+    InitSync();
     ApplyVolumeRange();
 
     while (m_nMainTimer == 0)
@@ -125,24 +129,62 @@ bool CMainFrame::OnCreateClient() {
     return true;
 }
 
-void CMainFrame::InitOsc() {
-    m_oscServer.SetStatusSource([this] {
-        COscFeedback::Status status;
-        if (!m_pVideoView || !m_pController)
-            return status;
-        for (int i = 0; i < 2; ++i) {
-            if (CPlayerBase *pPlayer = m_pVideoView->GetPlayer(i)) {
-                status.players[i].nState = pPlayer->GetPlayState();
-                status.players[i].nDuration = pPlayer->GetDuration();
-                status.players[i].nPosition = pPlayer->GetPosition();
-                status.players[i].strName = pPlayer->GetFileName();
-            }
-        }
-        status.nActive = m_pVideoView->GetActiveID();
-        status.nVolume = m_pController->GetVolumePercent();
+COscFeedback::Status CMainFrame::GetFeedbackStatus() const {
+    COscFeedback::Status status;
+    if (!m_pVideoView || !m_pController)
         return status;
-    });
+    for (int i = 0; i < 2; ++i) {
+        if (CPlayerBase *pPlayer = m_pVideoView->GetPlayer(i)) {
+            status.players[i].nState = pPlayer->GetPlayState();
+            status.players[i].nDuration = pPlayer->GetDuration();
+            status.players[i].nPosition = pPlayer->GetPosition();
+            status.players[i].strName = pPlayer->GetFileName();
+        }
+    }
+    status.nActive = m_pVideoView->GetActiveID();
+    status.nVolume = m_pController->GetVolumePercent();
+    const CSyncController::Status sync = m_pSync->GetStatus();
+    status.strSyncRole = sync.strRole;
+    status.dSyncOffsetMs = sync.dOffsetMs;
+    status.nSyncFollowers = sync.nFollowers;
+    return status;
+}
+
+void CMainFrame::InitOsc() {
+    m_oscServer.SetStatusSource([this] { return GetFeedbackStatus(); });
     m_oscServer.Init();
+}
+
+void CMainFrame::InitSync() {
+    // On a follower the sync link is one more input: its commands run as every other's.
+    m_pSync->Start([this] { return SyncSnapshot(); }, *this);
+    m_pController->SetNextMediumSource(
+        [this](int nPlayer, QString &strPath) { return m_pSync->GetNextMedium(nPlayer, strPath); });
+}
+
+CSyncController::Snapshot CMainFrame::SyncSnapshot() const {
+    CSyncController::Snapshot snap;
+    if (!m_pVideoView)
+        return snap;
+    for (int i = 0; i < 2; ++i) {
+        if (const CPlayerBase *pPlayer = m_pVideoView->GetPlayer(i)) {
+            snap.players[i].bLoaded = pPlayer->GetMediaState() == CPlayerBase::MS_LOADED;
+            snap.players[i].strPath = pPlayer->GetFilePath();
+            snap.players[i].strNextPath = pPlayer->GetNextMedium();
+            snap.players[i].nPlayState = pPlayer->GetPlayState();
+        }
+    }
+    snap.nActive = m_pVideoView->GetActiveID();
+    snap.bFullScreen = m_pVideoView->IsFullScreen();
+    if (const CPlaylistCtrl *pPlaylist = GetPlaylist()) {
+        snap.nModes =
+            uint8_t((pPlaylist->GetLoopSingleTrack() ? CSyncMessage::MODE_REPEAT_SINGLE : 0) |
+                    (pPlaylist->GetLoopList() ? CSyncMessage::MODE_LOOP_LIST : 0) |
+                    (pPlaylist->GetAutoSkipTrack() ? CSyncMessage::MODE_AUTO_NEXT : 0));
+        snap.nCurTrack = pPlaylist->GetCurTrack();
+        snap.nTrackCount = pPlaylist->GetTrackCount();
+    }
+    return snap;
 }
 
 void CMainFrame::OnInitialUpdate() {
@@ -156,6 +198,9 @@ void CMainFrame::OnInitialUpdate() {
 }
 
 intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
+    // A follower's end of a medium is the leader's to handle: its next state says what follows.
+    if (msg == WM_MEDIA_ENDED && m_pSync->IsFollowingLeader())
+        return 1;
     // Messages that arrive before the panes exist find nobody to act on them.
     return m_pController ? m_pController->SendMessage(msg, wParam, lParam) : 0;
 }
@@ -228,6 +273,7 @@ void CMainFrame::OnTimer() {
         m_logBook.OnTimerTick();
     m_dmxInput.Poll();
     UpdateDMXStatus();
+    m_pSync->OnTimer();
 }
 
 void CMainFrame::UpdateDMXStatus() {
@@ -324,6 +370,7 @@ void CMainFrame::BuildMenus() {
     m_pOutputScreenMenu = pView->addMenu("Output Screen");
     connect(m_pOutputScreenMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshOutputScreens);
     pView->addSeparator();
+    AddCommand(pView, ID_VIEW_FOLLOW_LEADER, "Follow leader")->setCheckable(true);
     AddCommand(pView, ID_VIEW_LOGBOOK, "View Logbook");
 
     QMenu *pHelp = pBar->addMenu("&?");
@@ -404,6 +451,8 @@ void CMainFrame::UpdateCommandStates() {
     set(ID_VIEW_PLAYER_B, bReady, nActive == 1);
     set(ID_VIEW_FULLSCREEN, bReady);
     set(ID_VIEW_TOPMOST, true, m_bTopMost);
+    set(ID_VIEW_FOLLOW_LEADER, m_pSync->GetRole() == CSyncController::Role::Follower,
+        m_pSync->IsFollowing());
     set(ID_ZOOM_FIT, bReady, nZoom == 0);
     set(ID_ZOOM_50, bReady, nZoom == 50);
     set(ID_ZOOM_100, bReady, nZoom == 100);
@@ -517,6 +566,10 @@ void CMainFrame::OnCommand(int nID) {
         return;
     case ID_VIEW_TOPMOST:
         OnTopMost();
+        return;
+    case ID_VIEW_FOLLOW_LEADER:
+        m_pSync->SetFollowing(!m_pSync->IsFollowing());
+        UpdateCommandStates();
         return;
     case ID_EDIT_COPY:
     case ID_EDIT_CUT:

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/CLogBookDlg.h"
+#include "app/CSyncController.h"
 #include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
 #include "core/CSteadyTickClock.h"
@@ -57,6 +58,7 @@ public:
         ID_ZOOM_100 = 32850,
         ID_ZOOM_200 = 32851,
         ID_VIEW_LOGBOOK = 32846,
+        ID_VIEW_FOLLOW_LEADER = 32860,
         ID_APP_ABOUT = 57664,
         // Copy, cut and paste: reserved by the accelerator table, handled by nothing.
         ID_EDIT_COPY = 57634,
@@ -119,6 +121,9 @@ public:
     const QString &GetVersionText() const { return m_strVersion; }
     void ApplyVolumeRange();
     int GetVolumePercent() const;
+    // Both players, the active one, the volume and the sync state, as every feedback channel
+    // (OSC, the browser page) reports them.
+    COscFeedback::Status GetFeedbackStatus() const;
     void OnTimer();
     int GetMainTimerId() const { return m_nMainTimer; }
     bool IsTopMost() const { return m_bTopMost; }
@@ -127,6 +132,7 @@ public:
     CNetServer &GetNetServer() { return m_netServer; }
     CDMXInput &GetDMXInput() { return m_dmxInput; }
     CMainController *GetController() const { return m_pController.get(); }
+    CSyncController *GetSync() const { return m_pSync.get(); }
     CVideoView *GetVideoView() const { return m_pVideoView; }
     CPlayerCtrlBar *GetCtrlBar() const { return m_pCtrlBar; }
     CRightView *GetRightView() const { return m_pRightView; }
@@ -164,6 +170,10 @@ private:
     void UpdateDMXStatus();
     // Feeds the OSC server from the players and opens it.
     void InitOsc();
+    // Starts synchronised playback as [Sync] says.
+    void InitSync();
+    // What the players and the playlist show, for the sync link.
+    CSyncController::Snapshot SyncSnapshot() const;
 
     CProfile &m_profile;
     CGeneralSettings &m_settings;
@@ -185,6 +195,7 @@ private:
     bool m_bLayoutReady = false;
     bool m_bTopMost = false;
 
+    std::unique_ptr<CSyncController> m_pSync;
     std::unique_ptr<CMainController> m_pController;
     QString m_strVersion;
     QString m_strDocTitle;

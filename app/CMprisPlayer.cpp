@@ -23,6 +23,11 @@ void CMprisPlayer::SetLoopStatus(const QString &strStatus) {
     m_service.Announce();
 }
 
+void CMprisPlayer::SetRate(double dRate) {
+    m_service.State().SetRate(dRate);
+    m_service.Announce();
+}
+
 void CMprisPlayer::SetVolume(double dVolume) {
     m_service.State().SetVolume(dVolume);
     m_service.Announce();

@@ -37,8 +37,7 @@ public:
     QString LoopStatus() const { return Value("LoopStatus").toString(); }
     void SetLoopStatus(const QString &strStatus);
     double Rate() const { return 1.0; }
-    // Media play at their own speed only; another rate is ignored.
-    void SetRate(double) {}
+    void SetRate(double dRate);
     double MinimumRate() const { return 1.0; }
     double MaximumRate() const { return 1.0; }
     QVariantMap Metadata() const { return Value("Metadata").toMap(); }

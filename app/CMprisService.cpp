@@ -2,6 +2,7 @@
 
 #include "app/CMainFrame.h"
 #include "app/CMprisPlayer.h"
+#include "app/CMprisProperties.h"
 #include "app/CMprisRoot.h"
 #include "core/CLogBook.h"
 #include "playback/CVideoView.h"
@@ -40,6 +41,7 @@ bool CMprisService::Register() {
     // The adaptors are exported with this object; they must exist before it is registered.
     new CMprisRoot(*this);
     m_pPlayer = new CMprisPlayer(*this);
+    new CMprisProperties(this);
     if (!bus.registerObject(OBJECT_PATH, this, QDBusConnection::ExportAdaptors)) {
         LogError("CMprisService::Register(): %s already taken on the session bus\n", OBJECT_PATH);
         return false;

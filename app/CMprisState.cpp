@@ -2,6 +2,7 @@
 
 #include "core/CCommandSink.h"
 #include "core/CLogBook.h"
+#include "core/CMediaTypes.h"
 #include "playback/CPlayerBase.h"
 
 #include <QDBusObjectPath>
@@ -118,11 +119,7 @@ QVariantMap CMprisState::RootProperties() const {
         {"Identity", QStringLiteral("Tessaro")},
         {"DesktopEntry", QStringLiteral("tessaro")},
         {"SupportedUriSchemes", QStringList{"file"}},
-        {"SupportedMimeTypes",
-         QStringList{"audio/mpeg", "audio/ogg", "audio/x-wav", "audio/flac", "video/mp4",
-                     "video/mpeg", "video/x-msvideo", "video/x-matroska", "video/webm", "video/ogg",
-                     "image/jpeg", "image/png", "image/bmp", "image/gif", "audio/x-mpegurl",
-                     "audio/x-scpls"}},
+        {"SupportedMimeTypes", CMediaTypes::MimeTypes()},
     };
 }
 
@@ -133,7 +130,8 @@ QVariantMap CMprisState::PlayerProperties() const {
         if (s.nDurationMs > 0)
             metadata.insert("mpris:length", qlonglong(s.nDurationMs * 1000));
         metadata.insert("xesam:title", s.strTitle);
-        metadata.insert("xesam:url", QUrl::fromLocalFile(s.strPath).toString());
+        // A URI as clients parse it: a blank, "#" or "%" in a name must not end or bend it.
+        metadata.insert("xesam:url", QUrl::fromLocalFile(s.strPath).toString(QUrl::FullyEncoded));
     }
     const bool bListed = s.nTrackCount > 0 && s.nCurTrack >= 0;
     return {
@@ -205,6 +203,11 @@ void CMprisState::SetPosition(const QString &strTrackId, int64_t nPositionUs) {
         nPositionUs / 1000 > s.nDurationMs)
         return;
     SeekTo(nPositionUs / 1000);
+}
+
+void CMprisState::SetRate(double dRate) {
+    if (dRate == 0.0)
+        Pause();
 }
 
 void CMprisState::SetVolume(double dVolume) {

@@ -79,6 +79,9 @@ public:
     // Offsets and positions in microseconds, as the bus gives them.
     void Seek(int64_t nOffsetUs);
     void SetPosition(const QString &strTrackId, int64_t nPositionUs);
+    // Media play at their own speed only: 0.0 pauses, as the interface asks; other rates are
+    // ignored.
+    void SetRate(double dRate);
     void SetVolume(double dVolume);
     void SetLoopStatus(const QString &strStatus);
     void SetFullscreen(bool bFullScreen);

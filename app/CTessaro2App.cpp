@@ -34,6 +34,12 @@ CTessaro2App::CTessaro2App(int &argc, char **argv, const CCommandLine &commandLi
     m_app.setQuitOnLastWindowClosed(false);
     if (!m_commandLine.m_strScreen.isEmpty())
         m_profile.SetRunValue("Video", "OutputScreen", m_commandLine.m_strScreen);
+    if (m_commandLine.m_bLead)
+        m_profile.SetRunValue("Sync", "Role", "leader");
+    if (!m_commandLine.m_strFollow.isEmpty()) {
+        m_profile.SetRunValue("Sync", "Role", "follower");
+        m_profile.SetRunValue("Sync", "Leader", m_commandLine.m_strFollow);
+    }
 }
 
 CTessaro2App::~CTessaro2App() {

@@ -1,5 +1,6 @@
-// The application object: brings the program up in its designed order (settings store,
-// log, General settings, main window, splash) and takes it down again in reverse.
+// The application object: brings the program up in the order its parts need each other
+// (settings store, log, General settings, main window, splash) and takes it down again in
+// reverse.
 #pragma once
 
 #include "app/CCommandLine.h"

@@ -2,7 +2,6 @@
 
 #include "app/CMainFrame.h"
 #include "core/CGeneralSettings.h"
-#include "playback/CPlayerBase.h"
 #include "playback/CVideoView.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "remote/CNetServer.h"
@@ -25,16 +24,7 @@ CWebStatus CWebRemote::Status() const {
     CPlaylistCtrl *pPlaylist = m_frame.GetPlaylist();
     if (!pView || !pPlaylist)
         return status;
-    for (int i = 0; i < 2; ++i) {
-        if (CPlayerBase *pPlayer = pView->GetPlayer(i)) {
-            status.players.players[i].nState = pPlayer->GetPlayState();
-            status.players.players[i].nDuration = pPlayer->GetDuration();
-            status.players.players[i].nPosition = pPlayer->GetPosition();
-            status.players.players[i].strName = pPlayer->GetFileName();
-        }
-    }
-    status.players.nActive = pView->GetActiveID();
-    status.players.nVolume = m_frame.GetVolumePercent();
+    status.players = m_frame.GetFeedbackStatus();
     status.bMuted = pView->IsMuted();
     status.bFullscreen = pView->IsFullScreen();
     status.bRepeatSingle = pPlaylist->GetLoopSingleTrack();

@@ -46,6 +46,8 @@
 // The browser page (origin Web) gives the binary protocol's actions, Next, Previous, Mute,
 // Fullscreen and the three play modes, switches with 1 or 0.
 // The DMX input reads levels and acts on none of them, so it produces no command.
+// The sync link of a follower gives Open, Play, Pause, Stop, Seek, Select and Fullscreen (value
+// 1/0) with origin Sync, so that it shows what its leader shows.
 // Rows may grow as inputs do; an action keeps its meaning once another input relies on it.
 #pragma once
 

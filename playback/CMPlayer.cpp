@@ -6,6 +6,7 @@
 #include "playback/CId3Tag.h"
 #include "playback/CLengthEstimate.h"
 #include "playback/CPipelineBuilder.h"
+#include "playback/CPipelineTiming.h"
 #include "playback/CStreamEndWatch.h"
 #include "playback/CSuccessorGraph.h"
 #include "playback/CVideoOutput.h"
@@ -87,6 +88,8 @@ bool CMPlayer::Init(QWidget *pOwner) {
     m_pGraph = CPipelineBuilder::MakePlaybin();
     if (!m_pGraph)
         return LogResult(2, "No playbin element", "Init: CoCreateInstance() failed\n");
+    if (m_pTiming)
+        m_pTiming->Attach(m_nTimingId, m_pGraph);
 
     m_pMediaEvent = std::make_shared<CGraphEventQueue>();
     m_pMediaEvent->Attach(m_pGraph);
@@ -142,6 +145,7 @@ void CMPlayer::ReleaseGraph() {
     m_nMediaState = MS_NONE;
     m_nPlayState = PS_STOPPED;
     m_bTimeFormatOK = false;
+    m_bHalted = false;
     m_bStill = false;
     m_nNativeWidth = m_nNativeHeight = 0;
     m_window.ForgetScale();
@@ -224,6 +228,8 @@ bool CMPlayer::OpenMedia(const QString &strPath) {
     if (m_pSuccessor && m_pSuccessor->GetPath() == strPath &&
         TakeOver(std::move(m_pSuccessor), true, true))
         return true;
+    if (m_pTiming)
+        m_pTiming->Opening(m_nTimingId, strPath);
     // Every file gets a fresh pipeline. A pipeline that failed to initialise is never
     // rendered into: it may lack our video sink and would open a window of its own.
     const bool bReady = Init(m_pOwnerWnd);
@@ -254,6 +260,8 @@ int CMPlayer::BeginOpen(const QString &strPath) {
     // The follower waited for the medium this open replaces.
     DisposeGraph(m_pSuccessor);
     m_strNextPath.clear();
+    if (m_pTiming)
+        m_pTiming->Opening(m_nTimingId, strPath);
     std::string strError;
     m_pOpening = CSuccessorGraph::PrepareOpen(strPath, *m_pOutput, m_pOwnerWnd, LinearVolume(),
                                               m_lBalance, strError);
@@ -261,6 +269,8 @@ int CMPlayer::BeginOpen(const QString &strPath) {
         FailOpen(strPath, strError);
         return OPEN_FAILED;
     }
+    if (m_pTiming)
+        m_pTiming->Prepared(m_pOpening->GetPipeline());
     m_openBegan = std::chrono::steady_clock::now();
     PollOpenIn(PREROLL_TIMEOUT_MS);
     return OPEN_PENDING;
@@ -376,9 +386,14 @@ QString CMPlayer::GetFileName() const {
 void CMPlayer::Play() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
-    // A taken-over medium reported stopped has been playing all along.
+    // A taken-over medium reported stopped has been playing all along: its timing stays.
+    const bool bPlayingAlong = m_bStopPending;
     m_bStopPending = false;
-    if (gst_element_set_state(m_pGraph, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    m_bHalted = false;
+    const GstStateChangeReturn ret = m_pTiming && !bPlayingAlong
+                                         ? m_pTiming->Play(m_nTimingId, m_pGraph)
+                                         : gst_element_set_state(m_pGraph, GST_STATE_PLAYING);
+    if (ret == GST_STATE_CHANGE_FAILURE) {
         Stop();
     } else {
         m_nPlayState = PS_PLAYING;
@@ -393,7 +408,9 @@ void CMPlayer::Pause() {
     if (m_bStopPending)
         Stop();
     CollectFrameStats();
-    if (gst_element_set_state(m_pGraph, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+    const GstStateChangeReturn ret = m_pTiming ? m_pTiming->Pause(m_nTimingId, m_pGraph)
+                                               : gst_element_set_state(m_pGraph, GST_STATE_PAUSED);
+    if (ret == GST_STATE_CHANGE_FAILURE)
         Stop();
     else
         m_nPlayState = PS_PAUSED;
@@ -437,8 +454,11 @@ void CMPlayer::SetPosition(uint32_t nMs) {
     ArmSuccessor();
     CollectFrameStats();
     const gint64 nTime = gint64(uint64_t(nMs) * GST_MSECOND);
-    gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
-                            GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), nTime);
+    if (m_pTiming)
+        m_pTiming->Seek(m_nTimingId, m_pGraph, nTime);
+    else
+        gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
+                                GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), nTime);
     WaitForSeek();
     m_nPlayState = nSaved;
     ArmSuccessor();
@@ -447,6 +467,8 @@ void CMPlayer::SetPosition(uint32_t nMs) {
 int CMPlayer::GetDuration() {
     if (m_nMediaState != MS_LOADED || !m_bTimeFormatOK || m_bStill)
         return 0;
+    if (m_bHalted)
+        return m_nHaltedDuration; // a pipeline put back to READY knows no length
     gint64 nTime = 0;
     // A parsed audio stream such as MP3 knows its length only after it has played a while.
     if (!gst_element_query_duration(m_pGraph, GST_FORMAT_TIME, &nTime))
@@ -517,8 +539,9 @@ void CMPlayer::ShowVideo(bool bShow) {
 
 QRect CMPlayer::FitVideoRect(const QRect &box, int nVideoWidth, int nVideoHeight) {
     const int W = box.width(), H = box.height();
-    // The ratio is deliberately kept in single precision: a box of exactly the video's
-    // shape then loses a pixel of height, as the placement always has.
+    // Single precision on purpose: it fixes every rectangle to the pixel (a box of exactly the
+    // video's shape loses a pixel of height), and a wider type would move pictures by a pixel
+    // against layouts made with these rectangles.
     const float a = float(double(nVideoWidth) / double(nVideoHeight));
     int nLeft = box.left(), nTop = box.top(), w, h;
     if (double(W) / double(H) < double(a)) {
@@ -582,30 +605,55 @@ int CMPlayer::GetDeliveredFrames() const {
 
 long CMPlayer::GetEvent(long &lEventCode, long &lParam1, long &lParam2) {
     CGraphEventQueue::Event event;
-    // The medium an open under way replaces ends unseen, as if it had gone already.
     do {
         if (!m_pMediaEvent || !m_pMediaEvent->Pop(event))
             return -1;
-    } while (m_pOpening && event.lCode == EC_COMPLETE);
+        // The medium an open under way replaces ends unseen, as if it had gone already. A
+        // failing source fails the elements behind it too, and each posts its error: the player
+        // stops once, and tells once.
+    } while ((m_pOpening && event.lCode == EC_COMPLETE) ||
+             (event.lCode == EC_ERRORABORT && m_bHalted));
     lEventCode = event.lCode;
     lParam1 = event.lParam1;
     lParam2 = event.lParam2;
     if (event.lCode == EC_ERRORABORT && m_nMediaState == MS_LOADED) {
-        // The pipeline cannot go on after an error; it stays loaded so Play may try again.
-        gst_element_set_state(m_pGraph, GST_STATE_READY);
-        m_nPlayState = PS_STOPPED;
-        m_bStopPending = false;
-        ArmSuccessor();
-        const QByteArray message =
-            ("GetEvent(): " + LogPrefix() + ": playback stopped by an error\n").toUtf8();
-        LogResult(2, event.strText.c_str(), message.constData());
+        Halt(event.strText);
     } else if (event.lCode == EC_COMPLETE) {
+        LogEarlyEnd();
         LogFrameStats();
         // The same file followed itself (repeat): it simply goes on as the current medium.
         if (m_pSuccessor && m_pSuccessor->HasStarted() && m_pSuccessor->GetPath() == m_strFilePath)
             TakeOver(std::move(m_pSuccessor), false, true);
     }
     return 0;
+}
+
+void CMPlayer::Halt(const std::string &strError) {
+    m_nHaltedDuration = GetDuration();
+    const QByteArray message =
+        ("GetEvent(): " + LogPrefix() + ": playback stopped by an error\n").toUtf8();
+    LogResult(2, strError.c_str(), message.constData());
+    // While the sink still counts: leaving PLAYING starts its counters again.
+    LogFrameStats();
+    // It stays loaded, so Play may try again.
+    gst_element_set_state(m_pGraph, GST_STATE_READY);
+    m_bHalted = true;
+    m_nPlayState = PS_STOPPED;
+    m_bStopPending = false;
+    ArmSuccessor();
+}
+
+void CMPlayer::LogEarlyEnd() {
+    constexpr int kToleranceMs = 1000;
+    const int nDuration = GetDuration();
+    const int nPosition = GetPosition();
+    if (nDuration - nPosition <= kToleranceMs)
+        return;
+    const auto format = [](int nMs) {
+        return QString::asprintf("%d:%02d:%02d", nMs / 3600000, nMs / 60000 % 60, nMs / 1000 % 60);
+    };
+    LogMsg("CMPlayer::GetEvent(): %s ended at %s of %s\n", LogPrefix().toUtf8().constData(),
+           qPrintable(format(nPosition)), qPrintable(format(nDuration)));
 }
 
 bool CMPlayer::Mute(bool bMute) {
@@ -676,6 +724,8 @@ void CMPlayer::SetNextMedium(const QString &strPath) {
         return;
     m_pSuccessor = CSuccessorGraph::Prepare(strPath, *m_pOutput, m_pGraph, m_pEndWatch,
                                             LinearVolume(), m_lBalance);
+    if (m_pTiming && m_pSuccessor)
+        m_pTiming->Prepared(m_pSuccessor->GetPipeline());
     ArmSuccessor();
 }
 
@@ -702,6 +752,7 @@ bool CMPlayer::TakeOver(std::unique_ptr<CSuccessorGraph> pSuccessor, bool bAnnou
     CSuccessorGraph::Parts parts = pSuccessor->Release();
     m_pOutput->AdoptSuccessorSink();
     DropPipeline();
+    m_bHalted = false;
     m_pGraph = parts.pPlaybin;
     m_pPanorama = parts.pPanorama;
     m_pMediaEvent = std::move(parts.pEvents);
@@ -711,6 +762,8 @@ bool CMPlayer::TakeOver(std::unique_ptr<CSuccessorGraph> pSuccessor, bool bAnnou
     m_bStill = parts.bStill;
     m_nFramesShown = m_nFramesDropped = 0;
     m_bFramesToReport = false;
+    if (m_pTiming)
+        m_pTiming->Continued(m_nTimingId, m_pGraph, parts.bStarted);
 
     if (bAnnounceAsOpened) {
         m_nMediaState = MS_OPENING;

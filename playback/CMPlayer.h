@@ -17,6 +17,7 @@
 class CGraphEventQueue;
 class CStreamEndWatch;
 class CSuccessorGraph;
+class CPipelineTiming;
 class CVideoOutput;
 
 class CMPlayer : public CPlayerBase {
@@ -68,6 +69,11 @@ public:
     int BeginOpen(const QString &strPath) override;
     int PollOpen() override;
     void CancelOpen() override { DisposeGraph(m_pOpening); }
+    QString GetNextMedium() const override { return m_strNextPath; }
+    void SetPipelineTiming(CPipelineTiming *pTiming, int nPlayer) override {
+        m_pTiming = pTiming;
+        m_nTimingId = nPlayer;
+    }
 
     // The rectangle (left, top, width, height) a video of vw x vh takes inside the box:
     // aspect kept with a single-precision ratio, centred, sizes truncated.
@@ -124,8 +130,12 @@ private:
     void CollectFrameStats();
     // One information line with the frames shown and dropped since the media started playing.
     void LogFrameStats();
+    // The pipeline cannot go on after a stream error: the player stops, keeping the medium.
+    void Halt(const std::string &strError);
+    // An end well before the known length (a file cut short while it played) is logged.
+    void LogEarlyEnd();
 
-    // Fields in the order the player has always kept them.
+    // The medium, its pipeline and what the player keeps of its state.
     QPointer<QWidget> m_pOwnerWnd;
     QString m_strTitle;
     QString m_strFilePath;
@@ -137,6 +147,10 @@ private:
     int m_nMediaState = MS_NONE;
     int m_nPlayState = PS_STOPPED;
     bool m_bTimeFormatOK = false;
+    // Stopped by a stream error since the last Play: the medium's length as it was known, and
+    // the other elements' reports of the same failure are not news.
+    bool m_bHalted = false;
+    int m_nHaltedDuration = 0;
     long m_lVolume = 0;
     long m_lMutedVolume = 0;
     long m_lBalance = 0;
@@ -158,6 +172,9 @@ private:
     bool m_bTookOver = false;    // in the UI turn in which a follower was taken over
     bool m_bStopPending = false; // reported stopped while the taken-over medium plays on
     std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // guards queued calls
+    // Synchronised playback: when set, it starts, pauses and seeks the pipeline.
+    CPipelineTiming *m_pTiming = nullptr;
+    int m_nTimingId = 0;
     // Declared after the output: pipelines are torn down before the output and its windows go.
     CPipelineReaper m_reaper;
 };

@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QString>
 
+class CPipelineTiming;
 class QWidget;
 
 class CPlayerBase {
@@ -79,4 +80,12 @@ public:
     virtual int PollOpen() { return OPEN_NONE; }
     // UI thread: a pending open goes unannounced; the medium before stays.
     virtual void CancelOpen() {}
+    // What SetNextMedium was last told.
+    virtual QString GetNextMedium() const { return QString(); }
+    // Before Init: the player's pipelines are timed by pTiming (synchronised playback), as
+    // player nPlayer; nullptr times them as GStreamer does by default.
+    virtual void SetPipelineTiming(CPipelineTiming *pTiming, int nPlayer) {
+        (void)pTiming;
+        (void)nPlayer;
+    }
 };

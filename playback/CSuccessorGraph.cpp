@@ -157,7 +157,10 @@ bool CSuccessorGraph::SetArmed(bool bArmed) {
     }
     if (!state.bStarted)
         return true;
-    GstClock *pClock = gst_system_clock_obtain();
+    // The clock it was started by (a shared network clock in synchronised playback).
+    GstClock *pClock = gst_element_get_clock(state.pNext);
+    if (!pClock)
+        pClock = gst_system_clock_obtain();
     const GstClockTime nNow = gst_clock_get_time(pClock);
     gst_object_unref(pClock);
     if (nNow >= state.nStartAt)

@@ -79,6 +79,8 @@ void CVideoView::InitPlayers() {
     for (int i = 0; i < 2; ++i) {
         if (!m_pPlayer[i])
             m_pPlayer[i] = m_playerFactory(i);
+        if (m_pPlayer[i])
+            m_pPlayer[i]->SetPipelineTiming(m_pTiming, i);
         if (!m_pPlayer[i] || !m_pPlayer[i]->Init(this)) {
             LogError("FATAL: Player initialisation failed!\n");
             DestroyPlayers();

@@ -14,6 +14,7 @@ class CFullScreenDlg;
 class CGeneralSettings;
 class CMessageSink;
 class CModalUI;
+class CPipelineTiming;
 class CProfile;
 
 class CVideoView : public QWidget {
@@ -36,6 +37,9 @@ public:
     void SetPlayerFactory(PlayerFactory factory) { m_playerFactory = std::move(factory); }
     void SetMediaCheck(MediaCheck check) { m_mediaCheck = std::move(check); }
     void SetTerminate(Terminate terminate) { m_terminate = std::move(terminate); }
+    // Before OnInitialUpdate: both players' pipelines are timed by pTiming (synchronised
+    // playback with other machines).
+    void SetPipelineTiming(CPipelineTiming *pTiming) { m_pTiming = pTiming; }
 
     // Creates the players and the full-screen windows, once.
     void OnInitialUpdate();
@@ -115,6 +119,7 @@ private:
     PlayerFactory m_playerFactory;
     MediaCheck m_mediaCheck;
     Terminate m_terminate;
+    CPipelineTiming *m_pTiming = nullptr;
 
     std::unique_ptr<CFullScreenDlg> m_pFullScreenDlg;
     std::unique_ptr<CFullScreenDlg> m_pParkingDlg;

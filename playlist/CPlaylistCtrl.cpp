@@ -2,6 +2,7 @@
 
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
+#include "core/CMediaTypes.h"
 #include "core/CMessageSink.h"
 #include "core/CModalUI.h"
 #include "core/CProfile.h"
@@ -25,30 +26,15 @@ namespace {
 const QString kSection = QStringLiteral("Playlist");
 const QString kNoLength = QStringLiteral("0:00:00");
 
-// The classic table first, then the containers, codecs and pictures of today that
-// GStreamer plays as well.
-const char *const kMediaExtensions[] = {
-    ".mpg",  ".mpeg", ".m1v",  ".m2v",  ".mpa",  ".mpe", ".avi",  ".divx", ".asf", ".wmv",
-    ".wmd",  ".wm",   ".ogm",  ".mp1",  ".mp2",  ".mp3", ".mp4",  ".ogg",  ".wav", ".snd",
-    ".au",   ".aif",  ".aifc", ".aiff", ".wma",  ".mid", ".midi", ".rmi",  ".bmp", ".jpg",
-    ".jpeg", ".jif",  ".jp2",  ".jp2c", ".jp2k", ".jpc", ".jpx",  ".gif",  ".mkv", ".webm",
-    ".mov",  ".m4v",  ".flac", ".opus", ".m4a",  ".png", ".webp", ".tif",  ".tiff"};
-const char *const kStillExtensions[] = {".bmp", ".jpg", ".jpeg", ".jif", ".jp2",  ".jp2c", ".jp2k",
-                                        ".jpc", ".jpx", ".gif",  ".png", ".webp", ".tif",  ".tiff"};
-const char *const kPlaylistExtensions[] = {".pls", ".m3u"};
+using MediaKind = CMediaTypes::Kind;
 
-template <size_t N> bool HasExtension(const QString &strPath, const char *const (&table)[N]) {
+std::optional<MediaKind> KindOf(const QString &strPath) {
     const QString strExt = CPlaylistText::Extension(strPath);
-    if (strExt.isEmpty())
-        return false;
-    for (const char *pszExt : table)
-        if (strExt.compare(QLatin1String(pszExt), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
+    return strExt.isEmpty() ? std::nullopt : CMediaTypes::KindOf(strExt);
 }
 
-// The sort key of the original comparison: ASCII letters fold to lower case, every other
-// byte compares by its value.
+// The sort key: ASCII letters fold to lower case and every other byte compares by its value,
+// so the order is the same whatever the machine's locale.
 QByteArray FoldedKey(const QString &str) {
     return CPlaylistText::ToLowerAscii(CPlaylistText::ToFile(str));
 }
@@ -874,14 +860,15 @@ QString CPlaylistCtrl::GetFileNameFromPath(const QString &strPath) {
 }
 
 bool CPlaylistCtrl::IsMediaFile(const QString &strPath) {
-    return HasExtension(strPath, kMediaExtensions);
+    const std::optional<MediaKind> kind = KindOf(strPath);
+    return kind == MediaKind::Timed || kind == MediaKind::Still;
 }
 
 bool CPlaylistCtrl::IsTimedMedia(const QString &strPath) {
-    return !HasExtension(strPath, kStillExtensions);
+    return KindOf(strPath) != MediaKind::Still;
 }
 
 bool CPlaylistCtrl::IsPlaylistFile(const QString &strPath) {
     return strPath.contains(QLatin1String(LAST_PLAYLIST_NAME)) ||
-           HasExtension(strPath, kPlaylistExtensions);
+           KindOf(strPath) == MediaKind::Playlist;
 }

@@ -109,8 +109,9 @@ void CRightView::OnInitialUpdate() {
 }
 
 void CRightView::SetupList() {
-    // The form's own font. Its stand-in here may be wider than the original; the Time
-    // column is only 52 pixels, so the font shrinks until any length text fits there.
+    // The form's own font. Font substitution may give a face wider than the one the column
+    // was sized for; the Time column is only 52 pixels, so the font shrinks until any length
+    // text fits there.
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(8.0);
     const QString strWidest = QStringLiteral("23:59:59");

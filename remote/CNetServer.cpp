@@ -6,8 +6,8 @@
 #include "core/CProfile.h"
 #include "core/CTickClock.h"
 
-#include <QAbstractEventDispatcher>
 #include <QTimer>
+#include <QVariant>
 
 #include <cstring>
 #include <sys/socket.h>
@@ -55,16 +55,6 @@ CNetServer::CNetServer(CCommandSink &sink, CProfile &profile, const CGeneralSett
     m_dwLastSend = 0;
     m_bReady = false;
     connect(&m_RecvSocket, &QUdpSocket::readyRead, this, [this] { OnReceive(0); });
-    // Tells OnReceive whether a command's handler ran the event loop.
-    m_pDispatcher = QAbstractEventDispatcher::instance();
-    if (m_pDispatcher) {
-        auto noteSpin = [this] {
-            if (m_bDispatching)
-                m_bLoopSpun = true;
-        };
-        connect(m_pDispatcher, &QAbstractEventDispatcher::awake, this, noteSpin);
-        connect(m_pDispatcher, &QAbstractEventDispatcher::aboutToBlock, this, noteSpin);
-    }
 }
 
 CNetServer::~CNetServer() {
@@ -112,11 +102,9 @@ bool CNetServer::InitServer() {
 
     ReadSettings();
 
-    // Not shared: a second instance on the same port must fail loudly, not steal commands.
     const QHostAddress bindAddress = m_access.BindAddress();
     if (bindAddress.isNull() ||
-        !m_RecvSocket.bind(bindAddress, static_cast<quint16>(m_nCommandPort),
-                           QAbstractSocket::DontShareAddress)) {
+        !BindCommandSocket(m_RecvSocket, bindAddress, static_cast<quint16>(m_nCommandPort))) {
         LogError("InitServer(): Server socket not created.\n");
         return false;
     }
@@ -137,6 +125,14 @@ bool CNetServer::InitServer() {
     return true;
 }
 
+bool CNetServer::BindCommandSocket(QUdpSocket &socket, const QHostAddress &address, quint16 nPort) {
+    if (!socket.bind(address, nPort, QAbstractSocket::DontShareAddress))
+        return false;
+    socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                           QVariant(RECEIVE_BUFFER_BYTES));
+    return true;
+}
+
 void CNetServer::CloseServer() {
     m_bReady = false;
     m_RecvSocket.close();
@@ -147,16 +143,16 @@ void CNetServer::CloseServer() {
 void CNetServer::OnReceive(int /*nErrorCode*/) {
     if (m_bDispatching)
         return; // one command at a time
-    if (m_RecvSocket.state() != QAbstractSocket::BoundState)
-        return;
-    // A handler that runs an event loop of its own (waiting for a media pipeline, a dialog)
-    // leaves whatever arrived meanwhile without a notification: the socket does not notify
-    // from inside its own notification, nor again before it is read. Take those now, in order.
+    // Everything waiting, in order: one datagram per notification falls behind a flood, and a
+    // handler that runs an event loop of its own (waiting for a media pipeline) leaves what
+    // arrived meanwhile without a notification, since the socket does not notify from inside
+    // its own notification. A flood beyond MAX_DATAGRAMS_PER_TURN waits for the next turn,
+    // which the socket's notification brings.
+    int nRead = 0;
     do {
-        m_bLoopSpun = !m_pDispatcher; // without a dispatcher to tell, assume the worst
-        if (!ReceiveOne())
+        if (m_RecvSocket.state() != QAbstractSocket::BoundState || !ReceiveOne())
             return;
-    } while (m_bLoopSpun && m_RecvSocket.hasPendingDatagrams());
+    } while (++nRead < MAX_DATAGRAMS_PER_TURN && m_RecvSocket.hasPendingDatagrams());
 }
 
 bool CNetServer::ReceiveOne() {

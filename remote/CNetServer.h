@@ -14,7 +14,6 @@
 
 class CCommandSink;
 class CGeneralSettings;
-class QAbstractEventDispatcher;
 class CProfile;
 class CTickClock;
 
@@ -32,6 +31,13 @@ public:
     // otherwise the next timer tick sends it, so a burst of commands cannot become a burst of
     // broadcasts.
     static constexpr uint32_t FORCED_STATUS_SPACING_MS = 100;
+    // Room in a command socket for a burst: while the UI thread is held (a medium opening, a
+    // flood of junk), a controller's commands wait there instead of being dropped by the
+    // kernel. The kernel caps it at net.core.rmem_max.
+    static constexpr int RECEIVE_BUFFER_BYTES = 1 << 20;
+    // Datagrams read in one turn of the event loop; the rest notify again at once, so a flood
+    // cannot starve the picture and the timers.
+    static constexpr int MAX_DATAGRAMS_PER_TURN = 256;
 
     // Nothing is opened here; the "Network" settings are read by InitServer.
     CNetServer(CCommandSink &sink, CProfile &profile, const CGeneralSettings &settings,
@@ -43,6 +49,11 @@ public:
 
     bool InitServer();
     void CloseServer();
+
+    // Binds a socket that takes commands (this server's, OSC's): not shared, so a second
+    // instance on the same port fails loudly instead of stealing commands, and with
+    // RECEIVE_BUFFER_BYTES of room.
+    static bool BindCommandSocket(QUdpSocket &socket, const QHostAddress &address, quint16 nPort);
 
     // A command's handler is running (and may have spun the event loop).
     bool IsDispatching() const { return m_bDispatching; }
@@ -77,7 +88,7 @@ signals:
     void StatusSent();
 
 public slots:
-    // Reads one datagram per notification (more only after a handler ran the event loop).
+    // Reads every datagram waiting (up to MAX_DATAGRAMS_PER_TURN), one command at a time.
     void OnReceive(int nErrorCode = 0);
 
 private:
@@ -101,8 +112,6 @@ private:
     bool m_bSentAny = false;
     bool m_bReady;
     bool m_bDispatching = false;
-    bool m_bLoopSpun = false;
-    QAbstractEventDispatcher *m_pDispatcher = nullptr;
 
     QUdpSocket m_RecvSocket;
     QUdpSocket m_BroadcastSocket;

@@ -1,6 +1,7 @@
 #include "remote/COscFeedback.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -50,6 +51,17 @@ std::vector<COscFeedback::Value> COscFeedback::Collect(const Status &status, boo
         values.push_back(String("/tessaro/active", status.nActive == 1 ? "B" : "A"));
     if (!m_bKnown || status.nVolume != m_last.nVolume)
         values.push_back(Int("/tessaro/volume", status.nVolume));
+    // The offset moves a little with every measurement: sent on the tick, to a tenth of a ms.
+    const auto tenths = [](double dMs) { return std::lround(dMs * 10.0); };
+    if (status.strSyncRole != QLatin1String("off") &&
+        (!m_bKnown || status.strSyncRole != m_last.strSyncRole ||
+         status.nSyncFollowers != m_last.nSyncFollowers ||
+         (bTick && tenths(status.dSyncOffsetMs) != tenths(m_last.dSyncOffsetMs)))) {
+        Value sync{"/tessaro/sync", false, status.nSyncFollowers, status.strSyncRole.toUtf8()};
+        sync.bSync = true;
+        sync.fValue = float(status.dSyncOffsetMs);
+        values.push_back(sync);
+    }
     m_last = status;
     m_bKnown = true;
     return values;

@@ -23,13 +23,21 @@ public:
         Player players[2];
         int nActive = 0;
         int nVolume = 0; // percent
+        // Synchronised playback: "off", "leader" or "follower", the follower's clock offset
+        // and the followers a leader hears.
+        QString strSyncRole = QStringLiteral("off");
+        double dSyncOffsetMs = 0.0;
+        int nSyncFollowers = 0;
     };
-    // One OSC message of the bundle: an int32 or a string argument.
+    // One OSC message of the bundle: an int32 or a string argument, or for /tessaro/sync
+    // (bSync) the role, the clock offset in ms and the followers (types "sfi").
     struct Value {
         QByteArray path;
         bool bString = false;
         int32_t nValue = 0;
         QByteArray strValue;
+        bool bSync = false;
+        float fValue = 0.0f;
     };
 
     // The values that differ from those this object last returned, and on a tick the position

@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <lo/lo.h>
 
@@ -17,14 +19,53 @@ namespace {
 
 // liblo's arguments sit in the packet, 4-byte aligned only, while its argument union asks for
 // 8: read them as the bytes they are instead of through the union.
-int32_t IntArg(lo_arg *pArg) {
-    int32_t n = 0;
-    std::memcpy(&n, pArg, sizeof n);
-    return n;
+template <typename T> T ArgAs(lo_arg *pArg) {
+    T value{};
+    std::memcpy(&value, pArg, sizeof value);
+    return value;
 }
 
 const char *StringArg(lo_arg *pArg) {
     return reinterpret_cast<const char *>(pArg);
+}
+
+bool RoundToInt32(double dValue, int32_t &nValue) {
+    // NaN fails both comparisons.
+    if (!(dValue >= double(INT32_MIN) - 0.5 && dValue < double(INT32_MAX) + 0.5))
+        return false;
+    nValue = static_cast<int32_t>(std::lround(dValue));
+    return true;
+}
+
+// A number as controllers send one: any numeric OSC type (rounded to the nearest whole
+// number), true and false as 1 and 0, or a decimal number in a string ("50", "-5", "12.5").
+bool ReadInteger(char cType, lo_arg *pArg, int32_t &nValue) {
+    switch (cType) {
+    case LO_INT32:
+        nValue = ArgAs<int32_t>(pArg);
+        return true;
+    case LO_INT64:
+        return RoundToInt32(double(ArgAs<int64_t>(pArg)), nValue);
+    case LO_FLOAT:
+        return RoundToInt32(double(ArgAs<float>(pArg)), nValue);
+    case LO_DOUBLE:
+        return RoundToInt32(ArgAs<double>(pArg), nValue);
+    case LO_TRUE:
+    case LO_FALSE:
+        nValue = cType == LO_TRUE ? 1 : 0;
+        return true;
+    case LO_STRING:
+    case LO_SYMBOL: {
+        static const QRegularExpression kDecimal(
+            QStringLiteral("^\\s*[+-]?(\\d+(\\.\\d*)?|\\.\\d+)\\s*$"));
+        const QString strText = QString::fromUtf8(StringArg(pArg));
+        bool bOk = false;
+        const double dValue = strText.trimmed().toDouble(&bOk);
+        return kDecimal.match(strText).hasMatch() && bOk && RoundToInt32(dValue, nValue);
+    }
+    default:
+        return false;
+    }
 }
 
 const char *const kSection = "OSC";
@@ -36,34 +77,52 @@ constexpr int kBadInputLinesPerWindow = 5;
 
 } // namespace
 
-// The command table: address (after "/tessaro/" and, per player, "a/" or "b/"), argument types,
-// and the command it gives.
-struct COscServer::CommandSpec {
+// The command table: address (after "/tessaro/" and, per player, "a/" or "b/"), the argument it
+// takes, and the command it gives. Each address becomes a method of liblo's dispatcher.
+struct COscServer::CommandEntry {
+    enum class Argument {
+        None,    // none; one argument of any type is ignored (buttons often send 1 or 1.0)
+        Integer, // one number, read by ReadInteger
+        Text,    // one string
+    };
     const char *pszName;
     bool bPerPlayer;
-    const char *pszTypes;
+    Argument argument;
     CCommand::Action action;
+
+    const char *ExpectedTypes() const {
+        return argument == Argument::Integer ? "i" : argument == Argument::Text ? "s" : "";
+    }
 };
 
 struct COscDispatch {
-    static const COscServer::CommandSpec kCommands[];
+    using Argument = COscServer::CommandEntry::Argument;
+    static const COscServer::CommandEntry kCommands[];
 
     static int OnMessage(const char *pszPath, const char *pszTypes, lo_arg **argv, int argc,
                          lo_message /*msg*/, void *pUser) {
-        static_cast<COscServer *>(pUser)->Handle(pszPath, pszTypes, static_cast<void *>(argv),
-                                                 argc);
+        const auto *pRoute = static_cast<const COscServer::Route *>(pUser);
+        if (pRoute->pEntry)
+            pRoute->pServer->Handle(*pRoute, pszPath, pszTypes, static_cast<void *>(argv), argc);
+        else
+            pRoute->pServer->HandleSubscribe(pszPath, pszTypes, static_cast<void *>(argv), argc);
         return 0;
     }
 };
 
 using Action = CCommand::Action;
 
-const COscServer::CommandSpec COscDispatch::kCommands[] = {
-    {"play", true, "", Action::Play},          {"pause", true, "", Action::Pause},
-    {"stop", true, "", Action::Stop},          {"select", true, "", Action::Select},
-    {"open", true, "s", Action::Open},         {"seek", true, "i", Action::Seek},
-    {"volume", false, "i", Action::Volume},    {"next", false, "", Action::Next},
-    {"previous", false, "", Action::Previous}, {"fullscreen", false, "i", Action::Fullscreen},
+const COscServer::CommandEntry COscDispatch::kCommands[] = {
+    {"play", true, Argument::None, Action::Play},
+    {"pause", true, Argument::None, Action::Pause},
+    {"stop", true, Argument::None, Action::Stop},
+    {"select", true, Argument::None, Action::Select},
+    {"open", true, Argument::Text, Action::Open},
+    {"seek", true, Argument::Integer, Action::Seek},
+    {"volume", false, Argument::Integer, Action::Volume},
+    {"next", false, Argument::None, Action::Next},
+    {"previous", false, Argument::None, Action::Previous},
+    {"fullscreen", false, Argument::Integer, Action::Fullscreen},
 };
 
 COscServer::COscServer(CNetServer &netServer, CCommandSink &sink, CProfile &profile,
@@ -119,27 +178,49 @@ bool COscServer::Init() {
     }
     m_access.Read(m_profile, "COscServer::Init()");
 
-    if (!m_pLo) {
-        // liblo's server only decodes here; its socket must exist but is reached by nobody.
-        const QByteArray path = (m_loDir.path() + "/lo").toLocal8Bit();
-        m_pLo = m_loDir.isValid() ? lo_server_new_with_proto(path.constData(), LO_UNIX, nullptr)
-                                  : nullptr;
-        if (!m_pLo) {
-            LogError("COscServer::Init(): OSC decoder not created.\n");
-            return false;
-        }
-        // Time tags are not waited for: a queue of future bundles would grow without bound.
-        lo_server_enable_queue(static_cast<lo_server>(m_pLo), 0, 1);
-        lo_server_add_method(static_cast<lo_server>(m_pLo), nullptr, nullptr,
-                             &COscDispatch::OnMessage, this);
+    m_bSubscriptions = m_profile.GetProfileInt(kSection, "Subscriptions", 1) != 0;
+
+    if (!m_pLo && !MakeDecoder()) {
+        LogError("COscServer::Init(): OSC decoder not created.\n");
+        return false;
     }
     const QHostAddress bindAddress = m_access.BindAddress();
-    if (bindAddress.isNull() || !m_socket.bind(bindAddress, static_cast<quint16>(nPort),
-                                               QAbstractSocket::DontShareAddress)) {
+    if (bindAddress.isNull() ||
+        !CNetServer::BindCommandSocket(m_socket, bindAddress, static_cast<quint16>(nPort))) {
         LogError("COscServer::Init(): OSC socket not created on port %d.\n", nPort);
         return false;
     }
     m_feedbackTimer.start(nInterval);
+    return true;
+}
+
+bool COscServer::MakeDecoder() {
+    // liblo's server only decodes here; its socket must exist but is reached by nobody.
+    const QByteArray path = (m_loDir.path() + "/lo").toLocal8Bit();
+    lo_server pLo =
+        m_loDir.isValid() ? lo_server_new_with_proto(path.constData(), LO_UNIX, nullptr) : nullptr;
+    if (!pLo)
+        return false;
+    m_pLo = pLo;
+    // Time tags are not waited for: a queue of future bundles would grow without bound.
+    lo_server_enable_queue(pLo, 0, 1);
+    // One method per address, so that liblo matches address patterns against each of them;
+    // a message that matches none is ignored, as an unknown command code is.
+    m_routes.reserve(std::size(COscDispatch::kCommands) * 2 + 1);
+    for (const CommandEntry &entry : COscDispatch::kCommands)
+        for (int nPlayer : {0, 1}) {
+            if (!entry.bPerPlayer && nPlayer == 1)
+                break;
+            m_routes.push_back({this, &entry, entry.bPerPlayer ? nPlayer : -1});
+        }
+    m_routes.push_back({this, nullptr, -1});
+    for (Route &route : m_routes) {
+        QByteArray address = kRoot;
+        if (route.nPlayer >= 0)
+            address += route.nPlayer == 0 ? "a/" : "b/";
+        address += route.pEntry ? route.pEntry->pszName : "subscribe";
+        lo_server_add_method(pLo, address.constData(), nullptr, &COscDispatch::OnMessage, &route);
+    }
     return true;
 }
 
@@ -207,60 +288,65 @@ void COscServer::ReadOne() {
                qPrintable(sender.toString()), static_cast<long long>(nRead));
 }
 
-void COscServer::Handle(const char *pszPath, const char *pszTypes, void *argv, int argc) {
+void COscServer::Handle(const Route &route, const char *pszPath, const char *pszTypes, void *argv,
+                        int argc) {
     lo_arg **args = static_cast<lo_arg **>(argv);
-    const size_t nRoot = std::strlen(kRoot);
-    if (!pszPath || std::strncmp(pszPath, kRoot, nRoot) != 0)
-        return; // not ours
-    const char *pszRest = pszPath + nRoot;
-    int nPlayer = -1;
-    if ((pszRest[0] == 'a' || pszRest[0] == 'b') && pszRest[1] == '/') {
-        nPlayer = pszRest[0] == 'a' ? 0 : 1;
-        pszRest += 2;
-    }
+    const CommandEntry &entry = *route.pEntry;
     const char *pszGot = pszTypes ? pszTypes : "";
-    // The port is optional: without it, feedback goes to the sender's own port.
-    if (nPlayer < 0 && std::strcmp(pszRest, "subscribe") == 0) {
-        if ((argc != 0 || *pszGot) && (argc != 1 || std::strcmp(pszGot, "i") != 0)) {
-            LogBadArguments(pszPath, "", pszGot);
-            return;
-        }
-        const int nPort = argc == 1 ? IntArg(args[0]) : m_nSenderPort;
-        if (nPort <= 0 || nPort > 65535) {
-            if (MayLogBadInput())
-                LogMsg("COscServer::OnMessage(): %s port %d out of range.\n", pszPath, nPort);
-            return;
-        }
-        Subscribe(static_cast<quint16>(nPort));
-        return;
-    }
-    const CommandSpec *pSpec = nullptr;
-    for (const CommandSpec &spec : COscDispatch::kCommands)
-        if (spec.bPerPlayer == (nPlayer >= 0) && std::strcmp(spec.pszName, pszRest) == 0)
-            pSpec = &spec;
-    if (!pSpec)
-        return; // unknown addresses are ignored, as unknown command codes are
-    if (std::strcmp(pszGot, pSpec->pszTypes) != 0 ||
-        argc != static_cast<int>(std::strlen(pszGot))) {
-        LogBadArguments(pszPath, pSpec->pszTypes, pszGot);
-        return;
-    }
-    // The receive gate of the remote control holds for OSC commands as for datagrams.
-    if (m_settings.GetRemoteCtrl() != CNetServer::REMOTE_CTRL_ETHERNET)
-        return;
     CCommand cmd;
-    cmd.action = pSpec->action;
+    cmd.action = entry.action;
     cmd.origin = CCommand::Origin::Osc;
     // The volume is common to both players: the id of the binary protocol's command 13 is only
     // range-checked, and Player A's always passes.
-    cmd.nPlayer = std::max(nPlayer, 0);
-    if (pSpec->action == Action::Open)
-        cmd.strText = QString::fromUtf8(StringArg(args[0]));
-    else if (pSpec->action == Action::Fullscreen)
-        cmd.nValue = IntArg(args[0]) != 0 ? 1 : 0;
-    else if (argc == 1)
-        cmd.nValue = IntArg(args[0]);
+    cmd.nPlayer = std::max(route.nPlayer, 0);
+    bool bValid = false;
+    switch (entry.argument) {
+    case CommandEntry::Argument::None:
+        bValid = argc <= 1;
+        break;
+    case CommandEntry::Argument::Integer:
+        bValid = argc == 1 && ReadInteger(pszGot[0], args[0], cmd.nValue);
+        break;
+    case CommandEntry::Argument::Text:
+        bValid = argc == 1 && (pszGot[0] == LO_STRING || pszGot[0] == LO_SYMBOL);
+        if (bValid)
+            cmd.strText = QString::fromUtf8(StringArg(args[0]));
+        break;
+    }
+    if (!bValid) {
+        LogBadArguments(pszPath, entry.ExpectedTypes(), pszGot);
+        return;
+    }
+    if (entry.action == Action::Fullscreen)
+        cmd.nValue = cmd.nValue != 0 ? 1 : 0;
+    // The receive gate of the remote control holds for OSC commands as for datagrams.
+    if (m_settings.GetRemoteCtrl() != CNetServer::REMOTE_CTRL_ETHERNET)
+        return;
     m_sink.Execute(cmd);
+}
+
+// The port is optional: without it, feedback goes to the sender's own port.
+void COscServer::HandleSubscribe(const char *pszPath, const char *pszTypes, void *argv, int argc) {
+    lo_arg **args = static_cast<lo_arg **>(argv);
+    const char *pszGot = pszTypes ? pszTypes : "";
+    int32_t nPort = m_nSenderPort;
+    if (argc > 1 || (argc == 1 && !ReadInteger(pszGot[0], args[0], nPort))) {
+        LogBadArguments(pszPath, "i", pszGot);
+        return;
+    }
+    if (nPort <= 0 || nPort > 65535) {
+        if (MayLogBadInput())
+            LogMsg("COscServer::OnMessage(): %s port %d out of range.\n", pszPath, nPort);
+        return;
+    }
+    if (!m_bSubscriptions) {
+        if (MayLogSubscription())
+            LogMsg("COscServer::OnMessage(): Subscription from %s ignored: [OSC] Subscriptions "
+                   "is 0.\n",
+                   qPrintable(m_sender.toString()));
+        return;
+    }
+    Subscribe(static_cast<quint16>(nPort));
 }
 
 void COscServer::LogBadArguments(const char *pszPath, const char *pszExpected, const char *pszGot) {
@@ -270,10 +356,31 @@ void COscServer::LogBadArguments(const char *pszPath, const char *pszExpected, c
 }
 
 void COscServer::Subscribe(quint16 nPort) {
-    m_subscribers.Subscribe(m_sender, nPort, m_clock.GetTickCount());
-    // A new client learns the whole state at once instead of waiting for changes.
-    if (m_statusSource)
-        Send(COscFeedback::All(m_statusSource()), m_sender, nPort);
+    const uint32_t dwNow = m_clock.GetTickCount();
+    switch (m_subscribers.Subscribe(m_sender, nPort, dwNow)) {
+    case COscSubscribers::Outcome::Taken:
+        // A client learns the whole state at once instead of waiting for changes.
+        if (m_statusSource)
+            Send(COscFeedback::All(m_statusSource()), m_sender, nPort);
+        break;
+    case COscSubscribers::Outcome::Kept:
+        break;
+    case COscSubscribers::Outcome::Dropped:
+        if (MayLogSubscription())
+            LogMsg("COscServer::OnMessage(): Subscription from %s dropped: more than %d "
+                   "subscriptions a second.\n",
+                   qPrintable(m_sender.toString()), COscSubscribers::MAX_PER_SECOND);
+        break;
+    }
+}
+
+bool COscServer::MayLogSubscription() {
+    const uint32_t dwNow = m_clock.GetTickCount();
+    if (m_bSubscriptionLogged && dwNow - m_dwSubscriptionLog < SUBSCRIPTION_LOG_PERIOD_MS)
+        return false;
+    m_bSubscriptionLogged = true;
+    m_dwSubscriptionLog = dwNow;
+    return true;
 }
 
 void COscServer::OnText(const QString &strLine) {
@@ -327,10 +434,15 @@ void COscServer::Send(const std::vector<COscFeedback::Value> &values, const QHos
     lo_bundle bundle = lo_bundle_new(LO_TT_IMMEDIATE);
     for (const COscFeedback::Value &value : values) {
         lo_message message = lo_message_new();
-        if (value.bString)
+        if (value.bSync) {
             lo_message_add_string(message, value.strValue.constData());
-        else
+            lo_message_add_float(message, value.fValue);
             lo_message_add_int32(message, value.nValue);
+        } else if (value.bString) {
+            lo_message_add_string(message, value.strValue.constData());
+        } else {
+            lo_message_add_int32(message, value.nValue);
+        }
         lo_bundle_add_message(bundle, value.path.constData(), message);
     }
     size_t nSize = lo_bundle_length(bundle);

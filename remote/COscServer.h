@@ -1,7 +1,10 @@
 // The OSC face of the remote control. Commands arrive as OSC messages and become the commands the
 // binary protocol's datagrams become (same gate, same handlers), or those of the control bar's
-// track buttons and the full-screen menu item. The players' state goes back as one OSC bundle
-// per update to subscribed clients and fixed targets.
+// track buttons and the full-screen menu item. Each command address is a method of its own in
+// liblo's dispatcher, which matches the patterns of OSC addresses (`*`, `?`, `[ab]`, `{a,b}`)
+// against them, so one message may address several commands. Numbers are taken as controllers
+// send them (any numeric type, true and false, a number in a string). The players' state goes
+// back as one OSC bundle per update to subscribed clients and fixed targets.
 //
 // Everything runs on the UI thread: the socket is read there and liblo decodes and dispatches
 // within the same call, so nothing needs a lock. The socket is our own, because Debian 12's liblo
@@ -22,6 +25,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CCommandSink;
 class CGeneralSettings;
@@ -44,6 +48,9 @@ public:
     // picture, the timers or the binary protocol.
     static constexpr int MAX_PACKETS_PER_TURN = 32;
     static constexpr int MAX_PENDING_TEXTS = 16;
+    // Logbook lines about subscriptions refused (rate, switched off): one a minute at most, so
+    // a spoofed flood cannot fill the log either.
+    static constexpr uint32_t SUBSCRIPTION_LOG_PERIOD_MS = 60000;
 
     using StatusSource = std::function<COscFeedback::Status()>;
 
@@ -65,15 +72,25 @@ public:
     void Close();
 
 private:
-    struct CommandSpec;
+    struct CommandEntry;
+    // One address registered with liblo: the command it gives and, per player, which player.
+    struct Route {
+        COscServer *pServer;
+        const CommandEntry *pEntry; // null: /tessaro/subscribe
+        int nPlayer;                // -1 for the addresses without a player
+    };
 
     friend struct COscDispatch; // liblo's callback, which needs liblo's types
+    bool MakeDecoder();
     void OnReadyRead();
     void ReadOne();
     // argv holds liblo's arguments (lo_arg **), argc of them, typed by pszTypes.
-    void Handle(const char *pszPath, const char *pszTypes, void *argv, int argc);
+    void Handle(const Route &route, const char *pszPath, const char *pszTypes, void *argv,
+                int argc);
+    void HandleSubscribe(const char *pszPath, const char *pszTypes, void *argv, int argc);
     void LogBadArguments(const char *pszPath, const char *pszExpected, const char *pszGot);
     void Subscribe(quint16 nPort);
+    bool MayLogSubscription();
     void OnText(const QString &strLine);
     void ScheduleFlush();
     void Flush(bool bTick);
@@ -93,7 +110,8 @@ private:
     CCommandAccess m_access;
     QUdpSocket m_socket;
     QTemporaryDir m_loDir;
-    void *m_pLo = nullptr; // lo_server
+    void *m_pLo = nullptr;       // lo_server
+    std::vector<Route> m_routes; // the methods' user data: never resized once registered
     QTimer m_feedbackTimer;
     COscFeedback m_feedback;
     COscSubscribers m_subscribers;
@@ -107,5 +125,8 @@ private:
     bool m_bFlushPending = false;
     uint32_t m_dwBadInputWindow = 0;
     int m_nBadInputLines = 0;
+    bool m_bSubscriptions = true; // [OSC] Subscriptions
+    uint32_t m_dwSubscriptionLog = 0;
+    bool m_bSubscriptionLogged = false;
     std::unique_ptr<char[]> m_pBuffer;
 };

@@ -1,6 +1,8 @@
 // The OSC clients that asked for feedback. Each stays for LIFETIME_MS after its latest
 // subscription; the list is capped, the oldest subscription making room for a new one, so a
-// flood of subscriptions costs a fixed amount of memory.
+// flood of subscriptions costs a fixed amount of memory. A subscription is answered with the
+// whole state, and its sender's address may be forged: at most MAX_PER_SECOND are taken a
+// second in all, so the program cannot be made to reflect traffic at a third party.
 #pragma once
 
 #include <QHostAddress>
@@ -12,6 +14,7 @@ class COscSubscribers {
 public:
     static constexpr uint32_t LIFETIME_MS = 60000;
     static constexpr size_t MAX_SUBSCRIBERS = 32;
+    static constexpr int MAX_PER_SECOND = 4;
 
     struct Target {
         QHostAddress address;
@@ -19,8 +22,13 @@ public:
         uint32_t dwSince = 0; // tick of the latest subscription
     };
 
-    // A new client or the renewal of one; either way it goes to the end of the list.
-    void Subscribe(const QHostAddress &address, quint16 nPort, uint32_t dwNow);
+    enum class Outcome {
+        Taken,   // a new client or a renewal within the rate: it gets the whole state now
+        Kept,    // a renewal beyond the rate: it stays subscribed, and nothing is sent
+        Dropped, // a new client beyond the rate
+    };
+    // A client taken or kept goes to the end of the list.
+    Outcome Subscribe(const QHostAddress &address, quint16 nPort, uint32_t dwNow);
     void Expire(uint32_t dwNow);
     void Clear() { m_targets.clear(); }
     // Oldest subscription first.
@@ -28,4 +36,6 @@ public:
 
 private:
     std::vector<Target> m_targets;
+    uint32_t m_dwWindowStart = 0; // of the current second of the rate
+    int m_nInWindow = 0;
 };

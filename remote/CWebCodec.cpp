@@ -44,13 +44,13 @@ QByteArray Finish(QJsonObject &message) {
 
 enum class Argument { None, Player, PlayerRow, PlayerPosition, Percent, Switch };
 
-struct CommandSpec {
+struct CommandEntry {
     const char *pszName;
     CCommand::Action action;
     Argument argument;
 };
 
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {"play", CCommand::Action::Play, Argument::Player},
     {"pause", CCommand::Action::Pause, Argument::Player},
     {"stop", CCommand::Action::Stop, Argument::Player},
@@ -131,22 +131,22 @@ std::optional<CCommand> CWebCodec::ParseCommand(const QByteArray &message, int n
     }
     const QJsonObject object = document.object();
     const QString strAction = object.value("action").toString();
-    const CommandSpec *pSpec = nullptr;
-    for (const CommandSpec &spec : kCommands)
-        if (strAction == QLatin1String(spec.pszName))
-            pSpec = &spec;
-    if (!pSpec) {
+    const CommandEntry *pEntry = nullptr;
+    for (const CommandEntry &entry : kCommands)
+        if (strAction == QLatin1String(entry.pszName))
+            pEntry = &entry;
+    if (!pEntry) {
         strError = QString("unknown action \"%1\"").arg(strAction.left(40));
         return std::nullopt;
     }
     CCommand cmd;
-    cmd.action = pSpec->action;
+    cmd.action = pEntry->action;
     cmd.origin = CCommand::Origin::Web;
     const QString strPlayer = object.value("player").toString();
     const bool bPlayerOk = strPlayer == "A" || strPlayer == "B";
     cmd.nPlayer = strPlayer == "B" ? 1 : 0;
     std::optional<int32_t> value = 0;
-    switch (pSpec->argument) {
+    switch (pEntry->argument) {
     case Argument::None:
         break;
     case Argument::Player:
@@ -171,13 +171,13 @@ std::optional<CCommand> CWebCodec::ParseCommand(const QByteArray &message, int n
                                       : CCommand::TOGGLE;
         break;
     }
-    const bool bNeedsPlayer = pSpec->argument == Argument::Player ||
-                              pSpec->argument == Argument::PlayerRow ||
-                              pSpec->argument == Argument::PlayerPosition;
+    const bool bNeedsPlayer = pEntry->argument == Argument::Player ||
+                              pEntry->argument == Argument::PlayerRow ||
+                              pEntry->argument == Argument::PlayerPosition;
     if ((bNeedsPlayer && !bPlayerOk) || !value) {
         strError = QString("bad arguments for \"%1\"").arg(strAction);
         return std::nullopt;
     }
-    cmd.nValue = pSpec->argument == Argument::PlayerRow ? 0 : *value;
+    cmd.nValue = pEntry->argument == Argument::PlayerRow ? 0 : *value;
     return cmd;
 }

@@ -4,8 +4,14 @@
 
 CMuteButton::CMuteButton(CCommandSink &sink) : CImageButton({BMP_OFF}), m_sink(sink) {}
 
+void CMuteButton::SetMuted(bool bMuted) {
+    m_bState = bMuted;
+    // A press shows what the click will set; the release brings the resting picture back.
+    if (!m_bArmed)
+        SetBitmap(RestingBitmap());
+}
+
 void CMuteButton::OnClick() {
-    // Only a click tells the players, so only a click may change what the button claims.
     m_bState = !m_bState;
     SetBitmap(RestingBitmap());
     CCommand cmd;

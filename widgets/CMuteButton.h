@@ -1,5 +1,6 @@
 // The control bar's mute toggle: a click flips its state and asks for the new state with a
-// command; while pressed it shows the state the click will set.
+// command; while pressed it shows the state the click will set. A mute set by any other input
+// is shown through SetMuted, so the button always claims the mute in force.
 #pragma once
 
 #include "widgets/CImageButton.h"
@@ -14,6 +15,8 @@ public:
     static constexpr int BMP_PRESS_TO_OFF = 149; // pressed while turning mute off
 
     explicit CMuteButton(CCommandSink &sink);
+
+    void SetMuted(bool bMuted);
 
 protected:
     void OnClick() override;

@@ -64,6 +64,8 @@ public:
     void ShowTime(int64_t nPosition, int64_t nDuration);
     // The player buttons: the active player's is pressed.
     void ShowActivePlayer(int nPlayer);
+    // The mute button's picture, for a mute set by any input.
+    void ShowMute(bool bMuted) { m_btnMute.SetMuted(bMuted); }
     // What opens the maker's address: the desktop's browser unless another is given.
     void SetUrlOpener(std::function<void(const QUrl &)> opener);
 

@@ -208,6 +208,16 @@ TEST_F(ControllerTest, RemoteVolumeFollowsTheRangeAndRefusalsReportTheVolumeInFo
     EXPECT_EQ(m_pFrame->GetCtrlBar()->GetVolumeSlider().GetPos(), 1500);
     EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 50%.\n"}));
     EXPECT_TRUE(m_log.Contains("CVideoView::SetVolume() Value out of range (1500)"));
+    // Below 0 likewise: the view would take -30 % of the range, which no surface could report.
+    for (int nPercent : {-1, -30, -100}) {
+        SendCommand(0, CNetDatagram::CMD_VOLUME, nPercent);
+        EXPECT_EQ(View().GetVolume(), -1500);
+        EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 50%.\n"}));
+        EXPECT_TRUE(m_log.Contains(QString("OnNetVolumeChange(): Volume out of range (%1%)!")
+                                       .arg(nPercent)
+                                       .toStdString()));
+    }
+    EXPECT_EQ(m_pFrame->GetNetServer().GetStatus().nVolume, 50);
 
     View().SetMute(true);
     Send(WM_SLIDER_CHANGED, CPlayerCtrlBar::VOLUME_SLIDER_ID, 0);
@@ -332,13 +342,16 @@ TEST_F(ControllerTest, EveryActionReachesItsHandler) {
                                     "Player A: Seeking to  0:00:04 /  0:00:10 ( 40% )\n",
                                     "Player A: Volume set to 50%.\n"}));
 
-    // Switches: TOGGLE flips, 1 and 0 set.
+    // Switches: TOGGLE flips, 1 and 0 set. The mute button shows the mute in force.
+    const CImageButton &mute = m_pFrame->GetCtrlBar()->GetButton(CPlayerCtrlBar::BTN_MUTE);
     Run(Act::Mute, 0, CCommand::TOGGLE);
     EXPECT_TRUE(View().IsMuted());
+    EXPECT_EQ(mute.GetBitmapID(), CMuteButton::BMP_ON);
     Run(Act::Mute, 0, 1);
     EXPECT_TRUE(View().IsMuted());
     Run(Act::Mute, 0, 0);
     EXPECT_FALSE(View().IsMuted());
+    EXPECT_EQ(mute.GetBitmapID(), CMuteButton::BMP_OFF);
     Run(Act::Fullscreen, 0, 0);
     EXPECT_FALSE(View().IsFullScreen());
     Run(Act::Fullscreen, 0, 1);

@@ -149,6 +149,9 @@ TEST_F(MainFrameTest, CaptionVersionAndMenu) {
     EXPECT_EQ(m_pFrame->GetCommand(CMainFrame::ID_VIEW_LOGBOOK)->text(), "View Logbook");
     EXPECT_EQ(m_pFrame->GetCommand(CMainFrame::ID_APP_ABOUT)->text(), "&About...");
     EXPECT_TRUE(m_pFrame->GetCommand(CMainFrame::ID_VIEW_LOGBOOK)->isEnabled());
+    const QAction *pFollow = m_pFrame->GetCommand(CMainFrame::ID_VIEW_FOLLOW_LEADER);
+    EXPECT_EQ(pFollow->text(), "Follow leader");
+    EXPECT_FALSE(pFollow->isEnabled()) << "only a follower has a leader to follow";
 
     CAboutDlg about(m_pFrame->GetVersionText());
     auto *pVersion = about.findChild<QLabel *>("1030");

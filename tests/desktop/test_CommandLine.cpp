@@ -20,6 +20,14 @@ TEST(CommandLine, OptionsAndFiles) {
     EXPECT_EQ(run.m_strScreen, "HDMI-1");
     EXPECT_EQ(run.m_strSettingsFile, "rehearsal.conf");
     EXPECT_EQ(run.m_files, QStringList({"show.m3u", "clip.mp4"}));
+
+    CCommandLine follow;
+    EXPECT_EQ(follow.Parse({"tessaro", "--follow", "10.0.0.10"}), CCommandLine::ACTION_RUN);
+    EXPECT_EQ(follow.m_strFollow, "10.0.0.10");
+    EXPECT_FALSE(follow.m_bLead);
+    CCommandLine both;
+    EXPECT_EQ(both.Parse({"tessaro", "--lead", "--follow", "10.0.0.10"}),
+              CCommandLine::ACTION_ERROR);
 }
 
 // Help, version and usage errors end before the application object exists: no display is

@@ -7,6 +7,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -49,6 +50,22 @@ QString Playerctl(const QStringList &args) {
     client.start("playerctl", QStringList{"-p", "tessaro"} + args);
     client.waitForFinished(10000);
     return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+}
+
+// A call to the program's object as any client makes it.
+QDBusMessage Call(QDBusConnection &client, const char *pszInterface, const char *pszMethod,
+                  const QVariantList &args) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        "org.mpris.MediaPlayer2.tessaro", "/org/mpris/MediaPlayer2", pszInterface, pszMethod);
+    message.setArguments(args);
+    return client.call(message, QDBus::Block, 5000);
+}
+
+QString SetProperty(QDBusConnection &client, const char *pszName, const QVariant &value) {
+    return Call(
+               client, "org.freedesktop.DBus.Properties", "Set",
+               {"org.mpris.MediaPlayer2.Player", pszName, QVariant::fromValue(QDBusVariant(value))})
+        .errorName();
 }
 
 // Asks until the answer is the expected one or the time is up; returns the last answer.
@@ -113,11 +130,25 @@ TEST(MprisBus, PlayerctlDrivesTheActivePlayer) {
 
     Playerctl({"volume", "0.5"});
     EXPECT_EQ(PlayerctlUntil({"volume"}, "0.500000"), "0.500000");
+    // A write of the wrong type is an invalid argument, of a read-only property refused.
+    QDBusConnection client = QDBusConnection::connectToBus(bus.m_strAddress, "typed-client");
+    EXPECT_EQ(SetProperty(client, "Volume", "loud"), "org.freedesktop.DBus.Error.InvalidArgs");
+    EXPECT_EQ(SetProperty(client, "Volume", 1), "org.freedesktop.DBus.Error.InvalidArgs");
+    EXPECT_EQ(SetProperty(client, "CanPlay", true), "org.freedesktop.DBus.Error.PropertyReadOnly");
+    EXPECT_EQ(Playerctl({"volume"}), "0.500000");
+    const QString strIntrospection =
+        Call(client, "org.freedesktop.DBus.Introspectable", "Introspect", {})
+            .arguments()
+            .value(0)
+            .toString();
+    EXPECT_EQ(strIntrospection.count("\"org.freedesktop.DBus.Properties\""), 1);
+    EXPECT_TRUE(strIntrospection.contains("<property name=\"Volume\" type=\"d\" "
+                                          "access=\"readwrite\"/>"));
 
     Playerctl({"next"});
     const QString strTwo = "file://" + tessaro.WorkDir() + "/two.mp4";
     EXPECT_EQ(PlayerctlUntil({"metadata", "xesam:url"}, strTwo), strTwo);
-    Playerctl({"pause"});
+    EXPECT_EQ(SetProperty(client, "Rate", 0.0), QString()) << "a rate of 0 is a pause";
     EXPECT_EQ(PlayerctlUntil({"status"}, "Paused"), "Paused");
     Playerctl({"stop"});
     EXPECT_EQ(PlayerctlUntil({"status"}, "Stopped"), "Stopped");

@@ -3,9 +3,13 @@
 // change an announcement.
 #include "../app/CTestFrame.h"
 #include "app/CMprisService.h"
+#include "core/CMediaTypes.h"
+#include "core/FileFilters.h"
 #include "playback/CPlayerBase.h"
 #include "support/CRecordingSink.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -80,11 +84,13 @@ TEST_F(MprisStateTest, SettingsBecomeTheVolumeLevelAndTheSwitchesOfTheMenu) {
     m_state.SetLoopStatus("None");
     m_state.SetLoopStatus("Shuffle"); // unknown: nothing
     m_state.SetFullscreen(true);
+    m_state.SetRate(2.0); // one speed only: ignored
+    m_state.SetRate(0.0); // a pause, as the interface says
     EXPECT_EQ(m_sink.m_commands,
               (Commands{Mpris(Action::VolumeLevel, 750), Mpris(Action::TogglePlay),
                         Mpris(Action::RepeatSingle, 0), Mpris(Action::LoopList, 1),
                         Mpris(Action::RepeatSingle, 0), Mpris(Action::LoopList, 0),
-                        Mpris(Action::Fullscreen, 1)}));
+                        Mpris(Action::Fullscreen, 1), Mpris(Action::PauseActive)}));
 
     // Only local file URIs open: anything else is refused without a command, a file that does
     // not open fails, and a medium that opened starts.
@@ -127,13 +133,37 @@ TEST_F(MprisStateTest, UpdateAnnouncesChangesAndSeeksMadeElsewhere) {
     EXPECT_EQ(c.player, (QVariantMap{{"PlaybackStatus", "Paused"}}));
     // Another file is another track; a still image cannot be sought.
     const QString strOldTrack = m_state.TrackId();
-    m_frame.m_state.strPath = "/show/still.jpg";
+    m_frame.m_state.strPath = QString::fromUtf8("/show/still #1 \u00e9t\u00e9 50%.jpg");
     m_frame.m_state.bTimedMedia = false;
     c = m_state.Update(0);
     EXPECT_NE(m_state.TrackId(), strOldTrack);
     EXPECT_EQ(c.player.keys(), QStringList({"CanSeek", "Metadata"}));
+    // The URL as a URI: a client that parses it finds the file again.
+    EXPECT_EQ(c.player["Metadata"].toMap()["xesam:url"].toString(),
+              "file:///show/still%20%231%20%C3%A9t%C3%A9%2050%25.jpg");
     m_frame.m_state.bFullScreen = true;
     EXPECT_EQ(m_state.Update(0).root.keys(), QStringList({"Fullscreen"}));
+}
+
+// The desktop offers the program what it opens: the desktop entry's types are those the media
+// controls announce, and every extension the open dialog offers has its type.
+TEST(MprisMediaTypes, DesktopEntryAndDialogsAgreeWithTheTable) {
+    QFile entry(QStringLiteral(TESSARO_DESKTOP_ENTRY));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly)) << TESSARO_DESKTOP_ENTRY;
+    QStringList desktopTypes;
+    for (const QByteArray &line : entry.readAll().split('\n'))
+        if (line.startsWith("MimeType="))
+            desktopTypes = QString::fromUtf8(line.mid(9)).split(';', Qt::SkipEmptyParts);
+    CRecordingSink sink;
+    CFakeFrame frame;
+    const QStringList announced =
+        CMprisState(sink, frame).RootProperties()["SupportedMimeTypes"].toStringList();
+    EXPECT_EQ(desktopTypes, announced);
+    EXPECT_TRUE(announced.contains("video/quicktime"));
+    const QString strFilter = QString::fromLatin1(FILTER_MEDIA);
+    static const QRegularExpression kPattern(QStringLiteral("\\*(\\.\\w+)"));
+    for (const QRegularExpressionMatch &match : kPattern.globalMatch(strFilter))
+        EXPECT_TRUE(CMediaTypes::KindOf(match.captured(1))) << match.captured(1).toStdString();
 }
 
 TEST(MprisService, WithoutASessionBusLogsOneLine) {

@@ -23,7 +23,6 @@ public:
     QString WorkDir() const { return m_work.path(); }
     // Writes "[Section] key=value" pairs before the start, as a user's earlier run would.
     void PresetSetting(const QString &strKey, const QVariant &value);
-
     // Runs on that X display (xcb) instead of the offscreen platform. Before Start.
     void SetDisplay(const QString &strDisplay) { m_strDisplay = strDisplay; }
     bool Start(const QStringList &args = {});

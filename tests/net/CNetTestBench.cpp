@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 #include <lo/lo.h>
@@ -16,7 +17,8 @@ bool CNetTestBench::InPrivateNamespace() {
     return qEnvironmentVariableIsSet(kInsideFlag);
 }
 
-int CNetTestBench::RunInPrivateNamespace(const char *pszTestName, QString &strOutput) {
+int CNetTestBench::RunInPrivateNamespace(const char *pszTestName, QString &strOutput,
+                                         int nTimeoutMs) {
     QProcess probe;
     probe.start(QStringLiteral("unshare"), {QStringLiteral("-n"), QStringLiteral("true")});
     if (!probe.waitForFinished(5000) || probe.exitStatus() != QProcess::NormalExit ||
@@ -35,7 +37,7 @@ int CNetTestBench::RunInPrivateNamespace(const char *pszTestName, QString &strOu
                                 "|| exit 77; exec \"$0\" \"$1\""),
                  QCoreApplication::applicationFilePath(),
                  QStringLiteral("--gtest_filter=") + QString::fromLatin1(pszTestName)});
-    if (!child.waitForFinished(60000)) {
+    if (!child.waitForFinished(nTimeoutMs)) {
         child.kill();
         child.waitForFinished();
         strOutput = QStringLiteral("timed out\n") + QString::fromLocal8Bit(child.readAll());
@@ -59,6 +61,25 @@ bool CNetTestBench::WaitFor(const std::function<bool()> &cond, int nMs) {
 
 void CNetTestBench::Spin(int nMs) {
     WaitFor([] { return false; }, nMs);
+}
+
+long CNetTestBench::UdpReceiveBufferErrors() {
+    QFile f(QStringLiteral("/proc/net/snmp"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    QList<QByteArray> header;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (!line.startsWith("Udp: "))
+            continue;
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (header.isEmpty()) {
+            header = fields;
+            continue;
+        }
+        const qsizetype i = header.indexOf("RcvbufErrors");
+        return i > 0 && i < fields.size() ? fields[i].toLong() : -1;
+    }
+    return -1;
 }
 
 QByteArray CNetTestBench::Command(int32_t nPlayerId, int32_t nCode, int32_t nValue,
@@ -104,11 +125,33 @@ std::vector<CNetDatagram::Message> CNetTestBench::Messages(size_t nMin, int nMs)
     return messages;
 }
 
-QByteArray CNetTestBench::OscMessage(const char *pszPath, const char *pszTypes, int32_t n,
+QByteArray CNetTestBench::OscMessage(const char *pszPath, const char *pszTypes, double d,
                                      const char *psz) {
     lo_message m = lo_message_new();
-    for (const char *p = pszTypes; *p; ++p)
-        *p == 'i' ? lo_message_add_int32(m, n) : lo_message_add_string(m, psz ? psz : "");
+    for (const char *p = pszTypes; *p; ++p) {
+        switch (*p) {
+        case 'i':
+            lo_message_add_int32(m, static_cast<int32_t>(d));
+            break;
+        case 'h':
+            lo_message_add_int64(m, static_cast<int64_t>(d));
+            break;
+        case 'f':
+            lo_message_add_float(m, static_cast<float>(d));
+            break;
+        case 'd':
+            lo_message_add_double(m, d);
+            break;
+        case 'T':
+            lo_message_add_true(m);
+            break;
+        case 'F':
+            lo_message_add_false(m);
+            break;
+        default:
+            lo_message_add_string(m, psz ? psz : "");
+        }
+    }
     size_t nSize = 0;
     void *pData = lo_message_serialise(m, pszPath, nullptr, &nSize);
     QByteArray data(static_cast<const char *>(pData), static_cast<qsizetype>(nSize));

@@ -23,15 +23,20 @@ public:
     // interface is loopback (with the limited broadcast routed onto it). Returns the child's
     // exit code, or SKIPPED where no namespace can be made (unshare -n needs root).
     static constexpr int SKIPPED = 77;
-    static int RunInPrivateNamespace(const char *pszTestName, QString &strOutput);
+    static int RunInPrivateNamespace(const char *pszTestName, QString &strOutput,
+                                     int nTimeoutMs = 60000);
     // True in the child that RunInPrivateNamespace started.
     static bool InPrivateNamespace();
 
+    // The kernel's count of UDP datagrams dropped for a full receive buffer, machine-wide; -1
+    // where it cannot be read.
+    static long UdpReceiveBufferErrors();
+
     static QByteArray Command(int32_t nPlayerId, int32_t nCode, int32_t nValue = 0,
                               const char *pszText = nullptr);
-    // One OSC message as client software builds it (with liblo): each 'i' in pszTypes adds n,
-    // each 's' adds psz.
-    static QByteArray OscMessage(const char *pszPath, const char *pszTypes = "", int32_t n = 0,
+    // One OSC message as client software builds it (with liblo): each of 'i', 'h', 'f' and 'd'
+    // in pszTypes adds d as that type, 'T' and 'F' true and false, 's' adds psz.
+    static QByteArray OscMessage(const char *pszPath, const char *pszTypes = "", double d = 0,
                                  const char *psz = nullptr);
 
     explicit CNetTestBench(int nCommandPort) : m_nCommandPort(nCommandPort) {}

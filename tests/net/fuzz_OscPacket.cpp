@@ -1,7 +1,8 @@
 // libFuzzer entry for the OSC decoding path: whatever arrives on the OSC port is handed to
-// liblo's dispatcher exactly as the server hands it (time tags not queued), and a handler that
-// reads every argument by its type must never read outside what liblo gave it. Single messages
-// also go through liblo's own message decoder and back.
+// liblo's dispatcher exactly as the server hands it (time tags not queued, one method per
+// command address, so hostile address patterns meet liblo's pattern matching), and a handler
+// that reads every argument by its type must never read outside what liblo gave it. Single
+// messages also go through liblo's own message decoder and back.
 #include <lo/lo.h>
 
 #include <cstdint>
@@ -20,9 +21,17 @@ int ReadAll(const char *pszPath, const char *pszTypes, lo_arg **argv, int argc, 
     g_nSink += std::strlen(pszPath);
     for (int i = 0; i < argc && pszTypes[i]; ++i) {
         switch (pszTypes[i]) {
-        case 'i': {
+        case 'i':
+        case 'f': {
             // liblo's arguments are only 4-byte aligned: read them as bytes, as the server does.
             int32_t n = 0;
+            std::memcpy(&n, argv[i], sizeof n);
+            g_nSink += static_cast<size_t>(n);
+            break;
+        }
+        case 'h':
+        case 'd': {
+            int64_t n = 0;
             std::memcpy(&n, argv[i], sizeof n);
             g_nSink += static_cast<size_t>(n);
             break;
@@ -51,7 +60,13 @@ lo_server Server() {
         if (!pServer)
             std::abort();
         lo_server_enable_queue(pServer, 0, 1);
-        lo_server_add_method(pServer, nullptr, nullptr, ReadAll, nullptr);
+        for (const char *pszAddress :
+             {"/tessaro/a/play", "/tessaro/b/play", "/tessaro/a/pause", "/tessaro/b/pause",
+              "/tessaro/a/stop", "/tessaro/b/stop", "/tessaro/a/select", "/tessaro/b/select",
+              "/tessaro/a/open", "/tessaro/b/open", "/tessaro/a/seek", "/tessaro/b/seek",
+              "/tessaro/volume", "/tessaro/next", "/tessaro/previous", "/tessaro/fullscreen",
+              "/tessaro/subscribe"})
+            lo_server_add_method(pServer, pszAddress, nullptr, ReadAll, nullptr);
         return pServer;
     }();
     return s_pServer;

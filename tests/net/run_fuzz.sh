@@ -26,9 +26,11 @@ if [ "$target" = osc ]; then
         fi
         exit 1
     fi
-    # Seeds: a command with a string, and a bundle of two messages.
+    # Seeds: a command with a string, a pattern with a float, and a bundle of two messages.
     oscsend_seed() { printf '/tessaro/b/open\000,s\000\000:2\000\000'; }
     oscsend_seed >"$work/corpus/seed-message"
+    printf '/tessaro/{a,b}/[p-s]*\000\000\000,f\000\000\077\200\000\000' \
+        >"$work/corpus/seed-pattern"
     { printf '#bundle\000\000\000\000\000\000\000\000\001\000\000\000\024'
       printf '/tessaro/a/seek\000,i\000\000\000\000\005\334'
       printf '\000\000\000\020/tessaro/next\000\000\000,\000\000\000'; } >"$work/corpus/seed-bundle"
@@ -53,13 +55,17 @@ if ! { cmake -S "$src/remote/protocol" -B "$work/protocol" -DCMAKE_CXX_COMPILER=
     exit 1
 fi
 
-# Seeds: a command with a text, a status and a text datagram.
+# Seeds: a command with a text, a status and a text datagram, sync datagrams.
 zeros() { printf '%*s' "$1" '' | tr ' ' '\000'; }
 { printf 'WTRX\001\000\000\000'; zeros 4; printf '\012\000\000\000'; zeros 20; printf ':2'
   zeros 510; } >"$work/corpus/seed-command"
 { printf 'KAVO'; zeros 8; printf '\001\000\000\000'; zeros 516; } >"$work/corpus/seed-status"
 { printf 'KAVO'; zeros 8; printf '\001\000\000\000'; zeros 4; printf '\003\000\000\000'
   zeros 4; printf 'hi'; zeros 510; } >"$work/corpus/seed-text"
+# A sync heartbeat and a state with one medium.
+{ printf 'TSYN\001\002'; zeros 18; printf '\001'; zeros 11; } >"$work/corpus/seed-sync-beat"
+{ printf 'TSYN\001\001'; zeros 18; zeros 12; printf '\002'; zeros 21
+  printf '\001\000\001\000'; zeros 4; printf '/a'; zeros 30; } >"$work/corpus/seed-sync-state"
 
 exec "$work/fuzz_net_datagram" -max_total_time="$secs" -timeout=5 -rss_limit_mb=2048 \
     -print_final_stats=1 "$work/corpus"

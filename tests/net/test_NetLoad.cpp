@@ -61,26 +61,6 @@ long RssKb() {
     return -1;
 }
 
-// The kernel's count of UDP datagrams dropped for a full receive buffer.
-long UdpReceiveBufferErrors() {
-    QFile f(QStringLiteral("/proc/net/snmp"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    QList<QByteArray> header;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (!line.startsWith("Udp: "))
-            continue;
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (header.isEmpty()) {
-            header = fields;
-            continue;
-        }
-        const qsizetype i = header.indexOf("RcvbufErrors");
-        return i > 0 && i < fields.size() ? fields[i].toLong() : -1;
-    }
-    return -1;
-}
-
 struct FloodResult {
     int nDispatched = 0;
     int nOutOfOrder = 0;
@@ -94,7 +74,7 @@ struct FloodResult {
 FloodResult Flood(int nPort, COrderSink &sink, int nIntervalUs) {
     sink.Reset();
     FloodResult run;
-    const long nDropsBefore = UdpReceiveBufferErrors();
+    const long nDropsBefore = CNetTestBench::UdpReceiveBufferErrors();
     std::atomic<bool> bDone{false};
     std::atomic<double> dSendSeconds{0};
     std::thread sender([&] {
@@ -146,7 +126,7 @@ FloodResult Flood(int nPort, COrderSink &sink, int nIntervalUs) {
     run.nDispatched = sink.m_nCount;
     run.nOutOfOrder = sink.m_nOutOfOrder;
     run.dSendSeconds = dSendSeconds;
-    const long nDropsAfter = UdpReceiveBufferErrors();
+    const long nDropsAfter = CNetTestBench::UdpReceiveBufferErrors();
     run.nKernelDrops = nDropsBefore >= 0 && nDropsAfter >= 0 ? nDropsAfter - nDropsBefore : -1;
     return run;
 }

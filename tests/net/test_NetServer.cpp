@@ -285,7 +285,7 @@ TEST_F(NetServerTest, RequestedStatusGoesAtOnceOnlyWhenNoneWentOutJustBefore) {
     m_server->SendRequestedStatus();
     ASSERT_EQ(m_bench->Received(1).size(), 1u);
     // A burst of a hundred requests in one second, the main timer ticking every 100 ms: about
-    // one datagram per tick, as many as the original design sent, not a hundred.
+    // one datagram per tick, the pace controllers are built for, not a hundred.
     for (int i = 0; i < 100; ++i) {
         m_clock.Advance(10);
         m_server->RequestStatus();

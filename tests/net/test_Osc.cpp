@@ -13,6 +13,8 @@
 #include "support/CMemoryProfile.h"
 #include "support/CRecordingSink.h"
 
+#include <QNetworkDatagram>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,15 +24,16 @@ namespace {
 
 using Action = CCommand::Action;
 using Commands = std::vector<CCommand>;
+constexpr uint32_t SUBSCRIPTION_LOG_PERIOD = COscServer::SUBSCRIPTION_LOG_PERIOD_MS;
 
 CCommand OscCmd(Action action, int32_t nPlayer = 0, int32_t nValue = 0,
                 const QString &strText = QString()) {
     return Cmd(action, nPlayer, nValue, strText, CCommand::Origin::Osc);
 }
 
-QByteArray Osc(const char *pszPath, const char *pszTypes = "", int32_t n = 0,
+QByteArray Osc(const char *pszPath, const char *pszTypes = "", double d = 0,
                const char *psz = nullptr) {
-    return CNetTestBench::OscMessage(pszPath, pszTypes, n, psz);
+    return CNetTestBench::OscMessage(pszPath, pszTypes, d, psz);
 }
 
 class OscTest : public ::testing::Test {
@@ -85,8 +88,9 @@ TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
     SendOsc(Osc("/tessaro/previous"));
     SendOsc(Osc("/tessaro/fullscreen", "i", 7));
     // Wrong types or counts, unknown addresses and garbage: nothing runs.
-    SendOsc(Osc("/tessaro/a/seek", "s", 0, "1500"));
-    SendOsc(Osc("/tessaro/a/play", "i", 1));
+    SendOsc(Osc("/tessaro/a/seek", "s", 0, "soon"));
+    SendOsc(Osc("/tessaro/a/play", "ii", 1));
+    SendOsc(Osc("/tessaro/volume", "f", 1e12));
     SendOsc(Osc("/tessaro/c/play"));
     SendOsc(Osc("/tessaro/a/volume", "i", 5));
     SendOsc("#bundle\0garbage");
@@ -106,7 +110,9 @@ TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
     EXPECT_TRUE(log.Contains(
         "COscServer::OnMessage(): /tessaro/a/seek expects arguments \"i\", got \"s\"."));
     EXPECT_TRUE(log.Contains(
-        "COscServer::OnMessage(): /tessaro/a/play expects arguments \"\", got \"i\"."));
+        "COscServer::OnMessage(): /tessaro/a/play expects arguments \"\", got \"ii\"."));
+    EXPECT_TRUE(log.Contains(
+        "COscServer::OnMessage(): /tessaro/volume expects arguments \"i\", got \"f\"."));
     EXPECT_TRUE(log.Contains("COscServer::OnReceive(): Malformed OSC packet from 127.0.0.1"));
     EXPECT_TRUE(log.Contains("dropped: larger than 4096 bytes."));
 
@@ -117,6 +123,49 @@ TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
     SendOsc(Osc("/tessaro/fullscreen", "i", 0));
     CNetTestBench::Spin(150);
     EXPECT_TRUE(m_sink.m_commands.empty());
+}
+
+// Controllers' buttons and faders send floats, doubles, 64-bit numbers, true and false or a
+// number in a string, and play buttons send a 1 along; addresses may be patterns that reach
+// several commands.
+TEST_F(OscTest, NumbersAsControllersSendThemAndAddressPatterns) {
+    CLogCapture log;
+    Start();
+    SendOsc(Osc("/tessaro/volume", "f", 50.4));
+    SendOsc(Osc("/tessaro/volume", "d", 49.5));
+    SendOsc(Osc("/tessaro/volume", "h", -5)); // the handler refuses it, with its own line
+    SendOsc(Osc("/tessaro/volume", "s", 0, " 30 "));
+    SendOsc(Osc("/tessaro/b/seek", "s", 0, "1500.4"));
+    SendOsc(Osc("/tessaro/fullscreen", "T"));
+    SendOsc(Osc("/tessaro/fullscreen", "F"));
+    SendOsc(Osc("/tessaro/a/play", "f", 1.0));
+    SendOsc(Osc("/tessaro/next", "i", 1));
+    SendOsc(Osc("/tessaro/*/stop"));
+    SendOsc(Osc("/tessaro/{a,b}/pause"));
+    SendOsc(Osc("/tessaro/[b]/select", "T"));
+    SendOsc(Osc("/tessaro/?/open", "s", 0, ":1"));
+    const Commands expected = {
+        OscCmd(Action::Volume, 0, 50),
+        OscCmd(Action::Volume, 0, 50),
+        OscCmd(Action::Volume, 0, -5),
+        OscCmd(Action::Volume, 0, 30),
+        OscCmd(Action::Seek, 1, 1500),
+        OscCmd(Action::Fullscreen, 0, 1),
+        OscCmd(Action::Fullscreen, 0, 0),
+        OscCmd(Action::Play, 0),
+        OscCmd(Action::Next),
+        OscCmd(Action::Stop, 0),
+        OscCmd(Action::Stop, 1),
+        OscCmd(Action::Pause, 0),
+        OscCmd(Action::Pause, 1),
+        OscCmd(Action::Select, 1),
+        OscCmd(Action::Open, 0, 0, ":1"),
+        OscCmd(Action::Open, 1, 0, ":1"),
+    };
+    ASSERT_TRUE(WaitForCommands(expected.size())) << m_sink.m_commands.size();
+    CNetTestBench::Spin(50);
+    EXPECT_EQ(m_sink.m_commands, expected);
+    EXPECT_TRUE(log.Lines().empty()) << log.Text();
 }
 
 TEST_F(OscTest, FloodsLeaveTheLogAndTheSubscriberListBoundedAndCommandsFlowing) {
@@ -150,6 +199,68 @@ TEST_F(OscTest, FloodsLeaveTheLogAndTheSubscriberListBoundedAndCommandsFlowing) 
     subscribers.Expire(99999);
     ASSERT_EQ(subscribers.Targets().size(), 2u);
     EXPECT_EQ(subscribers.Targets().front().nPort, 50005);
+}
+
+// A subscription is answered with the whole state to an address anyone can forge: no more than
+// four are taken a second, and [OSC] Subscriptions=0 turns them off while FeedbackTargets stay.
+TEST_F(OscTest, SubscriptionsAreLimitedToFourASecondAndCanBeTurnedOff) {
+    CLogCapture log;
+    m_osc.SetStatusSource([] { return COscFeedback::Status(); });
+    Start();
+    std::vector<std::unique_ptr<QUdpSocket>> clients;
+    auto subscribe = [&](QUdpSocket &client) {
+        client.writeDatagram(Osc("/tessaro/subscribe"), QHostAddress::LocalHost,
+                             static_cast<quint16>(m_nOscPort));
+    };
+    auto answered = [&] { // clients that heard anything
+        CNetTestBench::Spin(100);
+        int n = 0;
+        for (auto &pClient : clients) {
+            n += pClient->hasPendingDatagrams() ? 1 : 0;
+            while (pClient->hasPendingDatagrams())
+                pClient->receiveDatagram();
+        }
+        return n;
+    };
+    for (int i = 0; i < 7; ++i) {
+        clients.push_back(std::make_unique<QUdpSocket>());
+        ASSERT_TRUE(clients.back()->bind(QHostAddress::LocalHost, 0));
+        subscribe(*clients.back());
+    }
+    EXPECT_EQ(answered(), COscSubscribers::MAX_PER_SECOND);
+    subscribe(*clients[6]);
+    EXPECT_EQ(answered(), 0);
+    const std::string strDropped = "COscServer::OnMessage(): Subscription from 127.0.0.1 dropped: "
+                                   "more than 4 subscriptions a second.";
+    EXPECT_TRUE(log.Contains(strDropped));
+    EXPECT_EQ(log.Lines().size(), 1u) << "one line a minute";
+    m_clock.Advance(1000);
+    subscribe(*clients[6]);
+    EXPECT_EQ(answered(), 1);
+
+    // Renewals beyond the rate keep their subscription without an answer.
+    COscSubscribers subscribers;
+    const QHostAddress local(QHostAddress::LocalHost);
+    using Outcome = COscSubscribers::Outcome;
+    for (quint16 n = 0; n < 4; ++n)
+        EXPECT_EQ(subscribers.Subscribe(local, 50000 + n, 5000), Outcome::Taken);
+    EXPECT_EQ(subscribers.Subscribe(local, 50009, 5100), Outcome::Dropped);
+    EXPECT_EQ(subscribers.Subscribe(local, 50000, 5999), Outcome::Kept);
+    EXPECT_EQ(subscribers.Targets().back().nPort, 50000);
+    EXPECT_EQ(subscribers.Subscribe(local, 50009, 6000), Outcome::Taken);
+
+    QUdpSocket target;
+    ASSERT_TRUE(target.bind(QHostAddress::LocalHost, 0));
+    m_profile.WriteProfileInt("OSC", "Subscriptions", 0);
+    m_profile.WriteProfileString("OSC", "FeedbackTargets",
+                                 QString("127.0.0.1:%1").arg(target.localPort()));
+    m_clock.Advance(SUBSCRIPTION_LOG_PERIOD);
+    ASSERT_TRUE(m_osc.Init());
+    subscribe(*clients[0]);
+    EXPECT_EQ(answered(), 0);
+    EXPECT_TRUE(target.hasPendingDatagrams()) << "the fixed target has the state all the same";
+    EXPECT_TRUE(log.Contains("COscServer::OnMessage(): Subscription from 127.0.0.1 ignored: [OSC] "
+                             "Subscriptions is 0."));
 }
 
 // Loopback aliases: commands from 127.0.0.2 run, from 127.0.0.3 they are dropped before any

@@ -10,10 +10,12 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -337,8 +339,9 @@ TEST_F(MPlayerMediaTest, Mp3LengthIsKnownBeforeAndWhilePlaying) {
     EXPECT_TRUE(m_capture.Lines().empty()) << m_capture.Text();
 }
 
-// A stream error stops the player with one error line; the end of a clip with video and a
-// stop each report the frames once.
+// A stream error stops the player with one error line, however many elements report it, keeps
+// the length and reports the frames; the end of a clip with video and a stop each report the
+// frames once.
 TEST_F(MPlayerMediaTest, StreamErrorStopsAndFramesAreReportedOnce) {
     // A player with its name in its log lines.
     CPipelineWatch watch;
@@ -360,20 +363,58 @@ TEST_F(MPlayerMediaTest, StreamErrorStopsAndFramesAreReportedOnce) {
     EXPECT_GE(nShown + nDropped, 24);
     EXPECT_LE(nShown + nDropped, 25);
 
-    // The error a source element posts when its file can no longer be read.
+    // The errors a source element and the demuxer behind it post when the file can no longer
+    // be read (the device went away).
     player.Play();
     QTest::qWait(200);
     ASSERT_NE(watch.Newest(), nullptr);
-    GError *pError = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "Gone.");
-    gst_element_post_message(watch.Newest(), gst_message_new_error(nullptr, pError, nullptr));
-    g_error_free(pError);
+    const int nLength = player.GetDuration();
+    m_owner.m_events.clear();
+    for (auto [domain, nCode, pszText] :
+         {std::tuple(GST_RESOURCE_ERROR, int(GST_RESOURCE_ERROR_READ), "Gone."),
+          std::tuple(GST_STREAM_ERROR, int(GST_STREAM_ERROR_FAILED),
+                     "Internal data stream error.")}) {
+        GError *pError = g_error_new_literal(domain, nCode, pszText);
+        gst_element_post_message(watch.Newest(), gst_message_new_error(nullptr, pError, nullptr));
+        g_error_free(pError);
+    }
     ASSERT_TRUE(m_owner.WaitFor(CPlayerBase::EC_ERRORABORT, 1000));
+    QTest::qWait(100);
+    EXPECT_EQ(m_owner.m_events.size(), 1u) << "one stop to report";
     EXPECT_EQ(player.GetPlayState(), CPlayerBase::PS_STOPPED);
+    EXPECT_EQ(player.GetDuration(), nLength);
+    EXPECT_GT(nLength, 900);
     lines = m_capture.Lines();
-    ASSERT_EQ(lines.size(), 2u) << m_capture.Text();
+    ASSERT_EQ(lines.size(), 3u) << m_capture.Text();
     EXPECT_EQ(lines[1].level, 2);
     EXPECT_EQ(lines[1].text, "Gone. | GetEvent(): Player A: red.mp4: playback stopped by an error");
+    EXPECT_EQ(lines[2].text.rfind("Player A: red.mp4: ", 0), 0u) << "the frames shown";
     player.Play(); // the same media can be started again
     EXPECT_EQ(player.GetPlayState(), CPlayerBase::PS_PLAYING);
     player.ReleaseGraph();
+}
+
+// A file cut short while it plays ends there as any medium ends, and the log says where.
+TEST_F(MPlayerMediaTest, FileCutShortWhilePlayingEndsNormallyWithOneLine) {
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath("ten.mkv");
+    ASSERT_TRUE(QFile::copy(CMediaFiles::Path("ten.mkv"), strPath));
+    ASSERT_TRUE(Open(strPath));
+    EXPECT_NEAR(m_player.GetDuration(), 10000, TOLERANCE_MS);
+    m_player.Play();
+    QTest::qWait(300);
+    QFile file(strPath);
+    ASSERT_TRUE(file.resize(file.size() * 3 / 10));
+    ASSERT_TRUE(m_owner.WaitFor(CPlayerBase::EC_COMPLETE, 8000));
+    EXPECT_EQ(m_owner.m_events.size(), 1u);
+    const auto lines = m_capture.Lines();
+    ASSERT_EQ(lines.size(), 2u) << m_capture.Text(); // and the frames shown
+    EXPECT_EQ(lines[0].level, 1);
+    int nSeconds = -1;
+    ASSERT_EQ(sscanf(lines[0].text.c_str(),
+                     "CMPlayer::GetEvent(): ten.mkv ended at 0:00:%d of 0:00:10", &nSeconds),
+              1)
+        << lines[0].text;
+    EXPECT_GE(nSeconds, 2);
+    EXPECT_LE(nSeconds, 4);
 }

@@ -1,6 +1,9 @@
 // Generates the media the playback tests and the benchmark play, so no test depends on files
 // from elsewhere. The options are read before GStreamer starts or anything is written, so a
 // mistyped option never leaves a folder behind.
+#include "SyncFrameColour.h"
+
+#include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 
 #include <algorithm>
@@ -122,7 +125,7 @@ std::vector<unsigned char> SolidGif(int nWidth, int nHeight, unsigned char r, un
     return out;
 }
 
-// Containers and codecs of today, two seconds each like the classic clips: VP9 with Opus in
+// Containers and codecs of today, two seconds each like the other clips: VP9 with Opus in
 // WebM and in Matroska, ProRes in QuickTime, FLAC, and a PNG still.
 bool GenerateCurrentFormats() {
     const std::string strVideo = "videotestsrc num-buffers=50 pattern=ball ! "
@@ -223,12 +226,57 @@ bool WriteNumberedClips() {
     return bOK;
 }
 
+// nFrames frames at 60/s, frame i with the colour of frame nFirst + i, as small H.264 with a
+// key frame every quarter second, so an accurate seek decodes little.
+bool WriteColourClip(const char *pszName, int nFirst, int nFrames) {
+    constexpr int W = 160, H = 96, FPS = 60;
+    const std::string strDescription =
+        "appsrc name=src format=time caps=video/x-raw,format=BGRx,width=160,height=96,"
+        "framerate=60/1 ! videoconvert ! x264enc speed-preset=ultrafast pass=quant quantizer=8 "
+        "key-int-max=15 ! h264parse ! mp4mux ! filesink location=\"" +
+        Out(pszName) + "\"";
+    GError *pError = nullptr;
+    GstElement *pPipeline = gst_parse_launch(strDescription.c_str(), &pError);
+    g_clear_error(&pError);
+    if (!pPipeline)
+        return false;
+    GstElement *pSource = gst_bin_get_by_name(GST_BIN(pPipeline), "src");
+    g_object_set(pSource, "block", TRUE, nullptr);
+    gst_element_set_state(pPipeline, GST_STATE_PLAYING);
+    for (int i = 0; i < nFrames; ++i) {
+        GstBuffer *pBuffer = gst_buffer_new_allocate(nullptr, gsize(W) * H * 4, nullptr);
+        GstMapInfo map;
+        gst_buffer_map(pBuffer, &map, GST_MAP_WRITE);
+        std::fill_n(reinterpret_cast<uint32_t *>(map.data), W * H, SyncFrameColour::Of(nFirst + i));
+        gst_buffer_unmap(pBuffer, &map);
+        GST_BUFFER_PTS(pBuffer) = gst_util_uint64_scale(i, GST_SECOND, FPS);
+        GST_BUFFER_DURATION(pBuffer) = gst_util_uint64_scale(1, GST_SECOND, FPS);
+        if (gst_app_src_push_buffer(GST_APP_SRC(pSource), pBuffer) != GST_FLOW_OK)
+            break;
+    }
+    gst_app_src_end_of_stream(GST_APP_SRC(pSource));
+    gst_object_unref(pSource);
+    GstBus *pBus = gst_element_get_bus(pPipeline);
+    GstMessage *pMsg = gst_bus_timed_pop_filtered(
+        pBus, 120 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    const bool bOK = pMsg && GST_MESSAGE_TYPE(pMsg) == GST_MESSAGE_EOS;
+    if (pMsg)
+        gst_message_unref(pMsg);
+    gst_object_unref(pBus);
+    gst_element_set_state(pPipeline, GST_STATE_NULL);
+    gst_object_unref(pPipeline);
+    if (!bOK)
+        fprintf(stderr, "mediagen: %s: not written\n", pszName);
+    return bOK;
+}
+
 const char kUsage[] =
-    "Usage: tessaro-mediagen [--bench] [-o] FOLDER\n"
+    "Usage: tessaro-mediagen [--bench|--sync] [-o] FOLDER\n"
     "Writes the media files the tests and benchmarks play into FOLDER (created if missing).\n"
     "\n"
     "  -o, --output FOLDER  the folder to write to (or give it as the argument)\n"
     "      --bench          only the 10-second 1280x720 H.264 clip of the benchmark\n"
+    "      --sync           only the 60 fps clips of synchronised playback, a colour a frame\n"
     "  -h, --help           this text\n"
     "\n"
     "Exit codes: 0 done, 1 a file could not be made, 2 usage error.\n";
@@ -236,6 +284,7 @@ const char kUsage[] =
 struct Options {
     bool bHelp = false;
     bool bBench = false;
+    bool bSync = false;
     std::string strOut;
 };
 
@@ -266,6 +315,8 @@ bool ParseOptions(int argc, char **argv, Options &options, std::string &strError
             return true;
         } else if (arg == "--bench") {
             options.bBench = true;
+        } else if (arg == "--sync") {
+            options.bSync = true;
         } else if (arg == "-o" || arg == "--output") {
             if (i + 1 >= argc) {
                 strError = "option " + arg + " needs a folder";
@@ -309,6 +360,14 @@ int main(int argc, char **argv) {
         return 1;
     }
     bool bOK = true;
+    if (options.bSync) {
+        // Three one-second clips numbered on from each other, and a long one to join late.
+        bOK &= WriteColourClip("sync0.mp4", 0, 60);
+        bOK &= WriteColourClip("sync1.mp4", 60, 60);
+        bOK &= WriteColourClip("sync2.mp4", 120, 60);
+        bOK &= WriteColourClip("synclong.mp4", 0, 60 * 30);
+        return bOK ? 0 : 1;
+    }
     if (options.bBench) {
         bOK &= Run("videotestsrc num-buffers=250 pattern=smpte horizontal-speed=4 ! "
                    "video/x-raw,width=1280,height=720,framerate=25/1 ! "
@@ -355,6 +414,11 @@ int main(int argc, char **argv) {
                "video/x-raw,width=320,height=240,framerate=25/1 ! "
                "x264enc speed-preset=ultrafast ! h264parse ! mp4mux ! filesink location=%s",
                "red.mp4");
+    // Ten seconds, small: long enough to be cut short while it plays.
+    bOK &= Run("videotestsrc num-buffers=250 pattern=ball ! "
+               "video/x-raw,width=160,height=120,framerate=25/1 ! "
+               "x264enc speed-preset=ultrafast ! h264parse ! matroskamux ! filesink location=%s",
+               "ten.mkv");
     bOK &= Run("videotestsrc num-buffers=1 pattern=blue ! video/x-raw,width=160,height=120 ! "
                "jpegenc ! filesink location=%s",
                "still.jpg");

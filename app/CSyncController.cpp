@@ -1,0 +1,400 @@
+#include "app/CSyncController.h"
+
+#include "core/CCommandSink.h"
+#include "core/CLogBook.h"
+#include "core/CProfile.h"
+#include "playback/CPlayerBase.h"
+#include "playback/CSyncClock.h"
+#include "remote/CSyncLink.h"
+
+#include <QFileInfo>
+#include <QPointer>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+namespace {
+const char *const kSection = "Sync";
+constexpr int64_t MS = 1000000;
+// Two plans this close show the same frames at the same moments.
+constexpr int64_t SAME_TIMELINE_NS = 2 * MS;
+
+int ReadBounded(CProfile &profile, const char *pszKey, int nDefault, int nMin, int nMax) {
+    const int n = profile.GetProfileInt(kSection, pszKey, nDefault);
+    if (n >= nMin && n <= nMax)
+        return n;
+    LogError("CSyncController: [Sync] %s=%d is not between %d and %d; %d is used.\n", pszKey, n,
+             nMin, nMax, nDefault);
+    return nDefault;
+}
+} // namespace
+
+CSyncController::Settings CSyncController::Settings::Read(CProfile &profile) {
+    Settings s;
+    const QString strRole = profile.GetProfileString(kSection, "Role", "off").trimmed().toLower();
+    if (strRole == "leader")
+        s.role = Role::Leader;
+    else if (strRole == "follower")
+        s.role = Role::Follower;
+    else if (strRole != "off")
+        LogError("CSyncController: [Sync] Role=\"%s\" is none of off, leader, follower.\n",
+                 qPrintable(strRole));
+    s.strLeader = profile.GetProfileString(kSection, "Leader", QString()).trimmed();
+    s.nPort = ReadBounded(profile, "Port", s.nPort, 1, 65534);
+    s.nLatencyMs = ReadBounded(profile, "Latency", s.nLatencyMs, 0, 10000);
+    s.nOffsetMs = ReadBounded(profile, "Offset", s.nOffsetMs, -10000, 10000);
+    s.strMediaRoot = QFileInfo(profile.GetProfileString(kSection, "MediaRoot", QString()).trimmed())
+                         .absoluteFilePath();
+    if (profile.GetProfileString(kSection, "MediaRoot", QString()).trimmed().isEmpty())
+        s.strMediaRoot.clear();
+    const QString strBind = profile.GetProfileString("Network", "BindAddress", QString()).trimmed();
+    if (!strBind.isEmpty())
+        s.bind = QHostAddress(strBind);
+    if (s.role == Role::Follower &&
+        QHostAddress(s.strLeader).protocol() != QAbstractSocket::IPv4Protocol) {
+        LogError("CSyncController: [Sync] Leader=\"%s\" is no IPv4 address; not following.\n",
+                 qPrintable(s.strLeader));
+        s.role = Role::Off;
+    }
+    return s;
+}
+
+CSyncController::CSyncController(const Settings &settings, QObject *pParent)
+    : QObject(pParent), m_settings(settings) {
+    if (m_settings.role == Role::Off)
+        return;
+    // The clock exists before the players do: their first pipelines already run on it.
+    m_pClock = std::make_unique<CSyncClock>();
+    const quint16 nClockPort = quint16(m_settings.nPort + 1);
+    if (m_settings.role == Role::Leader)
+        m_pClock->Lead(m_settings.bind.isNull() ? QString() : m_settings.bind.toString(),
+                       nClockPort);
+    else
+        m_pClock->Follow(m_settings.strLeader, nClockPort);
+    m_pTiming =
+        std::make_unique<CSyncTiming>(*m_pClock, m_settings.nLatencyMs, m_settings.nOffsetMs);
+    m_pTiming->SetNumbering(m_settings.role == Role::Leader);
+}
+
+CSyncController::~CSyncController() = default;
+
+void CSyncController::Start(SnapshotSource source, CCommandSink &sink) {
+    if (m_settings.role == Role::Off)
+        return;
+    m_source = std::move(source);
+    m_pSink = &sink;
+    CSyncClock *pClock = m_pClock.get();
+    m_pLink = std::make_unique<CSyncLink>([pClock] { return pClock->Now(); });
+    const quint16 nPort = quint16(m_settings.nPort);
+    if (m_settings.role == Role::Leader) {
+        m_pTiming->SetChangeHandler([this] { Publish(); });
+        m_pTiming->SetOpeningHandler([this](int nPlayer, const QString &strPath) {
+            // Followers open the medium while this machine does, so that both are ready by the
+            // time it plays.
+            CSyncMessage::State state = BuildState();
+            CSyncMessage::Player &player = state.players[nPlayer & 1];
+            QString strRoot, strRest;
+            SplitPath(strPath, m_settings.strMediaRoot, strRoot, strRest);
+            player.nState = CSyncMessage::STOPPED;
+            player.strRoot = strRoot.toStdString();
+            player.strPath = strRest.toStdString();
+            m_pLink->SetState(state);
+        });
+        if (m_pLink->Lead(m_settings.bind, nPort))
+            LogMsg("Sync: leading on port %d, clock on port %d.\n", m_settings.nPort,
+                   m_settings.nPort + 1);
+        Publish();
+        return;
+    }
+    m_pLink->SetStateHandler([this](const CSyncMessage::Message &msg) { OnState(msg); });
+    connect(m_pClock.get(), &CSyncClock::Synced, this, [this] {
+        CheckLeader();
+        if (m_bHaveState && IsFollowing())
+            Follow(m_lastState);
+    });
+    connect(m_pClock.get(), &CSyncClock::Lost, this, &CSyncController::CheckLeader);
+    m_pLink->Follow(m_settings.bind, QHostAddress(m_settings.strLeader), nPort);
+}
+
+void CSyncController::OnTimer() {
+    if (!m_pLink)
+        return;
+    if (m_settings.role == Role::Leader) {
+        const CSyncMessage::State state = BuildState();
+        CSyncMessage::Message a, b;
+        a.nType = b.nType = CSyncMessage::TYPE_STATE;
+        a.state = state;
+        b.state = m_lastSent;
+        if (!m_bSentOnce || CSyncMessage::Encode(a) != CSyncMessage::Encode(b))
+            Publish();
+        return;
+    }
+    m_pLink->SetHeartbeat({m_pClock->IsSynced(), int64_t(m_pClock->OffsetMs() * double(MS))});
+    CheckLeader();
+}
+
+void CSyncController::SetFollowing(bool bFollow) {
+    if (m_bFollowing == bFollow)
+        return;
+    m_bFollowing = bFollow;
+    LogMsg(bFollow ? "Sync: following the leader again.\n" : "Sync: left the group.\n");
+    // Back in the group, everything the leader shows is carried out afresh.
+    m_nLeaderSession = 0;
+    if (bFollow && m_bHaveState && m_pClock && m_pClock->IsSynced())
+        Follow(m_lastState);
+}
+
+CSyncController::Status CSyncController::GetStatus() const {
+    Status status;
+    switch (m_settings.role) {
+    case Role::Off:
+        status.strRole = "off";
+        break;
+    case Role::Leader:
+        status.strRole = "leader";
+        status.nFollowers = m_pLink ? m_pLink->FollowersSeen() : 0;
+        break;
+    case Role::Follower:
+        status.strRole = "follower";
+        status.dOffsetMs = m_pClock ? m_pClock->OffsetMs() : 0.0;
+        break;
+    }
+    return status;
+}
+
+void CSyncController::SplitPath(const QString &strPath, const QString &strMediaRoot,
+                                QString &strRoot, QString &strRest) {
+    if (!strMediaRoot.isEmpty() && strPath.startsWith(strMediaRoot + '/')) {
+        strRoot = strMediaRoot;
+        strRest = strPath.mid(strMediaRoot.size() + 1);
+        return;
+    }
+    const qsizetype nSlash = strPath.lastIndexOf('/');
+    strRoot = nSlash > 0 ? strPath.left(nSlash) : QStringLiteral("/");
+    strRest = strPath.mid(nSlash + 1);
+}
+
+QString CSyncController::JoinPath(const QString &strRoot, const QString &strRest,
+                                  const QString &strMediaRoot) {
+    // Only media below the folder: a leader (or whoever poses as one) never reaches elsewhere.
+    if (strRest.isEmpty() || strRest.startsWith('/') || strRest.split('/').contains(".."))
+        return QString();
+    const QString strBase = strMediaRoot.isEmpty() ? strRoot : strMediaRoot;
+    if (!strBase.startsWith('/'))
+        return QString();
+    return strBase.endsWith('/') ? strBase + strRest : strBase + '/' + strRest;
+}
+
+CSyncMessage::State CSyncController::BuildState() const {
+    CSyncMessage::State state;
+    if (!m_source)
+        return state;
+    const Snapshot snap = m_source();
+    state.nActive = uint8_t(snap.nActive & 1);
+    state.bFullScreen = snap.bFullScreen;
+    state.nModes = snap.nModes;
+    state.nCurTrack = snap.nCurTrack;
+    state.nTrackCount = snap.nTrackCount;
+    for (int i = 0; i < 2; ++i) {
+        const Snapshot::Player &own = snap.players[i];
+        CSyncMessage::Player &out = state.players[i];
+        const CSyncTiming::Plan &plan = m_pTiming->GetPlan(i);
+        out.nEpoch = plan.nEpoch;
+        out.nPositionNs = plan.nPositionNs;
+        out.nClockNs = plan.nClockNs;
+        if (!own.bLoaded)
+            continue;
+        out.nState = own.nPlayState == CPlayerBase::PS_PLAYING  ? CSyncMessage::PLAYING
+                     : own.nPlayState == CPlayerBase::PS_PAUSED ? CSyncMessage::PAUSED
+                                                                : CSyncMessage::STOPPED;
+        QString strRoot, strRest;
+        SplitPath(own.strPath, m_settings.strMediaRoot, strRoot, strRest);
+        out.strRoot = strRoot.toStdString();
+        out.strPath = strRest.toStdString();
+        if (!own.strNextPath.isEmpty()) {
+            SplitPath(own.strNextPath, m_settings.strMediaRoot, strRoot, strRest);
+            out.strNextRoot = strRoot.toStdString();
+            out.strNextPath = strRest.toStdString();
+        }
+    }
+    return state;
+}
+
+void CSyncController::Publish() {
+    if (!m_pLink)
+        return;
+    m_lastSent = BuildState();
+    m_bSentOnce = true;
+    m_pLink->SetState(m_lastSent);
+}
+
+void CSyncController::OnState(const CSyncMessage::Message &msg) {
+    m_lastState = msg;
+    m_bHaveState = true;
+    CheckLeader();
+    if (IsFollowing() && m_pClock->IsSynced())
+        Follow(msg);
+}
+
+void CSyncController::CheckLeader() {
+    const bool bPresent = m_pLink && m_pLink->IsLeaderPresent() && m_pClock->IsSynced();
+    if (bPresent && !m_bAnnounced) {
+        m_bAnnounced = true;
+        LogMsg("Sync: following %s, clock offset %.1f ms\n", qPrintable(m_settings.strLeader),
+               m_pClock->OffsetMs());
+    } else if (!bPresent && m_bAnnounced) {
+        // The players run on by themselves; the leader's next state brings them back.
+        m_bAnnounced = false;
+        m_nLeaderSession = 0;
+        LogMsg("Sync: leader lost\n");
+    }
+}
+
+bool CSyncController::GetNextMedium(int nPlayer, QString &strPath) const {
+    if (!IsFollowingLeader() || !m_bHaveState)
+        return false;
+    const CSyncMessage::Player &leader = m_lastState.state.players[nPlayer & 1];
+    strPath = leader.strNextPath.empty()
+                  ? QString()
+                  : JoinPath(QString::fromStdString(leader.strNextRoot),
+                             QString::fromStdString(leader.strNextPath), m_settings.strMediaRoot);
+    return true;
+}
+
+CCommand::Result CSyncController::Run(CCommand::Action action, int nPlayer, int32_t nValue,
+                                      const QString &strText) {
+    CCommand cmd;
+    cmd.action = action;
+    cmd.nPlayer = nPlayer;
+    cmd.nValue = nValue;
+    cmd.strText = strText;
+    cmd.origin = CCommand::Origin::Sync;
+    return m_pSink ? m_pSink->Execute(cmd) : CCommand::Result::Refused;
+}
+
+bool CSyncController::Open(int nPlayer, const QString &strPath) {
+    if (!m_pSink)
+        return false;
+    CCommand cmd;
+    cmd.action = CCommand::Action::Open;
+    cmd.nPlayer = nPlayer;
+    cmd.strText = strPath;
+    cmd.origin = CCommand::Origin::Sync;
+    // The media preroll while the program goes on; once they have, the leader's last state
+    // is carried out at once rather than at its next message.
+    struct Call {
+        bool bReturned = false;
+        std::optional<CCommand::Result> now;
+    };
+    auto pCall = std::make_shared<Call>();
+    m_strOpening[nPlayer] = strPath;
+    QPointer<CSyncController> self(this);
+    m_pSink->ExecuteThen(cmd, [self, pCall, nPlayer, strPath](CCommand::Result result) {
+        if (!pCall->bReturned) {
+            pCall->now = result;
+        } else if (self && self->OpenEnded(nPlayer, strPath, result) && self->IsFollowingLeader() &&
+                   self->m_bHaveState) {
+            self->Follow(self->m_lastState);
+        }
+    });
+    pCall->bReturned = true;
+    return pCall->now && OpenEnded(nPlayer, strPath, *pCall->now);
+}
+
+bool CSyncController::OpenEnded(int nPlayer, const QString &strPath, CCommand::Result result) {
+    // An open this machine gave up for a newer one of the same player says nothing.
+    if (m_strOpening[nPlayer] != strPath)
+        return false;
+    m_strOpening[nPlayer].clear();
+    if (result == CCommand::Result::Done)
+        return true;
+    m_strFailedOpen[nPlayer] = strPath;
+    LogError("Sync: Player %c cannot open \"%s\".\n", nPlayer == 0 ? 'A' : 'B',
+             qPrintable(strPath));
+    return false;
+}
+
+void CSyncController::Follow(const CSyncMessage::Message &msg) {
+    if (!m_source || !m_bAnnounced)
+        return;
+    const bool bNewSession = msg.nSession != m_nLeaderSession;
+    m_nLeaderSession = msg.nSession;
+    const Snapshot snap = m_source();
+    if (snap.nActive != msg.state.nActive)
+        Run(CCommand::Action::Select, msg.state.nActive);
+    if (snap.bFullScreen != msg.state.bFullScreen)
+        Run(CCommand::Action::Fullscreen, 0, msg.state.bFullScreen ? 1 : 0);
+    for (int i = 0; i < 2; ++i)
+        FollowPlayer(i, msg.state.players[i], bNewSession);
+}
+
+void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &leader,
+                                   bool bNewSession) {
+    if (leader.strPath.empty())
+        return;
+    const QString strPath =
+        JoinPath(QString::fromStdString(leader.strRoot), QString::fromStdString(leader.strPath),
+                 m_settings.strMediaRoot);
+    if (strPath.isEmpty()) {
+        if (m_strFailedOpen[nPlayer] != QString::fromStdString(leader.strPath))
+            LogError("Sync: the leader's path \"%s\" is refused.\n", leader.strPath.c_str());
+        m_strFailedOpen[nPlayer] = QString::fromStdString(leader.strPath);
+        return;
+    }
+    Snapshot snap = m_source();
+    if (!snap.players[nPlayer].bLoaded || snap.players[nPlayer].strPath != strPath) {
+        if (m_strFailedOpen[nPlayer] == strPath || m_strOpening[nPlayer] == strPath)
+            return;
+        if (!Open(nPlayer, strPath))
+            return;
+        snap = m_source();
+    }
+    m_strFailedOpen[nPlayer].clear();
+    const bool bPlaying = snap.players[nPlayer].nPlayState == CPlayerBase::PS_PLAYING;
+    const CSyncTiming::Plan &own = m_pTiming->GetPlan(nPlayer);
+    const bool bLeaderPlays = leader.nState == CSyncMessage::PLAYING;
+    // Both run the same timeline already: a gapless step this machine made too, from the
+    // medium it prepared as the leader did, at the same clock time.
+    const bool bSameTimeline =
+        bLeaderPlays && own.bPlaying &&
+        std::llabs(own.Origin() - (leader.nClockNs - leader.nPositionNs)) < SAME_TIMELINE_NS;
+    if (!bNewSession && (own.nEpoch == leader.nEpoch || bSameTimeline) &&
+        bPlaying == bLeaderPlays) {
+        m_pTiming->AdoptEpoch(nPlayer, leader.nEpoch);
+        return;
+    }
+    if (bSameTimeline) {
+        // Opened (taken over) and reported stopped, it has been playing all along: the Play of
+        // the step costs nothing.
+        if (!bPlaying)
+            Run(CCommand::Action::Play, nPlayer);
+        m_pTiming->Disarm(nPlayer);
+        m_pTiming->AdoptEpoch(nPlayer, leader.nEpoch);
+        return;
+    }
+
+    CSyncTiming::Plan plan;
+    plan.bPlaying = bLeaderPlays;
+    plan.nPositionNs = leader.nState == CSyncMessage::STOPPED ? 0 : leader.nPositionNs;
+    plan.nClockNs = leader.nClockNs;
+    plan.nEpoch = leader.nEpoch;
+    if (bLeaderPlays && plan.nClockNs < m_pClock->Now()) {
+        // Joining a running picture: the same timeline, from a moment still to come. A plan
+        // whose moment is near but not past is kept: what is late of it the sinks drop.
+        const int64_t nJoin = m_pClock->Now() + JOIN_MARGIN_MS * MS;
+        plan.nPositionNs += nJoin - plan.nClockNs;
+        plan.nClockNs = nJoin;
+    }
+    m_pTiming->Arm(nPlayer, plan);
+    if (bLeaderPlays && bPlaying)
+        Run(CCommand::Action::Seek, nPlayer, int32_t(plan.nPositionNs / MS));
+    else if (bLeaderPlays)
+        Run(CCommand::Action::Play, nPlayer);
+    else if (leader.nState == CSyncMessage::PAUSED)
+        Run(CCommand::Action::Pause, nPlayer);
+    else
+        Run(CCommand::Action::Stop, nPlayer);
+    // A command the player refused (a position past the end) leaves nothing armed behind.
+    m_pTiming->Disarm(nPlayer);
+}

@@ -1,0 +1,127 @@
+// Synchronised playback across machines ([Sync] settings, --lead, --follow): owns the shared
+// clock, the players' timing and the sync link. On a leader it is one more output: after every
+// change it sends what both players show and when. On a follower it is one more input: it turns
+// the leader's state into the same commands an operator or a controller would give, with the
+// leader's moments armed in the players' timing, so the picture moves at the same clock time.
+// All methods run on the UI thread.
+#pragma once
+
+#include "core/CCommand.h"
+#include "playback/CSyncTiming.h"
+#include "remote/protocol/CSyncMessage.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class CCommandSink;
+class CProfile;
+class CSyncClock;
+class CSyncLink;
+
+class CSyncController : public QObject {
+    Q_OBJECT
+public:
+    enum class Role { Off, Leader, Follower };
+
+    struct Settings {
+        Role role = Role::Off;
+        QString strLeader;
+        int nPort = 31775;
+        int nLatencyMs = 150;
+        int nOffsetMs = 0;
+        QString strMediaRoot;
+        QHostAddress bind; // [Network] BindAddress; null = every address
+        // Reads [Sync] (and [Network] BindAddress); wrong values are logged and left default.
+        static Settings Read(CProfile &profile);
+    };
+
+    // What this machine's players show, as the sync link needs it.
+    struct Snapshot {
+        struct Player {
+            bool bLoaded = false;
+            QString strPath;
+            QString strNextPath; // prepared to follow without a gap
+            int nPlayState = 0;  // 0 stopped, 1 paused, 2 playing
+        } players[2];
+        int nActive = 0;
+        bool bFullScreen = false;
+        uint8_t nModes = 0;
+        int nCurTrack = -1;
+        int nTrackCount = 0;
+    };
+    using SnapshotSource = std::function<Snapshot()>;
+
+    // What the OSC feedback reports as /tessaro/sync.
+    struct Status {
+        QString strRole; // "off", "leader" or "follower"
+        double dOffsetMs = 0.0;
+        int nFollowers = 0;
+    };
+
+    // A follower starting late plays from this far ahead of now, so the seek is done in time.
+    static constexpr int JOIN_MARGIN_MS = 120;
+
+    CSyncController(const Settings &settings, QObject *pParent = nullptr);
+    ~CSyncController() override;
+
+    // The timing both players' pipelines use; nullptr with Role off.
+    CPipelineTiming *GetTiming() const { return m_pTiming.get(); }
+    // Starts serving or following; with Role off nothing happens.
+    void Start(SnapshotSource source, CCommandSink &sink);
+    // The main timer: a leader sends what changed without a plan (active player, modes).
+    void OnTimer();
+
+    Role GetRole() const { return m_settings.role; }
+    // A follower carries out the leader's state only while it follows (the operator may leave
+    // the group and come back).
+    bool IsFollowing() const { return m_settings.role == Role::Follower && m_bFollowing; }
+    void SetFollowing(bool bFollow);
+    // Following, and the leader is there: its state decides what the players do next.
+    bool IsFollowingLeader() const { return IsFollowing() && m_bAnnounced; }
+    // While following the leader: the medium player nPlayer prepares to follow its current
+    // one, as the leader's does (true); otherwise false, and the play modes decide.
+    bool GetNextMedium(int nPlayer, QString &strPath) const;
+    Status GetStatus() const;
+
+    // The leader's media folder and the path below it; a follower's path for them.
+    static void SplitPath(const QString &strPath, const QString &strMediaRoot, QString &strRoot,
+                          QString &strRest);
+    static QString JoinPath(const QString &strRoot, const QString &strRest,
+                            const QString &strMediaRoot);
+
+private:
+    CSyncMessage::State BuildState() const;
+    void Publish();
+    void OnState(const CSyncMessage::Message &msg);
+    void Follow(const CSyncMessage::Message &msg);
+    void FollowPlayer(int nPlayer, const CSyncMessage::Player &leader, bool bNewSession);
+    void CheckLeader();
+    CCommand::Result Run(CCommand::Action action, int nPlayer, int32_t nValue = 0,
+                         const QString &strText = QString());
+    // Opens the leader's medium: true when it opened at once; otherwise it fails (logged) or
+    // prepares, and the leader's state is followed again once it has opened.
+    bool Open(int nPlayer, const QString &strPath);
+    // True when the open asked for last of player nPlayer ended and opened strPath.
+    bool OpenEnded(int nPlayer, const QString &strPath, CCommand::Result result);
+
+    Settings m_settings;
+    std::unique_ptr<CSyncClock> m_pClock;
+    std::unique_ptr<CSyncTiming> m_pTiming;
+    std::unique_ptr<CSyncLink> m_pLink;
+    SnapshotSource m_source;
+    CCommandSink *m_pSink = nullptr;
+    CSyncMessage::State m_lastSent;
+    bool m_bSentOnce = false;
+
+    bool m_bFollowing = true;
+    bool m_bAnnounced = false; // "following" logged since the last loss
+    uint32_t m_nLeaderSession = 0;
+    QString m_strFailedOpen[2]; // not tried again while the leader shows it
+    QString m_strOpening[2];    // asked for, still preparing
+    CSyncMessage::Message m_lastState;
+    bool m_bHaveState = false;
+};

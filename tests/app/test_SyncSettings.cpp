@@ -1,0 +1,50 @@
+// Synchronised playback's settings and the paths the leader sends: a follower finds the medium
+// under its own media folder, and a path never leads out of that folder.
+#include "app/CSyncController.h"
+#include "support/CMemoryProfile.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SyncSettings, ReadWithTheirDefaultsAndWrongValuesRefused) {
+    CMemoryProfile profile;
+    CSyncController::Settings s = CSyncController::Settings::Read(profile);
+    EXPECT_EQ(s.role, CSyncController::Role::Off);
+    EXPECT_EQ(s.nPort, 31775);
+    EXPECT_EQ(s.nLatencyMs, 150);
+    EXPECT_EQ(s.nOffsetMs, 0);
+
+    profile.WriteProfileString("Sync", "Role", "Follower");
+    profile.WriteProfileString("Sync", "Leader", "10.0.0.10");
+    profile.WriteProfileInt("Sync", "Offset", -40);
+    profile.WriteProfileInt("Sync", "Latency", 20000);
+    s = CSyncController::Settings::Read(profile);
+    EXPECT_EQ(s.role, CSyncController::Role::Follower);
+    EXPECT_EQ(s.strLeader, "10.0.0.10");
+    EXPECT_EQ(s.nOffsetMs, -40);
+    EXPECT_EQ(s.nLatencyMs, 150) << "out of range";
+
+    profile.WriteProfileString("Sync", "Leader", "leader.local");
+    EXPECT_EQ(CSyncController::Settings::Read(profile).role, CSyncController::Role::Off)
+        << "a follower needs the leader's IP address";
+}
+
+TEST(SyncSettings, PathsTravelRelativeToTheMediaFolder) {
+    QString strRoot, strRest;
+    CSyncController::SplitPath("/show/act 1/clip.mp4", "/show", strRoot, strRest);
+    EXPECT_EQ(strRoot, "/show");
+    EXPECT_EQ(strRest, "act 1/clip.mp4");
+    CSyncController::SplitPath("/elsewhere/clip.mp4", "/show", strRoot, strRest);
+    EXPECT_EQ(strRoot, "/elsewhere");
+    EXPECT_EQ(strRest, "clip.mp4");
+
+    EXPECT_EQ(CSyncController::JoinPath("/show", "act 1/clip.mp4", ""), "/show/act 1/clip.mp4");
+    EXPECT_EQ(CSyncController::JoinPath("/show", "act 1/clip.mp4", "/media/show"),
+              "/media/show/act 1/clip.mp4");
+    for (const char *pszRest : {"../etc/passwd", "act/../../x.mp4", "/etc/passwd", ""})
+        EXPECT_EQ(CSyncController::JoinPath("/show", pszRest, "/media/show"), QString()) << pszRest;
+    EXPECT_EQ(CSyncController::JoinPath("show", "clip.mp4", ""), QString()) << "relative root";
+}
+
+} // namespace
