@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 
 CMainController::CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar,
                                  CPlaylistCtrl &playlist, CNetServer &netServer,
@@ -22,7 +24,116 @@ CMainController::CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar,
     : m_videoView(videoView), m_ctrlBar(ctrlBar), m_playlist(playlist), m_netServer(netServer),
       m_settings(settings) {}
 
+namespace {
+// Ids are compared unsigned, so a negative one is out of range too.
+bool IsPlayerId(int32_t nPlayer) {
+    return static_cast<uint32_t>(nPlayer) <= 1;
+}
+
+// Starts something that calls its argument once with its result, now or later: the result
+// when it came now, otherwise Pending, and answer hears it later.
+CCommand::Result Await(const std::function<void(const CCommandSink::Answer &)> &start,
+                       const CCommandSink::Answer &answer) {
+    struct State {
+        bool bReturned = false;
+        std::optional<CCommand::Result> result;
+        CCommandSink::Answer answer;
+    };
+    auto pState = std::make_shared<State>();
+    pState->answer = answer;
+    start([pState](CCommand::Result result) {
+        if (!pState->bReturned)
+            pState->result = result;
+        else if (pState->answer)
+            pState->answer(result);
+    });
+    pState->bReturned = true;
+    return pState->result.value_or(CCommand::Result::Pending);
+}
+} // namespace
+
 CCommand::Result CMainController::Execute(const CCommand &cmd) {
+    return Submit(cmd, nullptr);
+}
+
+void CMainController::ExecuteThen(const CCommand &cmd, const Answer &answer) {
+    const CCommand::Result result = Submit(cmd, answer);
+    if (result != CCommand::Result::Pending)
+        answer(result);
+}
+
+unsigned CMainController::PlayersOf(const CCommand &cmd) const {
+    using Action = CCommand::Action;
+    const unsigned nActive = CHeldCommands::Bit(ActiveId());
+    const unsigned nPlayer = IsPlayerId(cmd.nPlayer) ? CHeldCommands::Bit(cmd.nPlayer) : 0;
+    switch (cmd.action) {
+    case Action::Play:   // becomes the active one: the other is paused
+    case Action::Select: // the same
+        return nPlayer ? nPlayer | nActive : 0;
+    case Action::Stop:
+    case Action::Pause:
+    case Action::Open:
+    case Action::Seek:
+        return nPlayer;
+    case Action::PlayActive:
+    case Action::PauseActive:
+    case Action::StopActive:
+    case Action::TogglePlay:
+    case Action::SeekActive:
+    case Action::Next:
+    case Action::Previous:
+    case Action::OpenDocument:
+        return nActive;
+    default: // the common volume and mute, the view, the play modes, quitting
+        return 0;
+    }
+}
+
+CCommand::Result CMainController::Submit(const CCommand &cmd, const Answer &answer) {
+    const unsigned nPlayers = PlayersOf(cmd);
+    if (!m_held.MustWait(nPlayers))
+        return Run(cmd, answer);
+    m_held.Hold({cmd, nPlayers, answer});
+    return CCommand::Result::Pending;
+}
+
+CCommand::Result CMainController::RunOpen(unsigned nPlayers,
+                                          const std::function<void(const Answer &)> &start,
+                                          const Answer &answer) {
+    m_held.OpenBegan(nPlayers);
+    return Await(
+        [&](const Answer &ended) {
+            start([this, nPlayers, ended](CCommand::Result result) {
+                m_held.OpenEnded(nPlayers);
+                RunHeldLater();
+                ended(result);
+            });
+        },
+        answer);
+}
+
+void CMainController::RunHeldLater() {
+    if (m_held.Count() > 0)
+        QTimer::singleShot(0, &m_context, [this] { RunHeld(); });
+}
+
+void CMainController::RunHeld() {
+    while (std::optional<CHeldCommands::Held> held = m_held.TakeNext()) {
+        CCommand::Result result = CCommand::Result::Failed;
+        if (held->bReplaced) {
+            // It did not open: a newer open of its player came before its turn.
+            const QString strText = OpenTarget(held->cmd.strText);
+            LogMsg("OnNetOpenMedia(): \"%s\" replaced by a newer open.\n", qPrintable(strText));
+            EndNetOpen(held->cmd.nPlayer, strText, false);
+        } else {
+            result = Run(held->cmd, held->answer);
+        }
+        if (result != CCommand::Result::Pending && held->answer)
+            held->answer(result);
+    }
+}
+
+CCommand::Result CMainController::Run(const CCommand &cmd, const Answer &answer) {
     using Action = CCommand::Action;
     switch (cmd.action) {
     case Action::Play:
@@ -32,7 +143,7 @@ CCommand::Result CMainController::Execute(const CCommand &cmd) {
     case Action::Pause:
         return OnNetPauseMedia(cmd.nPlayer);
     case Action::Open:
-        return OnNetOpenMedia(cmd.nPlayer, cmd.strText);
+        return OnNetOpenMedia(cmd.nPlayer, cmd.strText, answer);
     case Action::Seek:
         return OnNetSeekAbs(cmd.nPlayer, cmd.nValue);
     case Action::Volume:
@@ -66,7 +177,13 @@ CCommand::Result CMainController::Execute(const CCommand &cmd) {
         return OnPlayMode(cmd.action, cmd.nValue);
     case Action::OpenDocument:
     case Action::Quit:
-        return m_windowCommand ? m_windowCommand(cmd) : CCommand::Result::Refused;
+        if (!m_windowCommand)
+            return CCommand::Result::Refused;
+        // A remote input's document opens in the active player without waiting.
+        return RunOpen(
+            cmd.IsRemote() && cmd.action == Action::OpenDocument ? CHeldCommands::Bit(ActiveId())
+                                                                 : 0,
+            [&](const Answer &ended) { m_windowCommand(cmd, ended); }, answer);
     }
     return CCommand::Result::Refused;
 }
@@ -416,13 +533,6 @@ intptr_t CMainController::OnMediaEnded() {
     return 1;
 }
 
-namespace {
-// Ids are compared unsigned, so a negative one is out of range too.
-bool IsPlayerId(int32_t nPlayer) {
-    return static_cast<uint32_t>(nPlayer) <= 1;
-}
-} // namespace
-
 CCommand::Result CMainController::OnNetPlayMedia(int32_t nPlayer) {
     if (!IsPlayerId(nPlayer)) {
         LogMsg("OnNetPlayMedia(): PlayerID out of range!\n");
@@ -494,7 +604,7 @@ CCommand::Result CMainController::OnNetVolumeChange(int32_t nPlayer, int32_t nPe
     return bInRange ? CCommand::Result::Done : CCommand::Result::Refused;
 }
 
-CCommand::Result CMainController::OnNetOpenMedia(int32_t nPlayer, const QString &strCommandText) {
+QString CMainController::OpenTarget(const QString &strCommandText) const {
     QString strText = strCommandText.trimmed();
     if (strText.startsWith(':')) {
         while (strText.startsWith(':'))
@@ -506,7 +616,26 @@ CCommand::Result CMainController::OnNetOpenMedia(int32_t nPlayer, const QString 
         const int nRow = static_cast<int>(std::clamp<long>(nNumber, INT_MIN + 1, INT_MAX));
         strText = m_playlist.GetTrackPath(nRow - 1);
     }
-    if (!m_videoView.OpenMedia(strText, nPlayer)) {
+    return strText;
+}
+
+CCommand::Result CMainController::OnNetOpenMedia(int32_t nPlayer, const QString &strCommandText,
+                                                 const Answer &answer) {
+    const QString strText = OpenTarget(strCommandText);
+    // The player prepares the file while the program goes on.
+    return RunOpen(
+        CHeldCommands::Bit(nPlayer),
+        [&](const Answer &ended) {
+            m_videoView.BeginOpen(strText, nPlayer, [this, nPlayer, strText, ended](bool bOpened) {
+                ended(EndNetOpen(nPlayer, strText, bOpened));
+            });
+        },
+        answer);
+}
+
+CCommand::Result CMainController::EndNetOpen(int32_t nPlayer, const QString &strText,
+                                             bool bOpened) {
+    if (!bOpened) {
         SendStatusMsg(nPlayer, QString("Opening Stream ( %1 ) failed!").arg(strText));
         return CCommand::Result::Failed;
     }

@@ -4,9 +4,11 @@
 // fills the network status. UI thread only.
 #pragma once
 
+#include "app/CHeldCommands.h"
 #include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
 
+#include <QObject>
 #include <QString>
 #include <functional>
 
@@ -20,14 +22,18 @@ class CVideoView;
 
 class CMainController : public CMessageSink, public CCommandSink {
 public:
-    // What the window around the controller does itself: opening a document, closing.
-    using WindowCommand = std::function<CCommand::Result(const CCommand &)>;
+    // What the window around the controller does itself: opening a document, closing. It
+    // answers once, at once or when a remote input's open has ended.
+    using WindowCommand = std::function<void(const CCommand &, const Answer &)>;
 
     CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar, CPlaylistCtrl &playlist,
                     CNetServer &netServer, CGeneralSettings &settings);
 
-    // Runs every command with the handler its action names (the table in core/CCommand.h).
+    // Runs every command with the handler its action names (the table in core/CCommand.h). A
+    // remote input's open goes on while the media prerolls, and a command for a player with
+    // an open under way waits for it (CHeldCommands): both are Pending.
     CCommand::Result Execute(const CCommand &cmd) override;
+    void ExecuteThen(const CCommand &cmd, const Answer &answer) override;
     // The notifications of the parts.
     intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
     // Where a follower of synchronised playback learns what follows each player's medium
@@ -74,7 +80,10 @@ public:
     CCommand::Result OnNetPlayMedia(int32_t nPlayer);
     CCommand::Result OnNetStopMedia(int32_t nPlayer);
     CCommand::Result OnNetPauseMedia(int32_t nPlayer);
-    CCommand::Result OnNetOpenMedia(int32_t nPlayer, const QString &strText);
+    // Ends when the player has the file open or it failed; answer hears of it if that is
+    // after this returned Pending.
+    CCommand::Result OnNetOpenMedia(int32_t nPlayer, const QString &strText,
+                                    const Answer &answer = nullptr);
     CCommand::Result OnNetSeekAbs(int32_t nPlayer, int32_t nPosition);
     CCommand::Result OnNetVolumeChange(int32_t nPlayer, int32_t nPercent);
 
@@ -84,6 +93,23 @@ public:
     void HandOnNextMedium();
 
 private:
+    // The result now, or Pending with the answer to come (which is not called for a result
+    // returned now).
+    CCommand::Result Submit(const CCommand &cmd, const Answer &answer);
+    CCommand::Result Run(const CCommand &cmd, const Answer &answer);
+    // The players a command acts on, as CHeldCommands bits.
+    unsigned PlayersOf(const CCommand &cmd) const;
+    // An open of these players under way: the held commands wait for its end. start begins
+    // it and calls its argument once it has ended.
+    CCommand::Result RunOpen(unsigned nPlayers, const std::function<void(const Answer &)> &start,
+                             const Answer &answer);
+    // The held commands free to run, from the event loop's next turn on.
+    void RunHeldLater();
+    void RunHeld();
+    // OnNetOpenMedia's steps after the open: the failure text, or the playlist's marks.
+    CCommand::Result EndNetOpen(int32_t nPlayer, const QString &strText, bool bOpened);
+    // The file an open command names: its text, or the path of the playlist row ":N" names.
+    QString OpenTarget(const QString &strCommandText) const;
     CPlayerBase *Active() const;
     int ActiveId() const;
     void RequestStatus();
@@ -97,5 +123,7 @@ private:
     CNetServer &m_netServer;
     CGeneralSettings &m_settings;
     WindowCommand m_windowCommand;
+    CHeldCommands m_held;
+    QObject m_context; // queued calls end with the controller
     NextMediumSource m_nextSource;
 };

@@ -25,6 +25,7 @@
 #include <QFileInfo>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTimerEvent>
 #include <QWheelEvent>
 #include <QWindow>
@@ -110,7 +111,8 @@ bool CMainFrame::OnCreateClient() {
 
     m_pController = std::make_unique<CMainController>(
         *m_pVideoView, *m_pCtrlBar, m_pRightView->GetPlaylist(), m_netServer, m_settings);
-    m_pController->SetWindowCommand([this](const CCommand &cmd) { return RunWindowCommand(cmd); });
+    m_pController->SetWindowCommand(
+        [this](const CCommand &cmd, const Answer &answer) { RunWindowCommand(cmd, answer); });
     connect(m_pRightView, &CRightView::documentTitleChanged, this, &CMainFrame::SetDocumentTitle);
 
     m_netServer.InitServer();
@@ -207,20 +209,39 @@ CCommand::Result CMainFrame::Execute(const CCommand &cmd) {
     if (m_pController)
         return m_pController->Execute(cmd);
     // The window can be closed before it has panes.
-    return cmd.action == CCommand::Action::Quit ? RunWindowCommand(cmd) : CCommand::Result::Refused;
+    if (cmd.action != CCommand::Action::Quit)
+        return CCommand::Result::Refused;
+    close();
+    return CCommand::Result::Done;
 }
 
-CCommand::Result CMainFrame::RunWindowCommand(const CCommand &cmd) {
+void CMainFrame::ExecuteThen(const CCommand &cmd, const Answer &answer) {
+    if (m_pController)
+        m_pController->ExecuteThen(cmd, answer);
+    else
+        answer(Execute(cmd));
+}
+
+void CMainFrame::RunWindowCommand(const CCommand &cmd, const Answer &answer) {
     if (cmd.action == CCommand::Action::Quit) {
         close();
-        return CCommand::Result::Done;
+        answer(CCommand::Result::Done);
+        return;
     }
-    if (OpenDocument(cmd.strText, !cmd.IsRemote()))
-        return CCommand::Result::Done;
-    // Only the operator at the window is shown a box; every other input answers its caller.
-    if (!cmd.IsRemote())
-        ReportNotOpened({QFileInfo(cmd.strText).absoluteFilePath()});
-    return CCommand::Result::Failed;
+    // Every input but the operator answers its caller, and waits for no media.
+    if (cmd.IsRemote()) {
+        OpenDocumentThen(cmd.strText, [answer](bool bOpened) {
+            answer(bOpened ? CCommand::Result::Done : CCommand::Result::Failed);
+        });
+        return;
+    }
+    if (OpenDocument(cmd.strText)) {
+        answer(CCommand::Result::Done);
+        return;
+    }
+    // Only the operator at the window is shown a box.
+    ReportNotOpened({QFileInfo(cmd.strText).absoluteFilePath()});
+    answer(CCommand::Result::Failed);
 }
 
 void CMainFrame::RunMenuCommand(CCommand::Action action, int32_t nPlayer, int32_t nValue) {
@@ -476,13 +497,34 @@ bool CMainFrame::OpenDocument(const QString &strPath, bool bOperator) {
         else if (CPlaylistCtrl::IsMediaFile(strFull))
             bOpened = m_pVideoView->OpenMedia(strFull, m_pVideoView->GetActiveID());
     }
+    NoteDocument(strFull, bOpened);
+    return bOpened;
+}
+
+void CMainFrame::OpenDocumentThen(const QString &strPath, const std::function<void(bool)> &answer) {
+    const QFileInfo info(strPath);
+    const QString strFull = info.absoluteFilePath();
+    if (!m_pVideoView || !info.isFile() || !info.isReadable() ||
+        !CPlaylistCtrl::IsMediaFile(strFull) || CPlaylistCtrl::IsPlaylistFile(strFull)) {
+        answer(OpenDocument(strPath, false));
+        return;
+    }
+    QPointer<CMainFrame> self(this);
+    m_pVideoView->BeginOpen(strFull, m_pVideoView->GetActiveID(),
+                            [self, strFull, answer](bool bOpened) {
+                                if (self)
+                                    self->NoteDocument(strFull, bOpened);
+                                answer(bOpened);
+                            });
+}
+
+void CMainFrame::NoteDocument(const QString &strFull, bool bOpened) {
     if (bOpened) {
         m_recentFiles.Add(strFull);
-        return true;
+        return;
     }
     m_recentFiles.Remove(static_cast<int>(m_recentFiles.GetEntries().indexOf(strFull)));
     LogMsg("CMainFrame::OpenDocument(): Cannot open \"%s\".\n", qPrintable(strFull));
-    return false;
 }
 
 void CMainFrame::ReportNotOpened(const QStringList &paths) {

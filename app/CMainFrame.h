@@ -96,6 +96,7 @@ public:
     // Both go to the controller once the panes exist; before that nothing is done.
     intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
     CCommand::Result Execute(const CCommand &cmd) override;
+    void ExecuteThen(const CCommand &cmd, const Answer &answer) override;
 
     // Runs a menu command by id, as choosing it in the menu does.
     void OnCommand(int nID);
@@ -109,6 +110,9 @@ public:
     // in front of it names what failed with ReportNotOpened. bOperator false: nothing on the
     // way (a playlist file that cannot be read) shows a box either.
     bool OpenDocument(const QString &strPath, bool bOperator = true);
+    // The same for a remote input: a media file opens without waiting for it to preroll, and
+    // answer hears whether the document opened, at once or later.
+    void OpenDocumentThen(const QString &strPath, const std::function<void(bool)> &answer);
     // One message box naming every document that did not open; nothing for none.
     void ReportNotOpened(const QStringList &paths);
 
@@ -157,7 +161,9 @@ private:
     void OnOpenMedia();
     void OnTopMost();
     // The commands the controller hands back: OpenDocument and Quit.
-    CCommand::Result RunWindowCommand(const CCommand &cmd);
+    void RunWindowCommand(const CCommand &cmd, const Answer &answer);
+    // The recent-file list and the logbook after a document opened or not.
+    void NoteDocument(const QString &strFull, bool bOpened);
     // An operator's command as the menu gives it.
     void RunMenuCommand(CCommand::Action action, int32_t nPlayer = 0,
                         int32_t nValue = CCommand::TOGGLE);

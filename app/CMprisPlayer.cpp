@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusError>
+#include <QPointer>
 
 CMprisPlayer::CMprisPlayer(CMprisService &service)
     : QDBusAbstractAdaptor(&service), m_service(service) {}
@@ -73,16 +74,20 @@ void CMprisPlayer::SetPosition(const QDBusObjectPath &trackId, qlonglong nPositi
 }
 
 void CMprisPlayer::OpenUri(const QString &strUri, const QDBusMessage &message) {
-    const CCommand::Result result = m_service.State().OpenUri(strUri);
-    m_service.Announce();
-    if (result == CCommand::Result::Done)
-        return;
     message.setDelayedReply(true);
-    const QDBusMessage error =
-        result == CCommand::Result::Refused
-            ? message.createErrorReply(QDBusError::InvalidArgs,
-                                       QStringLiteral("Not a local file URI: %1").arg(strUri))
-            : message.createErrorReply(QString::fromLatin1(ERROR_CANNOT_OPEN),
-                                       QStringLiteral("Cannot open %1").arg(strUri));
-    QDBusConnection::sessionBus().send(error);
+    QPointer<CMprisPlayer> self(this);
+    m_service.State().OpenUri(strUri, [self, strUri, message](CCommand::Result result) {
+        if (self)
+            self->m_service.Announce();
+        QDBusMessage reply;
+        if (result == CCommand::Result::Done)
+            reply = message.createReply();
+        else if (result == CCommand::Result::Refused)
+            reply = message.createErrorReply(
+                QDBusError::InvalidArgs, QStringLiteral("Not a local file URI: %1").arg(strUri));
+        else
+            reply = message.createErrorReply(QString::fromLatin1(ERROR_CANNOT_OPEN),
+                                             QStringLiteral("Cannot open %1").arg(strUri));
+        QDBusConnection::sessionBus().send(reply);
+    });
 }

@@ -60,8 +60,8 @@ public slots:
     void Play();
     void Seek(qlonglong nOffset);
     void SetPosition(const QDBusObjectPath &trackId, qlonglong nPosition);
-    // Answers at once: a URI that is no local file is an invalid argument, a file that does
-    // not open is named in an error of our own.
+    // Answers once the open has ended, while the program goes on: a URI that is no local file
+    // is an invalid argument, a file that does not open is named in an error of our own.
     void OpenUri(const QString &strUri, const QDBusMessage &message);
 
 signals:

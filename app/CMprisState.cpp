@@ -178,7 +178,9 @@ void CMprisState::Previous() {
 
 void CMprisState::SeekTo(int64_t nMs) {
     // The seek slider's own handler, with the position in the command.
-    if (Run(CCommand::Action::SeekActive, static_cast<int32_t>(nMs)) == CCommand::Result::Done)
+    // One that waits behind an open of the player is carried out after it.
+    const CCommand::Result result = Run(CCommand::Action::SeekActive, static_cast<int32_t>(nMs));
+    if (result == CCommand::Result::Done || result == CCommand::Result::Pending)
         m_bSeekRequested = true;
 }
 
@@ -231,7 +233,8 @@ void CMprisState::SetFullscreen(bool bFullScreen) {
     Run(CCommand::Action::Fullscreen, bFullScreen ? 1 : 0);
 }
 
-CCommand::Result CMprisState::OpenUri(const QString &strUri) {
+void CMprisState::OpenUri(const QString &strUri,
+                          const std::function<void(CCommand::Result)> &answer) {
     const QUrl url(strUri);
     // A file on another host is no local file, a relative path names none, and neither does a
     // path with a NUL in it.
@@ -240,17 +243,24 @@ CCommand::Result CMprisState::OpenUri(const QString &strUri) {
     const QString strLocal = bLocal ? url.path(QUrl::FullyDecoded) : QString();
     if (!strLocal.startsWith(QLatin1Char('/')) || strLocal.contains(QChar(0))) {
         LogMsg("CMprisState::OpenUri(): only file URIs can be opened (%s)\n", qPrintable(strUri));
-        return CCommand::Result::Refused;
+        answer(CCommand::Result::Refused);
+        return;
     }
     const QString strPath = QFileInfo(strLocal).absoluteFilePath();
-    const CCommand::Result result = Run(CCommand::Action::OpenDocument, 0, strPath);
-    if (result != CCommand::Result::Done)
-        return result;
-    // A medium opened this way starts playing, as desktop clients expect of an open.
-    const Snapshot s = m_frame.Read();
-    if (IsLoaded(s) && QFileInfo(s.strPath).absoluteFilePath() == strPath)
-        Play();
-    return result;
+    CCommand cmd;
+    cmd.action = CCommand::Action::OpenDocument;
+    cmd.strText = strPath;
+    cmd.origin = CCommand::Origin::Mpris;
+    std::weak_ptr<char> alive = m_pAlive;
+    m_sink.ExecuteThen(cmd, [this, alive, strPath, answer](CCommand::Result result) {
+        // A medium opened this way starts playing, as desktop clients expect of an open.
+        if (result == CCommand::Result::Done && alive.lock()) {
+            const Snapshot s = m_frame.Read();
+            if (IsLoaded(s) && QFileInfo(s.strPath).absoluteFilePath() == strPath)
+                Play();
+        }
+        answer(result);
+    });
 }
 
 void CMprisState::Quit() {

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QVariantMap>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 class CCommandSink;
 
@@ -83,8 +85,10 @@ public:
     void SetVolume(double dVolume);
     void SetLoopStatus(const QString &strStatus);
     void SetFullscreen(bool bFullScreen);
-    // Local file URIs only: Refused for anything else, Failed for a file that does not open.
-    CCommand::Result OpenUri(const QString &strUri);
+    // Local file URIs only: Refused for anything else, Failed for a file that does not open,
+    // Done for one that opened (and then plays). answer hears it once the open has ended,
+    // which may be after this returned.
+    void OpenUri(const QString &strUri, const std::function<void(CCommand::Result)> &answer);
     void Quit();
 
 private:
@@ -102,4 +106,5 @@ private:
     QString m_strStatus = "Stopped";
     uint64_t m_nTrackSerial = 0;
     bool m_bSeekRequested = false;
+    std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // for answers that come later
 };

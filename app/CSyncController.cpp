@@ -8,8 +8,11 @@
 #include "remote/CSyncLink.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 #include <cstdlib>
+#include <memory>
+#include <optional>
 
 namespace {
 const char *const kSection = "Sync";
@@ -270,6 +273,48 @@ CCommand::Result CSyncController::Run(CCommand::Action action, int nPlayer, int3
     return m_pSink ? m_pSink->Execute(cmd) : CCommand::Result::Refused;
 }
 
+bool CSyncController::Open(int nPlayer, const QString &strPath) {
+    if (!m_pSink)
+        return false;
+    CCommand cmd;
+    cmd.action = CCommand::Action::Open;
+    cmd.nPlayer = nPlayer;
+    cmd.strText = strPath;
+    cmd.origin = CCommand::Origin::Sync;
+    // The media preroll while the program goes on; once they have, the leader's last state
+    // is carried out at once rather than at its next message.
+    struct Call {
+        bool bReturned = false;
+        std::optional<CCommand::Result> now;
+    };
+    auto pCall = std::make_shared<Call>();
+    m_strOpening[nPlayer] = strPath;
+    QPointer<CSyncController> self(this);
+    m_pSink->ExecuteThen(cmd, [self, pCall, nPlayer, strPath](CCommand::Result result) {
+        if (!pCall->bReturned) {
+            pCall->now = result;
+        } else if (self && self->OpenEnded(nPlayer, strPath, result) && self->IsFollowingLeader() &&
+                   self->m_bHaveState) {
+            self->Follow(self->m_lastState);
+        }
+    });
+    pCall->bReturned = true;
+    return pCall->now && OpenEnded(nPlayer, strPath, *pCall->now);
+}
+
+bool CSyncController::OpenEnded(int nPlayer, const QString &strPath, CCommand::Result result) {
+    // An open this machine gave up for a newer one of the same player says nothing.
+    if (m_strOpening[nPlayer] != strPath)
+        return false;
+    m_strOpening[nPlayer].clear();
+    if (result == CCommand::Result::Done)
+        return true;
+    m_strFailedOpen[nPlayer] = strPath;
+    LogError("Sync: Player %c cannot open \"%s\".\n", nPlayer == 0 ? 'A' : 'B',
+             qPrintable(strPath));
+    return false;
+}
+
 void CSyncController::Follow(const CSyncMessage::Message &msg) {
     if (!m_source || !m_bAnnounced)
         return;
@@ -299,14 +344,10 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
     }
     Snapshot snap = m_source();
     if (!snap.players[nPlayer].bLoaded || snap.players[nPlayer].strPath != strPath) {
-        if (m_strFailedOpen[nPlayer] == strPath)
+        if (m_strFailedOpen[nPlayer] == strPath || m_strOpening[nPlayer] == strPath)
             return;
-        if (Run(CCommand::Action::Open, nPlayer, 0, strPath) != CCommand::Result::Done) {
-            m_strFailedOpen[nPlayer] = strPath;
-            LogError("Sync: Player %c cannot open \"%s\".\n", nPlayer == 0 ? 'A' : 'B',
-                     qPrintable(strPath));
+        if (!Open(nPlayer, strPath))
             return;
-        }
         snap = m_source();
     }
     m_strFailedOpen[nPlayer].clear();

@@ -102,6 +102,11 @@ private:
     void CheckLeader();
     CCommand::Result Run(CCommand::Action action, int nPlayer, int32_t nValue = 0,
                          const QString &strText = QString());
+    // Opens the leader's medium: true when it opened at once; otherwise it fails (logged) or
+    // prepares, and the leader's state is followed again once it has opened.
+    bool Open(int nPlayer, const QString &strPath);
+    // True when the open asked for last of player nPlayer ended and opened strPath.
+    bool OpenEnded(int nPlayer, const QString &strPath, CCommand::Result result);
 
     Settings m_settings;
     std::unique_ptr<CSyncClock> m_pClock;
@@ -116,6 +121,7 @@ private:
     bool m_bAnnounced = false; // "following" logged since the last loss
     uint32_t m_nLeaderSession = 0;
     QString m_strFailedOpen[2]; // not tried again while the leader shows it
+    QString m_strOpening[2];    // asked for, still preparing
     CSyncMessage::Message m_lastState;
     bool m_bHaveState = false;
 };

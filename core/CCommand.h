@@ -39,6 +39,10 @@
 // every other input gives the value in the command. Codes 12 and those without a command in
 // the binary protocol produce nothing. The files of the command line are opened by the start-up
 // itself, before any input runs, so that one box can name all that did not open.
+// An Open, and a remote input's OpenDocument of a media file, prepares the file while the
+// program goes on: Execute returns Pending, and the text of the
+// open follows once it has ended. Commands for a player whose open has not ended wait for it,
+// in order; of opens that wait for the same player, only the newest runs (app/CHeldCommands).
 // The browser page (origin Web) gives the binary protocol's actions, Next, Previous, Mute,
 // Fullscreen and the three play modes, switches with 1 or 0.
 // The DMX input reads levels and acts on none of them, so it produces no command.
@@ -82,8 +86,10 @@ struct CCommand {
 
     // What Execute says back: Done when the handler ran, Refused when it did nothing (an id
     // out of range, a value refused, the input not allowed), Failed when it ran and failed
-    // (a file that does not open).
-    enum class Result { Done, Refused, Failed };
+    // (a file that does not open), Pending when it goes on after Execute returned (an open
+    // of a remote input while the media prerolls, or a command that waits for an open of its
+    // player to end); CCommandSink::ExecuteThen hears how it ended.
+    enum class Result { Done, Refused, Failed, Pending };
 
     static constexpr int32_t TOGGLE = -1;
 

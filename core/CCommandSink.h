@@ -3,8 +3,16 @@
 
 #include "core/CCommand.h"
 
+#include <functional>
+
 class CCommandSink {
 public:
+    // How a command ended, told once.
+    using Answer = std::function<void(CCommand::Result)>;
+
     virtual ~CCommandSink() = default;
     virtual CCommand::Result Execute(const CCommand &cmd) = 0;
+    // Execute for an input that must hear how the command ended: at once, or, where Execute
+    // would say Pending, once it has ended. By default Execute's result, at once.
+    virtual void ExecuteThen(const CCommand &cmd, const Answer &answer) { answer(Execute(cmd)); }
 };

@@ -7,12 +7,14 @@
 #include <gst/app/gstappsink.h>
 
 #include <atomic>
+#include <utility>
 
 // What an appsink's callbacks hand their frames to; a follower's sink shows no preroll frame
 // until it is adopted.
 struct CFrameOutput::FrameTarget {
     std::shared_ptr<CVideoFrameSlot> pSlot;
     std::atomic<bool> bShowPreroll;
+    std::atomic<bool> bSilent{false};
 };
 
 namespace {
@@ -23,7 +25,7 @@ GstFlowReturn OnFrame(GstAppSink *pSink, gpointer pData) {
     auto *pTarget = static_cast<CFrameOutput::FrameTarget *>(pData);
     GstSample *pSample = Pull(pSink);
     if (pSample) {
-        if (!bPreroll || pTarget->bShowPreroll)
+        if (!pTarget->bSilent && (!bPreroll || pTarget->bShowPreroll))
             pTarget->pSlot->Put(pSample);
         gst_sample_unref(pSample);
     }
@@ -45,8 +47,7 @@ CFrameOutput::~CFrameOutput() {
 
 GstElement *CFrameOutput::MakeSink() {
     ReleaseSink();
-    FrameTarget *pTarget = nullptr;
-    return BuildSink(m_pAppSink, pTarget, true);
+    return BuildSink(m_pAppSink, m_pTarget, true);
 }
 
 GstElement *CFrameOutput::MakeSuccessorSink() {
@@ -92,35 +93,34 @@ GstElement *CFrameOutput::BuildSink(GstElement *&pKeep, FrameTarget *&pTarget, b
     return pBin;
 }
 
+void CFrameOutput::Silence(GstElement *&pAppSink, FrameTarget *&pTarget) {
+    if (pTarget)
+        pTarget->bSilent = true;
+    pTarget = nullptr;
+    if (pAppSink)
+        gst_object_unref(pAppSink);
+    pAppSink = nullptr;
+}
+
 void CFrameOutput::ReleaseSink() {
-    if (m_pAppSink) {
-        gst_object_unref(m_pAppSink);
-        m_pAppSink = nullptr;
-    }
+    Silence(m_pAppSink, m_pTarget);
     m_pFrameSlot->Clear();
     m_size = QSize();
 }
 
 void CFrameOutput::ReleaseSuccessorSink() {
-    if (m_pNextAppSink) {
-        gst_object_unref(m_pNextAppSink);
-        m_pNextAppSink = nullptr;
-    }
-    m_pNextTarget = nullptr;
+    Silence(m_pNextAppSink, m_pNextTarget);
 }
 
 void CFrameOutput::AdoptSuccessorSink() {
     if (!m_pNextAppSink)
         return;
     // The newest frame in the slot is already the follower's; it stays.
-    if (m_pAppSink)
-        gst_object_unref(m_pAppSink);
-    m_pAppSink = m_pNextAppSink;
-    m_pNextAppSink = nullptr;
-    // A pause or a seek from now on shows the frame it stops at. The target lives as long as
-    // the sink we hold keeps its callbacks.
-    m_pNextTarget->bShowPreroll = true;
-    m_pNextTarget = nullptr;
+    Silence(m_pAppSink, m_pTarget);
+    m_pAppSink = std::exchange(m_pNextAppSink, nullptr);
+    m_pTarget = std::exchange(m_pNextTarget, nullptr);
+    // A pause or a seek from now on shows the frame it stops at.
+    m_pTarget->bShowPreroll = true;
 }
 
 CVideoWidget *CFrameOutput::CreateWidget(QWidget *pParent) {

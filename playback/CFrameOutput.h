@@ -30,7 +30,12 @@ private:
     void ApplyCaps(GstElement *pAppSink);
 
     std::shared_ptr<CVideoFrameSlot> m_pFrameSlot;
+    // A sink let go of hands on nothing more: its pipeline may still run a moment while it
+    // is torn down elsewhere. The target lives as long as the sink we still hold.
+    static void Silence(GstElement *&pAppSink, FrameTarget *&pTarget);
+
     GstElement *m_pAppSink = nullptr;     // owned reference
+    FrameTarget *m_pTarget = nullptr;     // owned by m_pAppSink's callbacks
     GstElement *m_pNextAppSink = nullptr; // owned reference; the follower's, same slot
     FrameTarget *m_pNextTarget = nullptr; // owned by m_pNextAppSink's callbacks
     QSize m_size;

@@ -4,6 +4,7 @@
 #include "playback/CPlayerBase.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -42,6 +43,7 @@ void CGraphEventQueue::Detach() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_events.clear();
     m_bArmed = false;
+    m_bNotifySettle = false;
     if (m_pChildErrorSource)
         gst_object_unref(m_pChildErrorSource);
     m_pChildErrorSource = nullptr;
@@ -58,16 +60,19 @@ void CGraphEventQueue::HandleMessage(GstMessage *pMessage) {
     switch (GST_MESSAGE_TYPE(pMessage)) {
     case GST_MESSAGE_ERROR: {
         std::string strText = ErrorTextOf(pMessage);
-        bool bArmed;
+        bool bArmed, bNotify;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_strError.empty())
                 m_strError = strText;
             bArmed = m_bArmed;
+            bNotify = m_bNotifySettle;
         }
         m_cond.notify_all();
         if (bArmed)
             Push({CPlayerBase::EC_ERRORABORT, -1, 0, strText});
+        else if (bNotify)
+            Notify();
         break;
     }
     case GST_MESSAGE_EOS: {
@@ -82,11 +87,15 @@ void CGraphEventQueue::HandleMessage(GstMessage *pMessage) {
     }
     case GST_MESSAGE_ASYNC_DONE:
         if (!m_pPipeline || GST_MESSAGE_SRC(pMessage) == GST_OBJECT(m_pPipeline)) {
+            bool bNotify;
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_bPrerolled = true;
+                bNotify = m_bNotifySettle;
             }
             m_cond.notify_all();
+            if (bNotify)
+                Notify();
         }
         break;
     default:
@@ -95,32 +104,48 @@ void CGraphEventQueue::HandleMessage(GstMessage *pMessage) {
 }
 
 void CGraphEventQueue::HandleChildError(GstElement *pSource, GstMessage *pMessage) {
+    bool bNotify;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_bPrerolled || m_pChildErrorSource)
             return;
         m_pChildErrorSource = GST_OBJECT(gst_object_ref(pSource));
         m_strChildError = ErrorTextOf(pMessage);
-        m_childErrorAt = std::chrono::steady_clock::now();
+        m_childErrorAt = Clock::now();
+        bNotify = m_bNotifySettle;
     }
     m_cond.notify_all();
+    // The owner looks again when the error's grace is over.
+    if (bNotify)
+        Notify();
 }
 
 void CGraphEventQueue::Arm() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bArmed = true;
+    m_bNotifySettle = false;
 }
 
-bool CGraphEventQueue::WaitPreroll(int nTimeoutMs, std::string &strError) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
+bool CGraphEventQueue::SettledLocked(std::unique_lock<std::mutex> &lock, bool &bOK,
+                                     std::string &strError, Clock::time_point &recheck) {
     const auto grace = std::chrono::milliseconds(CHILD_ERROR_GRACE_MS);
-    std::unique_lock<std::mutex> lock(m_mutex);
-    while (!m_bPrerolled && m_strError.empty() && Clock::now() < end) {
-        if (!m_pChildErrorSource || Clock::now() < m_childErrorAt + grace) {
-            m_cond.wait_until(lock,
-                              m_pChildErrorSource ? std::min(end, m_childErrorAt + grace) : end);
-            continue;
+    for (;;) {
+        if (!m_strError.empty()) {
+            strError = m_strError;
+            bOK = false;
+            return true;
+        }
+        if (m_bPrerolled) {
+            bOK = true;
+            return true;
+        }
+        if (!m_pChildErrorSource) {
+            recheck = Clock::time_point::max();
+            return false;
+        }
+        if (Clock::now() < m_childErrorAt + grace) {
+            recheck = m_childErrorAt + grace;
+            return false;
         }
         // The ancestry check takes the bins' locks, which are never taken under ours.
         GstObject *pChild = GST_OBJECT(gst_object_ref(m_pChildErrorSource));
@@ -137,15 +162,48 @@ bool CGraphEventQueue::WaitPreroll(int nTimeoutMs, std::string &strError) {
             m_pChildErrorSource = nullptr;
         }
     }
-    if (!m_strError.empty()) {
-        strError = m_strError;
-        return false;
+}
+
+bool CGraphEventQueue::WaitPreroll(int nTimeoutMs, std::string &strError) {
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        bool bOK = false;
+        Clock::time_point recheck;
+        if (SettledLocked(lock, bOK, strError, recheck))
+            return bOK;
+        if (Clock::now() >= end) {
+            strError = "Timed out while opening the media";
+            return false;
+        }
+        m_cond.wait_until(lock, std::min(end, recheck));
     }
-    if (!m_bPrerolled) {
-        strError = "Timed out while opening the media";
-        return false;
+}
+
+CGraphEventQueue::Preroll CGraphEventQueue::PollPreroll(std::string &strError, int &nRecheckMs) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    bool bOK = false;
+    Clock::time_point recheck;
+    nRecheckMs = -1;
+    if (SettledLocked(lock, bOK, strError, recheck))
+        return bOK ? Preroll::Done : Preroll::Failed;
+    if (recheck != Clock::time_point::max()) {
+        const auto nLeft =
+            std::chrono::duration_cast<std::chrono::milliseconds>(recheck - Clock::now()).count();
+        nRecheckMs = int(std::max<long long>(nLeft, 1));
     }
-    return true;
+    return Preroll::Pending;
+}
+
+void CGraphEventQueue::NotifyWhenSettled() {
+    bool bNews;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bNotifySettle = true;
+        bNews = m_bPrerolled || !m_strError.empty() || m_pChildErrorSource;
+    }
+    if (bNews)
+        Notify();
 }
 
 std::string CGraphEventQueue::GetFirstError() const {

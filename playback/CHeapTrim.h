@@ -11,6 +11,6 @@ public:
     // At most one trim in this time; a trim walks every arena and takes a few milliseconds.
     static constexpr std::chrono::milliseconds MIN_INTERVAL{1000};
 
-    // UI thread, after a pipeline was set to NULL and released. Returns whether it trimmed.
+    // Any thread, after a pipeline was set to NULL and released. Returns whether it trimmed.
     static bool AfterRelease();
 };

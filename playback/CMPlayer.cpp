@@ -3,7 +3,6 @@
 #include "core/CLogBook.h"
 #include "playback/CDecoderRanks.h"
 #include "playback/CGraphEventQueue.h"
-#include "playback/CHeapTrim.h"
 #include "playback/CId3Tag.h"
 #include "playback/CLengthEstimate.h"
 #include "playback/CPipelineBuilder.h"
@@ -19,6 +18,7 @@
 #include <QTimer>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -56,6 +56,7 @@ CMPlayer::CMPlayer(const QString &strLogName, std::unique_ptr<CVideoOutput> pOut
 
 CMPlayer::~CMPlayer() {
     ReleaseGraph();
+    m_reaper.Drain();
     m_window.SetOutput(nullptr);
 }
 
@@ -130,15 +131,17 @@ bool CMPlayer::InitGrabberFilter() {
 }
 
 void CMPlayer::ReleaseGraph() {
-    m_pSuccessor.reset();
+    DisposeGraph(m_pOpening);
+    DisposeGraph(m_pSuccessor);
     m_strNextPath.clear();
     m_bTookOver = m_bStopPending = false;
+    // The sink lets go of the window before its pipeline goes.
+    m_pOutput->ReleaseSink();
     DropPipeline();
     if (m_bVideoWindow) {
         m_window.Release();
         m_bVideoWindow = false;
     }
-    m_pOutput->ReleaseSink();
     m_nMediaState = MS_NONE;
     m_nPlayState = PS_STOPPED;
     m_bTimeFormatOK = false;
@@ -150,10 +153,9 @@ void CMPlayer::ReleaseGraph() {
     m_bFramesToReport = false;
 }
 
-// The pipeline stops for good and goes; the video widget is left as it is.
+// The pipeline stops for good and goes, off the UI thread; nothing of it is reported any more.
+// The video widget is left as it is.
 void CMPlayer::DropPipeline() {
-    if (m_pGraph)
-        gst_element_set_state(m_pGraph, GST_STATE_NULL);
     if (m_pMediaEvent) {
         m_pMediaEvent->SetNotifyWindow(nullptr);
         m_pMediaEvent->Detach();
@@ -164,8 +166,21 @@ void CMPlayer::DropPipeline() {
         m_pEndWatch.reset();
     }
     Unref(m_pPanorama);
-    Unref(m_pGraph);
-    CHeapTrim::AfterRelease();
+    m_reaper.Dispose(std::exchange(m_pGraph, nullptr));
+}
+
+void CMPlayer::DisposeGraph(std::unique_ptr<CSuccessorGraph> &pGraph) {
+    if (!pGraph)
+        return;
+    CSuccessorGraph::Parts parts = pGraph->Release();
+    pGraph.reset();
+    m_pOutput->ReleaseSuccessorSink();
+    if (parts.pEvents)
+        parts.pEvents->Detach();
+    if (parts.pEndWatch)
+        parts.pEndWatch->Detach();
+    Unref(parts.pPanorama);
+    m_reaper.Dispose(parts.pPlaybin);
 }
 
 // Media time is usable when the length is known or the media can be sought in time. Parsed
@@ -202,6 +217,7 @@ bool CMPlayer::RenderFile(const QString &strPath, std::string &strError) {
 }
 
 bool CMPlayer::OpenMedia(const QString &strPath) {
+    DisposeGraph(m_pOpening);
     // The medium restarted on its own at its end a moment ago: it stands opened and stopped
     // until the Play that follows.
     if (m_bTookOver && strPath == m_strFilePath && m_nMediaState == MS_LOADED) {
@@ -209,7 +225,8 @@ bool CMPlayer::OpenMedia(const QString &strPath) {
         m_nPlayState = PS_STOPPED;
         return true;
     }
-    if (m_pSuccessor && m_pSuccessor->GetPath() == strPath && TakeOverSuccessor(true))
+    if (m_pSuccessor && m_pSuccessor->GetPath() == strPath &&
+        TakeOver(std::move(m_pSuccessor), true, true))
         return true;
     if (m_pTiming)
         m_pTiming->Opening(m_nTimingId, strPath);
@@ -230,6 +247,88 @@ bool CMPlayer::OpenMedia(const QString &strPath) {
     FinishOpen();
     m_pMediaEvent->Arm();
     return true;
+}
+
+int CMPlayer::BeginOpen(const QString &strPath) {
+    DisposeGraph(m_pOpening);
+    // What OpenMedia takes without a wait: the medium that restarted itself, a follower that
+    // is ready or already plays.
+    if ((m_bTookOver && strPath == m_strFilePath && m_nMediaState == MS_LOADED) ||
+        (m_pSuccessor && m_pSuccessor->GetPath() == strPath &&
+         (m_pSuccessor->HasStarted() || m_pSuccessor->IsReady())))
+        return OpenMedia(strPath) ? OPEN_DONE : OPEN_FAILED;
+    // The follower waited for the medium this open replaces.
+    DisposeGraph(m_pSuccessor);
+    m_strNextPath.clear();
+    if (m_pTiming)
+        m_pTiming->Opening(m_nTimingId, strPath);
+    std::string strError;
+    m_pOpening = CSuccessorGraph::PrepareOpen(strPath, *m_pOutput, m_pOwnerWnd, LinearVolume(),
+                                              m_lBalance, strError);
+    if (!m_pOpening) {
+        FailOpen(strPath, strError);
+        return OPEN_FAILED;
+    }
+    if (m_pTiming)
+        m_pTiming->Prepared(m_pOpening->GetPipeline());
+    m_openBegan = std::chrono::steady_clock::now();
+    PollOpenIn(PREROLL_TIMEOUT_MS);
+    return OPEN_PENDING;
+}
+
+int CMPlayer::PollOpen() {
+    if (!m_pOpening)
+        return OPEN_NONE;
+    const QString strPath = m_pOpening->GetPath();
+    std::string strError;
+    int nRecheckMs = -1;
+    switch (m_pOpening->PollPreroll(strError, nRecheckMs)) {
+    case CGraphEventQueue::Preroll::Pending: {
+        const auto waited = std::chrono::steady_clock::now() - m_openBegan;
+        if (waited < std::chrono::milliseconds(PREROLL_TIMEOUT_MS)) {
+            if (nRecheckMs >= 0)
+                PollOpenIn(nRecheckMs);
+            return OPEN_PENDING;
+        }
+        strError = "Timed out while opening the media";
+        break;
+    }
+    case CGraphEventQueue::Preroll::Done:
+        if (TakeOver(std::move(m_pOpening), true, false))
+            return OPEN_DONE;
+        strError = "The media could not be opened";
+        break;
+    case CGraphEventQueue::Preroll::Failed:
+        break;
+    }
+    DisposeGraph(m_pOpening);
+    FailOpen(strPath, strError);
+    return OPEN_FAILED;
+}
+
+void CMPlayer::PollOpenIn(int nMs) {
+    std::weak_ptr<char> alive = m_pAlive;
+    QTimer::singleShot(nMs, qApp, [this, alive] {
+        if (alive.lock() && m_pOpening)
+            m_pOpening->Nudge();
+    });
+}
+
+void CMPlayer::FailOpen(const QString &strPath, const std::string &strError) {
+    // The medium before is gone, as after any open that failed.
+    const bool bReady = Init(m_pOwnerWnd);
+    m_nMediaState = MS_OPENING;
+    BuildTitle(strPath);
+    LogResult(2, bReady ? strError.c_str() : "The player could not be initialised",
+              "OpenMedia(): RenderFile() failed\n");
+    m_nMediaState = MS_NONE;
+}
+
+double CMPlayer::LinearVolume() const {
+    double dVolume = 1.0;
+    if (m_pGraph)
+        g_object_get(m_pGraph, "volume", &dVolume, nullptr);
+    return dVolume;
 }
 
 void CMPlayer::FinishOpen() {
@@ -505,15 +604,15 @@ int CMPlayer::GetDeliveredFrames() const {
 }
 
 long CMPlayer::GetEvent(long &lEventCode, long &lParam1, long &lParam2) {
-    if (!m_pMediaEvent)
-        return -1;
     CGraphEventQueue::Event event;
     do {
-        if (!m_pMediaEvent->Pop(event))
+        if (!m_pMediaEvent || !m_pMediaEvent->Pop(event))
             return -1;
-        // A failing source fails the elements behind it too, and each posts its error: the
-        // player stops once, and tells once.
-    } while (event.lCode == EC_ERRORABORT && m_bHalted);
+        // The medium an open under way replaces ends unseen, as if it had gone already. A
+        // failing source fails the elements behind it too, and each posts its error: the player
+        // stops once, and tells once.
+    } while ((m_pOpening && event.lCode == EC_COMPLETE) ||
+             (event.lCode == EC_ERRORABORT && m_bHalted));
     lEventCode = event.lCode;
     lParam1 = event.lParam1;
     lParam2 = event.lParam2;
@@ -524,7 +623,7 @@ long CMPlayer::GetEvent(long &lEventCode, long &lParam1, long &lParam2) {
         LogFrameStats();
         // The same file followed itself (repeat): it simply goes on as the current medium.
         if (m_pSuccessor && m_pSuccessor->HasStarted() && m_pSuccessor->GetPath() == m_strFilePath)
-            TakeOverSuccessor(false);
+            TakeOver(std::move(m_pSuccessor), false, true);
     }
     return 0;
 }
@@ -578,8 +677,9 @@ void CMPlayer::SetVolume(long lVolume) {
     const double dLinear =
         lVolume == VOLUME_SILENT ? 0.0 : std::pow(10.0, double(lVolume) / 2000.0);
     g_object_set(m_pGraph, "volume", dLinear, nullptr);
-    if (m_pSuccessor)
-        m_pSuccessor->SetVolume(dLinear);
+    for (CSuccessorGraph *pPrepared : {m_pSuccessor.get(), m_pOpening.get()})
+        if (pPrepared)
+            pPrepared->SetVolume(dLinear);
     m_lVolume = lVolume;
 }
 
@@ -598,8 +698,9 @@ void CMPlayer::SetBalance(long lBalance) {
     if (!m_pPanorama || lBalance < -10000 || lBalance > 10000)
         return;
     g_object_set(m_pPanorama, "panorama", gfloat(double(lBalance) / 10000.0), nullptr);
-    if (m_pSuccessor)
-        m_pSuccessor->SetBalance(lBalance);
+    for (CSuccessorGraph *pPrepared : {m_pSuccessor.get(), m_pOpening.get()})
+        if (pPrepared)
+            pPrepared->SetBalance(lBalance);
     m_lBalance = lBalance;
 }
 
@@ -612,18 +713,17 @@ long CMPlayer::GetBalance() {
 }
 
 void CMPlayer::SetNextMedium(const QString &strPath) {
-    // Once started the follower is on its way; the step that comes decides what happens.
-    if (strPath == m_strNextPath || (m_pSuccessor && m_pSuccessor->HasStarted()))
+    // Once started the follower is on its way; the step that comes decides what happens. An
+    // open under way replaces the medium a follower would follow.
+    if (m_pOpening || strPath == m_strNextPath || (m_pSuccessor && m_pSuccessor->HasStarted()))
         return;
     m_strNextPath = strPath;
-    m_pSuccessor.reset();
+    DisposeGraph(m_pSuccessor);
     // A still picture never ends, so nothing can follow it.
     if (strPath.isEmpty() || m_nMediaState != MS_LOADED || !m_pGraph || m_bStill)
         return;
-    double dVolume = 1.0;
-    g_object_get(m_pGraph, "volume", &dVolume, nullptr);
-    m_pSuccessor =
-        CSuccessorGraph::Prepare(strPath, *m_pOutput, m_pGraph, m_pEndWatch, dVolume, m_lBalance);
+    m_pSuccessor = CSuccessorGraph::Prepare(strPath, *m_pOutput, m_pGraph, m_pEndWatch,
+                                            LinearVolume(), m_lBalance);
     if (m_pTiming && m_pSuccessor)
         m_pTiming->Prepared(m_pSuccessor->GetPipeline());
     ArmSuccessor();
@@ -633,16 +733,18 @@ void CMPlayer::ArmSuccessor() {
     const bool bPlaying = m_nPlayState == PS_PLAYING || m_bStopPending;
     // One that already shows cannot be taken back: it goes, and the step opens anew.
     if (m_pSuccessor && !m_pSuccessor->SetArmed(bPlaying))
-        m_pSuccessor.reset();
+        DisposeGraph(m_pSuccessor);
 }
 
-bool CMPlayer::TakeOverSuccessor(bool bAnnounceAsOpened) {
-    std::unique_ptr<CSuccessorGraph> pSuccessor = std::move(m_pSuccessor);
+bool CMPlayer::TakeOver(std::unique_ptr<CSuccessorGraph> pSuccessor, bool bAnnounceAsOpened,
+                        bool bWaitForFrame) {
     m_strNextPath.clear();
     std::string strError;
     // One still prerolling had a head start; one that failed leaves the open to report it.
-    if (!pSuccessor->HasStarted() && !pSuccessor->WaitPreroll(PREROLL_TIMEOUT_MS, strError))
+    if (!pSuccessor->HasStarted() && !pSuccessor->WaitPreroll(PREROLL_TIMEOUT_MS, strError)) {
+        DisposeGraph(pSuccessor);
         return false;
+    }
     const QString strPath = pSuccessor->GetPath();
     const int nPlayState = m_nPlayState;
     // Nothing starts the follower any more; the old sink lets go of the widget before its
@@ -677,7 +779,8 @@ bool CMPlayer::TakeOverSuccessor(bool bAnnounceAsOpened) {
         // It waited, unseen, at its first frame; seeking there shows it.
         gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
                                 GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), 0);
-        WaitForSeek();
+        if (bWaitForFrame)
+            WaitForSeek();
         return true;
     }
     if (bAnnounceAsOpened)

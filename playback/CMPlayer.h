@@ -3,12 +3,14 @@
 // a clocked fake output). The player's own state machine; the pipeline is built elsewhere.
 #pragma once
 
+#include "playback/CPipelineReaper.h"
 #include "playback/CPlayerBase.h"
 #include "playback/CPlayerWindow.h"
 
 #include <gst/gst.h>
 
 #include <QPointer>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -61,6 +63,12 @@ public:
     // message an open gives; at the end of the same file again (repeat), the restarted medium
     // is simply kept, and the Stop and Play that follow at once cost nothing.
     void SetNextMedium(const QString &strPath) override;
+    // The file prerolls in a pipeline of its own, prepared as a follower is but never started
+    // by the clock; the graph notification comes when it has prerolled or failed, or when the
+    // wait for it has timed out. What is let go of is torn down off the UI thread.
+    int BeginOpen(const QString &strPath) override;
+    int PollOpen() override;
+    void CancelOpen() override { DisposeGraph(m_pOpening); }
     QString GetNextMedium() const override { return m_strNextPath; }
     void SetPipelineTiming(CPipelineTiming *pTiming, int nPlayer) override {
         m_pTiming = pTiming;
@@ -100,8 +108,20 @@ private:
     void FinishOpen();
     void ReadNativeSize();
     bool WaitForSeek();
-    // The prepared follower of strPath becomes the current pipeline; false when it failed.
-    bool TakeOverSuccessor(bool bAnnounceAsOpened);
+    // A prepared pipeline (the follower, or a pending open's) becomes the current one; false
+    // when it failed. bWaitForFrame: one that did not start yet shows its first frame before
+    // this returns (otherwise a moment later).
+    bool TakeOver(std::unique_ptr<CSuccessorGraph> pGraph, bool bAnnounceAsOpened,
+                  bool bWaitForFrame);
+    // A prepared pipeline goes: its sink first, its pipeline to the reaper.
+    void DisposeGraph(std::unique_ptr<CSuccessorGraph> &pGraph);
+    // An open that failed after the medium before had been let go of: no media, the title
+    // and file of what failed, the log line.
+    void FailOpen(const QString &strPath, const std::string &strError);
+    // The graph notification in nMs, so a pending open is looked at again.
+    void PollOpenIn(int nMs);
+    // The current pipeline's linear volume (1 without one).
+    double LinearVolume() const;
     // The follower may start only while the current medium plays.
     void ArmSuccessor();
     // After the UI turn of a takeover: a Stop that nothing followed now really stops.
@@ -146,11 +166,15 @@ private:
     bool m_bFramesToReport = false;
 
     std::unique_ptr<CSuccessorGraph> m_pSuccessor;
+    std::unique_ptr<CSuccessorGraph> m_pOpening; // BeginOpen's, until it settles
+    std::chrono::steady_clock::time_point m_openBegan;
     QString m_strNextPath;       // what SetNextMedium was last told
     bool m_bTookOver = false;    // in the UI turn in which a follower was taken over
     bool m_bStopPending = false; // reported stopped while the taken-over medium plays on
-    std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // guards the queued Settle
+    std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // guards queued calls
     // Synchronised playback: when set, it starts, pauses and seeks the pipeline.
     CPipelineTiming *m_pTiming = nullptr;
     int m_nTimingId = 0;
+    // Declared after the output: pipelines are torn down before the output and its windows go.
+    CPipelineReaper m_reaper;
 };

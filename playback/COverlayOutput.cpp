@@ -137,6 +137,10 @@ void COverlayOutput::Release(Sink &sink) {
 }
 
 void COverlayOutput::ReleaseSink() {
+    // Its pipeline may be torn down elsewhere a moment later, and must not clear our window
+    // when it goes.
+    if (m_current.pRenderer && m_pWidget)
+        ParkRenderer(m_current.pRenderer);
     Release(m_current);
     m_size = QSize();
 }

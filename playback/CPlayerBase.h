@@ -18,6 +18,8 @@ public:
     static constexpr int EC_COMPLETE = 1;
     static constexpr int EC_ERRORABORT = 3;
     static constexpr long VOLUME_UNKNOWN = 1;
+    // How an open that does not wait stands (BeginOpen, PollOpen).
+    enum OpenState { OPEN_NONE = 0, OPEN_PENDING = 1, OPEN_DONE = 2, OPEN_FAILED = 3 };
 
     // The graph notification ("GRAPHNOTIFY"): a plain QEvent of this type, registered once
     // per process, is delivered with QCoreApplication::sendEvent to the owner widget given to
@@ -63,6 +65,21 @@ public:
     // player can prepare it and start it without a gap; OpenMedia of that file then takes the
     // prepared one. A player that cannot prepare simply opens it when asked.
     virtual void SetNextMedium(const QString &strPath) { (void)strPath; }
+    // UI thread. An open that does not hold the caller while the media prerolls: OPEN_DONE
+    // when it opened at once, as OpenMedia would have; OPEN_FAILED when it cannot open,
+    // logged as OpenMedia logs it; OPEN_PENDING while it prepares: the medium before plays on
+    // (its end unreported) until the graph notification, after which PollOpen tells. A newer
+    // BeginOpen or OpenMedia replaces an open still pending. A player that cannot prepare
+    // simply opens at once.
+    virtual int BeginOpen(const QString &strPath) {
+        return OpenMedia(strPath) ? OPEN_DONE : OPEN_FAILED;
+    }
+    // UI thread, on the graph notification: OPEN_NONE without a pending open, OPEN_PENDING
+    // while it prepares; once it has settled, it has become the current medium (OPEN_DONE) or
+    // failed and left the player without media (OPEN_FAILED), told once.
+    virtual int PollOpen() { return OPEN_NONE; }
+    // UI thread: a pending open goes unannounced; the medium before stays.
+    virtual void CancelOpen() {}
     // What SetNextMedium was last told.
     virtual QString GetNextMedium() const { return QString(); }
     // Before Init: the player's pipelines are timed by pTiming (synchronised playback), as

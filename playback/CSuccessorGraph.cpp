@@ -33,6 +33,39 @@ CSuccessorGraph::CSuccessorGraph(const QString &strPath, CVideoOutput &output)
     : m_strPath(strPath), m_output(output), m_pState(std::make_shared<State>()),
       m_pOwnEnd(std::make_shared<CStreamEndWatch>()) {}
 
+bool CSuccessorGraph::Build(double dVolume, long lBalance, std::string &strError) {
+    State &state = *m_pState;
+    state.pOutput = &m_output;
+    state.pNext = CPipelineBuilder::MakePlaybin();
+    if (!state.pNext) {
+        strError = "No playbin element";
+        return false;
+    }
+    state.pEvents = std::make_shared<CGraphEventQueue>();
+    state.pEvents->Attach(state.pNext);
+    m_pOwnEnd->Attach(state.pNext);
+    m_pPanorama = CPipelineBuilder::AddBalanceFilter(state.pNext);
+    SetBalance(lBalance);
+    SetVolume(dVolume);
+    if (!m_pPanorama) {
+        strError = "No audiopanorama element";
+        return false;
+    }
+    if (!CPipelineBuilder::SetVideoSink(state.pNext, m_output.MakeSuccessorSink())) {
+        strError = "The video sink could not be made";
+        return false;
+    }
+    if (!CPipelineBuilder::SetSource(state.pNext, m_strPath, m_bStill, strError))
+        return false;
+    if (gst_element_set_state(state.pNext, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+        strError = state.pEvents->GetFirstError();
+        if (strError.empty())
+            strError = "The media could not be opened";
+        return false;
+    }
+    return true;
+}
+
 std::unique_ptr<CSuccessorGraph>
 CSuccessorGraph::Prepare(const QString &strPath, CVideoOutput &output, GstElement *pCurrent,
                          const std::shared_ptr<CStreamEndWatch> &pCurrentEnd, double dVolume,
@@ -40,23 +73,9 @@ CSuccessorGraph::Prepare(const QString &strPath, CVideoOutput &output, GstElemen
     if (!pCurrent || !pCurrentEnd)
         return nullptr;
     std::unique_ptr<CSuccessorGraph> pGraph(new CSuccessorGraph(strPath, output));
-    State &state = *pGraph->m_pState;
-    state.pCurrent = GST_ELEMENT(gst_object_ref(pCurrent));
-    state.pOutput = &output;
-    state.pNext = CPipelineBuilder::MakePlaybin();
-    if (!state.pNext)
-        return nullptr;
-    state.pEvents = std::make_shared<CGraphEventQueue>();
-    state.pEvents->Attach(state.pNext);
-    pGraph->m_pOwnEnd->Attach(state.pNext);
-    pGraph->m_pPanorama = CPipelineBuilder::AddBalanceFilter(state.pNext);
-    pGraph->SetBalance(lBalance);
-    pGraph->SetVolume(dVolume);
+    pGraph->m_pState->pCurrent = GST_ELEMENT(gst_object_ref(pCurrent));
     std::string strError;
-    if (!pGraph->m_pPanorama ||
-        !CPipelineBuilder::SetVideoSink(state.pNext, output.MakeSuccessorSink()) ||
-        !CPipelineBuilder::SetSource(state.pNext, strPath, pGraph->m_bStill, strError) ||
-        gst_element_set_state(state.pNext, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
+    if (!pGraph->Build(dVolume, lBalance, strError))
         return nullptr;
     // The streaming thread that sees the current medium end starts the follower; the state,
     // not this object, is what it holds on to.
@@ -69,6 +88,18 @@ CSuccessorGraph::Prepare(const QString &strPath, CVideoOutput &output, GstElemen
             StartIfDue(*pState);
         }
     });
+    return pGraph;
+}
+
+std::unique_ptr<CSuccessorGraph> CSuccessorGraph::PrepareOpen(const QString &strPath,
+                                                              CVideoOutput &output, QWidget *pOwner,
+                                                              double dVolume, long lBalance,
+                                                              std::string &strError) {
+    std::unique_ptr<CSuccessorGraph> pGraph(new CSuccessorGraph(strPath, output));
+    if (!pGraph->Build(dVolume, lBalance, strError))
+        return nullptr;
+    pGraph->m_pState->pEvents->SetNotifyWindow(pOwner);
+    pGraph->m_pState->pEvents->NotifyWhenSettled();
     return pGraph;
 }
 
@@ -112,6 +143,8 @@ void CSuccessorGraph::StartIfDue(State &state) {
 }
 
 bool CSuccessorGraph::SetArmed(bool bArmed) {
+    if (!m_pCurrentEnd)
+        return true; // an open's pipeline follows nothing
     // Read outside the state's lock: the watch calls in with its own lock held.
     const GstClockTime nEnd = m_pCurrentEnd->GetEnd();
     std::lock_guard<std::mutex> lock(m_pState->mutex);
@@ -153,6 +186,18 @@ bool CSuccessorGraph::WaitPreroll(int nTimeoutMs, std::string &strError) {
     return m_pState->pEvents->WaitPreroll(nTimeoutMs, strError);
 }
 
+CGraphEventQueue::Preroll CSuccessorGraph::PollPreroll(std::string &strError, int &nRecheckMs) {
+    return m_pState->pEvents->PollPreroll(strError, nRecheckMs);
+}
+
+bool CSuccessorGraph::IsReady() const {
+    return m_pState->pEvents->IsPrerolled() && m_pState->pEvents->GetFirstError().empty();
+}
+
+void CSuccessorGraph::Nudge() {
+    m_pState->pEvents->Nudge();
+}
+
 void CSuccessorGraph::SetVolume(double dLinear) {
     g_object_set(m_pState->pNext, "volume", dLinear, nullptr);
 }
@@ -169,7 +214,8 @@ CSuccessorGraph::Parts CSuccessorGraph::Release() {
         m_pState->bGone = true;
         parts.bStarted = m_pState->bStarted;
     }
-    m_pCurrentEnd->SetEndHandler(nullptr);
+    if (m_pCurrentEnd)
+        m_pCurrentEnd->SetEndHandler(nullptr);
     State &state = *m_pState;
     // A pause from now on must move the base time again, as in any pipeline.
     gst_element_set_start_time(state.pNext, 0);

@@ -2,11 +2,15 @@
 // prerolled ahead, drawing into the player's video widget, and started by the shared clock at
 // the running time where the current medium's last sample ends, so that the next medium's
 // first frame and sample follow the last ones with no gap. A fresh playbin per file, as every
-// open builds; the current pipeline is only watched, never changed.
+// open builds; the current pipeline is only watched, never changed. Prepared for an open that
+// does not wait, the same pipeline has no current one to follow and never starts by itself:
+// the player takes it over once it has prerolled.
 //
 // All methods run on the UI thread. The start itself happens on the streaming thread that
 // sees the current medium's last stream end (CStreamEndWatch), a few frames ahead of time.
 #pragma once
+
+#include "playback/CGraphEventQueue.h"
 
 #include <gst/gst.h>
 
@@ -14,9 +18,9 @@
 #include <memory>
 #include <string>
 
-class CGraphEventQueue;
 class CStreamEndWatch;
 class CVideoOutput;
+class QWidget;
 
 class CSuccessorGraph {
 public:
@@ -37,6 +41,13 @@ public:
     static std::unique_ptr<CSuccessorGraph>
     Prepare(const QString &strPath, CVideoOutput &output, GstElement *pCurrent,
             const std::shared_ptr<CStreamEndWatch> &pCurrentEnd, double dVolume, long lBalance);
+    // The pipeline of an open that does not wait: nullptr with the error text when it cannot
+    // even start to preroll (not a regular file, a pipeline that cannot be built). pOwner gets
+    // the graph notification once the preroll has ended or failed; see PollPreroll.
+    static std::unique_ptr<CSuccessorGraph> PrepareOpen(const QString &strPath,
+                                                        CVideoOutput &output, QWidget *pOwner,
+                                                        double dVolume, long lBalance,
+                                                        std::string &strError);
     // Stops and frees the pipeline and the output's follower sink, unless they were taken.
     ~CSuccessorGraph();
     CSuccessorGraph(const CSuccessorGraph &) = delete;
@@ -51,6 +62,12 @@ public:
     bool HasStarted() const;
     // The follower prerolled (or failed: then it is of no use, and the open reports it).
     bool WaitPreroll(int nTimeoutMs, std::string &strError);
+    // The same without waiting (CGraphEventQueue::PollPreroll).
+    CGraphEventQueue::Preroll PollPreroll(std::string &strError, int &nRecheckMs);
+    // Prerolled without an error: taking it over waits for nothing.
+    bool IsReady() const;
+    // The graph notification now, so its owner polls again (a timeout, a kept error's grace).
+    void Nudge();
     void SetVolume(double dLinear);
     void SetBalance(long lBalance);
     // Hands the pipeline over; the output's follower sink is the caller's to adopt.
@@ -63,6 +80,8 @@ private:
     struct State;
 
     CSuccessorGraph(const QString &strPath, CVideoOutput &output);
+    // The pipeline on its way to preroll, volume and balance set; false with the error text.
+    bool Build(double dVolume, long lBalance, std::string &strError);
     static void StartIfDue(State &state);
 
     QString m_strPath;

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 // Rounds half away from zero, as the platform's MulDiv does.
@@ -99,6 +100,8 @@ void CVideoView::InitPlayers() {
 }
 
 void CVideoView::DestroyPlayers() {
+    // An open under way ends with the program; nobody is left to hear of it.
+    m_pending = {};
     for (auto &pPlayer : m_pPlayer) {
         if (!pPlayer)
             continue;
@@ -129,11 +132,61 @@ bool CVideoView::OpenMedia(const QString &strPath, int nID) {
         return false;
     if (!IsValid(nID, "OpenMedia"))
         return false;
-    CPlayerBase *pPlayer = m_pPlayer[nID].get();
-    if (!pPlayer->OpenMedia(strPath)) {
+    SettleOpen(nID, true);
+    if (!m_pPlayer[nID]->OpenMedia(strPath)) {
         RedrawBackground();
         return false;
     }
+    CompleteOpen(nID);
+    return true;
+}
+
+void CVideoView::BeginOpen(const QString &strPath, int nID, OpenAnswer answer) {
+    if (!strPath.isEmpty() && !IsValid(nID, "OpenMedia")) {
+        answer(false);
+        return;
+    }
+    if (GetPlayer(nID))
+        SettleOpen(nID, true);
+    if (strPath.isEmpty()) {
+        answer(false);
+        return;
+    }
+    switch (m_pPlayer[nID]->BeginOpen(strPath)) {
+    case CPlayerBase::OPEN_PENDING:
+        m_pending[nID] = {strPath, std::move(answer)};
+        return;
+    case CPlayerBase::OPEN_DONE:
+        CompleteOpen(nID);
+        answer(true);
+        return;
+    default:
+        RedrawBackground();
+        answer(false);
+    }
+}
+
+void CVideoView::SettleOpen(int nID, bool bReplace) {
+    if (!m_pending[nID].answer)
+        return;
+    const int nState = m_pPlayer[nID]->PollOpen();
+    if (nState == CPlayerBase::OPEN_PENDING && !bReplace)
+        return;
+    PendingOpen ended = std::exchange(m_pending[nID], PendingOpen());
+    if (nState == CPlayerBase::OPEN_DONE) {
+        CompleteOpen(nID);
+    } else if (nState == CPlayerBase::OPEN_PENDING) {
+        m_pPlayer[nID]->CancelOpen();
+        LogMsg("CVideoView::OpenMedia(): \"%s\" replaced by a newer open.\n",
+               qPrintable(ended.strPath));
+    } else {
+        RedrawBackground();
+    }
+    ended.answer(nState == CPlayerBase::OPEN_DONE);
+}
+
+void CVideoView::CompleteOpen(int nID) {
+    CPlayerBase *pPlayer = m_pPlayer[nID].get();
     if (nID == m_nActive) {
         UpdateVideoWindow();
         RedrawBackground();
@@ -148,7 +201,6 @@ bool CVideoView::OpenMedia(const QString &strPath, int nID) {
     if (nID == m_nActive)
         pPlayer->ShowVideo(true);
     RedrawBackground();
-    return true;
 }
 
 void CVideoView::Play(int nID) {
@@ -396,6 +448,10 @@ void CVideoView::OnGraphNotify() {
                 SendStateMessages(i);
         }
     }
+    // An open that does not wait has prerolled or failed.
+    for (int i = 0; i < 2; ++i)
+        if (m_pPlayer[i])
+            SettleOpen(i, false);
 }
 
 bool CVideoView::event(QEvent *pEvent) {

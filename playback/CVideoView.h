@@ -25,6 +25,8 @@ public:
     // False when the media framework cannot run the players; the check shows no box itself.
     using MediaCheck = std::function<bool()>;
     using Terminate = std::function<void(int)>;
+    // Whether an open that does not wait opened.
+    using OpenAnswer = std::function<void(bool bOpened)>;
 
     CVideoView(CMessageSink &sink, CProfile &profile, const CGeneralSettings &settings,
                CModalUI &modalUI, QWidget *pParent = nullptr);
@@ -43,6 +45,12 @@ public:
     void OnInitialUpdate();
 
     bool OpenMedia(const QString &strPath, int nID);
+    // OpenMedia without waiting for the media: the player prepares the file while the program
+    // goes on, and the open ends with OpenMedia's messages once it is ready. answer hears how
+    // it went, before this returns when that is known at once. A later open of the player,
+    // this or OpenMedia, replaces one still under way, which answers false; one that has
+    // become ready by then ends first.
+    void BeginOpen(const QString &strPath, int nID, OpenAnswer answer);
     void Play(int nID);
     void PlayOnly(int nID);
     void Pause(int nID);
@@ -96,6 +104,10 @@ private:
     void UpdateVideoWindow();
     void ApplyZoom();
     void SendStateMessages(int nID);
+    // The view's part of an open that succeeded: placing, messages, mute.
+    void CompleteOpen(int nID);
+    // The open under way ends if it has settled; bReplace: otherwise it is replaced.
+    void SettleOpen(int nID, bool bReplace);
     bool IsValid(int nID, const char *pszOperation) const;
     QRect ClientRect() const { return rect(); }
 
@@ -116,6 +128,11 @@ private:
     std::array<QRect, 2> m_rcVideo;
 
     std::array<std::unique_ptr<CPlayerBase>, 2> m_pPlayer;
+    struct PendingOpen {
+        QString strPath;
+        OpenAnswer answer;
+    };
+    std::array<PendingOpen, 2> m_pending; // per player, preparing in the player
     int m_nActive = 0;
     long m_lVolume = 0;
     bool m_bFullScreen = false;

@@ -256,6 +256,42 @@ TEST_F(ControllerTest, RemoteOpenByPathOrEntryNumber) {
     EXPECT_TRUE(m_log.Contains("CPlaylistCtrl::GetPlayListIndx(): Item ID not found!"));
 }
 
+// A controller's open does not hold the program while the media prepares: the common volume
+// is answered at once, while B's own commands wait for B's open and follow it in the order they
+// came. Of the opens that wait for B with nothing between them, only the newest is carried out;
+// every one is answered, in turn. An operator's open replaces one still preparing.
+TEST_F(ControllerTest, RemoteOpensGoOnWhileTheMediaPreparesAndKeepTheirOrder) {
+    B().m_bOpenLater = true;
+    SendCommand(1, CNetDatagram::CMD_OPEN, 0, ":1");
+    SendCommand(1, CNetDatagram::CMD_PLAY, 0);
+    SendCommand(1, CNetDatagram::CMD_OPEN, 0, ":2");
+    SendCommand(1, CNetDatagram::CMD_OPEN, 0, ":3");
+    SendCommand(0, CNetDatagram::CMD_VOLUME, 50);
+    EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 50%.\n"}));
+    EXPECT_EQ(B().m_opened, QStringList());
+
+    B().FinishPendingOpen(true);
+    EXPECT_EQ(Texts(), QStringList({"Player B: Opening Stream ( one.mp4 ) successful.\n",
+                                    "Player B: Playback stopped.\n",
+                                    "Player B: Playback stopped.\n", // the switch to B
+                                    "Player B: Playback started.\n",
+                                    "Player B: Opening Stream ( " + Path(1) + " ) failed!\n"}));
+    EXPECT_TRUE(m_log.Contains(
+        ("OnNetOpenMedia(): \"" + Path(1) + "\" replaced by a newer open.").toStdString()));
+    EXPECT_EQ(B().m_strPending, Path(2));
+    B().FinishPendingOpen(false);
+    EXPECT_EQ(Texts(), QStringList({"Player B: Opening Stream ( " + Path(2) + " ) failed!\n"}));
+
+    SendCommand(1, CNetDatagram::CMD_OPEN, 0, ":3");
+    PlayRow(0); // B is the active player now
+    EXPECT_EQ(Texts(),
+              QStringList({"Player B: Opening Stream ( " + Path(2) + " ) failed!\n",
+                           "Player B: Opening Stream ( one.mp4 ) successful.\n",
+                           "Player B: Playback stopped.\n", "Player B: Playback started.\n"}));
+    EXPECT_TRUE(m_log.Contains(
+        ("CVideoView::OpenMedia(): \"" + Path(2) + "\" replaced by a newer open.").toStdString()));
+}
+
 TEST_F(ControllerTest, PlayerIdSevenIsLoggedAndChangesNothing) {
     PlayRow(0);
     Texts();

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -38,6 +39,14 @@ protected:
         s.nPositionMs = 10000;
         s.bTimedMedia = true;
         m_state.Update(0);
+    }
+
+    // The answer of an open that the sink answers at once.
+    CCommand::Result OpenUri(const char *pszUri) {
+        std::optional<CCommand::Result> result;
+        m_state.OpenUri(pszUri, [&result](CCommand::Result r) { result = r; });
+        EXPECT_TRUE(result.has_value()) << pszUri;
+        return result.value_or(CCommand::Result::Pending);
     }
 
     CRecordingSink m_sink;
@@ -88,7 +97,7 @@ TEST_F(MprisStateTest, SettingsBecomeTheVolumeLevelAndTheSwitchesOfTheMenu) {
     m_sink.Clear();
     for (const char *pszUri : {"http://example.org/a.mp4", "file://host/show/a.mp4",
                                "file:show/a.mp4", "file:///show/a%00b.mp4"})
-        EXPECT_EQ(m_state.OpenUri(pszUri), CCommand::Result::Refused) << pszUri;
+        EXPECT_EQ(OpenUri(pszUri), CCommand::Result::Refused) << pszUri;
     EXPECT_TRUE(m_sink.m_commands.empty());
     m_sink.m_onCommand = [this](const CCommand &cmd) {
         if (cmd.action != Action::OpenDocument)
@@ -98,8 +107,8 @@ TEST_F(MprisStateTest, SettingsBecomeTheVolumeLevelAndTheSwitchesOfTheMenu) {
         m_frame.m_state.strPath = cmd.strText;
         return CCommand::Result::Done;
     };
-    EXPECT_EQ(m_state.OpenUri("file:///show/gone.mkv"), CCommand::Result::Failed);
-    EXPECT_EQ(m_state.OpenUri("file://localhost/show/two%20b.mp4"), CCommand::Result::Done);
+    EXPECT_EQ(OpenUri("file:///show/gone.mkv"), CCommand::Result::Failed);
+    EXPECT_EQ(OpenUri("file://localhost/show/two%20b.mp4"), CCommand::Result::Done);
     EXPECT_EQ(m_sink.m_commands, (Commands{Mpris(Action::OpenDocument, 0, "/show/gone.mkv"),
                                            Mpris(Action::OpenDocument, 0, "/show/two b.mp4"),
                                            Mpris(Action::PlayActive)}));

@@ -143,6 +143,43 @@ TEST_F(MPlayerMediaTest, ReopeningReplacesTheRunningMedia) {
     EXPECT_TRUE(m_owner.m_events.empty());
 }
 
+// An open that does not wait: the medium before plays on until the new one has prerolled,
+// the graph notification tells, and the open then stands as OpenMedia leaves it. A newer open
+// replaces one still preparing; one that fails does so with OpenMedia's line, leaving no media.
+TEST_F(MPlayerMediaTest, OpenWithoutWaitingTakesOverOnceItHasPrerolled) {
+    ASSERT_TRUE(Open("clip.mp4"));
+    m_player.Play();
+    EXPECT_EQ(m_player.BeginOpen(CMediaFiles::Path("clip.webm")), CPlayerBase::OPEN_PENDING);
+    EXPECT_EQ(m_player.BeginOpen(CMediaFiles::Path("tone.wav")), CPlayerBase::OPEN_PENDING);
+    EXPECT_EQ(m_player.GetPlayState(), CPlayerBase::PS_PLAYING);
+    EXPECT_EQ(m_player.GetFileName(), "clip.mp4");
+    ASSERT_TRUE(m_owner.WaitForOpen(3000));
+    QTest::qWait(200);
+    EXPECT_EQ(m_owner.m_opens, std::vector<int>{CPlayerBase::OPEN_DONE});
+    EXPECT_EQ(m_player.GetFileName(), "tone.wav");
+    EXPECT_EQ(m_player.GetMediaState(), CPlayerBase::MS_LOADED);
+    EXPECT_EQ(m_player.GetPlayState(), CPlayerBase::PS_STOPPED);
+    EXPECT_EQ(m_player.GetPosition(), 0);
+    EXPECT_EQ(m_player.GetVideoWidth(), 0);
+    EXPECT_NEAR(m_player.GetDuration(), 2000, TOLERANCE_MS);
+    m_player.Play();
+    QTest::qWait(300);
+    EXPECT_GT(m_player.GetPosition(), 100);
+    EXPECT_EQ(m_player.PollOpen(), CPlayerBase::OPEN_NONE);
+
+    EXPECT_EQ(m_player.BeginOpen(CMediaFiles::Path("corrupt.mp4")), CPlayerBase::OPEN_PENDING);
+    ASSERT_TRUE(m_owner.WaitForOpen(3000));
+    EXPECT_EQ(m_owner.m_opens.back(), CPlayerBase::OPEN_FAILED);
+    EXPECT_EQ(m_player.GetMediaState(), CPlayerBase::MS_NONE);
+    EXPECT_EQ(m_player.GetTitle(), "corrupt.mp4");
+    EXPECT_EQ(m_capture.Lines().back().text,
+              "Could not determine type of stream. | OpenMedia(): RenderFile() failed");
+    // What cannot even begin to open fails at once.
+    EXPECT_EQ(m_player.BeginOpen(CMediaFiles::Directory()), CPlayerBase::OPEN_FAILED);
+    EXPECT_EQ(m_capture.Lines().back().text,
+              "Not a regular file | OpenMedia(): RenderFile() failed");
+}
+
 TEST_F(MPlayerMediaTest, CorruptFileFailsWithOneErrorLine) {
     ASSERT_TRUE(Open("clip.mp4"));
     EXPECT_FALSE(Open("corrupt.mp4"));

@@ -1,5 +1,9 @@
 #include "CFakePlayer.h"
 
+#include <QCoreApplication>
+#include <QWidget>
+#include <utility>
+
 bool CFakePlayer::Init(QWidget *pOwner) {
     ++m_nInitCalls;
     m_pOwner = pOwner;
@@ -30,6 +34,34 @@ bool CFakePlayer::OpenMedia(const QString &strPath) {
         m_nPosition = 0;
     }
     return bOpens;
+}
+
+int CFakePlayer::BeginOpen(const QString &strPath) {
+    if (!m_bOpenLater)
+        return CPlayerBase::BeginOpen(strPath);
+    m_strPending = strPath;
+    m_nPendingOutcome = OPEN_PENDING;
+    return OPEN_PENDING;
+}
+
+int CFakePlayer::PollOpen() {
+    if (m_strPending.isEmpty())
+        return OPEN_NONE;
+    if (m_nPendingOutcome == OPEN_PENDING)
+        return OPEN_PENDING;
+    const int nOutcome = std::exchange(m_nPendingOutcome, OPEN_PENDING);
+    if (!OpenMedia(std::exchange(m_strPending, QString())) || nOutcome == OPEN_FAILED) {
+        m_nMediaState = MS_NONE;
+        return OPEN_FAILED;
+    }
+    return OPEN_DONE;
+}
+
+void CFakePlayer::FinishPendingOpen(bool bOpens) {
+    m_nPendingOutcome = bOpens ? OPEN_DONE : OPEN_FAILED;
+    QEvent event(GraphNotifyEvent());
+    if (m_pOwner)
+        QCoreApplication::sendEvent(m_pOwner, &event);
 }
 
 void CFakePlayer::Play() {

@@ -48,10 +48,19 @@ public:
     void SetBalance(long) override {}
     long GetBalance() override { return 0; }
 
+    int BeginOpen(const QString &strPath) override;
+    int PollOpen() override;
+    void CancelOpen() override { m_strPending.clear(); }
+    // The pending open has prepared (or failed); the owner hears of it as from a pipeline.
+    void FinishPendingOpen(bool bOpens);
+
     bool IsOpen() const { return m_nMediaState == MS_LOADED; }
 
     bool m_bInitOk = true;
     bool m_bOnlyListed = false;
+    bool m_bOpenLater = false;
+    QString m_strPending; // the open under way
+    int m_nPendingOutcome = OPEN_PENDING;
     QMap<QString, Media> m_media; // with m_bOnlyListed: the files that open
     int m_nMediaState = MS_NONE;
     int m_nPlayState = PS_STOPPED;
