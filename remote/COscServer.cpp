@@ -6,6 +6,7 @@
 #include "core/CProfile.h"
 #include "core/CTickClock.h"
 #include "remote/CNetServer.h"
+#include "remote/CServerSettings.h"
 
 #include <QRegularExpression>
 
@@ -70,10 +71,6 @@ bool ReadInteger(char cType, lo_arg *pArg, int32_t &nValue) {
 
 const char *const kSection = "OSC";
 const char *const kRoot = "/tessaro/";
-constexpr int kMinFeedbackIntervalMs = 10;
-constexpr int kMaxFeedbackIntervalMs = 60000;
-constexpr uint32_t kBadInputWindowMs = 1000;
-constexpr int kBadInputLinesPerWindow = 5;
 
 } // namespace
 
@@ -146,20 +143,11 @@ COscServer::~COscServer() {
 
 bool COscServer::Init() {
     Close();
-    int nPort = m_profile.GetProfileInt(kSection, "Port", DEFAULT_PORT);
+    const int nPort =
+        CServerSettings::ReadPort(m_profile, kSection, DEFAULT_PORT, "COscServer::Init()");
     if (nPort == 0)
         return false;
-    if (nPort < 0 || nPort > 65535) {
-        LogError("COscServer::Init(): Invalid Port %d, using %d.\n", nPort, DEFAULT_PORT);
-        nPort = DEFAULT_PORT;
-    }
-    int nInterval =
-        m_profile.GetProfileInt(kSection, "FeedbackInterval", DEFAULT_FEEDBACK_INTERVAL_MS);
-    if (nInterval < kMinFeedbackIntervalMs || nInterval > kMaxFeedbackIntervalMs) {
-        LogError("COscServer::Init(): Invalid FeedbackInterval %d, using %d.\n", nInterval,
-                 DEFAULT_FEEDBACK_INTERVAL_MS);
-        nInterval = DEFAULT_FEEDBACK_INTERVAL_MS;
-    }
+    const int nInterval = CServerSettings::ReadFeedbackInterval(m_profile, "COscServer::Init()");
     static const QRegularExpression kSeparators("[,;\\s]+");
     const QString strTargets = m_profile.GetProfileString(kSection, "FeedbackTargets", QString());
     for (const QString &strTarget : strTargets.split(kSeparators, Qt::SkipEmptyParts)) {
@@ -274,7 +262,7 @@ void COscServer::ReadOne() {
     if (!m_access.Admit(sender, m_clock.GetTickCount(), "COscServer::OnReceive()"))
         return;
     if (nRead > MAX_PACKET_SIZE) {
-        if (MayLogBadInput())
+        if (m_badInputLog.Take(m_clock.GetTickCount()))
             LogMsg("COscServer::OnReceive(): Packet from %s dropped: larger than %lld bytes.\n",
                    qPrintable(sender.toString()), static_cast<long long>(MAX_PACKET_SIZE));
         return;
@@ -283,7 +271,7 @@ void COscServer::ReadOne() {
     m_nSenderPort = nSenderPort;
     const int nResult = lo_server_dispatch_data(static_cast<lo_server>(m_pLo), m_pBuffer.get(),
                                                 static_cast<size_t>(nRead));
-    if (nResult < 0 && MayLogBadInput())
+    if (nResult < 0 && m_badInputLog.Take(m_clock.GetTickCount()))
         LogMsg("COscServer::OnReceive(): Malformed OSC packet from %s (%lld bytes).\n",
                qPrintable(sender.toString()), static_cast<long long>(nRead));
 }
@@ -335,12 +323,12 @@ void COscServer::HandleSubscribe(const char *pszPath, const char *pszTypes, void
         return;
     }
     if (nPort <= 0 || nPort > 65535) {
-        if (MayLogBadInput())
+        if (m_badInputLog.Take(m_clock.GetTickCount()))
             LogMsg("COscServer::OnMessage(): %s port %d out of range.\n", pszPath, nPort);
         return;
     }
     if (!m_bSubscriptions) {
-        if (MayLogSubscription())
+        if (m_subscriptionLog.Take(m_clock.GetTickCount()))
             LogMsg("COscServer::OnMessage(): Subscription from %s ignored: [OSC] Subscriptions "
                    "is 0.\n",
                    qPrintable(m_sender.toString()));
@@ -350,7 +338,7 @@ void COscServer::HandleSubscribe(const char *pszPath, const char *pszTypes, void
 }
 
 void COscServer::LogBadArguments(const char *pszPath, const char *pszExpected, const char *pszGot) {
-    if (MayLogBadInput())
+    if (m_badInputLog.Take(m_clock.GetTickCount()))
         LogMsg("COscServer::OnMessage(): %s expects arguments \"%s\", got \"%s\".\n", pszPath,
                pszExpected, pszGot);
 }
@@ -366,21 +354,12 @@ void COscServer::Subscribe(quint16 nPort) {
     case COscSubscribers::Outcome::Kept:
         break;
     case COscSubscribers::Outcome::Dropped:
-        if (MayLogSubscription())
+        if (m_subscriptionLog.Take(m_clock.GetTickCount()))
             LogMsg("COscServer::OnMessage(): Subscription from %s dropped: more than %d "
                    "subscriptions a second.\n",
                    qPrintable(m_sender.toString()), COscSubscribers::MAX_PER_SECOND);
         break;
     }
-}
-
-bool COscServer::MayLogSubscription() {
-    const uint32_t dwNow = m_clock.GetTickCount();
-    if (m_bSubscriptionLogged && dwNow - m_dwSubscriptionLog < SUBSCRIPTION_LOG_PERIOD_MS)
-        return false;
-    m_bSubscriptionLogged = true;
-    m_dwSubscriptionLog = dwNow;
-    return true;
 }
 
 void COscServer::OnText(const QString &strLine) {
@@ -451,13 +430,4 @@ void COscServer::Send(const std::vector<COscFeedback::Value> &values, const QHos
     lo_bundle_free_recursive(bundle);
     // Send results are of no interest: a client that misses one update gets the next.
     m_socket.writeDatagram(data.constData(), static_cast<qint64>(nSize), address, nPort);
-}
-
-bool COscServer::MayLogBadInput() {
-    const uint32_t dwNow = m_clock.GetTickCount();
-    if (dwNow - m_dwBadInputWindow >= kBadInputWindowMs) {
-        m_dwBadInputWindow = dwNow;
-        m_nBadInputLines = 0;
-    }
-    return m_nBadInputLines++ < kBadInputLinesPerWindow;
 }

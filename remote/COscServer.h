@@ -12,6 +12,7 @@
 // (lo_server_dispatch_data) and its own socket, a local one in a private folder, is never read.
 #pragma once
 
+#include "core/CRateWindow.h"
 #include "remote/CCommandAccess.h"
 #include "remote/COscFeedback.h"
 #include "remote/COscSubscribers.h"
@@ -38,7 +39,6 @@ class COscServer : public QObject {
 
 public:
     static constexpr int DEFAULT_PORT = 31774;
-    static constexpr int DEFAULT_FEEDBACK_INTERVAL_MS = 100;
     // Larger packets are dropped unread: no command needs more than a path and a file name.
     static constexpr qint64 MAX_PACKET_SIZE = 4096;
     // liblo reads a blob's 4-byte size even where the packet has no bytes left, then refuses
@@ -90,14 +90,11 @@ private:
     void HandleSubscribe(const char *pszPath, const char *pszTypes, void *argv, int argc);
     void LogBadArguments(const char *pszPath, const char *pszExpected, const char *pszGot);
     void Subscribe(quint16 nPort);
-    bool MayLogSubscription();
     void OnText(const QString &strLine);
     void ScheduleFlush();
     void Flush(bool bTick);
     void Send(const std::vector<COscFeedback::Value> &values, const QHostAddress &address,
               quint16 nPort);
-    // Bad input is logged, but a flood of it must not push everything else out of the log.
-    bool MayLogBadInput();
 
     CNetServer &m_netServer;
     CCommandSink &m_sink;
@@ -123,10 +120,9 @@ private:
     bool m_bReading = false;
     bool m_bRetryPending = false;
     bool m_bFlushPending = false;
-    uint32_t m_dwBadInputWindow = 0;
-    int m_nBadInputLines = 0;
+    // Bad input is logged, but a flood of it must not push everything else out of the log.
+    CRateWindow m_badInputLog{1000, 5};
     bool m_bSubscriptions = true; // [OSC] Subscriptions
-    uint32_t m_dwSubscriptionLog = 0;
-    bool m_bSubscriptionLogged = false;
+    CRateWindow m_subscriptionLog{SUBSCRIPTION_LOG_PERIOD_MS, 1};
     std::unique_ptr<char[]> m_pBuffer;
 };

@@ -4,12 +4,7 @@
 
 COscSubscribers::Outcome COscSubscribers::Subscribe(const QHostAddress &address, quint16 nPort,
                                                     uint32_t dwNow) {
-    // Unsigned difference: correct across the wrap of the tick count.
-    if (dwNow - m_dwWindowStart >= 1000) {
-        m_dwWindowStart = dwNow;
-        m_nInWindow = 0;
-    }
-    const bool bWithinRate = m_nInWindow < MAX_PER_SECOND;
+    const bool bWithinRate = m_rate.HasRoom(dwNow);
     const size_t nBefore = m_targets.size();
     std::erase_if(m_targets, [&](const Target &target) {
         return target.nPort == nPort && target.address.isEqual(address);
@@ -18,7 +13,7 @@ COscSubscribers::Outcome COscSubscribers::Subscribe(const QHostAddress &address,
     if (!bWithinRate && !bKnown)
         return Outcome::Dropped;
     if (bWithinRate)
-        ++m_nInWindow;
+        m_rate.Count();
     if (m_targets.size() >= MAX_SUBSCRIBERS)
         m_targets.erase(m_targets.begin(),
                         m_targets.begin() + (m_targets.size() - MAX_SUBSCRIBERS + 1));

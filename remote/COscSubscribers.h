@@ -5,6 +5,8 @@
 // second in all, so the program cannot be made to reflect traffic at a third party.
 #pragma once
 
+#include "core/CRateWindow.h"
+
 #include <QHostAddress>
 
 #include <cstdint>
@@ -36,6 +38,5 @@ public:
 
 private:
     std::vector<Target> m_targets;
-    uint32_t m_dwWindowStart = 0; // of the current second of the rate
-    int m_nInWindow = 0;
+    CRateWindow m_rate{1000, MAX_PER_SECOND};
 };

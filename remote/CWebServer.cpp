@@ -5,6 +5,7 @@
 #include "core/CProfile.h"
 #include "core/CTickClock.h"
 #include "remote/CNetServer.h"
+#include "remote/CServerSettings.h"
 
 #include <QFile>
 #include <QHttpServerRequest>
@@ -18,10 +19,6 @@
 namespace {
 
 const char *const kSection = "Web";
-constexpr int kMinFeedbackIntervalMs = 10;
-constexpr int kMaxFeedbackIntervalMs = 60000;
-constexpr uint32_t kBadInputWindowMs = 1000;
-constexpr int kBadInputLinesPerWindow = 5;
 constexpr uint32_t kCommandWindowMs = 1000;
 // The page's own close codes, so it knows whether to log in again or just to wait.
 constexpr int kCloseLoginRequired = 4001;
@@ -151,19 +148,11 @@ CWebServer::~CWebServer() {
 
 bool CWebServer::Init() {
     Close();
-    int nPort = m_profile.GetProfileInt(kSection, "Port", DEFAULT_PORT);
+    const int nPort =
+        CServerSettings::ReadPort(m_profile, kSection, DEFAULT_PORT, "CWebServer::Init()");
     if (nPort == 0)
         return false;
-    if (nPort < 0 || nPort > 65535) {
-        LogError("CWebServer::Init(): Invalid Port %d, using %d.\n", nPort, DEFAULT_PORT);
-        nPort = DEFAULT_PORT;
-    }
-    // The OSC feedback's interval: both remotes show positions at the same pace. Its own
-    // server names a bad value in the logbook.
-    int nInterval =
-        m_profile.GetProfileInt("OSC", "FeedbackInterval", DEFAULT_FEEDBACK_INTERVAL_MS);
-    if (nInterval < kMinFeedbackIntervalMs || nInterval > kMaxFeedbackIntervalMs)
-        nInterval = DEFAULT_FEEDBACK_INTERVAL_MS;
+    const int nInterval = CServerSettings::ReadFeedbackInterval(m_profile, nullptr);
     m_sessions.SetPassword(m_profile.GetProfileString(kSection, "Password", QString()));
     m_access.Read(m_profile, "CWebServer::Init()");
 
@@ -260,7 +249,7 @@ void CWebServer::LogIn(const QHttpServerRequest &request, QHttpServerResponder &
               {{"Location", "/"}, {"Set-Cookie", CWebSessions::SetCookie(token)}});
         break;
     case CWebSessions::Login::WrongPassword:
-        if (MayLogBadInput())
+        if (m_badInputLog.Take(m_clock.GetTickCount()))
             LogMsg("CWebServer::OnLogin(): Wrong password from %s.\n",
                    qPrintable(request.remoteAddress().toString()));
         Reply(responder, LoginPage("Wrong password."), "text/html; charset=utf-8",
@@ -355,7 +344,8 @@ void CWebServer::OnMessage(Page &page, const QString &strMessage) {
         page.nInWindow = 0;
     }
     if (++page.nInWindow > MAX_COMMANDS_PER_SECOND) {
-        if (page.nInWindow == MAX_COMMANDS_PER_SECOND + 1 && MayLogBadInput())
+        if (page.nInWindow == MAX_COMMANDS_PER_SECOND + 1 &&
+            m_badInputLog.Take(m_clock.GetTickCount()))
             LogMsg("CWebServer::OnMessage(): Commands from %s ignored: more than %d a second.\n",
                    qPrintable(page.pSocket->peerAddress().toString()), MAX_COMMANDS_PER_SECOND);
         return;
@@ -370,7 +360,7 @@ void CWebServer::OnMessage(Page &page, const QString &strMessage) {
     const std::optional<CCommand> cmd =
         CWebCodec::ParseCommand(strMessage.toUtf8(), m_nActive, strError);
     if (!cmd) {
-        if (MayLogBadInput())
+        if (m_badInputLog.Take(m_clock.GetTickCount()))
             LogMsg("CWebServer::OnMessage(): Message from %s ignored: %s.\n",
                    qPrintable(page.pSocket->peerAddress().toString()), qPrintable(strError));
         return;
@@ -446,13 +436,4 @@ void CWebServer::Send(Page &page, const QByteArray &message) {
 void CWebServer::Broadcast(const QByteArray &message) {
     for (const std::unique_ptr<Page> &page : m_pages)
         Send(*page, message);
-}
-
-bool CWebServer::MayLogBadInput() {
-    const uint32_t dwNow = m_clock.GetTickCount();
-    if (dwNow - m_dwBadInputWindow >= kBadInputWindowMs) {
-        m_dwBadInputWindow = dwNow;
-        m_nBadInputLines = 0;
-    }
-    return m_nBadInputLines++ < kBadInputLinesPerWindow;
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "core/CCommand.h"
+#include "core/CRateWindow.h"
 #include "remote/CCommandAccess.h"
 #include "remote/CWebCodec.h"
 #include "remote/CWebSessions.h"
@@ -36,7 +37,6 @@ class CWebServer : public QAbstractHttpServer {
 
 public:
     static constexpr int DEFAULT_PORT = 31780;
-    static constexpr int DEFAULT_FEEDBACK_INTERVAL_MS = 100;
     // A page's command is a few dozen bytes; anything near this is not one.
     static constexpr quint64 MAX_MESSAGE_SIZE = 16384;
     static constexpr int MAX_PAGES = 64;
@@ -89,7 +89,6 @@ private:
     void Send(Page &page, const QByteArray &message);
     void Broadcast(const QByteArray &message);
     void LogIn(const QHttpServerRequest &request, QHttpServerResponder &responder);
-    bool MayLogBadInput();
 
     CCommandSink &m_sink;
     CProfile &m_profile;
@@ -108,6 +107,6 @@ private:
     int m_nActive = 0;
     bool m_bRunning = false;
     bool m_bFlushPending = false;
-    uint32_t m_dwBadInputWindow = 0;
-    int m_nBadInputLines = 0;
+    // Bad input is logged, but a flood of it must not push everything else out of the log.
+    CRateWindow m_badInputLog{1000, 5};
 };

@@ -26,14 +26,10 @@ void CWebSessions::SetPassword(const QString &strPassword) {
 
 CWebSessions::Login CWebSessions::LogIn(const QString &strPassword, uint32_t dwNow,
                                         QByteArray &token) {
-    if (dwNow - m_dwFailWindow >= FAILED_LOGIN_WINDOW_MS) {
-        m_dwFailWindow = dwNow;
-        m_nFailed = 0;
-    }
-    if (m_nFailed >= MAX_FAILED_LOGINS)
+    if (!m_failures.HasRoom(dwNow))
         return Login::TooManyAttempts;
     if (!SameBytes(strPassword.toUtf8(), m_password)) {
-        ++m_nFailed;
+        m_failures.Count();
         return Login::WrongPassword;
     }
     quint32 words[8];

@@ -3,6 +3,8 @@
 // every request and with its WebSocket. No sockets here. UI thread only.
 #pragma once
 
+#include "core/CRateWindow.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -38,6 +40,5 @@ public:
 private:
     QByteArray m_password;
     std::deque<QByteArray> m_tokens;
-    uint32_t m_dwFailWindow = 0;
-    int m_nFailed = 0;
+    CRateWindow m_failures{FAILED_LOGIN_WINDOW_MS, MAX_FAILED_LOGINS};
 };

@@ -62,8 +62,10 @@ TEST(PlaylistRestart, EntriesCurrentTrackAndModesSurviveARestart) {
     show.close();
 
     ASSERT_TRUE(tessaro.Start({tessaro.WorkDir() + "/show.m3u"}));
-    // The controller makes the third entry current.
-    tessaro.Remote({"open", ":3", "-t", "400", "-j"});
+    // The controller makes the third entry current: its open's text says when it has.
+    const QString strOpened =
+        tessaro.Remote({"open", ":3", "--type", "text", "-n", "1", "-t", "5000"}).join(' ');
+    EXPECT_TRUE(strOpened.contains("successful")) << strOpened.toStdString();
     ASSERT_TRUE(tessaro.Terminate(SIGTERM));
     ASSERT_EQ(tessaro.ExitStatus(), QProcess::NormalExit) << tessaro.Output().toStdString();
 
