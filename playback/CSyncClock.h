@@ -20,6 +20,10 @@ public:
     // An observation whose round trip took longer than this says little about the leader's
     // time and is not used (a busy network, a relay with jitter).
     static constexpr GstClockTime ROUND_TRIP_LIMIT = 100 * GST_MSECOND;
+    // How often a follower asks the leader's time, and over how many answers it fits the
+    // leader's rate.
+    static constexpr GstClockTime POLL_INTERVAL = 100 * GST_MSECOND;
+    static constexpr int FIT_WINDOW = 64;
     // Without an answer from the leader for this long the clock runs on its own.
     static constexpr int LOST_AFTER_MS = 2500;
 
