@@ -78,8 +78,10 @@ Showing ReadShowing(const std::vector<CScreenSampler::Sample> &samples,
                 nBest = k;
             }
         }
-        if (nBestDistance > 40)
-            continue; // the background, or a sampler read half way through a frame
+        // The background, or a sampler read half way through a frame. Before the run's first
+        // frame the picture of the run before may still show: it has to match closely.
+        if (nBestDistance > (shown.empty() ? 20 : 40))
+            continue;
         shown.insert(nBest);
         nNext = nBest + 1;
         // The last two frames before a step and the first two after it count for the step.
