@@ -239,8 +239,10 @@ void COscServer::OnReadyRead() {
     }
     m_bReading = true;
     int nPackets = 0;
+    // At least one read, even when the notification turns out to be stale: the socket does not
+    // notify again until it has been read from.
     while (nPackets < MAX_PACKETS_PER_TURN && m_socket.state() == QAbstractSocket::BoundState &&
-           m_socket.hasPendingDatagrams()) {
+           (nPackets == 0 || m_socket.hasPendingDatagrams())) {
         ReadOne();
         ++nPackets;
     }

@@ -106,7 +106,10 @@ void CSyncLink::OnTick() {
 }
 
 void CSyncLink::OnReadyRead() {
-    for (int i = 0; i < MAX_PER_TURN && m_socket.hasPendingDatagrams(); ++i) {
+    // At least one read, even when the notification turns out to be stale: the socket does not
+    // notify again until it has been read from. A leader that skipped the read would hear no
+    // heartbeat again, and its followers, hearing nothing back, would take it for lost.
+    for (int i = 0; i < MAX_PER_TURN && (i == 0 || m_socket.hasPendingDatagrams()); ++i) {
         const QNetworkDatagram datagram = m_socket.receiveDatagram(CSyncMessage::MAX_SIZE + 1);
         const QByteArray data = datagram.data();
         CSyncMessage::Message msg;
