@@ -1,6 +1,6 @@
 // The properties interface of the desktop media controls' object, strict about types: a write of
-// a value of another type than the property's is refused with InvalidArgs, as the bus's
-// specification asks, where QtDBus's own interface converts what it can and answers InternalError
+// a value of another type than the property's is refused with InvalidArgs, which is what D-Bus
+// clients expect, where QtDBus's own interface converts what it can and answers InternalError
 // for what it cannot. Reads and writes go to the properties of the object's adaptors. Adaptors
 // are asked before QtDBus's built-in interfaces, which is what lets this one stand in; it is kept
 // out of the introspection data, which describes the standard interface already. UI thread only.

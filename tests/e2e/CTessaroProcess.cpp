@@ -1,6 +1,7 @@
 #include "CTessaroProcess.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QThread>
 
@@ -30,6 +31,20 @@ void CTessaroProcess::PresetSetting(const QString &strKey, const QVariant &value
     QDir().mkpath(m_config.path() + "/ovak");
     QSettings settings(ConfigFile(), QSettings::NativeFormat);
     settings.setValue(strKey, value);
+}
+
+bool CTessaroProcess::PresetPlaylist(const QString &strSource, const QStringList &names,
+                                     int nSeconds) {
+    QByteArray m3u = "#EXTM3U\r\n";
+    for (const QString &strName : names) {
+        const QString strPath = WorkDir() + "/" + strName;
+        if (!QFile::copy(strSource, strPath))
+            return false;
+        m3u += "#EXTINF:" + QByteArray::number(nSeconds) + "," + strName.toUtf8() + "\r\n" +
+               strPath.toUtf8() + "\r\n";
+    }
+    QFile file(WorkDir() + "/LastPLS.dat");
+    return file.open(QIODevice::WriteOnly) && file.write(m3u) == m3u.size();
 }
 
 bool CTessaroProcess::Start(const QStringList &args) {

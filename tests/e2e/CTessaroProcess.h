@@ -23,6 +23,9 @@ public:
     QString WorkDir() const { return m_work.path(); }
     // Writes "[Section] key=value" pairs before the start, as a user's earlier run would.
     void PresetSetting(const QString &strKey, const QVariant &value);
+    // "LastPLS.dat" of an earlier run: a copy of strSource in the work folder under each name,
+    // listed in that order with a length of nSeconds.
+    bool PresetPlaylist(const QString &strSource, const QStringList &names, int nSeconds);
     // Runs on that X display (xcb) instead of the offscreen platform. Before Start.
     void SetDisplay(const QString &strDisplay) { m_strDisplay = strDisplay; }
     bool Start(const QStringList &args = {});

@@ -46,16 +46,7 @@ TEST(OscEndToEnd, OpenAndPlayBOverOscAndItsCountdownArrives) {
         QStandardPaths::findExecutable("oscdump").isEmpty())
         GTEST_SKIP() << "oscsend/oscdump missing (Debian package liblo-tools)";
     CTessaroProcess tessaro(kPortBase);
-    QByteArray m3u = "#EXTM3U\r\n";
-    for (const char *pszName : {"one.mp4", "two.mp4"}) {
-        const QString strPath = tessaro.WorkDir() + "/" + pszName;
-        QFile::copy(CMediaFiles::Path("clip.mp4"), strPath);
-        m3u += "#EXTINF:2," + QByteArray(pszName) + "\r\n" + strPath.toUtf8() + "\r\n";
-    }
-    QFile playlist(tessaro.WorkDir() + "/LastPLS.dat");
-    ASSERT_TRUE(playlist.open(QIODevice::WriteOnly));
-    playlist.write(m3u);
-    playlist.close();
+    ASSERT_TRUE(tessaro.PresetPlaylist(CMediaFiles::Path("clip.mp4"), {"one.mp4", "two.mp4"}, 2));
     tessaro.PresetSetting("Playlist/m_CurTrack", 0);
     tessaro.PresetSetting("OSC/Port", kPortBase + 2);
     ASSERT_TRUE(tessaro.Start());

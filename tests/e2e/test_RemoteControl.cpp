@@ -13,21 +13,6 @@
 
 namespace {
 
-// Three copies of a clip with their own names, listed in "LastPLS.dat" so the program
-// starts with them in its playlist.
-void WritePlaylist(const CTessaroProcess &tessaro, const QString &strClip,
-                   const QStringList &names) {
-    QByteArray m3u = "#EXTM3U\r\n";
-    for (const QString &strName : names) {
-        const QString strPath = tessaro.WorkDir() + "/" + strName;
-        QFile::copy(CMediaFiles::Path(strClip), strPath);
-        m3u += "#EXTINF:1," + strName.toUtf8() + "\r\n" + strPath.toUtf8() + "\r\n";
-    }
-    QFile file(tessaro.WorkDir() + "/LastPLS.dat");
-    file.open(QIODevice::WriteOnly);
-    file.write(m3u);
-}
-
 QList<QJsonObject> Parse(const QStringList &lines) {
     QList<QJsonObject> objects;
     for (const QString &strLine : lines)
@@ -53,7 +38,8 @@ QList<QJsonObject> StatusOf(const QList<QJsonObject> &objects) {
 
 TEST(RemoteControl, TheRoadOfOneCommandAndTheOtherCommands) {
     CTessaroProcess tessaro(42210);
-    WritePlaylist(tessaro, "clip.mp4", {"one.mp4", "two.mp4", "three.mp4"});
+    ASSERT_TRUE(tessaro.PresetPlaylist(CMediaFiles::Path("clip.mp4"),
+                                       {"one.mp4", "two.mp4", "three.mp4"}, 1));
     tessaro.PresetSetting("Playlist/m_CurTrack", 0);
     ASSERT_TRUE(tessaro.Start());
 
@@ -108,7 +94,8 @@ class PlayModes : public ::testing::TestWithParam<PlayModeCase> {};
 TEST_P(PlayModes, APlaylistOfOneSecondClipsPlaysThroughAsTheModesSay) {
     const PlayModeCase mode = GetParam();
     CTessaroProcess tessaro(42220 + 2 * (mode.bLoop + 2 * mode.bRepeatOne));
-    WritePlaylist(tessaro, "red.mp4", {"r1.mp4", "r2.mp4", "r3.mp4"});
+    ASSERT_TRUE(
+        tessaro.PresetPlaylist(CMediaFiles::Path("red.mp4"), {"r1.mp4", "r2.mp4", "r3.mp4"}, 1));
     tessaro.PresetSetting("Playlist/m_CurTrack", 0);
     tessaro.PresetSetting("Playlist/m_LoopList", mode.bLoop ? 1 : 0);
     tessaro.PresetSetting("Playlist/m_bLoopSingleTrack", mode.bRepeatOne ? 1 : 0);

@@ -70,16 +70,7 @@ TEST(WebRemote, PlayBFromThePageCountsDownAndRowTwoOpensInA) {
     if (CCdpBrowser::Executable().isEmpty())
         GTEST_SKIP() << "chromium missing (Debian package chromium)";
     CTessaroProcess tessaro(kPortBase);
-    QByteArray m3u = "#EXTM3U\r\n";
-    for (const char *pszName : {"one.mp4", "two.mp4"}) {
-        const QString strPath = tessaro.WorkDir() + "/" + pszName;
-        QFile::copy(CMediaFiles::Path("clip.mp4"), strPath);
-        m3u += "#EXTINF:2," + QByteArray(pszName) + "\r\n" + strPath.toUtf8() + "\r\n";
-    }
-    QFile playlist(tessaro.WorkDir() + "/LastPLS.dat");
-    ASSERT_TRUE(playlist.open(QIODevice::WriteOnly));
-    playlist.write(m3u);
-    playlist.close();
+    ASSERT_TRUE(tessaro.PresetPlaylist(CMediaFiles::Path("clip.mp4"), {"one.mp4", "two.mp4"}, 2));
     tessaro.PresetSetting("Playlist/m_CurTrack", 0);
     tessaro.PresetSetting("Web/Port", kPortBase + 2);
     ASSERT_TRUE(tessaro.Start());
