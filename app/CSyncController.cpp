@@ -262,25 +262,28 @@ bool CSyncController::GetNextMedium(int nPlayer, QString &strPath) const {
     return true;
 }
 
-CCommand::Result CSyncController::Run(CCommand::Action action, int nPlayer, int32_t nValue,
-                                      const QString &strText) {
+namespace {
+CCommand SyncCommand(CCommand::Action action, int nPlayer, int32_t nValue = 0,
+                     const QString &strText = QString()) {
     CCommand cmd;
     cmd.action = action;
     cmd.nPlayer = nPlayer;
     cmd.nValue = nValue;
     cmd.strText = strText;
     cmd.origin = CCommand::Origin::Sync;
-    return m_pSink ? m_pSink->Execute(cmd) : CCommand::Result::Refused;
+    return cmd;
+}
+} // namespace
+
+CCommand::Result CSyncController::Run(CCommand::Action action, int nPlayer, int32_t nValue,
+                                      const QString &strText) {
+    return m_pSink ? m_pSink->Execute(SyncCommand(action, nPlayer, nValue, strText))
+                   : CCommand::Result::Refused;
 }
 
 bool CSyncController::Open(int nPlayer, const QString &strPath) {
     if (!m_pSink)
         return false;
-    CCommand cmd;
-    cmd.action = CCommand::Action::Open;
-    cmd.nPlayer = nPlayer;
-    cmd.strText = strPath;
-    cmd.origin = CCommand::Origin::Sync;
     // The media preroll while the program goes on; once they have, the leader's last state
     // is carried out at once rather than at its next message.
     struct Call {
@@ -290,14 +293,15 @@ bool CSyncController::Open(int nPlayer, const QString &strPath) {
     auto pCall = std::make_shared<Call>();
     m_strOpening[nPlayer] = strPath;
     QPointer<CSyncController> self(this);
-    m_pSink->ExecuteThen(cmd, [self, pCall, nPlayer, strPath](CCommand::Result result) {
-        if (!pCall->bReturned) {
-            pCall->now = result;
-        } else if (self && self->OpenEnded(nPlayer, strPath, result) && self->IsFollowingLeader() &&
-                   self->m_bHaveState) {
-            self->Follow(self->m_lastState);
-        }
-    });
+    m_pSink->ExecuteThen(SyncCommand(CCommand::Action::Open, nPlayer, 0, strPath),
+                         [self, pCall, nPlayer, strPath](CCommand::Result result) {
+                             if (!pCall->bReturned) {
+                                 pCall->now = result;
+                             } else if (self && self->OpenEnded(nPlayer, strPath, result) &&
+                                        self->IsFollowingLeader() && self->m_bHaveState) {
+                                 self->Follow(self->m_lastState);
+                             }
+                         });
     pCall->bReturned = true;
     return pCall->now && OpenEnded(nPlayer, strPath, *pCall->now);
 }

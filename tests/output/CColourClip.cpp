@@ -22,6 +22,16 @@ bool CColourClip::SameColour(uint32_t a, uint32_t b) {
     return Distance(a, b) < 30;
 }
 
+GstElement *CColourClip::Parse(const QString &strDescription) {
+    GError *pError = nullptr;
+    GstElement *pPipeline = gst_parse_launch(strDescription.toUtf8().constData(), &pError);
+    if (pError) {
+        fprintf(stderr, "%s\n", pError->message);
+        g_error_free(pError);
+    }
+    return pPipeline;
+}
+
 bool CColourClip::RunToEnd(GstElement *pPipeline) {
     gst_element_set_state(pPipeline, GST_STATE_PLAYING);
     GstBus *pBus = gst_element_get_bus(pPipeline);
@@ -53,12 +63,7 @@ bool CColourClip::Write(const QString &strPath, int nFirst, int nFrames, int nFp
                               .arg(nRate / nFps)
                               .arg(nFrames)
                               .arg(nRate);
-    GError *pError = nullptr;
-    GstElement *pPipeline = gst_parse_launch(strDescription.toUtf8().constData(), &pError);
-    if (pError) {
-        fprintf(stderr, "%s\n", pError->message);
-        g_error_free(pError);
-    }
+    GstElement *pPipeline = Parse(strDescription);
     if (!pPipeline)
         return false;
     GstElement *pSource = gst_bin_get_by_name(GST_BIN(pPipeline), "src");

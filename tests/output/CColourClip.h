@@ -20,6 +20,9 @@ public:
     // otherwise in MP4.
     static bool Write(const QString &strPath, int nFirst, int nFrames, int nFps, int nWidth,
                       int nHeight, bool bWithTone);
+    // A pipeline from its gst-launch description (a parse error goes to stderr); nullptr when
+    // none could be made.
+    static GstElement *Parse(const QString &strDescription);
     // Runs a pipeline to its end; false on an error or after two minutes.
     static bool RunToEnd(GstElement *pPipeline);
 };

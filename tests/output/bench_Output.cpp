@@ -49,12 +49,7 @@ int64_t NowNs() {
 }
 
 bool RunDescription(const QString &strDescription) {
-    GError *pError = nullptr;
-    GstElement *pPipeline = gst_parse_launch(strDescription.toUtf8().constData(), &pError);
-    if (pError) {
-        fprintf(stderr, "%s\n", pError->message);
-        g_error_free(pError);
-    }
+    GstElement *pPipeline = CColourClip::Parse(strDescription);
     if (!pPipeline)
         return false;
     const bool bDone = CColourClip::RunToEnd(pPipeline);
