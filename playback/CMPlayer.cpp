@@ -25,6 +25,13 @@ namespace {
 // Bounds the UI thread's wait for media that neither prerolls nor fails; any error ends it early.
 constexpr int PREROLL_TIMEOUT_MS = 3000;
 constexpr GstClockTime SEEK_TIMEOUT = 3 * GST_SECOND;
+// A step's first frames come from a pipeline prerolled long before, with no slack: the next
+// one is drawn a frame period after the first, decoded in between. Building the follower's
+// pipeline, or tearing down the ended one, at that moment took the processor from them and
+// made them late, so both wait a little (unless the medium is too short for it).
+constexpr int PREPARE_DELAY_MS = 250;
+constexpr int PREPARE_AT_ONCE_BELOW_MS = PREPARE_DELAY_MS + 500; // what is left of the medium
+constexpr std::chrono::milliseconds ENDED_TEARDOWN_DELAY(250);
 constexpr long VOLUME_SILENT = -10000;
 
 QString FileNameOf(const QString &strPath) {
@@ -45,6 +52,9 @@ CMPlayer::CMPlayer() : CMPlayer(QString(), CVideoOutput::Create("auto", "")) {}
 CMPlayer::CMPlayer(const QString &strLogName, std::unique_ptr<CVideoOutput> pOutput)
     : m_pOutput(std::move(pOutput)), m_strName(strLogName) {
     m_window.SetOutput(m_pOutput.get());
+    m_prepareTimer.setSingleShot(true);
+    m_prepareTimer.setInterval(PREPARE_DELAY_MS);
+    m_prepareTimer.callOnTimeout([this] { PrepareSuccessor(); });
     GError *pError = nullptr;
     if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, &pError)) {
         LogResult(2, pError ? pError->message : "GStreamer could not be initialised", nullptr);
@@ -155,7 +165,7 @@ void CMPlayer::ReleaseGraph() {
 
 // The pipeline stops for good and goes, off the UI thread; nothing of it is reported any more.
 // The video widget is left as it is.
-void CMPlayer::DropPipeline() {
+void CMPlayer::DropPipeline(std::chrono::milliseconds nDelay) {
     if (m_pMediaEvent) {
         m_pMediaEvent->SetNotifyWindow(nullptr);
         m_pMediaEvent->Detach();
@@ -166,7 +176,7 @@ void CMPlayer::DropPipeline() {
         m_pEndWatch.reset();
     }
     Unref(m_pPanorama);
-    m_reaper.Dispose(std::exchange(m_pGraph, nullptr));
+    m_reaper.Dispose(std::exchange(m_pGraph, nullptr), nDelay);
 }
 
 void CMPlayer::DisposeGraph(std::unique_ptr<CSuccessorGraph> &pGraph) {
@@ -450,6 +460,9 @@ void CMPlayer::SetPosition(uint32_t nMs) {
         Stop();
     const int nSaved = m_nPlayState;
     m_nPlayState = PS_SEEKING;
+    // A jump may bring the end near before the follower was due to be prepared.
+    if (m_prepareTimer.isActive())
+        PrepareSuccessor();
     // The end the follower waits for moves with the seek.
     ArmSuccessor();
     CollectFrameStats();
@@ -719,10 +732,23 @@ void CMPlayer::SetNextMedium(const QString &strPath) {
         return;
     m_strNextPath = strPath;
     DisposeGraph(m_pSuccessor);
-    // A still picture never ends, so nothing can follow it.
+    m_prepareTimer.stop();
     if (strPath.isEmpty() || m_nMediaState != MS_LOADED || !m_pGraph || m_bStill)
         return;
-    m_pSuccessor = CSuccessorGraph::Prepare(strPath, *m_pOutput, m_pGraph, m_pEndWatch,
+    const int nDuration = GetDuration(), nLeft = nDuration - GetPosition();
+    if (nDuration > 0 && nLeft >= PREPARE_AT_ONCE_BELOW_MS)
+        m_prepareTimer.start();
+    else
+        PrepareSuccessor();
+}
+
+void CMPlayer::PrepareSuccessor() {
+    m_prepareTimer.stop();
+    // A still picture never ends, so nothing can follow it.
+    if (m_strNextPath.isEmpty() || m_pSuccessor || m_pOpening || m_nMediaState != MS_LOADED ||
+        !m_pGraph || m_bStill)
+        return;
+    m_pSuccessor = CSuccessorGraph::Prepare(m_strNextPath, *m_pOutput, m_pGraph, m_pEndWatch,
                                             LinearVolume(), m_lBalance);
     if (m_pTiming && m_pSuccessor)
         m_pTiming->Prepared(m_pSuccessor->GetPipeline());
@@ -751,7 +777,8 @@ bool CMPlayer::TakeOver(std::unique_ptr<CSuccessorGraph> pSuccessor, bool bAnnou
     // pipeline goes, and the picture stays in it.
     CSuccessorGraph::Parts parts = pSuccessor->Release();
     m_pOutput->AdoptSuccessorSink();
-    DropPipeline();
+    // One that ended stays quiet until it goes.
+    DropPipeline(parts.bStarted ? ENDED_TEARDOWN_DELAY : std::chrono::milliseconds(0));
     m_bHalted = false;
     m_pGraph = parts.pPlaybin;
     m_pPanorama = parts.pPanorama;

@@ -10,6 +10,7 @@
 #include <gst/gst.h>
 
 #include <QPointer>
+#include <QTimer>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -61,7 +62,9 @@ public:
     // Prepares the file in a second pipeline that starts, by the clock, where the current
     // medium's last frame and sample end. OpenMedia of that file takes it over, with every
     // message an open gives; at the end of the same file again (repeat), the restarted medium
-    // is simply kept, and the Stop and Play that follow at once cost nothing.
+    // is simply kept, and the Stop and Play that follow at once cost nothing. With time enough
+    // left, the pipeline is built a moment later, not while the current medium's first frames
+    // are on their way.
     void SetNextMedium(const QString &strPath) override;
     // The file prerolls in a pipeline of its own, prepared as a follower is but never started
     // by the clock; the graph notification comes when it has prerolled or failed, or when the
@@ -97,7 +100,10 @@ protected:
 
 private:
     bool InitGrabberFilter();
-    void DropPipeline();
+    // nDelay: see CPipelineReaper::Dispose.
+    void DropPipeline(std::chrono::milliseconds nDelay = std::chrono::milliseconds(0));
+    // Builds the follower SetNextMedium was told of, unless it is there or of no use now.
+    void PrepareSuccessor();
     bool RenderFile(const QString &strPath, std::string &strError);
     bool ReRequestIVideoWindow();
     void BuildTitle(const QString &strPath);
@@ -169,6 +175,7 @@ private:
     std::unique_ptr<CSuccessorGraph> m_pOpening; // BeginOpen's, until it settles
     std::chrono::steady_clock::time_point m_openBegan;
     QString m_strNextPath;       // what SetNextMedium was last told
+    QTimer m_prepareTimer;       // the follower's deferred PrepareSuccessor
     bool m_bTookOver = false;    // in the UI turn in which a follower was taken over
     bool m_bStopPending = false; // reported stopped while the taken-over medium plays on
     std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // guards queued calls

@@ -6,6 +6,31 @@
 
 #include <gst/video/videooverlay.h>
 
+namespace {
+
+GstPadProbeReturn DropReconfigure(GstPad *, GstPadProbeInfo *pInfo, gpointer) {
+    return GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(pInfo)) == GST_EVENT_RECONFIGURE
+               ? GST_PAD_PROBE_DROP
+               : GST_PAD_PROBE_OK;
+}
+
+// Whether the caps filter before a sink fixes the picture's size.
+bool FixesSize(GstElement *pCapsFilter) {
+    if (!pCapsFilter)
+        return false;
+    GstCaps *pCaps = nullptr;
+    g_object_get(pCapsFilter, "caps", &pCaps, nullptr);
+    if (!pCaps)
+        return false;
+    const bool bFixed = gst_caps_get_size(pCaps) == 1 &&
+                        gst_structure_has_field(gst_caps_get_structure(pCaps, 0), "width") &&
+                        gst_structure_has_field(gst_caps_get_structure(pCaps, 0), "height");
+    gst_caps_unref(pCaps);
+    return bFixed;
+}
+
+} // namespace
+
 COverlayOutput::COverlayOutput(const QString &strSink) : m_strSink(strSink) {}
 
 COverlayOutput::~COverlayOutput() {
@@ -62,8 +87,22 @@ void COverlayOutput::ParkRenderer(GstElement *pRenderer) {
 
 void COverlayOutput::ShowSuccessor() {
     m_bSuccessorShown = true;
-    if (m_successor.pRenderer && m_nWindow)
-        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(m_successor.pRenderer), m_nWindow);
+    if (!m_successor.pRenderer || !m_nWindow)
+        return;
+    // Given another window, the sink asks upstream to negotiate again, and the converters do
+    // so with the frame after the first one: the frame with no slack, which came milliseconds
+    // late. With the size fixed by our caps nothing would change, so the request is dropped.
+    GstPad *pPad = FixesSize(m_successor.pCapsFilter)
+                       ? gst_element_get_static_pad(m_successor.pRenderer, "sink")
+                       : nullptr;
+    const gulong nProbe = pPad ? gst_pad_add_probe(pPad, GST_PAD_PROBE_TYPE_EVENT_UPSTREAM,
+                                                   &DropReconfigure, nullptr, nullptr)
+                               : 0;
+    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(m_successor.pRenderer), m_nWindow);
+    if (pPad) {
+        gst_pad_remove_probe(pPad, nProbe);
+        gst_object_unref(pPad);
+    }
 }
 
 GstElement *COverlayOutput::BuildSink(Sink &sink) {

@@ -2,22 +2,24 @@
 
 #include "playback/CHeapTrim.h"
 
+#include <algorithm>
+
 CPipelineReaper::~CPipelineReaper() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_bQuit = true;
+        m_bQuit = m_bHurry = true;
     }
     m_cond.notify_all();
     if (m_thread.joinable())
         m_thread.join();
 }
 
-void CPipelineReaper::Dispose(GstElement *pPipeline) {
+void CPipelineReaper::Dispose(GstElement *pPipeline, std::chrono::milliseconds nDelay) {
     if (!pPipeline)
         return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_pipelines.push_back(pPipeline);
+        m_pipelines.push_back({pPipeline, Clock::now() + nDelay});
     }
     if (!m_thread.joinable())
         m_thread = std::thread(&CPipelineReaper::Run, this);
@@ -26,7 +28,10 @@ void CPipelineReaper::Dispose(GstElement *pPipeline) {
 
 void CPipelineReaper::Drain() {
     std::unique_lock<std::mutex> lock(m_mutex);
+    m_bHurry = true;
+    m_cond.notify_all();
     m_cond.wait(lock, [this] { return m_pipelines.empty() && m_nBusy == 0; });
+    m_bHurry = false;
 }
 
 void CPipelineReaper::Run() {
@@ -36,8 +41,16 @@ void CPipelineReaper::Run() {
         // A quit still finishes what was handed over.
         if (m_pipelines.empty())
             return;
-        GstElement *pPipeline = m_pipelines.front();
-        m_pipelines.pop_front();
+        // The first of those due soonest; one handed over later may be due before.
+        const auto next =
+            std::min_element(m_pipelines.begin(), m_pipelines.end(),
+                             [](const Pending &a, const Pending &b) { return a.due < b.due; });
+        if (!m_bHurry && next->due > Clock::now()) {
+            m_cond.wait_until(lock, next->due);
+            continue;
+        }
+        GstElement *pPipeline = next->pPipeline;
+        m_pipelines.erase(next);
         ++m_nBusy;
         lock.unlock();
         gst_element_set_state(pPipeline, GST_STATE_NULL);

@@ -7,6 +7,7 @@
 
 #include <gst/gst.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -20,19 +21,30 @@ public:
     CPipelineReaper(const CPipelineReaper &) = delete;
     CPipelineReaper &operator=(const CPipelineReaper &) = delete;
 
-    // UI thread: takes the owned reference; the pipeline goes to NULL and is freed in the order
-    // handed over. The thread starts with the first pipeline.
-    void Dispose(GstElement *pPipeline);
-    // UI thread: returns once everything handed over so far is torn down.
+    // UI thread: takes the owned reference; the pipeline goes to NULL and is freed no sooner
+    // than nDelay from now, those due at once in the order handed over. A delay suits a
+    // pipeline that has ended and stays quiet: tearing it down competes for the processor, so
+    // it waits until the medium that follows it has its first frames out. The thread starts
+    // with the first pipeline.
+    void Dispose(GstElement *pPipeline,
+                 std::chrono::milliseconds nDelay = std::chrono::milliseconds(0));
+    // UI thread: returns once everything handed over so far is torn down, delays cut short.
     void Drain();
 
 private:
+    using Clock = std::chrono::steady_clock;
+    struct Pending {
+        GstElement *pPipeline; // owned reference
+        Clock::time_point due;
+    };
+
     void Run();
 
     std::mutex m_mutex;
     std::condition_variable m_cond;
-    std::deque<GstElement *> m_pipelines; // owned references
-    int m_nBusy = 0;                      // being torn down right now
+    std::deque<Pending> m_pipelines; // in the order handed over
+    int m_nBusy = 0;                 // being torn down right now
+    bool m_bHurry = false;           // a drain or the end: nothing waits for its time
     bool m_bQuit = false;
     std::thread m_thread;
 };
