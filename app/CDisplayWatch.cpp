@@ -24,6 +24,17 @@ QtMessageHandler g_previousMessageHandler = nullptr;
 // files are written, and this bounds the rest.
 constexpr auto kEndTimeout = std::chrono::seconds(3);
 
+// Ends the process kEndTimeout from the first call on, whatever the UI thread is doing.
+void BoundTheEnd() {
+    static std::atomic<bool> s_bArmed{false};
+    if (s_bArmed.exchange(true))
+        return;
+    std::thread([] {
+        std::this_thread::sleep_for(kEndTimeout);
+        ::_exit(1);
+    }).detach();
+}
+
 bool OnUiThread() {
     return QCoreApplication::instance() &&
            QThread::currentThread() == QCoreApplication::instance()->thread();
@@ -57,7 +68,10 @@ int CDisplayWatch::OnIOError(_XDisplay *pDisplay) {
     if (OnUiThread())
         EndOnUiThread();
     // Returning would end the process from this thread. Wake the UI thread and wait here
-    // for the end; the streaming thread this is goes no further.
+    // for the end; the streaming thread this is goes no further. The UI thread may never
+    // come to the wake (it was ending already, and now waits for this very thread to stop
+    // its pipeline), so the end is bounded from here too.
+    BoundTheEnd();
     const char c = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_wake[1], &c, 1);
     for (;;)
@@ -82,10 +96,7 @@ void CDisplayWatch::EndOnUiThread() {
         ::_exit(1);
     std::fprintf(stderr, "%s\n", LOST_LINE);
     std::fflush(stderr);
-    std::thread([] {
-        std::this_thread::sleep_for(kEndTimeout);
-        ::_exit(1);
-    }).detach();
+    BoundTheEnd();
     if (pWatch->m_onLost)
         pWatch->m_onLost();
     ::_exit(1);
