@@ -3,6 +3,7 @@
 #include "tools/mediagen/SyncFrameColour.h"
 
 #include <ctime>
+#include <utility>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -40,7 +41,9 @@ void CFrameSampler::Run(void *pVoid, int x, int y) {
     timespec next;
     clock_gettime(CLOCK_MONOTONIC, &next);
     int nLast = -2;
+    int64_t nAsked = NowNs();
     while (m_bRun) {
+        const int64_t nAskedBefore = std::exchange(nAsked, NowNs());
         XImage *pImage = XGetImage(pDisplay, root, x, y, 2, 2, AllPlanes, ZPixmap);
         const int64_t nNow = NowNs();
         if (pImage) {
@@ -60,7 +63,7 @@ void CFrameSampler::Run(void *pVoid, int x, int y) {
             if (nFrame >= 0 && nFrame != nLast) {
                 nLast = nFrame;
                 std::lock_guard<std::mutex> lock(m_mutex);
-                m_events.push_back({nNow, nFrame});
+                m_events.push_back({nNow, nFrame, nAskedBefore});
             }
         }
         next.tv_nsec += TICK_NS;

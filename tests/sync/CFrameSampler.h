@@ -13,8 +13,12 @@
 class CFrameSampler {
 public:
     struct Event {
-        int64_t nNs; // CLOCK_MONOTONIC
+        int64_t nNs; // CLOCK_MONOTONIC, when the sample that showed it came back
         int nFrame;  // modulo SyncFrameColour::PERIOD
+        // When the sample before, which did not show it yet, was asked for: the frame
+        // appeared in between. Half a millisecond before nNs, unless the machine held the
+        // sampler up.
+        int64_t nSinceNs;
     };
 
     ~CFrameSampler() { Stop(); }
