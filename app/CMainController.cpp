@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <memory>
 #include <optional>
 
 CMainController::CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar,
@@ -28,27 +27,6 @@ namespace {
 // Ids are compared unsigned, so a negative one is out of range too.
 bool IsPlayerId(int32_t nPlayer) {
     return static_cast<uint32_t>(nPlayer) <= 1;
-}
-
-// Starts something that calls its argument once with its result, now or later: the result
-// when it came now, otherwise Pending, and answer hears it later.
-CCommand::Result Await(const std::function<void(const CCommandSink::Answer &)> &start,
-                       const CCommandSink::Answer &answer) {
-    struct State {
-        bool bReturned = false;
-        std::optional<CCommand::Result> result;
-        CCommandSink::Answer answer;
-    };
-    auto pState = std::make_shared<State>();
-    pState->answer = answer;
-    start([pState](CCommand::Result result) {
-        if (!pState->bReturned)
-            pState->result = result;
-        else if (pState->answer)
-            pState->answer(result);
-    });
-    pState->bReturned = true;
-    return pState->result.value_or(CCommand::Result::Pending);
 }
 } // namespace
 
@@ -101,7 +79,7 @@ CCommand::Result CMainController::RunOpen(unsigned nPlayers,
                                           const std::function<void(const Answer &)> &start,
                                           const Answer &answer) {
     m_held.OpenBegan(nPlayers);
-    return Await(
+    return CCommandSink::Await(
         [&](const Answer &ended) {
             start([this, nPlayers, ended](CCommand::Result result) {
                 m_held.OpenEnded(nPlayers);

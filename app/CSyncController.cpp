@@ -11,8 +11,6 @@
 #include <QPointer>
 
 #include <cstdlib>
-#include <memory>
-#include <optional>
 
 namespace {
 const char *const kSection = "Sync";
@@ -286,24 +284,18 @@ bool CSyncController::Open(int nPlayer, const QString &strPath) {
         return false;
     // The media preroll while the program goes on; once they have, the leader's last state
     // is carried out at once rather than at its next message.
-    struct Call {
-        bool bReturned = false;
-        std::optional<CCommand::Result> now;
-    };
-    auto pCall = std::make_shared<Call>();
     m_strOpening[nPlayer] = strPath;
     QPointer<CSyncController> self(this);
-    m_pSink->ExecuteThen(SyncCommand(CCommand::Action::Open, nPlayer, 0, strPath),
-                         [self, pCall, nPlayer, strPath](CCommand::Result result) {
-                             if (!pCall->bReturned) {
-                                 pCall->now = result;
-                             } else if (self && self->OpenEnded(nPlayer, strPath, result) &&
-                                        self->IsFollowingLeader() && self->m_bHaveState) {
-                                 self->Follow(self->m_lastState);
-                             }
-                         });
-    pCall->bReturned = true;
-    return pCall->now && OpenEnded(nPlayer, strPath, *pCall->now);
+    const CCommand::Result now = CCommandSink::Await(
+        [&](const CCommandSink::Answer &ended) {
+            m_pSink->ExecuteThen(SyncCommand(CCommand::Action::Open, nPlayer, 0, strPath), ended);
+        },
+        [self, nPlayer, strPath](CCommand::Result result) {
+            if (self && self->OpenEnded(nPlayer, strPath, result) && self->IsFollowingLeader() &&
+                self->m_bHaveState)
+                self->Follow(self->m_lastState);
+        });
+    return now != CCommand::Result::Pending && OpenEnded(nPlayer, strPath, now);
 }
 
 bool CSyncController::OpenEnded(int nPlayer, const QString &strPath, CCommand::Result result) {

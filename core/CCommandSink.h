@@ -15,4 +15,9 @@ public:
     // Execute for an input that must hear how the command ended: at once, or, where Execute
     // would say Pending, once it has ended. By default Execute's result, at once.
     virtual void ExecuteThen(const CCommand &cmd, const Answer &answer) { answer(Execute(cmd)); }
+
+    // Starts something that answers its argument once, now or later: the result when it came
+    // before start returned, otherwise Pending, and later hears it when it comes.
+    static CCommand::Result Await(const std::function<void(const Answer &)> &start,
+                                  const Answer &later);
 };
