@@ -166,17 +166,12 @@ void CMPlayer::ReleaseGraph() {
 // The pipeline stops for good and goes, off the UI thread; nothing of it is reported any more.
 // The video widget is left as it is.
 void CMPlayer::DropPipeline(std::chrono::milliseconds nDelay) {
-    if (m_pMediaEvent) {
-        m_pMediaEvent->SetNotifyWindow(nullptr);
-        m_pMediaEvent->Detach();
-        m_pMediaEvent.reset();
-    }
-    if (m_pEndWatch) {
-        m_pEndWatch->Detach();
-        m_pEndWatch.reset();
-    }
-    Unref(m_pPanorama);
-    m_reaper.Dispose(std::exchange(m_pGraph, nullptr), nDelay);
+    CSuccessorGraph::Parts parts;
+    parts.pPlaybin = std::exchange(m_pGraph, nullptr);
+    parts.pPanorama = std::exchange(m_pPanorama, nullptr);
+    parts.pEvents = std::move(m_pMediaEvent);
+    parts.pEndWatch = std::move(m_pEndWatch);
+    DisposeParts(std::move(parts), nDelay);
 }
 
 void CMPlayer::DisposeGraph(std::unique_ptr<CSuccessorGraph> &pGraph) {
@@ -185,12 +180,18 @@ void CMPlayer::DisposeGraph(std::unique_ptr<CSuccessorGraph> &pGraph) {
     CSuccessorGraph::Parts parts = pGraph->Release();
     pGraph.reset();
     m_pOutput->ReleaseSuccessorSink();
-    if (parts.pEvents)
+    DisposeParts(std::move(parts));
+}
+
+void CMPlayer::DisposeParts(CSuccessorGraph::Parts parts, std::chrono::milliseconds nDelay) {
+    if (parts.pEvents) {
+        parts.pEvents->SetNotifyWindow(nullptr);
         parts.pEvents->Detach();
+    }
     if (parts.pEndWatch)
         parts.pEndWatch->Detach();
     Unref(parts.pPanorama);
-    m_reaper.Dispose(parts.pPlaybin);
+    m_reaper.Dispose(parts.pPlaybin, nDelay);
 }
 
 // Media time is usable when the length is known or the media can be sought in time. Parsed

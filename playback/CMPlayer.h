@@ -6,6 +6,7 @@
 #include "playback/CPipelineReaper.h"
 #include "playback/CPlayerBase.h"
 #include "playback/CPlayerWindow.h"
+#include "playback/CSuccessorGraph.h"
 
 #include <gst/gst.h>
 
@@ -17,7 +18,6 @@
 
 class CGraphEventQueue;
 class CStreamEndWatch;
-class CSuccessorGraph;
 class CPipelineTiming;
 class CVideoOutput;
 
@@ -121,6 +121,10 @@ private:
                   bool bWaitForFrame);
     // A prepared pipeline goes: its sink first, its pipeline to the reaper.
     void DisposeGraph(std::unique_ptr<CSuccessorGraph> &pGraph);
+    // What DropPipeline and DisposeGraph let go of: nothing of it is reported any more, and
+    // the pipeline is torn down off the UI thread (nDelay: see CPipelineReaper::Dispose).
+    void DisposeParts(CSuccessorGraph::Parts parts,
+                      std::chrono::milliseconds nDelay = std::chrono::milliseconds(0));
     // An open that failed after the medium before had been let go of: no media, the title
     // and file of what failed, the log line.
     void FailOpen(const QString &strPath, const std::string &strError);
