@@ -3,6 +3,7 @@
 #include "core/CCommandSink.h"
 #include "core/CLogBook.h"
 #include "core/CProfile.h"
+#include "core/CRateWindow.h"
 #include "core/CTickClock.h"
 #include "remote/CNetServer.h"
 #include "remote/CServerSettings.h"
@@ -126,8 +127,8 @@ private:
 struct CWebServer::Page {
     QWebSocket *pSocket = nullptr;
     QByteArray cookie;
-    uint32_t dwWindow = 0;
-    int nInWindow = 0;
+    CRateWindow commands{kCommandWindowMs, CWebServer::MAX_COMMANDS_PER_SECOND};
+    CRateWindow refusalLine{kCommandWindowMs, 1}; // said once a window
 };
 
 CWebServer::CWebServer(CCommandSink &sink, const CNetServer &netServer, CProfile &profile,
@@ -339,13 +340,8 @@ void CWebServer::Drop(QWebSocket *pSocket) {
 
 void CWebServer::OnMessage(Page &page, const QString &strMessage) {
     const uint32_t dwNow = m_clock.GetTickCount();
-    if (dwNow - page.dwWindow >= kCommandWindowMs) {
-        page.dwWindow = dwNow;
-        page.nInWindow = 0;
-    }
-    if (++page.nInWindow > MAX_COMMANDS_PER_SECOND) {
-        if (page.nInWindow == MAX_COMMANDS_PER_SECOND + 1 &&
-            m_badInputLog.Take(m_clock.GetTickCount()))
+    if (!page.commands.Take(dwNow)) {
+        if (page.refusalLine.Take(dwNow) && m_badInputLog.Take(dwNow))
             LogMsg("CWebServer::OnMessage(): Commands from %s ignored: more than %d a second.\n",
                    qPrintable(page.pSocket->peerAddress().toString()), MAX_COMMANDS_PER_SECOND);
         return;
