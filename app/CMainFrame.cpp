@@ -497,7 +497,7 @@ bool CMainFrame::OpenDocument(const QString &strPath, bool bOperator) {
         else if (CPlaylistCtrl::IsMediaFile(strFull))
             bOpened = m_pVideoView->OpenMedia(strFull, m_pVideoView->GetActiveID());
     }
-    NoteDocument(strFull, bOpened);
+    NoteDocument(strFull, bOpened, bOperator);
     return bOpened;
 }
 
@@ -513,18 +513,25 @@ void CMainFrame::OpenDocumentThen(const QString &strPath, const std::function<vo
     m_pVideoView->BeginOpen(strFull, m_pVideoView->GetActiveID(),
                             [self, strFull, answer](bool bOpened) {
                                 if (self)
-                                    self->NoteDocument(strFull, bOpened);
+                                    self->NoteDocument(strFull, bOpened, false);
                                 answer(bOpened);
                             });
 }
 
-void CMainFrame::NoteDocument(const QString &strFull, bool bOpened) {
+void CMainFrame::NoteDocument(const QString &strFull, bool bOpened, bool bOperator) {
     if (bOpened) {
         m_recentFiles.Add(strFull);
         return;
     }
     m_recentFiles.Remove(static_cast<int>(m_recentFiles.GetEntries().indexOf(strFull)));
-    LogMsg("CMainFrame::OpenDocument(): Cannot open \"%s\".\n", qPrintable(strFull));
+    // A remote client can ask for opens as fast as the bus carries them: their failures must not
+    // push everything else out of the logbook.
+    if (!bOperator && !m_remoteOpenLog.Take(m_clock.GetTickCount()))
+        return;
+    if (const int nDropped = m_remoteOpenLog.TakeDropped())
+        LogMsg("CMainFrame::OpenDocument(): %d more remote opens failed, not logged.\n", nDropped);
+    LogMsg("CMainFrame::OpenDocument(): Cannot open \"%s\".\n",
+           LogSafe(strFull, CLogBook::MAX_WIDTH).constData());
 }
 
 void CMainFrame::ReportNotOpened(const QStringList &paths) {

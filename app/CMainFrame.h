@@ -8,6 +8,7 @@
 #include "app/CSyncController.h"
 #include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
+#include "core/CRateWindow.h"
 #include "core/CSteadyTickClock.h"
 #include "remote/CDMXInput.h"
 #include "remote/CNetServer.h"
@@ -163,7 +164,8 @@ private:
     // The commands the controller hands back: OpenDocument and Quit.
     void RunWindowCommand(const CCommand &cmd, const Answer &answer);
     // The recent-file list and the logbook after a document opened or not.
-    void NoteDocument(const QString &strFull, bool bOpened);
+    // bOperator false: a remote input's open, whose failures are logged at a bounded rate.
+    void NoteDocument(const QString &strFull, bool bOpened, bool bOperator);
     // An operator's command as the menu gives it.
     void RunMenuCommand(CCommand::Action action, int32_t nPlayer = 0,
                         int32_t nValue = CCommand::TOGGLE);
@@ -181,6 +183,7 @@ private:
     CRecentFileList &m_recentFiles;
     QString m_strStartDir;
     CSteadyTickClock m_clock;
+    CRateWindow m_remoteOpenLog{10000, 5};
 
     CLogBookDlg m_logBook;
     CNetServer m_netServer;

@@ -1,6 +1,7 @@
 #include "app/CMprisPlayer.h"
 
 #include "app/CMprisService.h"
+#include "core/CLogBook.h"
 
 #include <QDBusConnection>
 #include <QDBusError>
@@ -73,12 +74,24 @@ void CMprisPlayer::SetPosition(const QDBusObjectPath &trackId, qlonglong nPositi
     m_service.Announce();
 }
 
+void CMprisPlayer::LogRefusedUri(const QString &strUri) {
+    if (!m_refusalLog.Take(m_clock.GetTickCount()))
+        return;
+    if (const int nDropped = m_refusalLog.TakeDropped())
+        LogMsg("CMprisPlayer::OpenUri(): %d more URIs refused, not logged.\n", nDropped);
+    LogMsg("CMprisState::OpenUri(): only file URIs can be opened (%s)\n",
+           LogSafe(strUri).constData());
+}
+
 void CMprisPlayer::OpenUri(const QString &strUri, const QDBusMessage &message) {
     message.setDelayedReply(true);
     QPointer<CMprisPlayer> self(this);
     m_service.State().OpenUri(strUri, [self, strUri, message](CCommand::Result result) {
         if (self)
             self->m_service.Announce();
+        // A file that does not open is logged where every remote open's failure is.
+        if (self && result == CCommand::Result::Refused)
+            self->LogRefusedUri(strUri);
         QDBusMessage reply;
         if (result == CCommand::Result::Done)
             reply = message.createReply();

@@ -3,6 +3,9 @@
 // into the command of the control bar's button or the menu item it stands for.
 #pragma once
 
+#include "core/CRateWindow.h"
+#include "core/CSteadyTickClock.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -69,6 +72,10 @@ signals:
 
 private:
     QVariant Value(const char *pszName) const;
+    void LogRefusedUri(const QString &strUri);
 
     CMprisService &m_service;
+    // A client may call as fast as the bus carries the calls.
+    CSteadyTickClock m_clock;
+    CRateWindow m_refusalLog{10000, 5};
 };

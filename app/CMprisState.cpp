@@ -242,7 +242,7 @@ void CMprisState::OpenUri(const QString &strUri,
         url.isLocalFile() && (url.host().isEmpty() || url.host() == QLatin1String("localhost"));
     const QString strLocal = bLocal ? url.path(QUrl::FullyDecoded) : QString();
     if (!strLocal.startsWith(QLatin1Char('/')) || strLocal.contains(QChar(0))) {
-        LogMsg("CMprisState::OpenUri(): only file URIs can be opened (%s)\n", qPrintable(strUri));
+        // Logged by the bus adaptor, at a bounded rate.
         answer(CCommand::Result::Refused);
         return;
     }

@@ -109,3 +109,32 @@ void LogError(const char *pszFormat, ...) {
     WriteLog(CLogBook::LEVEL_ERROR, pszFormat, args);
     va_end(args);
 }
+
+QByteArray LogSafe(const QString &strText, int nMaxChars) {
+    QString strSafe;
+    strSafe.reserve(std::min<qsizetype>(strText.size(), nMaxChars) + 8);
+    int nChars = 0;
+    for (const QChar c : strText) {
+        if (nChars++ >= nMaxChars) {
+            strSafe += QLatin1String("...");
+            break;
+        }
+        const char16_t u = c.unicode();
+        if (u == '\\')
+            strSafe += QLatin1String("\\\\");
+        else if (u == '\n')
+            strSafe += QLatin1String("\\n");
+        else if (u == '\r')
+            strSafe += QLatin1String("\\r");
+        else if (u == '\t')
+            strSafe += QLatin1String("\\t");
+        // C0 and C1 controls, DEL, and the Unicode line and paragraph separators.
+        else if (u < 0x20 || (u >= 0x7f && u < 0xa0))
+            strSafe += QString::asprintf("\\x%02X", unsigned(u));
+        else if (u == 0x2028 || u == 0x2029)
+            strSafe += QString::asprintf("\\u%04X", unsigned(u));
+        else
+            strSafe += c;
+    }
+    return strSafe.toUtf8();
+}

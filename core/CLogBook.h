@@ -2,6 +2,9 @@
 // logbook window shows. Nothing is ever written to a file.
 #pragma once
 
+#include <QByteArray>
+#include <QString>
+
 #include <vector>
 
 class CLogBook {
@@ -50,3 +53,9 @@ CLogBook *GetLogBook();
 // printf-style writers: information (level 1) and error (level 2).
 void LogMsg(const char *pszFormat, ...) __attribute__((format(printf, 1, 2)));
 void LogError(const char *pszFormat, ...) __attribute__((format(printf, 1, 2)));
+
+// A text that came from outside (a page, a bus client, a peer's header) as it may stand inside a
+// log line: no such text can end the line and fake the next one. Control characters become \n,
+// \r, \t or \xHH, the Unicode line separators \uHHHH, a backslash is doubled; after nMaxChars
+// characters "..." ends it. UTF-8, for a "%s".
+QByteArray LogSafe(const QString &strText, int nMaxChars = 120);

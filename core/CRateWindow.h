@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 class CRateWindow {
 public:
@@ -21,13 +22,18 @@ public:
     }
     // Counts an event that went.
     void Count() { ++m_nCount; }
-    // HasRoom, and the event counted when it may go.
+    // HasRoom, and the event counted when it may go; one that may not is counted as dropped.
     bool Take(uint32_t dwNow) {
-        if (!HasRoom(dwNow))
+        if (!HasRoom(dwNow)) {
+            ++m_nDropped;
             return false;
+        }
         Count();
         return true;
     }
+    // The events Take refused since the last call: a log line limited by this window says how
+    // many of it were left out, with the first line of a later window.
+    int TakeDropped() { return std::exchange(m_nDropped, 0); }
 
 private:
     uint32_t m_dwWindowMs;
@@ -35,4 +41,5 @@ private:
     bool m_bOpen = false;
     uint32_t m_dwStart = 0;
     int m_nCount = 0;
+    int m_nDropped = 0;
 };

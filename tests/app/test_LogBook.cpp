@@ -90,6 +90,21 @@ TEST(LogFunctions, FormatWithPrintfRulesAndStoreResultLiterally) {
     EXPECT_EQ(lines[1].level, 2);
 }
 
+// A remote text with a line break must not start a line of its own that reads like the
+// program's: every control character stays visible, escaped, on the line it came in.
+TEST(LogFunctions, ARemoteTextStaysOnItsLineEscaped) {
+    CLogCapture capture;
+    LogMsg("Message \"%s\" ignored.\n",
+           LogSafe(QString::fromUtf8("a\nCMainFrame::Fake(): done\r\t\x1b[1m\\x\u2028\u00e9"))
+               .constData());
+    const auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text,
+              "Message \"a\\nCMainFrame::Fake(): done\\r\\t\\x1B[1m\\\\x\\u2028\xc3\xa9\" "
+              "ignored.");
+    EXPECT_EQ(LogSafe(QString(300, 'x'), 120), QByteArray(120, 'x') + "...");
+}
+
 TEST(LogFunctions, WithoutALogNothingHappens) {
     CLogBook *pPrevious = GetLogBook();
     SetLogBook(nullptr);
