@@ -13,6 +13,8 @@ public:
                                      const QString &strDefault) = 0;
     virtual bool WriteProfileString(const QString &section, const QString &entry,
                                     const QString &strValue) = 0;
+    // Takes the value out of the store, so that it no longer shows in it.
+    virtual bool RemoveProfileEntry(const QString &section, const QString &entry) = 0;
 
     // The General section counts any non-zero number as true.
     bool GetProfileBool(const QString &section, const QString &entry, bool bDefault);

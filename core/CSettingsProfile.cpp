@@ -3,8 +3,11 @@
 #include "core/CLogBook.h"
 #include "core/CRegularFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -67,14 +70,38 @@ bool CSettingsProfile::Write(const QString &section, const QString &entry, const
         m_bRefused = true;
         return false;
     }
-    if (section == kGeneral) {
+    if (!value.isValid()) {
+        m_settings.remove(section == kGeneral ? entry : GroupKey(section, entry));
+        if (section == kGeneral)
+            m_settings.remove(GroupKey(section, entry));
+    } else if (section == kGeneral) {
         m_settings.setValue(entry, value);
         // A stale copy under [%General] would only confuse the next person reading the file.
         m_settings.remove(GroupKey(section, entry));
     } else {
         m_settings.setValue(GroupKey(section, entry), value);
     }
+    return Sync();
+}
+
+bool CSettingsProfile::Sync() {
+    const QString strFile = m_settings.fileName();
+    // Made 0600 before the first write: Qt's writer keeps the mode of the file it replaces,
+    // so the settings are never readable by others, not even for a moment.
+    if (!QFileInfo::exists(strFile) && QDir().mkpath(QFileInfo(strFile).absolutePath())) {
+        const int fd = ::open(QFile::encodeName(strFile).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0)
+            ::close(fd);
+    }
     m_settings.sync();
+    // A file of an earlier run, or one made by hand, may still be open to others.
+    constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    const QFile::Permissions mode = QFile::permissions(strFile);
+    if (mode & ~(kOwnerOnly | QFile::ReadUser | QFile::WriteUser) &&
+        !QFile::setPermissions(strFile, kOwnerOnly))
+        LogError("CSettingsProfile::Write(): Cannot make the settings file private: %s\n",
+                 QFile::encodeName(strFile).constData());
     return m_settings.status() == QSettings::NoError;
 }
 
@@ -111,4 +138,8 @@ QString CSettingsProfile::GetProfileString(const QString &section, const QString
 bool CSettingsProfile::WriteProfileString(const QString &section, const QString &entry,
                                           const QString &strValue) {
     return Write(section, entry, strValue);
+}
+
+bool CSettingsProfile::RemoveProfileEntry(const QString &section, const QString &entry) {
+    return Write(section, entry, QVariant());
 }

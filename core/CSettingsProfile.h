@@ -1,5 +1,6 @@
 // The settings store of a real run: QSettings("ovak", "Tessaro"), i.e.
-// ~/.config/ovak/Tessaro.conf ($XDG_CONFIG_HOME honoured).
+// ~/.config/ovak/Tessaro.conf ($XDG_CONFIG_HOME honoured). The file holds the page's password
+// hash, so it is kept readable by its owner only (0600), whatever the umask.
 #pragma once
 
 #include "core/CProfile.h"
@@ -26,6 +27,7 @@ public:
                              const QString &strDefault) override;
     bool WriteProfileString(const QString &section, const QString &entry,
                             const QString &strValue) override;
+    bool RemoveProfileEntry(const QString &section, const QString &entry) override;
 
     // A value that holds for this run only (a command-line choice): read in place of the stored
     // one and never written, until the program itself writes that value.
@@ -33,7 +35,9 @@ public:
 
 private:
     QVariant Value(const QString &section, const QString &entry) const;
+    // value null: the entry goes.
     bool Write(const QString &section, const QString &entry, const QVariant &value);
+    bool Sync();
 
     QSettings m_settings;
     QHash<QString, QString> m_runValues;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -100,6 +101,30 @@ TEST(SettingsFile, HandEditedGeneralSectionWinsOverTheEscapedOneAndStaysPlain) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
     EXPECT_TRUE(text.startsWith("[General]\n") && !text.contains("%General")) << text.toStdString();
+}
+
+// The file holds the page's password hash: only its owner may read it, whether it is made now
+// or was left readable by an earlier run.
+TEST(SettingsFile, IsWrittenReadableByItsOwnerOnly) {
+    QTemporaryDir dir;
+    const mode_t oldMask = umask(022);
+    const QString strNew = dir.filePath("new/Tessaro.conf");
+    CSettingsProfile fresh(strNew);
+    EXPECT_TRUE(fresh.WriteProfileString("Web", "Port", "31780"));
+    const QString strOld = dir.filePath("old.conf");
+    QFile old(strOld);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("[Web]\nPassword=stage left\n");
+    old.close();
+    ASSERT_TRUE(old.setPermissions(old.permissions() | QFile::ReadOther | QFile::ReadGroup));
+    CSettingsProfile earlier(strOld);
+    EXPECT_TRUE(earlier.RemoveProfileEntry("Web", "Password"));
+    umask(oldMask);
+    for (const QString &strFile : {strNew, strOld})
+        EXPECT_EQ(QFile::permissions(strFile) & ~(QFile::ReadUser | QFile::WriteUser),
+                  QFile::ReadOwner | QFile::WriteOwner)
+            << strFile.toStdString();
+    EXPECT_EQ(earlier.GetProfileString("Web", "Password", "gone"), "gone");
 }
 
 } // namespace

@@ -35,3 +35,9 @@ bool CMemoryProfile::Has(const QString &section, const QString &entry) const {
 QVariant CMemoryProfile::Value(const QString &section, const QString &entry) const {
     return m_values.value(Key(section, entry));
 }
+
+bool CMemoryProfile::RemoveProfileEntry(const QString &section, const QString &entry) {
+    m_values.remove(Key(section, entry));
+    m_writes << Key(section, entry);
+    return true;
+}

@@ -15,6 +15,7 @@ public:
                              const QString &strDefault) override;
     bool WriteProfileString(const QString &section, const QString &entry,
                             const QString &strValue) override;
+    bool RemoveProfileEntry(const QString &section, const QString &entry) override;
 
     bool Has(const QString &section, const QString &entry) const;
     QVariant Value(const QString &section, const QString &entry) const;
