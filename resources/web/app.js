@@ -1,6 +1,8 @@
 // The browser remote's page: one WebSocket to the program that serves it. State arrives as
 // "state" messages holding what changed, status texts as "text" messages; every button sends
 // one command. While the link is down every control is disabled and the page keeps trying.
+// A switch button shows the state the program reports (aria-pressed), never the one it asked
+// for; the volume slider shows the level, muted or not, and sends only what the operator set.
 "use strict";
 
 const STATE_NAMES = ["Stopped", "Paused", "Playing", "Seeking"];
@@ -69,9 +71,10 @@ function renderSwitches() {
   }
   // Auto play next has no meaning while one track repeats, as in the program's menu.
   document.querySelector('[data-switch="autoNext"]').disabled = model.repeatSingle;
-  if (!volumeDragging)
+  if (!volumeDragging) {
     $("volume").value = model.volume;
-  $("volume-value").textContent = (model.muted ? 0 : model.volume) + " %";
+    $("volume-value").textContent = model.volume + " %" + (model.muted ? " (muted)" : "");
+  }
 }
 
 function renderRows() {
@@ -196,7 +199,9 @@ function onClick(event) {
       command.player = button.dataset.player;
     send(command);
   } else if (button.dataset.switch) {
-    send({ action: button.dataset.switch, on: button.getAttribute("aria-pressed") !== "true" });
+    // The state's name and the command's differ for the mute ("muted" / "mute").
+    send({ action: button.dataset.command || button.dataset.switch,
+           on: button.getAttribute("aria-pressed") !== "true" });
   } else if (button.dataset.open) {
     if (selectedRow >= 0)
       send({ action: "open", player: button.dataset.open, row: selectedRow + 1 });
@@ -217,25 +222,35 @@ function onRowKey(event) {
 }
 
 let volumeTimer = 0;
+let volumeWanted = null;
 function onVolume() {
   volumeDragging = true;
-  $("volume-value").textContent = $("volume").value + " %";
+  // The value the operator set now: a state message may move the slider before the timer runs.
+  volumeWanted = Number($("volume").value);
+  $("volume-value").textContent = volumeWanted + " %";
   // At most ten commands a second while the slider moves.
   if (!volumeTimer)
     volumeTimer = setTimeout(() => {
       volumeTimer = 0;
-      send({ action: "volume", value: Number($("volume").value) });
+      if (volumeWanted !== null)
+        send({ action: "volume", value: volumeWanted });
     }, 100);
+}
+
+function onVolumeSet() {
+  volumeDragging = false;
+  if (volumeWanted !== null && volumeWanted !== model.volume)
+    send({ action: "volume", value: volumeWanted });
+  volumeWanted = null;
+  clearTimeout(volumeTimer);
+  volumeTimer = 0;
 }
 
 document.addEventListener("DOMContentLoaded", () => {
   document.addEventListener("click", onClick);
   $("rows").addEventListener("keydown", onRowKey);
   $("volume").addEventListener("input", onVolume);
-  $("volume").addEventListener("change", () => {
-    volumeDragging = false;
-    send({ action: "volume", value: Number($("volume").value) });
-  });
+  $("volume").addEventListener("change", onVolumeSet);
   renderPlayer("A");
   renderPlayer("B");
   renderSwitches();
