@@ -7,15 +7,20 @@
 #include "core/CTickClock.h"
 #include "remote/CNetServer.h"
 #include "remote/CServerSettings.h"
+#include "remote/CWebListener.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
-#include <QPointer>
+#include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
 #include <QWebSocket>
+
+#include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -73,6 +78,25 @@ void Reply(QHttpServerResponder &responder, const QByteArray &body, const char *
     responder.writeBody(body);
 }
 
+// A Host header ("name", "name:80", "[::1]:31780") as a URL's host and port; none when it is
+// anything else.
+std::optional<QUrl> HostOf(const QByteArray &value) {
+    QUrl url;
+    url.setScheme("http");
+    url.setAuthority(QString::fromLatin1(value), QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty())
+        return std::nullopt;
+    return url;
+}
+
+// Whether an Origin header names the page served under this host, scheme included: a page
+// served over another scheme or port is another site.
+bool IsOrigin(const QByteArray &origin, const std::optional<QUrl> &served) {
+    const QUrl url(QString::fromLatin1(origin), QUrl::StrictMode);
+    return served && url.isValid() && url.scheme() == QLatin1String("http") &&
+           url.path().isEmpty() && url.host() == served->host() && url.port(80) == served->port(80);
+}
+
 void Redirect(QHttpServerResponder &responder, const char *pszTo) {
     Reply(responder, {}, "text/plain", Status::SeeOther, {{"Location", pszTo}});
 }
@@ -86,54 +110,21 @@ QByteArray LoginPage(const char *pszMessage) {
     return page;
 }
 
-// Bounds the connections open at once and what each may send before Qt's HTTP server reads
-// it: that server keeps a request's body whole in memory. A socket upgraded to a WebSocket
-// leaves the byte watch (the upgrade disconnects everything from it) and counts on while it
-// lives; the WebSocket's own limits hold then.
-class CWebListener : public QTcpServer {
-public:
-    explicit CWebListener(QObject *pParent) : QTcpServer(pParent) {}
-
-protected:
-    void incomingConnection(qintptr nDescriptor) override {
-        auto *pSocket = new QTcpSocket(this);
-        if (!pSocket->setSocketDescriptor(nDescriptor)) {
-            delete pSocket;
-            return;
-        }
-        // A weak pointer, not a signal: the upgrade would cut a signal's connection.
-        std::erase_if(m_live, [](const QPointer<QTcpSocket> &p) { return p.isNull(); });
-        if (static_cast<int>(m_live.size()) >= CWebServer::MAX_CONNECTIONS) {
-            pSocket->abort();
-            pSocket->deleteLater();
-            return;
-        }
-        m_live.emplace_back(pSocket);
-        auto received = std::make_shared<qint64>(0);
-        connect(pSocket, &QTcpSocket::readyRead, pSocket, [pSocket, received] {
-            *received += pSocket->bytesAvailable();
-            if (*received > CWebServer::MAX_REQUEST_BYTES)
-                pSocket->abort();
-        });
-        addPendingConnection(pSocket);
-    }
-
-private:
-    std::vector<QPointer<QTcpSocket>> m_live;
-};
-
 } // namespace
 
 struct CWebServer::Page {
     QWebSocket *pSocket = nullptr;
     QByteArray cookie;
+    QString strHost; // CWebSessions::HostKey
     CRateWindow commands{kCommandWindowMs, CWebServer::MAX_COMMANDS_PER_SECOND};
     CRateWindow refusalLine{kCommandWindowMs, 1}; // said once a window
 };
 
 CWebServer::CWebServer(CCommandSink &sink, const CNetServer &netServer, CProfile &profile,
                        const CTickClock &clock, QObject *pParent)
-    : QAbstractHttpServer(pParent), m_sink(sink), m_profile(profile), m_clock(clock) {
+    : QAbstractHttpServer(pParent), m_sink(sink), m_profile(profile), m_clock(clock),
+      m_nHeaderTimeoutMs(CWebListener::HEADER_TIMEOUT_MS),
+      m_nIdleTimeoutMs(CWebListener::IDLE_TIMEOUT_MS) {
     m_feedbackTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_feedbackTimer, &QTimer::timeout, this, [this] { Flush(true); });
     connect(&m_aliveTimer, &QTimer::timeout, this, &CWebServer::SendAlive);
@@ -154,11 +145,27 @@ bool CWebServer::Init() {
     if (nPort == 0)
         return false;
     const int nInterval = CServerSettings::ReadFeedbackInterval(m_profile, nullptr);
-    m_sessions.SetPassword(m_profile.GetProfileString(kSection, "Password", QString()));
+    ReadPassword();
+    m_hosts.clear();
+    for (const QString &strName :
+         m_profile.GetProfileString(kSection, "Hosts", QString()).split(',', Qt::SkipEmptyParts))
+        if (const std::optional<QUrl> host = HostOf(strName.trimmed().toLatin1()))
+            m_hosts << host->host();
     m_access.Read(m_profile, "CWebServer::Init()");
 
     const QHostAddress bindAddress = m_access.BindAddress();
-    auto *pListener = new CWebListener(this);
+    auto *pListener = new CWebListener(
+        [this](const QHostAddress &peer) {
+            return m_access.Admit(peer, m_clock.GetTickCount(), "CWebServer::OnConnection()");
+        },
+        [this](const QHostAddress &peer, int nOpen) {
+            if (m_refusedLog.Take(m_clock.GetTickCount()))
+                LogMsg("CWebServer::OnConnection(): Connection from %s refused: %d open from it "
+                       "or %d in all.\n",
+                       qPrintable(peer.toString()), nOpen, CWebListener::MAX_CONNECTIONS);
+        },
+        this);
+    pListener->SetTimeouts(m_nHeaderTimeoutMs, m_nIdleTimeoutMs);
     if (bindAddress.isNull() || !pListener->listen(bindAddress, static_cast<quint16>(nPort))) {
         LogError("CWebServer::Init(): Web server not started on port %d: %s.\n", nPort,
                  qPrintable(pListener->errorString()));
@@ -166,6 +173,7 @@ bool CWebServer::Init() {
         return false;
     }
     bind(pListener);
+    m_pListener = pListener;
     m_nPort = pListener->serverPort();
     m_feedbackTimer.start(nInterval);
     m_aliveTimer.start(ALIVE_INTERVAL_MS);
@@ -184,21 +192,45 @@ void CWebServer::Close() {
     m_queue.clear();
     for (QTcpServer *pServer : servers())
         delete pServer;
+    m_pListener = nullptr;
     m_nPort = 0;
+}
+
+void CWebServer::ReadPassword() {
+    QString strHash = m_profile.GetProfileString(kSection, "PasswordHash", QString());
+    // A password typed into the file is kept there as its hash from the first start on.
+    const QString strPlain = m_profile.GetProfileString(kSection, "Password", QString());
+    if (!strPlain.isEmpty()) {
+        strHash = CWebSessions::HashPassword(strPlain);
+        if (m_profile.WriteProfileString(kSection, "PasswordHash", strHash) &&
+            m_profile.RemoveProfileEntry(kSection, "Password"))
+            LogMsg("CWebServer::Init(): The page's password is now kept as a hash "
+                   "([Web] PasswordHash).\n");
+        else
+            LogError("CWebServer::Init(): The page's password could not be replaced by its hash "
+                     "in the settings file.\n");
+    }
+    if (!m_sessions.SetPasswordHash(strHash))
+        LogError("CWebServer::Init(): [Web] PasswordHash is not a password hash; the page admits "
+                 "nobody until Password is set again.\n");
 }
 
 bool CWebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *pSocket) {
     const QString strPath = request.url().path();
+    const bool bUpgrade = Header(request, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
     // Qt's server upgrades a WebSocket request when its handler takes it, and must not have
-    // answered it: the page's link is checked when it arrives (OnNewPage), where a refusal is
-    // a close code the page understands.
-    if (Header(request, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
-        return strPath == QLatin1String("/ws");
+    // answered it; one not taken is answered by missingHandler. The page's link is checked
+    // further when it arrives (OnNewPage), where a refusal is a close code the page understands.
+    if (bUpgrade) {
+        if (strPath != QLatin1String("/ws") || !ServesHost(request, pSocket))
+            return false;
+        m_pListener->Upgraded(pSocket);
+        return true;
+    }
+    m_pListener->Answered(pSocket);
     QHttpServerResponder responder = makeResponder(request, pSocket);
-    if (!m_access.Admit(request.remoteAddress(), m_clock.GetTickCount(),
-                        "CWebServer::OnRequest()")) {
-        Reply(responder, "Forbidden: this host is not in AllowFrom.\n", "text/plain",
-              Status::Forbidden);
+    if (!ServesHost(request, pSocket)) {
+        Misdirected(request, responder);
         return true;
     }
     const bool bGet = request.method() == QHttpServerRequest::Method::Get;
@@ -230,12 +262,74 @@ bool CWebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *pS
 
 void CWebServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *pSocket) {
     QHttpServerResponder responder = makeResponder(request, pSocket);
-    Reply(responder, "Not found.\n", "text/plain", Status::NotFound);
+    if (!ServesHost(request, pSocket))
+        Misdirected(request, responder);
+    else
+        Reply(responder, "Not found.\n", "text/plain", Status::NotFound);
+}
+
+bool CWebServer::ServesHost(const QHttpServerRequest &request, const QTcpSocket *pSocket) const {
+    const std::optional<QUrl> host = HostOf(Header(request, "Host"));
+    if (!host)
+        return false;
+    const QString strName = host->host();
+    if (strName == QLatin1String("localhost") || m_hosts.contains(strName))
+        return true;
+    QHostAddress address(strName);
+    if (address.isNull())
+        return false;
+    if (address.isLoopback())
+        return true;
+    address.setScopeId({});
+    const auto same = [&](QHostAddress own) {
+        own.setScopeId({});
+        return own.isEqual(address, QHostAddress::TolerantConversion);
+    };
+    // The address the request came in on is ours even where the interface list lags behind.
+    if (same(pSocket->localAddress()))
+        return true;
+    const QList<QHostAddress> own = QNetworkInterface::allAddresses();
+    return std::any_of(own.begin(), own.end(), same);
+}
+
+void CWebServer::Misdirected(const QHttpServerRequest &request, QHttpServerResponder &responder) {
+    // Another name for this machine (a DNS rebinding) would let any web page drive the show.
+    if (m_misdirectedLog.Take(m_clock.GetTickCount()))
+        LogMsg("CWebServer::OnRequest(): Request from %s for \"%s\" refused: not an address of "
+               "this machine nor in [Web] Hosts.\n",
+               qPrintable(request.remoteAddress().toString()),
+               LogSafe(QString::fromLatin1(Header(request, "Host")), 80).constData());
+    Reply(responder, "Misdirected request: this server does not serve that host name.\n",
+          "text/plain", Status::MisdirectedRequest);
 }
 
 void CWebServer::LogIn(const QHttpServerRequest &request, QHttpServerResponder &responder) {
     if (m_sessions.IsOpen()) {
         Redirect(responder, "/");
+        return;
+    }
+    const uint32_t dwNow = m_clock.GetTickCount();
+    const QString strFrom = request.remoteAddress().toString();
+    // A form another site's page posts from the operator's browser comes from the operator's
+    // address: it is refused uncounted, or it could lock the operator out. A browser that says
+    // where the form came from (Sec-Fetch-Site) is believed; an older one names the page's
+    // origin, which our own page's no-referrer policy turns into "null". A client that is no
+    // browser sends neither.
+    const QByteArray origin = Header(request, "Origin");
+    const QByteArray site = Header(request, "Sec-Fetch-Site");
+    bool bOwnPage = true;
+    if (!site.isEmpty())
+        bOwnPage = site == "same-origin" || site == "none";
+    else if (!origin.isEmpty())
+        bOwnPage = IsOrigin(origin, HostOf(Header(request, "Host")));
+    if (!bOwnPage) {
+        if (m_badInputLog.Take(dwNow))
+            LogMsg("CWebServer::OnLogin(): Login from %s refused: sent by another site's page "
+                   "(%s).\n",
+                   qPrintable(strFrom),
+                   LogSafe(QString::fromLatin1(site.isEmpty() ? origin : site), 80).constData());
+        Reply(responder, "Forbidden: a login must come from this server's own page.\n",
+              "text/plain", Status::Forbidden);
         return;
     }
     // A form's body: "password=...", with '+' for a blank.
@@ -244,19 +338,24 @@ void CWebServer::LogIn(const QHttpServerRequest &request, QHttpServerResponder &
     const QString strPassword =
         QUrlQuery(QString::fromUtf8(body)).queryItemValue("password", QUrl::FullyDecoded);
     QByteArray token;
-    switch (m_sessions.LogIn(strPassword, m_clock.GetTickCount(), token)) {
+    switch (m_sessions.LogIn(strPassword, CWebSessions::HostKey(request.remoteAddress()), dwNow,
+                             token)) {
     case CWebSessions::Login::Opened:
         Reply(responder, {}, "text/plain", Status::SeeOther,
               {{"Location", "/"}, {"Set-Cookie", CWebSessions::SetCookie(token)}});
         break;
     case CWebSessions::Login::WrongPassword:
-        if (m_badInputLog.Take(m_clock.GetTickCount()))
-            LogMsg("CWebServer::OnLogin(): Wrong password from %s.\n",
-                   qPrintable(request.remoteAddress().toString()));
+        if (m_badInputLog.Take(dwNow))
+            LogMsg("CWebServer::OnLogin(): Wrong password from %s.\n", qPrintable(strFrom));
         Reply(responder, LoginPage("Wrong password."), "text/html; charset=utf-8",
               Status::Unauthorized);
         break;
     case CWebSessions::Login::TooManyAttempts:
+        if (m_badInputLog.Take(dwNow))
+            LogMsg("CWebServer::OnLogin(): Login from %s refused: more than %d wrong passwords "
+                   "in %u s.\n",
+                   qPrintable(strFrom), CWebSessions::MAX_FAILED_LOGINS,
+                   CWebSessions::FAILED_LOGIN_WINDOW_MS / 1000);
         Reply(responder, LoginPage("Too many attempts. Wait a few seconds."),
               "text/html; charset=utf-8", Status::TooManyRequests);
         break;
@@ -271,17 +370,10 @@ void CWebServer::OnNewPage() {
             pSocket->close(static_cast<QWebSocketProtocol::CloseCode>(nCode), pszReason);
             pSocket->deleteLater();
         };
-        if (!m_access.Admit(pSocket->peerAddress(), m_clock.GetTickCount(),
-                            "CWebServer::OnRequest()")) {
-            refuse(kCloseRefused, "Not in AllowFrom.");
-            continue;
-        }
         // Only our own page may open the link: another site's page in the same browser must
-        // not drive the show.
-        const QUrl requestUrl = pSocket->request().url();
-        const QUrl origin(pSocket->origin());
+        // not drive the show. (A client that is no browser sends no Origin.)
         if (!pSocket->origin().isEmpty() &&
-            (origin.host() != requestUrl.host() || origin.port(80) != requestUrl.port(80))) {
+            !IsOrigin(pSocket->origin().toLatin1(), pSocket->request().url())) {
             refuse(kCloseRefused, "Not from this server's page.");
             continue;
         }
@@ -294,11 +386,20 @@ void CWebServer::OnNewPage() {
             refuse(QWebSocketProtocol::CloseCodePolicyViolated, "Too many pages open.");
             continue;
         }
+        const QString strHost = CWebSessions::HostKey(pSocket->peerAddress());
+        if (std::count_if(m_pages.begin(), m_pages.end(), [&](const std::unique_ptr<Page> &p) {
+                return p->strHost == strHost;
+            }) >= MAX_PAGES_PER_HOST) {
+            refuse(QWebSocketProtocol::CloseCodePolicyViolated,
+                   "Too many pages open from this host.");
+            continue;
+        }
         pSocket->setMaxAllowedIncomingMessageSize(MAX_MESSAGE_SIZE);
         pSocket->setMaxAllowedIncomingFrameSize(MAX_MESSAGE_SIZE);
         auto page = std::make_unique<Page>();
         page->pSocket = pSocket;
         page->cookie = cookie;
+        page->strHost = strHost;
         Page *pPage = page.get();
         connect(pSocket, &QWebSocket::textMessageReceived, this,
                 [this, pPage](const QString &strMessage) { OnMessage(*pPage, strMessage); });
@@ -358,7 +459,8 @@ void CWebServer::OnMessage(Page &page, const QString &strMessage) {
     if (!cmd) {
         if (m_badInputLog.Take(m_clock.GetTickCount()))
             LogMsg("CWebServer::OnMessage(): Message from %s ignored: %s.\n",
-                   qPrintable(page.pSocket->peerAddress().toString()), qPrintable(strError));
+                   qPrintable(page.pSocket->peerAddress().toString()),
+                   LogSafe(strError).constData());
         return;
     }
     if (static_cast<int>(m_queue.size()) >= MAX_QUEUED_COMMANDS)

@@ -1,9 +1,11 @@
 // The browser remote: serves the page (compiled into the program) over HTTP and keeps one
 // WebSocket per open page, on one port ([Web] Port). The pages get the program's state as JSON
 // (CWebCodec) when it changes and the positions every [OSC] FeedbackInterval; their commands
-// become CCommands for the command sink, as every other input's. [Web] Password asks for a
-// login once per browser (CWebSessions); [Network] BindAddress and AllowFrom hold as for the
-// other command protocols.
+// become CCommands for the command sink, as every other input's. A password ([Web]
+// PasswordHash) asks for a login once per browser (CWebSessions); [Network] BindAddress and
+// AllowFrom hold as for the other command protocols, AllowFrom at accept (CWebListener). Only
+// requests for this machine's own addresses, "localhost" and the names in [Web] Hosts are
+// served (421 otherwise), so that a foreign name resolving here cannot reach the show.
 //
 // Everything runs on the UI thread: Qt's HTTP server parses the requests and upgrades the
 // WebSockets, and each socket is read there, so nothing needs a lock.
@@ -18,6 +20,7 @@
 
 #include <QAbstractHttpServer>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <deque>
@@ -29,6 +32,7 @@ class CCommandSink;
 class CNetServer;
 class CProfile;
 class CTickClock;
+class CWebListener;
 class QHttpServerResponder;
 class QWebSocket;
 
@@ -40,10 +44,8 @@ public:
     // A page's command is a few dozen bytes; anything near this is not one.
     static constexpr quint64 MAX_MESSAGE_SIZE = 16384;
     static constexpr int MAX_PAGES = 64;
-    // HTTP connections open at once; more are closed at once.
-    static constexpr int MAX_CONNECTIONS = 256;
-    // What one HTTP connection may send in all: the page's requests are a few hundred bytes.
-    static constexpr qint64 MAX_REQUEST_BYTES = 256 * 1024;
+    // One host's share of them, so that one host cannot take every page's place.
+    static constexpr int MAX_PAGES_PER_HOST = 16;
     // Commands one page may give per second; more are ignored (a slider dragged sends ~20).
     static constexpr int MAX_COMMANDS_PER_SECOND = 50;
     static constexpr int MAX_QUEUED_COMMANDS = 32;
@@ -70,6 +72,11 @@ public:
     // The port listened on, 0 when closed.
     quint16 Port() const { return m_nPort; }
     int PageCount() const { return static_cast<int>(m_pages.size()); }
+    // Tests shorten the connections' timeouts (CWebListener); from the next Init on.
+    void SetConnectionTimeouts(int nHeaderMs, int nIdleMs) {
+        m_nHeaderTimeoutMs = nHeaderMs;
+        m_nIdleTimeoutMs = nIdleMs;
+    }
 
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *pSocket) override;
@@ -89,6 +96,9 @@ private:
     void Send(Page &page, const QByteArray &message);
     void Broadcast(const QByteArray &message);
     void LogIn(const QHttpServerRequest &request, QHttpServerResponder &responder);
+    void ReadPassword();
+    bool ServesHost(const QHttpServerRequest &request, const QTcpSocket *pSocket) const;
+    void Misdirected(const QHttpServerRequest &request, QHttpServerResponder &responder);
 
     CCommandSink &m_sink;
     CProfile &m_profile;
@@ -101,6 +111,10 @@ private:
     std::vector<std::unique_ptr<Page>> m_pages;
     std::deque<CCommand> m_queue;
     std::deque<QByteArray> m_texts;
+    QStringList m_hosts; // [Web] Hosts, lower case
+    CWebListener *m_pListener = nullptr;
+    int m_nHeaderTimeoutMs;
+    int m_nIdleTimeoutMs;
     QTimer m_feedbackTimer;
     QTimer m_aliveTimer;
     quint16 m_nPort = 0;
@@ -109,4 +123,6 @@ private:
     bool m_bFlushPending = false;
     // Bad input is logged, but a flood of it must not push everything else out of the log.
     CRateWindow m_badInputLog{1000, 5};
+    CRateWindow m_misdirectedLog{60000, 1};
+    CRateWindow m_refusedLog{60000, 1};
 };

@@ -1,6 +1,8 @@
 // The browser remote's server over real loopback sockets, its commands recorded instead of run:
 // what the page sends becomes typed commands of the web, bad input and floods stay bounded while
-// the feedback keeps its pace, and refused hosts and sessions are told so. The page itself in a
+// the feedback keeps its pace, refused hosts and sessions are told so, only this machine's own
+// names are served, logins are limited per host and never from another site's page, and no host
+// holds more than its share of connections, nor any connection for long. The page itself in a
 // real browser against the real program: tests/e2e/test_WebRemote.cpp.
 #include "CNetTestBench.h"
 #include "NetTestPorts.h"
@@ -9,6 +11,7 @@
 #include "core/CGeneralSettings.h"
 #include "remote/CNetServer.h"
 #include "remote/CWebCodec.h"
+#include "remote/CWebListener.h"
 #include "remote/CWebServer.h"
 #include "remote/CWebSessions.h"
 #include "support/CLogCapture.h"
@@ -41,7 +44,8 @@ public:
 
 // A page's end of the link: what it was told, and how the link ended.
 struct CPageClient {
-    explicit CPageClient(int nPort, const QByteArray &cookie = {}) {
+    explicit CPageClient(int nPort, const QByteArray &cookie = {}, const QString &strOrigin = {})
+        : socket(strOrigin) {
         QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString &str) {
             messages.push_back(QJsonDocument::fromJson(str.toUtf8()).object());
             arrivals.push_back(clock.elapsed());
@@ -84,15 +88,44 @@ protected:
         m_web.SetStatusSource([this] { return m_status; });
     }
 
-    // The first line of the answer to "GET path" sent from a local address.
-    QByteArray Get(const char *pszPath, const QHostAddress &from = QHostAddress::LocalHost) {
+    // The first line of the answer to a request sent from a local address; empty when the
+    // connection ends without one.
+    QByteArray Ask(const QByteArray &request, const QHostAddress &from = QHostAddress::LocalHost) {
         QTcpSocket socket;
         socket.bind(from, 0);
         socket.connectToHost(QHostAddress::LocalHost, quint16(m_nPort));
-        socket.write(QByteArray("GET ") + pszPath + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-        CNetTestBench::WaitFor([&] { return socket.canReadLine(); });
+        socket.write(request);
+        CNetTestBench::WaitFor([&] {
+            return socket.canReadLine() || socket.state() == QAbstractSocket::UnconnectedState;
+        });
         return socket.readLine().trimmed();
     }
+    QByteArray Get(const char *pszPath, const QHostAddress &from = QHostAddress::LocalHost,
+                   const QByteArray &host = "127.0.0.1") {
+        return Ask(QByteArray("GET ") + pszPath + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n", from);
+    }
+    QByteArray LogIn(const QByteArray &password, const QHostAddress &from,
+                     const QByteArray &headers = {}) {
+        const QByteArray body = "password=" + password;
+        return Ask("POST /login HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(m_nPort) +
+                       "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                       QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body,
+                   from);
+    }
+    // A WebSocket handshake by hand, from a local address of the test's choice.
+    QByteArray Upgrade(const QHostAddress &from, const QByteArray &host, QTcpSocket &socket) {
+        socket.bind(from, 0);
+        socket.connectToHost(QHostAddress::LocalHost, quint16(m_nPort));
+        socket.write(
+            "GET /ws HTTP/1.1\r\nHost: " + host +
+            "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+            "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+        CNetTestBench::WaitFor([&] {
+            return socket.canReadLine() || socket.state() == QAbstractSocket::UnconnectedState;
+        });
+        return socket.readLine().trimmed();
+    }
+    QByteArray Here() const { return "127.0.0.1:" + QByteArray::number(m_nPort); }
 
     CMemoryProfile m_profile;
     CGeneralSettings m_settings{m_profile};
@@ -153,22 +186,38 @@ TEST(WebCodec, ChangesGoOutOnceAndCommandsAreReadStrictly) {
         EXPECT_FALSE(parse(pszBad)) << pszBad;
 }
 
-TEST(WebSessions, APasswordOpensAnHttpOnlySessionAndGuessingIsThrottled) {
+TEST(WebSessions, APasswordOpensAnHttpOnlySessionAndGuessingIsThrottledPerHost) {
     CWebSessions sessions;
     EXPECT_TRUE(sessions.Admits({}));
-    sessions.SetPassword("stage left");
+    // Only a salted hash is kept: the same password hashes differently each time.
+    const QString strHash = CWebSessions::HashPassword("stage left");
+    EXPECT_TRUE(strHash.startsWith("pbkdf2-sha256$20000$") && !strHash.contains("stage"));
+    EXPECT_NE(strHash, CWebSessions::HashPassword("stage left"));
+    ASSERT_TRUE(sessions.SetPasswordHash(strHash));
     QByteArray token;
-    EXPECT_EQ(sessions.LogIn("stage right", 0, token), CWebSessions::Login::WrongPassword);
+    EXPECT_EQ(sessions.LogIn("stage right", "10.0.0.9", 0, token),
+              CWebSessions::Login::WrongPassword);
     EXPECT_FALSE(sessions.Admits("tessaro_session=guess"));
-    ASSERT_EQ(sessions.LogIn("stage left", 0, token), CWebSessions::Login::Opened);
+    ASSERT_EQ(sessions.LogIn("stage left", "10.0.0.9", 0, token), CWebSessions::Login::Opened);
     const QByteArray cookie = CWebSessions::SetCookie(token);
     EXPECT_TRUE(cookie.contains("; HttpOnly") && cookie.contains("; SameSite=Strict"));
     EXPECT_TRUE(sessions.Admits("other=1; " + cookie.left(cookie.indexOf(';'))));
+    // A guessing host is held back; the operator's host is not.
     for (int i = 1; i < CWebSessions::MAX_FAILED_LOGINS; ++i)
-        sessions.LogIn("guess", 100, token);
-    EXPECT_EQ(sessions.LogIn("stage left", 200, token), CWebSessions::Login::TooManyAttempts);
-    EXPECT_EQ(sessions.LogIn("stage left", CWebSessions::FAILED_LOGIN_WINDOW_MS, token),
+        sessions.LogIn("guess", "10.0.0.9", 100, token);
+    EXPECT_EQ(sessions.LogIn("stage left", "10.0.0.9", 200, token),
+              CWebSessions::Login::TooManyAttempts);
+    EXPECT_EQ(sessions.LogIn("stage left", "10.0.0.2", 200, token), CWebSessions::Login::Opened);
+    EXPECT_EQ(sessions.LogIn("stage left", "10.0.0.9", CWebSessions::FAILED_LOGIN_WINDOW_MS, token),
               CWebSessions::Login::Opened);
+    // One machine's IPv6 addresses count as one host.
+    EXPECT_EQ(CWebSessions::HostKey(QHostAddress("2001:db8::1:2:3:4")),
+              CWebSessions::HostKey(QHostAddress("2001:db8::5:6:7:8")));
+    EXPECT_EQ(CWebSessions::HostKey(QHostAddress("::ffff:10.0.0.9")), "10.0.0.9");
+    // A damaged hash opens the page to nobody, and to no password.
+    EXPECT_FALSE(sessions.SetPasswordHash("pbkdf2-sha256$20000$$"));
+    EXPECT_FALSE(sessions.IsOpen());
+    EXPECT_EQ(sessions.LogIn("", "10.0.0.2", 0, token), CWebSessions::Login::WrongPassword);
 }
 
 TEST_F(WebTest, APageGetsTheStateAndItsCommandsBecomeCommandsOfTheWeb) {
@@ -200,10 +249,15 @@ TEST_F(WebTest, BadInputIsIgnoredOrClosedAndTheFeedbackKeepsItsPace) {
 
     flooder.Send("{\"action\":");
     flooder.Send(R"({"action":"eject","player":"A"})");
+    flooder.Send(R"({"action":"x.\nCWebServer::Init(): Password is \"1\"."})");
     CNetTestBench::Spin(100);
     EXPECT_TRUE(log.Contains("CWebServer::OnMessage(): Message from 127.0.0.1 ignored: "
                              "malformed JSON."));
     EXPECT_TRUE(log.Contains("ignored: unknown action \"eject\"."));
+    // A line break in a message cannot start a line that looks like the program's own.
+    EXPECT_TRUE(
+        log.Contains(R"(ignored: unknown action "x.\nCWebServer::Init(): Password is "1".".)"))
+        << log.Text();
 
     // 1000 commands within a second: the first 50 run, the rest are dropped, and the watching
     // page keeps getting its positions every 50 ms meanwhile.
@@ -236,9 +290,9 @@ TEST_F(WebTest, BadInputIsIgnoredOrClosedAndTheFeedbackKeepsItsPace) {
         std::vector<std::unique_ptr<CPageClient>> pages;
         for (int i = 0; i < 200; ++i)
             pages.push_back(std::make_unique<CPageClient>(m_nPort));
-        // (As many as the server keeps: the links that count on after their upgrade, too.)
-        EXPECT_TRUE(
-            CNetTestBench::WaitFor([&] { return m_web.PageCount() == CWebServer::MAX_PAGES; }));
+        // (As many as one host may keep: the links that count on after their upgrade, too.)
+        EXPECT_TRUE(CNetTestBench::WaitFor(
+            [&] { return m_web.PageCount() == CWebServer::MAX_PAGES_PER_HOST; }));
         pages.clear();
         EXPECT_TRUE(CNetTestBench::WaitFor([&] { return m_web.PageCount() == 1; }));
         CNetTestBench::Spin(50);
@@ -252,20 +306,152 @@ TEST_F(WebTest, BadInputIsIgnoredOrClosedAndTheFeedbackKeepsItsPace) {
     EXPECT_EQ(watcher.socket.state(), QAbstractSocket::ConnectedState);
 }
 
-TEST_F(WebTest, RefusedHostsGet403AndALoginIsAskedForWhereAPasswordIsSet) {
+TEST_F(WebTest, RefusedHostsAreCutOffAtOnceAndALoginIsAskedForWhereAPasswordIsSet) {
     CLogCapture log;
     m_profile.WriteProfileString("Network", "AllowFrom", "127.0.0.1");
     m_profile.WriteProfileString("Web", "Password", "stage left");
     ASSERT_TRUE(m_web.Init()) << log.Text();
-    EXPECT_EQ(Get("/", QHostAddress("127.0.0.2")), "HTTP/1.1 403 Forbidden");
-    EXPECT_EQ(Get("/style.css", QHostAddress("127.0.0.2")), "HTTP/1.1 403 Forbidden");
-    EXPECT_EQ(log.Text().find("CWebServer::OnRequest(): Command from 127.0.0.2 refused: not in "
+    // The password typed into the file is kept there as a hash from now on.
+    EXPECT_FALSE(m_profile.Has("Web", "Password"));
+    EXPECT_TRUE(m_profile.GetProfileString("Web", "PasswordHash", "").startsWith("pbkdf2-sha256$"));
+    EXPECT_TRUE(log.Contains("CWebServer::Init(): The page's password is now kept as a hash"));
+    // A host outside AllowFrom is closed before anything is read or answered.
+    EXPECT_EQ(Get("/", QHostAddress("127.0.0.2")), "");
+    EXPECT_EQ(Get("/style.css", QHostAddress("127.0.0.2")), "");
+    EXPECT_EQ(log.Text().find("CWebServer::OnConnection(): Command from 127.0.0.2 refused: not in "
                               "AllowFrom."),
-              log.Text().rfind("CWebServer::OnRequest(): Command from 127.0.0.2"));
+              log.Text().rfind("CWebServer::OnConnection(): Command from 127.0.0.2"));
     EXPECT_EQ(Get("/"), "HTTP/1.1 303 See Other");
     EXPECT_EQ(Get("/login"), "HTTP/1.1 200 OK");
     EXPECT_EQ(Get("/nothing"), "HTTP/1.1 404 Not Found");
     CPageClient page(m_nPort, "tessaro_session=guess");
     EXPECT_TRUE(CNetTestBench::WaitFor([&] { return page.nCloseCode == 4001; }));
     EXPECT_TRUE(m_sink.m_commands.empty());
+}
+
+TEST_F(WebTest, OnlyThisMachinesOwnNamesAreServedAndOnlyItsOwnPageMayOpenTheLink) {
+    CLogCapture log;
+    m_profile.WriteProfileString("Web", "Hosts", "Stage-Left.local, [fd00::5]");
+    ASSERT_TRUE(m_web.Init());
+    const QByteArray port = ":" + QByteArray::number(m_nPort);
+    // A name of another site that resolves to this machine (DNS rebinding) is not served.
+    for (const QByteArray &host : {"evil.example" + port, QByteArray("evil.example"),
+                                   "127.0.0.1.evil.example" + port, QByteArray()})
+        EXPECT_EQ(Get("/", QHostAddress::LocalHost, host), "HTTP/1.1 421 Misdirected Request")
+            << host.toStdString();
+    EXPECT_TRUE(log.Contains("CWebServer::OnRequest(): Request from 127.0.0.1 for \"evil.example" +
+                             port.toStdString() +
+                             "\" refused: not an address of this machine nor "
+                             "in [Web] Hosts."));
+    EXPECT_EQ(log.Text().find("refused: not an address"),
+              log.Text().rfind("refused: not an address")); // once
+    for (const QByteArray &host :
+         {Here(), QByteArray("127.0.0.1"), "localhost" + port, "[::1]" + port,
+          "stage-left.local" + port, QByteArray("STAGE-LEFT.LOCAL"), "[fd00::5]" + port})
+        EXPECT_EQ(Get("/", QHostAddress::LocalHost, host), "HTTP/1.1 200 OK") << host.toStdString();
+    QTcpSocket foreign, own;
+    EXPECT_EQ(Upgrade(QHostAddress::LocalHost, "evil.example" + port, foreign),
+              "HTTP/1.1 421 Misdirected Request");
+    EXPECT_EQ(Upgrade(QHostAddress::LocalHost, Here(), own), "HTTP/1.1 101 Switching Protocols");
+
+    // The page's origin must be this server's, scheme and port included.
+    const QString strHere = QString::fromLatin1(Here());
+    CPageClient fromOtherSite(m_nPort, {}, "http://evil.example" + QString::fromLatin1(port));
+    CPageClient fromTls(m_nPort, {}, "https://" + strHere);
+    CPageClient fromOtherPort(m_nPort, {}, "http://127.0.0.1:1");
+    CPageClient fromOurPage(m_nPort, {}, "http://" + strHere);
+    ASSERT_TRUE(fromOurPage.Connect());
+    for (CPageClient *pPage : {&fromOtherSite, &fromTls, &fromOtherPort})
+        EXPECT_TRUE(CNetTestBench::WaitFor([&] { return pPage->nCloseCode == 4003; }));
+}
+
+TEST_F(WebTest, WrongLoginsCountPerHostAndAnotherSitesFormsNotAtAll) {
+    CLogCapture log;
+    m_profile.WriteProfileString("Web", "Password", "stage left");
+    ASSERT_TRUE(m_web.Init());
+    const QHostAddress operatorHost = QHostAddress::LocalHost, guesser("127.0.0.2");
+    // Another site's page posting the form from the operator's browser: refused, uncounted.
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(LogIn("guess", operatorHost, "Origin: http://evil.example\r\n"),
+                  "HTTP/1.1 403 Forbidden");
+    for (const QByteArray &headers :
+         {QByteArray("Sec-Fetch-Site: cross-site\r\nOrigin: null\r\n"),
+          "Sec-Fetch-Site: same-site\r\nOrigin: http://" + Here() + "\r\n",
+          QByteArray("Origin: null\r\n")})
+        EXPECT_EQ(LogIn("guess", operatorHost, headers), "HTTP/1.1 403 Forbidden");
+    EXPECT_TRUE(log.Contains("CWebServer::OnLogin(): Login from 127.0.0.1 refused: sent by "
+                             "another site's page (http://evil.example)."));
+    m_clock.m_nTicks += 1000;
+    // Another host guessing fast is held back on its own.
+    for (int i = 0; i < 20; ++i)
+        LogIn("guess", guesser, "Origin: http://" + Here() + "\r\n");
+    m_clock.m_nTicks += 1000; // (the log's own window)
+    EXPECT_EQ(LogIn("stage+left", guesser), "HTTP/1.1 429 Too Many Requests");
+    EXPECT_TRUE(log.Contains("CWebServer::OnLogin(): Wrong password from 127.0.0.2."));
+    EXPECT_TRUE(log.Contains("CWebServer::OnLogin(): Login from 127.0.0.2 refused: more than 10 "
+                             "wrong passwords in 10 s."));
+    EXPECT_FALSE(log.Contains("Wrong password from 127.0.0.1"));
+    EXPECT_EQ(LogIn("stage+left", operatorHost, "Origin: null\r\nSec-Fetch-Site: same-origin\r\n"),
+              "HTTP/1.1 303 See Other");
+}
+
+TEST_F(WebTest, NoHostHoldsMoreThanItsShareOfConnectionsNorAnyConnectionForLong) {
+    CLogCapture log;
+    const QHostAddress other("127.0.0.3");
+    ASSERT_TRUE(m_web.Init());
+    // One host's many idle connections leave room for everyone else's.
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    for (int i = 0; i < CWebListener::MAX_CONNECTIONS_PER_HOST + 8; ++i) {
+        held.push_back(std::make_unique<QTcpSocket>());
+        held.back()->bind(other, 0);
+        held.back()->connectToHost(QHostAddress::LocalHost, quint16(m_nPort));
+    }
+    const auto open = [&] {
+        return std::count_if(held.begin(), held.end(), [](const auto &p) {
+            return p->state() == QAbstractSocket::ConnectedState;
+        });
+    };
+    EXPECT_TRUE(CNetTestBench::WaitFor([&] {
+        return open() == CWebListener::MAX_CONNECTIONS_PER_HOST;
+    })) << open();
+    EXPECT_TRUE(log.Contains("CWebServer::OnConnection(): Connection from 127.0.0.3 refused: 32 "
+                             "open from it"));
+    EXPECT_EQ(Get("/"), "HTTP/1.1 200 OK");
+    held.clear();
+
+    // So do one host's pages.
+    std::vector<std::unique_ptr<CPageClient>> pages;
+    for (int i = 0; i < CWebServer::MAX_PAGES_PER_HOST + 2; ++i)
+        pages.push_back(std::make_unique<CPageClient>(m_nPort));
+    EXPECT_TRUE(CNetTestBench::WaitFor([&] {
+        return std::count_if(pages.begin(), pages.end(), [](const auto &p) {
+                   return p->nCloseCode == QWebSocketProtocol::CloseCodePolicyViolated;
+               }) == 2;
+    }));
+    EXPECT_EQ(m_web.PageCount(), CWebServer::MAX_PAGES_PER_HOST);
+    QTcpSocket otherPage;
+    EXPECT_EQ(Upgrade(other, Here(), otherPage), "HTTP/1.1 101 Switching Protocols");
+    EXPECT_TRUE(CNetTestBench::WaitFor(
+        [&] { return m_web.PageCount() == CWebServer::MAX_PAGES_PER_HOST + 1; }));
+    pages.clear();
+
+    // A request must come whole soon, and a kept-alive connection may idle only a while.
+    m_web.SetConnectionTimeouts(300, 900);
+    ASSERT_TRUE(m_web.Init());
+    QTcpSocket silent, slow, idle;
+    for (QTcpSocket *pSocket : {&silent, &slow, &idle})
+        pSocket->connectToHost(QHostAddress::LocalHost, quint16(m_nPort));
+    QElapsedTimer timer;
+    timer.start();
+    slow.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    idle.write("GET /style.css HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    const auto closed = [](QTcpSocket &socket) {
+        return socket.state() == QAbstractSocket::UnconnectedState;
+    };
+    EXPECT_TRUE(CNetTestBench::WaitFor([&] { return closed(silent) && closed(slow); }));
+    EXPECT_GE(timer.elapsed(), 250);
+    EXPECT_FALSE(closed(idle));
+    EXPECT_TRUE(idle.readLine().startsWith("HTTP/1.1 200"));
+    EXPECT_TRUE(CNetTestBench::WaitFor([&] { return closed(idle); }));
+    EXPECT_GE(timer.elapsed(), 800);
 }
