@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QNetworkInterface>
@@ -146,7 +147,9 @@ bool CWebServer::Init() {
         return false;
     const int nInterval = CServerSettings::ReadFeedbackInterval(m_profile, nullptr);
     ReadPassword();
-    m_hosts.clear();
+    // The machine's own name is no other site's: operators type it ("showpc.local").
+    const QString strMachine = QHostInfo::localHostName().toLower();
+    m_hosts = QStringList{strMachine, strMachine + ".local"};
     for (const QString &strName :
          m_profile.GetProfileString(kSection, "Hosts", QString()).split(',', Qt::SkipEmptyParts))
         if (const std::optional<QUrl> host = HostOf(strName.trimmed().toLatin1()))
