@@ -89,9 +89,10 @@ bool CSyncClockRelay::Lead(const QHostAddress &bind, quint16 nPort, quint16 nSer
     });
 }
 
-void CSyncClockRelay::Refuse(const QHostAddress &sender, quint16 nPort, const QString &strWhy) {
+void CSyncClockRelay::Refuse(const QHostAddress &sender, quint16 nPort, const QString &strWhy,
+                             CRateWindow &window) {
     const int nRefused = ++m_nRefused;
-    if (!m_refusalLog.Take(uint32_t(MonotonicNs() / 1000000)))
+    if (!window.Take(uint32_t(MonotonicNs() / 1000000)))
         return;
     const QString strLine = QString("Sync: refused a clock packet from %1 port %2: %3 (%4 "
                                     "refused so far; one such line a minute).\n")
@@ -153,21 +154,22 @@ void CSyncClockRelay::OnOuter() {
         const quint16 nPort = quint16(datagram.senderPort());
         const int64_t nNow = MonotonicNs();
         if (m_bLeader && !m_access.Allows(sender)) {
-            Refuse(sender, nPort, "not admitted by [Network] AllowFrom");
+            Refuse(sender, nPort, "not admitted by [Network] AllowFrom", m_refusalLog);
             continue;
         }
         if (!m_bLeader && (sender != m_far || nPort != m_nFarPort)) {
-            Refuse(sender, nPort, "not the leader's clock address and port");
+            Refuse(sender, nPort, "not the leader's clock address and port", m_refusalLog);
             continue;
         }
         if (data.size() != PACKET_SIZE + (m_key.IsSet() ? CSyncKey::TAG_SIZE : 0)) {
             Refuse(sender, nPort,
-                   m_key.IsSet() ? "not sealed, while [Sync] Key is set" : "not a clock packet");
+                   m_key.IsSet() ? "not sealed, while [Sync] Key is set" : "not a clock packet",
+                   m_refusalLog);
             continue;
         }
         if (m_key.IsSet()) {
             if (!m_key.Verify(data)) {
-                Refuse(sender, nPort, "its seal does not match [Sync] Key");
+                Refuse(sender, nPort, "its seal does not match [Sync] Key", m_refusalLog);
                 continue;
             }
             data = CSyncKey::Unsealed(data);
@@ -182,7 +184,7 @@ void CSyncClockRelay::OnOuter() {
         }
         Pending pending;
         if (!TakePending(nAskerTime, pending)) {
-            Refuse(sender, nPort, "an answer to no request of this clock");
+            Refuse(sender, nPort, "an answer to no request of this clock", m_refusalLog);
             continue;
         }
         if (m_bResettle.exchange(false))
@@ -193,7 +195,8 @@ void CSyncClockRelay::OnOuter() {
             Refuse(sender, nPort,
                    QString("it would move this clock by %1 ms, without the leader restarting; "
                            "not followed")
-                       .arg(double(m_check.LastDeviation()) / 1e6, 0, 'f', 1));
+                       .arg(double(m_check.LastDeviation()) / 1e6, 0, 'f', 1),
+                   m_jumpLog);
             continue;
         }
         if (verdict == CClockAnswerCheck::Verdict::Passed)

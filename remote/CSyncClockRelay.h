@@ -61,7 +61,10 @@ private:
     bool Start(const std::function<bool()> &setUp);
     void OnInner();
     void OnOuter();
-    void Refuse(const QHostAddress &sender, quint16 nPort, const QString &strWhy);
+    // Logged once a minute per window: answers that would jump the clock apart from the rest,
+    // so that a flood of one kind never hides the other.
+    void Refuse(const QHostAddress &sender, quint16 nPort, const QString &strWhy,
+                CRateWindow &window);
     bool TakePending(int64_t nAskerTime, Pending &pending);
 
     CSyncKey m_key;
@@ -81,4 +84,5 @@ private:
     std::atomic<bool> m_bResettle{false};
     std::atomic<int> m_nRefused{0};
     CRateWindow m_refusalLog{60000, 1}; // relay thread
+    CRateWindow m_jumpLog{60000, 1};    // relay thread
 };

@@ -8,6 +8,7 @@
 #include "remote/CSyncKey.h"
 #include "remote/CSyncLink.h"
 #include "remote/protocol/CSyncMessage.h"
+#include "support/CLogCapture.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -169,6 +170,7 @@ protected:
 };
 
 TEST_F(SyncFollower, TakesOnlyItsLeadersFreshStates) {
+    CLogCapture log;
     Start();
     using V = std::vector<std::string>;
     const QByteArray first = Bytes(State(5, 10, "one.mp4"));
@@ -183,6 +185,20 @@ TEST_F(SyncFollower, TakesOnlyItsLeadersFreshStates) {
     EXPECT_EQ(Taken(m_leader, Bytes(State(5, 10, "one.mp4"))), V{}) << "replayed, old session";
     EXPECT_EQ(Taken(m_leader, Bytes(State(5, 11, "three.mp4"))), V{"three.mp4"});
     EXPECT_EQ(m_link.RefusedCount(), 5);
+    EXPECT_TRUE(log.Contains("Sync: refused a datagram from 127.0.0.1 port 47853: the leader's "
+                             "address, but not its port (1 refused so far"))
+        << log.Text();
+    EXPECT_FALSE(log.Contains("(2 refused so far")) << "one line a minute";
+}
+
+TEST_F(SyncFollower, SaysWhenItHearsNothingOfItsLeaderAndWhenItDoes) {
+    CLogCapture log;
+    Start();
+    CNetTestBench::Spin(CSyncLink::NOT_HEARD_MS + 400);
+    EXPECT_TRUE(log.Contains("Sync: nothing heard from the leader 127.0.0.1 port 47851 for 5 s"))
+        << log.Text();
+    Taken(m_leader, Bytes(State(5, 1, "one.mp4")));
+    EXPECT_TRUE(log.Contains("Sync: the leader 127.0.0.1 port 47851 is heard now.")) << log.Text();
 }
 
 TEST_F(SyncFollower, WithAKeyTakesOnlySealedStatesOfNow) {
@@ -216,6 +232,7 @@ int64_t MonotonicNs() {
 }
 
 TEST(SyncClockRelay, AnswersThatWouldJumpTheClockAreNotFollowed) {
+    CLogCapture log;
     CSyncClockRelay relay{CSyncKey()};
     ASSERT_TRUE(relay.Follow(kFollower, kLeader, CLOCK_PORT));
     QUdpSocket clock, leader, forger;
@@ -246,6 +263,10 @@ TEST(SyncClockRelay, AnswersThatWouldJumpTheClockAreNotFollowed) {
     EXPECT_TRUE(exchange(leader, 500000000).isEmpty()) << "half a second's jump";
     EXPECT_TRUE(exchange(leader, -2000000000).isEmpty()) << "two seconds back";
     EXPECT_GE(relay.RefusedCount(), 3);
+    CNetTestBench::Spin(20); // the lines are written on the UI thread
+    EXPECT_TRUE(log.Contains("Sync: refused a clock packet from 127.0.0.1 port 47852: it would "
+                             "move this clock by"))
+        << log.Text();
     // Whatever the forgers did, the leader's honest answers still pass.
     EXPECT_EQ(exchange(leader, 0).size(), 16);
     // An answer to nothing the clock asked.
