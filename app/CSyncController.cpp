@@ -64,7 +64,7 @@ CSyncController::Settings CSyncController::Settings::Read(CProfile &profile) {
     const QString strBind = profile.GetProfileString("Network", "BindAddress", QString()).trimmed();
     if (!strBind.isEmpty())
         s.bind = QHostAddress(strBind);
-    s.key = profile.GetProfileString(kSection, "Key", QString()).toUtf8();
+    s.key = profile.GetProfileString(kSection, "Key", QString()).trimmed().toUtf8();
     // Its unreadable entries are logged by the command servers, which read it too.
     const QString strAllowFrom = profile.GetProfileString("Network", "AllowFrom", QString());
     s.access.SetAllowFrom(strAllowFrom);
