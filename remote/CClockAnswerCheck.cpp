@@ -10,14 +10,14 @@ CClockAnswerCheck::Verdict CClockAnswerCheck::Check(int64_t nSentNs, int64_t nRe
         return Verdict::Slow;
     const int64_t nOffset = nRemoteNs - (nSentNs + nRoundTrip / 2);
     if (!m_bSettled) {
-        m_settling.push_back(nOffset);
-        if (int(m_settling.size()) == SETTLE_ANSWERS) {
-            std::nth_element(m_settling.begin(), m_settling.begin() + SETTLE_ANSWERS / 2,
-                             m_settling.end());
-            m_nSettled = m_settling[SETTLE_ANSWERS / 2];
+        // The answer with the shortest round trip is off by the least (by at most half of it).
+        if (m_nSettling == 0 || nRoundTrip < m_nBestRoundTrip) {
+            m_nBestRoundTrip = nRoundTrip;
+            m_nSettled = nOffset;
+        }
+        if (++m_nSettling == SETTLE_ANSWERS) {
             m_nSettledAt = nNowNs;
             m_bSettled = true;
-            m_settling.clear();
         }
         m_nLastDeviation = 0;
         return Verdict::Passed;
@@ -35,5 +35,5 @@ CClockAnswerCheck::Verdict CClockAnswerCheck::Check(int64_t nSentNs, int64_t nRe
 
 void CClockAnswerCheck::Resettle() {
     m_bSettled = false;
-    m_settling.clear();
+    m_nSettling = 0;
 }

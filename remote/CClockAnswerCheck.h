@@ -1,14 +1,13 @@
 // Whether an answer of the leader's network clock may reach a follower's clock: the offset it
 // implies (the leader's time against the middle of the round trip) must lie within JUMP_LIMIT
 // of the offset settled so far, give or take half the round trip, which is all an honest
-// answer can be off by. The settled offset is the median of the first answers, then follows
-// the answers at most as fast as two clocks drift apart; it settles afresh only when told to
-// (the leader restarted). So forged answers, however well timed, cannot jump the picture, and
+// answer can be off by. The settled offset is that of the first answers' one with the shortest
+// round trip (the one off by the least), then follows the answers at most as fast as two clocks
+// drift apart; it settles afresh only when told to (the leader restarted). So forged answers, however well timed, cannot jump the picture, and
 // can pull it at most MAX_DRIFT_PPM. Plain arithmetic; the caller gives the times.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 class CClockAnswerCheck {
 public:
@@ -31,7 +30,8 @@ public:
     int64_t LastDeviation() const { return m_nLastDeviation; }
 
 private:
-    std::vector<int64_t> m_settling;
+    int m_nSettling = 0; // answers seen while settling
+    int64_t m_nBestRoundTrip = 0;
     bool m_bSettled = false;
     int64_t m_nSettled = 0;
     int64_t m_nSettledAt = 0; // local time of the settled offset's last move
