@@ -1,13 +1,17 @@
 #include "app/CSyncController.h"
 
+#include "app/CSyncMediaPath.h"
 #include "core/CCommandSink.h"
 #include "core/CLogBook.h"
 #include "core/CProfile.h"
 #include "playback/CPlayerBase.h"
 #include "playback/CSyncClock.h"
+#include "remote/CSyncClockRelay.h"
+#include "remote/CSyncKey.h"
 #include "remote/CSyncLink.h"
 
 #include <QFileInfo>
+#include <QNetworkInterface>
 #include <QPointer>
 
 #include <cstdlib>
@@ -25,6 +29,17 @@ int ReadBounded(CProfile &profile, const char *pszKey, int nDefault, int nMin, i
     LogError("CSyncController: [Sync] %s=%d is not between %d and %d; %d is used.\n", pszKey, n,
              nMin, nMax, nDefault);
     return nDefault;
+}
+
+// A leader's address that would make this machine send its heartbeats to many.
+bool IsGroupAddress(const QHostAddress &address) {
+    if (address.isMulticast() || address.isBroadcast() || address == QHostAddress::AnyIPv4)
+        return true;
+    for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces())
+        for (const QNetworkAddressEntry &entry : interface.addressEntries())
+            if (!entry.broadcast().isNull() && entry.broadcast() == address)
+                return true;
+    return false;
 }
 } // namespace
 
@@ -49,9 +64,19 @@ CSyncController::Settings CSyncController::Settings::Read(CProfile &profile) {
     const QString strBind = profile.GetProfileString("Network", "BindAddress", QString()).trimmed();
     if (!strBind.isEmpty())
         s.bind = QHostAddress(strBind);
+    s.key = profile.GetProfileString(kSection, "Key", QString()).trimmed().toUtf8();
+    // Its unreadable entries are logged by the command servers, which read it too.
+    const QString strAllowFrom = profile.GetProfileString("Network", "AllowFrom", QString());
+    s.access.SetAllowFrom(strAllowFrom);
+    s.bAccessRestricted = !strAllowFrom.trimmed().isEmpty();
     if (s.role == Role::Follower &&
         QHostAddress(s.strLeader).protocol() != QAbstractSocket::IPv4Protocol) {
         LogError("CSyncController: [Sync] Leader=\"%s\" is no IPv4 address; not following.\n",
+                 qPrintable(s.strLeader));
+        s.role = Role::Off;
+    } else if (s.role == Role::Follower && IsGroupAddress(QHostAddress(s.strLeader))) {
+        LogError("CSyncController: [Sync] Leader=\"%s\" is a broadcast or multicast address, "
+                 "not one machine; not following.\n",
                  qPrintable(s.strLeader));
         s.role = Role::Off;
     }
@@ -65,11 +90,20 @@ CSyncController::CSyncController(const Settings &settings, QObject *pParent)
     // The clock exists before the players do: their first pipelines already run on it.
     m_pClock = std::make_unique<CSyncClock>();
     const quint16 nClockPort = quint16(m_settings.nPort + 1);
-    if (m_settings.role == Role::Leader)
+    const CSyncKey key(m_settings.key);
+    m_pClockRelay = std::make_unique<CSyncClockRelay>(key);
+    if (m_settings.role == Role::Leader && !key.IsSet() && !m_settings.bAccessRestricted) {
         m_pClock->Lead(m_settings.bind.isNull() ? QString() : m_settings.bind.toString(),
                        nClockPort);
-    else
-        m_pClock->Follow(m_settings.strLeader, nClockPort);
+    } else if (m_settings.role == Role::Leader) {
+        // Only the relay faces the network; the clock is served to it alone.
+        if (m_pClock->Lead("127.0.0.1", 0))
+            m_pClockRelay->Lead(m_settings.bind, nClockPort, quint16(m_pClock->ServedPort()),
+                                m_settings.access);
+    } else if (m_pClockRelay->Follow(m_settings.bind, QHostAddress(m_settings.strLeader),
+                                     nClockPort)) {
+        m_pClock->Follow("127.0.0.1", m_pClockRelay->LocalPort());
+    }
     m_pTiming =
         std::make_unique<CSyncTiming>(*m_pClock, m_settings.nLatencyMs, m_settings.nOffsetMs);
     m_pTiming->SetNumbering(m_settings.role == Role::Leader);
@@ -84,8 +118,10 @@ void CSyncController::Start(SnapshotSource source, CCommandSink &sink) {
     m_pSink = &sink;
     CSyncClock *pClock = m_pClock.get();
     m_pLink = std::make_unique<CSyncLink>([pClock] { return pClock->Now(); });
+    m_pLink->SetKey(CSyncKey(m_settings.key));
     const quint16 nPort = quint16(m_settings.nPort);
     if (m_settings.role == Role::Leader) {
+        m_pLink->SetAccess(m_settings.access);
         m_pTiming->SetChangeHandler([this] { Publish(); });
         m_pTiming->SetOpeningHandler([this](int nPlayer, const QString &strPath) {
             // Followers open the medium while this machine does, so that both are ready by the
@@ -106,6 +142,9 @@ void CSyncController::Start(SnapshotSource source, CCommandSink &sink) {
         return;
     }
     m_pLink->SetStateHandler([this](const CSyncMessage::Message &msg) { OnState(msg); });
+    m_pLink->SetClockCheck([pClock] { return pClock->IsSynced(); });
+    CSyncClockRelay *pRelay = m_pClockRelay.get();
+    m_pLink->SetRestartHandler([pRelay] { pRelay->Resettle(); });
     connect(m_pClock.get(), &CSyncClock::Synced, this, [this] {
         CheckLeader();
         if (m_bHaveState && IsFollowing())
@@ -175,13 +214,7 @@ void CSyncController::SplitPath(const QString &strPath, const QString &strMediaR
 
 QString CSyncController::JoinPath(const QString &strRoot, const QString &strRest,
                                   const QString &strMediaRoot) {
-    // Only media below the folder: a leader (or whoever poses as one) never reaches elsewhere.
-    if (strRest.isEmpty() || strRest.startsWith('/') || strRest.split('/').contains(".."))
-        return QString();
-    const QString strBase = strMediaRoot.isEmpty() ? strRoot : strMediaRoot;
-    if (!strBase.startsWith('/'))
-        return QString();
-    return strBase.endsWith('/') ? strBase + strRest : strBase + '/' + strRest;
+    return CSyncMediaPath::Join(strRoot, strRest, strMediaRoot);
 }
 
 CSyncMessage::State CSyncController::BuildState() const {
@@ -333,7 +366,8 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
         JoinPath(QString::fromStdString(leader.strRoot), QString::fromStdString(leader.strPath),
                  m_settings.strMediaRoot);
     if (strPath.isEmpty()) {
-        if (m_strFailedOpen[nPlayer] != QString::fromStdString(leader.strPath))
+        if (m_strFailedOpen[nPlayer] != QString::fromStdString(leader.strPath) &&
+            m_pathRefusalLog.Take(m_ticks.GetTickCount()))
             LogError("Sync: the leader's path \"%s\" is refused.\n", leader.strPath.c_str());
         m_strFailedOpen[nPlayer] = QString::fromStdString(leader.strPath);
         return;

@@ -7,7 +7,10 @@
 #pragma once
 
 #include "core/CCommand.h"
+#include "core/CRateWindow.h"
+#include "core/CSteadyTickClock.h"
 #include "playback/CSyncTiming.h"
+#include "remote/CCommandAccess.h"
 #include "remote/protocol/CSyncMessage.h"
 
 #include <QHostAddress>
@@ -20,6 +23,7 @@
 class CCommandSink;
 class CProfile;
 class CSyncClock;
+class CSyncClockRelay;
 class CSyncLink;
 
 class CSyncController : public QObject {
@@ -35,7 +39,12 @@ public:
         int nOffsetMs = 0;
         QString strMediaRoot;
         QHostAddress bind; // [Network] BindAddress; null = every address
-        // Reads [Sync] (and [Network] BindAddress); wrong values are logged and left default.
+        QByteArray key;    // [Sync] Key; empty = none
+        // [Network] AllowFrom, for the sync and clock ports alike.
+        CCommandAccess access;
+        bool bAccessRestricted = false;
+        // Reads [Sync] (and [Network] BindAddress, AllowFrom); wrong values are logged and left
+        // default.
         static Settings Read(CProfile &profile);
     };
 
@@ -110,6 +119,8 @@ private:
 
     Settings m_settings;
     std::unique_ptr<CSyncClock> m_pClock;
+    // Between the network clock and the other machines: checks what the clock is told.
+    std::unique_ptr<CSyncClockRelay> m_pClockRelay;
     std::unique_ptr<CSyncTiming> m_pTiming;
     std::unique_ptr<CSyncLink> m_pLink;
     SnapshotSource m_source;
@@ -121,7 +132,9 @@ private:
     bool m_bAnnounced = false; // "following" logged since the last loss
     uint32_t m_nLeaderSession = 0;
     QString m_strFailedOpen[2]; // not tried again while the leader shows it
-    QString m_strOpening[2];    // asked for, still preparing
+    CSteadyTickClock m_ticks;
+    CRateWindow m_pathRefusalLog{60000, 1}; // paths refused: one line a minute
+    QString m_strOpening[2];                // asked for, still preparing
     CSyncMessage::Message m_lastState;
     bool m_bHaveState = false;
 };

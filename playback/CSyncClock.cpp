@@ -41,6 +41,13 @@ bool CSyncClock::Lead(const QString &strAddress, int nPort) {
     return true;
 }
 
+int CSyncClock::ServedPort() const {
+    gint nPort = 0;
+    if (m_pProvider)
+        g_object_get(m_pProvider, "port", &nPort, nullptr);
+    return nPort;
+}
+
 bool CSyncClock::Follow(const QString &strLeader, int nPort) {
     Stop();
     if (!g_hostname_is_ip_address(strLeader.toLatin1().constData())) {

@@ -46,6 +46,8 @@ public:
     // Any thread. The clock's time in nanoseconds.
     int64_t Now() const { return int64_t(gst_clock_get_time(m_pClock)); }
     bool IsLeader() const { return m_pProvider != nullptr; }
+    // The port the clock is served on (the one bound when Lead was given 0); 0 when not.
+    int ServedPort() const;
     // Any thread. A follower whose clock is synchronised and hears from the leader.
     bool IsSynced() const { return m_bSynced.load(); }
     // Any thread. The last measured offset of this machine's clock from the leader's, in ms.

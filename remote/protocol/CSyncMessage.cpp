@@ -5,14 +5,13 @@
 namespace {
 
 constexpr unsigned char kMagic[4] = {'T', 'S', 'Y', 'N'};
-// magic, version, type, 2 reserved, session, sequence, sent time
+// magic, version, type, flags, session, sequence, sent time
 constexpr size_t kHeaderSize = 4 + 1 + 1 + 2 + 4 + 4 + 8;
 // active, full screen, modes, reserved, current track, track count
 constexpr size_t kStateFixed = 4 + 4 + 4;
 // state, reserved, epoch, position, clock, the lengths of root, path, next root, next path
 constexpr size_t kPlayerFixed = 1 + 1 + 4 + 8 + 8 + 2 + 2 + 2 + 2;
-// synced, 3 reserved, offset
-constexpr size_t kHeartbeatSize = 4 + 8;
+constexpr uint16_t kFlagKeyed = 1;
 
 class CWriter {
 public:
@@ -75,7 +74,7 @@ std::vector<unsigned char> CSyncMessage::Encode(const Message &msg) {
     w.m_out.insert(w.m_out.end(), kMagic, kMagic + 4);
     w.Byte(VERSION);
     w.Byte(msg.nType);
-    w.Int(0, 2);
+    w.Int(msg.bKeyed ? kFlagKeyed : 0, 2);
     w.Int(msg.nSession, 4);
     w.Int(msg.nSequence, 4);
     w.Int(uint64_t(msg.nSentNs), 8);
@@ -109,6 +108,10 @@ std::vector<unsigned char> CSyncMessage::Encode(const Message &msg) {
         w.Byte(msg.heartbeat.bSynced ? 1 : 0);
         w.Int(0, 3);
         w.Int(uint64_t(msg.heartbeat.nOffsetNs), 8);
+        w.Int(msg.heartbeat.nCookie, 8);
+    } else if (msg.nType == TYPE_CHALLENGE) {
+        w.Int(msg.nChallenge, 8);
+        w.Int(0, 4);
     } else {
         return {};
     }
@@ -118,12 +121,20 @@ std::vector<unsigned char> CSyncMessage::Encode(const Message &msg) {
 bool CSyncMessage::Decode(const unsigned char *pData, size_t nLength, Message &msg) {
     if (!pData || nLength < kHeaderSize || nLength > MAX_SIZE || std::memcmp(pData, kMagic, 4) != 0)
         return false;
-    CReader r(pData + 4, nLength - 4);
-    if (r.Int(1) != VERSION)
+    if (pData[4] != VERSION)
         return false;
     Message out;
-    out.nType = uint8_t(r.Int(1));
-    r.Int(2);
+    const uint16_t nFlags = uint16_t(pData[6] | pData[7] << 8);
+    if ((nFlags & ~kFlagKeyed) != 0)
+        return false;
+    out.bKeyed = nFlags == kFlagKeyed;
+    if (out.bKeyed) {
+        if (nLength < kHeaderSize + TAG_SIZE)
+            return false;
+        nLength -= TAG_SIZE;
+    }
+    CReader r(pData + 8, nLength - 8);
+    out.nType = pData[5];
     out.nSession = uint32_t(r.Int(4));
     out.nSequence = uint32_t(r.Int(4));
     out.nSentNs = int64_t(r.Int(8));
@@ -164,9 +175,13 @@ bool CSyncMessage::Decode(const unsigned char *pData, size_t nLength, Message &m
         const uint8_t nSynced = uint8_t(r.Int(1));
         r.Int(3);
         out.heartbeat.nOffsetNs = int64_t(r.Int(8));
+        out.heartbeat.nCookie = r.Int(8);
         if (nSynced > 1)
             return false;
         out.heartbeat.bSynced = nSynced == 1;
+    } else if (out.nType == TYPE_CHALLENGE) {
+        out.nChallenge = r.Int(8);
+        r.Int(4);
     } else {
         return false;
     }

@@ -3,6 +3,10 @@
 #include "app/CSyncController.h"
 #include "support/CMemoryProfile.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -28,6 +32,11 @@ TEST(SyncSettings, ReadWithTheirDefaultsAndWrongValuesRefused) {
     profile.WriteProfileString("Sync", "Leader", "leader.local");
     EXPECT_EQ(CSyncController::Settings::Read(profile).role, CSyncController::Role::Off)
         << "a follower needs the leader's IP address";
+    for (const char *pszGroup : {"255.255.255.255", "239.1.2.3", "0.0.0.0"}) {
+        profile.WriteProfileString("Sync", "Leader", pszGroup);
+        EXPECT_EQ(CSyncController::Settings::Read(profile).role, CSyncController::Role::Off)
+            << pszGroup << ": heartbeats would go to many";
+    }
 }
 
 TEST(SyncSettings, PathsTravelRelativeToTheMediaFolder) {
@@ -40,11 +49,28 @@ TEST(SyncSettings, PathsTravelRelativeToTheMediaFolder) {
     EXPECT_EQ(strRest, "clip.mp4");
 
     EXPECT_EQ(CSyncController::JoinPath("/show", "act 1/clip.mp4", ""), "/show/act 1/clip.mp4");
-    EXPECT_EQ(CSyncController::JoinPath("/show", "act 1/clip.mp4", "/media/show"),
-              "/media/show/act 1/clip.mp4");
-    for (const char *pszRest : {"../etc/passwd", "act/../../x.mp4", "/etc/passwd", ""})
-        EXPECT_EQ(CSyncController::JoinPath("/show", pszRest, "/media/show"), QString()) << pszRest;
+    // Without a media folder: only a medium the program plays, and no way up.
+    for (const char *pszRest :
+         {"../etc/passwd", "act/../../x.mp4", "/etc/passwd", "", "notes.txt", "show.m3u", "clip"})
+        EXPECT_EQ(CSyncController::JoinPath("/show", pszRest, ""), QString()) << pszRest;
+    EXPECT_EQ(CSyncController::JoinPath("/show/../etc", "clip.mp4", ""), QString());
     EXPECT_EQ(CSyncController::JoinPath("show", "clip.mp4", ""), QString()) << "relative root";
+
+    // With one: below it, also where a link points.
+    QTemporaryDir dir;
+    const QString strShow = dir.path() + "/show";
+    ASSERT_TRUE(QDir().mkpath(strShow + "/act 1"));
+    ASSERT_TRUE(QDir().mkpath(dir.path() + "/private"));
+    ASSERT_TRUE(QFile::link(dir.path() + "/private", strShow + "/escape"));
+    ASSERT_TRUE(QFile::link(strShow + "/act 1", strShow + "/inner"));
+    EXPECT_EQ(CSyncController::JoinPath("/show", "act 1/clip.mp4", strShow),
+              strShow + "/act 1/clip.mp4");
+    EXPECT_EQ(CSyncController::JoinPath("/show", "inner/clip.mp4", strShow),
+              strShow + "/inner/clip.mp4")
+        << "a link that stays inside";
+    for (const char *pszRest : {"../private/clip.mp4", "act 1/../../private/clip.mp4",
+                                "/private/clip.mp4", "escape/clip.mp4", "escape"})
+        EXPECT_EQ(CSyncController::JoinPath("/show", pszRest, strShow), QString()) << pszRest;
 }
 
 } // namespace

@@ -62,9 +62,10 @@ zeros() { printf '%*s' "$1" '' | tr ' ' '\000'; }
 { printf 'KAVO'; zeros 8; printf '\001\000\000\000'; zeros 516; } >"$work/corpus/seed-status"
 { printf 'KAVO'; zeros 8; printf '\001\000\000\000'; zeros 4; printf '\003\000\000\000'
   zeros 4; printf 'hi'; zeros 510; } >"$work/corpus/seed-text"
-# A sync heartbeat and a state with one medium.
-{ printf 'TSYN\001\002'; zeros 18; printf '\001'; zeros 11; } >"$work/corpus/seed-sync-beat"
-{ printf 'TSYN\001\001'; zeros 18; zeros 12; printf '\002'; zeros 21
+# A sync heartbeat, a challenge and a state with one medium.
+{ printf 'TSYN\002\002'; zeros 18; printf '\001'; zeros 19; } >"$work/corpus/seed-sync-beat"
+{ printf 'TSYN\002\003'; zeros 18; printf '\007'; zeros 11; } >"$work/corpus/seed-sync-challenge"
+{ printf 'TSYN\002\001'; zeros 18; zeros 12; printf '\002'; zeros 21
   printf '\001\000\001\000'; zeros 4; printf '/a'; zeros 30; } >"$work/corpus/seed-sync-state"
 
 exec "$work/fuzz_net_datagram" -max_total_time="$secs" -timeout=5 -rss_limit_mb=2048 \

@@ -56,12 +56,32 @@ TEST(SyncMessage, StateAndHeartbeatComeOutAsTheyWentIn) {
 
     CSyncMessage::Message beat;
     beat.nType = CSyncMessage::TYPE_HEARTBEAT;
-    beat.heartbeat = {true, -400000};
+    beat.heartbeat = {true, -400000, 0x0123456789ABCDEFull};
     const std::vector<unsigned char> beatBytes = CSyncMessage::Encode(beat);
     ASSERT_TRUE(CSyncMessage::Decode(beatBytes.data(), beatBytes.size(), out));
     EXPECT_EQ(out.nType, CSyncMessage::TYPE_HEARTBEAT);
     EXPECT_TRUE(out.heartbeat.bSynced);
     EXPECT_EQ(out.heartbeat.nOffsetNs, -400000);
+    EXPECT_EQ(out.heartbeat.nCookie, 0x0123456789ABCDEFull);
+
+    // A challenge is never longer than the heartbeat it answers: no sender gets more bytes
+    // than it sent before it is proven.
+    CSyncMessage::Message challenge;
+    challenge.nType = CSyncMessage::TYPE_CHALLENGE;
+    challenge.nChallenge = 99;
+    const std::vector<unsigned char> challengeBytes = CSyncMessage::Encode(challenge);
+    EXPECT_LE(challengeBytes.size(), beatBytes.size());
+    ASSERT_TRUE(CSyncMessage::Decode(challengeBytes.data(), challengeBytes.size(), out));
+    EXPECT_EQ(out.nChallenge, 99u);
+
+    // A keyed message keeps its tag's place after the message.
+    beat.bKeyed = true;
+    std::vector<unsigned char> keyed = CSyncMessage::Encode(beat);
+    EXPECT_FALSE(CSyncMessage::Decode(keyed.data(), keyed.size(), out)) << "no room for a tag";
+    keyed.resize(keyed.size() + CSyncMessage::TAG_SIZE);
+    ASSERT_TRUE(CSyncMessage::Decode(keyed.data(), keyed.size(), out));
+    EXPECT_TRUE(out.bKeyed);
+    EXPECT_EQ(out.heartbeat.nCookie, 0x0123456789ABCDEFull);
 }
 
 TEST(SyncMessage, WhatDoesNotAddUpIsRefusedWhole) {
@@ -77,7 +97,9 @@ TEST(SyncMessage, WhatDoesNotAddUpIsRefusedWhole) {
     longer.push_back(0);
     EXPECT_FALSE(Decodes(longer)) << "one byte over";
     EXPECT_FALSE(Decodes(changed(0, 'X'))) << "magic";
-    EXPECT_FALSE(Decodes(changed(4, 2))) << "a version to come";
+    EXPECT_FALSE(Decodes(changed(4, 1))) << "the version before the challenge";
+    EXPECT_FALSE(Decodes(changed(4, 3))) << "a version to come";
+    EXPECT_FALSE(Decodes(changed(6, 2))) << "an unknown flag";
     EXPECT_FALSE(Decodes(changed(5, 9))) << "type";
     EXPECT_FALSE(Decodes(changed(24, 2))) << "a third player";
     EXPECT_FALSE(Decodes(changed(36 + 30, 3))) << "play state of Player B";
