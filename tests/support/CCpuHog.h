@@ -21,8 +21,9 @@ public:
         for (unsigned i = 0; i < nCores; ++i) {
             const pid_t nPid = fork();
             if (nPid == 0) {
-                for (volatile unsigned long n = 0;; n = n + 1) {
-                }
+                volatile unsigned long nSpins = 0;
+                for (;;)
+                    nSpins = nSpins + 1;
             }
             if (nPid > 0)
                 m_children.push_back(nPid);
