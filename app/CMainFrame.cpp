@@ -160,6 +160,10 @@ void CMainFrame::InitSync() {
     m_pSync->Start([this] { return SyncSnapshot(); }, *this);
     m_pController->SetNextMediumSource(
         [this](int nPlayer, QString &strPath) { return m_pSync->GetNextMedium(nPlayer, strPath); });
+    m_pSync->SetEndHandler([this] {
+        if (m_pController)
+            m_pController->SendMessage(WM_MEDIA_ENDED, 0, 0);
+    });
 }
 
 CSyncController::Snapshot CMainFrame::SyncSnapshot() const {
@@ -199,7 +203,7 @@ void CMainFrame::OnInitialUpdate() {
 
 intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
     // A follower's end of a medium is the leader's to handle: its next state says what follows.
-    if (msg == WM_MEDIA_ENDED && m_pSync->IsFollowingLeader())
+    if (msg == WM_MEDIA_ENDED && m_pSync->HoldEnd())
         return 1;
     // Messages that arrive before the panes exist find nobody to act on them.
     return m_pController ? m_pController->SendMessage(msg, wParam, lParam) : 0;

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QNetworkInterface>
 #include <QPointer>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -178,6 +179,8 @@ void CSyncController::SetFollowing(bool bFollow) {
     LogMsg(bFollow ? "Sync: following the leader again.\n" : "Sync: left the group.\n");
     // Back in the group, everything the leader shows is carried out afresh.
     m_nLeaderSession = 0;
+    if (!bFollow)
+        ReleaseEnd();
     if (bFollow && m_bHaveState && m_pClock && m_pClock->IsSynced())
         Follow(m_lastState);
 }
@@ -279,7 +282,30 @@ void CSyncController::CheckLeader() {
         m_bAnnounced = false;
         m_nLeaderSession = 0;
         LogMsg("Sync: leader lost\n");
+        ReleaseEnd();
     }
+}
+
+bool CSyncController::HoldEnd() {
+    if (!IsFollowingLeader() || !m_source)
+        return false;
+    const Snapshot snap = m_source();
+    m_strEndHeld = snap.players[snap.nActive & 1].strPath;
+    return true;
+}
+
+void CSyncController::ReleaseEnd() {
+    if (m_strEndHeld.isEmpty())
+        return;
+    // After the handler chain that lost the leader; the medium prepared to follow plays
+    // already, unseen by the play modes, and the step they make now takes it over.
+    QTimer::singleShot(0, this, [this, strEnded = std::exchange(m_strEndHeld, QString())] {
+        if (IsFollowingLeader() || !m_onEnd || !m_source)
+            return;
+        const Snapshot snap = m_source();
+        if (snap.players[snap.nActive & 1].strPath == strEnded)
+            m_onEnd();
+    });
 }
 
 bool CSyncController::GetNextMedium(int nPlayer, QString &strPath) const {
@@ -312,12 +338,15 @@ CCommand::Result CSyncController::Run(CCommand::Action action, int nPlayer, int3
                    : CCommand::Result::Refused;
 }
 
-bool CSyncController::Open(int nPlayer, const QString &strPath) {
+bool CSyncController::Open(int nPlayer, const QString &strPath, bool bDeferFirstFrame) {
     if (!m_pSink)
         return false;
     // The media preroll while the program goes on; once they have, the leader's last state
     // is carried out at once rather than at its next message.
     m_strOpening[nPlayer] = strPath;
+    // The leader's plan follows the open, and with it the first frame this machine shows; a
+    // stopped medium shows its first frame, as it does on the leader.
+    m_pTiming->DeferFirstFrame(nPlayer, bDeferFirstFrame);
     QPointer<CSyncController> self(this);
     const CCommand::Result now = CCommandSink::Await(
         [&](const CCommandSink::Answer &ended) {
@@ -338,6 +367,7 @@ bool CSyncController::OpenEnded(int nPlayer, const QString &strPath, CCommand::R
     m_strOpening[nPlayer].clear();
     if (result == CCommand::Result::Done)
         return true;
+    m_pTiming->DeferFirstFrame(nPlayer, false);
     m_strFailedOpen[nPlayer] = strPath;
     LogError("Sync: Player %c cannot open \"%s\".\n", nPlayer == 0 ? 'A' : 'B',
              qPrintable(strPath));
@@ -349,18 +379,41 @@ void CSyncController::Follow(const CSyncMessage::Message &msg) {
         return;
     const bool bNewSession = msg.nSession != m_nLeaderSession;
     m_nLeaderSession = msg.nSession;
+    if (bNewSession)
+        m_bFollowedPlayer[0] = m_bFollowedPlayer[1] = false;
+    // The leader's state comes again with every heartbeat; only what it changed since it was
+    // last carried out overrides what the operator chose here meanwhile (leaving full screen
+    // to reach the menu, say).
     const Snapshot snap = m_source();
-    if (snap.nActive != msg.state.nActive)
+    if (snap.nActive != msg.state.nActive &&
+        (bNewSession || msg.state.nActive != m_followed.nActive))
         Run(CCommand::Action::Select, msg.state.nActive);
-    if (snap.bFullScreen != msg.state.bFullScreen)
+    if (snap.bFullScreen != msg.state.bFullScreen &&
+        (bNewSession || msg.state.bFullScreen != m_followed.bFullScreen))
         Run(CCommand::Action::Fullscreen, 0, msg.state.bFullScreen ? 1 : 0);
+    m_followed.nActive = msg.state.nActive;
+    m_followed.bFullScreen = msg.state.bFullScreen;
     for (int i = 0; i < 2; ++i)
         FollowPlayer(i, msg.state.players[i], bNewSession);
 }
 
+bool CSyncController::CarriedOut(int nPlayer, const CSyncMessage::Player &leader) const {
+    const CSyncMessage::Player &done = m_followed.players[nPlayer];
+    return m_bFollowedPlayer[nPlayer] && leader.nEpoch == done.nEpoch &&
+           leader.nState == done.nState && leader.strPath == done.strPath &&
+           leader.strRoot == done.strRoot;
+}
+
+void CSyncController::NoteCarriedOut(int nPlayer, const CSyncMessage::Player &leader) {
+    m_followed.players[nPlayer] = leader;
+    m_bFollowedPlayer[nPlayer] = true;
+    // The leader has moved on since the end: what it showed next was just carried out.
+    m_strEndHeld.clear();
+}
+
 void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &leader,
                                    bool bNewSession) {
-    if (leader.strPath.empty())
+    if (leader.strPath.empty() || CarriedOut(nPlayer, leader))
         return;
     const QString strPath =
         JoinPath(QString::fromStdString(leader.strRoot), QString::fromStdString(leader.strPath),
@@ -376,7 +429,7 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
     if (!snap.players[nPlayer].bLoaded || snap.players[nPlayer].strPath != strPath) {
         if (m_strFailedOpen[nPlayer] == strPath || m_strOpening[nPlayer] == strPath)
             return;
-        if (!Open(nPlayer, strPath))
+        if (!Open(nPlayer, strPath, leader.nState != CSyncMessage::STOPPED))
             return;
         snap = m_source();
     }
@@ -392,6 +445,7 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
     if (!bNewSession && (own.nEpoch == leader.nEpoch || bSameTimeline) &&
         bPlaying == bLeaderPlays) {
         m_pTiming->AdoptEpoch(nPlayer, leader.nEpoch);
+        NoteCarriedOut(nPlayer, leader);
         return;
     }
     if (bSameTimeline) {
@@ -401,6 +455,16 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
             Run(CCommand::Action::Play, nPlayer);
         m_pTiming->Disarm(nPlayer);
         m_pTiming->AdoptEpoch(nPlayer, leader.nEpoch);
+        NoteCarriedOut(nPlayer, leader);
+        return;
+    }
+
+    if (leader.nState == CSyncMessage::STOPPED &&
+        snap.players[nPlayer].nPlayState == CPlayerBase::PS_STOPPED) {
+        // Stopped is at the start, standing: so the open of the leader's medium left it, and
+        // a Stop would only say so a second time.
+        m_pTiming->AdoptEpoch(nPlayer, leader.nEpoch);
+        NoteCarriedOut(nPlayer, leader);
         return;
     }
 
@@ -427,4 +491,5 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
         Run(CCommand::Action::Stop, nPlayer);
     // A command the player refused (a position past the end) leaves nothing armed behind.
     m_pTiming->Disarm(nPlayer);
+    NoteCarriedOut(nPlayer, leader);
 }

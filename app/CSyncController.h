@@ -94,6 +94,12 @@ public:
     // While following the leader: the medium player nPlayer prepares to follow its current
     // one, as the leader's does (true); otherwise false, and the play modes decide.
     bool GetNextMedium(int nPlayer, QString &strPath) const;
+    // A medium ended while following the leader: what follows is the leader's to say, so the
+    // end is held (true) until the leader's next change. Should the leader be lost, or the
+    // operator leave the group, before that change came, the held end goes to the handler
+    // after all, and the play modes step on from it.
+    bool HoldEnd();
+    void SetEndHandler(std::function<void()> handler) { m_onEnd = std::move(handler); }
     Status GetStatus() const;
 
     // The leader's media folder and the path below it; a follower's path for them.
@@ -108,12 +114,18 @@ private:
     void OnState(const CSyncMessage::Message &msg);
     void Follow(const CSyncMessage::Message &msg);
     void FollowPlayer(int nPlayer, const CSyncMessage::Player &leader, bool bNewSession);
+    // Whether this very state of the leader's player was carried out already.
+    bool CarriedOut(int nPlayer, const CSyncMessage::Player &leader) const;
+    void NoteCarriedOut(int nPlayer, const CSyncMessage::Player &leader);
     void CheckLeader();
+    // The held end goes to the play modes, once the leader no longer decides.
+    void ReleaseEnd();
     CCommand::Result Run(CCommand::Action action, int nPlayer, int32_t nValue = 0,
                          const QString &strText = QString());
     // Opens the leader's medium: true when it opened at once; otherwise it fails (logged) or
-    // prepares, and the leader's state is followed again once it has opened.
-    bool Open(int nPlayer, const QString &strPath);
+    // prepares, and the leader's state is followed again once it has opened. With
+    // bDeferFirstFrame nothing of it shows before the leader's plan is carried out.
+    bool Open(int nPlayer, const QString &strPath, bool bDeferFirstFrame);
     // True when the open asked for last of player nPlayer ended and opened strPath.
     bool OpenEnded(int nPlayer, const QString &strPath, CCommand::Result result);
 
@@ -137,4 +149,10 @@ private:
     QString m_strOpening[2];                // asked for, still preparing
     CSyncMessage::Message m_lastState;
     bool m_bHaveState = false;
+    // What of the leader's state was last carried out; compared with each new state so that
+    // a heartbeat repeating it leaves the operator's own changes alone.
+    CSyncMessage::State m_followed;
+    bool m_bFollowedPlayer[2] = {false, false};
+    QString m_strEndHeld; // the medium whose end is held; empty: none
+    std::function<void()> m_onEnd;
 };

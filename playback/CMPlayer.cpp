@@ -144,7 +144,7 @@ void CMPlayer::ReleaseGraph() {
     DisposeGraph(m_pOpening);
     DisposeGraph(m_pSuccessor);
     m_strNextPath.clear();
-    m_bTookOver = m_bStopPending = false;
+    m_bTookOver = m_bStopPending = m_bFirstFrameDeferred = false;
     // The sink lets go of the window before its pipeline goes.
     m_pOutput->ReleaseSink();
     DropPipeline();
@@ -397,6 +397,7 @@ QString CMPlayer::GetFileName() const {
 void CMPlayer::Play() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
+    m_bFirstFrameDeferred = false;
     // A taken-over medium reported stopped has been playing all along: its timing stays.
     const bool bPlayingAlong = m_bStopPending;
     m_bStopPending = false;
@@ -416,6 +417,7 @@ void CMPlayer::Play() {
 void CMPlayer::Pause() {
     if (m_nMediaState != MS_LOADED || !m_pGraph)
         return;
+    m_bFirstFrameDeferred = false;
     if (m_bStopPending)
         Stop();
     CollectFrameStats();
@@ -457,6 +459,7 @@ bool CMPlayer::WaitForSeek() {
 void CMPlayer::SetPosition(uint32_t nMs) {
     if (m_nMediaState != MS_LOADED || !m_bTimeFormatOK)
         return;
+    m_bFirstFrameDeferred = false;
     if (m_bStopPending)
         Stop();
     const int nSaved = m_nPlayState;
@@ -580,7 +583,8 @@ void CMPlayer::SetVideoRect(const QRect &box) {
         return;
     // A running pipeline renegotiates with its next frame; a paused one has no next frame,
     // so its current one is decoded again at the new size.
-    if (m_nPlayState != PS_PLAYING && !m_bStopPending && m_bTimeFormatOK) {
+    if (m_nPlayState != PS_PLAYING && !m_bStopPending && m_bTimeFormatOK &&
+        !m_bFirstFrameDeferred) {
         gint64 nTime = 0;
         CollectFrameStats();
         if (gst_element_query_position(m_pGraph, GST_FORMAT_TIME, &nTime) && nTime >= 0 &&
@@ -803,6 +807,12 @@ bool CMPlayer::TakeOver(std::unique_ptr<CSuccessorGraph> pSuccessor, bool bAnnou
     }
     if (!HasVideo())
         m_window.Hide(); // as after any open of media without a picture
+    // A follower joining a running picture: frame 0 would show for the moment until its
+    // plan's frame does, so nothing new shows until then.
+    m_bFirstFrameDeferred =
+        !parts.bStarted && m_pTiming && m_pTiming->DefersFirstFrame(m_nTimingId);
+    if (m_bFirstFrameDeferred)
+        return true;
     if (!parts.bStarted) {
         // It waited, unseen, at its first frame; seeking there shows it.
         gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,

@@ -178,10 +178,11 @@ private:
     std::unique_ptr<CSuccessorGraph> m_pSuccessor;
     std::unique_ptr<CSuccessorGraph> m_pOpening; // BeginOpen's, until it settles
     std::chrono::steady_clock::time_point m_openBegan;
-    QString m_strNextPath;       // what SetNextMedium was last told
-    QTimer m_prepareTimer;       // the follower's deferred PrepareSuccessor
-    bool m_bTookOver = false;    // in the UI turn in which a follower was taken over
-    bool m_bStopPending = false; // reported stopped while the taken-over medium plays on
+    QString m_strNextPath;              // what SetNextMedium was last told
+    QTimer m_prepareTimer;              // the follower's deferred PrepareSuccessor
+    bool m_bTookOver = false;           // in the UI turn in which a follower was taken over
+    bool m_bStopPending = false;        // reported stopped while the taken-over medium plays on
+    bool m_bFirstFrameDeferred = false; // opened unseen; the timing's plan shows its frame
     std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // guards queued calls
     // Synchronised playback: when set, it starts, pauses and seeks the pipeline.
     CPipelineTiming *m_pTiming = nullptr;

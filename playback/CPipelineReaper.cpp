@@ -3,6 +3,8 @@
 #include "playback/CHeapTrim.h"
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <unistd.h>
 
 CPipelineReaper::~CPipelineReaper() {
     {
@@ -35,6 +37,10 @@ void CPipelineReaper::Drain() {
 }
 
 void CPipelineReaper::Run() {
+    // Tearing down is never urgent, and on a busy machine it took the processor from the
+    // streaming threads of the medium that plays: it gets what they leave. Lowering one's own
+    // priority needs no privilege (raising the player's was tried, and made it worse).
+    setpriority(PRIO_PROCESS, id_t(gettid()), TEARDOWN_NICENESS);
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         m_cond.wait(lock, [this] { return m_bQuit || !m_pipelines.empty(); });

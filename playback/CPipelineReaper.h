@@ -15,6 +15,8 @@
 
 class CPipelineReaper {
 public:
+    // The reaper's thread runs at this niceness (0 is normal, 19 the least).
+    static constexpr int TEARDOWN_NICENESS = 10;
     CPipelineReaper() = default;
     // Tears down what it was given, then ends its thread.
     ~CPipelineReaper();

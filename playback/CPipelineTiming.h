@@ -26,4 +26,8 @@ public:
     virtual void Prepared(GstElement *pPipeline) = 0;
     // Player nPlayer took over such a pipeline; bStarted: it plays already, from its base time.
     virtual void Continued(int nPlayer, GstElement *pPipeline, bool bStarted) = 0;
+    // Whether the medium player nPlayer just opened waits, unseen, for the play, pause or seek
+    // that follows (true) rather than showing its first frame at once: a machine joining a
+    // running picture shows no frame but the one its plan shows.
+    virtual bool DefersFirstFrame(int nPlayer) const = 0;
 };

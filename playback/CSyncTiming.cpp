@@ -40,6 +40,8 @@ void CSyncTiming::SetPlan(int nPlayer, const Plan &plan) {
 }
 
 CSyncTiming::Plan CSyncTiming::Next(int nPlayer, bool bPlaying, int64_t nPositionNs, bool *pArmed) {
+    // The plan the opened medium waited for is being carried out: it shows its frame.
+    m_bDeferFirstFrame[nPlayer & 1] = false;
     if (std::optional<Plan> &armed = m_armed[nPlayer & 1]) {
         Plan plan = *armed;
         armed.reset();

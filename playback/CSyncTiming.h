@@ -54,6 +54,9 @@ public:
     void SetOpeningHandler(std::function<void(int nPlayer, const QString &strPath)> handler) {
         m_onOpening = std::move(handler);
     }
+    // The medium player nPlayer is opening is there to carry out a plan (a follower opening
+    // the leader's): its first frame waits for that plan. False: the open came to nothing.
+    void DeferFirstFrame(int nPlayer, bool bDefer) { m_bDeferFirstFrame[nPlayer & 1] = bDefer; }
     // This machine numbers its plans itself (a leader); a follower takes the leader's numbers.
     void SetNumbering(bool bOwn) { m_bOwnEpochs = bOwn; }
     int LatencyMs() const { return int(m_nLatencyNs / 1000000); }
@@ -65,6 +68,7 @@ public:
     bool Seek(int nPlayer, GstElement *pPipeline, int64_t nPositionNs) override;
     void Prepared(GstElement *pPipeline) override;
     void Continued(int nPlayer, GstElement *pPipeline, bool bStarted) override;
+    bool DefersFirstFrame(int nPlayer) const override { return m_bDeferFirstFrame[nPlayer & 1]; }
 
 private:
     // The armed plan of a follower, or a new one of this machine for the given position.
@@ -86,4 +90,5 @@ private:
     std::function<void()> m_onChange;
     std::function<void(int, const QString &)> m_onOpening;
     bool m_bChangePending = false;
+    std::array<bool, 2> m_bDeferFirstFrame{};
 };

@@ -5,6 +5,7 @@
 #include "../net/CNetTestBench.h"
 #include "../playback/CMediaFiles.h"
 #include "CDatagramWait.h"
+#include "CResidentSize.h"
 #include "CTessaroProcess.h"
 
 #include <QCoreApplication>
@@ -31,38 +32,6 @@ constexpr int kCycles = 2000;
 constexpr int kBlock = 100;
 constexpr size_t kEdgeBlocks = 5;
 
-// Resident size of a process in KB, from /proc; 0 when it cannot be read.
-long ResidentKb(qint64 nPid) {
-    QFile status(QString("/proc/%1/status").arg(nPid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').front().toLong();
-    return 0;
-}
-
-// Growth per cycle in KB by least squares over the floors (cycle, KB).
-double SlopeKbPerCycle(const std::vector<std::pair<int, long>> &floors) {
-    double sx = 0, sy = 0, sxx = 0, sxy = 0;
-    const double n = double(floors.size());
-    for (const auto &[x, y] : floors) {
-        sx += x;
-        sy += double(y);
-        sxx += double(x) * x;
-        sxy += double(x) * double(y);
-    }
-    return (n * sxy - sx * sy) / (n * sxx - sx * sx);
-}
-
-long MedianKb(const std::vector<std::pair<int, long>> &floors, size_t nFrom, size_t nTo) {
-    std::vector<long> values;
-    for (size_t i = nFrom; i < nTo; ++i)
-        values.push_back(floors[i].second);
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 struct Growth {
     long nWarmUpKb = 0;   // from the start to the first floor
     long nMeasuredKb = 0; // median of the last floors minus median of the first ones
@@ -72,7 +41,7 @@ struct Growth {
 // Runs warm-up and measured cycles, sampling the resident size of nPid after every cycle.
 Growth Measure(qint64 nPid, const std::function<bool()> &cycle) {
     Growth growth;
-    const long nStart = ResidentKb(nPid);
+    const long nStart = CResidentSize::Kb(nPid);
     for (int i = 0; i < kWarmUpCycles; ++i)
         if (!cycle())
             return growth;
@@ -83,16 +52,17 @@ Growth Measure(qint64 nPid, const std::function<bool()> &cycle) {
             ADD_FAILURE() << "cycle " << i << " did not complete";
             return growth;
         }
-        nFloor = std::min(nFloor, ResidentKb(nPid));
+        nFloor = std::min(nFloor, CResidentSize::Kb(nPid));
         if (i % kBlock == 0) {
             floors.emplace_back(i, nFloor);
             nFloor = LONG_MAX;
         }
     }
     growth.nWarmUpKb = floors.front().second - nStart;
-    growth.nMeasuredKb = MedianKb(floors, floors.size() - kEdgeBlocks, floors.size()) -
-                         MedianKb(floors, 0, kEdgeBlocks);
-    growth.dSlopeKb = SlopeKbPerCycle(floors);
+    growth.nMeasuredKb =
+        CResidentSize::MedianKb(floors, floors.size() - kEdgeBlocks, floors.size()) -
+        CResidentSize::MedianKb(floors, 0, kEdgeBlocks);
+    growth.dSlopeKb = CResidentSize::SlopeKb(floors);
     return growth;
 }
 

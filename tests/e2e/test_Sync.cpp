@@ -1,18 +1,23 @@
 // Synchronised playback end to end: a leader and a follower, the real binary twice, in a private
 // network namespace (bound to 127.0.0.1 and 127.0.0.2). The leader is driven as a controller
 // drives it; the follower's own status datagrams must report the leader's medium, state and
-// timeline: a position read at a moment, minus that moment, equal on both.
+// timeline: a position read at a moment, minus that moment, equal on both. The follower's own
+// inputs (its OSC, its page) stand for its operator.
 #include "CDatagramWait.h"
 #include "CTessaroProcess.h"
 #include "net/CNetTestBench.h"
 #include "remote/protocol/CNetDatagram.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUdpSocket>
+#include <QWebSocket>
 
 #include <csignal>
 #include <cstdlib>
@@ -23,7 +28,7 @@ namespace {
 constexpr int LEADER_BASE = 46700, FOLLOWER_BASE = 46710;
 constexpr int SYNC_PORT = 46775;
 constexpr int LEADER_OSC = 46702, LEADER_FEEDBACK = 46703;
-constexpr int FOLLOWER_OSC = 46712, FOLLOWER_FEEDBACK = 46713;
+constexpr int FOLLOWER_OSC = 46712, FOLLOWER_FEEDBACK = 46713, FOLLOWER_WEB = 46714;
 // Two position readings agree on the timeline within this (a reading is a query of the
 // pipeline at a feedback tick, taken to the millisecond).
 constexpr int IN_STEP_MS = 25;
@@ -92,9 +97,30 @@ public:
         m_sender.writeDatagram(CNetTestBench::Command(0, nCode, nValue, pszText),
                                QHostAddress(m_strAddress), quint16(m_process.CommandPort()));
     }
-    void Osc(const char *pszPath) {
-        m_sender.writeDatagram(CNetTestBench::OscMessage(pszPath), QHostAddress(m_strAddress),
-                               quint16(m_nOsc));
+    void Osc(const char *pszPath, const char *pszTypes = "", int nValue = 0) {
+        m_sender.writeDatagram(CNetTestBench::OscMessage(pszPath, pszTypes, nValue),
+                               QHostAddress(m_strAddress), quint16(m_nOsc));
+    }
+    // The status texts this instance sends within nMs that read strText.
+    int CountTexts(const char *pszText, int nMs) {
+        int nCount = 0;
+        CDatagramWait::Until(
+            m_status,
+            [&](const QByteArray &data) {
+                CNetDatagram::Message msg;
+                nCount += CDatagramWait::Decode(data, msg) &&
+                          QString::fromStdString(msg.strText).contains(pszText);
+                return false;
+            },
+            nMs);
+        return nCount;
+    }
+    void ListenToStatus() {
+        m_status.bind(QHostAddress("127.0.0.1"), quint16(m_process.StatusPort()));
+    }
+    void DrainStatus() {
+        while (m_status.hasPendingDatagrams())
+            m_status.receiveDatagram();
     }
     // The first reading after the next feedback bundle that satisfies accept.
     Reading Next(const std::function<bool(const Reading &)> &accept, int nTimeoutMs = 3000) {
@@ -124,7 +150,7 @@ public:
 private:
     QString m_strAddress;
     int m_nOsc = 0;
-    QUdpSocket m_feedback, m_sender;
+    QUdpSocket m_feedback, m_sender, m_status;
     Reading m_last;
 };
 
@@ -148,13 +174,42 @@ void ExpectInStep(CInstance &leader, CInstance &follower, const char *pszName) {
                                   << l.nPosition << " ms, " << (l.nAtMs - f.nAtMs) << " ms later";
 }
 
+// What the follower's page hears of full screen.
+class CPage {
+public:
+    explicit CPage(const QString &strUrl) {
+        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString &str) {
+            const QJsonObject msg = QJsonDocument::fromJson(str.toUtf8()).object();
+            if (msg.contains("fullscreen"))
+                m_nFullScreen = msg.value("fullscreen").toBool() ? 1 : 0;
+        });
+        m_socket.open(QUrl(strUrl));
+    }
+    // Whether full screen is (bOn) within nMs; with bStays, whether it is so for all of nMs.
+    bool FullScreen(bool bOn, int nMs, bool bStays = false) {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < nMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            const bool bIs = m_nFullScreen == (bOn ? 1 : 0);
+            if (bIs != bStays)
+                return bIs;
+        }
+        return bStays && m_nFullScreen == (bOn ? 1 : 0);
+    }
+
+private:
+    QWebSocket m_socket;
+    int m_nFullScreen = -1;
+};
+
 } // namespace
 
 TEST(SyncEndToEnd, TheFollowerShowsWhatTheLeaderShowsWhenItShowsIt) {
     if (!CNetTestBench::InPrivateNamespace()) {
         QString strOutput;
         const int nCode = CNetTestBench::RunInPrivateNamespace(
-            "SyncEndToEnd.TheFollowerShowsWhatTheLeaderShowsWhenItShowsIt", strOutput, 150000);
+            "SyncEndToEnd.TheFollowerShowsWhatTheLeaderShowsWhenItShowsIt", strOutput, 210000);
         if (nCode == CNetTestBench::SKIPPED)
             GTEST_SKIP() << "no private network namespace here (needs root)";
         EXPECT_EQ(nCode, 0) << qPrintable(strOutput);
@@ -165,16 +220,23 @@ TEST(SyncEndToEnd, TheFollowerShowsWhatTheLeaderShowsWhenItShowsIt) {
     ASSERT_EQ(QProcess::execute(qEnvironmentVariable("TESSARO_BUILD_DIR") + "/tessaro-mediagen",
                                 {media.path(), "--sync"}),
               0);
-    // Two entries long enough to be read while they play.
+    // Two entries long enough to be read while they play, and two short ones to step through.
     ASSERT_TRUE(QFile::copy(media.path() + "/synclong.mp4", media.path() + "/second.mp4"));
+    ASSERT_TRUE(QFile::copy(media.path() + "/syncstep.mp4", media.path() + "/step1.mp4"));
     const QString strList = media.path() + "/show.m3u";
     QFile list(strList);
     ASSERT_TRUE(list.open(QIODevice::WriteOnly));
-    list.write(QString("%1/synclong.mp4\n%1/second.mp4\n").arg(media.path()).toUtf8());
+    list.write(QString("%1/synclong.mp4\n%1/second.mp4\n%1/syncstep.mp4\n%1/step1.mp4\n")
+                   .arg(media.path())
+                   .toUtf8());
     list.close();
 
     CInstance leader(LEADER_BASE, "127.0.0.1", LEADER_OSC, LEADER_FEEDBACK);
     CInstance follower(FOLLOWER_BASE, "127.0.0.2", FOLLOWER_OSC, FOLLOWER_FEEDBACK);
+    for (CInstance *pInstance : {&leader, &follower})
+        pInstance->m_process.PresetSetting("Playlist/m_LoopList", 1);
+    follower.m_process.PresetSetting("Web/Port", FOLLOWER_WEB);
+    follower.ListenToStatus();
     ASSERT_TRUE(leader.m_process.Start({"--lead", strList}));
     ASSERT_TRUE(follower.m_process.Start({"--follow", "127.0.0.1"}));
 
@@ -188,10 +250,35 @@ TEST(SyncEndToEnd, TheFollowerShowsWhatTheLeaderShowsWhenItShowsIt) {
     leader.Command(CNetDatagram::CMD_PLAY);
     ExpectInStep(leader, follower, "synclong.mp4");
 
+    // Full screen: the leader's change is followed, but the follower's operator may leave it
+    // (to reach View > Follow leader) until the leader changes it again.
+    CPage page(QString("ws://127.0.0.2:%1/ws").arg(FOLLOWER_WEB));
+    leader.Osc("/tessaro/fullscreen", "i", 1);
+    EXPECT_TRUE(page.FullScreen(true, 3000)) << "the follower did not follow into full screen";
+    follower.Osc("/tessaro/fullscreen", "i", 0);
+    EXPECT_TRUE(page.FullScreen(false, 3000));
+    EXPECT_TRUE(page.FullScreen(false, 1500, true)) << "the leader's heartbeat overrode it";
+    leader.Osc("/tessaro/fullscreen", "i", 0);
+    EXPECT_TRUE(page.FullScreen(false, 600, true)); // the leader says so before it changes again
+    leader.Osc("/tessaro/fullscreen", "i", 1);
+    EXPECT_TRUE(page.FullScreen(true, 3000)) << "the leader's change did not win";
+    leader.Osc("/tessaro/fullscreen", "i", 0);
+    EXPECT_TRUE(page.FullScreen(false, 3000));
+
     // Seek while playing.
     leader.Command(CNetDatagram::CMD_SEEK, 20000);
     EXPECT_GE(follower.Next([](const Reading &r) { return r.nPosition >= 20000; }).nAtMs, 0);
     ExpectInStep(leader, follower, "synclong.mp4");
+
+    // Opened again while playing: the leader's state says "stopped" twice (as it begins to
+    // open, and once it has opened), its status text once, and so does the follower's.
+    follower.DrainStatus();
+    leader.Command(CNetDatagram::CMD_OPEN, 0, ":1");
+    EXPECT_EQ(follower.CountTexts("Playback stopped.", 2000), 1);
+    leader.Command(CNetDatagram::CMD_PLAY);
+    ExpectInStep(leader, follower, "synclong.mp4");
+    leader.Command(CNetDatagram::CMD_SEEK, 20000);
+    EXPECT_GE(follower.Next([](const Reading &r) { return r.nPosition >= 20000; }).nAtMs, 0);
 
     // Pause: both come to stand on the same frame.
     leader.Command(CNetDatagram::CMD_PAUSE);
@@ -210,7 +297,7 @@ TEST(SyncEndToEnd, TheFollowerShowsWhatTheLeaderShowsWhenItShowsIt) {
     leader.Command(CNetDatagram::CMD_PLAY);
     ExpectInStep(leader, follower, "synclong.mp4");
     follower.m_process.Terminate(SIGTERM);
-    ASSERT_TRUE(follower.m_process.Start({"--follow", "127.0.0.1"}));
+    ASSERT_TRUE(follower.m_process.Start({"--follow", "127.0.0.1", strList}));
     const qint64 nStarted = g_clock.elapsed();
     const Reading joined =
         follower.Next([](const Reading &r) { return r.Playing("synclong.mp4"); });
@@ -235,4 +322,18 @@ TEST(SyncEndToEnd, TheFollowerShowsWhatTheLeaderShowsWhenItShowsIt) {
     leader.Command(CNetDatagram::CMD_OPEN, 0, ":2");
     leader.Command(CNetDatagram::CMD_PLAY);
     ExpectInStep(leader, follower, "second.mp4");
+
+    // Lost in the middle of a playlist, late enough in a clip that its end comes before the
+    // loss is noticed: the follower steps on by its own play modes (auto next, loop).
+    leader.Command(CNetDatagram::CMD_OPEN, 0, ":3");
+    leader.Command(CNetDatagram::CMD_PLAY);
+    ExpectInStep(leader, follower, "syncstep.mp4");
+    leader.Next([](const Reading &r) { return r.Playing("syncstep.mp4") && r.nPosition >= 1200; });
+    leader.m_process.Terminate(SIGKILL);
+    follower.Drain();
+    EXPECT_GE(follower.Next([](const Reading &r) { return r.Playing("step1.mp4"); }, 6000).nAtMs, 0)
+        << "the follower held on after the leader was lost";
+    EXPECT_GE(follower.Next([](const Reading &r) { return r.Playing("synclong.mp4"); }, 6000).nAtMs,
+              0)
+        << "the follower did not loop the list";
 }

@@ -4,6 +4,8 @@
 #include "CNotifyCatcher.h"
 #include "CPipelineWatch.h"
 #include "playback/CMPlayer.h"
+#include "playback/CSyncClock.h"
+#include "playback/CSyncTiming.h"
 #include "playback/CVideoOutput.h"
 #include "support/CDeviceNode.h"
 #include "support/CLogCapture.h"
@@ -178,6 +180,30 @@ TEST_F(MPlayerMediaTest, OpenWithoutWaitingTakesOverOnceItHasPrerolled) {
     EXPECT_EQ(m_player.BeginOpen(CMediaFiles::Directory()), CPlayerBase::OPEN_FAILED);
     EXPECT_EQ(m_capture.Lines().back().text,
               "Not a regular file | OpenMedia(): RenderFile() failed");
+}
+
+// A follower joining a running picture opens the leader's medium, then carries out the leader's
+// plan: until then nothing of the medium shows (its first frame flashed for the moment).
+TEST_F(MPlayerMediaTest, AnOpenForAPlanShowsNoFrameBeforeThePlan) {
+    CSyncClock clock;
+    CSyncTiming timing(clock, 0, 0);
+    timing.SetNumbering(false);
+    CMPlayer player("Player A", CVideoOutput::Create("frames", ""));
+    player.SetPipelineTiming(&timing, 0);
+    m_owner.SetPlayer(&player);
+    ASSERT_TRUE(player.Init(&m_owner));
+    timing.DeferFirstFrame(0, true);
+    ASSERT_EQ(player.BeginOpen(CMediaFiles::Path("clip.mp4")), CPlayerBase::OPEN_PENDING);
+    ASSERT_TRUE(m_owner.WaitForOpen(3000));
+    player.SetVideoRect(QRect(0, 0, 160, 120));
+    QTest::qWait(300);
+    EXPECT_EQ(player.GetMediaState(), CPlayerBase::MS_LOADED);
+    EXPECT_EQ(player.GetDeliveredFrames(), 0) << "a frame showed before the plan";
+    player.SetPosition(1000); // the plan: the picture stands at 1 s
+    QTest::qWait(300);
+    EXPECT_EQ(player.GetDeliveredFrames(), 1);
+    EXPECT_NEAR(player.GetPosition(), 1000, 50);
+    player.ReleaseGraph();
 }
 
 TEST_F(MPlayerMediaTest, CorruptFileFailsWithOneErrorLine) {

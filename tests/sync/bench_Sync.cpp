@@ -13,13 +13,15 @@
 //   - a follower started 10 s into a clip: how long until it shows the leader's frames;
 //   - a seek sent to the leader: how long until the follower shows the new place.
 // TESSARO_SYNC_BENCH_SECONDS shortens the playlist runs (default 120); TESSARO_SYNC_BENCH_DUMP
-// names a folder for every instance's frame times.
+// names a folder for every instance's frame times; TESSARO_BENCH_HOG=1 runs the playlists with
+// a busy process per processor beside them, as on a shared machine.
 #include "CDelayRelay.h"
 #include "CFrameSampler.h"
 #include "e2e/CTessaroProcess.h"
 #include "e2e/CXvfbServer.h"
 #include "net/CNetTestBench.h"
 #include "remote/protocol/CNetDatagram.h"
+#include "support/CCpuHog.h"
 #include "tools/mediagen/SyncFrameColour.h"
 
 #include <QDir>
@@ -281,6 +283,11 @@ TEST_F(SyncBench, FramesInStep) {
         return;
     }
     const int nSeconds = Seconds();
+    std::unique_ptr<CCpuHog> pHog;
+    if (CCpuHog::Wanted()) {
+        pHog = std::make_unique<CCpuHog>();
+        printf("under load: %d busy processes at normal priority\n", pHog->Count());
+    }
     RunPlaylist("direct", "127.0.0.1", nSeconds);
     for (auto [dMean, dJitter] : {std::pair{5.0, 2.0}, std::pair{20.0, 10.0}}) {
         CDelayRelay relay;

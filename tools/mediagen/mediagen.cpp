@@ -361,11 +361,13 @@ int main(int argc, char **argv) {
     }
     bool bOK = true;
     if (options.bSync) {
-        // Three one-second clips numbered on from each other, and a long one to join late.
+        // Three one-second clips numbered on from each other, a long one to join late, and one
+        // of three seconds: a step's end comes before a lost leader is noticed (2.5 s).
         bOK &= WriteColourClip("sync0.mp4", 0, 60);
         bOK &= WriteColourClip("sync1.mp4", 60, 60);
         bOK &= WriteColourClip("sync2.mp4", 120, 60);
         bOK &= WriteColourClip("synclong.mp4", 0, 60 * 30);
+        bOK &= WriteColourClip("syncstep.mp4", 0, 60 * 3);
         return bOK ? 0 : 1;
     }
     if (options.bBench) {
