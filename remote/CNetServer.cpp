@@ -9,7 +9,12 @@
 #include <QTimer>
 #include <QVariant>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <ctime>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 namespace {
@@ -130,7 +135,24 @@ bool CNetServer::BindCommandSocket(QUdpSocket &socket, const QHostAddress &addre
         return false;
     socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
                            QVariant(RECEIVE_BUFFER_BYTES));
+    // The first question switches the kernel's stamps on; it has none to tell yet.
+    ArrivalOfLastRead(socket);
     return true;
+}
+
+int64_t CNetServer::ArrivalOfLastRead(const QUdpSocket &socket) {
+    using namespace std::chrono;
+    const int64_t nNow = duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+    timespec arrived{}, real{};
+    if (::ioctl(static_cast<int>(socket.socketDescriptor()), SIOCGSTAMPNS, &arrived) != 0 ||
+        ::clock_gettime(CLOCK_REALTIME, &real) != 0)
+        return nNow;
+    // The stamp is wall-clock time: its age moves to the steady clock. A step of the wall
+    // clock in between can make it neither newer than now nor older than a full socket keeps
+    // a datagram waiting.
+    const int64_t nAge = (int64_t(real.tv_sec) - int64_t(arrived.tv_sec)) * 1'000'000'000 +
+                         (int64_t(real.tv_nsec) - int64_t(arrived.tv_nsec));
+    return nNow - std::clamp<int64_t>(nAge, 0, duration_cast<nanoseconds>(seconds(10)).count());
 }
 
 void CNetServer::CloseServer() {
@@ -171,11 +193,11 @@ bool CNetServer::ReceiveOne() {
     if (m_settings.GetRemoteCtrl() != REMOTE_CTRL_ETHERNET ||
         !m_access.Admit(sender, m_clock.GetTickCount(), "OnReceive()"))
         return true;
-    Dispatch(datagram, static_cast<size_t>(nRead));
+    Dispatch(datagram, static_cast<size_t>(nRead), ArrivalOfLastRead(m_RecvSocket));
     return true;
 }
 
-void CNetServer::Dispatch(const unsigned char *pData, size_t nLength) {
+void CNetServer::Dispatch(const unsigned char *pData, size_t nLength, int64_t nArrivedNs) {
     CNetDatagram::Command datagram;
     if (!CNetDatagram::DecodeCommand(pData, nLength, datagram))
         return; // wrong size or magic
@@ -183,6 +205,7 @@ void CNetServer::Dispatch(const unsigned char *pData, size_t nLength) {
     if (!ActionForCode(datagram.nCode, cmd.action))
         return;
     cmd.origin = CCommand::Origin::Net;
+    cmd.nArrivedNs = nArrivedNs;
     // The id goes on as the same 32 bits the controller sent; handlers compare it unsigned.
     cmd.nPlayer = datagram.nPlayerId;
     if (cmd.action == CCommand::Action::Open)
