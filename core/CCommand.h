@@ -100,9 +100,10 @@ struct CCommand {
     int32_t nValue = 0;
     QString strText;
     Origin origin = Origin::Operator;
-    // When the command reached the program, in ns of the steady clock: the datagram's arrival
-    // where the kernel tells it, so that commands of inputs read one after the other keep the
-    // order they came in. 0 until the controller takes it: then the moment it did.
+    // When the command reached the program, in ns of the steady clock: for an open from a
+    // datagram, its arrival as the kernel tells it, so that opens of inputs read one after the
+    // other keep the order they came in. 0 until the controller takes it: then the moment it
+    // did.
     int64_t nArrivedNs = 0;
 
     bool IsRemote() const { return origin != Origin::Operator; }

@@ -193,11 +193,11 @@ bool CNetServer::ReceiveOne() {
     if (m_settings.GetRemoteCtrl() != REMOTE_CTRL_ETHERNET ||
         !m_access.Admit(sender, m_clock.GetTickCount(), "OnReceive()"))
         return true;
-    Dispatch(datagram, static_cast<size_t>(nRead), ArrivalOfLastRead(m_RecvSocket));
+    Dispatch(datagram, static_cast<size_t>(nRead));
     return true;
 }
 
-void CNetServer::Dispatch(const unsigned char *pData, size_t nLength, int64_t nArrivedNs) {
+void CNetServer::Dispatch(const unsigned char *pData, size_t nLength) {
     CNetDatagram::Command datagram;
     if (!CNetDatagram::DecodeCommand(pData, nLength, datagram))
         return; // wrong size or magic
@@ -205,12 +205,13 @@ void CNetServer::Dispatch(const unsigned char *pData, size_t nLength, int64_t nA
     if (!ActionForCode(datagram.nCode, cmd.action))
         return;
     cmd.origin = CCommand::Origin::Net;
-    cmd.nArrivedNs = nArrivedNs;
     // The id goes on as the same 32 bits the controller sent; handlers compare it unsigned.
     cmd.nPlayer = datagram.nPlayerId;
-    if (cmd.action == CCommand::Action::Open)
+    if (cmd.action == CCommand::Action::Open) {
         cmd.strText = QString::fromStdString(CNetDatagram::CommandText(pData, nLength));
-    else if (cmd.action == CCommand::Action::Seek || cmd.action == CCommand::Action::Volume)
+        // Only opens are ranked by arrival; the datagram is the one read last.
+        cmd.nArrivedNs = ArrivalOfLastRead(m_RecvSocket);
+    } else if (cmd.action == CCommand::Action::Seek || cmd.action == CCommand::Action::Volume)
         cmd.nValue = datagram.nValue;
     m_bDispatching = true;
     m_sink.Execute(cmd);

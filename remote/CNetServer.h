@@ -99,7 +99,7 @@ private:
     void ClearStatus();
     void ReadSettings();
     bool ReceiveOne();
-    void Dispatch(const unsigned char *pData, size_t nLength, int64_t nArrivedNs);
+    void Dispatch(const unsigned char *pData, size_t nLength);
     void Broadcast(const unsigned char *pData, size_t nLength);
 
     CCommandSink &m_sink;

@@ -271,7 +271,6 @@ void COscServer::ReadOne() {
     }
     m_sender = sender;
     m_nSenderPort = nSenderPort;
-    m_nArrivedNs = CNetServer::ArrivalOfLastRead(m_socket);
     const int nResult = lo_server_dispatch_data(static_cast<lo_server>(m_pLo), m_pBuffer.get(),
                                                 static_cast<size_t>(nRead));
     if (nResult < 0 && m_badInputLog.Take(m_clock.GetTickCount()))
@@ -287,7 +286,6 @@ void COscServer::Handle(const Route &route, const char *pszPath, const char *psz
     CCommand cmd;
     cmd.action = entry.action;
     cmd.origin = CCommand::Origin::Osc;
-    cmd.nArrivedNs = m_nArrivedNs;
     // The volume is common to both players: the id of the binary protocol's command 13 is only
     // range-checked, and Player A's always passes.
     cmd.nPlayer = std::max(route.nPlayer, 0);
@@ -311,6 +309,9 @@ void COscServer::Handle(const Route &route, const char *pszPath, const char *psz
     }
     if (entry.action == Action::Fullscreen)
         cmd.nValue = cmd.nValue != 0 ? 1 : 0;
+    // Only opens are ranked by arrival; the packet is the one read last.
+    if (entry.action == Action::Open)
+        cmd.nArrivedNs = CNetServer::ArrivalOfLastRead(m_socket);
     // The receive gate of the remote control holds for OSC commands as for datagrams.
     if (m_settings.GetRemoteCtrl() != CNetServer::REMOTE_CTRL_ETHERNET)
         return;

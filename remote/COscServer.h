@@ -117,7 +117,6 @@ private:
 
     QHostAddress m_sender; // of the packet being dispatched
     quint16 m_nSenderPort = 0;
-    int64_t m_nArrivedNs = 0; // its arrival (CNetServer::ArrivalOfLastRead)
     bool m_bReading = false;
     bool m_bRetryPending = false;
     bool m_bFlushPending = false;
