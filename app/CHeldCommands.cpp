@@ -1,10 +1,20 @@
 #include "app/CHeldCommands.h"
 
+#include <algorithm>
+
+bool CHeldCommands::IsOpen(CCommand::Action action) {
+    using Action = CCommand::Action;
+    return action == Action::Open || action == Action::OpenDocument || action == Action::Next ||
+           action == Action::Previous;
+}
+
 unsigned CHeldCommands::Opening() const {
     return (m_nOpening[0] > 0 ? Bit(0) : 0) | (m_nOpening[1] > 0 ? Bit(1) : 0);
 }
 
-bool CHeldCommands::MustWait(unsigned nPlayers) const {
+bool CHeldCommands::MustWait(const CCommand &cmd, unsigned nPlayers) const {
+    if (!cmd.IsRemote())
+        return false;
     if (nPlayers & Opening())
         return true;
     for (const Held &held : m_held)
@@ -13,13 +23,33 @@ bool CHeldCommands::MustWait(unsigned nPlayers) const {
     return false;
 }
 
+bool CHeldCommands::IsOutrun(const CCommand &cmd, unsigned nPlayers) const {
+    for (int i = 0; i < 2; ++i)
+        if ((nPlayers & Bit(i)) && cmd.nArrivedNs < m_nNewestOpenNs[i])
+            return true;
+    return false;
+}
+
+void CHeldCommands::Opened(unsigned nPlayers, int64_t nArrivedNs) {
+    for (int i = 0; i < 2; ++i)
+        if (nPlayers & Bit(i))
+            m_nNewestOpenNs[i] = std::max(m_nNewestOpenNs[i], nArrivedNs);
+    if (nPlayers == 0)
+        return;
+    for (Held &held : m_held)
+        if (held.nPlayers != 0 && (held.nPlayers & ~nPlayers) == 0)
+            held.bMoot = true;
+}
+
 void CHeldCommands::Hold(Held held) {
-    if (held.cmd.action == CCommand::Action::Open) {
+    if (IsOpen(held.cmd.action)) {
+        Opened(held.nPlayers, held.cmd.nArrivedNs);
+    } else if (held.cmd.action == CCommand::Action::Seek) {
         for (auto it = m_held.rbegin(); it != m_held.rend(); ++it) {
             if (!(it->nPlayers & held.nPlayers))
                 continue;
-            if (it->cmd.action == CCommand::Action::Open && it->nPlayers == held.nPlayers)
-                it->bReplaced = true;
+            if (it->cmd.action == CCommand::Action::Seek && it->nPlayers == held.nPlayers)
+                it->bMoot = true;
             break;
         }
     }

@@ -1,16 +1,21 @@
-// Keeps the order of the commands for a player while an open of that player is under way. An
+// The ordering rules of commands while opens are under way (README, "Floods and ordering"). An
 // open does not hold the program while the media prerolls, but what a controller sends after
 // it ("open, then play") must still act on what it opened: a command for a player whose open
 // has not ended waits, as does every later one for the same player, and they run in the order
 // they came once it has ended. Commands for the other player, and those for no player (the
-// volume is common), do not wait. Of opens that wait for the same player with nothing for it
-// between them, only the newest will run: the others are replaced, and answered in their
-// turn. Plain bookkeeping; the controller runs the commands. UI thread only.
+// volume is common), do not wait; nor does any of the operator's, which act at once on what
+// the player shows. A backlog collapses to what matters: an open makes every command held for
+// its player alone before it moot (the newest open and what came after it run), and a seek the
+// seek held just before it for the same player. Of opens of a player, the newest by arrival
+// wins, whatever input each came from: one that arrived before an open already taken loses.
+// Moot commands are answered in their turn without running. Plain bookkeeping; the controller
+// runs the commands. UI thread only.
 #pragma once
 
 #include "core/CCommandSink.h"
 
 #include <array>
+#include <cstdint>
 #include <deque>
 #include <optional>
 
@@ -20,14 +25,21 @@ public:
         CCommand cmd;
         unsigned nPlayers = 0; // Bit of each player the command acts on
         CCommandSink::Answer answer;
-        bool bReplaced = false; // an open a newer one took the place of
+        bool bMoot = false; // a newer command took its place: it does not run
     };
 
     static unsigned Bit(int nPlayer) { return nPlayer == 0 || nPlayer == 1 ? 1u << nPlayer : 0; }
+    // Whether an action opens a medium in the player it acts on.
+    static bool IsOpen(CCommand::Action action);
 
     // Whether a command acting on these players waits.
-    bool MustWait(unsigned nPlayers) const;
-    // An open replaces the open held last for its player, if nothing for it came between.
+    bool MustWait(const CCommand &cmd, unsigned nPlayers) const;
+    // For an open: whether an open of these players that arrived later was already taken.
+    bool IsOutrun(const CCommand &cmd, unsigned nPlayers) const;
+    // An open of these players that arrived then was taken (held or run): what was held for
+    // them alone is moot.
+    void Opened(unsigned nPlayers, int64_t nArrivedNs);
+    // A held open or seek makes moot what it takes the place of (see above).
     void Hold(Held held);
     // An open of these players began, or ended (either way).
     void OpenBegan(unsigned nPlayers);
@@ -40,6 +52,7 @@ public:
 private:
     unsigned Opening() const;
 
-    std::array<int, 2> m_nOpening{}; // opens under way per player (a replaced one ends later)
+    std::array<int, 2> m_nOpening{};          // opens under way per player (a moot one ends later)
+    std::array<int64_t, 2> m_nNewestOpenNs{}; // arrival of the newest open taken per player
     std::deque<Held> m_held;
 };

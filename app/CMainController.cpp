@@ -13,9 +13,11 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 CMainController::CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar,
                                  CPlaylistCtrl &playlist, CNetServer &netServer,
@@ -27,6 +29,13 @@ namespace {
 // Ids are compared unsigned, so a negative one is out of range too.
 bool IsPlayerId(int32_t nPlayer) {
     return static_cast<uint32_t>(nPlayer) <= 1;
+}
+
+// The clock of CCommand::nArrivedNs.
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 } // namespace
 
@@ -67,12 +76,45 @@ unsigned CMainController::PlayersOf(const CCommand &cmd) const {
     }
 }
 
-CCommand::Result CMainController::Submit(const CCommand &cmd, const Answer &answer) {
+CCommand::Result CMainController::Submit(const CCommand &command, const Answer &answer) {
+    CCommand cmd = command;
+    if (cmd.nArrivedNs == 0)
+        cmd.nArrivedNs = NowNs();
     const unsigned nPlayers = PlayersOf(cmd);
-    if (!m_held.MustWait(nPlayers))
-        return Run(cmd, answer);
-    m_held.Hold({cmd, nPlayers, answer});
-    return CCommand::Result::Pending;
+    const bool bOpen = CHeldCommands::IsOpen(cmd.action);
+    if (bOpen && m_held.IsOutrun(cmd, nPlayers))
+        return Moot(cmd);
+    if (m_held.MustWait(cmd, nPlayers)) {
+        m_held.Hold({cmd, nPlayers, answer});
+        return CCommand::Result::Pending;
+    }
+    if (bOpen)
+        m_held.Opened(nPlayers, cmd.nArrivedNs);
+    ++m_nRunning;
+    const CCommand::Result result = Run(cmd, answer);
+    --m_nRunning;
+    return result;
+}
+
+CCommand::Result CMainController::Moot(const CCommand &cmd) {
+    if (cmd.action == CCommand::Action::Open) {
+        // It did not open: a newer open of its player came before its turn.
+        const QString strText = OpenTarget(cmd.strText);
+        LogMsg("OnNetOpenMedia(): \"%s\" replaced by a newer open.\n", qPrintable(strText));
+        EndNetOpen(cmd.nPlayer, strText, false);
+        return CCommand::Result::Failed;
+    }
+    // Told in one line now and then: a flood moots hundreds a second.
+    const int nPlayer = IsPlayerId(cmd.nPlayer) ? cmd.nPlayer : ActiveId();
+    ++m_nMoot[nPlayer & 1];
+    if (m_mootLog.Take(static_cast<uint32_t>(NowNs() / 1000000))) {
+        for (int i = 0; i < 2; ++i)
+            if (m_nMoot[i] > 0)
+                LogMsg("Player %c: %d held commands of a controller dropped: a newer open or seek "
+                       "took their place.\n",
+                       'A' + i, std::exchange(m_nMoot[i], 0));
+    }
+    return CCommand::Result::Refused;
 }
 
 CCommand::Result CMainController::RunOpen(unsigned nPlayers,
@@ -97,15 +139,10 @@ void CMainController::RunHeldLater() {
 
 void CMainController::RunHeld() {
     while (std::optional<CHeldCommands::Held> held = m_held.TakeNext()) {
-        CCommand::Result result = CCommand::Result::Failed;
-        if (held->bReplaced) {
-            // It did not open: a newer open of its player came before its turn.
-            const QString strText = OpenTarget(held->cmd.strText);
-            LogMsg("OnNetOpenMedia(): \"%s\" replaced by a newer open.\n", qPrintable(strText));
-            EndNetOpen(held->cmd.nPlayer, strText, false);
-        } else {
-            result = Run(held->cmd, held->answer);
-        }
+        ++m_nRunning;
+        const CCommand::Result result =
+            held->bMoot ? Moot(held->cmd) : Run(held->cmd, held->answer);
+        --m_nRunning;
         if (result != CCommand::Result::Pending && held->answer)
             held->answer(result);
     }
@@ -473,6 +510,10 @@ intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
     if (strPath.isEmpty())
         return 0;
     const int nTarget = wTarget == 1 ? 0 : (wTarget == 2 ? 1 : ActiveId());
+    // An entry the operator or the play modes open is the newest open of its player; one that
+    // a command opens (Next, Previous) was taken as that command.
+    if (m_nRunning == 0)
+        m_held.Opened(CHeldCommands::Bit(nTarget), NowNs());
     m_videoView.OpenMedia(strPath, nTarget);
     CPlayerBase *pTarget = m_videoView.GetPlayer(nTarget);
     if (!pTarget)

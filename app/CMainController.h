@@ -7,9 +7,11 @@
 #include "app/CHeldCommands.h"
 #include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
+#include "core/CRateWindow.h"
 
 #include <QObject>
 #include <QString>
+#include <array>
 #include <functional>
 
 class CGeneralSettings;
@@ -30,8 +32,8 @@ public:
                     CNetServer &netServer, CGeneralSettings &settings);
 
     // Runs every command with the handler its action names (the table in core/CCommand.h). A
-    // remote input's open goes on while the media prerolls, and a command for a player with
-    // an open under way waits for it (CHeldCommands): both are Pending.
+    // remote input's open goes on while the media prerolls, and a remote command for a player
+    // with an open under way waits for it (CHeldCommands): both are Pending.
     CCommand::Result Execute(const CCommand &cmd) override;
     void ExecuteThen(const CCommand &cmd, const Answer &answer) override;
     // The notifications of the parts.
@@ -94,8 +96,11 @@ public:
 
 private:
     // The result now, or Pending with the answer to come (which is not called for a result
-    // returned now).
+    // returned now). The ordering rules are CHeldCommands'.
     CCommand::Result Submit(const CCommand &cmd, const Answer &answer);
+    // A command a newer one took the place of, answered without running: an open reports
+    // that it did not open, the others are counted in the log.
+    CCommand::Result Moot(const CCommand &cmd);
     CCommand::Result Run(const CCommand &cmd, const Answer &answer);
     // The players a command acts on, as CHeldCommands bits.
     unsigned PlayersOf(const CCommand &cmd) const;
@@ -124,6 +129,9 @@ private:
     CGeneralSettings &m_settings;
     WindowCommand m_windowCommand;
     CHeldCommands m_held;
+    int m_nRunning = 0;           // commands running (a handler may run another)
+    std::array<int, 2> m_nMoot{}; // moot commands per player not yet in the log
+    CRateWindow m_mootLog{1000, 1};
     QObject m_context; // queued calls end with the controller
     NextMediumSource m_nextSource;
 };

@@ -41,8 +41,9 @@
 // itself, before any input runs, so that one box can name all that did not open.
 // An Open, and a remote input's OpenDocument of a media file, prepares the file while the
 // program goes on: Execute returns Pending, and the text of the
-// open follows once it has ended. Commands for a player whose open has not ended wait for it,
-// in order; of opens that wait for the same player, only the newest runs (app/CHeldCommands).
+// open follows once it has ended. A remote input's commands for a player whose open has not
+// ended wait for it, in order, collapsed to the newest open and what came after it; the
+// operator's never wait; the newest open by arrival wins (app/CHeldCommands).
 // The browser page (origin Web) gives the binary protocol's actions, Next, Previous, Mute,
 // Fullscreen and the three play modes, switches with 1 or 0.
 // The DMX input reads levels and acts on none of them, so it produces no command.
@@ -99,7 +100,16 @@ struct CCommand {
     int32_t nValue = 0;
     QString strText;
     Origin origin = Origin::Operator;
+    // When the command reached the program, in ns of the steady clock: for an open from a
+    // datagram, its arrival as the kernel tells it, so that opens of inputs read one after the
+    // other keep the order they came in. 0 until the controller takes it: then the moment it
+    // did.
+    int64_t nArrivedNs = 0;
 
     bool IsRemote() const { return origin != Origin::Operator; }
-    bool operator==(const CCommand &) const = default;
+    // The same command, whenever it arrived.
+    bool operator==(const CCommand &other) const {
+        return action == other.action && nPlayer == other.nPlayer && nValue == other.nValue &&
+               strText == other.strText && origin == other.origin;
+    }
 };

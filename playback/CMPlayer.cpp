@@ -25,6 +25,7 @@ namespace {
 // Bounds the UI thread's wait for media that neither prerolls nor fails; any error ends it early.
 constexpr int PREROLL_TIMEOUT_MS = 3000;
 constexpr GstClockTime SEEK_TIMEOUT = 3 * GST_SECOND;
+constexpr int SEEK_POLL_MS = 5; // how often a seek in flight is looked at
 // A step's first frames come from a pipeline prerolled long before, with no slack: the next
 // one is drawn a frame period after the first, decoded in between. Building the follower's
 // pipeline, or tearing down the ended one, at that moment took the processor from them and
@@ -229,6 +230,7 @@ bool CMPlayer::RenderFile(const QString &strPath, std::string &strError) {
 
 bool CMPlayer::OpenMedia(const QString &strPath) {
     DisposeGraph(m_pOpening);
+    ForgetSeek();
     // The medium restarted on its own at its end a moment ago: it stands opened and stopped
     // until the Play that follows.
     if (m_bTookOver && strPath == m_strFilePath && m_nMediaState == MS_LOADED) {
@@ -262,12 +264,18 @@ bool CMPlayer::OpenMedia(const QString &strPath) {
 
 int CMPlayer::BeginOpen(const QString &strPath) {
     DisposeGraph(m_pOpening);
-    // What OpenMedia takes without a wait: the medium that restarted itself, a follower that
-    // is ready or already plays.
-    if ((m_bTookOver && strPath == m_strFilePath && m_nMediaState == MS_LOADED) ||
-        (m_pSuccessor && m_pSuccessor->GetPath() == strPath &&
-         (m_pSuccessor->HasStarted() || m_pSuccessor->IsReady())))
+    // The medium that restarted itself stands opened as it is.
+    if (m_bTookOver && strPath == m_strFilePath && m_nMediaState == MS_LOADED)
         return OpenMedia(strPath) ? OPEN_DONE : OPEN_FAILED;
+    // A follower of the file that is ready or already plays is taken over at once, its first
+    // frame shown a moment later: an open of the file that follows the medium (a playlist of
+    // one clip, the same file again and again) waits for nothing, as any other open.
+    if (m_pSuccessor && m_pSuccessor->GetPath() == strPath &&
+        (m_pSuccessor->HasStarted() || m_pSuccessor->IsReady())) {
+        ForgetSeek();
+        if (TakeOver(std::move(m_pSuccessor), true, false))
+            return OPEN_DONE;
+    }
     // The follower waited for the medium this open replaces.
     DisposeGraph(m_pSuccessor);
     m_strNextPath.clear();
@@ -305,6 +313,7 @@ int CMPlayer::PollOpen() {
         break;
     }
     case CGraphEventQueue::Preroll::Done:
+        ForgetSeek();
         if (TakeOver(std::move(m_pOpening), true, false))
             return OPEN_DONE;
         strError = "The media could not be opened";
@@ -326,6 +335,7 @@ void CMPlayer::PollOpenIn(int nMs) {
 }
 
 void CMPlayer::FailOpen(const QString &strPath, const std::string &strError) {
+    ForgetSeek();
     // The medium before is gone, as after any open that failed.
     const bool bReady = Init(m_pOwnerWnd);
     m_nMediaState = MS_OPENING;
@@ -462,6 +472,52 @@ void CMPlayer::SetPosition(uint32_t nMs) {
     m_bFirstFrameDeferred = false;
     if (m_bStopPending)
         Stop();
+    // Never waited for: a flood of seeks would hold the program for as long as their frames
+    // take to decode. One is in flight, and of those that come meanwhile the newest follows.
+    m_nSeekTarget = nMs;
+    if (IsSeeking()) {
+        m_bSeekPending = true;
+        return;
+    }
+    StartSeek(nMs);
+}
+
+bool CMPlayer::IsSeeking() const {
+    return m_pSeekGraph && m_pSeekGraph == m_pGraph;
+}
+
+void CMPlayer::ForgetSeek() {
+    m_pSeekGraph = nullptr;
+    m_bSeekPending = false;
+}
+
+void CMPlayer::WatchSeek() {
+    if (!IsSeeking()) {
+        ForgetSeek();
+        return;
+    }
+    const bool bLanded =
+        gst_element_get_state(m_pGraph, nullptr, nullptr, 0) != GST_STATE_CHANGE_ASYNC;
+    if (!bLanded &&
+        std::chrono::steady_clock::now() - m_seekBegan < std::chrono::nanoseconds(SEEK_TIMEOUT)) {
+        WatchSeekIn(SEEK_POLL_MS);
+        return;
+    }
+    const bool bPending = m_bSeekPending;
+    ForgetSeek();
+    if (bPending && m_nMediaState == MS_LOADED)
+        StartSeek(m_nSeekTarget);
+}
+
+void CMPlayer::WatchSeekIn(int nMs) {
+    std::weak_ptr<char> alive = m_pAlive;
+    QTimer::singleShot(nMs, qApp, [this, alive] {
+        if (alive.lock())
+            WatchSeek();
+    });
+}
+
+void CMPlayer::StartSeek(uint32_t nMs) {
     const int nSaved = m_nPlayState;
     m_nPlayState = PS_SEEKING;
     // A jump may bring the end near before the follower was due to be prepared.
@@ -476,9 +532,12 @@ void CMPlayer::SetPosition(uint32_t nMs) {
     else
         gst_element_seek_simple(m_pGraph, GST_FORMAT_TIME,
                                 GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), nTime);
-    WaitForSeek();
     m_nPlayState = nSaved;
     ArmSuccessor();
+    m_pSeekGraph = m_pGraph;
+    m_bSeekPending = false;
+    m_seekBegan = std::chrono::steady_clock::now();
+    WatchSeekIn(SEEK_POLL_MS);
 }
 
 int CMPlayer::GetDuration() {
@@ -498,6 +557,9 @@ int CMPlayer::GetDuration() {
 int CMPlayer::GetPosition() {
     if (m_nMediaState != MS_LOADED || !m_bTimeFormatOK)
         return 0;
+    // Where it goes: as after a seek that was waited for.
+    if (IsSeeking())
+        return int(m_nSeekTarget);
     gint64 nTime = 0;
     if (!gst_element_query_position(m_pGraph, GST_FORMAT_TIME, &nTime) || nTime < 0)
         return 0;

@@ -37,6 +37,8 @@ public:
     void Play() override;
     void Pause() override;
     void Stop() override;
+    // Without waiting for the seek to land (GetPosition tells nMs until it has): one seek is
+    // in flight at a time, and of those that come meanwhile only the newest follows it.
     void SetPosition(uint32_t nMs) override;
     int GetDuration() override;
     int GetPosition() override;
@@ -114,6 +116,13 @@ private:
     void FinishOpen();
     void ReadNativeSize();
     bool WaitForSeek();
+    // The seek entry: one seek in flight at a time, none waited for (SetPosition).
+    void StartSeek(uint32_t nMs);
+    bool IsSeeking() const;
+    void WatchSeek();
+    void WatchSeekIn(int nMs);
+    // A new pipeline has no seek in flight.
+    void ForgetSeek();
     // A prepared pipeline (the follower, or a pending open's) becomes the current one; false
     // when it failed. bWaitForFrame: one that did not start yet shows its first frame before
     // this returns (otherwise a moment later).
@@ -178,6 +187,10 @@ private:
     std::unique_ptr<CSuccessorGraph> m_pSuccessor;
     std::unique_ptr<CSuccessorGraph> m_pOpening; // BeginOpen's, until it settles
     std::chrono::steady_clock::time_point m_openBegan;
+    GstElement *m_pSeekGraph = nullptr; // the pipeline with a seek in flight (not owned)
+    bool m_bSeekPending = false;        // a newer seek follows it, to m_nSeekTarget
+    uint32_t m_nSeekTarget = 0;
+    std::chrono::steady_clock::time_point m_seekBegan;
     QString m_strNextPath;              // what SetNextMedium was last told
     QTimer m_prepareTimer;              // the follower's deferred PrepareSuccessor
     bool m_bTookOver = false;           // in the UI turn in which a follower was taken over

@@ -9,7 +9,12 @@
 #include <QTimer>
 #include <QVariant>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <ctime>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 namespace {
@@ -130,7 +135,24 @@ bool CNetServer::BindCommandSocket(QUdpSocket &socket, const QHostAddress &addre
         return false;
     socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
                            QVariant(RECEIVE_BUFFER_BYTES));
+    // The first question switches the kernel's stamps on; it has none to tell yet.
+    ArrivalOfLastRead(socket);
     return true;
+}
+
+int64_t CNetServer::ArrivalOfLastRead(const QUdpSocket &socket) {
+    using namespace std::chrono;
+    const int64_t nNow = duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+    timespec arrived{}, real{};
+    if (::ioctl(static_cast<int>(socket.socketDescriptor()), SIOCGSTAMPNS, &arrived) != 0 ||
+        ::clock_gettime(CLOCK_REALTIME, &real) != 0)
+        return nNow;
+    // The stamp is wall-clock time: its age moves to the steady clock. A step of the wall
+    // clock in between can make it neither newer than now nor older than a full socket keeps
+    // a datagram waiting.
+    const int64_t nAge = (int64_t(real.tv_sec) - int64_t(arrived.tv_sec)) * 1'000'000'000 +
+                         (int64_t(real.tv_nsec) - int64_t(arrived.tv_nsec));
+    return nNow - std::clamp<int64_t>(nAge, 0, duration_cast<nanoseconds>(seconds(10)).count());
 }
 
 void CNetServer::CloseServer() {
@@ -185,9 +207,11 @@ void CNetServer::Dispatch(const unsigned char *pData, size_t nLength) {
     cmd.origin = CCommand::Origin::Net;
     // The id goes on as the same 32 bits the controller sent; handlers compare it unsigned.
     cmd.nPlayer = datagram.nPlayerId;
-    if (cmd.action == CCommand::Action::Open)
+    if (cmd.action == CCommand::Action::Open) {
         cmd.strText = QString::fromStdString(CNetDatagram::CommandText(pData, nLength));
-    else if (cmd.action == CCommand::Action::Seek || cmd.action == CCommand::Action::Volume)
+        // Only opens are ranked by arrival; the datagram is the one read last.
+        cmd.nArrivedNs = ArrivalOfLastRead(m_RecvSocket);
+    } else if (cmd.action == CCommand::Action::Seek || cmd.action == CCommand::Action::Volume)
         cmd.nValue = datagram.nValue;
     m_bDispatching = true;
     m_sink.Execute(cmd);

@@ -51,9 +51,13 @@ public:
     void CloseServer();
 
     // Binds a socket that takes commands (this server's, OSC's): not shared, so a second
-    // instance on the same port fails loudly instead of stealing commands, and with
-    // RECEIVE_BUFFER_BYTES of room.
+    // instance on the same port fails loudly instead of stealing commands, with
+    // RECEIVE_BUFFER_BYTES of room, and with the arrival of each datagram kept.
     static bool BindCommandSocket(QUdpSocket &socket, const QHostAddress &address, quint16 nPort);
+    // When the datagram read last from such a socket arrived, in ns of the steady clock (as
+    // CCommand::nArrivedNs), or now where the kernel does not tell. Commands of two inputs are
+    // read one socket after the other; their arrival keeps the order they came in.
+    static int64_t ArrivalOfLastRead(const QUdpSocket &socket);
 
     // A command's handler is running (and may have spun the event loop).
     bool IsDispatching() const { return m_bDispatching; }

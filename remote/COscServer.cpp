@@ -309,6 +309,9 @@ void COscServer::Handle(const Route &route, const char *pszPath, const char *psz
     }
     if (entry.action == Action::Fullscreen)
         cmd.nValue = cmd.nValue != 0 ? 1 : 0;
+    // Only opens are ranked by arrival; the packet is the one read last.
+    if (entry.action == Action::Open)
+        cmd.nArrivedNs = CNetServer::ArrivalOfLastRead(m_socket);
     // The receive gate of the remote control holds for OSC commands as for datagrams.
     if (m_settings.GetRemoteCtrl() != CNetServer::REMOTE_CTRL_ETHERNET)
         return;

@@ -63,6 +63,16 @@ protected:
     CCommand::Result Run(CCommand::Action action, int32_t nPlayer = 0, int32_t nValue = 0) {
         return m_pFrame->Execute(Cmd(action, nPlayer, nValue));
     }
+    // A controller's command as an input hands it on, without the way through a socket.
+    CCommand::Result Remote(CCommand::Action action, int32_t nPlayer, int32_t nValue = 0,
+                            const QString &strText = QString(), int64_t nArrivedNs = 0,
+                            CCommand::Origin origin = CCommand::Origin::Net) {
+        CCommand cmd = Cmd(action, nPlayer, nValue);
+        cmd.strText = strText;
+        cmd.origin = origin;
+        cmd.nArrivedNs = nArrivedNs;
+        return m_pFrame->Execute(cmd);
+    }
     QString Path(int nRow) { return List().GetTrackPath(nRow); }
 
     // Every text datagram that arrived since the last call.
@@ -290,6 +300,77 @@ TEST_F(ControllerTest, RemoteOpensGoOnWhileTheMediaPreparesAndKeepTheirOrder) {
                            "Player B: Playback stopped.\n", "Player B: Playback started.\n"}));
     EXPECT_TRUE(m_log.Contains(
         ("CVideoView::OpenMedia(): \"" + Path(2) + "\" replaced by a newer open.").toStdString()));
+}
+
+// A controller's backlog for the active player (a flood of open/seek pairs while an open
+// prepares) holds none of the operator's commands: they act at once on what the player shows.
+// The backlog collapses to the newest open and what came after it, seeks to the newest, and
+// "open, then play" keeps its order.
+TEST_F(ControllerTest, AControllersBacklogCollapsesAndHoldsNoOperatorCommand) {
+    using Act = CCommand::Action;
+    constexpr auto Done = CCommand::Result::Done;
+    PlayRow(0);
+    Texts();
+    A().m_bOpenLater = true;
+    for (int i = 0; i < 100; ++i) {
+        Remote(Act::Open, 0, 0, i % 2 ? ":3" : ":2");
+        Remote(Act::Seek, 0, 1000 + i);
+    }
+    Remote(Act::Seek, 0, 3000);
+    Remote(Act::Play, 0);
+    EXPECT_EQ(Run(Act::TogglePlay), Done);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
+    EXPECT_EQ(Run(Act::StopActive), Done);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
+    EXPECT_EQ(A().m_strPath, Path(0)) << "the open prepares meanwhile";
+
+    A().m_calls.clear();
+    A().FinishPendingOpen(true);
+    QTest::qWait(20);
+    EXPECT_EQ(A().m_strPending, Path(2)) << "the newest open follows the one that prepared";
+    A().FinishPendingOpen(true);
+    QTest::qWait(20);
+    EXPECT_EQ(A().m_opened, QStringList({Path(0), Path(1), Path(2)}));
+    // The seeks after the newest open collapse to the last; the play follows them.
+    QStringList seeks = A().m_calls.filter("SetPosition");
+    EXPECT_EQ(seeks, QStringList({"SetPosition 3000"}));
+    EXPECT_EQ(A().m_calls.last(), "Play");
+    EXPECT_EQ(A().m_nPosition, 3000);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    EXPECT_TRUE(m_log.Contains("Player A: "));
+    EXPECT_TRUE(m_log.Contains("held commands of a controller dropped: a newer open or seek "
+                               "took their place."));
+    const QStringList texts = Texts();
+    EXPECT_EQ(texts.filter("failed!").size(), 98) << "every open that did not run is answered";
+    EXPECT_EQ(texts.filter("successful.").size(), 2);
+}
+
+// Of opens of a player the newest by arrival wins, whichever input each came from and in
+// whatever order the inputs were read; the operator's open is the newest of all.
+TEST_F(ControllerTest, TheNewestOpenWinsByArrivalAcrossInputs) {
+    using Act = CCommand::Action;
+    PlayRow(0);
+    Texts();
+    // Read after the binary protocol's newer one, an older OSC open loses.
+    EXPECT_EQ(Remote(Act::Open, 1, 0, ":2", 2000), CCommand::Result::Done);
+    EXPECT_EQ(Remote(Act::Open, 1, 0, ":3", 1000, CCommand::Origin::Osc), CCommand::Result::Failed);
+    EXPECT_EQ(B().m_strPath, Path(1));
+    EXPECT_EQ(Texts(), QStringList({"Player B: Opening Stream ( two.mp4 ) successful.\n",
+                                    "Player B: Playback stopped.\n",
+                                    "Player B: Opening Stream ( " + Path(2) + " ) failed!\n"}));
+    EXPECT_TRUE(m_log.Contains(
+        ("OnNetOpenMedia(): \"" + Path(2) + "\" replaced by a newer open.").toStdString()));
+    // A waiting open of the active player loses to the operator's own double click, and so
+    // does what waits after it.
+    A().m_bOpenLater = true;
+    Remote(Act::Open, 0, 0, ":2");
+    Remote(Act::Open, 0, 0, ":3");
+    Remote(Act::Play, 0);
+    PlayRow(1);
+    QTest::qWait(20);
+    EXPECT_EQ(A().m_strPath, Path(1));
+    EXPECT_TRUE(A().m_strPending.isEmpty());
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
 }
 
 TEST_F(ControllerTest, PlayerIdSevenIsLoggedAndChangesNothing) {

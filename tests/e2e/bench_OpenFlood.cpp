@@ -1,11 +1,19 @@
-// `make bench`: a controller that opens playlist entries 40 times a second for 5 s must not
-// hold the program. Meanwhile a second controller sets the volume again and again and waits for
-// its answer (the "Volume set to" text), and the gaps between status datagrams are taken. The
-// peer is the same program in the same run without the flood: its answer time and its idle
-// status period. The flood goes once to the cued Player B and once to the playing Player A.
+// `make bench`: floods of a controller's opens and seeks must not hold the program. Meanwhile a
+// second controller sets the volume again and again and waits for its answer (the "Volume set
+// to" text), and the gaps between status datagrams are taken. The peer is the same program in
+// the same run without the flood: its answer time and its idle status period.
+// - 40 opens a second for 5 s of distinct files, once to the cued Player B and once to the
+//   playing Player A, and of entries that all name the same short clip.
+// - 45 seeks a second for 8 s into the playing clip's last second; the answers after the seeks
+//   stopped count too, and the program's processor time is taken.
+// - 200 opens in 2 s, alternating OSC and the binary protocol 10 ms apart: which one won.
+// - The operator's Ctrl+P (on a virtual X server) right after a controller sent 300 open/seek
+//   pairs in 0.3 s, against the same key without them.
+#include "../net/CNetTestBench.h"
 #include "../playback/CMediaFiles.h"
 #include "CDatagramWait.h"
 #include "CTessaroProcess.h"
+#include "CXvfbServer.h"
 #include "remote/protocol/CNetDatagram.h"
 
 #include <QElapsedTimer>
@@ -17,6 +25,7 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -25,8 +34,8 @@
 
 namespace {
 
-constexpr int kPortBase = 46680;
-constexpr int kFloodRate = 40; // opens per second
+constexpr int kPortBase = 46680; // status, commands, OSC: 46680..46682
+constexpr int kFloodRate = 40;   // opens per second
 constexpr int kFloodMs = 5000;
 
 struct Figures {
@@ -36,29 +45,46 @@ struct Figures {
     double Worst() const {
         return answers.empty() ? 1e9 : *std::max_element(answers.begin(), answers.end());
     }
+    void Add(const Figures &more) {
+        answers.insert(answers.end(), more.answers.begin(), more.answers.end());
+        maxStatusGap = std::max(maxStatusGap, more.maxStatusGap);
+        nOpened += more.nOpened;
+        nFailed += more.nFailed;
+    }
 };
 
-// The flood, paced on a thread of its own so that nothing the test waits for can slow it.
-void Flood(int nPlayer, int nEntries, std::atomic<bool> &running) {
+// Datagrams paced on a thread of their own, so that nothing the test waits for can slow them:
+// the i-th of nCount at i / nRate s, made by make, to the port port(i) gives.
+struct Paced {
+    std::function<QByteArray(int)> make;
+    std::function<int(int)> port;
+    int nCount = 0;
+    int nRate = 0;
+};
+
+void SendPaced(const Paced &paced, std::atomic<bool> &running) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(kPortBase + 1);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     QElapsedTimer clock;
     clock.start();
-    const int nCount = kFloodRate * kFloodMs / 1000;
-    for (int i = 0; i < nCount; ++i) {
-        const qint64 nDue = qint64(i) * 1000 / kFloodRate;
-        while (clock.elapsed() < nDue)
-            QThread::usleep(500);
-        unsigned char packet[CNetDatagram::COMMAND_SIZE];
-        const std::string strEntry = ":" + std::to_string(1 + i % nEntries);
-        CNetDatagram::EncodeCommand(packet, {nPlayer, CNetDatagram::CMD_OPEN, 0}, strEntry.c_str());
-        ::sendto(fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    for (int i = 0; i < paced.nCount; ++i) {
+        const qint64 nDueUs = qint64(i) * 1000000 / paced.nRate;
+        while (clock.nsecsElapsed() / 1000 < nDueUs)
+            QThread::usleep(200);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(paced.port(i)));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const QByteArray data = paced.make(i);
+        ::sendto(fd, data.constData(), size_t(data.size()), 0, reinterpret_cast<sockaddr *>(&to),
+                 sizeof to);
     }
     ::close(fd);
     running = false;
+}
+
+QByteArray OpenEntry(int nPlayer, int nEntry) {
+    return CNetTestBench::Command(nPlayer, CNetDatagram::CMD_OPEN, 0,
+                                  (":" + std::to_string(nEntry)).c_str());
 }
 
 // Volume commands one after the other, each waiting for its answer, for nMs (or while a flood
@@ -67,20 +93,19 @@ Figures Measure(QUdpSocket &listener, QUdpSocket &sender, int nMs, std::atomic<b
     Figures fig;
     QElapsedTimer clock;
     clock.start();
-    qint64 nLastStatus = -1, nSentAt = -1;
+    // A flood that stops the status datagrams altogether shows as one gap from the start.
+    qint64 nLastStatus = 0, nSentAt = -1;
     int nVolume = 40;
     const auto running = [&] { return pFlood ? pFlood->load() : clock.elapsed() < nMs; };
     while (running() || nSentAt >= 0) {
         if (nSentAt < 0 && running()) {
             nVolume = nVolume == 40 ? 60 : 40;
-            unsigned char packet[CNetDatagram::COMMAND_SIZE];
-            CNetDatagram::EncodeCommand(packet, {0, CNetDatagram::CMD_VOLUME, nVolume}, "");
-            sender.writeDatagram(reinterpret_cast<const char *>(packet), sizeof packet,
+            sender.writeDatagram(CNetTestBench::Command(0, CNetDatagram::CMD_VOLUME, nVolume),
                                  QHostAddress::LocalHost, kPortBase + 1);
             nSentAt = clock.nsecsElapsed();
         }
         if (!listener.hasPendingDatagrams() && !listener.waitForReadyRead(20)) {
-            if (nSentAt >= 0 && clock.nsecsElapsed() - nSentAt > 5'000'000'000LL)
+            if (nSentAt >= 0 && clock.nsecsElapsed() - nSentAt > 12'000'000'000LL)
                 break; // no answer at all: the worst figure says so
             continue;
         }
@@ -90,8 +115,7 @@ Figures Measure(QUdpSocket &listener, QUdpSocket &sender, int nMs, std::atomic<b
         if (!CDatagramWait::Decode(datagram.data(), msg))
             continue;
         if (msg.nType == CNetDatagram::TYPE_STATUS) {
-            if (nLastStatus >= 0)
-                fig.maxStatusGap = std::max(fig.maxStatusGap, (nNow - nLastStatus) / 1e6);
+            fig.maxStatusGap = std::max(fig.maxStatusGap, (nNow - nLastStatus) / 1e6);
             nLastStatus = nNow;
         } else if (msg.strText.find("Volume set to") != std::string::npos && nSentAt >= 0) {
             fig.answers.push_back((nNow - nSentAt) / 1e6);
@@ -104,25 +128,35 @@ Figures Measure(QUdpSocket &listener, QUdpSocket &sender, int nMs, std::atomic<b
             ++fig.nFailed;
         }
     }
+    fig.maxStatusGap = std::max(fig.maxStatusGap, (clock.nsecsElapsed() - nLastStatus) / 1e6);
     return fig;
 }
 
-Figures FloodWhileMeasuring(QUdpSocket &listener, QUdpSocket &sender, int nPlayer, int nEntries) {
-    // Only the flood's own texts are counted.
-    QThread::msleep(300);
+void Drain(QUdpSocket &listener) {
     while (listener.hasPendingDatagrams())
         listener.receiveDatagram();
+}
+
+// The flood's figures, and those of the nTailMs after it: what it left to do is its work too.
+Figures FloodWhileMeasuring(QUdpSocket &listener, QUdpSocket &sender, const Paced &paced,
+                            int nTailMs = 2000, Figures *pTail = nullptr) {
+    // Only the flood's own texts are counted.
+    QThread::msleep(800);
+    Drain(listener);
     std::atomic<bool> running{true};
-    std::thread flood(Flood, nPlayer, nEntries, std::ref(running));
+    std::thread flood(SendPaced, std::cref(paced), std::ref(running));
     Figures fig = Measure(listener, sender, 0, &running);
     flood.join();
-    // What the flood left to do is still its work: the answers after it count too.
-    Figures tail = Measure(listener, sender, 2000, nullptr);
-    fig.answers.insert(fig.answers.end(), tail.answers.begin(), tail.answers.end());
-    fig.maxStatusGap = std::max(fig.maxStatusGap, tail.maxStatusGap);
-    fig.nOpened += tail.nOpened;
-    fig.nFailed += tail.nFailed;
+    const Figures tail = Measure(listener, sender, nTailMs, nullptr);
+    fig.Add(tail);
+    if (pTail)
+        *pTail = tail;
     return fig;
+}
+
+Paced OpenFlood(int nPlayer, int nFirstEntry, int nEntries) {
+    return {[=](int i) { return OpenEntry(nPlayer, nFirstEntry + i % nEntries); },
+            [](int) { return kPortBase + 1; }, kFloodRate * kFloodMs / 1000, kFloodRate};
 }
 
 void Report(const char *pszName, const Figures &fig, const Figures &quiet) {
@@ -130,11 +164,25 @@ void Report(const char *pszName, const Figures &fig, const Figures &quiet) {
            "gap %.0f ms (ratio to the quiet period %.2f); %zu answers, %d opened, %d failed\n",
            pszName, fig.Worst(), fig.Worst() / std::max(quiet.Worst(), 1.0), fig.maxStatusGap,
            fig.maxStatusGap / quiet.maxStatusGap, fig.answers.size(), fig.nOpened, fig.nFailed);
+    fflush(stdout);
 }
 
-TEST(OpenFloodBench, AFloodOfOpensHoldsNoControllerAndNoStatus) {
-    CTessaroProcess tessaro(kPortBase);
-    // Media of several kinds and sizes, and an entry whose file is gone.
+// The program's processor time (user and system) so far, in ms.
+double CpuMs(qint64 nPid) {
+    QFile stat(QString("/proc/%1/stat").arg(nPid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // The fields after the command name in parentheses; utime and stime are the 14th and 15th.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return (fields[11].toDouble() + fields[12].toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
+
+// The playlist: clips of several kinds, the 10 s clip, a file that is gone, and nSame entries
+// of one and the same short clip. Returns the number of the big clip's entry.
+int PresetMedia(CTessaroProcess &tessaro, int nSame) {
     const QStringList sources = {"clip.mp4", "clip.mkv", "clip.webm", "clip.mov", "clip.ogg"};
     QByteArray m3u = "#EXTM3U\r\n";
     for (int i = 0; i < sources.size(); ++i) {
@@ -146,42 +194,209 @@ TEST(OpenFloodBench, AFloodOfOpensHoldsNoControllerAndNoStatus) {
     QFile::copy(CMediaFiles::Path("bench720.mp4", true), strBig);
     m3u += "#EXTINF:10,x\r\n" + strBig.toUtf8() + "\r\n";
     m3u += "#EXTINF:1,x\r\n" + tessaro.WorkDir().toUtf8() + "/gone.mp4\r\n";
-    const int nEntries = int(sources.size()) + 2;
+    const QString strSame = tessaro.WorkDir() + "/same.mp4";
+    QFile::copy(CMediaFiles::Path("clip.mp4"), strSame);
+    for (int i = 0; i < nSame; ++i)
+        m3u += "#EXTINF:2,x\r\n" + strSame.toUtf8() + "\r\n";
     QFile last(tessaro.WorkDir() + "/LastPLS.dat");
-    ASSERT_TRUE(last.open(QIODevice::WriteOnly));
-    last.write(m3u);
-    last.close();
+    if (last.open(QIODevice::WriteOnly))
+        last.write(m3u);
     tessaro.PresetSetting("Playlist/m_CurTrack", 0);
-    ASSERT_TRUE(tessaro.Start());
-    QUdpSocket listener, sender;
-    ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, tessaro.StatusPort()));
-    // Player A plays the big clip, on and on.
-    tessaro.Remote({"-P", "A", "open", ":" + QString::number(sources.size() + 1)});
-    tessaro.Remote({"-P", "A", "play"});
-    QThread::msleep(500);
+    return int(sources.size()) + 1;
+}
 
-    const Figures quiet = Measure(listener, sender, 5000, nullptr);
-    const Figures cued = FloodWhileMeasuring(listener, sender, 1, nEntries);
-    tessaro.Remote({"-P", "A", "open", ":" + QString::number(sources.size() + 1)});
+void PlayBigClip(CTessaroProcess &tessaro, int nBig) {
+    tessaro.Remote({"-P", "A", "open", ":" + QString::number(nBig)});
     tessaro.Remote({"-P", "A", "play"});
-    const Figures active = FloodWhileMeasuring(listener, sender, 0, nEntries);
+}
+
+// The peer: the program started, Player A playing the big clip, measured without a flood.
+Figures StartQuiet(CTessaroProcess &tessaro, int nBig, QUdpSocket &listener, QUdpSocket &sender) {
+    if (!tessaro.Start() || !listener.bind(QHostAddress::LocalHost, tessaro.StatusPort())) {
+        ADD_FAILURE() << "the program did not start: " << tessaro.Output().toStdString();
+        return {};
+    }
+    PlayBigClip(tessaro, nBig);
+    QThread::msleep(500);
+    return Measure(listener, sender, 5000, nullptr);
+}
+
+TEST(OpenFloodBench, AFloodOfOpensHoldsNoControllerAndNoStatus) {
+    CTessaroProcess tessaro(kPortBase);
+    constexpr int kSame = 4;
+    const int nBig = PresetMedia(tessaro, kSame);
+    const int nDistinct = nBig + 1; // the clips, the big one and the file that is gone
+    QUdpSocket listener, sender;
+    const Figures quiet = StartQuiet(tessaro, nBig, listener, sender);
+    const Figures cued = FloodWhileMeasuring(listener, sender, OpenFlood(1, 1, nDistinct));
+    PlayBigClip(tessaro, nBig);
+    const Figures active = FloodWhileMeasuring(listener, sender, OpenFlood(0, 1, nDistinct));
+    // Entries that all name the same 2 s clip, while it plays.
+    tessaro.Remote({"-P", "A", "open", ":" + QString::number(nDistinct + 1)});
+    tessaro.Remote({"-P", "A", "play"});
+    const Figures same =
+        FloodWhileMeasuring(listener, sender, OpenFlood(0, nDistinct + 1, kSame), 4000);
 
     printf("quiet: worst answer %.0f ms, status period %.0f ms\n", quiet.Worst(),
            quiet.maxStatusGap);
     Report("40 opens/s to the cued player B", cued, quiet);
     Report("40 opens/s to the playing player A", active, quiet);
-    EXPECT_LE(cued.Worst(), 300.0);
-    EXPECT_LE(active.Worst(), 300.0);
-    // The status period (about 1.6 s) holds while the flood runs.
-    EXPECT_LE(cued.maxStatusGap, 1700.0);
-    EXPECT_LE(active.maxStatusGap, 1700.0);
-    // Every open is answered, opened or failed (a newer open may have replaced it), and some
-    // open.
-    const int nCount = kFloodRate * kFloodMs / 1000;
-    EXPECT_EQ(cued.nOpened + cued.nFailed, nCount);
-    EXPECT_EQ(active.nOpened + active.nFailed, nCount);
-    EXPECT_GT(cued.nOpened, 0);
-    EXPECT_GT(active.nOpened, 0);
+    Report("40 opens/s of one short clip to the playing player A", same, quiet);
+    for (const Figures *pFig : {&cued, &active, &same}) {
+        EXPECT_LE(pFig->Worst(), 300.0);
+        // The status period (about 1.6 s) holds while the flood runs.
+        EXPECT_LE(pFig->maxStatusGap, 1700.0);
+        // Every open is answered, opened or failed (a newer open may have replaced it), and
+        // some open.
+        EXPECT_EQ(pFig->nOpened + pFig->nFailed, kFloodRate * kFloodMs / 1000);
+        EXPECT_GT(pFig->nOpened, 0);
+    }
+    ASSERT_TRUE(tessaro.Terminate(SIGTERM));
+}
+
+TEST(OpenFloodBench, SeeksIntoTheLastSecondHoldNoControllerAndNoStatus) {
+    CTessaroProcess tessaro(kPortBase);
+    const int nBig = PresetMedia(tessaro, 0);
+    QUdpSocket listener, sender;
+    const Figures quiet = StartQuiet(tessaro, nBig, listener, sender);
+    PlayBigClip(tessaro, nBig);
+    // 45 a second for 8 s, each somewhere in the 10 s clip's last second.
+    const Paced seeks{[](int i) {
+                          return CNetTestBench::Command(0, CNetDatagram::CMD_SEEK,
+                                                        9000 + (i * 137) % 1000);
+                      },
+                      [](int) { return kPortBase + 1; }, 45 * 8, 45};
+    const double dCpuBefore = CpuMs(tessaro.ProcessId());
+    QElapsedTimer clock;
+    clock.start();
+    Figures after;
+    const Figures fig = FloodWhileMeasuring(listener, sender, seeks, 4000, &after);
+    const double dCpu = (CpuMs(tessaro.ProcessId()) - dCpuBefore) / double(clock.elapsed());
+    printf("quiet: worst answer %.0f ms, status period %.0f ms\n", quiet.Worst(),
+           quiet.maxStatusGap);
+    Report("45 seeks/s into the last second of the playing player A", fig, quiet);
+    printf("  after the seeks stopped: worst answer %.0f ms; the program used %.0f%% of a core "
+           "meanwhile\n",
+           after.Worst(), dCpu * 100);
+    fflush(stdout);
+    EXPECT_LE(fig.Worst(), 300.0);
+    EXPECT_LE(fig.maxStatusGap, 1700.0);
+    ASSERT_TRUE(tessaro.Terminate(SIGTERM));
+}
+
+// The media name the status datagrams give once the opens have settled.
+std::string SettledName(QUdpSocket &listener) {
+    std::string strName;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nChanged = 0;
+    // Settled: a name, the same for 2 s on end (a status goes out at least every 1.6 s).
+    while ((strName.empty() || clock.elapsed() - nChanged < 2000) && clock.elapsed() < 15000) {
+        if (!listener.waitForReadyRead(50))
+            continue;
+        CNetDatagram::Message msg;
+        while (listener.hasPendingDatagrams())
+            if (CDatagramWait::Decode(listener.receiveDatagram().data(), msg) &&
+                msg.nType == CNetDatagram::TYPE_STATUS && msg.status.nCurPlayer == 0 &&
+                msg.strName != strName) {
+                strName = msg.strName;
+                nChanged = clock.elapsed();
+            }
+    }
+    return strName;
+}
+
+TEST(OpenFloodBench, TheNewestOpenWinsAcrossProtocols) {
+    CTessaroProcess tessaro(kPortBase);
+    tessaro.PresetSetting("OSC/Port", kPortBase + 2);
+    const int nBig = PresetMedia(tessaro, 0);
+    const int nClips = nBig - 1;
+    ASSERT_TRUE(tessaro.Start());
+    QUdpSocket listener;
+    ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, tessaro.StatusPort()));
+    constexpr int kRuns = 6, kOpens = 200;
+    int nWon = 0;
+    for (int nRun = 0; nRun < kRuns; ++nRun) {
+        // Each run ends on another clip; the one before the last is always another one.
+        const auto entry = [&](int i) { return 1 + (i + nRun) % nClips; };
+        const Paced opens{[&](int i) {
+                              return i % 2 ? OpenEntry(0, entry(i))
+                                           : CNetTestBench::OscMessage(
+                                                 "/tessaro/a/open", "s", 0,
+                                                 (":" + std::to_string(entry(i))).c_str());
+                          },
+                          [](int i) { return i % 2 ? kPortBase + 1 : kPortBase + 2; }, kOpens, 100};
+        std::atomic<bool> running{true};
+        SendPaced(opens, running);
+        const std::string strWant =
+            QString("%1-").arg(entry(kOpens - 1) - 1).toStdString(); // "N-clip.xxx"
+        const std::string strName = SettledName(listener);
+        const bool bWon = strName.rfind(strWant, 0) == 0;
+        nWon += bWon;
+        printf("run %d: player A settled on \"%s\", the newest open named entry %d (%s)\n", nRun,
+               strName.c_str(), entry(kOpens - 1), bWon ? "won" : "lost");
+    }
+    printf("200 opens in 2 s alternating OSC and binary: the newest open won in %d of %d runs\n",
+           nWon, kRuns);
+    fflush(stdout);
+    EXPECT_EQ(nWon, kRuns);
+    ASSERT_TRUE(tessaro.Terminate(SIGTERM));
+}
+
+// ms from the key to the text of the state it changed, or -1 without one in 30 s.
+double KeyToText(const CXvfbServer &server, const QString &strWindow, QUdpSocket &listener) {
+    Drain(listener);
+    QElapsedTimer clock;
+    clock.start();
+    server.XDoTool({"key", "--window", strWindow, "ctrl+p"});
+    while (clock.elapsed() < 30000) {
+        if (!listener.waitForReadyRead(20))
+            continue;
+        CNetDatagram::Message msg;
+        while (listener.hasPendingDatagrams())
+            if (CDatagramWait::Decode(listener.receiveDatagram().data(), msg) &&
+                (msg.strText == "Player A: Playback paused.\n" ||
+                 msg.strText == "Player A: Playback started.\n"))
+                return double(clock.nsecsElapsed()) / 1e6;
+    }
+    return -1;
+}
+
+TEST(OpenFloodBench, TheOperatorsKeyPassesAControllersBacklog) {
+    if (!CXvfbServer::HaveXDoTool())
+        GTEST_SKIP() << "xdotool is not installed (Debian package xdotool)";
+    CXvfbServer server;
+    ASSERT_TRUE(server.Start({QSize(1280, 800)}));
+    CTessaroProcess tessaro(kPortBase);
+    tessaro.SetDisplay(server.Display());
+    const int nBig = PresetMedia(tessaro, 0);
+    ASSERT_TRUE(tessaro.Start()) << tessaro.Output().toStdString();
+    QUdpSocket listener;
+    ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, tessaro.StatusPort()));
+    // The backlog's texts must not push the key's out of a full socket.
+    listener.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 << 20);
+    PlayBigClip(tessaro, nBig);
+    const QString strMain = server.XDoTool({"search", "--name", "Tessaro2$"}).section('\n', 0, 0);
+    ASSERT_FALSE(strMain.isEmpty());
+    server.XDoTool({"windowfocus", strMain, "sleep", "0.5"});
+    // The peer: the key without a backlog, twice (pause, play).
+    const double dQuiet =
+        std::max(KeyToText(server, strMain, listener), KeyToText(server, strMain, listener));
+    // 300 open/seek pairs to the active player in 0.3 s, then the key.
+    const Paced backlog{[&](int i) {
+                            return i % 2 ? CNetTestBench::Command(0, CNetDatagram::CMD_SEEK, 1000)
+                                         : OpenEntry(0, 1 + (i / 2) % (nBig - 1));
+                        },
+                        [](int) { return kPortBase + 1; }, 600, 2000};
+    std::atomic<bool> running{true};
+    SendPaced(backlog, running);
+    const double dBehind = KeyToText(server, strMain, listener);
+    printf("the operator's Ctrl+P: %.0f ms without a backlog, %.0f ms right after 300 open/seek "
+           "pairs in 0.3 s (-1: no effect in 30 s)\n",
+           dQuiet, dBehind);
+    fflush(stdout);
+    EXPECT_GE(dBehind, 0.0);
+    EXPECT_LE(dBehind, std::max(500.0, 3 * dQuiet));
     ASSERT_TRUE(tessaro.Terminate(SIGTERM));
 }
 

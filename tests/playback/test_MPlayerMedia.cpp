@@ -444,3 +444,18 @@ TEST_F(MPlayerMediaTest, FileCutShortWhilePlayingEndsNormallyWithOneLine) {
     EXPECT_GE(nSeconds, 2);
     EXPECT_LE(nSeconds, 4);
 }
+
+// A seek never waits on the caller's thread: the position reported is where it goes, one seek
+// is in flight and, of those that come meanwhile, the newest follows it and lands.
+TEST_F(MPlayerMediaTest, SeeksDoNotWaitAndTheNewestLands) {
+    ASSERT_TRUE(Open("clip.mp4"));
+    m_player.Play();
+    for (int i = 0; i < 40; ++i) {
+        m_player.SetPosition(1000 + 20 * i);
+        EXPECT_EQ(m_player.GetPosition(), 1000 + 20 * i);
+    }
+    m_player.Pause();
+    QTest::qWait(500);
+    EXPECT_NEAR(m_player.GetPosition(), 1780, TOLERANCE_MS);
+    EXPECT_EQ(m_player.GetPlayState(), CPlayerBase::PS_PAUSED);
+}
