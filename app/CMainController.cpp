@@ -276,11 +276,14 @@ int CMainController::GetVolumePercent() const {
         v = m_videoView.GetVolume();
     if (m_videoView.IsMuted())
         return 0;
-    const long R = m_ctrlBar.GetVolumeRange();
+    return LevelPercent(v, m_ctrlBar.GetVolumeRange());
+}
+
+int CMainController::LevelPercent(long lVolume, long lRange) {
     // The range comes from a checked setting, but a percentage must never divide by zero.
-    if (R == 0)
+    if (lRange == 0)
         return 0;
-    return static_cast<int>(std::labs((std::labs(R) - std::labs(v)) * 100 / R));
+    return static_cast<int>(std::labs((std::labs(lRange) - std::labs(lVolume)) * 100 / lRange));
 }
 
 void CMainController::ApplyVolumeRange() {

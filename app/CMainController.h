@@ -51,6 +51,8 @@ public:
     void OnTimer(CLogBookDlg *pLogBook, int nTimerId);
 
     int GetVolumePercent() const;
+    // A volume in hundredths of a dB (-range..0) as the percentage the control bar shows.
+    static int LevelPercent(long lVolume, long lRange);
     void ApplyVolumeRange();
     void UpdateNetStatus();
     void SendStatusMsg(int nPlayer, const QString &strText);

@@ -1,5 +1,6 @@
 #include "app/CWebRemote.h"
 
+#include "app/CMainController.h"
 #include "app/CMainFrame.h"
 #include "core/CGeneralSettings.h"
 #include "playback/CVideoView.h"
@@ -7,19 +8,6 @@
 #include "remote/CNetServer.h"
 #include "remote/CWebServer.h"
 #include "widgets/CPlayerCtrlBar.h"
-
-#include <cstdlib>
-
-namespace {
-
-// A volume in hundredths of a dB (-range..0) as the percentage the control bar shows.
-int LevelPercent(long lVolume, long lRange) {
-    if (lRange == 0)
-        return 0;
-    return static_cast<int>(std::labs((std::labs(lRange) - std::labs(lVolume)) * 100 / lRange));
-}
-
-} // namespace
 
 CWebRemote::CWebRemote(CMainFrame &frame, CProfile &profile, const CGeneralSettings &settings,
                        const CTickClock &clock, CNetServer &netServer)
@@ -43,8 +31,8 @@ CWebStatus CWebRemote::Status() const {
     // The feedback's volume is 0 while muted; the page shows the level the mute will give back,
     // beside the mute's own state.
     if (status.bMuted && m_frame.GetCtrlBar())
-        status.players.nVolume =
-            LevelPercent(pView->GetVolume(), m_frame.GetCtrlBar()->GetVolumeRange());
+        status.players.nVolume = CMainController::LevelPercent(
+            pView->GetVolume(), m_frame.GetCtrlBar()->GetVolumeRange());
     status.bFullscreen = pView->IsFullScreen();
     status.bRepeatSingle = pPlaylist->GetLoopSingleTrack();
     status.bAutoNext = pPlaylist->GetAutoSkipTrack();
