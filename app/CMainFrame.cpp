@@ -175,6 +175,7 @@ CSyncController::Snapshot CMainFrame::SyncSnapshot() const {
             snap.players[i].bLoaded = pPlayer->GetMediaState() == CPlayerBase::MS_LOADED;
             snap.players[i].strPath = pPlayer->GetFilePath();
             snap.players[i].strNextPath = pPlayer->GetNextMedium();
+            snap.players[i].strOpening = pPlayer->GetOpeningPath();
             snap.players[i].nPlayState = pPlayer->GetPlayState();
         }
     }

@@ -127,14 +127,9 @@ void CSyncController::Start(SnapshotSource source, CCommandSink &sink) {
         m_pTiming->SetOpeningHandler([this](int nPlayer, const QString &strPath) {
             // Followers open the medium while this machine does, so that both are ready by the
             // time it plays.
-            CSyncMessage::State state = BuildState();
-            CSyncMessage::Player &player = state.players[nPlayer & 1];
-            QString strRoot, strRest;
-            SplitPath(strPath, m_settings.strMediaRoot, strRoot, strRest);
-            player.nState = CSyncMessage::STOPPED;
-            player.strRoot = strRoot.toStdString();
-            player.strPath = strRest.toStdString();
-            m_pLink->SetState(state);
+            m_lastSent = BuildState(nPlayer & 1, strPath);
+            m_bSentOnce = true;
+            m_pLink->SetState(m_lastSent);
         });
         if (m_pLink->Lead(m_settings.bind, nPort))
             LogMsg("Sync: leading on port %d, clock on port %d.\n", m_settings.nPort,
@@ -220,11 +215,13 @@ QString CSyncController::JoinPath(const QString &strRoot, const QString &strRest
     return CSyncMediaPath::Join(strRoot, strRest, strMediaRoot);
 }
 
-CSyncMessage::State CSyncController::BuildState() const {
+CSyncMessage::State CSyncController::BuildState(int nOpening, const QString &strOpening) const {
     CSyncMessage::State state;
     if (!m_source)
         return state;
-    const Snapshot snap = m_source();
+    Snapshot snap = m_source();
+    if (nOpening >= 0)
+        snap.players[nOpening].strOpening = strOpening;
     state.nActive = uint8_t(snap.nActive & 1);
     state.bFullScreen = snap.bFullScreen;
     state.nModes = snap.nModes;
@@ -237,12 +234,22 @@ CSyncMessage::State CSyncController::BuildState() const {
         out.nEpoch = plan.nEpoch;
         out.nPositionNs = plan.nPositionNs;
         out.nClockNs = plan.nClockNs;
+        QString strRoot, strRest;
+        if (!own.strOpening.isEmpty()) {
+            // Until the open settles, the medium before plays on here; the followers, told
+            // as it began, prepare the new one stopped, and hear nothing that would start the
+            // old one again.
+            out.nState = CSyncMessage::STOPPED;
+            SplitPath(own.strOpening, m_settings.strMediaRoot, strRoot, strRest);
+            out.strRoot = strRoot.toStdString();
+            out.strPath = strRest.toStdString();
+            continue;
+        }
         if (!own.bLoaded)
             continue;
         out.nState = own.nPlayState == CPlayerBase::PS_PLAYING  ? CSyncMessage::PLAYING
                      : own.nPlayState == CPlayerBase::PS_PAUSED ? CSyncMessage::PAUSED
                                                                 : CSyncMessage::STOPPED;
-        QString strRoot, strRest;
         SplitPath(own.strPath, m_settings.strMediaRoot, strRoot, strRest);
         out.strRoot = strRoot.toStdString();
         out.strPath = strRest.toStdString();

@@ -54,6 +54,7 @@ public:
             bool bLoaded = false;
             QString strPath;
             QString strNextPath; // prepared to follow without a gap
+            QString strOpening;  // being opened while strPath plays on
             int nPlayState = 0;  // 0 stopped, 1 paused, 2 playing
         } players[2];
         int nActive = 0;
@@ -109,7 +110,8 @@ public:
                             const QString &strMediaRoot);
 
 private:
-    CSyncMessage::State BuildState() const;
+    // The state this machine leads with; nOpening's player announced as opening strOpening.
+    CSyncMessage::State BuildState(int nOpening = -1, const QString &strOpening = {}) const;
     void Publish();
     void OnState(const CSyncMessage::Message &msg);
     void Follow(const CSyncMessage::Message &msg);

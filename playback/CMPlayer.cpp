@@ -295,6 +295,10 @@ int CMPlayer::BeginOpen(const QString &strPath) {
     return OPEN_PENDING;
 }
 
+QString CMPlayer::GetOpeningPath() const {
+    return m_pOpening ? m_pOpening->GetPath() : QString();
+}
+
 int CMPlayer::PollOpen() {
     if (!m_pOpening)
         return OPEN_NONE;

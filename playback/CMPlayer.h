@@ -74,6 +74,7 @@ public:
     int BeginOpen(const QString &strPath) override;
     int PollOpen() override;
     void CancelOpen() override { DisposeGraph(m_pOpening); }
+    QString GetOpeningPath() const override;
     QString GetNextMedium() const override { return m_strNextPath; }
     void SetPipelineTiming(CPipelineTiming *pTiming, int nPlayer) override {
         m_pTiming = pTiming;

@@ -80,6 +80,8 @@ public:
     virtual int PollOpen() { return OPEN_NONE; }
     // UI thread: a pending open goes unannounced; the medium before stays.
     virtual void CancelOpen() {}
+    // The file BeginOpen is preparing ("" when no open is pending).
+    virtual QString GetOpeningPath() const { return QString(); }
     // What SetNextMedium was last told.
     virtual QString GetNextMedium() const { return QString(); }
     // Before Init: the player's pipelines are timed by pTiming (synchronised playback), as
