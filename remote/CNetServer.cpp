@@ -4,6 +4,7 @@
 #include "core/CLogBook.h"
 #include "core/CProfile.h"
 #include "core/CTickClock.h"
+#include "remote/CCommandDescriptor.h"
 
 #include <QTimer>
 #include <QVariant>
@@ -19,35 +20,6 @@
 namespace {
 
 const char *const kSection = "Network";
-
-// The action of a command code; false for codes that do nothing.
-bool ActionForCode(int32_t nCode, CCommand::Action &action) {
-    switch (nCode) {
-    case CNetDatagram::CMD_PLAY:
-        action = CCommand::Action::Play;
-        return true;
-    case CNetDatagram::CMD_STOP:
-        action = CCommand::Action::Stop;
-        return true;
-    case CNetDatagram::CMD_PAUSE:
-        action = CCommand::Action::Pause;
-        return true;
-    case CNetDatagram::CMD_OPEN:
-        action = CCommand::Action::Open;
-        return true;
-    case CNetDatagram::CMD_SEEK:
-        action = CCommand::Action::Seek;
-        return true;
-    case CNetDatagram::CMD_VOLUME:
-        action = CCommand::Action::Volume;
-        return true;
-    case CNetDatagram::CMD_SELECT:
-        action = CCommand::Action::Select;
-        return true;
-    default:
-        return false;
-    }
-}
 
 } // namespace
 
@@ -198,17 +170,19 @@ void CNetServer::Dispatch(const unsigned char *pData, size_t nLength) {
     CNetDatagram::Command datagram;
     if (!CNetDatagram::DecodeCommand(pData, nLength, datagram))
         return; // wrong size or magic
-    CCommand cmd;
-    if (!ActionForCode(datagram.nCode, cmd.action))
+    const CCommandDescriptor *pRow = CCommandDescriptor::ForCode(datagram.nCode);
+    if (!pRow)
         return;
+    CCommand cmd;
+    cmd.action = pRow->action;
     cmd.origin = CCommand::Origin::Net;
     // The id goes on as the same 32 bits the controller sent; handlers compare it unsigned.
     cmd.nPlayer = datagram.nPlayerId;
-    if (cmd.action == CCommand::Action::Open) {
+    if (pRow->value == CCommandDescriptor::Value::Media) {
         cmd.strText = QString::fromStdString(CNetDatagram::CommandText(pData, nLength));
         // Only opens are ranked by arrival; the datagram is the one read last.
         cmd.nArrivedNs = ArrivalOfLastRead(m_RecvSocket);
-    } else if (cmd.action == CCommand::Action::Seek || cmd.action == CCommand::Action::Volume)
+    } else if (pRow->value != CCommandDescriptor::Value::None)
         cmd.nValue = datagram.nValue;
     m_bDispatching = true;
     m_sink.Execute(cmd);

@@ -5,6 +5,7 @@
 #include "core/CProfile.h"
 #include "core/CShowEvents.h"
 #include "core/CTickClock.h"
+#include "remote/CCommandDescriptor.h"
 #include "remote/CNetServer.h"
 #include "remote/CServerSettings.h"
 
@@ -74,52 +75,17 @@ const char *const kRoot = "/tessaro/";
 
 } // namespace
 
-// The command table: address (after "/tessaro/" and, per player, "a/" or "b/"), the argument it
-// takes, and the command it gives. Each address becomes a method of liblo's dispatcher.
-struct COscServer::CommandEntry {
-    enum class Argument {
-        None,    // none; one argument of any type is ignored (buttons often send 1 or 1.0)
-        Integer, // one number, read by ReadInteger
-        Text,    // one string
-    };
-    const char *pszName;
-    bool bPerPlayer;
-    Argument argument;
-    CCommand::Action action;
-
-    const char *ExpectedTypes() const {
-        return argument == Argument::Integer ? "i" : argument == Argument::Text ? "s" : "";
-    }
-};
-
 struct COscDispatch {
-    using Argument = COscServer::CommandEntry::Argument;
-    static const COscServer::CommandEntry kCommands[];
 
     static int OnMessage(const char *pszPath, const char *pszTypes, lo_arg **argv, int argc,
                          lo_message /*msg*/, void *pUser) {
         const auto *pRoute = static_cast<const COscServer::Route *>(pUser);
-        if (pRoute->pEntry)
+        if (pRoute->pRow)
             pRoute->pServer->Handle(*pRoute, pszPath, pszTypes, static_cast<void *>(argv), argc);
         else
             pRoute->pServer->HandleSubscribe(pszPath, pszTypes, static_cast<void *>(argv), argc);
         return 0;
     }
-};
-
-using Action = CCommand::Action;
-
-const COscServer::CommandEntry COscDispatch::kCommands[] = {
-    {"play", true, Argument::None, Action::Play},
-    {"pause", true, Argument::None, Action::Pause},
-    {"stop", true, Argument::None, Action::Stop},
-    {"select", true, Argument::None, Action::Select},
-    {"open", true, Argument::Text, Action::Open},
-    {"seek", true, Argument::Integer, Action::Seek},
-    {"volume", false, Argument::Integer, Action::Volume},
-    {"next", false, Argument::None, Action::Next},
-    {"previous", false, Argument::None, Action::Previous},
-    {"fullscreen", false, Argument::Integer, Action::Fullscreen},
 };
 
 COscServer::COscServer(CNetServer &netServer, CShowEvents &events, CCommandSink &sink,
@@ -193,19 +159,22 @@ bool COscServer::MakeDecoder() {
     lo_server_enable_queue(pLo, 0, 1);
     // One method per address, so that liblo matches address patterns against each of them;
     // a message that matches none is ignored, as an unknown command code is.
-    m_routes.reserve(std::size(COscDispatch::kCommands) * 2 + 1);
-    for (const CommandEntry &entry : COscDispatch::kCommands)
+    m_routes.reserve(CCommandDescriptor::All().size() * 2 + 1);
+    for (const CCommandDescriptor &row : CCommandDescriptor::All()) {
+        if (!row.Offers(CCommandDescriptor::OSC))
+            continue;
         for (int nPlayer : {0, 1}) {
-            if (!entry.bPerPlayer && nPlayer == 1)
+            if (!row.bPerPlayer && nPlayer == 1)
                 break;
-            m_routes.push_back({this, &entry, entry.bPerPlayer ? nPlayer : -1});
+            m_routes.push_back({this, &row, row.bPerPlayer ? nPlayer : -1});
         }
+    }
     m_routes.push_back({this, nullptr, -1});
     for (Route &route : m_routes) {
         QByteArray address = kRoot;
         if (route.nPlayer >= 0)
             address += route.nPlayer == 0 ? "a/" : "b/";
-        address += route.pEntry ? route.pEntry->pszName : "subscribe";
+        address += route.pRow ? route.pRow->pszName : "subscribe";
         lo_server_add_method(pLo, address.constData(), nullptr, &COscDispatch::OnMessage, &route);
     }
     return true;
@@ -279,37 +248,44 @@ void COscServer::ReadOne() {
 
 void COscServer::Handle(const Route &route, const char *pszPath, const char *pszTypes, void *argv,
                         int argc) {
+    using Value = CCommandDescriptor::Value;
     lo_arg **args = static_cast<lo_arg **>(argv);
-    const CommandEntry &entry = *route.pEntry;
+    const CCommandDescriptor &row = *route.pRow;
     const char *pszGot = pszTypes ? pszTypes : "";
     CCommand cmd;
-    cmd.action = entry.action;
+    cmd.action = row.action;
     cmd.origin = CCommand::Origin::Osc;
     // The volume is common to both players: the id of the binary protocol's command 13 is only
     // range-checked, and Player A's always passes.
     cmd.nPlayer = std::max(route.nPlayer, 0);
     bool bValid = false;
-    switch (entry.argument) {
-    case CommandEntry::Argument::None:
+    const char *pszExpected = "i";
+    switch (row.value) {
+    case Value::None:
+        // Buttons often send 1 or 1.0 along: one argument of any type is ignored.
+        pszExpected = "";
         bValid = argc <= 1;
         break;
-    case CommandEntry::Argument::Integer:
+    case Value::Position:
+    case Value::Percent:
+    case Value::Switch:
         bValid = argc == 1 && ReadInteger(pszGot[0], args[0], cmd.nValue);
         break;
-    case CommandEntry::Argument::Text:
+    case Value::Media:
+        pszExpected = "s";
         bValid = argc == 1 && (pszGot[0] == LO_STRING || pszGot[0] == LO_SYMBOL);
         if (bValid)
             cmd.strText = QString::fromUtf8(StringArg(args[0]));
         break;
     }
     if (!bValid) {
-        LogBadArguments(pszPath, entry.ExpectedTypes(), pszGot);
+        LogBadArguments(pszPath, pszExpected, pszGot);
         return;
     }
-    if (entry.action == Action::Fullscreen)
+    if (row.value == Value::Switch)
         cmd.nValue = cmd.nValue != 0 ? 1 : 0;
     // Only opens are ranked by arrival; the packet is the one read last.
-    if (entry.action == Action::Open)
+    if (row.value == Value::Media)
         cmd.nArrivedNs = CNetServer::ArrivalOfLastRead(m_socket);
     m_sink.Execute(cmd);
 }

@@ -29,6 +29,7 @@
 #include <vector>
 
 class CCommandSink;
+struct CCommandDescriptor;
 class CNetServer;
 class CShowEvents;
 class CProfile;
@@ -72,12 +73,11 @@ public:
     void Close();
 
 private:
-    struct CommandEntry;
     // One address registered with liblo: the command it gives and, per player, which player.
     struct Route {
         COscServer *pServer;
-        const CommandEntry *pEntry; // null: /tessaro/subscribe
-        int nPlayer;                // -1 for the addresses without a player
+        const CCommandDescriptor *pRow; // null: /tessaro/subscribe
+        int nPlayer;                    // -1 for the addresses without a player
     };
 
     friend struct COscDispatch; // liblo's callback, which needs liblo's types

@@ -1,5 +1,7 @@
 #include "remote/CWebCodec.h"
 
+#include "remote/CCommandDescriptor.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,31 +24,6 @@ QByteArray Finish(QJsonObject &message) {
     message.insert("type", "state");
     return QJsonDocument(message).toJson(QJsonDocument::Compact);
 }
-
-enum class Argument { None, Player, PlayerRow, PlayerPosition, Percent, Switch };
-
-struct CommandEntry {
-    const char *pszName;
-    CCommand::Action action;
-    Argument argument;
-};
-
-const CommandEntry kCommands[] = {
-    {"play", CCommand::Action::Play, Argument::Player},
-    {"pause", CCommand::Action::Pause, Argument::Player},
-    {"stop", CCommand::Action::Stop, Argument::Player},
-    {"select", CCommand::Action::Select, Argument::Player},
-    {"open", CCommand::Action::Open, Argument::PlayerRow},
-    {"seek", CCommand::Action::Seek, Argument::PlayerPosition},
-    {"volume", CCommand::Action::Volume, Argument::Percent},
-    {"mute", CCommand::Action::Mute, Argument::Switch},
-    {"next", CCommand::Action::Next, Argument::None},
-    {"previous", CCommand::Action::Previous, Argument::None},
-    {"fullscreen", CCommand::Action::Fullscreen, Argument::Switch},
-    {"repeatSingle", CCommand::Action::RepeatSingle, Argument::Switch},
-    {"autoNext", CCommand::Action::AutoNext, Argument::Switch},
-    {"loopList", CCommand::Action::LoopList, Argument::Switch},
-};
 
 // A whole number in [nMin, nMax], as JSON numbers are doubles.
 std::optional<int32_t> Whole(const QJsonValue &value, int32_t nMin, int32_t nMax) {
@@ -123,39 +100,39 @@ std::optional<CCommand> CWebCodec::ParseCommand(const QByteArray &message, int n
     }
     const QJsonObject object = document.object();
     const QString strAction = object.value("action").toString();
-    const CommandEntry *pEntry = nullptr;
-    for (const CommandEntry &entry : kCommands)
-        if (strAction == QLatin1String(entry.pszName))
-            pEntry = &entry;
-    if (!pEntry) {
+    const CCommandDescriptor *pRow =
+        CCommandDescriptor::ForName(strAction.toUtf8().constData(), CCommandDescriptor::WEB);
+    if (!pRow) {
         strError = QString("unknown action \"%1\"").arg(strAction.left(40));
         return std::nullopt;
     }
+    using Value = CCommandDescriptor::Value;
     CCommand cmd;
-    cmd.action = pEntry->action;
+    cmd.action = pRow->action;
     cmd.origin = CCommand::Origin::Web;
     const QString strPlayer = object.value("player").toString();
     const bool bPlayerOk = strPlayer == "A" || strPlayer == "B";
     cmd.nPlayer = strPlayer == "B" ? 1 : 0;
     std::optional<int32_t> value = 0;
-    switch (pEntry->argument) {
-    case Argument::None:
+    switch (pRow->value) {
+    case Value::None:
         break;
-    case Argument::Player:
-        break;
-    case Argument::PlayerRow:
+    case Value::Media:
+        // A row of the playlist only: the page never names a file.
         value = Whole(object.value("row"), 1, std::numeric_limits<int32_t>::max());
         if (value)
             cmd.strText = ":" + QString::number(*value);
+        value = 0;
         break;
-    case Argument::PlayerPosition:
+    case Value::Position:
         value = Whole(object.value("position"), 0, std::numeric_limits<int32_t>::max());
         break;
-    case Argument::Percent:
+    case Value::Percent:
         value = Whole(object.value("value"), 0, 100);
+        // The volume is common to both players; the active one names it.
         cmd.nPlayer = nActive;
         break;
-    case Argument::Switch:
+    case Value::Switch:
         // Without "on" the switch flips.
         value = object.contains("on") ? (object.value("on").isBool()
                                              ? std::optional<int32_t>(object.value("on").toBool())
@@ -163,13 +140,11 @@ std::optional<CCommand> CWebCodec::ParseCommand(const QByteArray &message, int n
                                       : CCommand::TOGGLE;
         break;
     }
-    const bool bNeedsPlayer = pEntry->argument == Argument::Player ||
-                              pEntry->argument == Argument::PlayerRow ||
-                              pEntry->argument == Argument::PlayerPosition;
-    if ((bNeedsPlayer && !bPlayerOk) || !value) {
+    if ((pRow->bPerPlayer && !bPlayerOk) || !value ||
+        (pRow->value == Value::Media && cmd.strText.isEmpty())) {
         strError = QString("bad arguments for \"%1\"").arg(strAction);
         return std::nullopt;
     }
-    cmd.nValue = pEntry->argument == Argument::PlayerRow ? 0 : *value;
+    cmd.nValue = *value;
     return cmd;
 }

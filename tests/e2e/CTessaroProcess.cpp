@@ -61,9 +61,31 @@ bool CTessaroProcess::Start(const QStringList &args) {
     if (!m_process.waitForStarted(5000))
         return false;
     // Give it time to come up to its event loop; a signal before that must still work,
-    // but the tests want the full start-up path.
+    // but the tests want the full start-up path. On a busy machine that takes longer: a
+    // command sent before the program has bound its socket would be lost.
     QThread::msleep(1500);
+    WaitForEventLoop(20000);
     return m_process.state() == QProcess::Running;
+}
+
+bool CTessaroProcess::WaitForEventLoop(int nTimeoutMs) {
+    // The main thread waits in poll() only in its event loop: start-up opens and preroll
+    // waits sleep on a futex. Three looks in a row rule out a poll in passing.
+    QFile wchan(QString("/proc/%1/wchan").arg(m_process.processId()));
+    int nInPoll = 0;
+    for (int nWaited = 0; nWaited < nTimeoutMs && m_process.state() == QProcess::Running;
+         nWaited += 50) {
+        if (!wchan.open(QIODevice::ReadOnly))
+            return false;
+        const bool bPoll = wchan.readAll().contains("poll");
+        wchan.close();
+        if (bPoll && ++nInPoll == 3)
+            return true;
+        if (!bPoll)
+            nInPoll = 0;
+        QThread::msleep(50);
+    }
+    return false;
 }
 
 bool CTessaroProcess::Terminate(int nSignal, int nTimeoutMs) {

@@ -29,6 +29,9 @@ public:
     // Runs on that X display (xcb) instead of the offscreen platform. Before Start.
     void SetDisplay(const QString &strDisplay) { m_strDisplay = strDisplay; }
     bool Start(const QStringList &args = {});
+    // Until the program's main thread waits in its event loop (its start-up done); false when
+    // it did not within nTimeoutMs.
+    bool WaitForEventLoop(int nTimeoutMs);
     // Sends the signal and waits for the exit; false when it did not end in time.
     bool Terminate(int nSignal, int nTimeoutMs = 10000);
     // Waits for an exit the program comes to itself; false when it did not end in time.
