@@ -247,6 +247,9 @@ TEST(OpenFloodBench, AFloodOfOpensHoldsNoControllerAndNoStatus) {
     const int nDistinct = nBig + 1; // the clips, the big one and the file that is gone
     QUdpSocket listener, sender;
     const Figures quiet = StartQuiet(tessaro, nBig, listener, sender);
+    // Anew, so that its end and the step to the next entry, with their own texts of an open,
+    // do not come while the flood to Player B is counted.
+    PlayBigClip(tessaro, nBig);
     const Figures cued = FloodWhileMeasuring(listener, sender, OpenFlood(1, 1, nDistinct));
     PlayBigClip(tessaro, nBig);
     const Figures active = FloodWhileMeasuring(listener, sender, OpenFlood(0, 1, nDistinct));
