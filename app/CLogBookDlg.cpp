@@ -95,6 +95,7 @@ void CLogBookDlg::RemoveFirstBlocks(size_t nCount) {
     cursor.removeSelectedText();
 }
 
+// After an edit: the cursor and the view at the last line, and the view drawn again.
 void CLogBookDlg::ScrollToEnd() {
     QTextCursor cursor(m_pEdit->document());
     cursor.movePosition(QTextCursor::End);
