@@ -199,8 +199,9 @@ double CpuMs(qint64 nPid) {
     return (fields[11].toDouble() + fields[12].toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
-// The playlist: clips of several kinds, the 10 s clip, a file that is gone, and nSame entries
-// of one and the same short clip. Returns the number of the big clip's entry.
+// The playlist: clips of several kinds, the 10 s clip, a file that is gone (which the program
+// leaves out when it reads the list), and nSame entries of one and the same short clip, which
+// follow the big clip's entry. Returns the number of the big clip's entry.
 int PresetMedia(CTessaroProcess &tessaro, int nSame) {
     const QStringList sources = {"clip.mp4", "clip.mkv", "clip.webm", "clip.mov", "clip.ogg"};
     QByteArray m3u = "#EXTM3U\r\n";
@@ -244,7 +245,9 @@ TEST(OpenFloodBench, AFloodOfOpensHoldsNoControllerAndNoStatus) {
     CTessaroProcess tessaro(kPortBase);
     constexpr int kSame = 4;
     const int nBig = PresetMedia(tessaro, kSame);
-    const int nDistinct = nBig + 1; // the clips, the big one and the file that is gone
+    // The clips and the big one: the file that is gone is left out of the list at the start,
+    // so the same clip's entries follow the big one.
+    const int nDistinct = nBig;
     QUdpSocket listener, sender;
     const Figures quiet = StartQuiet(tessaro, nBig, listener, sender);
     // Anew, so that its end and the step to the next entry, with their own texts of an open,
