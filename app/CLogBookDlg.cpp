@@ -4,9 +4,11 @@
 
 #include <QCloseEvent>
 #include <QScrollBar>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 CLogBookDlg::CLogBookDlg(QWidget *pParent) : QDialog(pParent) {
     setWindowTitle("Logbook");
@@ -60,29 +62,80 @@ void CLogBookDlg::ShowLogBook(bool bShow) {
     }
 }
 
-void CLogBookDlg::RefreshLogBook() {
+std::vector<CLogBookDlg::Line> CLogBookDlg::ReadLines() const {
+    std::vector<Line> lines;
     CLogBook *pLog = GetLogBook();
     if (!pLog)
-        return;
-    m_pEdit->setUpdatesEnabled(false);
-    m_pEdit->clear();
-    QTextCursor cursor(m_pEdit->document());
-    QTextCharFormat format;
-    bool bFirst = true;
+        return lines;
+    lines.reserve(size_t(pLog->GetLineCount()));
     for (int i = 0; i < pLog->GetLineCount(); ++i) {
         const char *pszText = pLog->GetLineText(i);
-        if (!*pszText)
-            continue;
-        format.setForeground(LevelColour(pLog->GetDisplayLevel(i)));
-        // The document's block separator is the line break between two lines.
-        if (!bFirst)
-            cursor.insertBlock();
-        cursor.insertText(QString::fromLocal8Bit(pszText), format);
-        bFirst = false;
+        if (*pszText)
+            lines.push_back({QByteArray(pszText), pLog->GetDisplayLevel(i)});
     }
+    return lines;
+}
+
+// bNewBlock: the line gets a block of its own after the cursor's (not the first line).
+void CLogBookDlg::InsertBlock(QTextCursor &cursor, const Line &line, bool bNewBlock) {
+    QTextCharFormat format;
+    format.setForeground(LevelColour(line.nLevel));
+    // The document's block separator is the line break between two lines.
+    if (bNewBlock)
+        cursor.insertBlock();
+    cursor.insertText(QString::fromLocal8Bit(line.text), format);
+}
+
+void CLogBookDlg::RemoveFirstBlocks(size_t nCount) {
+    if (nCount == 0)
+        return;
+    QTextCursor cursor(m_pEdit->document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, int(nCount));
+    cursor.removeSelectedText();
+}
+
+// After an edit: the cursor and the view at the last line, and the view drawn again.
+void CLogBookDlg::ScrollToEnd() {
+    QTextCursor cursor(m_pEdit->document());
+    cursor.movePosition(QTextCursor::End);
     m_pEdit->setTextCursor(cursor);
     m_pEdit->setUpdatesEnabled(true);
     m_pEdit->verticalScrollBar()->setValue(m_pEdit->verticalScrollBar()->maximum());
+}
+
+void CLogBookDlg::RefreshLogBook() {
+    if (!GetLogBook())
+        return;
+    m_shown = ReadLines();
+    m_pEdit->setUpdatesEnabled(false);
+    m_pEdit->clear();
+    QTextCursor cursor(m_pEdit->document());
+    for (size_t i = 0; i < m_shown.size(); ++i)
+        InsertBlock(cursor, m_shown[i], i > 0);
+    ScrollToEnd();
+}
+
+CLogBookDlg::Edit CLogBookDlg::PlanEdit(const std::vector<Line> &shown,
+                                        const std::vector<Line> &next) {
+    Edit best{shown.size(), 0, 0};
+    size_t nBestCost = shown.size() + next.size();
+    for (size_t nPrepend = 0; nPrepend <= std::min<size_t>(1, next.size()); ++nPrepend) {
+        for (size_t nDrop = 0; nDrop < shown.size(); ++nDrop) {
+            const size_t nKept = shown.size() - nDrop;
+            if (nPrepend + nKept > next.size() ||
+                !std::equal(shown.begin() + long(nDrop), shown.end(),
+                            next.begin() + long(nPrepend)))
+                continue;
+            const size_t nCost = nDrop + next.size() - nKept;
+            if (nCost < nBestCost) {
+                nBestCost = nCost;
+                best = {nDrop, nPrepend, nPrepend + nKept};
+            }
+            break;
+        }
+    }
+    return best;
 }
 
 void CLogBookDlg::OnTimerTick() {
@@ -90,7 +143,26 @@ void CLogBookDlg::OnTimerTick() {
     if (!pLog || !pLog->IsChanged())
         return;
     pLog->ClearChanged();
-    RefreshLogBook();
+    std::vector<Line> next = ReadLines();
+    const Edit edit = PlanEdit(m_shown, next);
+    if (edit.nDrop == m_shown.size()) {
+        RefreshLogBook();
+        return;
+    }
+    m_pEdit->setUpdatesEnabled(false);
+    RemoveFirstBlocks(edit.nDrop);
+    QTextCursor cursor(m_pEdit->document());
+    if (edit.nPrepend > 0) {
+        // In front of the first line kept: the line, then the break before the kept one.
+        cursor.movePosition(QTextCursor::Start);
+        InsertBlock(cursor, next[0], false);
+        cursor.insertBlock();
+    }
+    cursor.movePosition(QTextCursor::End);
+    for (size_t i = edit.nAppendFrom; i < next.size(); ++i)
+        InsertBlock(cursor, next[i], true);
+    m_shown = std::move(next);
+    ScrollToEnd();
 }
 
 // Enter must not close the window.

@@ -2,8 +2,11 @@
 // colour. Hidden until asked for; Escape and the close box only hide it.
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
+#include <vector>
 
+class QTextCursor;
 class QTextEdit;
 class CLogBook;
 
@@ -13,8 +16,12 @@ public:
     explicit CLogBookDlg(QWidget *pParent = nullptr);
 
     void ShowLogBook(bool bShow);
+    // The whole text anew.
     void RefreshLogBook();
-    // Main-timer hook: rebuilds the text only when the log changed since the last refresh.
+    // Main-timer hook: after a change of the log, the text is brought up to date by taking the
+    // lines that fell out of the log off the top and adding the new ones below, as a whole
+    // rebuild would show it. A whole rebuild lays out every line again, and under a flood of
+    // log lines (a controller's opens) it took most of every tick from the UI thread.
     void OnTimerTick();
 
     bool IsLogBookVisible() const { return m_bVisible; }
@@ -29,8 +36,29 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *pEvent) override;
 
+    // One shown line of the log.
+    struct Line {
+        QByteArray text;
+        int nLevel = 0;
+        bool operator==(const Line &other) const = default;
+    };
+    // How the lines shown become the log's: the first nDrop go, the next's first nPrepend
+    // go in front of what stays, and the next's lines from nAppendFrom on follow it.
+    struct Edit {
+        size_t nDrop = 0, nPrepend = 0, nAppendFrom = 0;
+    };
+    // The edit that touches the fewest lines. Only the line being written, which the log lists
+    // first, can come in front of what stays.
+    static Edit PlanEdit(const std::vector<Line> &shown, const std::vector<Line> &next);
+
 private:
+    std::vector<Line> ReadLines() const;
+    void RemoveFirstBlocks(size_t nCount);
+    void InsertBlock(QTextCursor &cursor, const Line &line, bool bNewBlock);
+    void ScrollToEnd();
+
     QTextEdit *m_pEdit;
+    std::vector<Line> m_shown; // what the text holds, one block each
     bool m_bVisible = false;
     bool m_bInitialized = false;
 };

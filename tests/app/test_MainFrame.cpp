@@ -1,6 +1,7 @@
 #include "CTestFrame.h"
 #include "app/CAboutDlg.h"
 #include "app/CDlgSplash.h"
+#include "app/CLogBookDlg.h"
 #include "app/CMainFrame.h"
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
@@ -193,6 +194,58 @@ TEST_F(MainFrameTest, MainTimerRunsAndRefreshesTheLogbookOnlyAfterAChange) {
     EXPECT_EQ(colourOf(nLast - 1), QColor(255, 255, 255));
     EXPECT_EQ(colourOf(nLast), QColor(255, 128, 128));
     EXPECT_EQ(pEdit->palette().color(QPalette::Base), QColor(0, 0, 64));
+}
+
+// A flood of log lines (a controller's opens) is followed by adding and dropping lines, not by
+// laying the whole text out again every tick; the text stays what a whole rebuild shows.
+TEST(LogbookText, FollowsAFloodLineByLineAsAWholeRebuildWouldShowIt) {
+    CLogCapture capture;
+    CLogBookDlg dlg;
+    // Each block's text and colour, one line each.
+    const auto blocks = [](const CLogBookDlg &d) {
+        QStringList out;
+        for (QTextBlock b = d.GetTextView()->document()->begin(); b.isValid(); b = b.next())
+            out << b.begin().fragment().charFormat().foreground().color().name() + " " + b.text();
+        return out.join('\n').toStdString();
+    };
+    const auto expectAsRebuilt = [&](const char *pszWhen) {
+        CLogBookDlg rebuilt;
+        rebuilt.RefreshLogBook();
+        const std::string strShown = blocks(dlg), strRebuilt = blocks(rebuilt);
+        const auto diff =
+            std::mismatch(strShown.begin(), strShown.end(), strRebuilt.begin(), strRebuilt.end());
+        EXPECT_EQ(strShown, strRebuilt)
+            << pszWhen << ": they differ from "
+            << strShown.substr(size_t(diff.first - strShown.begin()), 120);
+    };
+    int nTouched = 0;
+    QObject::connect(dlg.GetTextView()->document(), &QTextDocument::contentsChange,
+                     [&](int, int nRemoved, int nAdded) { nTouched += nRemoved + nAdded; });
+    LogMsg("first\n");
+    dlg.OnTimerTick();
+    expectAsRebuilt("one line");
+    // More than the log holds, in ticks of a few lines, errors among them, and an unfinished
+    // line (the log shows the line being written first).
+    for (int i = 0; i < 700; ++i) {
+        if (i % 3 == 0)
+            LogError("Opening Stream ( same.mp4 ) failed! %d\n", i);
+        else
+            LogMsg("OnNetOpenMedia(): \"same.mp4\" replaced by a newer open.\n");
+        if (i % 50 == 7)
+            LogMsg("unfinished %d ", i);
+        if (i % 4 == 3)
+            dlg.OnTimerTick();
+        if (i == 303 || i == 407 || i == 603)
+            expectAsRebuilt("while the flood runs");
+    }
+    dlg.OnTimerTick();
+    expectAsRebuilt("after the flood");
+    // One more line into a full log touches that line and the one that fell out, no more.
+    nTouched = 0;
+    LogMsg("the newest line\n");
+    dlg.OnTimerTick();
+    expectAsRebuilt("a full log and one line more");
+    EXPECT_LT(nTouched, 200);
 }
 
 TEST_F(MainFrameTest, LogbookWindowShowsHidesWithEscapeAndComesBackWhole) {
