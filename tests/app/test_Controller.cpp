@@ -199,9 +199,9 @@ TEST_F(ControllerTest, StepsPrepareTheirEntryAndTheNewestCarriesThePlayState) {
     A().FinishPendingOpen(true);
     EXPECT_EQ(List().GetCurTrack(), 0);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
-    EXPECT_EQ(Texts(), QStringList({"Player A: Opening Stream ( one.mp4 ) successful.\n",
-                                    "Player A: Playback stopped.\n",
-                                    "Player A: Playback paused.\n"}));
+    EXPECT_EQ(Texts(),
+              QStringList({"Player A: Opening Stream ( one.mp4 ) successful.\n",
+                           "Player A: Playback stopped.\n", "Player A: Playback paused.\n"}));
 
     // A controller's Next while the one before prepares waits for it; the volume does not.
     Run(Act::TogglePlay);
