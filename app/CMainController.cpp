@@ -3,6 +3,7 @@
 #include "app/CLogBookDlg.h"
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
+#include "core/CShowEvents.h"
 #include "core/UserMessages.h"
 #include "playback/CVideoView.h"
 #include "playlist/CPlaylistCtrl.h"
@@ -21,9 +22,9 @@
 
 CMainController::CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar,
                                  CPlaylistCtrl &playlist, CNetServer &netServer,
-                                 CGeneralSettings &settings)
+                                 CShowEvents &events, CGeneralSettings &settings)
     : m_videoView(videoView), m_ctrlBar(ctrlBar), m_playlist(playlist), m_netServer(netServer),
-      m_settings(settings) {}
+      m_events(events), m_settings(settings) {}
 
 namespace {
 // Ids are compared unsigned, so a negative one is out of range too.
@@ -291,26 +292,16 @@ void CMainController::ApplyVolumeRange() {
 }
 
 void CMainController::UpdateNetStatus() {
-    CPlayerBase *pActive = Active();
-    if (!pActive)
-        return;
-    CNetDatagram::Status status;
-    status.nDuration = pActive->GetDuration();
-    status.nPosition = pActive->GetPosition();
-    status.nPlayState = pActive->GetPlayState();
-    status.nVolume = static_cast<int16_t>(GetVolumePercent());
-    status.nCurPlayer = static_cast<int16_t>(ActiveId());
-    m_netServer.SetStatus(status, pActive->GetFileName());
+    if (Active())
+        m_netServer.SetStatus(ShowState(false));
 }
 
 void CMainController::RequestStatus() {
     UpdateNetStatus();
     m_netServer.RequestStatus();
-    // A controller should hear of a change at once, not up to a whole timer tick later: the
-    // requested datagram goes out as soon as the current chain of handlers has finished,
-    // unless one went out just before (then the next tick sends it).
-    CNetServer *pServer = &m_netServer;
-    QTimer::singleShot(0, pServer, [pServer] { pServer->SendRequestedStatus(); });
+    // Every channel hears of the change as soon as the current chain of handlers has finished,
+    // not up to a whole timer tick later.
+    m_events.NoteChanged();
 }
 
 void CMainController::SendStatusMsg(int nPlayer, const QString &strText) {
@@ -320,7 +311,7 @@ void CMainController::SendStatusMsg(int nPlayer, const QString &strText) {
         LogMsg("SendStatusMsg(): PlayerID out of range!\n");
         return;
     }
-    m_netServer.SendTextMsg((nPlayer == 0 ? "Player A: " : "Player B: ") + strText + "\n");
+    m_events.SayPlayerText(nPlayer, strText);
 }
 
 void CMainController::OnMouseWheel(int nDelta) {
@@ -700,4 +691,47 @@ CCommand::Result CMainController::EndNetOpen(int32_t nPlayer, const QString &str
         }
     }
     return CCommand::Result::Done;
+}
+
+CShowState CMainController::ShowState(bool bWithRows) const {
+    CShowState state;
+    for (int i = 0; i < 2; ++i) {
+        // The players' getters are not const: they read the pipeline.
+        CPlayerBase *pPlayer = m_videoView.GetPlayer(i);
+        if (!pPlayer)
+            continue;
+        CShowState::Player &player = state.players[i];
+        player.nState = pPlayer->GetPlayState();
+        player.nDuration = pPlayer->GetDuration();
+        player.nPosition = pPlayer->GetPosition();
+        player.strName = pPlayer->GetFileName();
+        player.strTitle = m_videoView.GetTitle(i);
+        player.strPath = pPlayer->GetFilePath();
+        player.nMediaState = pPlayer->GetMediaState();
+        player.bTimed = CPlaylistCtrl::IsTimedMedia(player.strPath);
+        player.strNextPath = pPlayer->GetNextMedium();
+        player.strOpening = pPlayer->GetOpeningPath();
+    }
+    state.nActive = ActiveId();
+    state.lVolume = m_videoView.GetVolume();
+    state.nVolumeRange = m_ctrlBar.GetVolumeRange();
+    state.bMuted = m_videoView.IsMuted();
+    state.nVolume = GetVolumePercent();
+    // The feedback's volume is 0 while muted; the level the mute will give back goes beside it.
+    state.nLevel = state.bMuted ? LevelPercent(state.lVolume, state.nVolumeRange) : state.nVolume;
+    state.bFullScreen = m_videoView.IsFullScreen();
+    state.bRepeatSingle = m_playlist.GetLoopSingleTrack();
+    state.bAutoNext = m_playlist.GetAutoSkipTrack();
+    state.bLoopList = m_playlist.GetLoopList();
+    state.nCurTrack = m_playlist.GetCurTrack();
+    state.nTrackCount = m_playlist.GetTrackCount();
+    const int nRows = bWithRows ? m_playlist.GetItemCount() : 0;
+    state.playlist.reserve(static_cast<size_t>(std::max(nRows, 0)));
+    for (int nRow = 0; nRow < nRows; ++nRow)
+        state.playlist.push_back({m_playlist.GetItemText(nRow, CPlaylistCtrl::COL_NAME),
+                                  m_playlist.GetItemText(nRow, CPlaylistCtrl::COL_TIME)});
+    state.nMarkedRow = m_playlist.FindRowByID(m_playlist.GetMarkedID());
+    if (m_syncStatus)
+        state.sync = m_syncStatus();
+    return state;
 }

@@ -8,6 +8,7 @@
 #include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
 #include "core/CRateWindow.h"
+#include "core/CShowState.h"
 
 #include <QObject>
 #include <QString>
@@ -20,6 +21,7 @@ class CNetServer;
 class CPlayerBase;
 class CPlayerCtrlBar;
 class CPlaylistCtrl;
+class CShowEvents;
 class CVideoView;
 
 class CMainController : public CMessageSink, public CCommandSink {
@@ -28,8 +30,9 @@ public:
     // answers once, at once or when a remote input's open has ended.
     using WindowCommand = std::function<void(const CCommand &, const Answer &)>;
 
+    // events hears of every change and status text, for every feedback channel.
     CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar, CPlaylistCtrl &playlist,
-                    CNetServer &netServer, CGeneralSettings &settings);
+                    CNetServer &netServer, CShowEvents &events, CGeneralSettings &settings);
 
     // Runs every command with the handler its action names (the table in core/CCommand.h). A
     // remote input's open goes on while the media prerolls, and a remote command for a player
@@ -42,6 +45,12 @@ public:
     // (true), instead of the play modes (false).
     using NextMediumSource = std::function<bool(int nPlayer, QString &strPath)>;
     void SetNextMediumSource(NextMediumSource source) { m_nextSource = std::move(source); }
+    // Where the show's state learns the sync role (off until set).
+    using SyncStatusSource = std::function<CShowState::Sync()>;
+    void SetSyncStatusSource(SyncStatusSource source) { m_syncStatus = std::move(source); }
+    // The show as every feedback channel reports it, read now; without the playlist's rows
+    // for a reader that needs none of them (it is read on every command).
+    CShowState ShowState(bool bWithRows = true) const;
     // OpenDocument and Quit go to the window.
     void SetWindowCommand(WindowCommand windowCommand) {
         m_windowCommand = std::move(windowCommand);
@@ -134,6 +143,7 @@ private:
     CPlayerCtrlBar &m_ctrlBar;
     CPlaylistCtrl &m_playlist;
     CNetServer &m_netServer;
+    CShowEvents &m_events;
     CGeneralSettings &m_settings;
     WindowCommand m_windowCommand;
     CHeldCommands m_held;
@@ -142,6 +152,7 @@ private:
     CRateWindow m_mootLog{1000, 1};
     QObject m_context; // queued calls end with the controller
     NextMediumSource m_nextSource;
+    SyncStatusSource m_syncStatus;
     // A playlist entry opening in a player, and the play state it takes over once open: that
     // of the player it came from, followed as the operator changes it meanwhile.
     struct EntryOpen {

@@ -5,6 +5,7 @@
 #include "app/CPreferencesSheet.h"
 #include "app/CWebRemote.h"
 #include "core/CGeneralSettings.h"
+#include "core/CInputPolicy.h"
 #include "core/CLogBook.h"
 #include "core/CModalUI.h"
 #include "core/CRecentFileList.h"
@@ -37,9 +38,8 @@ CMainFrame::CMainFrame(CProfile &profile, CGeneralSettings &settings, CModalUI &
                        CRecentFileList &recentFiles, const QString &strStartDir,
                        const QString &strProgramDir, QWidget *pParent)
     : QMainWindow(pParent), m_profile(profile), m_settings(settings), m_modalUI(modalUI),
-      m_recentFiles(recentFiles), m_strStartDir(strStartDir),
-      m_netServer(*this, profile, settings, m_clock),
-      m_oscServer(m_netServer, *this, profile, settings, m_clock), m_dmxInput(strProgramDir),
+      m_recentFiles(recentFiles), m_strStartDir(strStartDir), m_netServer(*this, profile, m_clock),
+      m_oscServer(m_netServer, m_showEvents, *this, profile, m_clock), m_dmxInput(strProgramDir),
       m_pSync(std::make_unique<CSyncController>(CSyncController::Settings::Read(profile))) {
     m_strVersion = QStringLiteral("Tessaro v" TESSARO_VERSION);
     setMinimumSize(MIN_WIDTH, MIN_HEIGHT);
@@ -109,15 +109,20 @@ bool CMainFrame::OnCreateClient() {
     m_wndLeftSplitter->SetFixedBottom(CTRLBAR_HEIGHT);
     m_bLayoutReady = true;
 
-    m_pController = std::make_unique<CMainController>(
-        *m_pVideoView, *m_pCtrlBar, m_pRightView->GetPlaylist(), m_netServer, m_settings);
+    m_pController =
+        std::make_unique<CMainController>(*m_pVideoView, *m_pCtrlBar, m_pRightView->GetPlaylist(),
+                                          m_netServer, m_showEvents, m_settings);
+    m_pController->SetSyncStatusSource([this] { return m_pSync->GetStatus(); });
     m_pController->SetWindowCommand(
         [this](const CCommand &cmd, const Answer &answer) { RunWindowCommand(cmd, answer); });
     connect(m_pRightView, &CRightView::documentTitleChanged, this, &CMainFrame::SetDocumentTitle);
 
+    // The status datagrams and texts, as every other channel, follow the show's events.
+    connect(&m_showEvents, &CShowEvents::PlayerText, &m_netServer, &CNetServer::SendPlayerText);
+    connect(&m_showEvents, &CShowEvents::Changed, &m_netServer, &CNetServer::SendRequestedStatus);
     m_netServer.InitServer();
     InitOsc();
-    (new CWebRemote(*this, m_profile, m_settings, m_clock, m_netServer))->Init();
+    (new CWebRemote(*this, m_profile, m_clock, m_showEvents))->Init();
     InitSync();
     ApplyVolumeRange();
 
@@ -129,67 +134,24 @@ bool CMainFrame::OnCreateClient() {
     return true;
 }
 
-COscFeedback::Status CMainFrame::GetFeedbackStatus() const {
-    COscFeedback::Status status;
-    if (!m_pVideoView || !m_pController)
-        return status;
-    for (int i = 0; i < 2; ++i) {
-        if (CPlayerBase *pPlayer = m_pVideoView->GetPlayer(i)) {
-            status.players[i].nState = pPlayer->GetPlayState();
-            status.players[i].nDuration = pPlayer->GetDuration();
-            status.players[i].nPosition = pPlayer->GetPosition();
-            status.players[i].strName = pPlayer->GetFileName();
-        }
-    }
-    status.nActive = m_pVideoView->GetActiveID();
-    status.nVolume = m_pController->GetVolumePercent();
-    const CSyncController::Status sync = m_pSync->GetStatus();
-    status.strSyncRole = sync.strRole;
-    status.dSyncOffsetMs = sync.dOffsetMs;
-    status.nSyncFollowers = sync.nFollowers;
-    return status;
+CShowState CMainFrame::ShowState(bool bWithRows) const {
+    return m_pController ? m_pController->ShowState(bWithRows) : CShowState();
 }
 
 void CMainFrame::InitOsc() {
-    m_oscServer.SetStatusSource([this] { return GetFeedbackStatus(); });
+    m_oscServer.SetStatusSource([this] { return ShowState(); });
     m_oscServer.Init();
 }
 
 void CMainFrame::InitSync() {
     // On a follower the sync link is one more input: its commands run as every other's.
-    m_pSync->Start([this] { return SyncSnapshot(); }, *this);
+    m_pSync->Start([this] { return ShowState(false); }, *this);
     m_pController->SetNextMediumSource(
         [this](int nPlayer, QString &strPath) { return m_pSync->GetNextMedium(nPlayer, strPath); });
     m_pSync->SetEndHandler([this] {
         if (m_pController)
             m_pController->SendMessage(WM_MEDIA_ENDED, 0, 0);
     });
-}
-
-CSyncController::Snapshot CMainFrame::SyncSnapshot() const {
-    CSyncController::Snapshot snap;
-    if (!m_pVideoView)
-        return snap;
-    for (int i = 0; i < 2; ++i) {
-        if (const CPlayerBase *pPlayer = m_pVideoView->GetPlayer(i)) {
-            snap.players[i].bLoaded = pPlayer->GetMediaState() == CPlayerBase::MS_LOADED;
-            snap.players[i].strPath = pPlayer->GetFilePath();
-            snap.players[i].strNextPath = pPlayer->GetNextMedium();
-            snap.players[i].strOpening = pPlayer->GetOpeningPath();
-            snap.players[i].nPlayState = pPlayer->GetPlayState();
-        }
-    }
-    snap.nActive = m_pVideoView->GetActiveID();
-    snap.bFullScreen = m_pVideoView->IsFullScreen();
-    if (const CPlaylistCtrl *pPlaylist = GetPlaylist()) {
-        snap.nModes =
-            uint8_t((pPlaylist->GetLoopSingleTrack() ? CSyncMessage::MODE_REPEAT_SINGLE : 0) |
-                    (pPlaylist->GetLoopList() ? CSyncMessage::MODE_LOOP_LIST : 0) |
-                    (pPlaylist->GetAutoSkipTrack() ? CSyncMessage::MODE_AUTO_NEXT : 0));
-        snap.nCurTrack = pPlaylist->GetCurTrack();
-        snap.nTrackCount = pPlaylist->GetTrackCount();
-    }
-    return snap;
 }
 
 void CMainFrame::OnInitialUpdate() {
@@ -211,6 +173,8 @@ intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
 }
 
 CCommand::Result CMainFrame::Execute(const CCommand &cmd) {
+    if (!CInputPolicy::Admits(cmd.origin, m_settings.GetRemoteCtrl()))
+        return CCommand::Result::Refused;
     if (m_pController)
         return m_pController->Execute(cmd);
     // The window can be closed before it has panes.
@@ -221,7 +185,9 @@ CCommand::Result CMainFrame::Execute(const CCommand &cmd) {
 }
 
 void CMainFrame::ExecuteThen(const CCommand &cmd, const Answer &answer) {
-    if (m_pController)
+    if (!CInputPolicy::Admits(cmd.origin, m_settings.GetRemoteCtrl()))
+        answer(CCommand::Result::Refused);
+    else if (m_pController)
         m_pController->ExecuteThen(cmd, answer);
     else
         answer(Execute(cmd));

@@ -9,6 +9,7 @@
 #include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
 #include "core/CRateWindow.h"
+#include "core/CShowEvents.h"
 #include "core/CSteadyTickClock.h"
 #include "remote/CDMXInput.h"
 #include "remote/CNetServer.h"
@@ -122,9 +123,8 @@ public:
     const QString &GetVersionText() const { return m_strVersion; }
     void ApplyVolumeRange();
     int GetVolumePercent() const;
-    // Both players, the active one, the volume and the sync state, as every feedback channel
-    // (OSC, the browser page) reports them.
-    COscFeedback::Status GetFeedbackStatus() const;
+    // The show as every feedback channel reports it (empty before the panes exist).
+    CShowState ShowState(bool bWithRows = true) const;
     void OnTimer();
     int GetMainTimerId() const { return m_nMainTimer; }
     bool IsTopMost() const { return m_bTopMost; }
@@ -175,7 +175,6 @@ private:
     // Starts synchronised playback as [Sync] says.
     void InitSync();
     // What the players and the playlist show, for the sync link.
-    CSyncController::Snapshot SyncSnapshot() const;
 
     CProfile &m_profile;
     CGeneralSettings &m_settings;
@@ -186,6 +185,7 @@ private:
     CRateWindow m_remoteOpenLog{10000, 5};
 
     CLogBookDlg m_logBook;
+    CShowEvents m_showEvents;
     CNetServer m_netServer;
     COscServer m_oscServer;
     CDMXInput m_dmxInput;

@@ -5,9 +5,6 @@
 #include "app/CMprisProperties.h"
 #include "app/CMprisRoot.h"
 #include "core/CLogBook.h"
-#include "playback/CVideoView.h"
-#include "playlist/CPlaylistCtrl.h"
-#include "widgets/CPlayerCtrlBar.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -96,29 +93,5 @@ void CMprisService::Raise() {
 }
 
 CMprisState::Snapshot CMprisService::Read() const {
-    CMprisState::Snapshot s;
-    if (const CVideoView *pView = m_frame.GetVideoView()) {
-        s.nActive = pView->GetActiveID();
-        s.lVolume = pView->GetVolume();
-        s.bMute = pView->IsMuted();
-        s.bFullScreen = pView->IsFullScreen();
-        if (CPlayerBase *pPlayer = pView->GetActivePlayer()) {
-            s.nPlayState = pPlayer->GetPlayState();
-            s.nMediaState = pPlayer->GetMediaState();
-            s.strPath = pPlayer->GetFilePath();
-            s.strTitle = pView->GetTitle(s.nActive);
-            s.nDurationMs = pPlayer->GetDuration();
-            s.nPositionMs = pPlayer->GetPosition();
-            s.bTimedMedia = CPlaylistCtrl::IsTimedMedia(s.strPath);
-        }
-    }
-    if (const CPlayerCtrlBar *pBar = m_frame.GetCtrlBar())
-        s.nVolumeRange = pBar->GetVolumeRange();
-    if (const CPlaylistCtrl *pPlaylist = m_frame.GetPlaylist()) {
-        s.bLoopSingleTrack = pPlaylist->GetLoopSingleTrack();
-        s.bLoopList = pPlaylist->GetLoopList();
-        s.nCurTrack = pPlaylist->GetCurTrack();
-        s.nTrackCount = pPlaylist->GetTrackCount();
-    }
-    return s;
+    return CMprisState::FromShow(m_frame.ShowState(false));
 }

@@ -39,6 +39,28 @@ QVariantMap Diff(const QVariantMap &before, const QVariantMap &after) {
 
 CMprisState::CMprisState(CCommandSink &sink, Frame &frame) : m_sink(sink), m_frame(frame) {}
 
+CMprisState::Snapshot CMprisState::FromShow(const CShowState &state) {
+    Snapshot s;
+    const CShowState::Player &active = state.Active();
+    s.nActive = state.nActive;
+    s.nPlayState = active.nState;
+    s.nMediaState = active.nMediaState;
+    s.strPath = active.strPath;
+    s.strTitle = active.strTitle;
+    s.nDurationMs = active.nDuration;
+    s.nPositionMs = active.nPosition;
+    s.bTimedMedia = active.bTimed;
+    s.lVolume = state.lVolume;
+    s.bMute = state.bMuted;
+    s.nVolumeRange = state.nVolumeRange;
+    s.bLoopSingleTrack = state.bRepeatSingle;
+    s.bLoopList = state.bLoopList;
+    s.nCurTrack = state.nCurTrack;
+    s.nTrackCount = state.nTrackCount;
+    s.bFullScreen = state.bFullScreen;
+    return s;
+}
+
 CCommand::Result CMprisState::Run(CCommand::Action action, int32_t nValue, const QString &strText) {
     CCommand cmd;
     cmd.action = action;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "core/CCommand.h"
+#include "core/CShowState.h"
 
 #include <QString>
 #include <QStringList>
@@ -37,6 +38,9 @@ public:
         int nTrackCount = 0;
         bool bFullScreen = false;
     };
+
+    // The bus's reading of the show: its active player.
+    static Snapshot FromShow(const CShowState &state);
 
     // Where the state is read: the real one is the main window, tests bring a fake.
     class Frame {

@@ -180,8 +180,8 @@ void CSyncController::SetFollowing(bool bFollow) {
         Follow(m_lastState);
 }
 
-CSyncController::Status CSyncController::GetStatus() const {
-    Status status;
+CShowState::Sync CSyncController::GetStatus() const {
+    CShowState::Sync status;
     switch (m_settings.role) {
     case Role::Off:
         status.strRole = "off";
@@ -219,16 +219,18 @@ CSyncMessage::State CSyncController::BuildState(int nOpening, const QString &str
     CSyncMessage::State state;
     if (!m_source)
         return state;
-    Snapshot snap = m_source();
+    CShowState snap = m_source();
     if (nOpening >= 0)
         snap.players[nOpening].strOpening = strOpening;
     state.nActive = uint8_t(snap.nActive & 1);
     state.bFullScreen = snap.bFullScreen;
-    state.nModes = snap.nModes;
+    state.nModes = uint8_t((snap.bRepeatSingle ? CSyncMessage::MODE_REPEAT_SINGLE : 0) |
+                           (snap.bLoopList ? CSyncMessage::MODE_LOOP_LIST : 0) |
+                           (snap.bAutoNext ? CSyncMessage::MODE_AUTO_NEXT : 0));
     state.nCurTrack = snap.nCurTrack;
     state.nTrackCount = snap.nTrackCount;
     for (int i = 0; i < 2; ++i) {
-        const Snapshot::Player &own = snap.players[i];
+        const CShowState::Player &own = snap.players[i];
         CSyncMessage::Player &out = state.players[i];
         const CSyncTiming::Plan &plan = m_pTiming->GetPlan(i);
         out.nEpoch = plan.nEpoch;
@@ -245,11 +247,11 @@ CSyncMessage::State CSyncController::BuildState(int nOpening, const QString &str
             out.strPath = strRest.toStdString();
             continue;
         }
-        if (!own.bLoaded)
+        if (!own.IsLoaded())
             continue;
-        out.nState = own.nPlayState == CPlayerBase::PS_PLAYING  ? CSyncMessage::PLAYING
-                     : own.nPlayState == CPlayerBase::PS_PAUSED ? CSyncMessage::PAUSED
-                                                                : CSyncMessage::STOPPED;
+        out.nState = own.nState == CPlayerBase::PS_PLAYING  ? CSyncMessage::PLAYING
+                     : own.nState == CPlayerBase::PS_PAUSED ? CSyncMessage::PAUSED
+                                                            : CSyncMessage::STOPPED;
         SplitPath(own.strPath, m_settings.strMediaRoot, strRoot, strRest);
         out.strRoot = strRoot.toStdString();
         out.strPath = strRest.toStdString();
@@ -296,7 +298,7 @@ void CSyncController::CheckLeader() {
 bool CSyncController::HoldEnd() {
     if (!IsFollowingLeader() || !m_source)
         return false;
-    const Snapshot snap = m_source();
+    const CShowState snap = m_source();
     m_strEndHeld = snap.players[snap.nActive & 1].strPath;
     return true;
 }
@@ -309,7 +311,7 @@ void CSyncController::ReleaseEnd() {
     QTimer::singleShot(0, this, [this, strEnded = std::exchange(m_strEndHeld, QString())] {
         if (IsFollowingLeader() || !m_onEnd || !m_source)
             return;
-        const Snapshot snap = m_source();
+        const CShowState snap = m_source();
         if (snap.players[snap.nActive & 1].strPath == strEnded)
             m_onEnd();
     });
@@ -391,7 +393,7 @@ void CSyncController::Follow(const CSyncMessage::Message &msg) {
     // The leader's state comes again with every heartbeat; only what it changed since it was
     // last carried out overrides what the operator chose here meanwhile (leaving full screen
     // to reach the menu, say).
-    const Snapshot snap = m_source();
+    const CShowState snap = m_source();
     if (snap.nActive != msg.state.nActive &&
         (bNewSession || msg.state.nActive != m_followed.nActive))
         Run(CCommand::Action::Select, msg.state.nActive);
@@ -432,8 +434,8 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
         m_strFailedOpen[nPlayer] = QString::fromStdString(leader.strPath);
         return;
     }
-    Snapshot snap = m_source();
-    if (!snap.players[nPlayer].bLoaded || snap.players[nPlayer].strPath != strPath) {
+    CShowState snap = m_source();
+    if (!snap.players[nPlayer].IsLoaded() || snap.players[nPlayer].strPath != strPath) {
         if (m_strFailedOpen[nPlayer] == strPath || m_strOpening[nPlayer] == strPath)
             return;
         if (!Open(nPlayer, strPath, leader.nState != CSyncMessage::STOPPED))
@@ -441,7 +443,7 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
         snap = m_source();
     }
     m_strFailedOpen[nPlayer].clear();
-    const bool bPlaying = snap.players[nPlayer].nPlayState == CPlayerBase::PS_PLAYING;
+    const bool bPlaying = snap.players[nPlayer].nState == CPlayerBase::PS_PLAYING;
     const CSyncTiming::Plan &own = m_pTiming->GetPlan(nPlayer);
     const bool bLeaderPlays = leader.nState == CSyncMessage::PLAYING;
     // Both run the same timeline already: a gapless step this machine made too, from the
@@ -467,7 +469,7 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
     }
 
     if (leader.nState == CSyncMessage::STOPPED &&
-        snap.players[nPlayer].nPlayState == CPlayerBase::PS_STOPPED) {
+        snap.players[nPlayer].nState == CPlayerBase::PS_STOPPED) {
         // Stopped is at the start, standing: so the open of the leader's medium left it, and
         // a Stop would only say so a second time.
         m_pTiming->AdoptEpoch(nPlayer, leader.nEpoch);

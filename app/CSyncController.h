@@ -8,6 +8,7 @@
 
 #include "core/CCommand.h"
 #include "core/CRateWindow.h"
+#include "core/CShowState.h"
 #include "core/CSteadyTickClock.h"
 #include "playback/CSyncTiming.h"
 #include "remote/CCommandAccess.h"
@@ -48,29 +49,8 @@ public:
         static Settings Read(CProfile &profile);
     };
 
-    // What this machine's players show, as the sync link needs it.
-    struct Snapshot {
-        struct Player {
-            bool bLoaded = false;
-            QString strPath;
-            QString strNextPath; // prepared to follow without a gap
-            QString strOpening;  // being opened while strPath plays on
-            int nPlayState = 0;  // 0 stopped, 1 paused, 2 playing
-        } players[2];
-        int nActive = 0;
-        bool bFullScreen = false;
-        uint8_t nModes = 0;
-        int nCurTrack = -1;
-        int nTrackCount = 0;
-    };
-    using SnapshotSource = std::function<Snapshot()>;
-
-    // What the OSC feedback reports as /tessaro/sync.
-    struct Status {
-        QString strRole; // "off", "leader" or "follower"
-        double dOffsetMs = 0.0;
-        int nFollowers = 0;
-    };
+    // What this machine shows, read when the link needs it.
+    using SnapshotSource = std::function<CShowState()>;
 
     // A follower starting late plays from this far ahead of now, so the seek is done in time.
     static constexpr int JOIN_MARGIN_MS = 120;
@@ -101,7 +81,7 @@ public:
     // after all, and the play modes step on from it.
     bool HoldEnd();
     void SetEndHandler(std::function<void()> handler) { m_onEnd = std::move(handler); }
-    Status GetStatus() const;
+    CShowState::Sync GetStatus() const;
 
     // The leader's media folder and the path below it; a follower's path for them.
     static void SplitPath(const QString &strPath, const QString &strMediaRoot, QString &strRoot,

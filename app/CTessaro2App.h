@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/CCommandLine.h"
-#include "core/CQtModalUI.h"
+#include "widgets/CQtModalUI.h"
 #include "core/CRecentFileList.h"
 #include "core/CSettingsProfile.h"
 

@@ -1,7 +1,6 @@
 #include "remote/CNetServer.h"
 
 #include "core/CCommandSink.h"
-#include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
 #include "core/CProfile.h"
 #include "core/CTickClock.h"
@@ -52,9 +51,9 @@ bool ActionForCode(int32_t nCode, CCommand::Action &action) {
 
 } // namespace
 
-CNetServer::CNetServer(CCommandSink &sink, CProfile &profile, const CGeneralSettings &settings,
-                       const CTickClock &clock, QObject *pParent)
-    : QObject(pParent), m_sink(sink), m_profile(profile), m_settings(settings), m_clock(clock),
+CNetServer::CNetServer(CCommandSink &sink, CProfile &profile, const CTickClock &clock,
+                       QObject *pParent)
+    : QObject(pParent), m_sink(sink), m_profile(profile), m_clock(clock),
       m_statusAddress(QString::fromLatin1(DEFAULT_STATUS_ADDRESS)) {
     ClearStatus();
     m_dwLastSend = 0;
@@ -187,11 +186,9 @@ bool CNetServer::ReceiveOne() {
         m_RecvSocket.readDatagram(reinterpret_cast<char *>(datagram), sizeof datagram, &sender);
     if (nRead < 0)
         return false;
-    // Refused before anything looks inside it; the read itself keeps the socket drained. With
-    // remote control off the datagram is dropped, so that nothing piles up to run later when
-    // it is switched on.
-    if (m_settings.GetRemoteCtrl() != REMOTE_CTRL_ETHERNET ||
-        !m_access.Admit(sender, m_clock.GetTickCount(), "OnReceive()"))
+    // Refused before anything looks inside it; the read itself keeps the socket drained, so
+    // nothing piles up to run later (the "Remote Control" gate is the command sink's).
+    if (!m_access.Admit(sender, m_clock.GetTickCount(), "OnReceive()"))
         return true;
     Dispatch(datagram, static_cast<size_t>(nRead));
     return true;
@@ -240,7 +237,6 @@ void CNetServer::SendRequestedStatus() {
 }
 
 void CNetServer::SendStatus() {
-    emit StatusSent();
     if (!m_bReady)
         return;
     unsigned char datagram[CNetDatagram::MESSAGE_SIZE];
@@ -254,7 +250,6 @@ void CNetServer::SendStatus() {
 void CNetServer::SendTextMsg(const char *pszText) {
     if (!pszText || !*pszText)
         return;
-    emit TextSent(QString::fromUtf8(pszText));
     if (!m_bReady)
         return;
     unsigned char datagram[CNetDatagram::MESSAGE_SIZE];
@@ -266,11 +261,22 @@ void CNetServer::SendTextMsg(const QString &strText) {
     SendTextMsg(strText.toUtf8().constData());
 }
 
+void CNetServer::SendPlayerText(int nPlayer, const QString &strText) {
+    SendTextMsg((nPlayer == 0 ? "Player A: " : "Player B: ") + strText + "\n");
+}
+
 void CNetServer::SetStatus(const CNetDatagram::Status &status, const QString &strMediaName) {
     m_status = status;
     const QByteArray utf8 = strMediaName.toUtf8();
     CNetDatagram::CopyCut(m_szMediaName, sizeof m_szMediaName, utf8.constData(),
                           static_cast<size_t>(utf8.size()));
+}
+
+void CNetServer::SetStatus(const CShowState &state) {
+    const CShowState::Player &active = state.Active();
+    SetStatus({active.nDuration, active.nPosition, active.nState,
+               static_cast<int16_t>(state.nVolume), static_cast<int16_t>(state.nActive)},
+              active.strName);
 }
 
 void CNetServer::Broadcast(const unsigned char *pData, size_t nLength) {

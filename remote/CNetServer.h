@@ -2,6 +2,7 @@
 // controller, and broadcasts the active player's status and short texts back to them.
 #pragma once
 
+#include "core/CShowState.h"
 #include "remote/CCommandAccess.h"
 #include "remote/protocol/CNetDatagram.h"
 
@@ -13,7 +14,6 @@
 #include <cstdint>
 
 class CCommandSink;
-class CGeneralSettings;
 class CProfile;
 class CTickClock;
 
@@ -26,7 +26,6 @@ public:
     static constexpr int DEFAULT_STATUS_PORT = 31772;
     static constexpr int DEFAULT_COMMAND_PORT = 31773;
     static constexpr const char *DEFAULT_STATUS_ADDRESS = "255.255.255.255";
-    static constexpr int REMOTE_CTRL_ETHERNET = 1;
     // A requested status goes out at once only this long after the previous datagram;
     // otherwise the next timer tick sends it, so a burst of commands cannot become a burst of
     // broadcasts.
@@ -40,8 +39,8 @@ public:
     static constexpr int MAX_DATAGRAMS_PER_TURN = 256;
 
     // Nothing is opened here; the "Network" settings are read by InitServer.
-    CNetServer(CCommandSink &sink, CProfile &profile, const CGeneralSettings &settings,
-               const CTickClock &clock, QObject *pParent = nullptr);
+    CNetServer(CCommandSink &sink, CProfile &profile, const CTickClock &clock,
+               QObject *pParent = nullptr);
     ~CNetServer() override;
 
     CNetServer(const CNetServer &) = delete;
@@ -72,10 +71,14 @@ public:
     void SendStatus();
     void SendTextMsg(const char *pszText);
     void SendTextMsg(const QString &strText);
+    // A player's status text as its line: "Player B: Playback started.\n".
+    void SendPlayerText(int nPlayer, const QString &strText);
 
     // What the status datagrams report from now on: the active player's state and its file
     // name, which is written as UTF-8 and cut to its field.
     void SetStatus(const CNetDatagram::Status &status, const QString &strMediaName);
+    // The same, of the show's active player.
+    void SetStatus(const CShowState &state);
     const CNetDatagram::Status &GetStatus() const { return m_status; }
 
     bool IsReady() const { return m_bReady; }
@@ -83,13 +86,6 @@ public:
     QHostAddress GetStatusAddress() const { return m_statusAddress; }
     int GetStatusPort() const { return m_nStatusPort; }
     int GetCommandPort() const { return m_nCommandPort; }
-
-signals:
-    // Every status text line handed to SendTextMsg, whether or not it could be sent, so the
-    // other feedback channels report the same texts.
-    void TextSent(const QString &strLine);
-    // A status datagram went out (or would have, had the socket been ready).
-    void StatusSent();
 
 public slots:
     // Reads every datagram waiting (up to MAX_DATAGRAMS_PER_TURN), one command at a time.
@@ -108,7 +104,6 @@ private:
     char m_szMediaName[CNetDatagram::NAME_SIZE];
     bool m_bSendNow;
     CProfile &m_profile;
-    const CGeneralSettings &m_settings;
     const CTickClock &m_clock;
 
     uint32_t m_dwLastSend;

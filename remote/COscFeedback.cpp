@@ -1,12 +1,10 @@
 #include "remote/COscFeedback.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
 
 const char *const kPlayerPrefixes[2] = {"/tessaro/a/", "/tessaro/b/"};
-const char *const kTextPrefixes[2] = {"Player A: ", "Player B: "};
 
 COscFeedback::Value Int(const QByteArray &path, int nValue) {
     return {path, false, nValue, {}};
@@ -16,70 +14,53 @@ COscFeedback::Value String(const QByteArray &path, const QString &strValue) {
     return {path, true, 0, strValue.toUtf8()};
 }
 
-int Remaining(const COscFeedback::Player &player) {
-    return std::max(0, player.nDuration - player.nPosition);
-}
-
 QByteArray PlayerPath(int nPlayer, const char *pszName) {
-    return QByteArray(kPlayerPrefixes[nPlayer]) + pszName;
+    return QByteArray(kPlayerPrefixes[nPlayer & 1]) + pszName;
 }
 
 } // namespace
 
-std::vector<COscFeedback::Value> COscFeedback::Collect(const Status &status, bool bTick) {
+std::vector<COscFeedback::Value> COscFeedback::Collect(const CShowState &state, bool bTick) {
+    using Player = CShowState::Player;
     std::vector<Value> values;
     for (int i = 0; i < 2; ++i) {
-        const Player &now = status.players[i];
-        const Player &was = m_last.players[i];
-        const bool bStateChanged = !m_bKnown || now.nState != was.nState;
-        if (bStateChanged)
+        const Player &now = state.players[i];
+        if (m_told.Changed(state, i, &Player::nState))
             values.push_back(Int(PlayerPath(i, "state"), now.nState));
-        if (!m_bKnown || now.strName != was.strName)
+        if (m_told.Changed(state, i, &Player::strName))
             values.push_back(String(PlayerPath(i, "name"), now.strName));
-        if (!m_bKnown || now.nDuration != was.nDuration)
+        if (m_told.Changed(state, i, &Player::nDuration))
             values.push_back(Int(PlayerPath(i, "duration"), now.nDuration));
-        // A playing position changes all the time: it keeps to the tick, so the rate stays one
-        // update per interval; a paused or stopped one is sent as soon as it moves (a seek).
-        const bool bPlaying = now.nState == 2;
-        const bool bMoved = now.nPosition != was.nPosition || Remaining(now) != Remaining(was);
-        if (!m_bKnown || bStateChanged || (bPlaying ? bTick : bMoved)) {
+        if (m_told.PositionDue(state, i, bTick)) {
             values.push_back(Int(PlayerPath(i, "position"), now.nPosition));
-            values.push_back(Int(PlayerPath(i, "remaining"), Remaining(now)));
+            values.push_back(Int(PlayerPath(i, "remaining"), now.Remaining()));
         }
     }
-    if (!m_bKnown || status.nActive != m_last.nActive)
-        values.push_back(String("/tessaro/active", status.nActive == 1 ? "B" : "A"));
-    if (!m_bKnown || status.nVolume != m_last.nVolume)
-        values.push_back(Int("/tessaro/volume", status.nVolume));
+    if (m_told.Changed(state, &CShowState::nActive))
+        values.push_back(String("/tessaro/active", state.nActive == 1 ? "B" : "A"));
+    if (m_told.Changed(state, &CShowState::nVolume))
+        values.push_back(Int("/tessaro/volume", state.nVolume));
     // The offset moves a little with every measurement: sent on the tick, to a tenth of a ms.
+    const CShowState::Sync &sync = state.sync;
+    const CShowState::Sync &told = m_told.Last().sync;
     const auto tenths = [](double dMs) { return std::lround(dMs * 10.0); };
-    if (status.strSyncRole != QLatin1String("off") &&
-        (!m_bKnown || status.strSyncRole != m_last.strSyncRole ||
-         status.nSyncFollowers != m_last.nSyncFollowers ||
-         (bTick && tenths(status.dSyncOffsetMs) != tenths(m_last.dSyncOffsetMs)))) {
-        Value sync{"/tessaro/sync", false, status.nSyncFollowers, status.strSyncRole.toUtf8()};
-        sync.bSync = true;
-        sync.fValue = float(status.dSyncOffsetMs);
-        values.push_back(sync);
+    if (sync.strRole != QLatin1String("off") &&
+        (!m_told.IsKnown() || sync.strRole != told.strRole || sync.nFollowers != told.nFollowers ||
+         (bTick && tenths(sync.dOffsetMs) != tenths(told.dOffsetMs)))) {
+        Value value{"/tessaro/sync", false, sync.nFollowers, sync.strRole.toUtf8()};
+        value.bSync = true;
+        value.fValue = float(sync.dOffsetMs);
+        values.push_back(value);
     }
-    m_last = status;
-    m_bKnown = true;
+    m_told.Told(state);
     return values;
 }
 
-std::vector<COscFeedback::Value> COscFeedback::All(const Status &status) {
+std::vector<COscFeedback::Value> COscFeedback::All(const CShowState &state) {
     COscFeedback fresh;
-    return fresh.Collect(status, false);
+    return fresh.Collect(state, false);
 }
 
-std::optional<COscFeedback::Value> COscFeedback::TextValue(const QString &strLine) {
-    for (int i = 0; i < 2; ++i) {
-        if (!strLine.startsWith(QLatin1String(kTextPrefixes[i])))
-            continue;
-        QString strText = strLine.mid(static_cast<int>(qstrlen(kTextPrefixes[i])));
-        while (strText.endsWith('\n') || strText.endsWith('\r'))
-            strText.chop(1);
-        return String(PlayerPath(i, "text"), strText);
-    }
-    return std::nullopt;
+COscFeedback::Value COscFeedback::TextValue(int nPlayer, const QString &strText) {
+    return String(PlayerPath(nPlayer, "text"), strText);
 }

@@ -1,34 +1,20 @@
-// What OSC clients are told about the players: per player its state, clip name, length,
-// position and remaining time, the active player and the volume; values go out when they
-// change, positions on every feedback tick while a player plays. No sockets and no OSC
-// encoding here: the server turns the values into one bundle per update.
+// What OSC clients are told about the show: per player its state, clip name, length, position
+// and remaining time, the active player, the volume and the sync role; values go out when they
+// change, positions on every feedback tick while a player plays. No sockets and no OSC encoding
+// here: the server turns the values into one bundle per update.
 #pragma once
+
+#include "core/CShowState.h"
+#include "core/CToldState.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 class COscFeedback {
 public:
-    struct Player {
-        int nState = 0; // 0 stopped, 1 paused, 2 playing, 3 seeking
-        int nDuration = 0;
-        int nPosition = 0;
-        QString strName;
-    };
-    struct Status {
-        Player players[2];
-        int nActive = 0;
-        int nVolume = 0; // percent
-        // Synchronised playback: "off", "leader" or "follower", the follower's clock offset
-        // and the followers a leader hears.
-        QString strSyncRole = QStringLiteral("off");
-        double dSyncOffsetMs = 0.0;
-        int nSyncFollowers = 0;
-    };
     // One OSC message of the bundle: an int32 or a string argument, or for /tessaro/sync
     // (bSync) the role, the clock offset in ms and the followers (types "sfi").
     struct Value {
@@ -42,17 +28,15 @@ public:
 
     // The values that differ from those this object last returned, and on a tick the position
     // and remaining time of every playing player.
-    std::vector<Value> Collect(const Status &status, bool bTick);
+    std::vector<Value> Collect(const CShowState &state, bool bTick);
     // Every value, for a client that has just subscribed; what Collect remembers stays.
-    static std::vector<Value> All(const Status &status);
+    static std::vector<Value> All(const CShowState &state);
     // The next Collect returns every value.
-    void Reset() { m_bKnown = false; }
+    void Reset() { m_told.Reset(); }
 
-    // A status text line as the binary protocol sends it ("Player B: Playback started.\n")
-    // as the player's text value; nothing for a line without a player prefix.
-    static std::optional<Value> TextValue(const QString &strLine);
+    // A player's status text ("Playback started.") as its /tessaro/{a,b}/text value.
+    static Value TextValue(int nPlayer, const QString &strText);
 
 private:
-    Status m_last;
-    bool m_bKnown = false;
+    CToldState m_told;
 };

@@ -1,9 +1,9 @@
 #include "remote/COscServer.h"
 
 #include "core/CCommandSink.h"
-#include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
 #include "core/CProfile.h"
+#include "core/CShowEvents.h"
 #include "core/CTickClock.h"
 #include "remote/CNetServer.h"
 #include "remote/CServerSettings.h"
@@ -122,17 +122,16 @@ const COscServer::CommandEntry COscDispatch::kCommands[] = {
     {"fullscreen", false, Argument::Integer, Action::Fullscreen},
 };
 
-COscServer::COscServer(CNetServer &netServer, CCommandSink &sink, CProfile &profile,
-                       const CGeneralSettings &settings, const CTickClock &clock, QObject *pParent)
-    : QObject(pParent), m_netServer(netServer), m_sink(sink), m_profile(profile),
-      m_settings(settings), m_clock(clock),
+COscServer::COscServer(CNetServer &netServer, CShowEvents &events, CCommandSink &sink,
+                       CProfile &profile, const CTickClock &clock, QObject *pParent)
+    : QObject(pParent), m_netServer(netServer), m_sink(sink), m_profile(profile), m_clock(clock),
       m_pBuffer(new char[MAX_PACKET_SIZE + 1 + DECODER_SLACK]()) {
     m_feedbackTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_feedbackTimer, &QTimer::timeout, this, [this] { Flush(true); });
     connect(&m_socket, &QUdpSocket::readyRead, this, &COscServer::OnReadyRead);
-    connect(&m_netServer, &CNetServer::TextSent, this, &COscServer::OnText);
-    // OSC clients hear of a change when the binary protocol's controllers do, not later.
-    connect(&m_netServer, &CNetServer::StatusSent, this, [this] { Flush(false); });
+    connect(&events, &CShowEvents::PlayerText, this, &COscServer::OnPlayerText);
+    // OSC clients hear of a change once the handlers that made it have run, not a tick later.
+    connect(&events, &CShowEvents::Changed, this, [this] { Flush(false); });
 }
 
 COscServer::~COscServer() {
@@ -312,9 +311,6 @@ void COscServer::Handle(const Route &route, const char *pszPath, const char *psz
     // Only opens are ranked by arrival; the packet is the one read last.
     if (entry.action == Action::Open)
         cmd.nArrivedNs = CNetServer::ArrivalOfLastRead(m_socket);
-    // The receive gate of the remote control holds for OSC commands as for datagrams.
-    if (m_settings.GetRemoteCtrl() != CNetServer::REMOTE_CTRL_ETHERNET)
-        return;
     m_sink.Execute(cmd);
 }
 
@@ -367,15 +363,12 @@ void COscServer::Subscribe(quint16 nPort) {
     }
 }
 
-void COscServer::OnText(const QString &strLine) {
+void COscServer::OnPlayerText(int nPlayer, const QString &strText) {
     if (m_socket.state() != QAbstractSocket::BoundState)
-        return;
-    std::optional<COscFeedback::Value> text = COscFeedback::TextValue(strLine);
-    if (!text)
         return;
     if (m_pendingTexts.size() >= MAX_PENDING_TEXTS)
         m_pendingTexts.erase(m_pendingTexts.begin());
-    m_pendingTexts.push_back(std::move(*text));
+    m_pendingTexts.push_back(COscFeedback::TextValue(nPlayer, strText));
     ScheduleFlush();
 }
 

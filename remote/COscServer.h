@@ -29,8 +29,8 @@
 #include <vector>
 
 class CCommandSink;
-class CGeneralSettings;
 class CNetServer;
+class CShowEvents;
 class CProfile;
 class CTickClock;
 
@@ -52,12 +52,12 @@ public:
     // a spoofed flood cannot fill the log either.
     static constexpr uint32_t SUBSCRIPTION_LOG_PERIOD_MS = 60000;
 
-    using StatusSource = std::function<COscFeedback::Status()>;
+    using StatusSource = std::function<CShowState()>;
 
-    // netServer tells of the status texts and datagrams, which feedback follows.
-    COscServer(CNetServer &netServer, CCommandSink &sink, CProfile &profile,
-               const CGeneralSettings &settings, const CTickClock &clock,
-               QObject *pParent = nullptr);
+    // events tells of the show's changes and status texts, which feedback follows; commands
+    // wait while one of netServer's runs.
+    COscServer(CNetServer &netServer, CShowEvents &events, CCommandSink &sink, CProfile &profile,
+               const CTickClock &clock, QObject *pParent = nullptr);
     ~COscServer() override;
 
     COscServer(const COscServer &) = delete;
@@ -90,7 +90,7 @@ private:
     void HandleSubscribe(const char *pszPath, const char *pszTypes, void *argv, int argc);
     void LogBadArguments(const char *pszPath, const char *pszExpected, const char *pszGot);
     void Subscribe(quint16 nPort);
-    void OnText(const QString &strLine);
+    void OnPlayerText(int nPlayer, const QString &strText);
     void ScheduleFlush();
     void Flush(bool bTick);
     void Send(const std::vector<COscFeedback::Value> &values, const QHostAddress &address,
@@ -99,7 +99,6 @@ private:
     CNetServer &m_netServer;
     CCommandSink &m_sink;
     CProfile &m_profile;
-    const CGeneralSettings &m_settings;
     const CTickClock &m_clock;
 
     StatusSource m_statusSource;

@@ -9,28 +9,9 @@
 
 namespace {
 
-const char *const kRoot = "/tessaro/";
-
-// One feedback value of the OSC form into the message: "/tessaro/b/state" becomes b.state,
-// "/tessaro/active" becomes active.
-void Put(QJsonObject &message, const COscFeedback::Value &value) {
-    const QString strPath = QString::fromLatin1(value.path.mid(int(qstrlen(kRoot))));
-    const QJsonValue json =
-        value.bString ? QJsonValue(QString::fromUtf8(value.strValue)) : QJsonValue(value.nValue);
-    const int nSlash = strPath.indexOf('/');
-    if (nSlash < 0) {
-        message.insert(strPath, json);
-        return;
-    }
-    const QString strPlayer = strPath.left(nSlash);
-    QJsonObject player = message.value(strPlayer).toObject();
-    player.insert(strPath.mid(nSlash + 1), json);
-    message.insert(strPlayer, player);
-}
-
-QJsonArray Rows(const std::vector<CWebStatus::Row> &rows) {
+QJsonArray Rows(const std::vector<CShowState::Row> &rows) {
     QJsonArray array;
-    for (const CWebStatus::Row &row : rows)
+    for (const CShowState::Row &row : rows)
         array.append(QJsonObject{{"name", row.strName}, {"length", row.strLength}});
     return array;
 }
@@ -79,44 +60,55 @@ std::optional<int32_t> Whole(const QJsonValue &value, int32_t nMin, int32_t nMax
 
 } // namespace
 
-QByteArray CWebCodec::Collect(const CWebStatus &status, bool bTick) {
+QByteArray CWebCodec::Collect(const CShowState &state, bool bTick) {
+    using Player = CShowState::Player;
     QJsonObject message;
-    for (const COscFeedback::Value &value : m_players.Collect(status.players, bTick))
-        Put(message, value);
-    const auto changed = [this](auto CWebStatus::*pField, const CWebStatus &now) {
-        return !m_bKnown || now.*pField != m_last.*pField;
-    };
-    if (changed(&CWebStatus::bMuted, status))
-        message.insert("muted", status.bMuted);
-    if (changed(&CWebStatus::bFullscreen, status))
-        message.insert("fullscreen", status.bFullscreen);
-    if (changed(&CWebStatus::bRepeatSingle, status))
-        message.insert("repeatSingle", status.bRepeatSingle);
-    if (changed(&CWebStatus::bAutoNext, status))
-        message.insert("autoNext", status.bAutoNext);
-    if (changed(&CWebStatus::bLoopList, status))
-        message.insert("loopList", status.bLoopList);
-    if (changed(&CWebStatus::playlist, status))
-        message.insert("playlist", Rows(status.playlist));
-    if (changed(&CWebStatus::nMarkedRow, status))
-        message.insert("marked", status.nMarkedRow);
-    m_last = status;
-    m_bKnown = true;
+    for (int i = 0; i < 2; ++i) {
+        const Player &now = state.players[i];
+        QJsonObject player;
+        if (m_told.Changed(state, i, &Player::nState))
+            player.insert("state", now.nState);
+        if (m_told.Changed(state, i, &Player::strName))
+            player.insert("name", now.strName);
+        if (m_told.Changed(state, i, &Player::nDuration))
+            player.insert("duration", now.nDuration);
+        if (m_told.PositionDue(state, i, bTick)) {
+            player.insert("position", now.nPosition);
+            player.insert("remaining", now.Remaining());
+        }
+        if (!player.isEmpty())
+            message.insert(i == 0 ? "a" : "b", player);
+    }
+    if (m_told.Changed(state, &CShowState::nActive))
+        message.insert("active", state.nActive == 1 ? "B" : "A");
+    if (m_told.Changed(state, &CShowState::nLevel))
+        message.insert("volume", state.nLevel);
+    if (m_told.Changed(state, &CShowState::bMuted))
+        message.insert("muted", state.bMuted);
+    if (m_told.Changed(state, &CShowState::bFullScreen))
+        message.insert("fullscreen", state.bFullScreen);
+    if (m_told.Changed(state, &CShowState::bRepeatSingle))
+        message.insert("repeatSingle", state.bRepeatSingle);
+    if (m_told.Changed(state, &CShowState::bAutoNext))
+        message.insert("autoNext", state.bAutoNext);
+    if (m_told.Changed(state, &CShowState::bLoopList))
+        message.insert("loopList", state.bLoopList);
+    if (m_told.Changed(state, &CShowState::playlist))
+        message.insert("playlist", Rows(state.playlist));
+    if (m_told.Changed(state, &CShowState::nMarkedRow))
+        message.insert("marked", state.nMarkedRow);
+    m_told.Told(state);
     return Finish(message);
 }
 
-QByteArray CWebCodec::All(const CWebStatus &status) {
+QByteArray CWebCodec::All(const CShowState &state) {
     CWebCodec fresh;
-    return fresh.Collect(status, false);
+    return fresh.Collect(state, false);
 }
 
-QByteArray CWebCodec::Text(const QString &strLine) {
-    const std::optional<COscFeedback::Value> value = COscFeedback::TextValue(strLine);
-    if (!value)
-        return {};
-    const QString strPlayer = value->path.startsWith("/tessaro/b/") ? "B" : "A";
+QByteArray CWebCodec::Text(int nPlayer, const QString &strText) {
     const QJsonObject message{
-        {"type", "text"}, {"player", strPlayer}, {"text", QString::fromUtf8(value->strValue)}};
+        {"type", "text"}, {"player", nPlayer == 1 ? "B" : "A"}, {"text", strText}};
     return QJsonDocument(message).toJson(QJsonDocument::Compact);
 }
 

@@ -1,7 +1,7 @@
 // The page's protocol, as JSON text over its WebSocket, with no sockets here. Out: "state"
-// messages that carry what changed (the OSC feedback's values under the player's letter, the
-// switches, the playlist) and "text" messages with each status text; in: one command per
-// message, turned into a CCommand that the controller runs as any other input's.
+// messages that carry what changed of the show (per player under its letter, the active player,
+// the volume, the switches, the playlist) and "text" messages with each status text; in: one
+// command per message, turned into a CCommand that the controller runs as any other input's.
 //
 //   {"type":"state","b":{"state":2,"position":1200,"remaining":800},"active":"B"}
 //   {"type":"text","player":"B","text":"Playback started."}
@@ -9,8 +9,8 @@
 #pragma once
 
 #include "core/CCommand.h"
-#include "remote/COscFeedback.h"
-#include "remote/CWebStatus.h"
+#include "core/CShowState.h"
+#include "core/CToldState.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,12 +21,12 @@ class CWebCodec {
 public:
     // The changes since the previous call as one "state" message, and on a tick the position
     // and remaining time of each playing player; empty when nothing is to be told.
-    QByteArray Collect(const CWebStatus &status, bool bTick);
+    // The volume is the level the page's slider shows, muted or not, beside "muted".
+    QByteArray Collect(const CShowState &state, bool bTick);
     // The whole state, for a page that has just connected; what Collect remembers stays.
-    static QByteArray All(const CWebStatus &status);
-    // A status text line of the binary protocol ("Player B: Playback started.\n") as a "text"
-    // message; empty for a line without a player prefix.
-    static QByteArray Text(const QString &strLine);
+    static QByteArray All(const CShowState &state);
+    // A player's status text ("Playback started.") as a "text" message.
+    static QByteArray Text(int nPlayer, const QString &strText);
 
     // A command message of the page. nActive is the active player, whom a volume command names
     // (the volume is common to both players). Without a value, strError says why.
@@ -34,7 +34,5 @@ public:
                                                 QString &strError);
 
 private:
-    COscFeedback m_players;
-    CWebStatus m_last;
-    bool m_bKnown = false;
+    CToldState m_told;
 };

@@ -4,8 +4,8 @@
 #include "core/CLogBook.h"
 #include "core/CProfile.h"
 #include "core/CRateWindow.h"
+#include "core/CShowEvents.h"
 #include "core/CTickClock.h"
-#include "remote/CNetServer.h"
 #include "remote/CServerSettings.h"
 #include "remote/CWebListener.h"
 
@@ -121,7 +121,7 @@ struct CWebServer::Page {
     CRateWindow refusalLine{kCommandWindowMs, 1}; // said once a window
 };
 
-CWebServer::CWebServer(CCommandSink &sink, const CNetServer &netServer, CProfile &profile,
+CWebServer::CWebServer(CCommandSink &sink, CShowEvents &events, CProfile &profile,
                        const CTickClock &clock, QObject *pParent)
     : QAbstractHttpServer(pParent), m_sink(sink), m_profile(profile), m_clock(clock),
       m_nHeaderTimeoutMs(CWebListener::HEADER_TIMEOUT_MS),
@@ -130,9 +130,9 @@ CWebServer::CWebServer(CCommandSink &sink, const CNetServer &netServer, CProfile
     connect(&m_feedbackTimer, &QTimer::timeout, this, [this] { Flush(true); });
     connect(&m_aliveTimer, &QTimer::timeout, this, &CWebServer::SendAlive);
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &CWebServer::OnNewPage);
-    connect(&netServer, &CNetServer::TextSent, this, &CWebServer::OnText);
-    // The pages hear of a change when the binary protocol's controllers do, not later.
-    connect(&netServer, &CNetServer::StatusSent, this, [this] { Flush(false); });
+    connect(&events, &CShowEvents::PlayerText, this, &CWebServer::OnPlayerText);
+    // The pages hear of a change once the handlers that made it have run, not a tick later.
+    connect(&events, &CShowEvents::Changed, this, [this] { Flush(false); });
 }
 
 CWebServer::~CWebServer() {
@@ -417,7 +417,7 @@ void CWebServer::OnNewPage() {
         if (m_statusSource) {
             // The pages already open are brought up to date first, so that what the codec
             // remembers is what every page, the new one too, has been told.
-            const CWebStatus status = m_statusSource();
+            const CShowState status = m_statusSource();
             const QByteArray changes = m_codec.Collect(status, false);
             if (!changes.isEmpty())
                 Broadcast(changes);
@@ -487,10 +487,10 @@ void CWebServer::RunQueued() {
     ScheduleFlush();
 }
 
-void CWebServer::OnText(const QString &strLine) {
-    const QByteArray text = CWebCodec::Text(strLine);
-    if (text.isEmpty() || m_nPort == 0)
+void CWebServer::OnPlayerText(int nPlayer, const QString &strText) {
+    if (m_nPort == 0)
         return;
+    const QByteArray text = CWebCodec::Text(nPlayer, strText);
     if (m_texts.size() >= TEXT_BACKLOG)
         m_texts.pop_front();
     m_texts.push_back(text);
@@ -511,8 +511,8 @@ void CWebServer::ScheduleFlush() {
 void CWebServer::Flush(bool bTick) {
     if (m_pages.empty() || !m_statusSource)
         return;
-    const CWebStatus status = m_statusSource();
-    m_nActive = status.players.nActive;
+    const CShowState status = m_statusSource();
+    m_nActive = status.nActive;
     const QByteArray message = m_codec.Collect(status, bTick);
     if (!message.isEmpty())
         Broadcast(message);

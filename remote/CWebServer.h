@@ -13,10 +13,10 @@
 
 #include "core/CCommand.h"
 #include "core/CRateWindow.h"
+#include "core/CShowState.h"
 #include "remote/CCommandAccess.h"
 #include "remote/CWebCodec.h"
 #include "remote/CWebSessions.h"
-#include "remote/CWebStatus.h"
 
 #include <QAbstractHttpServer>
 #include <QObject>
@@ -29,7 +29,7 @@
 #include <vector>
 
 class CCommandSink;
-class CNetServer;
+class CShowEvents;
 class CProfile;
 class CTickClock;
 class CWebListener;
@@ -55,12 +55,12 @@ public:
     // Sent to an idle page this often, so it can tell a live link from a dead one.
     static constexpr int ALIVE_INTERVAL_MS = 2000;
 
-    using StatusSource = std::function<CWebStatus()>;
+    using StatusSource = std::function<CShowState()>;
 
-    // The sink runs the pages' commands; the network server's texts and status datagrams tell
-    // when something changed. Nothing is opened here.
-    CWebServer(CCommandSink &sink, const CNetServer &netServer, CProfile &profile,
-               const CTickClock &clock, QObject *pParent = nullptr);
+    // The sink runs the pages' commands; events tell when something changed and the status
+    // texts. Nothing is opened here.
+    CWebServer(CCommandSink &sink, CShowEvents &events, CProfile &profile, const CTickClock &clock,
+               QObject *pParent = nullptr);
     ~CWebServer() override;
 
     void SetStatusSource(StatusSource source) { m_statusSource = std::move(source); }
@@ -89,7 +89,7 @@ private:
     void OnMessage(Page &page, const QString &strMessage);
     void RunQueued();
     void Drop(QWebSocket *pSocket);
-    void OnText(const QString &strLine);
+    void OnPlayerText(int nPlayer, const QString &strText);
     void ScheduleFlush();
     void Flush(bool bTick);
     void SendAlive();

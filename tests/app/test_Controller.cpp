@@ -432,6 +432,31 @@ TEST_F(ControllerTest, PlayerIdSevenIsLoggedAndChangesNothing) {
     EXPECT_TRUE(Texts().isEmpty());
 }
 
+// "Remote Control" gates the show network's inputs at the one entry point, whatever the input:
+// with it off (or any value but Ethernet) their commands are refused and nothing waits to run
+// later; the operator, the desktop's media controls and a sync leader are obeyed all the same.
+TEST_F(ControllerTest, RemoteControlGatesTheShowNetworksInputsOnly) {
+    PlayRow(0);
+    using Origin = CCommand::Origin;
+    for (int nGate : {0, 2}) {
+        m_frame.m_pSettings->SetRemoteCtrl(nGate);
+        for (Origin origin : {Origin::Net, Origin::Osc, Origin::Web})
+            EXPECT_EQ(Remote(CCommand::Action::Pause, 0, 0, {}, 0, origin),
+                      CCommand::Result::Refused);
+        SendCommand(0, CNetDatagram::CMD_STOP, 0);
+        EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    }
+    EXPECT_EQ(Remote(CCommand::Action::Pause, 0, 0, {}, 0, Origin::Sync), CCommand::Result::Done);
+    EXPECT_EQ(Remote(CCommand::Action::Play, 0, 0, {}, 0, Origin::Mpris), CCommand::Result::Done);
+    EXPECT_EQ(Run(CCommand::Action::PauseActive), CCommand::Result::Done);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
+
+    m_frame.m_pSettings->SetRemoteCtrl(1);
+    EXPECT_EQ(Remote(CCommand::Action::Play, 0, 0, {}, 0, Origin::Web), CCommand::Result::Done);
+    SendCommand(0, CNetDatagram::CMD_STOP, 0);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
+}
+
 // The actions of the operator and the desktop's media controls; those of the remote protocols
 // are driven over the network above.
 TEST_F(ControllerTest, EveryActionReachesItsHandler) {

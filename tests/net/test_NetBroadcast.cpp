@@ -2,7 +2,6 @@
 // private network namespace whose one interface is loopback, so nothing leaves the machine.
 #include "CNetTestBench.h"
 
-#include "core/CGeneralSettings.h"
 #include "remote/CNetServer.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"
@@ -50,10 +49,9 @@ TEST(NetBroadcast, DefaultsReachListenersInsideAPrivateNamespace) {
     ASSERT_TRUE(OnlyLoopback()) << "not in a private network namespace: refusing to broadcast";
 
     CMemoryProfile profile; // nothing stored: every Network value is its default
-    CGeneralSettings settings(profile);
     CRecordingSink sink;
     CManualTickClock clock;
-    CNetServer server(sink, profile, settings, clock);
+    CNetServer server(sink, profile, clock);
     ASSERT_TRUE(server.InitServer());
     EXPECT_EQ(server.GetStatusAddress(), QHostAddress(QStringLiteral("255.255.255.255")));
     EXPECT_EQ(server.GetStatusPort(), 31772);

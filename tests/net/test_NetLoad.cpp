@@ -5,7 +5,6 @@
 #include "NetTestPorts.h"
 
 #include "core/CCommandSink.h"
-#include "core/CGeneralSettings.h"
 #include "remote/CNetServer.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"
@@ -139,10 +138,9 @@ TEST(NetLoad, TwentyThousandCommandsPacedAndFlatOut) {
     profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
     profile.WriteProfileInt("Network", "StatusPort", nPort + 1);
     profile.WriteProfileInt("Network", "CommandPort", nPort);
-    CGeneralSettings settings(profile);
     COrderSink sink;
     CManualTickClock clock;
-    CNetServer server(sink, profile, settings, clock);
+    CNetServer server(sink, profile, clock);
     ASSERT_TRUE(server.InitServer());
 
     const FloodResult paced = Flood(nPort, sink, 1000);

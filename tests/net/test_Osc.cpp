@@ -4,7 +4,7 @@
 #include "CNetTestBench.h"
 #include "NetTestPorts.h"
 
-#include "core/CGeneralSettings.h"
+#include "core/CShowEvents.h"
 #include "remote/CNetServer.h"
 #include "remote/COscServer.h"
 #include "remote/COscSubscribers.h"
@@ -63,11 +63,11 @@ protected:
     }
 
     CMemoryProfile m_profile;
-    CGeneralSettings m_settings{m_profile};
     CRecordingSink m_sink;
     CManualTickClock m_clock;
-    CNetServer m_net{m_sink, m_profile, m_settings, m_clock};
-    COscServer m_osc{m_net, m_sink, m_profile, m_settings, m_clock};
+    CNetServer m_net{m_sink, m_profile, m_clock};
+    CShowEvents m_events;
+    COscServer m_osc{m_net, m_events, m_sink, m_profile, m_clock};
     int m_nCommandPort = 0;
     int m_nOscPort = 0;
 };
@@ -115,14 +115,6 @@ TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
         "COscServer::OnMessage(): /tessaro/volume expects arguments \"i\", got \"f\"."));
     EXPECT_TRUE(log.Contains("COscServer::OnReceive(): Malformed OSC packet from 127.0.0.1"));
     EXPECT_TRUE(log.Contains("dropped: larger than 4096 bytes."));
-
-    // The receive gate of the remote control closes OSC commands too.
-    m_sink.Clear();
-    m_settings.SetRemoteCtrl(0);
-    SendOsc(Osc("/tessaro/a/play"));
-    SendOsc(Osc("/tessaro/fullscreen", "i", 0));
-    CNetTestBench::Spin(150);
-    EXPECT_TRUE(m_sink.m_commands.empty());
 }
 
 // Controllers' buttons and faders send floats, doubles, 64-bit numbers, true and false or a
@@ -205,7 +197,7 @@ TEST_F(OscTest, FloodsLeaveTheLogAndTheSubscriberListBoundedAndCommandsFlowing) 
 // four are taken a second, and [OSC] Subscriptions=0 turns them off while FeedbackTargets stay.
 TEST_F(OscTest, SubscriptionsAreLimitedToFourASecondAndCanBeTurnedOff) {
     CLogCapture log;
-    m_osc.SetStatusSource([] { return COscFeedback::Status(); });
+    m_osc.SetStatusSource([] { return CShowState(); });
     Start();
     std::vector<std::unique_ptr<QUdpSocket>> clients;
     auto subscribe = [&](QUdpSocket &client) {
@@ -306,4 +298,36 @@ TEST_F(OscTest, AllowFromAndBindAddressHoldForBothProtocols) {
     // Bound to 127.0.0.1: the same ports on another local address take nothing.
     QUdpSocket squatter;
     EXPECT_TRUE(squatter.bind(QHostAddress("127.0.0.2"), static_cast<quint16>(m_nOscPort)));
+}
+
+// The feedback follows the show's own events: a change and a status text go out at once, also
+// when the binary protocol's port could not be opened (it is never opened here), not only on
+// the feedback tick.
+TEST_F(OscTest, FeedbackFollowsTheShowWithoutTheBinaryProtocol) {
+    QUdpSocket target;
+    ASSERT_TRUE(target.bind(QHostAddress::LocalHost, 0));
+    m_profile.WriteProfileString("OSC", "FeedbackTargets",
+                                 QString("127.0.0.1:%1").arg(target.localPort()));
+    m_profile.WriteProfileInt("OSC", "FeedbackInterval", 10000);
+    CShowState state;
+    m_osc.SetStatusSource([&] { return state; });
+    ASSERT_TRUE(m_osc.Init());
+    m_events.NoteChanged();
+    ASSERT_TRUE(CNetTestBench::WaitFor([&] { return target.hasPendingDatagrams(); }));
+    while (target.hasPendingDatagrams())
+        target.receiveDatagram();
+
+    state.nVolume = 40;
+    m_events.NoteChanged();
+    m_events.SayPlayerText(1, "Playback started.");
+    QByteArray heard;
+    EXPECT_TRUE(CNetTestBench::WaitFor(
+        [&] {
+            while (target.hasPendingDatagrams())
+                heard += target.receiveDatagram().data();
+            return heard.contains("/tessaro/volume") && heard.contains("/tessaro/b/text");
+        },
+        2000))
+        << "the feedback waited for its tick";
+    EXPECT_TRUE(heard.contains("Playback started."));
 }

@@ -4,7 +4,6 @@
 
 #include "CRemoteClient.h"
 #include "CRemoteOptions.h"
-#include "core/CGeneralSettings.h"
 #include "remote/CNetServer.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"
@@ -62,7 +61,7 @@ protected:
         m_profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
         m_profile.WriteProfileInt("Network", "StatusPort", m_nStatusPort);
         m_profile.WriteProfileInt("Network", "CommandPort", m_nCommandPort);
-        m_server = std::make_unique<CNetServer>(m_sink, m_profile, m_settings, m_clock);
+        m_server = std::make_unique<CNetServer>(m_sink, m_profile, m_clock);
         ASSERT_TRUE(m_server->InitServer());
     }
 
@@ -71,7 +70,6 @@ protected:
     }
 
     CMemoryProfile m_profile;
-    CGeneralSettings m_settings{m_profile};
     CRecordingSink m_sink;
     CManualTickClock m_clock;
     std::unique_ptr<CNetServer> m_server;

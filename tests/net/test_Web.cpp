@@ -9,7 +9,7 @@
 
 #include "core/CCommandSink.h"
 #include "core/CGeneralSettings.h"
-#include "remote/CNetServer.h"
+#include "core/CShowEvents.h"
 #include "remote/CWebCodec.h"
 #include "remote/CWebListener.h"
 #include "remote/CWebServer.h"
@@ -17,7 +17,6 @@
 #include "support/CLogCapture.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"
-#include "support/CRecordingSink.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -79,13 +78,23 @@ long ResidentKb() {
     return QString::fromLatin1(statm.readAll()).section(' ', 1, 1).toLong() * 4;
 }
 
+// Player B's state in these tests: "clip.mp4" playing at 1 s of 5 s.
+CShowState::Player PlayingClip() {
+    CShowState::Player player;
+    player.nState = 2;
+    player.nDuration = 5000;
+    player.nPosition = 1000;
+    player.strName = "clip.mp4";
+    return player;
+}
+
 class WebTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_nPort = NetTestPorts::Next();
         m_profile.WriteProfileInt("Web", "Port", m_nPort);
         m_profile.WriteProfileInt("OSC", "FeedbackInterval", 50);
-        m_status.players.players[1] = {2, 5000, 1000, "clip.mp4"};
+        m_status.players[1] = PlayingClip();
         m_web.SetStatusSource([this] { return m_status; });
     }
 
@@ -130,12 +139,11 @@ protected:
 
     CMemoryProfile m_profile;
     CGeneralSettings m_settings{m_profile};
-    CRecordingSink m_messages;
     CManualTickClock m_clock;
-    CNetServer m_net{m_messages, m_profile, m_settings, m_clock};
+    CShowEvents m_events;
     CCommandRecorder m_sink;
-    CWebServer m_web{m_sink, m_net, m_profile, m_clock};
-    CWebStatus m_status;
+    CWebServer m_web{m_sink, m_events, m_profile, m_clock};
+    CShowState m_status;
     int m_nPort = 0;
 };
 
@@ -143,8 +151,8 @@ protected:
 
 TEST(WebCodec, ChangesGoOutOnceAndCommandsAreReadStrictly) {
     CWebCodec codec;
-    CWebStatus status;
-    status.players.players[1] = {2, 5000, 1000, "clip.mp4"};
+    CShowState status;
+    status.players[1] = PlayingClip();
     status.playlist = {{"one.mp4", " 0:00:02"}};
     const QJsonObject all = QJsonDocument::fromJson(codec.Collect(status, false)).object();
     EXPECT_EQ(all["type"], "state");
@@ -152,14 +160,14 @@ TEST(WebCodec, ChangesGoOutOnceAndCommandsAreReadStrictly) {
     EXPECT_EQ(all["playlist"].toArray()[0].toObject()["name"], "one.mp4");
     EXPECT_TRUE(codec.Collect(status, false).isEmpty());
     // A playing player's position goes with the tick, and nothing else unchanged.
-    status.players.players[1].nPosition = 1100;
+    status.players[1].nPosition = 1100;
     EXPECT_TRUE(codec.Collect(status, false).isEmpty());
     EXPECT_EQ(codec.Collect(status, true),
               R"({"b":{"position":1100,"remaining":3900},"type":"state"})");
     status.bMuted = true;
     status.nMarkedRow = 0;
     EXPECT_EQ(codec.Collect(status, false), R"({"marked":0,"muted":true,"type":"state"})");
-    EXPECT_EQ(CWebCodec::Text("Player B: Playback started.\n"),
+    EXPECT_EQ(CWebCodec::Text(1, "Playback started."),
               R"({"player":"B","text":"Playback started.","type":"text"})");
 
     QString strError;
@@ -233,8 +241,8 @@ TEST_F(WebTest, APageGetsTheStateAndItsCommandsBecomeCommandsOfTheWeb) {
     EXPECT_EQ(m_sink.m_commands[0].nPlayer, 1);
     EXPECT_EQ(m_sink.m_commands[1].strText, ":2");
     EXPECT_EQ(m_sink.m_commands[1].origin, CCommand::Origin::Web);
-    // Status texts of the binary protocol reach the page as they are sent.
-    m_net.SendTextMsg("Player B: Playback started.\n");
+    // A player's status texts reach the page as they are said.
+    m_events.SayPlayerText(1, "Playback started.");
     EXPECT_TRUE(CNetTestBench::WaitFor([&] {
         return std::any_of(page.messages.begin(), page.messages.end(), [](const QJsonObject &m) {
             return m["type"] == "text" && m["text"] == "Playback started.";

@@ -1,7 +1,7 @@
 // The playlist model: stepping through tracks, the marked-entry rule, deletions, sorting,
 // moving, player icons, and start-up and shut-down with the settings store.
 #include "CPlaylistFixture.h"
-#include "core/CQtModalUI.h"
+#include "widgets/CQtModalUI.h"
 #include "core/UserMessages.h"
 
 #include <QApplication>

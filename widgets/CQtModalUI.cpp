@@ -1,4 +1,4 @@
-#include "core/CQtModalUI.h"
+#include "widgets/CQtModalUI.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
