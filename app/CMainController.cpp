@@ -182,9 +182,9 @@ CCommand::Result CMainController::Run(const CCommand &cmd, const Answer &answer)
         return OnCtrlMute(cmd.nValue == CCommand::TOGGLE ? !m_videoView.IsMuted()
                                                          : cmd.nValue != 0);
     case Action::Next:
-        return OnPlaylistStep(1);
+        return OnPlaylistStep(1, answer);
     case Action::Previous:
-        return OnPlaylistStep(0);
+        return OnPlaylistStep(0, answer);
     case Action::Fullscreen:
         return OnFullscreen(cmd.nValue);
     case Action::RepeatSingle:
@@ -354,6 +354,7 @@ CCommand::Result CMainController::OnCtrlMute(bool bMute) {
 intptr_t CMainController::OnMediaOpened(int nPlayer) {
     if (nPlayer != 0 && nPlayer != 1)
         return 1;
+    m_entryOpen[nPlayer].bOpened = true;
     CPlayerBase *pPlayer = m_videoView.GetPlayer(nPlayer);
     const QString strTitle = m_videoView.GetTitle(nPlayer);
     const QString strPath = m_videoView.GetFilePath(nPlayer);
@@ -436,6 +437,11 @@ intptr_t CMainController::OnUpdatePosition() {
 }
 
 intptr_t CMainController::OnPlaystateChanged(int nPlayer, int nState) {
+    // What the operator does to the medium that plays on while an entry prepares is what the
+    // entry takes over.
+    for (EntryOpen &entry : m_entryOpen)
+        if (entry.nSerial != 0 && !entry.bOpened && entry.nFrom == nPlayer)
+            entry.nState = nState;
     if (CPlayerBase *pActive = Active()) {
         m_ctrlBar.ShowPlayState(pActive->GetPlayState());
         m_ctrlBar.ShowMessage(m_videoView.GetTitle(ActiveId()));
@@ -458,12 +464,17 @@ CCommand::Result CMainController::OnSelectPlayer(int32_t nPlayer) {
     return nPlayer == 0 || nPlayer == 1 ? CCommand::Result::Done : CCommand::Result::Refused;
 }
 
-CCommand::Result CMainController::OnPlaylistStep(int nDirection) {
+CCommand::Result CMainController::OnPlaylistStep(int nDirection, const Answer &answer) {
+    // The playlist moves its current entry and asks for it (WM_PLAY_ENTRY): the step ends as
+    // that open does. A step that moves nowhere is done at once.
+    const Answer outer = std::exchange(m_stepAnswer, answer);
+    m_stepResult = CCommand::Result::Done;
     if (nDirection == 0)
         m_playlist.PrevTrack();
     else
         m_playlist.NextTrack();
-    return CCommand::Result::Done;
+    m_stepAnswer = outer;
+    return std::exchange(m_stepResult, CCommand::Result::Done);
 }
 
 namespace {
@@ -499,7 +510,6 @@ CCommand::Result CMainController::OnPlayMode(CCommand::Action mode, int32_t nSwi
 }
 
 intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
-    const int nState = Active() ? Active()->GetPlayState() : CPlayerBase::PS_STOPPED;
     const QString strPath = m_playlist.GetCurTrackPath();
     if (strPath.isEmpty())
         return 0;
@@ -508,19 +518,39 @@ intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
     // a command opens (Next, Previous) was taken as that command.
     if (m_nRunning == 0)
         m_held.Opened(CHeldCommands::Bit(nTarget), NowNs());
-    m_videoView.OpenMedia(strPath, nTarget);
+    // The player prepares the entry while the program goes on, as for a controller's open.
+    const unsigned nSerial = ++m_nEntrySerial;
+    m_entryOpen[nTarget] = {nSerial, ActiveId(),
+                            Active() ? Active()->GetPlayState() : CPlayerBase::PS_STOPPED,
+                            lPlay != 0, false};
+    m_stepResult = RunOpen(
+        CHeldCommands::Bit(nTarget),
+        [&](const Answer &ended) {
+            m_videoView.BeginOpen(strPath, nTarget, [this, nTarget, nSerial, ended](bool bOpened) {
+                EndEntryOpen(nTarget, nSerial, bOpened);
+                ended(bOpened ? CCommand::Result::Done : CCommand::Result::Failed);
+            });
+        },
+        m_stepAnswer);
+    return 1;
+}
+
+void CMainController::EndEntryOpen(int nTarget, unsigned nSerial, bool bOpened) {
+    if (m_entryOpen[nTarget].nSerial != nSerial)
+        return; // a newer entry took its place and carries the state over itself
+    const EntryOpen entry = std::exchange(m_entryOpen[nTarget], EntryOpen());
     CPlayerBase *pTarget = m_videoView.GetPlayer(nTarget);
-    if (!pTarget)
-        return 1;
-    if (nState == CPlayerBase::PS_PAUSED)
+    // Another open replaced it and the medium before stays: that open says what plays.
+    if (!pTarget || (!bOpened && pTarget->GetMediaState() == CPlayerBase::MS_LOADED))
+        return;
+    if (entry.nState == CPlayerBase::PS_PAUSED)
         pTarget->Pause();
-    else if (nState == CPlayerBase::PS_PLAYING)
+    else if (entry.nState == CPlayerBase::PS_PLAYING)
         pTarget->Play();
-    if (lPlay != 0)
+    if (entry.bPlay)
         pTarget->Play();
     SendMessage(WM_PLAYSTATE_CHANGED, nTarget, pTarget->GetPlayState());
     HandOnNextMedium();
-    return 1;
 }
 
 intptr_t CMainController::OnMediaEnded() {

@@ -73,6 +73,9 @@ public:
     intptr_t OnSliderChanged(int nSliderId, intptr_t lPos);
     intptr_t OnUpdatePosition();
     intptr_t OnPlaystateChanged(int nPlayer, int nState);
+    // Opens the playlist's current entry in the player wTarget names (1: A, 2: B, else the
+    // active one) without waiting for the media; once it has opened it takes over the play
+    // state the active player had (lPlay: and plays), unless a newer open replaced it.
     intptr_t OnPlayEntry(uintptr_t wTarget, intptr_t lPlay);
     intptr_t OnMediaEnded();
 
@@ -86,8 +89,9 @@ public:
     CCommand::Result OnSeekActive(int64_t nPosition);
     CCommand::Result OnVolumeLevel(int32_t nPos);
     CCommand::Result OnSelectPlayer(int32_t nPlayer);
-    // 0: the previous entry, 1: the next one.
-    CCommand::Result OnPlaylistStep(int nDirection);
+    // 0: the previous entry, 1: the next one. The entry opens as OnPlayEntry opens it; answer
+    // hears how that ended if it was after this returned Pending.
+    CCommand::Result OnPlaylistStep(int nDirection, const Answer &answer = nullptr);
     CCommand::Result OnFullscreen(int32_t nSwitch);
     CCommand::Result OnPlayMode(CCommand::Action mode, int32_t nSwitch);
     CCommand::Result OnNetPlayMedia(int32_t nPlayer);
@@ -124,6 +128,8 @@ private:
     void RunHeld();
     // OnNetOpenMedia's steps after the open: the failure text, or the playlist's marks.
     CCommand::Result EndNetOpen(int32_t nPlayer, const QString &strText, bool bOpened);
+    // OnPlayEntry's steps after the open of its entry into nTarget (nSerial: which open).
+    void EndEntryOpen(int nTarget, unsigned nSerial, bool bOpened);
     // The file an open command names: its text, or the path of the playlist row ":N" names.
     QString OpenTarget(const QString &strCommandText) const;
     CPlayerBase *Active() const;
@@ -147,4 +153,18 @@ private:
     QObject m_context; // queued calls end with the controller
     NextMediumSource m_nextSource;
     SyncStatusSource m_syncStatus;
+    // A playlist entry opening in a player, and the play state it takes over once open: that
+    // of the player it came from, followed as the operator changes it meanwhile.
+    struct EntryOpen {
+        unsigned nSerial = 0; // 0: none under way
+        int nFrom = 0;
+        int nState = 0;
+        bool bPlay = false;
+        bool bOpened = false; // the medium is in: no later change is the one carried over
+    };
+    std::array<EntryOpen, 2> m_entryOpen; // by the player it opens in
+    unsigned m_nEntrySerial = 0;
+    // The answer of the step (Next, Previous) whose entry OnPlayEntry opens, and its result.
+    Answer m_stepAnswer;
+    CCommand::Result m_stepResult = CCommand::Result::Done;
 };

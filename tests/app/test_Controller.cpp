@@ -184,6 +184,43 @@ TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
     EXPECT_TRUE(texts.contains("Player A: Opening Stream ( two.mp4 ) successful.\n"));
 }
 
+// Steps prepare their entry while the program goes on, as a controller's open does. Of the
+// operator's steps the newest replaces one that prepares, and takes over the play state the
+// operator left the medium in meanwhile; a controller's step waits for the one before it.
+TEST_F(ControllerTest, StepsPrepareTheirEntryAndTheNewestCarriesThePlayState) {
+    using Act = CCommand::Action;
+    PlayRow(0);
+    A().m_bOpenLater = true;
+    EXPECT_EQ(Run(Act::Next), CCommand::Result::Pending);
+    EXPECT_EQ(Run(Act::Previous), CCommand::Result::Pending);
+    EXPECT_EQ(A().m_strPending, Path(0));
+    EXPECT_EQ(Run(Act::TogglePlay), CCommand::Result::Done) << "pauses what plays meanwhile";
+    Texts();
+    A().FinishPendingOpen(true);
+    EXPECT_EQ(List().GetCurTrack(), 0);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
+    EXPECT_EQ(Texts(),
+              QStringList({"Player A: Opening Stream ( one.mp4 ) successful.\n",
+                           "Player A: Playback stopped.\n", "Player A: Playback paused.\n"}));
+
+    // A controller's Next while the one before prepares waits for it; the volume does not.
+    Run(Act::TogglePlay);
+    Texts();
+    Remote(Act::Next, 0);
+    Remote(Act::Next, 0);
+    Remote(Act::VolumeLevel, 0, 0);
+    EXPECT_EQ(A().m_strPending, Path(1));
+    A().FinishPendingOpen(true);
+    QTest::qWait(20);
+    EXPECT_EQ(A().m_strPending, Path(2));
+    A().FinishPendingOpen(true);
+    EXPECT_EQ(A().m_strPath, Path(2));
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    const QStringList texts = Texts();
+    EXPECT_EQ(texts.first(), "Player A: Volume set to 0%.\n");
+    EXPECT_EQ(texts.filter("successful.").size(), 2);
+}
+
 TEST_F(ControllerTest, RemotePlayForTheOtherPlayerTakesTheViewAndItsEntry) {
     PlayRow(0);
     // Player B holds the third entry.
@@ -293,10 +330,11 @@ TEST_F(ControllerTest, RemoteOpensGoOnWhileTheMediaPreparesAndKeepTheirOrder) {
     EXPECT_EQ(Texts(), QStringList({"Player B: Opening Stream ( " + Path(2) + " ) failed!\n"}));
 
     SendCommand(1, CNetDatagram::CMD_OPEN, 0, ":3");
-    PlayRow(0); // B is the active player now
+    PlayRow(0); // B is the active player now; the entry prepares as well
+    EXPECT_EQ(Texts(), QStringList({"Player B: Opening Stream ( " + Path(2) + " ) failed!\n"}));
+    B().FinishPendingOpen(true);
     EXPECT_EQ(Texts(),
-              QStringList({"Player B: Opening Stream ( " + Path(2) + " ) failed!\n",
-                           "Player B: Opening Stream ( one.mp4 ) successful.\n",
+              QStringList({"Player B: Opening Stream ( one.mp4 ) successful.\n",
                            "Player B: Playback stopped.\n", "Player B: Playback started.\n"}));
     EXPECT_TRUE(m_log.Contains(
         ("CVideoView::OpenMedia(): \"" + Path(2) + "\" replaced by a newer open.").toStdString()));
@@ -367,6 +405,7 @@ TEST_F(ControllerTest, TheNewestOpenWinsByArrivalAcrossInputs) {
     Remote(Act::Open, 0, 0, ":3");
     Remote(Act::Play, 0);
     PlayRow(1);
+    A().FinishPendingOpen(true);
     QTest::qWait(20);
     EXPECT_EQ(A().m_strPath, Path(1));
     EXPECT_TRUE(A().m_strPending.isEmpty());

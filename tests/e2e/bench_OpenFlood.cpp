@@ -13,6 +13,7 @@
 #include "../net/CNetTestBench.h"
 #include "../playback/CMediaFiles.h"
 #include "CDatagramWait.h"
+#include "CFloodBench.h"
 #include "CTessaroProcess.h"
 #include "CXvfbServer.h"
 #include "remote/protocol/CNetDatagram.h"
@@ -23,14 +24,9 @@
 #include <QThread>
 #include <QUdpSocket>
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
 #include <csignal>
-#include <functional>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -39,128 +35,21 @@ constexpr int kPortBase = 46680; // status, commands, OSC: 46680..46682
 constexpr int kFloodRate = 40;   // opens per second
 constexpr int kFloodMs = 5000;
 
-struct Figures {
-    std::vector<double> answers; // ms from a volume command to its text
-    double maxStatusGap = 0;     // ms between two status datagrams
-    int nOpened = 0, nFailed = 0;
-    double Worst() const {
-        return answers.empty() ? 1e9 : *std::max_element(answers.begin(), answers.end());
-    }
-    // The answer time that the share dShare (0.5, 0.9) of the answers did not exceed.
-    double Share(double dShare) const {
-        if (answers.empty())
-            return 1e9;
-        std::vector<double> sorted = answers;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[std::min(sorted.size() - 1, size_t(dShare * double(sorted.size())))];
-    }
-    void Add(const Figures &more) {
-        answers.insert(answers.end(), more.answers.begin(), more.answers.end());
-        maxStatusGap = std::max(maxStatusGap, more.maxStatusGap);
-        nOpened += more.nOpened;
-        nFailed += more.nFailed;
-    }
-};
-
-// Datagrams paced on a thread of their own, so that nothing the test waits for can slow them:
-// the i-th of nCount at i / nRate s, made by make, to the port port(i) gives.
-struct Paced {
-    std::function<QByteArray(int)> make;
-    std::function<int(int)> port;
-    int nCount = 0;
-    int nRate = 0;
-};
-
-void SendPaced(const Paced &paced, std::atomic<bool> &running) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < paced.nCount; ++i) {
-        const qint64 nDueUs = qint64(i) * 1000000 / paced.nRate;
-        while (clock.nsecsElapsed() / 1000 < nDueUs)
-            QThread::usleep(200);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<uint16_t>(paced.port(i)));
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const QByteArray data = paced.make(i);
-        ::sendto(fd, data.constData(), size_t(data.size()), 0, reinterpret_cast<sockaddr *>(&to),
-                 sizeof to);
-    }
-    ::close(fd);
-    running = false;
-}
+using Figures = CFloodBench::Figures;
+using Paced = CFloodBench::Paced;
 
 QByteArray OpenEntry(int nPlayer, int nEntry) {
     return CNetTestBench::Command(nPlayer, CNetDatagram::CMD_OPEN, 0,
                                   (":" + std::to_string(nEntry)).c_str());
 }
 
-// Volume commands one after the other, each waiting for its answer, for nMs (or while a flood
-// runs); every datagram that arrives is looked at.
 Figures Measure(QUdpSocket &listener, QUdpSocket &sender, int nMs, std::atomic<bool> *pFlood) {
-    Figures fig;
-    QElapsedTimer clock;
-    clock.start();
-    // A flood that stops the status datagrams altogether shows as one gap from the start.
-    qint64 nLastStatus = 0, nSentAt = -1;
-    int nVolume = 40;
-    const auto running = [&] { return pFlood ? pFlood->load() : clock.elapsed() < nMs; };
-    while (running() || nSentAt >= 0) {
-        if (nSentAt < 0 && running()) {
-            nVolume = nVolume == 40 ? 60 : 40;
-            sender.writeDatagram(CNetTestBench::Command(0, CNetDatagram::CMD_VOLUME, nVolume),
-                                 QHostAddress::LocalHost, kPortBase + 1);
-            nSentAt = clock.nsecsElapsed();
-        }
-        if (!listener.hasPendingDatagrams() && !listener.waitForReadyRead(20)) {
-            if (nSentAt >= 0 && clock.nsecsElapsed() - nSentAt > 12'000'000'000LL)
-                break; // no answer at all: the worst figure says so
-            continue;
-        }
-        const QNetworkDatagram datagram = listener.receiveDatagram();
-        const qint64 nNow = clock.nsecsElapsed();
-        CNetDatagram::Message msg;
-        if (!CDatagramWait::Decode(datagram.data(), msg))
-            continue;
-        if (msg.nType == CNetDatagram::TYPE_STATUS) {
-            fig.maxStatusGap = std::max(fig.maxStatusGap, (nNow - nLastStatus) / 1e6);
-            nLastStatus = nNow;
-        } else if (msg.strText.find("Volume set to") != std::string::npos && nSentAt >= 0) {
-            fig.answers.push_back((nNow - nSentAt) / 1e6);
-            nSentAt = -1;
-            // Spaced like a person at a fader, not flat out.
-            QThread::msleep(100);
-        } else if (msg.strText.find("successful.") != std::string::npos) {
-            ++fig.nOpened;
-        } else if (msg.strText.find("failed!") != std::string::npos) {
-            ++fig.nFailed;
-        }
-    }
-    fig.maxStatusGap = std::max(fig.maxStatusGap, (clock.nsecsElapsed() - nLastStatus) / 1e6);
-    return fig;
+    return CFloodBench::Measure(listener, sender, kPortBase + 1, nMs, pFlood);
 }
 
-void Drain(QUdpSocket &listener) {
-    while (listener.hasPendingDatagrams())
-        listener.receiveDatagram();
-}
-
-// The flood's figures, and those of the nTailMs after it: what it left to do is its work too.
 Figures FloodWhileMeasuring(QUdpSocket &listener, QUdpSocket &sender, const Paced &paced,
                             int nTailMs = 2000, Figures *pTail = nullptr) {
-    // Only the flood's own texts are counted.
-    QThread::msleep(800);
-    Drain(listener);
-    std::atomic<bool> running{true};
-    std::thread flood(SendPaced, std::cref(paced), std::ref(running));
-    Figures fig = Measure(listener, sender, 0, &running);
-    flood.join();
-    const Figures tail = Measure(listener, sender, nTailMs, nullptr);
-    fig.Add(tail);
-    if (pTail)
-        *pTail = tail;
-    return fig;
+    return CFloodBench::FloodWhileMeasuring(listener, sender, kPortBase + 1, paced, nTailMs, pTail);
 }
 
 Paced OpenFlood(int nPlayer, int nFirstEntry, int nEntries) {
@@ -180,8 +69,8 @@ void Report(const char *pszName, const Figures &fig, const Figures &quiet) {
     printf("%s: worst answer %.0f ms (ratio to the quiet program's worst %.1f; p50 %.0f, p90 "
            "%.0f), longest status gap %.0f ms (ratio to the quiet period %.2f); %zu answers, %d "
            "opened, %d failed\n",
-           pszName, fig.Worst(), fig.Worst() / std::max(quiet.Worst(), 1.0), fig.Share(0.5),
-           fig.Share(0.9), fig.maxStatusGap, fig.maxStatusGap / quiet.maxStatusGap,
+           pszName, fig.Worst(), fig.Worst() / std::max(quiet.Worst(), 1.0), fig.Percentile(0.5),
+           fig.Percentile(0.9), fig.maxStatusGap, fig.maxStatusGap / quiet.maxStatusGap,
            fig.answers.size(), fig.nOpened, fig.nFailed);
     fflush(stdout);
 }
@@ -375,7 +264,7 @@ TEST(OpenFloodBench, TheNewestOpenWinsAcrossProtocols) {
                           },
                           [](int i) { return i % 2 ? kPortBase + 1 : kPortBase + 2; }, kOpens, 100};
         std::atomic<bool> running{true};
-        SendPaced(opens, running);
+        CFloodBench::SendPaced(opens, running);
         const std::string strWant =
             QString("%1-").arg(entry(kOpens - 1) - 1).toStdString(); // "N-clip.xxx"
         const std::string strName = SettledName(listener);
@@ -393,7 +282,7 @@ TEST(OpenFloodBench, TheNewestOpenWinsAcrossProtocols) {
 
 // ms from the key to the text of the state it changed, or -1 without one in 30 s.
 double KeyToText(const CXvfbServer &server, const QString &strWindow, QUdpSocket &listener) {
-    Drain(listener);
+    CFloodBench::Drain(listener);
     QElapsedTimer clock;
     clock.start();
     server.XDoTool({"key", "--window", strWindow, "ctrl+p"});
@@ -437,7 +326,7 @@ TEST(OpenFloodBench, TheOperatorsKeyPassesAControllersBacklog) {
                         },
                         [](int) { return kPortBase + 1; }, 600, 2000};
     std::atomic<bool> running{true};
-    SendPaced(backlog, running);
+    CFloodBench::SendPaced(backlog, running);
     const double dBehind = KeyToText(server, strMain, listener);
     printf("the operator's Ctrl+P: %.0f ms without a backlog, %.0f ms right after 300 open/seek "
            "pairs in 0.3 s (-1: no effect in 30 s)\n",
