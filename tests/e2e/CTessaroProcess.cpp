@@ -73,8 +73,7 @@ bool CTessaroProcess::WaitForEventLoop(int nTimeoutMs) {
     // waits sleep on a futex. Three looks in a row rule out a poll in passing.
     QFile wchan(QString("/proc/%1/wchan").arg(m_process.processId()));
     int nInPoll = 0;
-    for (int nWaited = 0; nWaited < nTimeoutMs && m_process.state() == QProcess::Running;
-         nWaited += 50) {
+    for (int nWaited = 0; nWaited < nTimeoutMs; nWaited += 50) {
         if (!wchan.open(QIODevice::ReadOnly))
             return false;
         const bool bPoll = wchan.readAll().contains("poll");
@@ -83,7 +82,9 @@ bool CTessaroProcess::WaitForEventLoop(int nTimeoutMs) {
             return true;
         if (!bPoll)
             nInPoll = 0;
-        QThread::msleep(50);
+        // Also notices an exit, which QProcess learns of only while it waits.
+        if (m_process.waitForFinished(50))
+            return false;
     }
     return false;
 }
@@ -94,7 +95,9 @@ bool CTessaroProcess::Terminate(int nSignal, int nTimeoutMs) {
 }
 
 bool CTessaroProcess::WaitForExit(int nTimeoutMs) {
-    const bool bDone = m_process.waitForFinished(nTimeoutMs);
+    // It may have ended already, seen while the start was waited for.
+    const bool bDone =
+        m_process.state() == QProcess::NotRunning || m_process.waitForFinished(nTimeoutMs);
     m_strOutput += QString::fromLocal8Bit(m_process.readAll());
     return bDone;
 }

@@ -11,6 +11,8 @@
 #include <csignal>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 QList<QJsonObject> Parse(const QStringList &lines) {
@@ -101,8 +103,10 @@ TEST_P(PlayModes, APlaylistOfOneSecondClipsPlaysThroughAsTheModesSay) {
     tessaro.PresetSetting("Playlist/m_bLoopSingleTrack", mode.bRepeatOne ? 1 : 0);
     ASSERT_TRUE(tessaro.Start());
 
-    const QStringList texts =
+    QStringList texts =
         TextsOf(Parse(tessaro.Remote({"play", "-t", "4500", "-j", "--type", "text"})));
+    // From the play on: on a busy machine the entry opened at start may only now report.
+    texts = texts.mid(std::max<qsizetype>(0, texts.indexOf("Player A: Playback started.\n")));
     // The entries opened after the first, in order.
     QStringList opened;
     const QString strPrefix = "Player A: Opening Stream ( ";
