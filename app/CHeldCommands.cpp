@@ -1,5 +1,7 @@
 #include "app/CHeldCommands.h"
 
+#include "core/CInputPolicy.h"
+
 #include <algorithm>
 
 bool CHeldCommands::IsOpen(CCommand::Action action) {
@@ -13,7 +15,7 @@ unsigned CHeldCommands::Opening() const {
 }
 
 bool CHeldCommands::MustWait(const CCommand &cmd, unsigned nPlayers) const {
-    if (!cmd.IsRemote())
+    if (!CInputPolicy::For(cmd.origin).bWaitsForOpens)
         return false;
     if (nPlayers & Opening())
         return true;
