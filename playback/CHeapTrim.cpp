@@ -39,9 +39,9 @@ void CHeapTrim::AtStart() {
     // pipeline's streaming threads land in whichever is free. A trim returns the free blocks
     // inside an arena but not the free top of an arena other than the first, which stays
     // resident: with the teardowns and opens of a follower's steps spread over ever more of
-    // them, its resident size rose by some 17 KB a step. Two arenas keep it flat. The cost: two
-    // threads that allocate at the same moment may wait for one another; few do, as the buffers
-    // of a playing pipeline come from its pools and GLib's slice allocator, not from malloc.
+    // them, its resident size rose by some 17 KB a step. Two arenas bound how much can stay
+    // so. The cost: two threads that allocate at the same moment may wait for one another; few
+    // do, as the buffers of a playing pipeline come from its pools and GLib's slice allocator.
     // An arena count the operator set for the allocator stands.
     const char *pszTunables = std::getenv("GLIBC_TUNABLES");
     if (std::getenv("MALLOC_ARENA_MAX") ||
