@@ -1,10 +1,12 @@
 #include "app/CCommandLine.h"
 #include "app/CTessaro2App.h"
 #include "core/CSettingsProfile.h"
+#include "playback/CHeapTrim.h"
 
 #include <cstdio>
 
 int main(int argc, char **argv) {
+    CHeapTrim::AtStart();
     // Read before the application object exists: help, version and usage errors need no
     // display and open no window.
     QStringList args;

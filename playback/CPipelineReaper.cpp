@@ -43,16 +43,30 @@ void CPipelineReaper::Run() {
     setpriority(PRIO_PROCESS, id_t(gettid()), TEARDOWN_NICENESS);
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_cond.wait(lock, [this] { return m_bQuit || !m_pipelines.empty(); });
-        // A quit still finishes what was handed over.
-        if (m_pipelines.empty())
-            return;
+        const Clock::time_point now = Clock::now();
         // The first of those due soonest; one handed over later may be due before.
         const auto next =
             std::min_element(m_pipelines.begin(), m_pipelines.end(),
                              [](const Pending &a, const Pending &b) { return a.due < b.due; });
-        if (!m_bHurry && next->due > Clock::now()) {
-            m_cond.wait_until(lock, next->due);
+        const bool bTearDown = next != m_pipelines.end() && (m_bHurry || next->due <= now);
+        if (!bTearDown && m_trimDue && *m_trimDue <= now) {
+            m_trimDue.reset();
+            lock.unlock();
+            TrimAfterRelease();
+            lock.lock();
+            continue;
+        }
+        if (!bTearDown) {
+            // A quit still finishes what was handed over; a trim it owes no longer matters.
+            if (m_bQuit && m_pipelines.empty())
+                return;
+            std::optional<Clock::time_point> wake = m_trimDue;
+            if (next != m_pipelines.end() && (!wake || next->due < *wake))
+                wake = next->due;
+            if (wake)
+                m_cond.wait_until(lock, *wake);
+            else
+                m_cond.wait(lock);
             continue;
         }
         GstElement *pPipeline = next->pPipeline;
@@ -61,9 +75,18 @@ void CPipelineReaper::Run() {
         lock.unlock();
         gst_element_set_state(pPipeline, GST_STATE_NULL);
         gst_object_unref(pPipeline);
-        CHeapTrim::AfterRelease();
+        TrimAfterRelease();
         lock.lock();
         --m_nBusy;
         m_cond.notify_all();
     }
+}
+
+// Reaper thread, without the lock.
+void CPipelineReaper::TrimAfterRelease() {
+    const std::chrono::milliseconds nWait = CHeapTrim::AfterRelease();
+    if (nWait.count() == 0)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_trimDue = Clock::now() + nWait;
 }

@@ -2,7 +2,9 @@
 // joins its streaming threads and closes its decoders and devices, which must not hold the UI
 // thread while a controller opens one file after another. What a pipeline could still show or
 // say is cut off before it is handed over (its events detached, its sink parked or silenced),
-// so only its audio may go on for the few milliseconds until the reaper gets to it.
+// so only its audio may go on for the few milliseconds until the reaper gets to it. Each
+// teardown is followed by a heap trim (CHeapTrim); one refused as too soon after the last runs
+// on this thread as soon as it may.
 #pragma once
 
 #include <gst/gst.h>
@@ -11,6 +13,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class CPipelineReaper {
@@ -41,6 +44,7 @@ private:
     };
 
     void Run();
+    void TrimAfterRelease();
 
     std::mutex m_mutex;
     std::condition_variable m_cond;
@@ -48,5 +52,7 @@ private:
     int m_nBusy = 0;                 // being torn down right now
     bool m_bHurry = false;           // a drain or the end: nothing waits for its time
     bool m_bQuit = false;
+    // A trim refused as too soon after the last one, owed from then on.
+    std::optional<Clock::time_point> m_trimDue;
     std::thread m_thread;
 };
