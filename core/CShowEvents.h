@@ -3,6 +3,8 @@
 // here, so none depends on another having opened its socket. UI thread only.
 #pragma once
 
+#include "core/CCoalescedCall.h"
+
 #include <QObject>
 #include <QString>
 
@@ -22,5 +24,5 @@ signals:
     void PlayerText(int nPlayer, const QString &strText);
 
 private:
-    bool m_bChangePending = false;
+    CCoalescedCall m_changed{this, [this] { emit Changed(); }};
 };

@@ -345,18 +345,7 @@ void COscServer::OnPlayerText(int nPlayer, const QString &strText) {
     if (m_pendingTexts.size() >= MAX_PENDING_TEXTS)
         m_pendingTexts.erase(m_pendingTexts.begin());
     m_pendingTexts.push_back(COscFeedback::TextValue(nPlayer, strText));
-    ScheduleFlush();
-}
-
-void COscServer::ScheduleFlush() {
-    if (m_bFlushPending)
-        return;
-    m_bFlushPending = true;
-    // After the current chain of handlers, as the binary protocol's requested status.
-    QTimer::singleShot(0, this, [this] {
-        m_bFlushPending = false;
-        Flush(false);
-    });
+    m_flush.Request();
 }
 
 void COscServer::Flush(bool bTick) {

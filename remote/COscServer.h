@@ -12,6 +12,7 @@
 // (lo_server_dispatch_data) and its own socket, a local one in a private folder, is never read.
 #pragma once
 
+#include "core/CCoalescedCall.h"
 #include "core/CRateWindow.h"
 #include "remote/CCommandAccess.h"
 #include "remote/COscFeedback.h"
@@ -91,7 +92,6 @@ private:
     void LogBadArguments(const char *pszPath, const char *pszExpected, const char *pszGot);
     void Subscribe(quint16 nPort);
     void OnPlayerText(int nPlayer, const QString &strText);
-    void ScheduleFlush();
     void Flush(bool bTick);
     void Send(const std::vector<COscFeedback::Value> &values, const QHostAddress &address,
               quint16 nPort);
@@ -118,7 +118,8 @@ private:
     quint16 m_nSenderPort = 0;
     bool m_bReading = false;
     bool m_bRetryPending = false;
-    bool m_bFlushPending = false;
+    // A flush after the handlers that changed something.
+    CCoalescedCall m_flush{this, [this] { Flush(false); }};
     // Bad input is logged, but a flood of it must not push everything else out of the log.
     CRateWindow m_badInputLog{1000, 5};
     bool m_bSubscriptions = true; // [OSC] Subscriptions

@@ -484,7 +484,7 @@ void CWebServer::RunQueued() {
         m_sink.Execute(cmd);
     }
     m_bRunning = false;
-    ScheduleFlush();
+    m_flush.Request();
 }
 
 void CWebServer::OnPlayerText(int nPlayer, const QString &strText) {
@@ -495,17 +495,6 @@ void CWebServer::OnPlayerText(int nPlayer, const QString &strText) {
         m_texts.pop_front();
     m_texts.push_back(text);
     Broadcast(text);
-}
-
-void CWebServer::ScheduleFlush() {
-    if (m_bFlushPending)
-        return;
-    m_bFlushPending = true;
-    // After the current chain of handlers, as the binary protocol's requested status.
-    QTimer::singleShot(0, this, [this] {
-        m_bFlushPending = false;
-        Flush(false);
-    });
 }
 
 void CWebServer::Flush(bool bTick) {

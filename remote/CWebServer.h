@@ -11,6 +11,7 @@
 // WebSockets, and each socket is read there, so nothing needs a lock.
 #pragma once
 
+#include "core/CCoalescedCall.h"
 #include "core/CCommand.h"
 #include "core/CRateWindow.h"
 #include "core/CShowState.h"
@@ -90,7 +91,6 @@ private:
     void RunQueued();
     void Drop(QWebSocket *pSocket);
     void OnPlayerText(int nPlayer, const QString &strText);
-    void ScheduleFlush();
     void Flush(bool bTick);
     void SendAlive();
     void Send(Page &page, const QByteArray &message);
@@ -120,7 +120,8 @@ private:
     quint16 m_nPort = 0;
     int m_nActive = 0;
     bool m_bRunning = false;
-    bool m_bFlushPending = false;
+    // A flush after the handlers that changed something.
+    CCoalescedCall m_flush{this, [this] { Flush(false); }};
     // Bad input is logged, but a flood of it must not push everything else out of the log.
     CRateWindow m_badInputLog{1000, 5};
     CRateWindow m_misdirectedLog{60000, 1};
