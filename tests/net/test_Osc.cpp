@@ -5,6 +5,7 @@
 #include "NetTestPorts.h"
 
 #include "core/CShowEvents.h"
+#include "remote/CCommandDescriptor.h"
 #include "remote/CNetServer.h"
 #include "remote/COscServer.h"
 #include "remote/COscSubscribers.h"
@@ -13,7 +14,9 @@
 #include "support/CMemoryProfile.h"
 #include "support/CRecordingSink.h"
 
+#include <QFile>
 #include <QNetworkDatagram>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -330,4 +333,27 @@ TEST_F(OscTest, FeedbackFollowsTheShowWithoutTheBinaryProtocol) {
         2000))
         << "the feedback waited for its tick";
     EXPECT_TRUE(heard.contains("Playback started."));
+}
+
+// The README's table of OSC commands lists the addresses the decoder takes, in the order a
+// pattern runs them: one table of actions stands behind both.
+TEST(OscCommandTable, TheReadmeListsTheAddressesTheDecoderTakesInItsOrder) {
+    QFile readme(qEnvironmentVariable("TESSARO_SOURCE_DIR") + "/README.md");
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(readme.readAll()).split('\n');
+    const qsizetype nTable = lines.indexOf("Commands (`a` or `b` is the player):");
+    ASSERT_GE(nTable, 0);
+    static const QRegularExpression kAddress("`/tessaro/(?:a/|b/|\\{a,b\\}/)?([a-z]+)`");
+    QStringList listed;
+    for (qsizetype i = nTable + 1; i < lines.size() && !lines[i].startsWith("Feedback"); ++i) {
+        const QString strCell = lines[i].section('|', 1, 1);
+        for (const QRegularExpressionMatch &match : kAddress.globalMatch(strCell))
+            if (!listed.contains(match.captured(1)) && match.captured(1) != "subscribe")
+                listed << match.captured(1);
+    }
+    QStringList decoded;
+    for (const CCommandDescriptor &row : CCommandDescriptor::All())
+        if (row.Offers(CCommandDescriptor::OSC))
+            decoded << row.pszName;
+    EXPECT_EQ(listed.join(" ").toStdString(), decoded.join(" ").toStdString());
 }
