@@ -566,11 +566,11 @@ void CMainFrame::OnCommand(int nID) {
         break;
     case ID_FILE_OPEN_PLAYLIST:
     case ID_PLAYLIST_OPEN:
-        pPlaylist->OpenPlaylist(QString());
+        m_pRightView->OpenPlaylist();
         break;
     case ID_FILE_SAVE_PLAYLIST:
     case ID_PLAYLIST_SAVE:
-        pPlaylist->SavePlaylist(QString());
+        m_pRightView->SavePlaylist();
         break;
     case ID_PLAYER_PLAYPAUSE:
         RunMenuCommand(CCommand::Action::TogglePlay);

@@ -15,11 +15,11 @@ CMediaProbe::~CMediaProbe() {
         m_pPlayer->ReleaseGraph();
 }
 
-bool CMediaProbe::Probe(const QString &strPath, QWidget *pOwner, QString &strTitle,
-                        int &nLengthMs) {
+bool CMediaProbe::Probe(const QString &strPath, QString &strTitle, int &nLengthMs) {
     if (!m_pPlayer)
         return false;
-    const bool bOpened = m_pPlayer->Init(pOwner) && m_pPlayer->OpenMedia(strPath);
+    // The probe shows nothing, so its player needs no window.
+    const bool bOpened = m_pPlayer->Init(nullptr) && m_pPlayer->OpenMedia(strPath);
     if (bOpened) {
         strTitle = m_pPlayer->GetTitle();
         nLengthMs = std::max(0, m_pPlayer->GetDuration());

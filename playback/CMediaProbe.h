@@ -7,7 +7,6 @@
 #include <memory>
 
 class CPlayerBase;
-class QWidget;
 
 class CMediaProbe {
 public:
@@ -20,9 +19,8 @@ public:
     CMediaProbe(const CMediaProbe &) = delete;
     CMediaProbe &operator=(const CMediaProbe &) = delete;
 
-    // False when the file does not open. The title is empty when the file names none; pOwner
-    // is the window the player is made for (may be null).
-    bool Probe(const QString &strPath, QWidget *pOwner, QString &strTitle, int &nLengthMs);
+    // False when the file does not open. The title is empty when the file names none.
+    bool Probe(const QString &strPath, QString &strTitle, int &nLengthMs);
 
 private:
     std::unique_ptr<CPlayerBase> m_pPlayer;

@@ -72,6 +72,7 @@ void CImportRunner::AddFolder(const QString &strFolder, int nRow) {
 void CImportRunner::DropFiles(const QStringList &names, int nRow) {
     // A single playlist file is read as a playlist; that is quick and needs no steps.
     if (names.size() == 1 && CPlaylistCtrl::IsPlaylistFile(names.first())) {
+        CWaitCursor wait;
         m_model.OnDropFiles(names, nRow);
         return;
     }
@@ -80,6 +81,7 @@ void CImportRunner::DropFiles(const QStringList &names, int nRow) {
         Queue(files, nRow);
         return;
     }
+    CWaitCursor wait;
     m_model.OnDropFiles(names, nRow);
 }
 

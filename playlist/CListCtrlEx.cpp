@@ -21,9 +21,9 @@
 
 namespace {
 
-constexpr unsigned kSelected = CPlaylistCtrl::LVIS_SELECTED;
-constexpr unsigned kFocused = CPlaylistCtrl::LVIS_FOCUSED;
-constexpr unsigned kDropHilited = CPlaylistCtrl::LVIS_DROPHILITED;
+constexpr unsigned kSelected = CListCtrlEx::LVIS_SELECTED;
+constexpr unsigned kFocused = CListCtrlEx::LVIS_FOCUSED;
+constexpr unsigned kDropHilited = CListCtrlEx::LVIS_DROPHILITED;
 
 // Padding the label and the other cells keep from their edges, on both sides.
 constexpr int kLabelPad = 2;
@@ -52,14 +52,17 @@ CListCtrlEx::CListCtrlEx(CPlaylistCtrl &model, QWidget *pParent)
     UpdateRowHeight();
 
     connect(&m_model, &CPlaylistCtrl::rowsInserted, this, [this] { OnModelChanged(); });
+    // A single row is only removed to be put back elsewhere: its state stays.
     connect(&m_model, &CPlaylistCtrl::rowsRemoved, this, [this] { OnModelChanged(); });
     connect(&m_model, &CPlaylistCtrl::rowsChanged, this, [this] { viewport()->update(); });
-    connect(&m_model, &CPlaylistCtrl::rowsReset, this, [this] { OnModelChanged(); });
+    connect(&m_model, &CPlaylistCtrl::rowsReset, this, [this] {
+        DropStaleState();
+        OnModelChanged();
+    });
     connect(&m_model, &CPlaylistCtrl::markedChanged, this, [this](int nID) {
         m_nMarkedID = nID;
         viewport()->update();
     });
-    connect(&m_model, &CPlaylistCtrl::focusRequested, this, [this] { setFocus(); });
     m_nMarkedID = m_model.GetMarkedID();
 }
 
@@ -306,7 +309,7 @@ void CListCtrlEx::paintEvent(QPaintEvent *) {
 }
 
 void CListCtrlEx::DrawItem(QPainter &painter, int nRow) {
-    const unsigned nState = m_model.GetItemState(nRow, kSelected | kFocused | kDropHilited);
+    const unsigned nState = GetItemState(nRow, kSelected | kFocused | kDropHilited);
     // The selection is always shown; a drop-highlighted row counts as selected.
     const bool bSelected = (nState & (kSelected | kDropHilited)) != 0;
     const bool bMarked = m_model.GetItemData(nRow) == m_nMarkedID;
@@ -408,27 +411,135 @@ void CListCtrlEx::resizeEvent(QResizeEvent *pEvent) {
 // ---------------------------------------------------------------------------------------
 // Selection
 
-int CListCtrlEx::GetFocusedRow() const {
+unsigned CListCtrlEx::GetItemState(int nRow, unsigned nMask) const {
+    const int nID = m_model.GetItemData(nRow);
+    return nID == 0 ? 0 : m_state.value(nID, 0) & nMask;
+}
+
+void CListCtrlEx::SetItemState(int nRow, unsigned nState, unsigned nMask) {
+    const int nCount = m_model.GetItemCount();
+    if (nRow >= nCount)
+        return;
+    const int nFirst = nRow < 0 ? 0 : nRow;
+    const int nLast = nRow < 0 ? nCount - 1 : nRow;
+    for (int i = nFirst; i <= nLast; ++i) {
+        const int nID = m_model.GetItemData(i);
+        const unsigned nNew = (m_state.value(nID, 0) & ~nMask) | (nState & nMask);
+        if (nNew)
+            m_state.insert(nID, nNew);
+        else
+            m_state.remove(nID);
+    }
+    viewport()->update();
+}
+
+int CListCtrlEx::GetSelectedCount() const {
+    return static_cast<int>(GetSelectedIDSet().size());
+}
+
+std::vector<int> CListCtrlEx::GetSelectedIDs() const {
+    std::vector<int> ids;
+    if (GetSelectedCount() == 0)
+        return ids;
     for (int i = 0; i < m_model.GetItemCount(); ++i)
-        if (m_model.GetItemState(i, kFocused))
-            return i;
-    return -1;
+        if (GetItemState(i, kSelected))
+            ids.push_back(m_model.GetItemData(i));
+    return ids;
+}
+
+QSet<int> CListCtrlEx::GetSelectedIDSet() const {
+    QSet<int> ids;
+    for (auto it = m_state.cbegin(); it != m_state.cend(); ++it)
+        if ((it.value() & kSelected) && m_model.FindRowByID(it.key()) >= 0)
+            ids.insert(it.key());
+    return ids;
+}
+
+int CListCtrlEx::GetSelectionMark() const {
+    return m_model.FindRowByID(m_nSelectionMarkID);
+}
+
+void CListCtrlEx::SetSelectionMark(int nRow) {
+    m_nSelectionMarkID = nRow < 0 ? -1 : m_model.GetItemData(nRow);
+}
+
+void CListCtrlEx::SelectAll() {
+    if (!m_model.IsInitialized() || m_model.GetItemCount() == 0)
+        return;
+    SetItemState(-1, kSelected, kSelected);
+}
+
+void CListCtrlEx::SelectEntry(int nRow) {
+    if (!m_model.IsInitialized() || nRow >= m_model.GetItemCount())
+        return;
+    for (auto it = m_state.begin(); it != m_state.end();) {
+        it.value() &= ~(kSelected | kFocused | kDropHilited);
+        it = it.value() ? std::next(it) : m_state.erase(it);
+    }
+    if (nRow < 0) {
+        m_nSelectionMarkID = -1;
+    } else {
+        SetItemState(nRow, kSelected, kSelected);
+        SetSelectionMark(nRow);
+        setFocus();
+    }
+    viewport()->update();
+}
+
+void CListCtrlEx::InvertSelection() {
+    if (!m_model.IsInitialized())
+        return;
+    for (int i = 0; i < m_model.GetItemCount(); ++i)
+        SetItemState(i, GetItemState(i, kSelected) ^ kSelected, kSelected);
+    m_nSelectionMarkID = -1;
+    viewport()->update();
+    setFocus();
+}
+
+void CListCtrlEx::OnEntriesMoved(const QSet<int> &ids) {
+    for (int nID : ids) {
+        const unsigned nKept = m_state.value(nID, 0) & kSelected;
+        if (nKept)
+            m_state.insert(nID, nKept);
+        else
+            m_state.remove(nID);
+        if (nID == m_nSelectionMarkID)
+            m_nSelectionMarkID = -1;
+    }
+    viewport()->update();
+}
+
+void CListCtrlEx::DropStaleState() {
+    for (auto it = m_state.begin(); it != m_state.end();)
+        it = m_model.FindRowByID(it.key()) < 0 ? m_state.erase(it) : std::next(it);
+    if (m_model.FindRowByID(m_nSelectionMarkID) < 0)
+        m_nSelectionMarkID = -1;
+}
+
+int CListCtrlEx::GetFocusedRow() const {
+    int nFocused = -1;
+    for (auto it = m_state.cbegin(); it != m_state.cend(); ++it) {
+        const int nRow = (it.value() & kFocused) ? m_model.FindRowByID(it.key()) : -1;
+        if (nRow >= 0 && (nFocused < 0 || nRow < nFocused))
+            nFocused = nRow;
+    }
+    return nFocused;
 }
 
 void CListCtrlEx::SelectOnly(int nRow) {
-    m_model.SetItemState(-1, 0, kSelected | kFocused);
+    SetItemState(-1, 0, kSelected | kFocused);
     if (nRow >= 0) {
-        m_model.SetItemState(nRow, kSelected | kFocused, kSelected | kFocused);
-        m_model.SetSelectionMark(nRow);
+        SetItemState(nRow, kSelected | kFocused, kSelected | kFocused);
+        SetSelectionMark(nRow);
     }
 }
 
 void CListCtrlEx::SelectRange(int nFrom, int nTo) {
     if (nFrom > nTo)
         std::swap(nFrom, nTo);
-    m_model.SetItemState(-1, 0, kSelected);
+    SetItemState(-1, 0, kSelected);
     for (int i = nFrom; i <= nTo; ++i)
-        m_model.SetItemState(i, kSelected, kSelected);
+        SetItemState(i, kSelected, kSelected);
 }
 
 void CListCtrlEx::MoveFocusTo(int nRow, Qt::KeyboardModifiers modifiers) {
@@ -437,13 +548,13 @@ void CListCtrlEx::MoveFocusTo(int nRow, Qt::KeyboardModifiers modifiers) {
         return;
     nRow = std::clamp(nRow, 0, nCount - 1);
     if (modifiers & Qt::ShiftModifier) {
-        const int nMark = m_model.GetSelectionMark();
+        const int nMark = GetSelectionMark();
         SelectRange(nMark >= 0 && nMark < nCount ? nMark : nRow, nRow);
-        m_model.SetItemState(-1, 0, kFocused);
-        m_model.SetItemState(nRow, kFocused, kFocused);
+        SetItemState(-1, 0, kFocused);
+        SetItemState(nRow, kFocused, kFocused);
     } else if (modifiers & Qt::ControlModifier) {
-        m_model.SetItemState(-1, 0, kFocused);
-        m_model.SetItemState(nRow, kFocused, kFocused);
+        SetItemState(-1, 0, kFocused);
+        SetItemState(nRow, kFocused, kFocused);
     } else {
         SelectOnly(nRow);
     }
@@ -499,7 +610,7 @@ void CListCtrlEx::mousePressEvent(QMouseEvent *pEvent) {
     const Qt::KeyboardModifiers mods = pEvent->modifiers();
     setFocus(Qt::MouseFocusReason);
     if (pEvent->button() == Qt::RightButton) {
-        if (nRow >= 0 && !m_model.GetItemState(nRow, kSelected))
+        if (nRow >= 0 && !GetItemState(nRow, kSelected))
             SelectOnly(nRow);
         return;
     }
@@ -517,16 +628,16 @@ void CListCtrlEx::mousePressEvent(QMouseEvent *pEvent) {
         return;
     }
     if (mods & Qt::ControlModifier) {
-        const unsigned nNew = m_model.GetItemState(nRow, kSelected) ^ kSelected;
-        m_model.SetItemState(-1, 0, kFocused);
-        m_model.SetItemState(nRow, nNew | kFocused, kSelected | kFocused);
-        m_model.SetSelectionMark(nRow);
+        const unsigned nNew = GetItemState(nRow, kSelected) ^ kSelected;
+        SetItemState(-1, 0, kFocused);
+        SetItemState(nRow, nNew | kFocused, kSelected | kFocused);
+        SetSelectionMark(nRow);
     } else if (mods & Qt::ShiftModifier) {
         MoveFocusTo(nRow, Qt::ShiftModifier);
-    } else if (m_model.GetItemState(nRow, kSelected)) {
+    } else if (GetItemState(nRow, kSelected)) {
         m_nPendingSelect = nRow;
-        m_model.SetItemState(-1, 0, kFocused);
-        m_model.SetItemState(nRow, kFocused, kFocused);
+        SetItemState(-1, 0, kFocused);
+        SetItemState(nRow, kFocused, kFocused);
     } else {
         SelectOnly(nRow);
     }
@@ -537,7 +648,7 @@ void CListCtrlEx::OnBeginDrag(int nRow) {
     m_nDragRow = nRow;
     m_nLastDropRow = -1;
     m_nPendingSelect = -1;
-    m_model.SetItemState(-1, 0, kFocused);
+    SetItemState(-1, 0, kFocused);
     emit dragStarted(nRow);
 }
 

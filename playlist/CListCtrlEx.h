@@ -1,12 +1,16 @@
 // The owner-drawn report list that shows the playlist's rows: full-row selection out to the
 // client width, the marked row in its own colour, own selection colours, over-long cell texts
-// ending in "...", and rows dragged with a one-pixel drop line as feedback.
+// ending in "...", and rows dragged with a one-pixel drop line as feedback. The selection,
+// the focus, the drop highlight and the selection mark are the list's own: kept per entry id,
+// so they follow their rows through every insertion, removal, sort and move of the model.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QHash>
 #include <QPixmap>
 #include <QPoint>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -20,6 +24,8 @@ class CListCtrlEx : public QAbstractScrollArea {
     Q_OBJECT
 public:
     enum Align { ALIGN_LEFT, ALIGN_RIGHT, ALIGN_CENTER };
+    // Row state flags.
+    enum State : unsigned { LVIS_FOCUSED = 0x1, LVIS_SELECTED = 0x2, LVIS_DROPHILITED = 0x8 };
     static constexpr int ICON_SIZE = 16;
     static constexpr int TOOLTIP_MAX = 79;
 
@@ -53,6 +59,24 @@ public:
     // changes nothing.
     void SetMarkedItem(int nRow);
     int GetMarkedID() const { return m_nMarkedID; }
+
+    // --- row state and selection
+    unsigned GetItemState(int nRow, unsigned nMask) const;
+    // nRow -1 means every row.
+    void SetItemState(int nRow, unsigned nState, unsigned nMask);
+    int GetSelectedCount() const;
+    // The selected rows' entry ids, in row order.
+    std::vector<int> GetSelectedIDs() const;
+    QSet<int> GetSelectedIDSet() const;
+    // The anchor of a Shift selection, or -1.
+    int GetSelectionMark() const;
+    void SetSelectionMark(int nRow);
+    void SelectAll();
+    // Selects this row alone, makes it the mark and takes the focus; -1 selects nothing.
+    void SelectEntry(int nRow);
+    void InvertSelection();
+    // The model moved these entries: as new rows they keep their selection only.
+    void OnEntriesMoved(const QSet<int> &ids);
 
     // --- geometry, in viewport coordinates
     // The row under the point, or -1.
@@ -125,11 +149,16 @@ private:
     void MoveFocusTo(int nRow, Qt::KeyboardModifiers modifiers);
     int GetFocusedRow() const;
     int ContentWidth() const;
+    // Forgets the state of entries that left the model.
+    void DropStaleState();
     static QStringList LocalFiles(const QMimeData *pData);
 
     CPlaylistCtrl &m_model;
     std::vector<Column> m_columns;
     std::vector<QPixmap> m_images;
+    // Row state flags by entry id; an id without flags has no key.
+    QHash<int, unsigned> m_state;
+    int m_nSelectionMarkID = -1;
 
     bool m_bStretchToClient = true;
     int m_nMarkedID = -1;

@@ -4,16 +4,13 @@
 #include "core/CLogBook.h"
 #include "core/CMediaTypes.h"
 #include "core/CMessageSink.h"
-#include "core/CModalUI.h"
 #include "core/CProfile.h"
 #include "core/CRecentFileList.h"
-#include "core/FileFilters.h"
 #include "core/UserMessages.h"
 #include "playback/CMediaProbe.h"
 #include "playlist/CPlaylistReader.h"
 #include "playlist/CPlaylistText.h"
 #include "playlist/CPlaylistWriter.h"
-#include "playlist/CWaitCursor.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -69,12 +66,11 @@ private:
 };
 
 CPlaylistCtrl::CPlaylistCtrl(const QString &strStartDir, CProfile &profile,
-                             CGeneralSettings &settings, CMessageSink &mainFrame, CModalUI &ui,
+                             CGeneralSettings &settings, CMessageSink &mainFrame,
                              CRecentFileList &recentFiles,
                              std::unique_ptr<CMediaProbe> pLengthProbe, QObject *pParent)
     : QObject(pParent), m_strStartDir(strStartDir), m_profile(profile), m_settings(settings),
-      m_mainFrame(mainFrame), m_ui(ui), m_recentFiles(recentFiles),
-      m_pLengthProbe(std::move(pLengthProbe)) {}
+      m_mainFrame(mainFrame), m_recentFiles(recentFiles), m_pLengthProbe(std::move(pLengthProbe)) {}
 
 CPlaylistCtrl::~CPlaylistCtrl() = default;
 
@@ -131,8 +127,6 @@ void CPlaylistCtrl::InsertRow(int nPos, Row row) {
         m_rows.insert(m_rows.begin() + nPos, std::move(row));
         m_bRowIndexValid = false;
     }
-    if (m_nSelectionMark >= nPos)
-        ++m_nSelectionMark;
 }
 
 void CPlaylistCtrl::EraseRow(int nPos) {
@@ -145,10 +139,6 @@ void CPlaylistCtrl::EraseRow(int nPos) {
         m_rows.erase(m_rows.begin() + nPos);
         m_bRowIndexValid = false;
     }
-    if (m_nSelectionMark == nPos)
-        m_nSelectionMark = -1;
-    else if (m_nSelectionMark > nPos)
-        --m_nSelectionMark;
 }
 
 void CPlaylistCtrl::SetRowImage(int nRow, int nImage) {
@@ -244,26 +234,6 @@ QString CPlaylistCtrl::GetItemText(int nRow, int nColumn) const {
 
 int CPlaylistCtrl::GetItemImage(int nRow) const {
     return nRow < 0 || nRow >= GetItemCount() ? ICON_NONE : m_rows[nRow].nImage;
-}
-
-unsigned CPlaylistCtrl::GetItemState(int nRow, unsigned nMask) const {
-    return nRow < 0 || nRow >= GetItemCount() ? 0 : m_rows[nRow].nState & nMask;
-}
-
-void CPlaylistCtrl::SetItemState(int nRow, unsigned nState, unsigned nMask) {
-    if (nRow >= GetItemCount())
-        return;
-    const int nFirst = nRow < 0 ? 0 : nRow;
-    const int nLast = nRow < 0 ? GetItemCount() - 1 : nRow;
-    for (int i = nFirst; i <= nLast; ++i)
-        m_rows[i].nState = (m_rows[i].nState & ~nMask) | (nState & nMask);
-    NotifyChanged(nFirst, nLast);
-}
-
-int CPlaylistCtrl::GetSelectedCount() const {
-    return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(), [](const Row &row) {
-        return (row.nState & LVIS_SELECTED) != 0;
-    }));
 }
 
 int CPlaylistCtrl::GetPlayerEntryID(int nPlayer) const {
@@ -425,7 +395,7 @@ void CPlaylistCtrl::Insert(const QString &strPath, int nRow, const QString &strT
                            const QString &strLength) {
     const int nPos = nRow < 0 || nRow > GetItemCount() ? GetItemCount() : nRow;
     const int nID = m_nNextID;
-    InsertRow(nPos, Row{nID, ICON_NONE, 0, strTitle, strLength});
+    InsertRow(nPos, Row{nID, ICON_NONE, strTitle, strLength});
     m_Entries.push_back(std::make_unique<CPlaylistEntry>(strPath, strTitle, strLength, nID));
     // A bulk import asks nothing by path while it runs: the table is rebuilt once, when the
     // first question comes.
@@ -464,7 +434,7 @@ void CPlaylistCtrl::AddEntry(const QString &strPath, int nRow, const QString &st
         QString strProbeTitle;
         int nLengthMs = 0;
         if (IsTimedMedia(strPath) && m_pLengthProbe &&
-            m_pLengthProbe->Probe(strPath, m_pOwner, strProbeTitle, nLengthMs)) {
+            m_pLengthProbe->Probe(strPath, strProbeTitle, nLengthMs)) {
             if (!strProbeTitle.isEmpty())
                 strNewTitle = strProbeTitle;
             strNewLength = FormatLength(nLengthMs);
@@ -516,14 +486,16 @@ void CPlaylistCtrl::AddFolder(const QString &strFolder, int nRow, QSet<QString> 
 }
 
 void CPlaylistCtrl::AddPlayList(const QString &strPath, int nRow, bool bShowErrors) {
-    CWaitCursor wait;
     if (!IsPlaylistFile(strPath)) {
         LogMsg("CPlaylistCtrl::AddPlayList(): Playlist format not supported!\n");
         return;
     }
-    CPlaylistReader reader(bShowErrors ? &m_ui : nullptr, m_pOwner);
-    if (!reader.Load(strPath))
+    CPlaylistReader reader;
+    if (!reader.Load(strPath)) {
+        if (bShowErrors && !reader.GetError().isEmpty())
+            emit fileError(reader.GetError());
         return;
+    }
 
     const QString strBase = CPlaylistText::Folder(strPath);
     const size_t nItems = reader.GetItems().size();
@@ -539,14 +511,9 @@ void CPlaylistCtrl::AddPlayList(const QString &strPath, int nRow, bool bShowErro
 }
 
 QString CPlaylistCtrl::OpenPlaylist(const QString &strPath, bool bShowErrors) {
-    QString strFile = strPath;
-    if (strFile.isEmpty()) {
-        const QStringList chosen = m_ui.GetOpenFileNames(
-            m_pOwner, QString(), QString(), QString::fromLatin1(FILTER_PLAYLIST_OPEN), false);
-        if (chosen.isEmpty())
-            return QString();
-        strFile = chosen.first();
-    }
+    const QString &strFile = strPath;
+    if (strFile.isEmpty())
+        return QString();
     if (!IsPlaylistFile(strFile)) {
         LogMsg("CPlaylistCtrl::OpenPlaylist(): Playlist format not supported!\n");
         return QString();
@@ -559,27 +526,22 @@ QString CPlaylistCtrl::OpenPlaylist(const QString &strPath, bool bShowErrors) {
     return strFile;
 }
 
-void CPlaylistCtrl::SavePlaylist(const QString &strPath) {
-    const bool bLastPlaylist = strPath.contains(QLatin1String(LAST_PLAYLIST_NAME));
-    if (m_rows.empty() && !bLastPlaylist) {
+bool CPlaylistCtrl::CanSave(const QString &strPath) const {
+    if (m_rows.empty() && !strPath.contains(QLatin1String(LAST_PLAYLIST_NAME))) {
         LogMsg("CPlaylistCtrl::SavePlaylist(): No entries in playlist!\n");
-        return;
+        return false;
     }
-    QString strFile = strPath;
-    QString strFormat = QStringLiteral("M3U");
-    if (strFile.isEmpty()) {
-        // The dialog adds the extension to a bare name itself, so its overwrite question is
-        // asked about the file that is then written.
-        strFile =
-            m_ui.GetSaveFileName(m_pOwner, QString(), QString(),
-                                 QString::fromLatin1(FILTER_PLAYLIST_SAVE), QStringLiteral("m3u"));
-        if (strFile.isEmpty())
-            return;
-        strFormat = CPlaylistText::Extension(strFile).mid(1);
-    }
+    return true;
+}
 
-    CWaitCursor wait;
-    CPlaylistWriter writer(&m_ui, m_pOwner);
+void CPlaylistCtrl::SavePlaylist(const QString &strPath, bool bFormatByExtension) {
+    if (!CanSave(strPath) || strPath.isEmpty())
+        return;
+    const QString &strFile = strPath;
+    const QString strFormat =
+        bFormatByExtension ? CPlaylistText::Extension(strFile).mid(1) : QStringLiteral("M3U");
+
+    CPlaylistWriter writer;
     const QString strUpper = strFormat.toUpper();
     if (strUpper == QLatin1String("M3U"))
         writer.SetFormat(CPlaylistWriter::FORMAT_M3U);
@@ -588,8 +550,10 @@ void CPlaylistCtrl::SavePlaylist(const QString &strPath) {
     else
         return;
 
-    if (!writer.BeginFile(strFile))
+    if (!writer.BeginFile(strFile)) {
+        emit fileError(writer.GetError());
         return;
+    }
     for (const Row &row : m_rows) {
         const int nIndex = FindEntryByID(row.nID);
         if (nIndex < 0)
@@ -598,12 +562,13 @@ void CPlaylistCtrl::SavePlaylist(const QString &strPath) {
         writer.WriteEntry(entry.m_strPath, entry.m_strTitle, entry.m_strLength);
     }
     // A file that did not make it to disk does not belong in the recent-file list.
-    if (writer.EndFile() && !strFile.contains(QLatin1String(LAST_PLAYLIST_NAME)))
+    if (!writer.EndFile())
+        emit fileError(writer.GetError());
+    else if (!strFile.contains(QLatin1String(LAST_PLAYLIST_NAME)))
         m_recentFiles.Add(strFile);
 }
 
 void CPlaylistCtrl::OnDropFiles(const QStringList &names, int nDropRow) {
-    CWaitCursor wait;
     if (names.isEmpty())
         return;
     QStringList sorted = names;
@@ -629,21 +594,11 @@ void CPlaylistCtrl::OnDropFiles(const QStringList &names, int nDropRow) {
 
 void CPlaylistCtrl::DeleteRows(const std::vector<bool> &doomed) {
     QSet<int> ids;
-    int nMarkShift = 0;
-    bool bMarkGone = false;
-    for (int i = 0; i < GetItemCount(); ++i) {
-        if (!doomed[i])
-            continue;
-        ids.insert(m_rows[i].nID);
-        if (i < m_nSelectionMark)
-            ++nMarkShift;
-        else if (i == m_nSelectionMark)
-            bMarkGone = true;
-    }
+    for (int i = 0; i < GetItemCount(); ++i)
+        if (doomed[i])
+            ids.insert(m_rows[i].nID);
     if (ids.isEmpty())
         return;
-    if (m_nSelectionMark >= 0)
-        m_nSelectionMark = bMarkGone ? -1 : m_nSelectionMark - nMarkShift;
 
     m_Entries.erase(std::remove_if(m_Entries.begin(), m_Entries.end(),
                                    [&ids](const std::unique_ptr<CPlaylistEntry> &p) {
@@ -660,66 +615,32 @@ void CPlaylistCtrl::DeleteRows(const std::vector<bool> &doomed) {
     CheckMarked();
 }
 
-void CPlaylistCtrl::RemoveSelected() {
-    if (!m_bInitialized || GetSelectedCount() == 0)
+void CPlaylistCtrl::RemoveEntries(const QSet<int> &ids) {
+    if (!m_bInitialized || ids.isEmpty())
         return;
-    CWaitCursor wait;
     std::vector<bool> doomed(m_rows.size());
     for (size_t i = 0; i < m_rows.size(); ++i)
-        doomed[i] = (m_rows[i].nState & LVIS_SELECTED) != 0;
+        doomed[i] = ids.contains(m_rows[i].nID);
     DeleteRows(doomed);
 }
 
-void CPlaylistCtrl::CropSelected() {
-    if (!m_bInitialized || GetSelectedCount() == 0)
+void CPlaylistCtrl::KeepOnlyEntries(const QSet<int> &ids) {
+    if (!m_bInitialized)
         return;
     std::vector<bool> doomed(m_rows.size());
-    for (size_t i = 0; i < m_rows.size(); ++i)
-        doomed[i] = (m_rows[i].nState & LVIS_SELECTED) == 0;
-    DeleteRows(doomed);
-    m_nSelectionMark = -1;
-    emit focusRequested();
+    bool bAnyKept = false;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        doomed[i] = !ids.contains(m_rows[i].nID);
+        bAnyKept = bAnyKept || !doomed[i];
+    }
+    if (bAnyKept)
+        DeleteRows(doomed);
 }
 
 void CPlaylistCtrl::ClearPlaylist() {
-    CWaitCursor wait;
     if (m_rows.empty())
         return;
     DeleteRows(std::vector<bool>(m_rows.size(), true));
-}
-
-// ---------------------------------------------------------------------------------------
-// Selection
-
-void CPlaylistCtrl::SelectAllEntries() {
-    if (!m_bInitialized || m_rows.empty())
-        return;
-    SetItemState(-1, LVIS_SELECTED, LVIS_SELECTED);
-}
-
-void CPlaylistCtrl::SelectEntry(int nRow) {
-    if (!m_bInitialized || nRow >= GetItemCount())
-        return;
-    for (Row &row : m_rows)
-        row.nState &= ~(LVIS_SELECTED | LVIS_FOCUSED | LVIS_DROPHILITED);
-    if (nRow < 0) {
-        m_nSelectionMark = -1;
-    } else {
-        m_rows[nRow].nState |= LVIS_SELECTED;
-        m_nSelectionMark = nRow;
-        emit focusRequested();
-    }
-    NotifyChanged(0, GetItemCount() - 1);
-}
-
-void CPlaylistCtrl::InvertSelection() {
-    if (!m_bInitialized)
-        return;
-    for (Row &row : m_rows)
-        row.nState ^= LVIS_SELECTED;
-    m_nSelectionMark = -1;
-    NotifyChanged(0, GetItemCount() - 1);
-    emit focusRequested();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -728,7 +649,6 @@ void CPlaylistCtrl::InvertSelection() {
 template <class KeyOf> void CPlaylistCtrl::SortRows(KeyOf keyOf) {
     if (!m_bInitialized || m_rows.empty())
         return;
-    CWaitCursor wait;
     std::vector<std::pair<QByteArray, size_t>> keys;
     keys.reserve(m_rows.size());
     for (size_t i = 0; i < m_rows.size(); ++i)
@@ -737,14 +657,9 @@ template <class KeyOf> void CPlaylistCtrl::SortRows(KeyOf keyOf) {
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     std::vector<Row> sorted;
     sorted.reserve(m_rows.size());
-    int nNewMark = -1;
-    for (const auto &[key, nOld] : keys) {
-        if (static_cast<int>(nOld) == m_nSelectionMark)
-            nNewMark = static_cast<int>(sorted.size());
+    for (const auto &[key, nOld] : keys)
         sorted.push_back(std::move(m_rows[nOld]));
-    }
     m_rows = std::move(sorted);
-    m_nSelectionMark = nNewMark;
     m_bRowIndexValid = false;
     NotifyReset();
     Renumber();
@@ -769,11 +684,11 @@ void CPlaylistCtrl::SortByPath() {
     });
 }
 
-void CPlaylistCtrl::MoveEntry(int nFrom, int nTo, bool bDeleteSource) {
+bool CPlaylistCtrl::MoveEntry(int nFrom, int nTo, bool bDeleteSource) {
     if (nFrom < 0 || nFrom >= GetItemCount() || nTo < 0 || nFrom == nTo)
-        return;
+        return false;
     const Row &source = m_rows[nFrom];
-    Row row{source.nID, ICON_NONE, source.nState & LVIS_SELECTED, source.strName, source.strTime};
+    Row row{source.nID, ICON_NONE, source.strName, source.strTime};
     if (bDeleteSource) {
         if (m_rows[nFrom].nImage != ICON_NONE)
             SetRowImage(nFrom, ICON_NONE);
@@ -783,23 +698,23 @@ void CPlaylistCtrl::MoveEntry(int nFrom, int nTo, bool bDeleteSource) {
     nTo = std::min(nTo, GetItemCount());
     InsertRow(nTo, std::move(row));
     NotifyInserted(nTo, 1);
+    return true;
 }
 
-void CPlaylistCtrl::MoveSelection(int nDropRow) {
-    std::vector<int> ids;
-    for (const Row &row : m_rows)
-        if (row.nState & LVIS_SELECTED)
-            ids.push_back(row.nID);
+QSet<int> CPlaylistCtrl::MoveEntries(const std::vector<int> &ids, int nDropRow) {
+    QSet<int> moved;
     {
         CUpdateLock lock(*this);
         for (auto it = ids.rbegin(); it != ids.rend(); ++it)
-            MoveEntry(FindRowByID(*it), nDropRow, true);
+            if (MoveEntry(FindRowByID(*it), nDropRow, true))
+                moved.insert(*it);
     }
     const int nMarkedRow = FindRowByID(m_nMarkedID);
     if (nMarkedRow >= 0)
         m_CurTrack = nMarkedRow;
     Renumber();
     RefreshPlayerIcons();
+    return moved;
 }
 
 // ---------------------------------------------------------------------------------------

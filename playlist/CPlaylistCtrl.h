@@ -1,7 +1,9 @@
 // The playlist: the media entries in play order, the current track, the three play modes,
 // loading and saving playlist files and importing files and folders. A plain model that
 // knows nothing of how it is drawn: a list view observes it through its signals and reads
-// its rows (four text columns, an icon, item data and state flags per row).
+// its rows (four text columns, an icon and item data per row). Selection, focus and the
+// questions to the operator belong to the view; the model is told rows by their ids and
+// files by their paths, and reports a failed file as text for whoever asked. UI thread only.
 #pragma once
 
 #include "playback/CMediaProbe.h"
@@ -17,18 +19,14 @@
 
 class CGeneralSettings;
 class CMessageSink;
-class CModalUI;
 class CProfile;
 class CRecentFileList;
-class QWidget;
 
 class CPlaylistCtrl : public QObject {
     Q_OBJECT
 public:
     enum Icon { ICON_PLAYER_A = 0, ICON_PLAYER_B = 1, ICON_NONE = 2 };
     enum Column { COL_PLAYER = 0, COL_NR = 1, COL_NAME = 2, COL_TIME = 3, COLUMN_COUNT = 4 };
-    // Row state flags, as a list view keeps them.
-    enum State : unsigned { LVIS_FOCUSED = 0x1, LVIS_SELECTED = 0x2, LVIS_DROPHILITED = 0x8 };
 
     static constexpr const char *LAST_PLAYLIST_NAME = "LastPLS.dat";
 
@@ -36,7 +34,7 @@ public:
     // there. pLengthProbe reads a new file's title and length (may be null: files are then
     // added under their file name without a length).
     CPlaylistCtrl(const QString &strStartDir, CProfile &profile, CGeneralSettings &settings,
-                  CMessageSink &mainFrame, CModalUI &ui, CRecentFileList &recentFiles,
+                  CMessageSink &mainFrame, CRecentFileList &recentFiles,
                   std::unique_ptr<CMediaProbe> pLengthProbe, QObject *pParent = nullptr);
     ~CPlaylistCtrl() override;
 
@@ -44,9 +42,6 @@ public:
     // does nothing. The panel runs LoadSettings right after.
     void Initialize() { m_bInitialized = true; }
     bool IsInitialized() const { return m_bInitialized; }
-    // Parent of the message boxes and dialogs, and the window the probe player is
-    // initialised with (the main frame).
-    void SetOwnerWindow(QWidget *pOwner) { m_pOwner = pOwner; }
     const QString &GetStartDir() const { return m_strStartDir; }
     QString GetLastPlaylistPath() const;
 
@@ -76,31 +71,35 @@ public:
                   const QString &strLength);
     void AddFolder(const QString &strFolder, int nRow);
     // bShowErrors false: a file that cannot be read is named in the logbook only, for a
-    // caller other than the operator.
+    // caller other than the operator; true: fileError carries the text to show as well.
     void AddPlayList(const QString &strPath, int nRow, bool bShowErrors = true);
-    // Empty path: asks with the open dialog. Returns the path opened, or "".
+    // Returns the path opened, or "" (also for an empty path).
     QString OpenPlaylist(const QString &strPath, bool bShowErrors = true);
-    // Empty path: asks with the save dialog.
-    void SavePlaylist(const QString &strPath);
+    // bFormatByExtension false writes M3U whatever the name; true picks M3U or PLS by the
+    // name's ending and writes nothing for any other ending (a name the operator chose).
+    // A file that cannot be written is reported through fileError.
+    void SavePlaylist(const QString &strPath, bool bFormatByExtension = false);
+    // False, with a log line, when saving under this path would write nothing because the
+    // list is empty (the program's own last playlist is written empty too).
+    bool CanSave(const QString &strPath) const;
     // Files dropped from the desktop onto the row nDropRow (-1: below the rows).
     void OnDropFiles(const QStringList &names, int nDropRow);
 
-    // --- deleting
-    void RemoveSelected();
-    void CropSelected();
+    // --- deleting, by entry id (ids without a row are passed over)
+    void RemoveEntries(const QSet<int> &ids);
+    // Removes every row but these; nothing when none of them is in the list.
+    void KeepOnlyEntries(const QSet<int> &ids);
     void ClearPlaylist();
-
-    // --- selection
-    void SelectAllEntries();
-    void SelectEntry(int nRow);
-    void InvertSelection();
 
     // --- ordering
     void SortByTitle();
     void SortByFileName();
     void SortByPath();
-    void MoveEntry(int nFrom, int nTo, bool bDeleteSource);
-    void MoveSelection(int nDropRow);
+    // False when nothing moved (a row or target outside the list, or the same row).
+    bool MoveEntry(int nFrom, int nTo, bool bDeleteSource);
+    // Moves the rows of these ids (in row order) to nDropRow, last one first, and brings the
+    // current track back to the marked entry. Returns the ids that moved.
+    QSet<int> MoveEntries(const std::vector<int> &ids, int nDropRow);
     void Renumber();
     void RefreshPlayerIcons();
 
@@ -115,12 +114,6 @@ public:
     int GetItemData(int nRow) const; // the entry id, or 0 outside the rows
     QString GetItemText(int nRow, int nColumn) const;
     int GetItemImage(int nRow) const;
-    unsigned GetItemState(int nRow, unsigned nMask) const;
-    // nRow -1 means every row.
-    void SetItemState(int nRow, unsigned nState, unsigned nMask);
-    int GetSelectedCount() const;
-    int GetSelectionMark() const { return m_nSelectionMark; }
-    void SetSelectionMark(int nRow) { m_nSelectionMark = nRow; }
     // The record of a row, or null.
     const CPlaylistEntry *GetRowEntry(int nRow) const;
 
@@ -150,13 +143,14 @@ signals:
     // Rows were inserted or removed; the numbers of the rows after them changed too.
     void rowsInserted(int nFirst, int nCount);
     void rowsRemoved(int nFirst, int nCount);
-    // Texts, icons or state flags of these rows changed.
+    // Texts or icons of these rows changed.
     void rowsChanged(int nFirst, int nLast);
     // Anything may have changed (sorting, moving, bulk edits): read every row again.
     void rowsReset();
     void markedChanged(int nMarkedID);
-    // The list should take the keyboard focus.
-    void focusRequested();
+    // A playlist file could not be read or written; the text is what to show the operator
+    // (the logbook has the details already). Only for operations that asked for it.
+    void fileError(const QString &strMessage);
     // A playlist file was opened: show its file name as the document title.
     void playlistOpened(const QString &strPath);
 
@@ -166,7 +160,6 @@ private:
     struct Row {
         int nID;
         int nImage;
-        unsigned nState;
         QString strName;
         QString strTime;
     };
@@ -194,10 +187,8 @@ private:
     CProfile &m_profile;
     CGeneralSettings &m_settings;
     CMessageSink &m_mainFrame;
-    CModalUI &m_ui;
     CRecentFileList &m_recentFiles;
     std::unique_ptr<CMediaProbe> m_pLengthProbe;
-    QWidget *m_pOwner = nullptr;
 
     std::vector<std::unique_ptr<CPlaylistEntry>> m_Entries; // ids ascend: added in id order
     std::vector<Row> m_rows;
@@ -209,7 +200,6 @@ private:
     int m_nPlayerEntryID[2] = {0, 0};
     bool m_bInitialized = false;
     int m_nMarkedID = -1;
-    int m_nSelectionMark = -1;
 
     // Look-up tables, rebuilt on demand after an edit that shifts rows or drops records, so
     // that appending stays constant time however long the list is.

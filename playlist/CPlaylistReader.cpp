@@ -1,7 +1,6 @@
 #include "playlist/CPlaylistReader.h"
 
 #include "core/CLogBook.h"
-#include "core/CModalUI.h"
 #include "core/CRegularFile.h"
 #include "playlist/CPlaylistText.h"
 
@@ -69,10 +68,8 @@ int ClampLength(long long nSeconds) {
 
 } // namespace
 
-CPlaylistReader::CPlaylistReader(CModalUI *pUI, QWidget *pParent)
-    : m_pUI(pUI), m_pParent(pParent) {}
-
 bool CPlaylistReader::Load(const QString &strPath) {
+    m_strError.clear();
     // A pipe under the name cannot block the caller, and only a regular file of a size a
     // playlist can have is read.
     const QByteArray name = CPlaylistText::ToFile(strPath);
@@ -121,13 +118,10 @@ bool CPlaylistReader::Load(const QString &strPath) {
         data.append(block, qsizetype(nRead));
     }
     if (nRead < 0 || file.error() != QFileDevice::NoError) {
-        const QString strText = QStringLiteral("Cannot read the playlist file \"%1\":\n%2.")
-                                    .arg(strPath, file.errorString());
+        m_strError = QStringLiteral("Cannot read the playlist file \"%1\":\n%2.")
+                         .arg(strPath, file.errorString());
         LogMsg("CPlaylistReader::Load(): Read error: %s\n",
                file.errorString().toLocal8Bit().constData());
-        if (m_pUI)
-            m_pUI->MessageBox(m_pParent, strText, QString(), CModalUI::MB_OK,
-                              CModalUI::ICON_WARNING);
         return false;
     }
 

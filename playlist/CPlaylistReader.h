@@ -8,18 +8,11 @@
 #include <QString>
 #include <vector>
 
-class CModalUI;
-class QWidget;
-
 class CPlaylistReader {
 public:
     enum Format { FORMAT_NONE = -1, FORMAT_M3U = 0, FORMAT_PLS = 1 };
     // Larger files are no playlists: they are refused instead of read into memory.
     static constexpr qint64 MAX_FILE_SIZE = qint64(64) << 20;
-
-    // pUI shows the file-error message box of a failed read; without it the failure is
-    // only logged.
-    explicit CPlaylistReader(CModalUI *pUI = nullptr, QWidget *pParent = nullptr);
 
     // Picks the format by the file name's ending (".m3u" and ".dat" are M3U, ".pls" PLS;
     // any other ending keeps the format of the previous load) and reads every item.
@@ -27,6 +20,8 @@ public:
     // files (also through links) of at most MAX_FILE_SIZE bytes are read; anything else is
     // refused with a log line, and a pipe never makes it wait.
     bool Load(const QString &strPath);
+    // After a failed Load: what to tell the operator about a read error, else "".
+    const QString &GetError() const { return m_strError; }
     void Clear() { m_items.clear(); }
 
     int GetFormat() const { return m_nFormat; }
@@ -36,8 +31,7 @@ private:
     void ReadM3U(const QByteArray &data);
     void ReadPLS(const QByteArray &data);
 
-    CModalUI *m_pUI;
-    QWidget *m_pParent;
+    QString m_strError;
     int m_nFormat = FORMAT_NONE;
     std::vector<CPlaylistItem> m_items;
 };

@@ -1,7 +1,6 @@
 #include "playlist/CPlaylistWriter.h"
 
 #include "core/CLogBook.h"
-#include "core/CModalUI.h"
 #include "core/CRegularFile.h"
 #include "playlist/CPlaylistText.h"
 
@@ -22,9 +21,6 @@ QByteArray OneLine(const QString &str) {
 }
 } // namespace
 
-CPlaylistWriter::CPlaylistWriter(CModalUI *pUI, QWidget *pParent)
-    : m_pUI(pUI), m_pParent(pParent) {}
-
 CPlaylistWriter::~CPlaylistWriter() {
     // Never finished: the previous file stays as it was.
     if (m_bOpened)
@@ -42,6 +38,7 @@ bool CPlaylistWriter::BeginFile(const QString &strPath) {
     m_nEntries = 0;
     m_bFailed = false;
     m_bOpened = false;
+    m_strError.clear();
     m_file.setFileName(strPath);
     // Saving would follow a link to a device or replace it: only plain files are written.
     if (!CanReplace(strPath)) {
@@ -127,11 +124,8 @@ void CPlaylistWriter::ReportError(const char *pszOperation, const char *pszWhat,
     LogMsg("CPlaylistWriter::%s(): Cannot %s %s: %s\n", pszOperation, pszWhat,
            CPlaylistText::ToFile(m_file.fileName()).constData(),
            strError.toLocal8Bit().constData());
-    if (m_pUI)
-        m_pUI->MessageBox(m_pParent,
-                          QStringLiteral("Cannot %1 the playlist file \"%2\":\n%3.")
-                              .arg(QLatin1String(pszWhat), m_file.fileName(), strError),
-                          QString(), CModalUI::MB_OK, CModalUI::ICON_WARNING);
+    m_strError = QStringLiteral("Cannot %1 the playlist file \"%2\":\n%3.")
+                     .arg(QLatin1String(pszWhat), m_file.fileName(), strError);
 }
 
 int CPlaylistWriter::ParseLength(const QString &strLength) {

@@ -7,23 +7,19 @@
 #include <QSaveFile>
 #include <QString>
 
-class CModalUI;
-class QWidget;
-
 class CPlaylistWriter {
 public:
     enum Format { FORMAT_M3U = 0, FORMAT_PLS = 1 };
 
-    // pUI shows the file-error message boxes; without it failures are only logged.
-    explicit CPlaylistWriter(CModalUI *pUI = nullptr, QWidget *pParent = nullptr);
+    CPlaylistWriter() = default;
     ~CPlaylistWriter();
 
     // Values other than the two formats are ignored. Set before BeginFile.
     void SetFormat(int nFormat);
     int GetFormat() const { return m_nFormat; }
 
-    // Starts the file and writes the header; false (after the message box) when the file
-    // cannot be created, and every later call then writes nothing.
+    // Starts the file and writes the header; false (with GetError) when the file cannot be
+    // created, and every later call then writes nothing.
     bool BeginFile(const QString &strPath);
     // An empty path is skipped and not counted. The title line is written only when the
     // entry has a title and a length of at least one second.
@@ -33,6 +29,9 @@ public:
     bool EndFile();
 
     int GetEntryCount() const { return m_nEntries; }
+    // After BeginFile or EndFile failed: what to tell the operator (the first failure of the
+    // file; the logbook has it too).
+    const QString &GetError() const { return m_strError; }
 
     // True when nothing stands under the name yet or a regular file does (also through a
     // link): only then does BeginFile write there.
@@ -46,8 +45,7 @@ private:
     void ReportError(const char *pszOperation, const char *pszWhat,
                      const QString &strReason = QString());
 
-    CModalUI *m_pUI;
-    QWidget *m_pParent;
+    QString m_strError;
     int m_nFormat = FORMAT_M3U;
     int m_nEntries = 0;
     bool m_bOpened = false;

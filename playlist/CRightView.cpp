@@ -45,7 +45,7 @@ CRightView::CRightView(CMessageSink &mainFrame, CCommandSink &commands, CProfile
                        const QString &strStartDir, QWidget *pParent)
     : QWidget(pParent), m_mainFrame(mainFrame), m_commands(commands), m_modalUI(modalUI),
       m_pPlaylist(std::make_unique<CPlaylistCtrl>(strStartDir, profile, settings, mainFrame,
-                                                  modalUI, recentFiles, CMediaProbe::Create())) {
+                                                  recentFiles, CMediaProbe::Create())) {
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -61,6 +61,7 @@ CRightView::CRightView(CMessageSink &mainFrame, CCommandSink &commands, CProfile
     CreateMenus();
 
     connect(m_pPlaylist.get(), &CPlaylistCtrl::playlistOpened, this, &CRightView::SetPlaylistTitle);
+    connect(m_pPlaylist.get(), &CPlaylistCtrl::fileError, this, &CRightView::ShowFileError);
     connect(m_pList, &CListCtrlEx::rowDoubleClicked, this, &CRightView::OnRowDoubleClicked);
     connect(m_pList, &CListCtrlEx::contextMenuRequested, this, &CRightView::OnContextMenu);
     connect(m_pList, &CListCtrlEx::dragStarted, this, [this](int) { m_nDropRow = -1; });
@@ -92,10 +93,12 @@ void CRightView::OnInitialUpdate() {
     m_PaintBox.InitDll();
 
     SetupList();
-    m_pPlaylist->SetOwnerWindow(window());
     m_pPlaylist->Initialize();
     FitToClient();
-    m_pPlaylist->LoadSettings();
+    {
+        CWaitCursor wait;
+        m_pPlaylist->LoadSettings();
+    }
 
     m_pList->SetTextColor(kTextColor);
     m_pList->SetTextBkColor(m_crBackground);
@@ -292,6 +295,7 @@ void CRightView::leaveEvent(QEvent *pEvent) {
 
 bool CRightView::OnCommand(int nID) {
     CPlaylistCtrl &list = *m_pPlaylist;
+    CListCtrlEx &view = *m_pList;
     switch (nID) {
     case ID_ADD_FILES:
         OnAddFiles();
@@ -301,41 +305,46 @@ bool CRightView::OnCommand(int nID) {
         break;
     case ID_REMOVE_SELECTED:
     case ID_LIST_REMOVE:
-        list.RemoveSelected();
+        RemoveSelected();
         break;
     case ID_CROP_SELECTED:
     case ID_LIST_CROP:
-        list.CropSelected();
+        CropSelected();
         break;
-    case ID_CLEAR_PLAYLIST:
+    case ID_CLEAR_PLAYLIST: {
+        CWaitCursor wait;
         list.ClearPlaylist();
         break;
+    }
     case ID_SELECT_ALL:
     case ID_LIST_SELECT_ALL:
-        list.SelectAllEntries();
+        view.SelectAll();
         break;
     case ID_SELECT_NONE:
     case ID_LIST_SELECT_NONE:
-        list.SelectEntry(-1);
+        view.SelectEntry(-1);
         break;
     case ID_INVERT_SELECTION:
     case ID_LIST_INVERT:
-        list.InvertSelection();
+        view.InvertSelection();
         break;
     case ID_SORT_TITLE:
-        list.SortByTitle();
-        break;
     case ID_SORT_FILENAME:
-        list.SortByFileName();
+    case ID_SORT_PATH: {
+        CWaitCursor wait;
+        if (nID == ID_SORT_TITLE)
+            list.SortByTitle();
+        else if (nID == ID_SORT_FILENAME)
+            list.SortByFileName();
+        else
+            list.SortByPath();
         break;
-    case ID_SORT_PATH:
-        list.SortByPath();
-        break;
+    }
     case ID_OPEN_PLAYLIST:
-        list.OpenPlaylist(QString());
+        OpenPlaylist();
         break;
     case ID_SAVE_PLAYLIST:
-        list.SavePlaylist(QString());
+        SavePlaylist();
         break;
     case ID_REPEAT_SINGLE:
         RunPlayModeCommand(CCommand::Action::RepeatSingle);
@@ -376,6 +385,48 @@ void CRightView::OnAddFolder() {
     m_pImport->AddFolder(strFolder, -1);
 }
 
+void CRightView::RemoveSelected() {
+    if (!m_pPlaylist->IsInitialized() || m_pList->GetSelectedCount() == 0)
+        return;
+    CWaitCursor wait;
+    m_pPlaylist->RemoveEntries(m_pList->GetSelectedIDSet());
+}
+
+void CRightView::CropSelected() {
+    if (!m_pPlaylist->IsInitialized() || m_pList->GetSelectedCount() == 0)
+        return;
+    m_pPlaylist->KeepOnlyEntries(m_pList->GetSelectedIDSet());
+    m_pList->SetSelectionMark(-1);
+    m_pList->setFocus();
+}
+
+void CRightView::OpenPlaylist() {
+    const QStringList chosen = m_modalUI.GetOpenFileNames(
+        window(), QString(), QString(), QString::fromLatin1(FILTER_PLAYLIST_OPEN), false);
+    if (chosen.isEmpty())
+        return;
+    CWaitCursor wait;
+    m_pPlaylist->OpenPlaylist(chosen.first());
+}
+
+void CRightView::SavePlaylist() {
+    if (!m_pPlaylist->CanSave(QString()))
+        return;
+    // The dialog adds the extension to a bare name itself, so its overwrite question is
+    // asked about the file that is then written.
+    const QString strFile =
+        m_modalUI.GetSaveFileName(window(), QString(), QString(),
+                                  QString::fromLatin1(FILTER_PLAYLIST_SAVE), QStringLiteral("m3u"));
+    if (strFile.isEmpty())
+        return;
+    CWaitCursor wait;
+    m_pPlaylist->SavePlaylist(strFile, true);
+}
+
+void CRightView::ShowFileError(const QString &strMessage) {
+    m_modalUI.MessageBox(window(), strMessage, QString(), CModalUI::MB_OK, CModalUI::ICON_WARNING);
+}
+
 void CRightView::SetPlaylistTitle(const QString &strPath) {
     if (strPath.isEmpty())
         return;
@@ -402,9 +453,9 @@ void CRightView::OnContextMenu(const QPoint &ptGlobal) {
 
 void CRightView::OnDragReleased() {
     if (m_nDropRow >= 0)
-        m_pPlaylist->SetItemState(m_nDropRow, 0, CPlaylistCtrl::LVIS_DROPHILITED);
+        m_pList->SetItemState(m_nDropRow, 0, CListCtrlEx::LVIS_DROPHILITED);
     // Also without a drop row: moving nothing still brings the current track back to the
     // marked entry.
-    m_pPlaylist->MoveSelection(m_nDropRow);
+    m_pList->OnEntriesMoved(m_pPlaylist->MoveEntries(m_pList->GetSelectedIDs(), m_nDropRow));
     m_nDropRow = -1;
 }

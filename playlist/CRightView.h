@@ -92,6 +92,10 @@ public:
     void SetPlaylistTitle(const QString &strPath);
     // Refreshes the check marks and the enabled state of the play-mode items.
     void UpdateMenuStates();
+    // The operator's Open and Save playlist: ask for the file, then the playlist reads or
+    // writes it (the File menu's items come here too).
+    void OpenPlaylist();
+    void SavePlaylist();
 
 signals:
     // The caption's document title: "Default Playlist" or the playlist file's name.
@@ -115,6 +119,9 @@ private:
     void RunPlayModeCommand(CCommand::Action action);
     void OnAddFiles();
     void OnAddFolder();
+    void RemoveSelected();
+    void CropSelected();
+    void ShowFileError(const QString &strMessage);
     void OnRowDoubleClicked(int nRow);
     void OnContextMenu(const QPoint &ptGlobal);
     void OnDragReleased();

@@ -151,8 +151,7 @@ TEST(OutputBench, PictureKeepsMovingWhileTheOperatorWorks) {
     QWidget panel;
     panel.setGeometry(900, 620, 300, 120);
     panel.show();
-    CPlaylistCtrl playlist(dir.path(), profile, settings, sink, ui, recent, CMediaProbe::Create());
-    playlist.SetOwnerWindow(&panel);
+    CPlaylistCtrl playlist(dir.path(), profile, settings, sink, recent, CMediaProbe::Create());
     playlist.Initialize();
     CImportRunner import(playlist, &panel);
 

@@ -17,18 +17,18 @@ CPlaylistCtrl &CPlaylistFixture::MakeList(const QString &strStartDir) {
     m_pProbe = pProbe.get();
     m_pList.reset();
     m_pList = std::make_unique<CPlaylistCtrl>(strStartDir.isEmpty() ? Dir() : strStartDir,
-                                              m_profile, m_settings, m_sink, m_ui, m_recent,
+                                              m_profile, m_settings, m_sink, m_recent,
                                               std::make_unique<CMediaProbe>(std::move(pProbe)));
     m_pList->Initialize();
+    QObject::connect(m_pList.get(), &CPlaylistCtrl::fileError,
+                     [this](const QString &strMessage) { m_errors << strMessage; });
     return *m_pList;
 }
 
 bool CPlaylistFixture::RemoveRow(int nRow) {
     if (nRow < 0 || nRow >= m_pList->GetItemCount())
         return false;
-    m_pList->SetItemState(-1, 0, CPlaylistCtrl::LVIS_SELECTED);
-    m_pList->SetItemState(nRow, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
-    m_pList->RemoveSelected();
+    m_pList->RemoveEntries({m_pList->GetItemData(nRow)});
     return true;
 }
 

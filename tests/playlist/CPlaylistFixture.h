@@ -1,5 +1,6 @@
-// Test fixture: a playlist over in-memory settings, a recording main frame, scripted dialogs,
-// a fake probe player and a private temporary folder as start directory.
+// Test fixture: a playlist over in-memory settings, a recording main frame, a fake probe
+// player and a private temporary folder as start directory; the texts the playlist reports
+// for the operator are collected.
 #pragma once
 
 #include "core/CGeneralSettings.h"
@@ -9,7 +10,6 @@
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
 #include "support/CRecordingSink.h"
-#include "support/CScriptedModalUI.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -35,8 +35,8 @@ protected:
     QString Dir() const { return m_dir.path(); }
     // Adds files under the given names with a title and a length, so no probing happens.
     void AddNamed(const QStringList &names);
-    // Removes one row as the operator does: selects it alone and removes the selection. False
-    // when there is no such row.
+    // Removes one row by its entry id, as the panel removes a selection. False when there is
+    // no such row.
     bool RemoveRow(int nRow);
     // The Name column of every row, in row order.
     QStringList Names() const;
@@ -47,7 +47,8 @@ protected:
     CMemoryProfile m_profile;
     CGeneralSettings m_settings{m_profile};
     CRecordingSink m_sink;
-    CScriptedModalUI m_ui;
+    // What fileError reported, in order.
+    QStringList m_errors;
     CRecentFileList m_recent{m_profile};
     CFakePlayer *m_pProbe = nullptr;
     std::unique_ptr<CPlaylistCtrl> m_pList;

@@ -108,7 +108,7 @@ TEST_F(PlaylistFiles, PlsReadingQuirks) {
 TEST_F(PlaylistFiles, FormatFollowsTheFileName) {
     CPlaylistReader reader;
     EXPECT_FALSE(reader.Load(Dir() + "/missing.m3u"));
-    EXPECT_TRUE(m_ui.m_boxes.empty()) << "a file that is not there is not reported";
+    EXPECT_EQ(reader.GetError(), "") << "a file that is not there is not reported";
 
     // An unknown ending reads nothing on a fresh reader, and keeps the last format after.
     const QString strOther = WriteFile("list.txt", "x.mp3\n");
@@ -125,13 +125,17 @@ TEST_F(PlaylistFiles, ReadErrorIsReportedAndAddsNothing) {
     // Reading the process's own memory file at offset 0 fails with an I/O error.
     const QString strPath = Dir() + "/broken.m3u";
     ASSERT_TRUE(QFile::link("/proc/self/mem", strPath));
-    CPlaylistReader reader(&m_ui);
+    CPlaylistReader reader;
     EXPECT_FALSE(reader.Load(strPath));
-    ASSERT_EQ(m_ui.m_boxes.size(), 1u);
-    EXPECT_TRUE(m_ui.m_boxes[0].text.contains(strPath));
+    EXPECT_TRUE(
+        reader.GetError().startsWith("Cannot read the playlist file \"" + strPath + "\":\n"));
 
+    // The operator hears of it; any other caller leaves it to the logbook.
     m_pList->AddPlayList(strPath, -1);
     EXPECT_EQ(m_pList->GetItemCount(), 0);
+    EXPECT_EQ(m_errors, QStringList{reader.GetError()});
+    m_pList->OpenPlaylist(strPath, false);
+    EXPECT_EQ(m_errors.size(), 1);
 }
 
 // A pipe, a device or a huge file under a playlist's name is refused without waiting or
@@ -151,7 +155,7 @@ TEST_F(PlaylistFiles, OnlyRegularFilesOfASaneSizeAreReadOrWritten) {
     const QString strLinked = Dir() + "/linked.m3u";
     ASSERT_TRUE(QFile::link(WriteFile("real.m3u", "/a.mp3\n"), strLinked));
 
-    CPlaylistReader reader(&m_ui);
+    CPlaylistReader reader;
     EXPECT_FALSE(reader.Load(strFifo));
     EXPECT_FALSE(reader.Load(strZero));
     EXPECT_FALSE(reader.Load(huge.fileName()));
@@ -167,7 +171,7 @@ TEST_F(PlaylistFiles, OnlyRegularFilesOfASaneSizeAreReadOrWritten) {
     AddNamed({"one"});
     m_pList->SavePlaylist(strFifo);
     m_pList->SavePlaylist(strFifoLink);
-    EXPECT_EQ(m_ui.m_boxes.size(), 2u);
+    EXPECT_EQ(m_errors.size(), 2);
     struct stat info {};
     ASSERT_EQ(stat(QFile::encodeName(strFifo).constData(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
@@ -177,7 +181,7 @@ TEST_F(PlaylistFiles, OnlyRegularFilesOfASaneSizeAreReadOrWritten) {
     ASSERT_EQ(mkfifo(QFile::encodeName(strLast).constData(), 0600), 0);
     m_pList->SaveSettings();
     EXPECT_TRUE(ReadFile(strLast).startsWith("#EXTM3U\r\n#EXTINF:60,one\r\n"));
-    EXPECT_EQ(m_ui.m_boxes.size(), 2u) << "no question holds up the shut-down";
+    EXPECT_EQ(m_errors.size(), 2) << "no question holds up the shut-down";
     for (const auto &line : m_log.Lines())
         EXPECT_EQ(line.level, CLogBook::LEVEL_INFO) << line.text;
     if (!bDevice)
@@ -198,7 +202,7 @@ TEST(ParseLength, ReadsClockTexts) {
 
 TEST_F(PlaylistFiles, WritesBothFormatsByteForByte) {
     const auto write = [&](int nFormat, const QString &strName) {
-        CPlaylistWriter writer(&m_ui);
+        CPlaylistWriter writer;
         writer.SetFormat(nFormat);
         writer.SetFormat(7); // ignored
         const QString strPath = Dir() + "/" + strName;
@@ -209,6 +213,7 @@ TEST_F(PlaylistFiles, WritesBothFormatsByteForByte) {
         writer.WriteEntry("/show/still.jpg", "still.jpg", "0:00:00");
         writer.WriteEntry("/show/short.wav", "Short", " 0:00:00");
         EXPECT_TRUE(writer.EndFile());
+        EXPECT_EQ(writer.GetError(), "");
         return ReadFile(strPath);
     };
     EXPECT_EQ(write(CPlaylistWriter::FORMAT_M3U, "x.m3u"), QByteArray("#EXTM3U\r\n"
@@ -226,7 +231,6 @@ TEST_F(PlaylistFiles, WritesBothFormatsByteForByte) {
                                                                       "File4=/show/short.wav\r\n"
                                                                       "NumberOfEntries=4\r\n"
                                                                       "Version=2\r\n"));
-    EXPECT_TRUE(m_ui.m_boxes.empty());
 }
 
 TEST_F(PlaylistFiles, LineBreaksCannotSplitAnEntry) {
@@ -241,12 +245,14 @@ TEST_F(PlaylistFiles, LineBreaksCannotSplitAnEntry) {
 }
 
 TEST_F(PlaylistFiles, UncreatableFileIsReported) {
-    CPlaylistWriter writer(&m_ui);
+    CPlaylistWriter writer;
     EXPECT_FALSE(writer.BeginFile(Dir() + "/no/such/folder/x.m3u"));
+    const QString strError = writer.GetError();
     writer.WriteEntry("/a.mp3", "", "");
     EXPECT_FALSE(writer.EndFile());
-    ASSERT_EQ(m_ui.m_boxes.size(), 1u);
-    EXPECT_TRUE(m_ui.m_boxes[0].text.contains("x.m3u"));
+    EXPECT_TRUE(strError.startsWith("Cannot create the playlist file \"" + Dir() +
+                                    "/no/such/folder/x.m3u\":\n"));
+    EXPECT_EQ(writer.GetError(), strError);
     EXPECT_FALSE(QFile::exists(Dir() + "/no"));
 }
 
@@ -261,7 +267,7 @@ TEST_F(PlaylistFiles, WritableFileInAReadOnlyFolderIsSavedInPlace) {
     const QByteArray folder = QFile::encodeName(Dir() + "/locked");
     ASSERT_EQ(chmod(folder.constData(), 0555), 0);
     ASSERT_EQ(seteuid(nUser), 0);
-    CPlaylistWriter writer(&m_ui);
+    CPlaylistWriter writer;
     const bool bBegun = writer.BeginFile(strPath);
     writer.WriteEntry("/a.mp3", "", "");
     const bool bEnded = writer.EndFile();
@@ -269,7 +275,7 @@ TEST_F(PlaylistFiles, WritableFileInAReadOnlyFolderIsSavedInPlace) {
     chmod(folder.constData(), 0755);
     EXPECT_TRUE(bBegun && bEnded);
     EXPECT_EQ(ReadFile(strPath), QByteArray("#EXTM3U\r\n/a.mp3\r\n"));
-    EXPECT_TRUE(m_ui.m_boxes.empty());
+    EXPECT_EQ(writer.GetError(), "");
 }
 
 // A full disk, made real by a file-size limit on this process: the save fails with one
@@ -296,7 +302,8 @@ TEST_F(PlaylistFiles, FailedWriteKeepsThePreviousFile) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_EQ(ReadFile(strPath), previous);
-    EXPECT_EQ(m_ui.m_boxes.size(), 1u);
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors[0].startsWith("Cannot write the playlist file \"" + strPath + "\":\n"));
     EXPECT_TRUE(m_log.Contains("): Cannot write " + strPath.toStdString()));
     EXPECT_TRUE(m_recent.GetEntries().isEmpty()) << "a failed save is no recent file";
     const QStringList leftovers = QDir(Dir()).entryList({"show.m3u*"}, QDir::Files);

@@ -1,16 +1,10 @@
 // The playlist model: stepping through tracks, the marked-entry rule, deletions, sorting,
 // moving, player icons, and start-up and shut-down with the settings store.
 #include "CPlaylistFixture.h"
-#include "widgets/CQtModalUI.h"
 #include "core/UserMessages.h"
 
-#include <QApplication>
 #include <QFile>
-#include <QFileDialog>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QTimer>
 #include <random>
 
 namespace {
@@ -33,7 +27,7 @@ protected:
 };
 
 TEST_F(PlaylistModel, NothingWorksBeforeInitialisation) {
-    CPlaylistCtrl list(Dir(), m_profile, m_settings, m_sink, m_ui, m_recent, nullptr);
+    CPlaylistCtrl list(Dir(), m_profile, m_settings, m_sink, m_recent, nullptr);
     list.AddEntry(Touch("a.mp3"), -1, "a", " 0:00:10");
     EXPECT_EQ(list.GetTrackCount(), -1);
     EXPECT_EQ(list.GetCurTrack(), -1);
@@ -196,11 +190,9 @@ TEST_F(PlaylistModel, SortsFoldOnlyAsciiCase) {
     m_pList->AddEntry(Touch("x/C.mp3"), -1, "C", " 0:00:01");
     m_pList->AddEntry(Touch("z/_x.mp3"), -1, "_x", " 0:00:01");
     m_pList->AddEntry(Touch("w/A.mp3"), -1, "A", " 0:00:01");
-    m_pList->SelectEntry(0); // "b"
     // "_" sorts before the letters, as it does against their lower case.
     m_pList->SortByTitle();
     EXPECT_EQ(Names(), (QStringList{"_x", "A", "b", "C"}));
-    EXPECT_EQ(m_pList->GetItemState(2, CPlaylistCtrl::LVIS_SELECTED), CPlaylistCtrl::LVIS_SELECTED);
     m_pList->SortByPath();
     EXPECT_EQ(Names(), (QStringList{"A", "C", "b", "_x"}));
     m_pList->SortByFileName();
@@ -213,25 +205,23 @@ TEST_F(PlaylistModel, SortsFoldOnlyAsciiCase) {
     EXPECT_EQ(added, (QStringList{"b", "C", "_x", "A"}));
 }
 
-TEST_F(PlaylistModel, MoveSelectionKeepsOrderAndFollowsTheMarkedEntry) {
+TEST_F(PlaylistModel, MovingEntriesKeepsOrderAndFollowsTheMarkedEntry) {
     AddNamed({"a", "b", "c", "d", "e"});
     m_pList->SetPlayerEntry(Dir() + "/d.mp3", 1, "", 0);
     MakeCurrent(3); // "d"
-    m_pList->SetItemState(1, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
-    m_pList->SetItemState(3, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
-    m_pList->MoveSelection(0);
+    const int nB = m_pList->GetItemData(1);
+    const int nD = m_pList->GetItemData(3);
+    EXPECT_EQ(m_pList->MoveEntries({nB, nD}, 0), (QSet<int>{nB, nD}));
     EXPECT_EQ(Names(), (QStringList{"b", "d", "a", "c", "e"}));
     EXPECT_EQ(m_pList->GetCurTrack(), 1);
     EXPECT_EQ(Icons(), (QStringList{"2", "1", "2", "2", "2"}));
-    EXPECT_EQ(m_pList->GetSelectedCount(), 2);
-    EXPECT_EQ(m_pList->GetItemState(0, CPlaylistCtrl::LVIS_SELECTED), CPlaylistCtrl::LVIS_SELECTED);
 
-    // Each selected row is taken out before it is put back, last one first: dropped further
-    // down, the selection arrives in reverse order.
-    m_pList->MoveSelection(99);
+    // Each row is taken out before it is put back, last one first: dropped further down,
+    // the rows arrive in reverse order.
+    m_pList->MoveEntries({nB, nD}, 99);
     EXPECT_EQ(Names(), (QStringList{"a", "c", "e", "d", "b"}));
     EXPECT_EQ(m_pList->GetCurTrack(), 3);
-    m_pList->MoveSelection(-1);
+    EXPECT_EQ(m_pList->MoveEntries({nB, nD}, -1), QSet<int>());
     EXPECT_EQ(Names(), (QStringList{"a", "c", "e", "d", "b"}));
 
     m_pList->MoveEntry(0, 2, true);
@@ -242,35 +232,24 @@ TEST_F(PlaylistModel, MoveSelectionKeepsOrderAndFollowsTheMarkedEntry) {
     EXPECT_EQ(Names(), (QStringList{"c", "e", "a", "d", "b"}));
 }
 
-TEST_F(PlaylistModel, BulkDeletionAndSelection) {
+TEST_F(PlaylistModel, BulkDeletionByIds) {
     AddNamed({"a", "b", "c", "d", "e"});
     MakeCurrent(4);
-    m_pList->SelectEntry(1);
-    m_pList->SetItemState(3, CPlaylistCtrl::LVIS_SELECTED | CPlaylistCtrl::LVIS_FOCUSED,
-                          CPlaylistCtrl::LVIS_SELECTED | CPlaylistCtrl::LVIS_FOCUSED);
-    EXPECT_EQ(m_pList->GetSelectionMark(), 1);
-    m_pList->RemoveSelected();
+    m_pList->RemoveEntries({m_pList->GetItemData(1), m_pList->GetItemData(3), 999});
     EXPECT_EQ(Names(), (QStringList{"a", "c", "e"}));
     EXPECT_EQ(m_pList->GetEntries().size(), 3u);
     EXPECT_EQ(m_pList->GetMarkedID(), m_pList->GetItemData(2)) << "marked entry survives";
 
-    m_pList->InvertSelection();
-    EXPECT_EQ(m_pList->GetSelectedCount(), 3);
-    m_pList->SelectEntry(-1);
-    EXPECT_EQ(m_pList->GetSelectedCount(), 0);
-    EXPECT_EQ(m_pList->GetSelectionMark(), -1);
-    m_pList->RemoveSelected(); // nothing selected: nothing happens
-    m_pList->CropSelected();
+    // Keeping none of the rows (ids that are gone or never were) keeps them all.
+    m_pList->RemoveEntries({});
+    m_pList->KeepOnlyEntries({999});
     EXPECT_EQ(m_pList->GetItemCount(), 3);
 
-    m_pList->SelectEntry(1);
-    m_pList->CropSelected();
+    m_pList->KeepOnlyEntries({m_pList->GetItemData(1)});
     EXPECT_EQ(Names(), (QStringList{"c"}));
     EXPECT_EQ(m_pList->GetMarkedID(), -1);
     EXPECT_EQ(m_pList->GetPlayListIndx(Dir() + "/c.mp3"), 0);
 
-    m_pList->SelectAllEntries();
-    EXPECT_EQ(m_pList->GetSelectedCount(), 1);
     const int nNextID = m_pList->GetNextID();
     m_pList->ClearPlaylist();
     EXPECT_EQ(m_pList->GetItemCount(), 0);
@@ -325,17 +304,15 @@ TEST_F(PlaylistModel, LookupsAgreeWithAPlainSearch) {
             m_pList->SortByTitle();
             break;
         case 4:
-            m_pList->SelectEntry(nCount ? int(rng() % nCount) : -1);
-            m_pList->MoveSelection(int(rng() % (nCount + 1)));
+            m_pList->MoveEntries({m_pList->GetItemData(nCount ? int(rng() % nCount) : -1)},
+                                 int(rng() % (nCount + 1)));
             break;
         case 5:
             m_pList->SetPlayerEntry(files[rng() % files.size()], int(rng() % 2), "", 0);
             break;
         case 6:
-            if (rng() % 4 == 0) {
-                m_pList->InvertSelection();
-                m_pList->RemoveSelected();
-            }
+            if (rng() % 4 == 0 && nCount > 0)
+                m_pList->KeepOnlyEntries({m_pList->GetItemData(int(rng() % nCount))});
             break;
         case 7:
             m_pList->AddPlayList(strList, -1);
@@ -402,7 +379,7 @@ TEST_F(PlaylistModel, StartupWithoutLastPlaylistIsQuiet) {
     m_pList->LoadSettings();
     EXPECT_EQ(m_pList->GetItemCount(), 0);
     EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
-    EXPECT_TRUE(m_ui.m_boxes.empty());
+    EXPECT_TRUE(m_errors.isEmpty());
     EXPECT_EQ(m_log.Text(), "");
 }
 
@@ -465,7 +442,6 @@ TEST_F(PlaylistModel, ShutdownWritesSettingsAndLastPlaylist) {
     EXPECT_EQ(m_profile.Value("Playlist", "m_LoopList").toInt(), 1);
     EXPECT_EQ(m_profile.Value("Playlist", "m_CurTrack").toInt(), 1);
     EXPECT_TRUE(m_recent.GetEntries().isEmpty());
-    EXPECT_TRUE(m_ui.m_filters.isEmpty()) << "no dialog";
 }
 
 TEST_F(PlaylistModel, LongStartDirectoryIsNotCut) {
@@ -484,67 +460,6 @@ TEST_F(PlaylistModel, LongStartDirectoryIsNotCut) {
     EXPECT_EQ(m_pList->GetTrackPath(0), strFile);
 }
 
-// --- saving and opening through the dialogs
-
-TEST_F(PlaylistModel, SavingAnEmptyListAsksNothing) {
-    m_pList->SavePlaylist("");
-    EXPECT_TRUE(m_ui.m_filters.isEmpty());
-    EXPECT_TRUE(m_log.Contains("CPlaylistCtrl::SavePlaylist(): No entries in playlist!"));
-    EXPECT_TRUE(QDir(Dir()).entryList(QDir::Files).isEmpty());
-}
-
-TEST_F(PlaylistModel, SaveDialogPicksTheFormat) {
-    AddNamed({"a"});
-    m_ui.m_saveAnswers << Dir() + "/list.PLS" << Dir() + "/bare" << Dir() + "/list.txt";
-    m_pList->SavePlaylist("");
-    EXPECT_EQ(m_ui.m_filters, QStringList{"M3U Playlist (*.m3u);;PLS Playlist (*.pls)"});
-    EXPECT_TRUE(ReadFile(Dir() + "/list.PLS").startsWith("[playlist]\r\nFile1="));
-    m_pList->SavePlaylist("");
-    EXPECT_TRUE(ReadFile(Dir() + "/bare.m3u").startsWith("#EXTM3U\r\n"));
-    m_pList->SavePlaylist(""); // neither format: nothing, silently
-    EXPECT_FALSE(QFile::exists(Dir() + "/list.txt"));
-    m_pList->SavePlaylist(""); // cancelled
-    EXPECT_EQ(m_recent.GetEntries(), (QStringList{Dir() + "/bare.m3u", Dir() + "/list.PLS"}));
-    EXPECT_TRUE(m_ui.m_boxes.empty());
-}
-
-// The real save dialog: a name typed without extension is completed before the dialog asks
-// whether the existing file may be replaced, so "show" never overwrites "show.m3u" unasked.
-TEST_F(PlaylistModel, SaveDialogAsksBeforeReplacingTheCompletedName) {
-    const QString strShow = WriteFile("show.m3u", "keep\n");
-    CQtModalUI realUI;
-    CPlaylistCtrl list(Dir(), m_profile, m_settings, m_sink, realUI, m_recent, nullptr);
-    list.Initialize();
-    list.AddEntry(Touch("a.mp3"), -1, "a", " 0:00:09");
-
-    QString strQuestion;
-    bool bTyped = false;
-    QTimer driver;
-    driver.setInterval(10);
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        QWidget *pModal = QApplication::activeModalWidget();
-        if (auto *pBox = qobject_cast<QMessageBox *>(pModal)) {
-            strQuestion = pBox->text();
-            pBox->button(QMessageBox::No)->click();
-        } else if (auto *pDialog = qobject_cast<QFileDialog *>(pModal)) {
-            if (!strQuestion.isEmpty()) {
-                pDialog->reject();
-                return;
-            }
-            if (bTyped)
-                return;
-            bTyped = true;
-            pDialog->selectFile(Dir() + "/show");
-            QMetaObject::invokeMethod(pDialog, "accept", Qt::QueuedConnection);
-        }
-    });
-    driver.start();
-    list.SavePlaylist("");
-    driver.stop();
-    EXPECT_TRUE(strQuestion.contains("show.m3u")) << strQuestion.toStdString();
-    EXPECT_EQ(ReadFile(strShow), QByteArray("keep\n"));
-}
-
 TEST_F(PlaylistModel, OpenPlaylistReplacesTheList) {
     AddNamed({"old"});
     MakeCurrent(0);
@@ -552,12 +467,11 @@ TEST_F(PlaylistModel, OpenPlaylistReplacesTheList) {
     const QString strList = WriteFile("sub/../new.m3u", "#EXTINF:9,New\nnew.mp3\n");
     QSignalSpy opened(m_pList.get(), &CPlaylistCtrl::playlistOpened);
 
-    EXPECT_EQ(m_pList->OpenPlaylist(""), ""); // cancelled
+    EXPECT_EQ(m_pList->OpenPlaylist(""), "");
     EXPECT_EQ(m_pList->OpenPlaylist(Dir() + "/old.mp3"), "");
     EXPECT_EQ(Names(), QStringList{"old"});
 
-    m_ui.m_openAnswers << QStringList{strList};
-    EXPECT_EQ(m_pList->OpenPlaylist(""), strList);
+    EXPECT_EQ(m_pList->OpenPlaylist(strList), strList);
     EXPECT_EQ(Names(), QStringList{"New"});
     EXPECT_EQ(m_pList->GetCurTrack(), 0);
     EXPECT_EQ(m_pList->GetMarkedID(), -1);
@@ -565,8 +479,6 @@ TEST_F(PlaylistModel, OpenPlaylistReplacesTheList) {
     EXPECT_EQ(m_recent.GetEntries(), QStringList{strList});
     ASSERT_EQ(opened.count(), 1);
     EXPECT_EQ(opened.at(0).at(0).toString(), strList);
-    EXPECT_EQ(m_ui.m_filters.first(), "PLS or M3U Playlist (*.m3u *.pls);;M3U Playlist (*.m3u);;"
-                                      "PLS Playlist (*.pls);;All files (*)");
 
     // The automatic last playlist never enters the recent-file list.
     m_pList->SaveSettings();

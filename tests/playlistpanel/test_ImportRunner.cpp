@@ -19,7 +19,7 @@ namespace {
 class CImportFixture : public CPanelFixture {
 protected:
     std::unique_ptr<CPlaylistCtrl> MakeModel() {
-        auto pModel = std::make_unique<CPlaylistCtrl>(Dir(), m_profile, m_settings, m_sink, m_ui,
+        auto pModel = std::make_unique<CPlaylistCtrl>(Dir(), m_profile, m_settings, m_sink,
                                                       m_recent, nullptr);
         pModel->Initialize();
         return pModel;
@@ -96,8 +96,9 @@ TEST_F(CImportFixture, ProgressNamesTheFileAndTheListStaysUsable) {
         QCoreApplication::processEvents();
     const int nAdded = pModel->GetItemCount();
     ASSERT_LT(nAdded, 6);
-    pModel->SelectAllEntries();
-    EXPECT_EQ(pModel->GetSelectedCount(), nAdded);
+    CListCtrlEx view(*pModel);
+    view.SelectAll();
+    EXPECT_EQ(view.GetSelectedCount(), nAdded);
     EXPECT_EQ(pProgress->labelText(), visited[nAdded]);
     EXPECT_EQ(pProgress->value(), nAdded);
     ASSERT_TRUE(done.wait(5000));

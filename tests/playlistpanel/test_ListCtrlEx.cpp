@@ -83,7 +83,7 @@ TEST_F(CListCtrlExTest, RowsShowMarkSelectionAndAlignment) {
     Ctrl().SetMarkedItem(3); // outside the rows: the mark stays
     Ctrl().SetMarkedItem(-1);
     EXPECT_EQ(Ctrl().GetMarkedID(), List().GetItemData(0));
-    List().SetItemState(1, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
+    Ctrl().SetItemState(1, CListCtrlEx::LVIS_SELECTED, CListCtrlEx::LVIS_SELECTED);
     Ctrl().clearFocus();
 
     const QColor crBack(0, 0, 64);
@@ -109,7 +109,7 @@ TEST_F(CListCtrlExTest, RowsShowMarkSelectionAndAlignment) {
     EXPECT_FALSE(HasMarkedText(image, rcName0.translated(0, 2 * nRowH)));
 
     // A selected marked row turns its text black.
-    List().SetItemState(0, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
+    Ctrl().SetItemState(0, CListCtrlEx::LVIS_SELECTED, CListCtrlEx::LVIS_SELECTED);
     const QImage selected = Ctrl().viewport()->grab().toImage();
     bool bDark = false;
     for (int x = rcName0.left(); x <= rcName0.right(); ++x)
@@ -119,7 +119,7 @@ TEST_F(CListCtrlExTest, RowsShowMarkSelectionAndAlignment) {
         }
     EXPECT_TRUE(bDark);
     EXPECT_FALSE(HasWhiteText(selected, rcName0));
-    List().SetItemState(0, 0, CPlaylistCtrl::LVIS_SELECTED);
+    Ctrl().SetItemState(0, 0, CListCtrlEx::LVIS_SELECTED);
 
     // The Time text sits against the right padding of its column.
     const QRect rcTime2(nTimeLeft, 2 * nRowH, nTimeWidth, nRowH);
@@ -153,7 +153,7 @@ TEST_F(CListCtrlExTest, DropLineFollowsTheMouseAndHidesOverTheDraggedRow) {
     EXPECT_TRUE(Ctrl().IsDropLineAbove());
     // The drag clears every focus flag.
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(List().GetItemState(i, CPlaylistCtrl::LVIS_FOCUSED), 0u);
+        EXPECT_EQ(Ctrl().GetItemState(i, CListCtrlEx::LVIS_FOCUSED), 0u);
 
     // The line is one pixel of the text colour at the row's top, right of the player column.
     const QImage image = pViewport->grab().toImage();
@@ -213,16 +213,16 @@ TEST_F(CListCtrlExTest, KeyboardMovesTheSelectionAndShiftExtendsIt) {
     AddNamed({"a", "b", "c", "d"});
     QTest::mouseClick(Ctrl().viewport(), Qt::LeftButton, {}, CellPoint(1));
     QTest::keyClick(&Ctrl(), Qt::Key_Down);
-    EXPECT_EQ(List().GetSelectedCount(), 1);
-    EXPECT_TRUE(List().GetItemState(2, CPlaylistCtrl::LVIS_SELECTED));
+    EXPECT_EQ(Ctrl().GetSelectedCount(), 1);
+    EXPECT_TRUE(Ctrl().GetItemState(2, CListCtrlEx::LVIS_SELECTED));
     QTest::keyClick(&Ctrl(), Qt::Key_End, Qt::ShiftModifier);
-    EXPECT_EQ(List().GetSelectedCount(), 2);
-    EXPECT_TRUE(List().GetItemState(3, CPlaylistCtrl::LVIS_SELECTED));
+    EXPECT_EQ(Ctrl().GetSelectedCount(), 2);
+    EXPECT_TRUE(Ctrl().GetItemState(3, CListCtrlEx::LVIS_SELECTED));
     QTest::mouseClick(Ctrl().viewport(), Qt::LeftButton, Qt::ShiftModifier, CellPoint(0));
-    EXPECT_EQ(List().GetSelectedCount(), 3);
+    EXPECT_EQ(Ctrl().GetSelectedCount(), 3);
     // A click below the rows clears the selection.
     QTest::mouseClick(Ctrl().viewport(), Qt::LeftButton, {}, QPoint(60, 300));
-    EXPECT_EQ(List().GetSelectedCount(), 0);
+    EXPECT_EQ(Ctrl().GetSelectedCount(), 0);
 }
 
 TEST_F(CListCtrlExTest, EachDragShowsTheLineAgainOverTheRowTheLastOneEndedOn) {
@@ -235,8 +235,34 @@ TEST_F(CListCtrlExTest, EachDragShowsTheLineAgainOverTheRowTheLastOneEndedOn) {
         ASSERT_TRUE(Ctrl().IsDragging());
         EXPECT_EQ(Ctrl().GetDropLineRow(), 1) << nDrag;
         QTest::mouseRelease(pViewport, Qt::LeftButton, {}, CellPoint(1));
-        List().SelectEntry(3);
+        Ctrl().SelectEntry(3);
         Ctrl().ShowDropLine(0, true); // ignored outside a drag
         EXPECT_EQ(Ctrl().GetDropLineRow(), -1);
     }
+}
+
+// The selection and its mark belong to the entries, not to row numbers: a sort, a removal
+// above them or a crop leaves them on the same entries.
+TEST_F(CListCtrlExTest, SelectionFollowsItsEntriesThroughSortsAndDeletions) {
+    MakeView();
+    AddNamed({"c", "a", "b", "d"});
+    constexpr unsigned kSelected = CListCtrlEx::LVIS_SELECTED;
+    Ctrl().SelectEntry(0); // "c", which becomes the mark
+    List().SortByTitle();
+    EXPECT_EQ(Ctrl().GetSelectedIDs(), std::vector<int>{List().GetItemData(2)});
+    EXPECT_EQ(Ctrl().GetSelectionMark(), 2);
+    List().RemoveEntries({List().GetItemData(0)}); // "a"
+    EXPECT_EQ(Names(), (QStringList{"b", "c", "d"}));
+    EXPECT_EQ(Ctrl().GetItemState(1, kSelected), kSelected);
+    EXPECT_EQ(Ctrl().GetSelectionMark(), 1);
+    AddNamed({"e"});
+    EXPECT_EQ(Ctrl().GetSelectedCount(), 1) << "new rows come unselected";
+
+    Ctrl().InvertSelection();
+    EXPECT_EQ(Ctrl().GetSelectionMark(), -1);
+    m_pView->OnCommand(CRightView::ID_REMOVE_SELECTED); // all but "c"
+    EXPECT_EQ(Names(), QStringList{"c"});
+    EXPECT_EQ(Ctrl().GetSelectedCount(), 0);
+    m_pView->OnCommand(CRightView::ID_CROP_SELECTED); // nothing selected: nothing happens
+    EXPECT_EQ(Names(), QStringList{"c"});
 }

@@ -5,17 +5,23 @@
 #include "core/UserMessages.h"
 #include "playlist/CImportRunner.h"
 #include "widgets/CMenuButton.h"
+#include "widgets/CQtModalUI.h"
 
 #include <QAction>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProxyStyle>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -88,7 +94,7 @@ TEST_F(CRightViewTest, DraggingSelectedRowsMovesThemToTheDropRowInOrder) {
     QWidget *pViewport = Ctrl().viewport();
     QTest::mouseClick(pViewport, Qt::LeftButton, {}, CellPoint(2));
     QTest::mouseClick(pViewport, Qt::LeftButton, Qt::ControlModifier, CellPoint(4));
-    ASSERT_EQ(List().GetSelectedCount(), 2);
+    ASSERT_EQ(Ctrl().GetSelectedCount(), 2);
 
     // A plain press on a selected row keeps both selected for the drag.
     QTest::mousePress(pViewport, Qt::LeftButton, {}, CellPoint(4));
@@ -160,19 +166,18 @@ TEST_F(CRightViewTest, NameColumnFillsThePanelLessTheOtherColumnsAndAScrollBar) 
 TEST_F(CRightViewTest, SelectNoneFromTheListMenuClearsEveryFlag) {
     MakeView();
     AddNamed({"a", "b", "c"});
-    List().SetItemState(-1,
-                        CPlaylistCtrl::LVIS_SELECTED | CPlaylistCtrl::LVIS_FOCUSED |
-                            CPlaylistCtrl::LVIS_DROPHILITED,
-                        0xF);
+    Ctrl().SetItemState(
+        -1, CListCtrlEx::LVIS_SELECTED | CListCtrlEx::LVIS_FOCUSED | CListCtrlEx::LVIS_DROPHILITED,
+        0xF);
     QMenu *pMenu = m_pView->GetMenu(CRightView::MENU_LIST);
     ActionOf(pMenu, "Select None")->trigger();
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(List().GetItemState(i, 0xF), 0u) << i;
+        EXPECT_EQ(Ctrl().GetItemState(i, 0xF), 0u) << i;
 
     ActionOf(pMenu, "Select All\tCtrl+A")->trigger();
-    EXPECT_EQ(List().GetSelectedCount(), 3);
+    EXPECT_EQ(Ctrl().GetSelectedCount(), 3);
     ActionOf(pMenu, "Invert Selection\tCtrl+I")->trigger();
-    EXPECT_EQ(List().GetSelectedCount(), 0);
+    EXPECT_EQ(Ctrl().GetSelectedCount(), 0);
 }
 
 TEST_F(CRightViewTest, MenusHoldTheirCommandsInOrder) {
@@ -253,8 +258,8 @@ TEST_F(CRightViewTest, RightClickOnARowSelectsItAndShowsTheListMenu) {
 
     QMenu *pMenu = m_pView->GetMenu(CRightView::MENU_LIST);
     EXPECT_TRUE(pMenu->isVisible());
-    EXPECT_EQ(List().GetSelectedCount(), 1);
-    EXPECT_TRUE(List().GetItemState(2, CPlaylistCtrl::LVIS_SELECTED));
+    EXPECT_EQ(Ctrl().GetSelectedCount(), 1);
+    EXPECT_TRUE(Ctrl().GetItemState(2, CListCtrlEx::LVIS_SELECTED));
     ActionOf(pMenu, "Remove Item(s)\tDelete")->trigger();
     pMenu->hide();
     EXPECT_EQ(Names(), QStringList({"a", "b"}));
@@ -351,8 +356,8 @@ TEST_F(CRightViewTest, PanelPaintsListStripAndButtons) {
     Ctrl().SetMarkedItem(2);
     List().SetPlayerEntry(List().GetTrackPath(2), 0, QString(), 0);
     List().SetPlayerEntry(List().GetTrackPath(5), 1, QString(), 0);
-    List().SetItemState(5, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
-    List().SetItemState(6, CPlaylistCtrl::LVIS_SELECTED, CPlaylistCtrl::LVIS_SELECTED);
+    Ctrl().SetItemState(5, CListCtrlEx::LVIS_SELECTED, CListCtrlEx::LVIS_SELECTED);
+    Ctrl().SetItemState(6, CListCtrlEx::LVIS_SELECTED, CListCtrlEx::LVIS_SELECTED);
     const QImage image = m_pView->grab().toImage();
     image.save(qEnvironmentVariable("TESSARO_BUILD_DIR", ".") + "/tests/playlistpanel.png");
 
@@ -377,4 +382,95 @@ TEST_F(CRightViewTest, PanelPaintsListStripAndButtons) {
     const QFontMetrics fm(Ctrl().font());
     EXPECT_LE(fm.horizontalAdvance("23:59:59") + 12,
               Ctrl().GetColumnWidth(CPlaylistCtrl::COL_TIME));
+}
+
+// --- saving and opening through the dialogs: the panel asks, the playlist reads and writes
+
+TEST_F(CRightViewTest, SavingAnEmptyListAsksNothing) {
+    MakeView();
+    EXPECT_TRUE(m_pView->OnCommand(CRightView::ID_SAVE_PLAYLIST));
+    EXPECT_TRUE(m_ui.m_filters.isEmpty());
+    EXPECT_TRUE(m_log.Contains("CPlaylistCtrl::SavePlaylist(): No entries in playlist!"));
+    EXPECT_TRUE(QDir(Dir()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(CRightViewTest, SaveDialogPicksTheFormatAndAFailureIsShownInABox) {
+    MakeView();
+    AddNamed({"a"});
+    m_ui.m_saveAnswers << Dir() + "/list.PLS" << Dir() + "/bare" << Dir() + "/list.txt";
+    m_pView->OnCommand(CRightView::ID_SAVE_PLAYLIST);
+    EXPECT_EQ(m_ui.m_filters, QStringList{"M3U Playlist (*.m3u);;PLS Playlist (*.pls)"});
+    QFile pls(Dir() + "/list.PLS");
+    ASSERT_TRUE(pls.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pls.readAll().startsWith("[playlist]\r\nFile1="));
+    m_pView->OnCommand(CRightView::ID_SAVE_PLAYLIST);
+    QFile bare(Dir() + "/bare.m3u");
+    ASSERT_TRUE(bare.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(bare.readAll().startsWith("#EXTM3U\r\n"));
+    m_pView->OnCommand(CRightView::ID_SAVE_PLAYLIST); // neither format: nothing, silently
+    EXPECT_FALSE(QFile::exists(Dir() + "/list.txt"));
+    m_pView->OnCommand(CRightView::ID_SAVE_PLAYLIST); // cancelled
+    EXPECT_EQ(m_recent.GetEntries(), (QStringList{Dir() + "/bare.m3u", Dir() + "/list.PLS"}));
+    EXPECT_TRUE(m_ui.m_boxes.empty());
+
+    m_ui.m_saveAnswers << Dir() + "/no/such/folder/x.m3u";
+    m_pView->OnCommand(CRightView::ID_SAVE_PLAYLIST);
+    ASSERT_EQ(m_ui.m_boxes.size(), 1u);
+    EXPECT_TRUE(m_ui.m_boxes[0].text.startsWith("Cannot create the playlist file \"" + Dir() +
+                                                "/no/such/folder/x.m3u\":\n"));
+}
+
+TEST_F(CRightViewTest, OpenPlaylistAsksWithThePlaylistFilters) {
+    MakeView();
+    AddNamed({"old"});
+    EXPECT_TRUE(m_pView->OnCommand(CRightView::ID_OPEN_PLAYLIST)); // cancelled
+    EXPECT_EQ(Names(), QStringList{"old"});
+    EXPECT_EQ(m_ui.m_filters, QStringList{"PLS or M3U Playlist (*.m3u *.pls);;M3U Playlist "
+                                          "(*.m3u);;PLS Playlist (*.pls);;All files (*)"});
+    EXPECT_TRUE(m_recent.GetEntries().isEmpty());
+}
+
+// The real save dialog: a name typed without extension is completed before the dialog asks
+// whether the existing file may be replaced, so "show" never overwrites "show.m3u" unasked.
+TEST_F(CRightViewTest, SaveDialogAsksBeforeReplacingTheCompletedName) {
+    const QString strShow = Dir() + "/show.m3u";
+    QFile show(strShow);
+    ASSERT_TRUE(show.open(QIODevice::WriteOnly));
+    show.write("keep\n");
+    show.close();
+    CQtModalUI realUI;
+    CRightView view(m_sink, m_sink, m_profile, m_settings, realUI, m_recent, Dir());
+    view.resize(300, 400);
+    view.show();
+    view.OnInitialUpdate();
+    view.GetPlaylist().AddEntry(Touch("a.avi"), -1, "a", " 0:00:09");
+
+    QString strQuestion;
+    bool bTyped = false;
+    QTimer driver;
+    driver.setInterval(10);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget *pModal = QApplication::activeModalWidget();
+        if (auto *pBox = qobject_cast<QMessageBox *>(pModal)) {
+            strQuestion = pBox->text();
+            pBox->button(QMessageBox::No)->click();
+        } else if (auto *pDialog = qobject_cast<QFileDialog *>(pModal)) {
+            if (!strQuestion.isEmpty()) {
+                pDialog->reject();
+                return;
+            }
+            if (bTyped)
+                return;
+            bTyped = true;
+            pDialog->selectFile(Dir() + "/show");
+            QMetaObject::invokeMethod(pDialog, "accept", Qt::QueuedConnection);
+        }
+    });
+    driver.start();
+    view.OnCommand(CRightView::ID_SAVE_PLAYLIST);
+    driver.stop();
+    EXPECT_TRUE(strQuestion.contains("show.m3u")) << strQuestion.toStdString();
+    QFile again(strShow);
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), QByteArray("keep\n"));
 }
