@@ -1,11 +1,15 @@
 #include "playback/CMediaProbe.h"
 
 #include "playback/CMPlayer.h"
+#include "playback/CVideoOutput.h"
 
 #include <algorithm>
 
 std::unique_ptr<CMediaProbe> CMediaProbe::Create() {
-    return std::make_unique<CMediaProbe>(std::make_unique<CMPlayer>());
+    // Frames handed to nobody: a window sink with no window of ours to draw into would open
+    // a window of its own for every video probed.
+    return std::make_unique<CMediaProbe>(
+        std::make_unique<CMPlayer>(QString(), CVideoOutput::Create("frames", QString())));
 }
 
 CMediaProbe::CMediaProbe(std::unique_ptr<CPlayerBase> pPlayer) : m_pPlayer(std::move(pPlayer)) {}

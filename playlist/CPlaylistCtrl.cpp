@@ -510,8 +510,7 @@ void CPlaylistCtrl::AddPlayList(const QString &strPath, int nRow, bool bShowErro
     }
 }
 
-QString CPlaylistCtrl::OpenPlaylist(const QString &strPath, bool bShowErrors) {
-    const QString &strFile = strPath;
+QString CPlaylistCtrl::OpenPlaylist(const QString &strFile, bool bShowErrors) {
     if (strFile.isEmpty())
         return QString();
     if (!IsPlaylistFile(strFile)) {
@@ -534,10 +533,9 @@ bool CPlaylistCtrl::CanSave(const QString &strPath) const {
     return true;
 }
 
-void CPlaylistCtrl::SavePlaylist(const QString &strPath, bool bFormatByExtension) {
-    if (!CanSave(strPath) || strPath.isEmpty())
+void CPlaylistCtrl::SavePlaylist(const QString &strFile, bool bFormatByExtension) {
+    if (!CanSave(strFile) || strFile.isEmpty())
         return;
-    const QString &strFile = strPath;
     const QString strFormat =
         bFormatByExtension ? CPlaylistText::Extension(strFile).mid(1) : QStringLiteral("M3U");
 
