@@ -1,6 +1,7 @@
 #include "playback/CMediaProbe.h"
 
 #include "playback/CMPlayer.h"
+#include "playback/CVideoSurface.h"
 
 #include <algorithm>
 
@@ -19,7 +20,10 @@ bool CMediaProbe::Probe(const QString &strPath, QWidget *pOwner, QString &strTit
                         int &nLengthMs) {
     if (!m_pPlayer)
         return false;
-    const bool bOpened = m_pPlayer->Init(pOwner) && m_pPlayer->OpenMedia(strPath);
+    const bool bReady = m_pPlayer->Init(nullptr);
+    if (CVideoSurface *pSurface = bReady ? m_pPlayer->Surface() : nullptr)
+        pSurface->SetVideoOwner(pOwner);
+    const bool bOpened = bReady && m_pPlayer->OpenMedia(strPath);
     if (bOpened) {
         strTitle = m_pPlayer->GetTitle();
         nLengthMs = std::max(0, m_pPlayer->GetDuration());

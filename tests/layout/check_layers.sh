@@ -1,20 +1,24 @@
 #!/bin/sh
-# check_layers.sh SOURCE_DIR: fails when a folder includes from a folder above it.
+# check_layers.sh SOURCE_DIR [QT_HEADERS]: fails when a folder includes from a folder above it,
+# or when the show's own code reaches for Qt's widgets.
 # The layers, bottom to top: core; playback, remote, widgets; playlist (which shows the
-# players' lengths in its own widgets); app. The tools use the core and the remote protocol.
+# players' lengths in its own widgets); engine (the show without its windows); app. The tools
+# use the core and the remote protocol.
 set -u
 cd "$1" || exit 2
+QT_HEADERS=${2:-$(dirname "$(find /usr/include -maxdepth 3 -type d -name QtCore | head -n 1)")}
 allowed() {
     case $1 in
     core) echo "core" ;;
     playback | remote | widgets) echo "core $1" ;;
     playlist) echo "core playback widgets playlist" ;;
+    engine) echo "core playback playlist engine" ;;
     tools) echo "core remote tools" ;;
     *) echo "" ;;
     esac
 }
 status=0
-for folder in core playback remote widgets playlist tools; do
+for folder in core playback remote widgets playlist engine tools; do
     ok=$(allowed "$folder")
     # Every '#include "folder/..."' names the folder it reaches into.
     for hit in $(grep -rno '^#include "[a-z]*/' "$folder" | sed 's/#include "//; s#/$##'); do
@@ -25,5 +29,42 @@ for folder in core playback remote widgets playlist tools; do
         esac
     done
 done
-[ $status -eq 0 ] && echo "layers: every include points down or sideways as allowed"
+
+# The files of playback/ that put a picture into a window; everything else there, and the
+# engine, works without one.
+VIDEO_WINDOW="CFrameOutput CMPlayer CMediaProbe COutputScreen COverlayOutput CPlayerWindow
+CVideoFrameSlot CVideoOutput CVideoSurface CVideoWidget"
+is_video_window() {
+    base=$(basename "$1")
+    base=${base%.*}
+    case " $(echo $VIDEO_WINDOW) " in *" $base "*) return 0 ;; esac
+    return 1
+}
+# Which Qt module a header <QName> belongs to ("" for none of Qt's).
+qt_module() {
+    for module in QtCore QtNetwork QtGui QtWidgets; do
+        [ -f "$QT_HEADERS/$module/$1" ] && { echo $module; return; }
+    done
+}
+for file in engine/*.h engine/*.cpp playback/*.h playback/*.cpp; do
+    [ -f "$file" ] || continue
+    case $file in playback/*) is_video_window "$file" && continue ;; esac
+    for header in $(sed -n 's/^#include <\(Q[A-Za-z]*\)>.*/\1/p' "$file"); do
+        module=$(qt_module "$header")
+        case $file:$module in
+        *:QtWidgets | engine/*:QtGui)
+            echo "widget-free code needs a window: $file includes <$header> ($module)"
+            status=1 ;;
+        esac
+    done
+    case $file in engine/*)
+        for name in $(echo $VIDEO_WINDOW); do
+            if grep -q "^#include \"playback/$name.h\"" "$file"; then
+                echo "widget-free code needs a window: $file includes playback/$name.h"
+                status=1
+            fi
+        done ;;
+    esac
+done
+[ $status -eq 0 ] && echo "layers: every include points down or sideways as allowed; the engine and the players need no window"
 exit $status
