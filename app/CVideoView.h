@@ -42,7 +42,6 @@ public:
     CFullScreenDlg *GetFullScreenDlg() const { return m_pFullScreenDlg.get(); }
     CFullScreenDlg *GetParkingDlg() const { return m_pParkingDlg.get(); }
     QRect GetZoomRect(int nID) const { return m_rcVideo[nID & 1]; }
-    bool IsFullScreen() const { return m_bFullScreen; }
     // 50, 100 or 200 %, or 0 while the picture is fitted to the window.
     int GetZoom() const { return m_nZoom; }
 
@@ -52,6 +51,11 @@ public:
     void ActiveChanged(int nPlayer) override;
     void ShowPlayer(int nPlayer, bool bShow) override;
     void Redraw() override { RedrawBackground(); }
+    bool IsFullScreen() const override { return m_bFullScreen; }
+    void SetFullScreen(bool bFullScreen) override {
+        if (bFullScreen != m_bFullScreen)
+            ToggleFullscreen();
+    }
 
 protected:
     void paintEvent(QPaintEvent *pEvent) override;

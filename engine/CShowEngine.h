@@ -80,6 +80,10 @@ public:
     CPlayerBase *GetActivePlayer() const { return GetPlayer(m_nActive); }
     int GetActiveID() const { return m_nActive; }
     long GetVolume() const { return m_lVolume; }
+    // How far below full the operator's volume control reaches, in hundredths of a dB (the
+    // control shows 0..range); remote percentages are of this range too.
+    void SetVolumeRange(long lRange) { m_lVolumeRange = lRange; }
+    long GetVolumeRange() const { return m_lVolumeRange; }
     bool IsMuted() const { return m_bMute; }
 
 signals:
@@ -121,5 +125,6 @@ private:
     bool m_bCreated = false;
     int m_nActive = 0;
     long m_lVolume = 0;
+    long m_lVolumeRange = -VOLUME_MIN;
     bool m_bMute = false;
 };

@@ -15,4 +15,7 @@ public:
     virtual void ShowPlayer(int nPlayer, bool bShow) = 0;
     // What shows changed (an open failed, a picture came or went): paint the rest black again.
     virtual void Redraw() = 0;
+    // Whether the pictures fill the output screen, and the switch.
+    virtual bool IsFullScreen() const = 0;
+    virtual void SetFullScreen(bool bFullScreen) = 0;
 };
