@@ -11,6 +11,7 @@
 #include "core/UserMessages.h"
 #include "engine/CShowEngine.h"
 #include "playlist/CPlaylistCtrl.h"
+#include "remote/CCommandDescriptor.h"
 #include "remote/protocol/CNetDatagram.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
@@ -19,6 +20,7 @@
 #include "widgets/CPlayerCtrlBar.h"
 #include "widgets/CStatusDisplay.h"
 
+#include <QAbstractEventDispatcher>
 #include <QActionGroup>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -458,6 +460,63 @@ TEST_F(ControllerTest, RemoteControlGatesTheShowNetworksInputsOnly) {
     EXPECT_EQ(Remote(CCommand::Action::Play, 0, 0, {}, 0, Origin::Web), CCommand::Result::Done);
     SendCommand(0, CNetDatagram::CMD_STOP, 0);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
+}
+
+// No handler of a controller's command runs an event loop or asks the operator anything, so the
+// binary protocol, OSC and the page are never entered again from inside a command of theirs
+// and carry no guard against it. Every action they offer, with good and bad players, values
+// and texts, on a playlist and on none: a turn of any event loop (a box, a dialog, a wait that
+// pumps events) wakes the dispatcher.
+TEST_F(ControllerTest, NoRemoteCommandRunsAnEventLoopOrAsksTheOperator) {
+    using Origin = CCommand::Origin;
+    using Value = CCommandDescriptor::Value;
+    const QString strGone = m_dir.filePath("broken.mp4"); // the fake players fail it
+    bool bInCommand = false;
+    int nTurns = 0;
+    QObject scope;
+    for (auto signal : {&QAbstractEventDispatcher::awake, &QAbstractEventDispatcher::aboutToBlock})
+        QObject::connect(QAbstractEventDispatcher::instance(), signal, &scope,
+                         [&] { nTurns += bInCommand ? 1 : 0; });
+    PlayRow(0);
+    for (bool bEmpty : {false, true}) {
+        if (bEmpty)
+            List().ClearPlaylist();
+        for (const CCommandDescriptor &row : CCommandDescriptor::All()) {
+            const Origin origin = row.Offers(CCommandDescriptor::BINARY) ? Origin::Net
+                                  : row.Offers(CCommandDescriptor::OSC)  ? Origin::Osc
+                                                                         : Origin::Web;
+            std::vector<int32_t> values = {0};
+            QStringList texts = {QString()};
+            if (row.value == Value::Position)
+                values = {4000, -1, INT32_MAX};
+            else if (row.value == Value::Percent)
+                values = {50, 101, -5};
+            else if (row.value == Value::Switch)
+                values = {CCommand::TOGGLE, 1, 0};
+            else if (row.value == Value::Media)
+                texts = {bEmpty ? strGone : Path(1), ":2", ":99", strGone, m_dir.path(), ""};
+            for (int32_t nPlayer : {0, 1, 7})
+                for (int32_t nValue : values)
+                    for (const QString &strText : texts) {
+                        const size_t nAsked = m_ui.m_boxes.size() + m_ui.m_filters.size();
+                        nTurns = 0;
+                        bInCommand = true;
+                        Remote(row.action, nPlayer, nValue, strText, 0, origin);
+                        bInCommand = false;
+                        const std::string strWhat =
+                            QString("%1 %2 %3 \"%4\"%5")
+                                .arg(row.pszName)
+                                .arg(nPlayer)
+                                .arg(nValue)
+                                .arg(strText, bEmpty ? " without playlist" : "")
+                                .toStdString();
+                        EXPECT_EQ(nTurns, 0) << "an event loop ran in " << strWhat;
+                        EXPECT_EQ(m_ui.m_boxes.size() + m_ui.m_filters.size(), nAsked)
+                            << "the operator was asked in " << strWhat;
+                    }
+            QTest::qWait(0); // what the commands left for later runs between them
+        }
+    }
 }
 
 // The actions of the operator and the desktop's media controls; those of the remote protocols
