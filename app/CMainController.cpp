@@ -1,11 +1,12 @@
 #include "app/CMainController.h"
 
 #include "app/CLogBookDlg.h"
+#include "app/CVideoView.h"
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
 #include "core/CShowEvents.h"
 #include "core/UserMessages.h"
-#include "playback/CVideoView.h"
+#include "engine/CShowEngine.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "remote/CNetServer.h"
 #include "widgets/CPlayerCtrlBar.h"
@@ -20,11 +21,12 @@
 #include <optional>
 #include <utility>
 
-CMainController::CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar,
-                                 CPlaylistCtrl &playlist, CNetServer &netServer,
-                                 CShowEvents &events, CGeneralSettings &settings)
-    : m_videoView(videoView), m_ctrlBar(ctrlBar), m_playlist(playlist), m_netServer(netServer),
-      m_events(events), m_settings(settings) {}
+CMainController::CMainController(CShowEngine &engine, CVideoView &videoView,
+                                 CPlayerCtrlBar &ctrlBar, CPlaylistCtrl &playlist,
+                                 CNetServer &netServer, CShowEvents &events,
+                                 CGeneralSettings &settings)
+    : m_engine(engine), m_videoView(videoView), m_ctrlBar(ctrlBar), m_playlist(playlist),
+      m_netServer(netServer), m_events(events), m_settings(settings) {}
 
 namespace {
 // Ids are compared unsigned, so a negative one is out of range too.
@@ -179,8 +181,7 @@ CCommand::Result CMainController::Run(const CCommand &cmd, const Answer &answer)
     case Action::VolumeLevel:
         return OnVolumeLevel(cmd.nValue);
     case Action::Mute:
-        return OnCtrlMute(cmd.nValue == CCommand::TOGGLE ? !m_videoView.IsMuted()
-                                                         : cmd.nValue != 0);
+        return OnCtrlMute(cmd.nValue == CCommand::TOGGLE ? !m_engine.IsMuted() : cmd.nValue != 0);
     case Action::Next:
         return OnPlaylistStep(1, answer);
     case Action::Previous:
@@ -224,11 +225,11 @@ intptr_t CMainController::SendMessage(unsigned msg, uintptr_t wParam, intptr_t l
 }
 
 CPlayerBase *CMainController::Active() const {
-    return m_videoView.GetActivePlayer();
+    return m_engine.GetActivePlayer();
 }
 
 int CMainController::ActiveId() const {
-    return m_videoView.GetActiveID();
+    return m_engine.GetActiveID();
 }
 
 void CMainController::OnTimer(CLogBookDlg *pLogBook, int nTimerId) {
@@ -239,7 +240,7 @@ void CMainController::OnTimer(CLogBookDlg *pLogBook, int nTimerId) {
     } else {
         m_ctrlBar.EnableSeek(CPlaylistCtrl::IsTimedMedia(pActive->GetFilePath()));
     }
-    m_videoView.OnTimerTick();
+    m_engine.OnTimerTick();
     m_ctrlBar.OnTimerTick();
     if (pLogBook)
         pLogBook->OnTimerTick();
@@ -255,7 +256,7 @@ void CMainController::HandOnNextMedium() {
     QString strLeaders[2];
     if (m_nextSource && m_nextSource(0, strLeaders[0]) && m_nextSource(1, strLeaders[1])) {
         for (int i = 0; i < 2; ++i)
-            if (CPlayerBase *pPlayer = m_videoView.GetPlayer(i))
+            if (CPlayerBase *pPlayer = m_engine.GetPlayer(i))
                 pPlayer->SetNextMedium(strLeaders[i]);
         return;
     }
@@ -267,15 +268,15 @@ void CMainController::HandOnNextMedium() {
              (m_playlist.GetCurTrack() != nCount - 1 || m_playlist.GetLoopList()))
         strNext = m_playlist.PeekNextTrackPath();
     pActive->SetNextMedium(strNext);
-    if (CPlayerBase *pOther = m_videoView.GetPlayer(ActiveId() == 0 ? 1 : 0))
+    if (CPlayerBase *pOther = m_engine.GetPlayer(ActiveId() == 0 ? 1 : 0))
         pOther->SetNextMedium(QString());
 }
 
 int CMainController::GetVolumePercent() const {
     long v = Active() ? Active()->GetVolume() : CPlayerBase::VOLUME_UNKNOWN;
     if (v > 0)
-        v = m_videoView.GetVolume();
-    if (m_videoView.IsMuted())
+        v = m_engine.GetVolume();
+    if (m_engine.IsMuted())
         return 0;
     return LevelPercent(v, m_ctrlBar.GetVolumeRange());
 }
@@ -316,38 +317,38 @@ void CMainController::SendStatusMsg(int nPlayer, const QString &strText) {
 
 void CMainController::OnMouseWheel(int nDelta) {
     const long nSteps = nDelta / 120;
-    const long lVolume = nSteps * 100 + m_videoView.GetVolume();
+    const long lVolume = nSteps * 100 + m_engine.GetVolume();
     const long R = m_ctrlBar.GetVolumeRange();
     if (lVolume < -R || lVolume > 0)
         return;
-    m_videoView.SetVolume(lVolume);
+    m_engine.SetVolume(lVolume);
     m_ctrlBar.ShowVolumePosition(R + lVolume);
 }
 
 CCommand::Result CMainController::OnCtrlPlay() {
-    m_videoView.PlayOnly(ActiveId());
+    m_engine.PlayOnly(ActiveId());
     return CCommand::Result::Done;
 }
 
 CCommand::Result CMainController::OnCtrlPause() {
-    m_videoView.Pause(ActiveId());
+    m_engine.Pause(ActiveId());
     return CCommand::Result::Done;
 }
 
 CCommand::Result CMainController::OnCtrlStop() {
-    m_videoView.Stop(ActiveId());
+    m_engine.Stop(ActiveId());
     return CCommand::Result::Done;
 }
 
 CCommand::Result CMainController::OnTogglePlay() {
-    m_videoView.Play(ActiveId());
+    m_engine.Play(ActiveId());
     return CCommand::Result::Done;
 }
 
 CCommand::Result CMainController::OnCtrlMute(bool bMute) {
-    m_videoView.SetMute(bMute);
+    m_engine.SetMute(bMute);
     // The button shows the mute in force, whichever input set it.
-    m_ctrlBar.ShowMute(m_videoView.IsMuted());
+    m_ctrlBar.ShowMute(m_engine.IsMuted());
     return CCommand::Result::Done;
 }
 
@@ -355,9 +356,9 @@ intptr_t CMainController::OnMediaOpened(int nPlayer) {
     if (nPlayer != 0 && nPlayer != 1)
         return 1;
     m_entryOpen[nPlayer].bOpened = true;
-    CPlayerBase *pPlayer = m_videoView.GetPlayer(nPlayer);
-    const QString strTitle = m_videoView.GetTitle(nPlayer);
-    const QString strPath = m_videoView.GetFilePath(nPlayer);
+    CPlayerBase *pPlayer = m_engine.GetPlayer(nPlayer);
+    const QString strTitle = m_engine.GetTitle(nPlayer);
+    const QString strPath = m_engine.GetFilePath(nPlayer);
     const int nLength = pPlayer ? pPlayer->GetDuration() : 0;
     m_ctrlBar.ShowMessage(strTitle);
     m_ctrlBar.EnableSeek(CPlaylistCtrl::IsTimedMedia(strPath));
@@ -378,7 +379,7 @@ void CMainController::SendSeekText(int nPlayer, int64_t nPosition, int64_t nDura
 }
 
 void CMainController::SetVolumeLevel(long lPos) {
-    m_videoView.SetVolume(lPos - m_ctrlBar.GetVolumeRange());
+    m_engine.SetVolume(lPos - m_ctrlBar.GetVolumeRange());
     SendStatusMsg(ActiveId(), QString::asprintf("Volume set to %d%%.", GetVolumePercent()));
 }
 
@@ -390,9 +391,9 @@ void CMainController::SeekActiveTo(int64_t nPosition) {
     pActive->SetPosition(static_cast<uint32_t>(nPosition));
     // Through the view, so the display and the remote hear of the pause and the resume, and
     // the new position shows even while paused.
-    m_videoView.Pause(ActiveId());
+    m_engine.Pause(ActiveId());
     if (nState == CPlayerBase::PS_PLAYING)
-        m_videoView.Play(ActiveId());
+        m_engine.Play(ActiveId());
     SendSeekText(ActiveId(), nPosition, pActive->GetDuration());
 }
 
@@ -430,7 +431,7 @@ intptr_t CMainController::OnUpdatePosition() {
         return 0;
     const int nDuration = pActive->GetDuration();
     const int nPosition = pActive->GetPosition();
-    m_ctrlBar.ShowMessage(m_videoView.GetTitle(ActiveId()));
+    m_ctrlBar.ShowMessage(m_engine.GetTitle(ActiveId()));
     m_ctrlBar.ShowTime(nPosition, nDuration);
     m_ctrlBar.ShowSeekPosition(nPosition, nDuration);
     return nDuration == 0 ? 0 : 1;
@@ -444,7 +445,7 @@ intptr_t CMainController::OnPlaystateChanged(int nPlayer, int nState) {
             entry.nState = nState;
     if (CPlayerBase *pActive = Active()) {
         m_ctrlBar.ShowPlayState(pActive->GetPlayState());
-        m_ctrlBar.ShowMessage(m_videoView.GetTitle(ActiveId()));
+        m_ctrlBar.ShowMessage(m_engine.GetTitle(ActiveId()));
         m_ctrlBar.ShowTime(pActive->GetPosition(), pActive->GetDuration());
     }
     m_ctrlBar.ShowActivePlayer(ActiveId());
@@ -457,7 +458,7 @@ intptr_t CMainController::OnPlaystateChanged(int nPlayer, int nState) {
 }
 
 CCommand::Result CMainController::OnSelectPlayer(int32_t nPlayer) {
-    m_videoView.SetActivePlayer(nPlayer);
+    m_engine.SetActivePlayer(nPlayer);
     m_playlist.SelectPlayerEntry(nPlayer);
     m_ctrlBar.ShowActivePlayer(ActiveId());
     RequestStatus();
@@ -526,7 +527,7 @@ intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
     m_stepResult = RunOpen(
         CHeldCommands::Bit(nTarget),
         [&](const Answer &ended) {
-            m_videoView.BeginOpen(strPath, nTarget, [this, nTarget, nSerial, ended](bool bOpened) {
+            m_engine.BeginOpen(strPath, nTarget, [this, nTarget, nSerial, ended](bool bOpened) {
                 EndEntryOpen(nTarget, nSerial, bOpened);
                 ended(bOpened ? CCommand::Result::Done : CCommand::Result::Failed);
             });
@@ -539,7 +540,7 @@ void CMainController::EndEntryOpen(int nTarget, unsigned nSerial, bool bOpened) 
     if (m_entryOpen[nTarget].nSerial != nSerial)
         return; // a newer entry took its place and carries the state over itself
     const EntryOpen entry = std::exchange(m_entryOpen[nTarget], EntryOpen());
-    CPlayerBase *pTarget = m_videoView.GetPlayer(nTarget);
+    CPlayerBase *pTarget = m_engine.GetPlayer(nTarget);
     // Another open replaced it and the medium before stays: that open says what plays.
     if (!pTarget || (!bOpened && pTarget->GetMediaState() == CPlayerBase::MS_LOADED))
         return;
@@ -556,21 +557,21 @@ void CMainController::EndEntryOpen(int nTarget, unsigned nSerial, bool bOpened) 
 intptr_t CMainController::OnMediaEnded() {
     const int nActive = ActiveId();
     if (m_playlist.GetLoopSingleTrack()) {
-        m_videoView.Stop(nActive);
-        m_videoView.PlayOnly(nActive);
+        m_engine.Stop(nActive);
+        m_engine.PlayOnly(nActive);
         HandOnNextMedium();
         return 1;
     }
     const int nCur = m_playlist.GetCurTrack();
     const int nCount = m_playlist.GetTrackCount();
     if (nCur == nCount - 1 && !m_playlist.GetLoopList())
-        m_videoView.Stop(nActive);
+        m_engine.Stop(nActive);
     else if (nCount == 0)
-        m_videoView.Stop(nActive);
+        m_engine.Stop(nActive);
     else if (m_playlist.GetAutoSkipTrack())
         OnPlaylistStep(1);
     else
-        m_videoView.Stop(nActive);
+        m_engine.Stop(nActive);
     SendMessage(WM_UPDATE_POSITION, 0, 0);
     HandOnNextMedium();
     return 1;
@@ -581,9 +582,9 @@ CCommand::Result CMainController::OnNetPlayMedia(int32_t nPlayer) {
         LogMsg("OnNetPlayMedia(): PlayerID out of range!\n");
         return CCommand::Result::Refused;
     }
-    m_videoView.SetActivePlayer(nPlayer);
+    m_engine.SetActivePlayer(nPlayer);
     m_playlist.SelectPlayerEntry(nPlayer);
-    m_videoView.PlayOnly(nPlayer);
+    m_engine.PlayOnly(nPlayer);
     RequestStatus();
     return CCommand::Result::Done;
 }
@@ -593,7 +594,7 @@ CCommand::Result CMainController::OnNetStopMedia(int32_t nPlayer) {
         LogMsg("OnNetStopMedia(): PlayerID out of range!\n");
         return CCommand::Result::Refused;
     }
-    m_videoView.Stop(nPlayer);
+    m_engine.Stop(nPlayer);
     RequestStatus();
     return CCommand::Result::Done;
 }
@@ -603,7 +604,7 @@ CCommand::Result CMainController::OnNetPauseMedia(int32_t nPlayer) {
         LogMsg("OnNetPauseMedia(): PlayerID out of range!\n");
         return CCommand::Result::Refused;
     }
-    m_videoView.Pause(nPlayer);
+    m_engine.Pause(nPlayer);
     RequestStatus();
     return CCommand::Result::Done;
 }
@@ -614,9 +615,9 @@ CCommand::Result CMainController::OnNetSeekAbs(int32_t nPlayer, int32_t nValue) 
         return CCommand::Result::Refused;
     }
     const uint32_t nPosition = static_cast<uint32_t>(nValue);
-    m_videoView.SetPosition(nPlayer, nPosition);
+    m_engine.SetPosition(nPlayer, nPosition);
     RequestStatus();
-    CPlayerBase *pPlayer = m_videoView.GetPlayer(nPlayer);
+    CPlayerBase *pPlayer = m_engine.GetPlayer(nPlayer);
     const int nDuration = pPlayer ? pPlayer->GetDuration() : 0;
     if (nDuration <= 0 || nPosition > static_cast<uint32_t>(nDuration))
         return CCommand::Result::Refused;
@@ -638,7 +639,7 @@ CCommand::Result CMainController::OnNetVolumeChange(int32_t nPlayer, int32_t nPe
     if (nPercent < 0)
         LogMsg("OnNetVolumeChange(): Volume out of range (%d%%)!\n", nPercent);
     else
-        m_videoView.SetVolume(S - R);
+        m_engine.SetVolume(S - R);
     const bool bInRange = S >= 0 && S <= R;
     if (bInRange)
         m_ctrlBar.ShowVolumePosition(S);
@@ -669,7 +670,7 @@ CCommand::Result CMainController::OnNetOpenMedia(int32_t nPlayer, const QString 
     return RunOpen(
         CHeldCommands::Bit(nPlayer),
         [&](const Answer &ended) {
-            m_videoView.BeginOpen(strText, nPlayer, [this, nPlayer, strText, ended](bool bOpened) {
+            m_engine.BeginOpen(strText, nPlayer, [this, nPlayer, strText, ended](bool bOpened) {
                 ended(EndNetOpen(nPlayer, strText, bOpened));
             });
         },
@@ -697,7 +698,7 @@ CShowState CMainController::ShowState(bool bWithRows) const {
     CShowState state;
     for (int i = 0; i < 2; ++i) {
         // The players' getters are not const: they read the pipeline.
-        CPlayerBase *pPlayer = m_videoView.GetPlayer(i);
+        CPlayerBase *pPlayer = m_engine.GetPlayer(i);
         if (!pPlayer)
             continue;
         CShowState::Player &player = state.players[i];
@@ -705,7 +706,7 @@ CShowState CMainController::ShowState(bool bWithRows) const {
         player.nDuration = pPlayer->GetDuration();
         player.nPosition = pPlayer->GetPosition();
         player.strName = pPlayer->GetFileName();
-        player.strTitle = m_videoView.GetTitle(i);
+        player.strTitle = m_engine.GetTitle(i);
         player.strPath = pPlayer->GetFilePath();
         player.nMediaState = pPlayer->GetMediaState();
         player.bTimed = CPlaylistCtrl::IsTimedMedia(player.strPath);
@@ -713,9 +714,9 @@ CShowState CMainController::ShowState(bool bWithRows) const {
         player.strOpening = pPlayer->GetOpeningPath();
     }
     state.nActive = ActiveId();
-    state.lVolume = m_videoView.GetVolume();
+    state.lVolume = m_engine.GetVolume();
     state.nVolumeRange = m_ctrlBar.GetVolumeRange();
-    state.bMuted = m_videoView.IsMuted();
+    state.bMuted = m_engine.IsMuted();
     state.nVolume = GetVolumePercent();
     // The feedback's volume is 0 while muted; the level the mute will give back goes beside it.
     state.nLevel = state.bMuted ? LevelPercent(state.lVolume, state.nVolumeRange) : state.nVolume;

@@ -21,6 +21,7 @@ class CNetServer;
 class CPlayerBase;
 class CPlayerCtrlBar;
 class CPlaylistCtrl;
+class CShowEngine;
 class CShowEvents;
 class CVideoView;
 
@@ -31,8 +32,9 @@ public:
     using WindowCommand = std::function<void(const CCommand &, const Answer &)>;
 
     // events hears of every change and status text, for every feedback channel.
-    CMainController(CVideoView &videoView, CPlayerCtrlBar &ctrlBar, CPlaylistCtrl &playlist,
-                    CNetServer &netServer, CShowEvents &events, CGeneralSettings &settings);
+    CMainController(CShowEngine &engine, CVideoView &videoView, CPlayerCtrlBar &ctrlBar,
+                    CPlaylistCtrl &playlist, CNetServer &netServer, CShowEvents &events,
+                    CGeneralSettings &settings);
 
     // Runs every command with the handler its action names (the table in core/CCommand.h). A
     // remote input's open goes on while the media prerolls, and a remote command for a player
@@ -139,6 +141,7 @@ private:
     void SeekActiveTo(int64_t nPosition);
     void SetVolumeLevel(long lPos);
 
+    CShowEngine &m_engine;
     CVideoView &m_videoView;
     CPlayerCtrlBar &m_ctrlBar;
     CPlaylistCtrl &m_playlist;

@@ -1,8 +1,10 @@
 #include "app/CMainFrame.h"
 
 #include "app/CAboutDlg.h"
+#include "app/CFullScreenDlg.h"
 #include "app/CMainController.h"
 #include "app/CPreferencesSheet.h"
+#include "app/CVideoView.h"
 #include "app/CWebRemote.h"
 #include "core/CGeneralSettings.h"
 #include "core/CInputPolicy.h"
@@ -11,9 +13,9 @@
 #include "core/CRecentFileList.h"
 #include "core/FileFilters.h"
 #include "core/UserMessages.h"
-#include "playback/CFullScreenDlg.h"
+#include "engine/CShowEngine.h"
+#include "playback/CMPlayer.h"
 #include "playback/CPlayerBase.h"
-#include "playback/CVideoView.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "playlist/CRightView.h"
 #include "widgets/CFixedSplitter.h"
@@ -82,9 +84,11 @@ bool CMainFrame::OnCreateClient() {
     m_wndLeftSplitter = new CFixedSplitter(Qt::Vertical, m_wndMainSplitter);
     m_pRightView = new CRightView(*this, *this, m_profile, m_settings, m_modalUI, m_recentFiles,
                                   m_strStartDir, m_wndMainSplitter);
-    m_pVideoView = new CVideoView(*this, m_profile, m_settings, m_modalUI, m_wndLeftSplitter);
+    m_pEngine = std::make_unique<CShowEngine>(
+        [this](int nID) { return CMPlayer::ForShow(nID, m_profile); }, m_modalUI);
+    m_pEngine->SetPipelineTiming(m_pSync->GetTiming());
+    m_pVideoView = new CVideoView(*m_pEngine, m_profile, m_wndLeftSplitter);
     m_pCtrlBar = new CPlayerCtrlBar(*this, *this, m_profile, m_settings, m_wndLeftSplitter);
-    m_pVideoView->SetPipelineTiming(m_pSync->GetTiming());
 
     m_wndMainSplitter->addWidget(m_wndLeftSplitter);
     m_wndMainSplitter->addWidget(m_pRightView);
@@ -109,9 +113,20 @@ bool CMainFrame::OnCreateClient() {
     m_wndLeftSplitter->SetFixedBottom(CTRLBAR_HEIGHT);
     m_bLayoutReady = true;
 
-    m_pController =
-        std::make_unique<CMainController>(*m_pVideoView, *m_pCtrlBar, m_pRightView->GetPlaylist(),
-                                          m_netServer, m_showEvents, m_settings);
+    m_pController = std::make_unique<CMainController>(*m_pEngine, *m_pVideoView, *m_pCtrlBar,
+                                                      m_pRightView->GetPlaylist(), m_netServer,
+                                                      m_showEvents, m_settings);
+    // The players' events, as the engine tells them.
+    CMainController *pController = m_pController.get();
+    connect(m_pEngine.get(), &CShowEngine::mediaOpened, this,
+            [pController](int nPlayer) { pController->OnMediaOpened(nPlayer); });
+    connect(m_pEngine.get(), &CShowEngine::playStateChanged, this,
+            [pController](int nPlayer, int nState) {
+                pController->OnPlaystateChanged(nPlayer, nState);
+            });
+    connect(m_pEngine.get(), &CShowEngine::positionChanged, this,
+            [pController] { pController->OnUpdatePosition(); });
+    connect(m_pEngine.get(), &CShowEngine::mediaEnded, this, [this] { OnMediaEnded(); });
     m_pController->SetSyncStatusSource([this] { return m_pSync->GetStatus(); });
     m_pController->SetWindowCommand(
         [this](const CCommand &cmd, const Answer &answer) { RunWindowCommand(cmd, answer); });
@@ -150,12 +165,12 @@ void CMainFrame::InitSync() {
         [this](int nPlayer, QString &strPath) { return m_pSync->GetNextMedium(nPlayer, strPath); });
     m_pSync->SetEndHandler([this] {
         if (m_pController)
-            m_pController->SendMessage(WM_MEDIA_ENDED, 0, 0);
+            m_pController->OnMediaEnded();
     });
 }
 
 void CMainFrame::OnInitialUpdate() {
-    m_pVideoView->OnInitialUpdate();
+    m_pVideoView->OnInitialUpdate(m_settings.GetFullScrOnStartup());
     // The accelerators also work while the full-screen window is in front.
     if (CFullScreenDlg *pFull = m_pVideoView->GetFullScreenDlg())
         pFull->addActions(m_accelerators);
@@ -164,10 +179,13 @@ void CMainFrame::OnInitialUpdate() {
     UpdateCommandStates();
 }
 
-intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
+void CMainFrame::OnMediaEnded() {
     // A follower's end of a medium is the leader's to handle: its next state says what follows.
-    if (msg == WM_MEDIA_ENDED && m_pSync->HoldEnd())
-        return 1;
+    if (m_pController && !m_pSync->HoldEnd())
+        m_pController->OnMediaEnded();
+}
+
+intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
     // Messages that arrive before the panes exist find nobody to act on them.
     return m_pController ? m_pController->SendMessage(msg, wParam, lParam) : 0;
 }
@@ -392,10 +410,10 @@ void CMainFrame::RefreshOutputScreens() {
 
 void CMainFrame::UpdateCommandStates() {
     const CPlaylistCtrl *pPlaylist = GetPlaylist();
-    const CPlayerBase *pActive = m_pVideoView ? m_pVideoView->GetActivePlayer() : nullptr;
+    const CPlayerBase *pActive = m_pEngine ? m_pEngine->GetActivePlayer() : nullptr;
     const bool bLoaded = pActive && pActive->GetMediaState() == CPlayerBase::MS_LOADED;
     const int nZoom = m_pVideoView ? m_pVideoView->GetZoom() : 100;
-    const int nActive = m_pVideoView ? m_pVideoView->GetActiveID() : 0;
+    const int nActive = m_pEngine ? m_pEngine->GetActiveID() : 0;
     const bool bReady = pPlaylist && m_pVideoView;
 
     auto set = [this](int nID, bool bEnabled, int nChecked = -1) {
@@ -466,7 +484,7 @@ bool CMainFrame::OpenDocument(const QString &strPath, bool bOperator) {
         if (CPlaylistCtrl::IsPlaylistFile(strFull))
             bOpened = !pPlaylist->OpenPlaylist(strFull, bOperator).isEmpty();
         else if (CPlaylistCtrl::IsMediaFile(strFull))
-            bOpened = m_pVideoView->OpenMedia(strFull, m_pVideoView->GetActiveID());
+            bOpened = m_pEngine->OpenMedia(strFull, m_pEngine->GetActiveID());
     }
     NoteDocument(strFull, bOpened, bOperator);
     return bOpened;
@@ -481,12 +499,11 @@ void CMainFrame::OpenDocumentThen(const QString &strPath, const std::function<vo
         return;
     }
     QPointer<CMainFrame> self(this);
-    m_pVideoView->BeginOpen(strFull, m_pVideoView->GetActiveID(),
-                            [self, strFull, answer](bool bOpened) {
-                                if (self)
-                                    self->NoteDocument(strFull, bOpened, false);
-                                answer(bOpened);
-                            });
+    m_pEngine->BeginOpen(strFull, m_pEngine->GetActiveID(), [self, strFull, answer](bool bOpened) {
+        if (self)
+            self->NoteDocument(strFull, bOpened, false);
+        answer(bOpened);
+    });
 }
 
 void CMainFrame::NoteDocument(const QString &strFull, bool bOpened, bool bOperator) {
@@ -621,7 +638,7 @@ void CMainFrame::OnOpenMedia() {
         m_modalUI.GetOpenFileNames(this, "Open media", QString(), MEDIA_FILTER, false);
     if (files.isEmpty())
         return;
-    m_pVideoView->OpenMedia(files.first(), m_pVideoView->GetActiveID());
+    m_pEngine->OpenMedia(files.first(), m_pEngine->GetActiveID());
 }
 
 void CMainFrame::OnTopMost() {

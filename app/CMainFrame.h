@@ -29,6 +29,7 @@ class CPlaylistCtrl;
 class CProfile;
 class CRecentFileList;
 class CRightView;
+class CShowEngine;
 class CVideoView;
 
 class CMainFrame : public QMainWindow, public CMessageSink, public CCommandSink {
@@ -135,6 +136,7 @@ public:
     CMainController *GetController() const { return m_pController.get(); }
     CSyncController *GetSync() const { return m_pSync.get(); }
     CVideoView *GetVideoView() const { return m_pVideoView; }
+    CShowEngine *GetEngine() const { return m_pEngine.get(); }
     CPlayerCtrlBar *GetCtrlBar() const { return m_pCtrlBar; }
     CRightView *GetRightView() const { return m_pRightView; }
     CPlaylistCtrl *GetPlaylist() const;
@@ -170,6 +172,8 @@ private:
     void RunMenuCommand(CCommand::Action action, int32_t nPlayer = 0,
                         int32_t nValue = CCommand::TOGGLE);
     void UpdateDMXStatus();
+    // A player's medium ended: the play modes decide what follows, unless a leader does.
+    void OnMediaEnded();
     // Feeds the OSC server from the players and opens it.
     void InitOsc();
     // Starts synchronised playback as [Sync] says.
@@ -190,6 +194,8 @@ private:
     COscServer m_oscServer;
     CDMXInput m_dmxInput;
     int m_nMainTimer = 0;
+    // The show; the video view (a child) binds its pictures and goes before it.
+    std::unique_ptr<CShowEngine> m_pEngine;
     CVideoView *m_pVideoView = nullptr;
     CPlayerCtrlBar *m_pCtrlBar = nullptr;
     CRightView *m_pRightView = nullptr;

@@ -224,14 +224,14 @@ bool CGraphEventQueue::IsPrerolled() const {
     return m_bPrerolled;
 }
 
-void CGraphEventQueue::SetNotifyWindow(QWidget *pOwner) {
-    m_pOwner = pOwner;
+void CGraphEventQueue::SetNotify(std::function<void()> notify) {
+    m_notify = std::move(notify);
     bool bPending;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         bPending = !m_events.empty();
     }
-    if (pOwner && bPending)
+    if (m_notify && bPending)
         Notify();
 }
 
@@ -259,10 +259,9 @@ void CGraphEventQueue::Notify() {
             if (!pQueue)
                 return;
             pQueue->m_bNotifyPending = false;
-            if (pQueue->m_pOwner) {
-                QEvent event(CPlayerBase::GraphNotifyEvent());
-                QCoreApplication::sendEvent(pQueue->m_pOwner, &event);
-            }
+            // A copy: the one notified may give the queue a new listener or drop it.
+            if (auto notify = pQueue->m_notify)
+                notify();
         },
         Qt::QueuedConnection);
 }

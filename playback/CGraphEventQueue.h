@@ -5,12 +5,11 @@
 
 #include <gst/gst.h>
 
-#include <QPointer>
-#include <QWidget>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -57,9 +56,9 @@ public:
     bool IsPrerolled() const;
 
     bool Pop(Event &event);
-    // UI thread: the window that receives the graph notification; it hears at once of events
-    // that came before it was given.
-    void SetNotifyWindow(QWidget *pOwner);
+    // UI thread: who hears the graph notification (empty: nobody); it hears at once of
+    // events that came before it was given.
+    void SetNotify(std::function<void()> notify);
 
     // Feeds one bus message as the sync handler does; for tests that have no pipeline.
     void HandleMessage(GstMessage *pMessage);
@@ -93,5 +92,5 @@ private:
     std::string m_strChildError;
     Clock::time_point m_childErrorAt;
     std::atomic<bool> m_bNotifyPending{false};
-    QPointer<QWidget> m_pOwner;
+    std::function<void()> m_notify; // UI thread only
 };

@@ -1,6 +1,7 @@
 #include "playback/CMPlayer.h"
 
 #include "core/CLogBook.h"
+#include "core/CProfile.h"
 #include "playback/CDecoderRanks.h"
 #include "playback/CGraphEventQueue.h"
 #include "playback/CId3Tag.h"
@@ -94,7 +95,14 @@ const char *CMPlayer::GetVideoOutputName() const {
     return m_pOutput->GetName();
 }
 
-bool CMPlayer::Init(QWidget *pOwner) {
+std::unique_ptr<CPlayerBase> CMPlayer::ForShow(int nID, CProfile &profile) {
+    return std::make_unique<CMPlayer>(
+        nID == 0 ? "Player A" : "Player B",
+        CVideoOutput::Create(profile.GetProfileString("Video", "Output", "auto"),
+                             profile.GetProfileString("Video", "Sink", "")));
+}
+
+bool CMPlayer::Init(Notify notify) {
     ReleaseGraph();
     m_pGraph = CPipelineBuilder::MakePlaybin();
     if (!m_pGraph)
@@ -104,7 +112,8 @@ bool CMPlayer::Init(QWidget *pOwner) {
 
     m_pMediaEvent = std::make_shared<CGraphEventQueue>();
     m_pMediaEvent->Attach(m_pGraph);
-    m_pMediaEvent->SetNotifyWindow(pOwner);
+    m_notify = std::move(notify);
+    m_pMediaEvent->SetNotify(m_notify);
     m_pEndWatch = std::make_shared<CStreamEndWatch>();
     m_pEndWatch->Attach(m_pGraph);
 
@@ -117,8 +126,7 @@ bool CMPlayer::Init(QWidget *pOwner) {
     m_lBalance = GetBalance();
     if (!InitGrabberFilter())
         return false;
-    m_pOwnerWnd = pOwner;
-    SetVideoOwner(pOwner);
+    SetVideoOwner(m_pVideoOwner);
     return true;
 }
 
@@ -186,7 +194,7 @@ void CMPlayer::DisposeGraph(std::unique_ptr<CSuccessorGraph> &pGraph) {
 
 void CMPlayer::DisposeParts(CSuccessorGraph::Parts parts, std::chrono::milliseconds nDelay) {
     if (parts.pEvents) {
-        parts.pEvents->SetNotifyWindow(nullptr);
+        parts.pEvents->SetNotify(nullptr);
         parts.pEvents->Detach();
     }
     if (parts.pEndWatch)
@@ -245,7 +253,7 @@ bool CMPlayer::OpenMedia(const QString &strPath) {
         m_pTiming->Opening(m_nTimingId, strPath);
     // Every file gets a fresh pipeline. A pipeline that failed to initialise is never
     // rendered into: it may lack our video sink and would open a window of its own.
-    const bool bReady = Init(m_pOwnerWnd);
+    const bool bReady = Init(m_notify);
     m_nMediaState = MS_OPENING;
     BuildTitle(strPath);
     std::string strError = "The player could not be initialised";
@@ -282,7 +290,7 @@ int CMPlayer::BeginOpen(const QString &strPath) {
     if (m_pTiming)
         m_pTiming->Opening(m_nTimingId, strPath);
     std::string strError;
-    m_pOpening = CSuccessorGraph::PrepareOpen(strPath, *m_pOutput, m_pOwnerWnd, LinearVolume(),
+    m_pOpening = CSuccessorGraph::PrepareOpen(strPath, *m_pOutput, m_notify, LinearVolume(),
                                               m_lBalance, strError);
     if (!m_pOpening) {
         FailOpen(strPath, strError);
@@ -341,7 +349,7 @@ void CMPlayer::PollOpenIn(int nMs) {
 void CMPlayer::FailOpen(const QString &strPath, const std::string &strError) {
     ForgetSeek();
     // The medium before is gone, as after any open that failed.
-    const bool bReady = Init(m_pOwnerWnd);
+    const bool bReady = Init(m_notify);
     m_nMediaState = MS_OPENING;
     BuildTitle(strPath);
     LogResult(2, bReady ? strError.c_str() : "The player could not be initialised",
@@ -581,6 +589,7 @@ bool CMPlayer::ReRequestIVideoWindow() {
 }
 
 void CMPlayer::SetVideoOwner(QWidget *pOwner) {
+    m_pVideoOwner = pOwner;
     if (ReRequestIVideoWindow())
         m_window.SetOwner(pOwner);
 }
@@ -855,7 +864,7 @@ bool CMPlayer::TakeOver(std::unique_ptr<CSuccessorGraph> pSuccessor, bool bAnnou
     m_pPanorama = parts.pPanorama;
     m_pMediaEvent = std::move(parts.pEvents);
     m_pEndWatch = std::move(parts.pEndWatch);
-    m_pMediaEvent->SetNotifyWindow(m_pOwnerWnd);
+    m_pMediaEvent->SetNotify(m_notify);
     m_pMediaEvent->Arm();
     m_bStill = parts.bStill;
     m_nFramesShown = m_nFramesDropped = 0;

@@ -7,21 +7,24 @@
 #include "playback/CPlayerBase.h"
 #include "playback/CPlayerWindow.h"
 #include "playback/CSuccessorGraph.h"
+#include "playback/CVideoSurface.h"
 
 #include <gst/gst.h>
 
 #include <QPointer>
 #include <QTimer>
+#include <QWidget>
 #include <chrono>
 #include <memory>
 #include <string>
 
 class CGraphEventQueue;
+class CProfile;
 class CStreamEndWatch;
 class CPipelineTiming;
 class CVideoOutput;
 
-class CMPlayer : public CPlayerBase {
+class CMPlayer : public CPlayerBase, public CVideoSurface {
 public:
     // A player without a name in its log lines, drawing as the platform suggests: the probe.
     CMPlayer();
@@ -29,10 +32,13 @@ public:
     // video reaches the screen.
     CMPlayer(const QString &strLogName, std::unique_ptr<CVideoOutput> pOutput);
     ~CMPlayer() override;
+    // The show's player of an id (0: Player A, 1: Player B), drawing with the video output
+    // [Video] Output and Sink choose.
+    static std::unique_ptr<CPlayerBase> ForShow(int nID, CProfile &profile);
     CMPlayer(const CMPlayer &) = delete;
     CMPlayer &operator=(const CMPlayer &) = delete;
 
-    bool Init(QWidget *pOwner) override;
+    bool Init(Notify notify) override;
     void ReleaseGraph() override;
     void Play() override;
     void Pause() override;
@@ -45,6 +51,7 @@ public:
     void SetVideoOwner(QWidget *pOwner) override;
     void ShowVideo(bool bShow) override;
     void SetVideoRect(const QRect &box) override;
+    CVideoSurface *Surface() override { return this; }
     int GetPlayState() const override { return m_nPlayState; }
     int GetMediaState() const override { return m_nMediaState; }
     int GetVideoWidth() override;
@@ -155,8 +162,10 @@ private:
     // An end well before the known length (a file cut short while it played) is logged.
     void LogEarlyEnd();
 
-    // The medium, its pipeline and what the player keeps of its state.
-    QPointer<QWidget> m_pOwnerWnd;
+    // The medium, its pipeline and what the player keeps of its state. Every new pipeline
+    // notifies whom Init named and draws into the window last given.
+    Notify m_notify;
+    QPointer<QWidget> m_pVideoOwner;
     QString m_strTitle;
     QString m_strFilePath;
     GstElement *m_pGraph = nullptr;    // the playbin

@@ -1,13 +1,14 @@
-// The abstract media player: everything the video view and the playlist probe ask of a
-// player, in one interface so tests can put a scripted player in its place.
+// The abstract media player: everything the show and the playlist probe ask of a player, in
+// one interface so tests can put a scripted player in its place. Its picture is a separate
+// surface (CVideoSurface) that only the view binds.
 #pragma once
 
-#include <QEvent>
-#include <QRect>
 #include <QString>
+#include <cstdint>
+#include <functional>
 
 class CPipelineTiming;
-class QWidget;
+class CVideoSurface;
 
 class CPlayerBase {
 public:
@@ -21,18 +22,14 @@ public:
     // How an open that does not wait stands (BeginOpen, PollOpen).
     enum OpenState { OPEN_NONE = 0, OPEN_PENDING = 1, OPEN_DONE = 2, OPEN_FAILED = 3 };
 
-    // The graph notification ("GRAPHNOTIFY"): a plain QEvent of this type, registered once
-    // per process, is delivered with QCoreApplication::sendEvent to the owner widget given to
-    // Init, always on the UI thread and never from inside a player call. One notification may
-    // stand for several queued events, so the owner drains GetEvent until it is negative.
-    static QEvent::Type GraphNotifyEvent() {
-        static const QEvent::Type type = QEvent::Type(QEvent::registerEventType());
-        return type;
-    }
+    // The graph notification: called on the UI thread from the event loop, never from inside
+    // a player call. One notification may stand for several queued events, so the one who
+    // hears it drains GetEvent until it is negative (and polls an open under way).
+    using Notify = std::function<void()>;
 
     virtual ~CPlayerBase() = default;
-    // Prepares a fresh pipeline; pOwner receives the graph notification and hosts the video.
-    virtual bool Init(QWidget *pOwner) = 0;
+    // Prepares a fresh pipeline; notify hears of its events (may be empty: nobody listens).
+    virtual bool Init(Notify notify) = 0;
     virtual void ReleaseGraph() = 0;
     virtual void Play() = 0;
     virtual void Pause() = 0;
@@ -40,21 +37,15 @@ public:
     virtual void SetPosition(uint32_t nMs) = 0;
     virtual int GetDuration() = 0;
     virtual int GetPosition() = 0;
-    virtual void SetVideoOwner(QWidget *pOwner) = 0;
-    virtual void ShowVideo(bool bShow) = 0;
-    // The box is (left, top, width, height) in the owner's client coordinates.
-    virtual void SetVideoRect(const QRect &box) = 0;
+    // The player's picture; null for a player that shows none.
+    virtual CVideoSurface *Surface() { return nullptr; }
     virtual int GetPlayState() const = 0;
     virtual int GetMediaState() const = 0;
-    virtual int GetVideoWidth() = 0;
-    virtual int GetVideoHeight() = 0;
-    virtual QRect GetVideoRect() = 0;
     virtual QString GetTitle() const = 0;
     virtual QString GetFilePath() const = 0;
     virtual QString GetFileName() const = 0;
     // Negative when no event is queued; callers drain the queue until it fails.
     virtual long GetEvent(long &lEventCode, long &lParam1, long &lParam2) = 0;
-    virtual void SetMessageDrain(QWidget *pDrain) = 0;
     virtual bool Mute(bool bMute) = 0;
     virtual void SetVolume(long lVolume) = 0;
     virtual long GetVolume() = 0;

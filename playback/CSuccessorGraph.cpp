@@ -92,13 +92,14 @@ CSuccessorGraph::Prepare(const QString &strPath, CVideoOutput &output, GstElemen
 }
 
 std::unique_ptr<CSuccessorGraph> CSuccessorGraph::PrepareOpen(const QString &strPath,
-                                                              CVideoOutput &output, QWidget *pOwner,
+                                                              CVideoOutput &output,
+                                                              std::function<void()> notify,
                                                               double dVolume, long lBalance,
                                                               std::string &strError) {
     std::unique_ptr<CSuccessorGraph> pGraph(new CSuccessorGraph(strPath, output));
     if (!pGraph->Build(dVolume, lBalance, strError))
         return nullptr;
-    pGraph->m_pState->pEvents->SetNotifyWindow(pOwner);
+    pGraph->m_pState->pEvents->SetNotify(std::move(notify));
     pGraph->m_pState->pEvents->NotifyWhenSettled();
     return pGraph;
 }

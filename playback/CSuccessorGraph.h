@@ -15,12 +15,12 @@
 #include <gst/gst.h>
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
 class CStreamEndWatch;
 class CVideoOutput;
-class QWidget;
 
 class CSuccessorGraph {
 public:
@@ -42,12 +42,11 @@ public:
     Prepare(const QString &strPath, CVideoOutput &output, GstElement *pCurrent,
             const std::shared_ptr<CStreamEndWatch> &pCurrentEnd, double dVolume, long lBalance);
     // The pipeline of an open that does not wait: nullptr with the error text when it cannot
-    // even start to preroll (not a regular file, a pipeline that cannot be built). pOwner gets
+    // even start to preroll (not a regular file, a pipeline that cannot be built). notify hears
     // the graph notification once the preroll has ended or failed; see PollPreroll.
-    static std::unique_ptr<CSuccessorGraph> PrepareOpen(const QString &strPath,
-                                                        CVideoOutput &output, QWidget *pOwner,
-                                                        double dVolume, long lBalance,
-                                                        std::string &strError);
+    static std::unique_ptr<CSuccessorGraph>
+    PrepareOpen(const QString &strPath, CVideoOutput &output, std::function<void()> notify,
+                double dVolume, long lBalance, std::string &strError);
     // Stops and frees the pipeline and the output's follower sink, unless they were taken.
     ~CSuccessorGraph();
     CSuccessorGraph(const CSuccessorGraph &) = delete;

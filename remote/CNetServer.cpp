@@ -134,13 +134,9 @@ void CNetServer::CloseServer() {
 }
 
 void CNetServer::OnReceive(int /*nErrorCode*/) {
-    if (m_bDispatching)
-        return; // one command at a time
-    // Everything waiting, in order: one datagram per notification falls behind a flood, and a
-    // handler that runs an event loop of its own (waiting for a media pipeline) leaves what
-    // arrived meanwhile without a notification, since the socket does not notify from inside
-    // its own notification. A flood beyond MAX_DATAGRAMS_PER_TURN waits for the next turn,
-    // which the socket's notification brings.
+    // Everything waiting, in order: one datagram per notification falls behind a flood. A flood
+    // beyond MAX_DATAGRAMS_PER_TURN waits for the next turn, which the socket's notification
+    // brings. No handler runs an event loop of its own, so none brings us back here.
     int nRead = 0;
     do {
         if (m_RecvSocket.state() != QAbstractSocket::BoundState || !ReceiveOne())
@@ -184,9 +180,7 @@ void CNetServer::Dispatch(const unsigned char *pData, size_t nLength) {
         cmd.nArrivedNs = ArrivalOfLastRead(m_RecvSocket);
     } else if (pRow->value != CCommandDescriptor::Value::None)
         cmd.nValue = datagram.nValue;
-    m_bDispatching = true;
     m_sink.Execute(cmd);
-    m_bDispatching = false;
 }
 
 void CNetServer::SendStatusIfDue(int /*nTimerId*/) {

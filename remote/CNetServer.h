@@ -58,9 +58,6 @@ public:
     // read one socket after the other; their arrival keeps the order they came in.
     static int64_t ArrivalOfLastRead(const QUdpSocket &socket);
 
-    // A command's handler is running (and may have spun the event loop).
-    bool IsDispatching() const { return m_bDispatching; }
-
     void SendStatusIfDue(int nTimerId = 0);
     // Asks for a status datagram at the next tick, or earlier with SendRequestedStatus.
     void RequestStatus() { m_bSendNow = true; }
@@ -110,7 +107,6 @@ private:
     uint32_t m_dwLastSent = 0; // tick of the latest status datagram
     bool m_bSentAny = false;
     bool m_bReady;
-    bool m_bDispatching = false;
 
     QUdpSocket m_RecvSocket;
     QUdpSocket m_BroadcastSocket;

@@ -88,9 +88,9 @@ struct COscDispatch {
     }
 };
 
-COscServer::COscServer(CNetServer &netServer, CShowEvents &events, CCommandSink &sink,
+COscServer::COscServer(CNetServer & /*netServer*/, CShowEvents &events, CCommandSink &sink,
                        CProfile &profile, const CTickClock &clock, QObject *pParent)
-    : QObject(pParent), m_netServer(netServer), m_sink(sink), m_profile(profile), m_clock(clock),
+    : QObject(pParent), m_sink(sink), m_profile(profile), m_clock(clock),
       m_pBuffer(new char[MAX_PACKET_SIZE + 1 + DECODER_SLACK]()) {
     m_feedbackTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_feedbackTimer, &QTimer::timeout, this, [this] { Flush(true); });
@@ -190,22 +190,6 @@ void COscServer::Close() {
 }
 
 void COscServer::OnReadyRead() {
-    // A handler that spins the event loop (a media file being opened) brings us back here:
-    // the outer call goes on reading once it returns.
-    if (m_bReading)
-        return;
-    // A binary command's handler is still running: ours must wait for it, one at a time.
-    if (m_netServer.IsDispatching()) {
-        if (!m_bRetryPending) {
-            m_bRetryPending = true;
-            QTimer::singleShot(10, this, [this] {
-                m_bRetryPending = false;
-                OnReadyRead();
-            });
-        }
-        return;
-    }
-    m_bReading = true;
     int nPackets = 0;
     // At least one read, even when the notification turns out to be stale: the socket does not
     // notify again until it has been read from.
@@ -214,7 +198,6 @@ void COscServer::OnReadyRead() {
         ReadOne();
         ++nPackets;
     }
-    m_bReading = false;
     // The commands' handlers have all run to their end: their effects go out now, in one bundle.
     if (nPackets > 0)
         Flush(false);

@@ -56,8 +56,8 @@ public:
 
     using StatusSource = std::function<CShowState()>;
 
-    // events tells of the show's changes and status texts, which feedback follows; commands
-    // wait while one of netServer's runs.
+    // events tells of the show's changes and status texts, which feedback follows. netServer
+    // is no longer used; it goes once the main window stops passing it.
     COscServer(CNetServer &netServer, CShowEvents &events, CCommandSink &sink, CProfile &profile,
                const CTickClock &clock, QObject *pParent = nullptr);
     ~COscServer() override;
@@ -96,7 +96,6 @@ private:
     void Send(const std::vector<COscFeedback::Value> &values, const QHostAddress &address,
               quint16 nPort);
 
-    CNetServer &m_netServer;
     CCommandSink &m_sink;
     CProfile &m_profile;
     const CTickClock &m_clock;
@@ -116,8 +115,6 @@ private:
 
     QHostAddress m_sender; // of the packet being dispatched
     quint16 m_nSenderPort = 0;
-    bool m_bReading = false;
-    bool m_bRetryPending = false;
     // A flush after the handlers that changed something.
     CCoalescedCall m_flush{this, [this] { Flush(false); }};
     // Bad input is logged, but a flood of it must not push everything else out of the log.

@@ -192,7 +192,6 @@ void CWebServer::Close() {
         page->pSocket->deleteLater();
     }
     m_pages.clear();
-    m_queue.clear();
     for (QTcpServer *pServer : servers())
         delete pServer;
     m_pListener = nullptr;
@@ -466,24 +465,7 @@ void CWebServer::OnMessage(Page &page, const QString &strMessage) {
                    LogSafe(strError).constData());
         return;
     }
-    if (static_cast<int>(m_queue.size()) >= MAX_QUEUED_COMMANDS)
-        return;
-    m_queue.push_back(*cmd);
-    RunQueued();
-}
-
-void CWebServer::RunQueued() {
-    // A handler that spins the event loop (a file being opened) brings the next message here
-    // while it runs: that one waits its turn, so commands run one at a time, in order.
-    if (m_bRunning)
-        return;
-    m_bRunning = true;
-    while (!m_queue.empty()) {
-        const CCommand cmd = m_queue.front();
-        m_queue.pop_front();
-        m_sink.Execute(cmd);
-    }
-    m_bRunning = false;
+    m_sink.Execute(*cmd);
     m_flush.Request();
 }
 

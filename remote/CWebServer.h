@@ -12,7 +12,6 @@
 #pragma once
 
 #include "core/CCoalescedCall.h"
-#include "core/CCommand.h"
 #include "core/CRateWindow.h"
 #include "core/CShowState.h"
 #include "remote/CCommandAccess.h"
@@ -49,7 +48,6 @@ public:
     static constexpr int MAX_PAGES_PER_HOST = 16;
     // Commands one page may give per second; more are ignored (a slider dragged sends ~20).
     static constexpr int MAX_COMMANDS_PER_SECOND = 50;
-    static constexpr int MAX_QUEUED_COMMANDS = 32;
     // A page that reads nothing while this much waits for it is dropped.
     static constexpr qint64 MAX_UNSENT_BYTES = 1024 * 1024;
     static constexpr int TEXT_BACKLOG = 20;
@@ -88,7 +86,6 @@ private:
 
     void OnNewPage();
     void OnMessage(Page &page, const QString &strMessage);
-    void RunQueued();
     void Drop(QWebSocket *pSocket);
     void OnPlayerText(int nPlayer, const QString &strText);
     void Flush(bool bTick);
@@ -109,7 +106,6 @@ private:
     CWebSessions m_sessions;
     CWebCodec m_codec;
     std::vector<std::unique_ptr<Page>> m_pages;
-    std::deque<CCommand> m_queue;
     std::deque<QByteArray> m_texts;
     QStringList m_hosts; // [Web] Hosts, lower case
     CWebListener *m_pListener = nullptr;
@@ -119,7 +115,6 @@ private:
     QTimer m_aliveTimer;
     quint16 m_nPort = 0;
     int m_nActive = 0;
-    bool m_bRunning = false;
     // A flush after the handlers that changed something.
     CCoalescedCall m_flush{this, [this] { Flush(false); }};
     // Bad input is logged, but a flood of it must not push everything else out of the log.

@@ -5,11 +5,13 @@
 
 #include "app/CMainController.h"
 #include "app/CMainFrame.h"
+#include "app/CVideoView.h"
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
 #include "core/UserMessages.h"
-#include "playback/CVideoView.h"
+#include "engine/CShowEngine.h"
 #include "playlist/CPlaylistCtrl.h"
+#include "remote/CCommandDescriptor.h"
 #include "remote/protocol/CNetDatagram.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
@@ -18,6 +20,7 @@
 #include "widgets/CPlayerCtrlBar.h"
 #include "widgets/CStatusDisplay.h"
 
+#include <QAbstractEventDispatcher>
 #include <QActionGroup>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -37,12 +40,12 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_listener.bind(QHostAddress::LocalHost, kStatusPort));
         ASSERT_TRUE(m_frame.Create([this](CMainFrame &frame) {
-            frame.GetVideoView()->SetPlayerFactory([this](int) -> std::unique_ptr<CPlayerBase> {
+            frame.GetEngine()->SetPlayerFactory([this](int) -> std::unique_ptr<CPlayerBase> {
                 auto p = std::make_unique<CFakePlayer>();
                 m_players[m_nMade++ & 1] = p.get();
                 return p;
             });
-            frame.GetVideoView()->SetMediaCheck([] { return true; });
+            frame.GetEngine()->SetMediaCheck([] { return true; });
         }));
         for (const char *psz : {"one.mp4", "two.mp4", "three.mp4"}) {
             const QString strPath = m_dir.filePath(psz);
@@ -53,6 +56,8 @@ protected:
     }
 
     CVideoView &View() { return *m_pFrame->GetVideoView(); }
+
+    CShowEngine &Engine() { return *m_pFrame->GetEngine(); }
     CPlaylistCtrl &List() { return *m_pFrame->GetPlaylist(); }
     CMainController &Ctl() { return *m_pFrame->GetController(); }
     CFakePlayer &A() { return *m_players[0]; }
@@ -166,7 +171,7 @@ TEST_F(ControllerTest, EmptyPlaylistStopsAndAPlayEntryWithoutEntryDoesNothing) {
 
 TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
     PlayRow(0);
-    View().Pause(0);
+    Engine().Pause(0);
     // Next Track while paused: the next entry opens paused.
     Run(CCommand::Action::Next);
     EXPECT_EQ(A().m_strPath, Path(1));
@@ -228,7 +233,7 @@ TEST_F(ControllerTest, RemotePlayForTheOtherPlayerTakesTheViewAndItsEntry) {
     Send(WM_PLAY_ENTRY, 2, 0);
     Texts();
     SendCommand(1, CNetDatagram::CMD_PLAY, 0);
-    EXPECT_EQ(View().GetActiveID(), 1);
+    EXPECT_EQ(Engine().GetActiveID(), 1);
     EXPECT_EQ(B().m_nPlayState, CPlayerBase::PS_PLAYING);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED) << "the switch paused A";
     EXPECT_EQ(List().GetCurTrack(), 2);
@@ -239,26 +244,26 @@ TEST_F(ControllerTest, RemotePlayForTheOtherPlayerTakesTheViewAndItsEntry) {
     // Stop and pause of the inactive player change that player only.
     SendCommand(0, CNetDatagram::CMD_STOP, 0);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
-    EXPECT_EQ(View().GetActiveID(), 1);
+    EXPECT_EQ(Engine().GetActiveID(), 1);
     EXPECT_EQ(m_pFrame->GetNetServer().GetStatus().nCurPlayer, 1);
     EXPECT_EQ(m_pFrame->GetNetServer().GetStatus().nPlayState, CPlayerBase::PS_PLAYING);
 }
 
 TEST_F(ControllerTest, RemoteVolumeFollowsTheRangeAndRefusalsReportTheVolumeInForce) {
     SendCommand(0, CNetDatagram::CMD_VOLUME, 50);
-    EXPECT_EQ(View().GetVolume(), -1500);
+    EXPECT_EQ(Engine().GetVolume(), -1500);
     EXPECT_EQ(m_pFrame->GetCtrlBar()->GetVolumeSlider().GetPos(), 1500);
     EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 50%.\n"}));
 
     SendCommand(0, CNetDatagram::CMD_VOLUME, 150);
-    EXPECT_EQ(View().GetVolume(), -1500);
+    EXPECT_EQ(Engine().GetVolume(), -1500);
     EXPECT_EQ(m_pFrame->GetCtrlBar()->GetVolumeSlider().GetPos(), 1500);
     EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 50%.\n"}));
     EXPECT_TRUE(m_log.Contains("CVideoView::SetVolume() Value out of range (1500)"));
     // Below 0 likewise: the view would take -30 % of the range, which no surface could report.
     for (int nPercent : {-1, -30, -100}) {
         SendCommand(0, CNetDatagram::CMD_VOLUME, nPercent);
-        EXPECT_EQ(View().GetVolume(), -1500);
+        EXPECT_EQ(Engine().GetVolume(), -1500);
         EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 50%.\n"}));
         EXPECT_TRUE(m_log.Contains(QString("OnNetVolumeChange(): Volume out of range (%1%)!")
                                        .arg(nPercent)
@@ -266,9 +271,9 @@ TEST_F(ControllerTest, RemoteVolumeFollowsTheRangeAndRefusalsReportTheVolumeInFo
     }
     EXPECT_EQ(m_pFrame->GetNetServer().GetStatus().nVolume, 50);
 
-    View().SetMute(true);
+    Engine().SetMute(true);
     Send(WM_SLIDER_CHANGED, CPlayerCtrlBar::VOLUME_SLIDER_ID, 0);
-    EXPECT_EQ(View().GetVolume(), -3000);
+    EXPECT_EQ(Engine().GetVolume(), -3000);
     EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 0%.\n"}));
 }
 
@@ -424,7 +429,7 @@ TEST_F(ControllerTest, PlayerIdSevenIsLoggedAndChangesNothing) {
                             "OnNetVolumeChange"})
         EXPECT_TRUE(m_log.Contains(std::string(psz) + "(): PlayerID out of range!")) << psz;
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
-    EXPECT_EQ(View().GetVolume(), 0);
+    EXPECT_EQ(Engine().GetVolume(), 0);
 
     SendCommand(7, CNetDatagram::CMD_OPEN, 0, ":1");
     EXPECT_TRUE(m_log.Contains("CVideoView::OpenMedia() invalid Player ID!"));
@@ -457,6 +462,63 @@ TEST_F(ControllerTest, RemoteControlGatesTheShowNetworksInputsOnly) {
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
 }
 
+// No handler of a controller's command runs an event loop or asks the operator anything, so the
+// binary protocol, OSC and the page are never entered again from inside a command of theirs
+// and carry no guard against it. Every action they offer, with good and bad players, values
+// and texts, on a playlist and on none: a turn of any event loop (a box, a dialog, a wait that
+// pumps events) wakes the dispatcher.
+TEST_F(ControllerTest, NoRemoteCommandRunsAnEventLoopOrAsksTheOperator) {
+    using Origin = CCommand::Origin;
+    using Value = CCommandDescriptor::Value;
+    const QString strGone = m_dir.filePath("broken.mp4"); // the fake players fail it
+    bool bInCommand = false;
+    int nTurns = 0;
+    QObject scope;
+    for (auto signal : {&QAbstractEventDispatcher::awake, &QAbstractEventDispatcher::aboutToBlock})
+        QObject::connect(QAbstractEventDispatcher::instance(), signal, &scope,
+                         [&] { nTurns += bInCommand ? 1 : 0; });
+    PlayRow(0);
+    for (bool bEmpty : {false, true}) {
+        if (bEmpty)
+            List().ClearPlaylist();
+        for (const CCommandDescriptor &row : CCommandDescriptor::All()) {
+            const Origin origin = row.Offers(CCommandDescriptor::BINARY) ? Origin::Net
+                                  : row.Offers(CCommandDescriptor::OSC)  ? Origin::Osc
+                                                                         : Origin::Web;
+            std::vector<int32_t> values = {0};
+            QStringList texts = {QString()};
+            if (row.value == Value::Position)
+                values = {4000, -1, INT32_MAX};
+            else if (row.value == Value::Percent)
+                values = {50, 101, -5};
+            else if (row.value == Value::Switch)
+                values = {CCommand::TOGGLE, 1, 0};
+            else if (row.value == Value::Media)
+                texts = {bEmpty ? strGone : Path(1), ":2", ":99", strGone, m_dir.path(), ""};
+            for (int32_t nPlayer : {0, 1, 7})
+                for (int32_t nValue : values)
+                    for (const QString &strText : texts) {
+                        const size_t nAsked = m_ui.m_boxes.size() + m_ui.m_filters.size();
+                        nTurns = 0;
+                        bInCommand = true;
+                        Remote(row.action, nPlayer, nValue, strText, 0, origin);
+                        bInCommand = false;
+                        const std::string strWhat =
+                            QString("%1 %2 %3 \"%4\"%5")
+                                .arg(row.pszName)
+                                .arg(nPlayer)
+                                .arg(nValue)
+                                .arg(strText, bEmpty ? " without playlist" : "")
+                                .toStdString();
+                        EXPECT_EQ(nTurns, 0) << "an event loop ran in " << strWhat;
+                        EXPECT_EQ(m_ui.m_boxes.size() + m_ui.m_filters.size(), nAsked)
+                            << "the operator was asked in " << strWhat;
+                    }
+            QTest::qWait(0); // what the commands left for later runs between them
+        }
+    }
+}
+
 // The actions of the operator and the desktop's media controls; those of the remote protocols
 // are driven over the network above.
 TEST_F(ControllerTest, EveryActionReachesItsHandler) {
@@ -480,7 +542,7 @@ TEST_F(ControllerTest, EveryActionReachesItsHandler) {
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
     EXPECT_EQ(Run(Act::SeekActive, 0, -1), Refused);
     EXPECT_EQ(Run(Act::VolumeLevel, 0, 1500), Done);
-    EXPECT_EQ(View().GetVolume(), -1500);
+    EXPECT_EQ(Engine().GetVolume(), -1500);
     EXPECT_EQ(m_pFrame->GetCtrlBar()->GetVolumeSlider().GetPos(), 1500);
     EXPECT_EQ(Run(Act::VolumeLevel, 0, 3001), Refused);
     EXPECT_EQ(Texts(), QStringList({"Player A: Playback paused.\n", "Player A: Playback started.\n",
@@ -490,12 +552,12 @@ TEST_F(ControllerTest, EveryActionReachesItsHandler) {
     // Switches: TOGGLE flips, 1 and 0 set. The mute button shows the mute in force.
     const CImageButton &mute = m_pFrame->GetCtrlBar()->GetButton(CPlayerCtrlBar::BTN_MUTE);
     Run(Act::Mute, 0, CCommand::TOGGLE);
-    EXPECT_TRUE(View().IsMuted());
+    EXPECT_TRUE(Engine().IsMuted());
     EXPECT_EQ(mute.GetBitmapID(), CMuteButton::BMP_ON);
     Run(Act::Mute, 0, 1);
-    EXPECT_TRUE(View().IsMuted());
+    EXPECT_TRUE(Engine().IsMuted());
     Run(Act::Mute, 0, 0);
-    EXPECT_FALSE(View().IsMuted());
+    EXPECT_FALSE(Engine().IsMuted());
     EXPECT_EQ(mute.GetBitmapID(), CMuteButton::BMP_OFF);
     Run(Act::Fullscreen, 0, 0);
     EXPECT_FALSE(View().IsFullScreen());
@@ -514,9 +576,9 @@ TEST_F(ControllerTest, EveryActionReachesItsHandler) {
     EXPECT_FALSE(List().GetAutoSkipTrack());
 
     EXPECT_EQ(Run(Act::Select, 1), Done);
-    EXPECT_EQ(View().GetActiveID(), 1);
+    EXPECT_EQ(Engine().GetActiveID(), 1);
     EXPECT_EQ(Run(Act::Select, 5), Refused);
-    EXPECT_EQ(View().GetActiveID(), 1);
+    EXPECT_EQ(Engine().GetActiveID(), 1);
 }
 
 TEST_F(ControllerTest, StatusTextsAndPercentages) {
@@ -526,11 +588,11 @@ TEST_F(ControllerTest, StatusTextsAndPercentages) {
     EXPECT_EQ(Texts(), QStringList({"Player B: hello\n"}));
     EXPECT_FALSE(m_log.Contains("hello")) << "status texts never enter the logbook";
 
-    View().SetVolume(-3000);
+    Engine().SetVolume(-3000);
     EXPECT_EQ(Ctl().GetVolumePercent(), 0);
-    View().SetVolume(0);
+    Engine().SetVolume(0);
     EXPECT_EQ(Ctl().GetVolumePercent(), 100);
-    View().SetMute(true);
+    Engine().SetMute(true);
     EXPECT_EQ(Ctl().GetVolumePercent(), 0);
 }
 
@@ -541,12 +603,12 @@ TEST_F(ControllerTest, WheelMovesTheVolumeOneDecibelANotchOnlyInsideTheRange) {
         QCoreApplication::sendEvent(m_pFrame->windowHandle(), &event);
     };
     wheel(120);
-    EXPECT_EQ(View().GetVolume(), 0) << "above 0 dB is ignored";
+    EXPECT_EQ(Engine().GetVolume(), 0) << "above 0 dB is ignored";
     wheel(-240);
-    EXPECT_EQ(View().GetVolume(), -200);
+    EXPECT_EQ(Engine().GetVolume(), -200);
     EXPECT_EQ(m_pFrame->GetCtrlBar()->GetVolumeSlider().GetPos(), 2800);
     wheel(-120 * 30);
-    EXPECT_EQ(View().GetVolume(), -200) << "below the range is ignored, not clamped";
+    EXPECT_EQ(Engine().GetVolume(), -200) << "below the range is ignored, not clamped";
 }
 
 TEST_F(ControllerTest, MenuStatesFollowThePlayersAndThePlaylist) {
@@ -589,7 +651,7 @@ TEST_F(ControllerTest, DraggingTheSeekSliderWhilePausedShowsTheNewTimeAndReports
     CPlayerCtrlBar *pBar = m_pFrame->GetCtrlBar();
     const CSeekSlider &seek = pBar->GetSeekSlider();
     PlayRow(0);
-    View().Pause(0);
+    Engine().Pause(0);
     m_pFrame->OnTimer();
     ASSERT_TRUE(seek.IsEnabled());
     Texts();
@@ -614,14 +676,14 @@ TEST_F(ControllerTest, SeekSliderOnlyForTimedMediaThatIsNotStopped) {
     PlayRow(0);
     m_pFrame->OnTimer();
     EXPECT_TRUE(pBar->GetSeekSlider().IsEnabled());
-    View().Stop(0);
+    Engine().Stop(0);
     m_pFrame->OnTimer();
     EXPECT_FALSE(pBar->GetSeekSlider().IsEnabled());
 
     const QString strStill = m_dir.filePath("still.jpg");
     QFile(strStill).open(QIODevice::WriteOnly);
-    View().OpenMedia(strStill, 0);
-    View().PlayOnly(0);
+    Engine().OpenMedia(strStill, 0);
+    Engine().PlayOnly(0);
     m_pFrame->OnTimer();
     EXPECT_FALSE(pBar->GetSeekSlider().IsEnabled());
 }

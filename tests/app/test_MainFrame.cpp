@@ -5,7 +5,7 @@
 #include "app/CMainFrame.h"
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
-#include "playback/CVideoView.h"
+#include "app/CVideoView.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "playlist/CRightView.h"
 #include "support/CLogCapture.h"

@@ -3,11 +3,13 @@
 #include "../playback/CMediaFiles.h"
 #include "CTestFrame.h"
 
+#include "app/CVideoView.h"
 #include "core/CCommand.h"
 #include "core/UserMessages.h"
+#include "engine/CShowEngine.h"
 #include "playback/CMPlayer.h"
 #include "playback/CVideoOutput.h"
-#include "playback/CVideoView.h"
+#include "playback/CVideoSurface.h"
 #include "playback/CVideoWidget.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "remote/protocol/CNetDatagram.h"
@@ -122,7 +124,7 @@ protected:
         ASSERT_TRUE(m_listener.bind(QHostAddress::LocalHost, kStatusPort));
         // Player A shows its frames to the recorder.
         ASSERT_TRUE(m_frame.Create([this](CMainFrame &frame) {
-            frame.GetVideoView()->SetPlayerFactory([this](int nID) {
+            frame.GetEngine()->SetPlayerFactory([this](int nID) {
                 if (nID != 0)
                     return std::make_unique<CMPlayer>("Player B", CVideoOutput::Create("auto", ""));
                 auto recorder = std::make_unique<CNumberRecorder>();
@@ -135,6 +137,8 @@ protected:
     }
 
     CVideoView &View() { return *m_frame->GetVideoView(); }
+
+    CShowEngine &Engine() { return *m_frame->GetEngine(); }
     CPlaylistCtrl &List() { return *m_frame->GetPlaylist(); }
 
     // Plays the list from its first entry; the texts that came until bDone said enough.
@@ -260,10 +264,10 @@ TEST_F(SeamlessTest, StepsThroughAudioOnlyVideoOnlyAndAStill) {
                                              OpenTexts("red.mp4") + OpenTexts("still.png"))
                                                 .join("")
                                                 .toStdString());
-    CPlayerBase &player = *View().GetPlayer(0);
+    CPlayerBase &player = *Engine().GetPlayer(0);
     EXPECT_EQ(player.GetPlayState(), CPlayerBase::PS_PLAYING) << "the still holds";
     EXPECT_EQ(player.GetFileName(), "still.png");
-    EXPECT_EQ(player.GetVideoWidth(), 160);
+    EXPECT_EQ(player.Surface()->GetVideoWidth(), 160);
 }
 
 } // namespace

@@ -127,30 +127,6 @@ TEST_F(NetServerTest, MalformedDatagramsAreDroppedSilently) {
     EXPECT_TRUE(log.Lines().empty());
 }
 
-TEST_F(NetServerTest, HandlerThatSpinsTheEventLoopIsNeverEnteredTwice) {
-    Start();
-    int nDepth = 0;
-    int nMaxDepth = 0;
-    m_sink.m_onCommand = [&](const CCommand &cmd) {
-        ++nDepth;
-        nMaxDepth = std::max(nMaxDepth, nDepth);
-        if (cmd.strText == "first") {
-            // As a handler waiting on a media pipeline might: more commands arrive meanwhile.
-            m_bench->SendCommand(0, CNetDatagram::CMD_OPEN, 0, "second");
-            m_bench->SendCommand(0, CNetDatagram::CMD_PLAY);
-            CNetTestBench::Spin(100);
-        }
-        --nDepth;
-        return CCommand::Result::Done;
-    };
-    m_bench->SendCommand(0, CNetDatagram::CMD_OPEN, 0, "first");
-    ASSERT_TRUE(WaitForCommands(3));
-    EXPECT_EQ(nMaxDepth, 1);
-    EXPECT_EQ(m_sink.m_commands,
-              (Commands{Net(Action::Open, 0, 0, "first"), Net(Action::Open, 0, 0, "second"),
-                        Net(Action::Play, 0)}));
-}
-
 TEST_F(NetServerTest, StatusAndTextDatagramsGoldenBytes) {
     Start();
     m_server->SetStatus({0x01020304, -2, 2, 80, 1}, "clip.mp4");

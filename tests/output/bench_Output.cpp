@@ -14,7 +14,7 @@
 #include "core/CRecentFileList.h"
 #include "playback/CMPlayer.h"
 #include "playback/CMediaProbe.h"
-#include "playback/CVideoView.h"
+#include "app/CVideoView.h"
 #include "playlist/CImportRunner.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "support/CLogCapture.h"

@@ -15,9 +15,10 @@
 #include "CScreenSampler.h"
 #include "CTestFrame.h"
 
+#include "app/CVideoView.h"
 #include "core/CCommand.h"
 #include "core/UserMessages.h"
-#include "playback/CVideoView.h"
+#include "engine/CShowEngine.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "remote/protocol/CNetDatagram.h"
 #include "support/CCpuHog.h"
@@ -229,7 +230,7 @@ protected:
         ASSERT_TRUE(m_frame.Create());
         m_frame->move(0, 0);
         QTest::qWait(300);
-        m_pPlayer = m_frame->GetVideoView()->GetPlayer(0);
+        m_pPlayer = m_frame->GetEngine()->GetPlayer(0);
         ASSERT_NE(m_pPlayer, nullptr);
     }
 

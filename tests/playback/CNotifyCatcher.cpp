@@ -3,9 +3,7 @@
 #include <QDeadlineTimer>
 #include <QTest>
 
-bool CNotifyCatcher::event(QEvent *pEvent) {
-    if (pEvent->type() != CPlayerBase::GraphNotifyEvent())
-        return QWidget::event(pEvent);
+void CNotifyCatcher::OnNotify() {
     ++m_nNotifications;
     long lCode, lParam1, lParam2;
     while (m_pPlayer && m_pPlayer->GetEvent(lCode, lParam1, lParam2) >= 0)
@@ -13,7 +11,6 @@ bool CNotifyCatcher::event(QEvent *pEvent) {
     const int nOpen = m_pPlayer ? m_pPlayer->PollOpen() : CPlayerBase::OPEN_NONE;
     if (nOpen == CPlayerBase::OPEN_DONE || nOpen == CPlayerBase::OPEN_FAILED)
         m_opens.push_back(nOpen);
-    return true;
 }
 
 bool CNotifyCatcher::WaitForOpen(int nTimeoutMs) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "playback/CPlayerBase.h"
+#include "playback/CVideoSurface.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
@@ -18,6 +19,18 @@ public:
 
     explicit CNotifyCatcher(QWidget *pParent = nullptr) : QWidget(pParent) { m_clock.start(); }
     void SetPlayer(CPlayerBase *pPlayer) { m_pPlayer = pPlayer; }
+    // What a player's Init is given: the notification comes here.
+    CPlayerBase::Notify Notifier() {
+        return [this] { OnNotify(); };
+    }
+    // Init with the notification here, the picture drawn in this window.
+    bool InitPlayer(CPlayerBase &player) {
+        if (!player.Init(Notifier()))
+            return false;
+        if (CVideoSurface *pSurface = player.Surface())
+            pSurface->SetVideoOwner(this);
+        return true;
+    }
     void RestartClock() { m_clock.restart(); }
     // Runs the event loop until an event with this code came or the time ran out.
     bool WaitFor(long lCode, int nTimeoutMs);
@@ -28,10 +41,9 @@ public:
     std::vector<Caught> m_events;
     std::vector<int> m_opens; // OPEN_DONE or OPEN_FAILED, in order
 
-protected:
-    bool event(QEvent *pEvent) override;
-
 private:
+    void OnNotify();
+
     CPlayerBase *m_pPlayer = nullptr;
     QElapsedTimer m_clock;
 };

@@ -87,7 +87,7 @@ double TessaroCpuSeconds(const QString &strPath) {
     owner.show();
     CMPlayer player;
     owner.SetPlayer(&player);
-    if (!player.Init(&owner) || !player.OpenMedia(strPath))
+    if (!owner.InitPlayer(player) || !player.OpenMedia(strPath))
         return -1;
     player.SetVideoRect(QRect(0, 0, 1281, 720));
     if (player.GetVideoRect() != QRect(0, 0, 1280, 720))
@@ -187,7 +187,8 @@ TEST(PlaybackBenchmark, CpuAgainstGstPlayAndOpenAgainstBarePreroll) {
     QWidget owner;
     owner.resize(640, 360);
     CMPlayer player;
-    ASSERT_TRUE(player.Init(&owner));
+    ASSERT_TRUE(player.Init(nullptr));
+    player.SetVideoOwner(&owner);
     QWidget peerWindow;
     peerWindow.setAttribute(Qt::WA_NativeWindow);
     peerWindow.resize(640, 360);

@@ -56,8 +56,8 @@ TEST(GraphEventQueue, PrerollEndsOnAsyncDoneOrTimesOut) {
 
 TEST(GraphEventQueue, ArmedQueueDeliversInOrderWithOneNotification) {
     auto pQueue = std::make_shared<CGraphEventQueue>();
-    CNotifyCatcher owner;
-    pQueue->SetNotifyWindow(&owner);
+    int nNotifications = 0;
+    pQueue->SetNotify([&nNotifications] { ++nNotifications; });
     pQueue->Arm();
     // Posted from a streaming thread, like the real bus does.
     std::thread poster([pQueue] {
@@ -65,17 +65,6 @@ TEST(GraphEventQueue, ArmedQueueDeliversInOrderWithOneNotification) {
         Feed(*pQueue, Eos());
     });
     poster.join();
-    int nNotifications = 0;
-    struct Counter : QObject {
-        int &n;
-        explicit Counter(int &r) : n(r) {}
-        bool eventFilter(QObject *, QEvent *e) override {
-            if (e->type() == CPlayerBase::GraphNotifyEvent())
-                ++n;
-            return false;
-        }
-    } counter(nNotifications);
-    owner.installEventFilter(&counter);
     QTest::qWait(50);
     EXPECT_EQ(nNotifications, 1);
 
@@ -99,9 +88,11 @@ TEST(GraphEventQueue, NotificationForAGoneQueueOrOwnerIsHarmless) {
         auto pQueue = std::make_shared<CGraphEventQueue>();
         pQueue->Arm();
         auto *pOwner = new CNotifyCatcher;
-        pQueue->SetNotifyWindow(pOwner);
+        pQueue->SetNotify(pOwner->Notifier());
         Feed(*pQueue, Eos());
+        // Whoever listened goes away and says so, as the player does when it lets go.
         delete pOwner;
+        pQueue->SetNotify(nullptr);
         QTest::qWait(20);
         EXPECT_TRUE(pQueue->Pop(event));
         Feed(*pQueue, Eos());

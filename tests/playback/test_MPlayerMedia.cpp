@@ -28,7 +28,7 @@ protected:
     void SetUp() override {
         m_owner.resize(320, 240);
         m_owner.SetPlayer(&m_player);
-        ASSERT_TRUE(m_player.Init(&m_owner));
+        ASSERT_TRUE(m_owner.InitPlayer(m_player));
     }
     bool Open(const QString &strName) {
         return m_player.OpenMedia(strName.startsWith('/') ? strName : CMediaFiles::Path(strName));
@@ -191,7 +191,7 @@ TEST_F(MPlayerMediaTest, AnOpenForAPlanShowsNoFrameBeforeThePlan) {
     CMPlayer player("Player A", CVideoOutput::Create("frames", ""));
     player.SetPipelineTiming(&timing, 0);
     m_owner.SetPlayer(&player);
-    ASSERT_TRUE(player.Init(&m_owner));
+    ASSERT_TRUE(m_owner.InitPlayer(player));
     timing.DeferFirstFrame(0, true);
     ASSERT_EQ(player.BeginOpen(CMediaFiles::Path("clip.mp4")), CPlayerBase::OPEN_PENDING);
     ASSERT_TRUE(m_owner.WaitForOpen(3000));
@@ -373,7 +373,7 @@ TEST_F(MPlayerMediaTest, StreamErrorStopsAndFramesAreReportedOnce) {
     CPipelineWatch watch;
     CMPlayer player("Player A", CVideoOutput::Create("auto", ""));
     m_owner.SetPlayer(&player);
-    ASSERT_TRUE(player.Init(&m_owner));
+    ASSERT_TRUE(m_owner.InitPlayer(player));
     ASSERT_TRUE(player.OpenMedia(CMediaFiles::Path("red.mp4")));
     player.Play();
     ASSERT_TRUE(m_owner.WaitFor(CPlayerBase::EC_COMPLETE, 3000));

@@ -144,7 +144,8 @@ TEST(PlayerWithoutMedia, AnswersUnknownAndIgnoresCommands) {
     EXPECT_EQ(player.GetPosition(), 0);
 
     QWidget owner;
-    ASSERT_TRUE(player.Init(&owner));
+    ASSERT_TRUE(player.Init(nullptr));
+    player.SetVideoOwner(&owner);
     EXPECT_EQ(player.GetMediaState(), CPlayerBase::MS_NONE);
     // No audio stream yet: volume unknown, so mute refuses.
     EXPECT_EQ(player.GetVolume(), CPlayerBase::VOLUME_UNKNOWN);
@@ -159,14 +160,13 @@ TEST(PlayerWithoutMedia, AnswersUnknownAndIgnoresCommands) {
 
 TEST(PlayerInit, FailsOnScreenDepthsTheVideoPathCannotServe) {
     CLogCapture capture;
-    QWidget owner;
     for (int nDepth : {8, 16, 24, 32}) {
         CDepthPlayer player(nDepth);
-        EXPECT_TRUE(player.Init(&owner)) << nDepth;
+        EXPECT_TRUE(player.Init(nullptr)) << nDepth;
     }
     for (int nDepth : {0, 15, 30}) {
         CDepthPlayer player(nDepth);
-        EXPECT_FALSE(player.Init(&owner)) << nDepth;
+        EXPECT_FALSE(player.Init(nullptr)) << nDepth;
         // A failed initialisation must not leave an open that pretends to work.
         EXPECT_FALSE(player.OpenMedia(CMediaFiles::Path("clip.mp4")));
         EXPECT_EQ(player.GetMediaState(), CPlayerBase::MS_NONE);

@@ -33,7 +33,7 @@ protected:
         m_owner.SetPlayer(&m_player);
         m_owner.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_owner));
-        ASSERT_TRUE(m_player.Init(&m_owner));
+        ASSERT_TRUE(m_owner.InitPlayer(m_player));
         ASSERT_STREQ(m_player.GetVideoOutputName(), CScreenCapture::IsX11() ? "overlay" : "frames");
     }
     QImage Capture() { return CScreenCapture::Of(&m_owner); }
@@ -143,19 +143,21 @@ TEST_F(VideoOutputTest, VideoMovesWithItsOwnerAndPassesDoubleClicksOn) {
     QTest::mouseDClick(pVideo, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(drain.nDoubleClicks, 1);
 
-    // Releasing hides the window; the next file brings it back to the Init owner.
+    // Releasing hides the window; the next file draws in the same window, where it was last
+    // put, until the view places it again.
     m_player.ReleaseGraph();
     EXPECT_TRUE(pVideo->isHidden());
     ASSERT_TRUE(m_player.OpenMedia(CMediaFiles::Path("red.mp4")));
     EXPECT_EQ(m_player.GetVideoWidget(), pVideo);
-    EXPECT_EQ(pVideo->parentWidget(), &m_owner);
+    EXPECT_EQ(pVideo->parentWidget(), &fullScreen);
+    m_player.SetVideoOwner(&m_owner); // before fullScreen goes
 }
 
 // A sink that cannot be had (here: a name no element has) falls back to the frame output.
 TEST_F(VideoOutputTest, UnknownOverlaySinkFallsBackToFrames) {
     CMPlayer player(QString(), CVideoOutput::Create("overlay", "no-such-sink"));
     m_owner.SetPlayer(&player);
-    ASSERT_TRUE(player.Init(&m_owner));
+    ASSERT_TRUE(m_owner.InitPlayer(player));
     EXPECT_STREQ(player.GetVideoOutputName(), "frames");
     ASSERT_TRUE(player.OpenMedia(CMediaFiles::Path("red.mp4")));
     player.SetVideoRect(QRect(0, 0, 400, 400));

@@ -4,9 +4,9 @@
 #include <QWidget>
 #include <utility>
 
-bool CFakePlayer::Init(QWidget *pOwner) {
+bool CFakePlayer::Init(Notify notify) {
     ++m_nInitCalls;
-    m_pOwner = pOwner;
+    m_notify = std::move(notify);
     return m_bInitOk;
 }
 
@@ -59,9 +59,8 @@ int CFakePlayer::PollOpen() {
 
 void CFakePlayer::FinishPendingOpen(bool bOpens) {
     m_nPendingOutcome = bOpens ? OPEN_DONE : OPEN_FAILED;
-    QEvent event(GraphNotifyEvent());
-    if (m_pOwner)
-        QCoreApplication::sendEvent(m_pOwner, &event);
+    if (m_notify)
+        m_notify();
 }
 
 void CFakePlayer::Play() {

@@ -5,19 +5,21 @@
 #pragma once
 
 #include "playback/CPlayerBase.h"
+#include "playback/CVideoSurface.h"
 
 #include <QMap>
 #include <QStringList>
 #include <deque>
 
-class CFakePlayer : public CPlayerBase {
+class CFakePlayer : public CPlayerBase, public CVideoSurface {
 public:
     struct Media {
         int nDurationMs;
         QString strTitle;
     };
 
-    bool Init(QWidget *pOwner) override;
+    bool Init(Notify notify) override;
+    CVideoSurface *Surface() override { return this; }
     void ReleaseGraph() override;
     bool OpenMedia(const QString &strPath) override;
     void Play() override;
@@ -74,7 +76,7 @@ public:
     QRect m_rcVideo;
     QString m_strPath;
     QString m_strTitle;
-    QWidget *m_pOwner = nullptr;
+    Notify m_notify; // what Init was given
     QWidget *m_pVideoOwner = nullptr;
     QWidget *m_pDrain = nullptr;
     std::deque<long> m_events;

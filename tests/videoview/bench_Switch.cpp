@@ -7,8 +7,8 @@
 #include "../playback/CMediaFiles.h"
 #include "../playback/CScreenCapture.h"
 
+#include "app/CVideoView.h"
 #include "core/CGeneralSettings.h"
-#include "playback/CVideoView.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
 #include "support/CRecordingSink.h"

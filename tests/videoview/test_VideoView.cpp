@@ -1,12 +1,10 @@
 #include "support/CFakePlayer.h"
 
-#include "core/CGeneralSettings.h"
-#include "core/UserMessages.h"
-#include "playback/CFullScreenDlg.h"
-#include "playback/CVideoView.h"
+#include "app/CFullScreenDlg.h"
+#include "app/CVideoView.h"
+#include "engine/CShowEngine.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
-#include "support/CRecordingSink.h"
 #include "support/CScriptedModalUI.h"
 
 #include <QApplication>
@@ -16,7 +14,34 @@
 
 namespace {
 
-using Msg = CRecordingSink::Message;
+// What the engine told, in order: the signal and its arguments.
+enum Told { POSITION, OPENED, STATE, ENDED };
+struct Msg {
+    Told told;
+    int nPlayer;
+    int nState;
+    bool operator==(const Msg &) const = default;
+};
+
+// Records every signal of an engine.
+struct CToldLog {
+    std::vector<Msg> m_messages;
+    void Clear() { m_messages.clear(); }
+    void Follow(CShowEngine &engine) {
+        QObject::connect(&engine, &CShowEngine::positionChanged, [this] {
+            m_messages.push_back({POSITION, 0, 0});
+        });
+        QObject::connect(&engine, &CShowEngine::mediaOpened, [this](int n) {
+            m_messages.push_back({OPENED, n, 0});
+        });
+        QObject::connect(&engine, &CShowEngine::playStateChanged, [this](int n, int s) {
+            m_messages.push_back({STATE, n, s});
+        });
+        QObject::connect(&engine, &CShowEngine::mediaEnded, [this](int n) {
+            m_messages.push_back({ENDED, n, 0});
+        });
+    }
+};
 
 class VideoViewTest : public ::testing::Test {
 protected:
@@ -24,17 +49,20 @@ protected:
 
     void Make() {
         m_nMade = 0;
-        m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
-        m_pView = std::make_unique<CVideoView>(m_sink, m_profile, *m_pSettings, m_ui);
-        m_pView->SetPlayerFactory([this](int) -> std::unique_ptr<CPlayerBase> {
-            auto p = std::make_unique<CFakePlayer>();
-            m_players[m_nMade++] = p.get();
-            return p;
-        });
-        m_pView->SetMediaCheck([] { return true; });
-        m_pView->SetTerminate([this](int nCode) { m_exitCodes.push_back(nCode); });
+        m_pView.reset();
+        m_pEngine = std::make_unique<CShowEngine>(
+            [this](int) -> std::unique_ptr<CPlayerBase> {
+                auto p = std::make_unique<CFakePlayer>();
+                m_players[m_nMade++] = p.get();
+                return p;
+            },
+            m_ui);
+        m_pEngine->SetMediaCheck([] { return true; });
+        m_pEngine->SetTerminate([this](int nCode) { m_exitCodes.push_back(nCode); });
+        m_sink.Follow(*m_pEngine);
+        m_pView = std::make_unique<CVideoView>(*m_pEngine, m_profile);
         m_pView->resize(1024, 768);
-        m_pView->OnInitialUpdate();
+        m_pView->OnInitialUpdate(false);
         m_sink.Clear();
     }
 
@@ -43,9 +71,9 @@ protected:
 
     CLogCapture m_log;
     CMemoryProfile m_profile;
-    CRecordingSink m_sink;
+    CToldLog m_sink;
     CScriptedModalUI m_ui;
-    std::unique_ptr<CGeneralSettings> m_pSettings;
+    std::unique_ptr<CShowEngine> m_pEngine;
     std::unique_ptr<CVideoView> m_pView;
     CFakePlayer *m_players[2] = {nullptr, nullptr};
     int m_nMade = 0;
@@ -53,124 +81,122 @@ protected:
 };
 
 TEST_F(VideoViewTest, OpenSendsPositionOpenedAndStateInOrder) {
-    ASSERT_TRUE(m_pView->OpenMedia("/media/clip.mp4", 0));
-    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{WM_UPDATE_POSITION, 0, 0},
-                                                   {WM_MEDIA_OPENED, 0, 0},
-                                                   {WM_PLAYSTATE_CHANGED, 0, 0}}));
+    ASSERT_TRUE(m_pEngine->OpenMedia("/media/clip.mp4", 0));
+    EXPECT_EQ(m_sink.m_messages,
+              (std::vector<Msg>{{POSITION, 0, 0}, {OPENED, 0, 0}, {STATE, 0, 0}}));
     EXPECT_EQ(A().m_pVideoOwner, m_pView.get());
     EXPECT_TRUE(A().m_bShown);
 
     // An inactive player's picture goes to the parking window and stays hidden.
     m_sink.Clear();
-    ASSERT_TRUE(m_pView->OpenMedia("/media/other.mp4", 1));
+    ASSERT_TRUE(m_pEngine->OpenMedia("/media/other.mp4", 1));
     EXPECT_EQ(B().m_pVideoOwner, m_pView->GetParkingDlg());
     EXPECT_FALSE(B().m_bShown);
-    EXPECT_EQ(m_sink.m_messages[1], (Msg{WM_MEDIA_OPENED, 1, 0}));
+    EXPECT_EQ(m_sink.m_messages[1], (Msg{OPENED, 1, 0}));
 
     // Failures and empty paths send nothing.
     m_sink.Clear();
-    EXPECT_FALSE(m_pView->OpenMedia("/media/broken.mp4", 0));
-    EXPECT_FALSE(m_pView->OpenMedia("", 0));
-    EXPECT_FALSE(m_pView->OpenMedia("/media/clip.mp4", 2));
+    EXPECT_FALSE(m_pEngine->OpenMedia("/media/broken.mp4", 0));
+    EXPECT_FALSE(m_pEngine->OpenMedia("", 0));
+    EXPECT_FALSE(m_pEngine->OpenMedia("/media/clip.mp4", 2));
     EXPECT_TRUE(m_sink.m_messages.empty());
     EXPECT_TRUE(m_log.Contains("CVideoView::OpenMedia() invalid Player ID!"));
 }
 
 TEST_F(VideoViewTest, PlayTogglesButOnlyWithMediaWhilePlayOnlyAlwaysReports) {
-    m_pView->Play(0);
+    m_pEngine->Play(0);
     EXPECT_TRUE(m_sink.m_messages.empty()) << "no media: Play sends nothing";
-    m_pView->PlayOnly(0);
-    EXPECT_EQ(m_sink.m_messages,
-              (std::vector<Msg>{{WM_PLAYSTATE_CHANGED, 0, 0}, {WM_UPDATE_POSITION, 0, 0}}));
+    m_pEngine->PlayOnly(0);
+    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{STATE, 0, 0}, {POSITION, 0, 0}}));
 
-    m_pView->OpenMedia("/media/clip.mp4", 0);
+    m_pEngine->OpenMedia("/media/clip.mp4", 0);
     m_sink.Clear();
-    m_pView->Play(0);
+    m_pEngine->Play(0);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
-    m_pView->Play(0);
+    m_pEngine->Play(0);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
-    EXPECT_EQ(m_sink.m_messages[0], (Msg{WM_PLAYSTATE_CHANGED, 0, 2}));
-    EXPECT_EQ(m_sink.m_messages[2], (Msg{WM_PLAYSTATE_CHANGED, 0, 1}));
+    EXPECT_EQ(m_sink.m_messages[0], (Msg{STATE, 0, 2}));
+    EXPECT_EQ(m_sink.m_messages[2], (Msg{STATE, 0, 1}));
 
     for (auto op :
-         {&CVideoView::Play, &CVideoView::PlayOnly, &CVideoView::Pause, &CVideoView::Stop})
-        (m_pView.get()->*op)(-1);
+         {&CShowEngine::Play, &CShowEngine::PlayOnly, &CShowEngine::Pause, &CShowEngine::Stop})
+        (m_pEngine.get()->*op)(-1);
     for (const char *psz : {"Play", "PlayOnly", "Pause", "Stop"})
         EXPECT_TRUE(m_log.Contains(std::string("CVideoView::") + psz + "() invalid Player ID!"))
             << psz;
 }
 
 TEST_F(VideoViewTest, SeekIsRangeCheckedAgainstTheLength) {
-    m_pView->SetPosition(0, 0);
+    m_pEngine->SetPosition(0, 0);
     EXPECT_TRUE(m_log.Contains("CVideoView::SetPosition() position out of range!"))
         << "a player without media refuses any position";
-    m_pView->OpenMedia("/media/clip.mp4", 0);
-    m_pView->PlayOnly(0);
+    m_pEngine->OpenMedia("/media/clip.mp4", 0);
+    m_pEngine->PlayOnly(0);
     m_sink.Clear();
-    m_pView->SetPosition(0, 10000);
+    m_pEngine->SetPosition(0, 10000);
     EXPECT_EQ(A().m_nPosition, 10000) << "the very end is allowed";
-    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{WM_UPDATE_POSITION, 0, 0}}));
-    m_pView->SetPosition(0, 10001);
+    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{POSITION, 0, 0}}));
+    m_pEngine->SetPosition(0, 10001);
     EXPECT_EQ(A().m_nPosition, 10000);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
-    m_pView->SetPosition(5, 1);
+    m_pEngine->SetPosition(5, 1);
     EXPECT_TRUE(m_log.Contains("CVideoView::SetPosition() invalid Player ID!"));
 }
 
 TEST_F(VideoViewTest, OneVolumeForBothAndMuteHoldsItBack) {
-    m_pView->SetVolume(1);
+    m_pEngine->SetVolume(1);
     EXPECT_TRUE(m_log.Contains("CVideoView::SetVolume() Value out of range (1)"));
-    m_pView->SetVolume(-10001);
+    m_pEngine->SetVolume(-10001);
     EXPECT_TRUE(m_log.Contains("CVideoView::SetVolume() Value out of range (-10001)"));
-    EXPECT_EQ(m_pView->GetVolume(), 0);
+    EXPECT_EQ(m_pEngine->GetVolume(), 0);
 
-    m_pView->SetVolume(-1500);
+    m_pEngine->SetVolume(-1500);
     EXPECT_EQ(A().m_lVolume, -1500);
     EXPECT_EQ(B().m_lVolume, -1500);
 
-    m_pView->SetMute(true);
+    m_pEngine->SetMute(true);
     EXPECT_EQ(A().m_lVolume, -10000);
-    m_pView->SetVolume(-2000);
+    m_pEngine->SetVolume(-2000);
     EXPECT_EQ(A().m_lVolume, -10000) << "muted players keep silent";
     EXPECT_EQ(B().m_lVolume, -10000);
-    m_pView->SetMute(false);
+    m_pEngine->SetMute(false);
     EXPECT_EQ(A().m_lVolume, -2000);
     EXPECT_EQ(B().m_lVolume, -2000);
 }
 
 TEST_F(VideoViewTest, SwitchingPausesTheLeaverAndResumesOnlyWhatWasPlaying) {
-    m_pView->OpenMedia("/media/a.mp4", 0);
-    m_pView->OpenMedia("/media/b.mp4", 1);
+    m_pEngine->OpenMedia("/media/a.mp4", 0);
+    m_pEngine->OpenMedia("/media/b.mp4", 1);
     // B was paused when last left.
-    m_pView->SetActivePlayer(1);
-    m_pView->PlayOnly(1);
-    m_pView->Pause(1);
-    m_pView->SetActivePlayer(0);
-    m_pView->PlayOnly(0);
+    m_pEngine->SetActivePlayer(1);
+    m_pEngine->PlayOnly(1);
+    m_pEngine->Pause(1);
+    m_pEngine->SetActivePlayer(0);
+    m_pEngine->PlayOnly(0);
     m_sink.Clear();
 
-    m_pView->SetActivePlayer(1);
+    m_pEngine->SetActivePlayer(1);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
     EXPECT_EQ(B().m_nPlayState, CPlayerBase::PS_PAUSED);
     EXPECT_TRUE(B().m_bShown);
     EXPECT_FALSE(A().m_bShown);
     EXPECT_EQ(B().m_pVideoOwner, m_pView.get());
-    EXPECT_EQ(m_sink.m_messages.back(), (Msg{WM_PLAYSTATE_CHANGED, 1, 1}));
+    EXPECT_EQ(m_sink.m_messages.back(), (Msg{STATE, 1, 1}));
 
-    m_pView->SetActivePlayer(0);
+    m_pEngine->SetActivePlayer(0);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING) << "A resumes";
     EXPECT_EQ(B().m_nPlayState, CPlayerBase::PS_PAUSED);
 
     m_sink.Clear();
-    m_pView->SetActivePlayer(0);
+    m_pEngine->SetActivePlayer(0);
     EXPECT_TRUE(m_sink.m_messages.empty());
-    m_pView->SetActivePlayer(2);
+    m_pEngine->SetActivePlayer(2);
     EXPECT_TRUE(m_log.Contains("CVideoView::SetActivePlayer() invalid Player ID!"));
 }
 
 TEST_F(VideoViewTest, ZoomCentresAndFallsBackToFitWhenItDoesNotFit) {
-    m_pView->show();                         // resizes reach only a shown view
-    m_pView->OpenMedia("/media/pal.mpg", 0); // 720x576
+    m_pView->show();                           // resizes reach only a shown view
+    m_pEngine->OpenMedia("/media/pal.mpg", 0); // 720x576
     m_pView->SetZoom(50);
     EXPECT_EQ(m_pView->GetZoom(), 50);
     EXPECT_EQ(A().m_rcVideo, QRect(512 - 180, 384 - 144, 360, 288));
@@ -197,7 +223,7 @@ TEST_F(VideoViewTest, ZoomLevelIsReadAtConstructionAndWrittenBackUnchanged) {
     m_profile.WriteProfileInt("Video", "ZoomLevel", 75);
     Make();
     EXPECT_EQ(m_pView->GetZoom(), 75);
-    m_pView->OpenMedia("/media/pal.mpg", 0);
+    m_pEngine->OpenMedia("/media/pal.mpg", 0);
     EXPECT_EQ(A().m_rcVideo, QRect(0, 0, 1024, 768)) << "75 behaves as fit to window";
     m_pView.reset();
     EXPECT_EQ(m_profile.Value("Video", "ZoomLevel").toInt(), 75);
@@ -207,28 +233,27 @@ TEST_F(VideoViewTest, ZoomLevelIsReadAtConstructionAndWrittenBackUnchanged) {
 TEST_F(VideoViewTest, EveryEndOfStreamOfEitherPlayerIsReportedAndAnErrorOnlyItsState) {
     A().m_events = {CPlayerBase::EC_COMPLETE, 14};
     B().m_events = {CPlayerBase::EC_ERRORABORT, CPlayerBase::EC_COMPLETE};
-    QEvent notify(CPlayerBase::GraphNotifyEvent());
-    QCoreApplication::sendEvent(m_pView.get(), &notify);
-    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{WM_MEDIA_ENDED, 0, 0},
-                                                   {WM_PLAYSTATE_CHANGED, 1, B().GetPlayState()},
-                                                   {WM_UPDATE_POSITION, 0, 0},
-                                                   {WM_MEDIA_ENDED, 0, 0}}));
+    A().m_notify();
+    B().m_notify();
+    EXPECT_EQ(m_sink.m_messages,
+              (std::vector<Msg>{
+                  {ENDED, 0, 0}, {STATE, 1, B().GetPlayState()}, {POSITION, 0, 0}, {ENDED, 1, 0}}));
     EXPECT_TRUE(A().m_events.empty());
 }
 
 TEST_F(VideoViewTest, TimerReportsPositionOnlyWhileTheActivePlayerPlays) {
-    m_pView->OnTimerTick();
+    m_pEngine->OnTimerTick();
     EXPECT_TRUE(m_sink.m_messages.empty());
-    m_pView->OpenMedia("/media/a.mp4", 0);
-    m_pView->PlayOnly(0);
+    m_pEngine->OpenMedia("/media/a.mp4", 0);
+    m_pEngine->PlayOnly(0);
     m_sink.Clear();
-    m_pView->OnTimerTick();
-    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{WM_UPDATE_POSITION, 0, 0}}));
+    m_pEngine->OnTimerTick();
+    EXPECT_EQ(m_sink.m_messages, (std::vector<Msg>{{POSITION, 0, 0}}));
 }
 
 TEST_F(VideoViewTest, FullScreenCarriesTheVideoAndEscapeBringsItBack) {
     m_pView->show();
-    m_pView->OpenMedia("/media/a.mp4", 0);
+    m_pEngine->OpenMedia("/media/a.mp4", 0);
     CFullScreenDlg *pFull = m_pView->GetFullScreenDlg();
     m_pView->ToggleFullscreen();
     EXPECT_TRUE(m_pView->IsFullScreen());
@@ -250,14 +275,14 @@ TEST_F(VideoViewTest, FullScreenCarriesTheVideoAndEscapeBringsItBack) {
     };
     EXPECT_EQ(pFull->GetVideoRect(), pFull->GetScreenRect());
     A().m_nWidth = 0;
-    m_pView->OpenMedia("/media/tone.wav", 0);
+    m_pEngine->OpenMedia("/media/tone.wav", 0);
     EXPECT_TRUE(pFull->GetVideoRect().isEmpty() && isBlack());
     A().m_nWidth = 720;
-    m_pView->OpenMedia("/media/a.mp4", 0);
-    EXPECT_FALSE(m_pView->OpenMedia("/media/broken.mp4", 0));
+    m_pEngine->OpenMedia("/media/a.mp4", 0);
+    EXPECT_FALSE(m_pEngine->OpenMedia("/media/broken.mp4", 0));
     EXPECT_TRUE(pFull->GetVideoRect().isEmpty() && isBlack());
     // A display change refits the picture at once.
-    m_pView->OpenMedia("/media/a.mp4", 0);
+    m_pEngine->OpenMedia("/media/a.mp4", 0);
     A().m_rcVideo = QRect(0, 0, 10, 10);
     emit QGuiApplication::primaryScreen()->geometryChanged(QRect());
     EXPECT_EQ(A().m_rcVideo, pFull->GetScreenRect());
@@ -275,7 +300,7 @@ TEST_F(VideoViewTest, FullScreenCarriesTheVideoAndEscapeBringsItBack) {
 
 TEST_F(VideoViewTest, DoubleClickTogglesFullScreen) {
     m_pView->show();
-    m_pView->OpenMedia("/media/a.mp4", 0);
+    m_pEngine->OpenMedia("/media/a.mp4", 0);
     QTest::mouseDClick(m_pView.get(), Qt::LeftButton);
     EXPECT_TRUE(m_pView->IsFullScreen());
     m_pView->ToggleFullscreen();
@@ -284,30 +309,27 @@ TEST_F(VideoViewTest, DoubleClickTogglesFullScreen) {
 
 TEST(VideoViewStart, FailedPlayerOrFrameworkCheckEndTheProcessWithTheirCodes) {
     CLogCapture log;
-    CMemoryProfile profile;
-    CRecordingSink sink;
     CScriptedModalUI ui;
-    CGeneralSettings settings(profile);
     std::vector<int> codes;
     {
-        CVideoView view(sink, profile, settings, ui);
-        view.SetPlayerFactory([](int) {
-            auto p = std::make_unique<CFakePlayer>();
-            p->m_bInitOk = false;
-            return p;
-        });
-        view.SetTerminate([&](int n) { codes.push_back(n); });
-        view.OnInitialUpdate();
+        CShowEngine engine(
+            [](int) {
+                auto p = std::make_unique<CFakePlayer>();
+                p->m_bInitOk = false;
+                return p;
+            },
+            ui);
+        engine.SetTerminate([&](int n) { codes.push_back(n); });
+        engine.CreatePlayers();
         EXPECT_TRUE(log.Contains("FATAL: Player initialisation failed!"));
         EXPECT_EQ(log.Lines().back().level, 2);
-        EXPECT_EQ(view.GetPlayer(0), nullptr) << "players released first";
+        EXPECT_EQ(engine.GetPlayer(0), nullptr) << "players released first";
     }
     {
-        CVideoView view(sink, profile, settings, ui);
-        view.SetPlayerFactory([](int) { return std::make_unique<CFakePlayer>(); });
-        view.SetMediaCheck([] { return false; });
-        view.SetTerminate([&](int n) { codes.push_back(n); });
-        view.OnInitialUpdate();
+        CShowEngine engine([](int) { return std::make_unique<CFakePlayer>(); }, ui);
+        engine.SetMediaCheck([] { return false; });
+        engine.SetTerminate([&](int n) { codes.push_back(n); });
+        engine.CreatePlayers();
         ASSERT_EQ(ui.m_boxes.size(), 1u);
         EXPECT_EQ(ui.m_boxes[0].text,
                   "You need DirectX Version 9.0 or above\nto run this application!");

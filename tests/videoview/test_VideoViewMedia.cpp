@@ -4,12 +4,12 @@
 #include "../playback/CMediaFiles.h"
 #include "../playback/CScreenCapture.h"
 
-#include "core/CGeneralSettings.h"
-#include "playback/CFullScreenDlg.h"
-#include "playback/CVideoView.h"
+#include "app/CFullScreenDlg.h"
+#include "app/CVideoView.h"
+#include "engine/CShowEngine.h"
+#include "playback/CMPlayer.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
-#include "support/CRecordingSink.h"
 #include "support/CScriptedModalUI.h"
 
 #include <QAction>
@@ -55,20 +55,19 @@ int CountColour(const QImage &image, QColor colour) {
 class VideoViewMediaTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_pView = std::make_unique<CVideoView>(m_sink, m_profile, m_settings, m_ui);
+        m_pView = std::make_unique<CVideoView>(m_engine, m_profile);
         m_pView->resize(640, 480);
         m_pView->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pView.get()));
-        m_pView->OnInitialUpdate();
-        ASSERT_TRUE(m_pView->OpenMedia(CMediaFiles::Path("red.mp4"), 0));
-        ASSERT_TRUE(m_pView->OpenMedia(CMediaFiles::Path("still.bmp"), 1));
+        m_pView->OnInitialUpdate(false);
+        ASSERT_TRUE(m_engine.OpenMedia(CMediaFiles::Path("red.mp4"), 0));
+        ASSERT_TRUE(m_engine.OpenMedia(CMediaFiles::Path("still.bmp"), 1));
     }
 
     CLogCapture m_log;
     CMemoryProfile m_profile;
-    CRecordingSink m_sink;
     CScriptedModalUI m_ui;
-    CGeneralSettings m_settings{m_profile};
+    CShowEngine m_engine{[this](int nID) { return CMPlayer::ForShow(nID, m_profile); }, m_ui};
     std::unique_ptr<CVideoView> m_pView;
 };
 
@@ -77,11 +76,11 @@ TEST_F(VideoViewMediaTest, OnlyTheActivePlayersPictureIsSeenAndASwitchShowsTheOt
     ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::red));
     EXPECT_EQ(CountColour(Grab(m_pView.get()), Qt::green), 0);
 
-    m_pView->SetActivePlayer(1);
+    m_engine.SetActivePlayer(1);
     ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::green));
     EXPECT_EQ(CountColour(Grab(m_pView.get()), Qt::red), 0);
 
-    m_pView->SetActivePlayer(0);
+    m_engine.SetActivePlayer(0);
     ASSERT_TRUE(WaitForColour(m_pView.get(), centre, Qt::red));
 }
 
@@ -131,9 +130,9 @@ TEST_F(VideoViewMediaTest, OnASecondScreenTheOutputLeavesFocusAndCursorToTheMain
     EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
     m_pView->ChooseOutputScreen(1);
     EXPECT_TRUE(WaitForColour(screens[1], centre, Qt::red));
-    ASSERT_TRUE(m_pView->OpenMedia(CMediaFiles::Path("tone.wav"), 0));
+    ASSERT_TRUE(m_engine.OpenMedia(CMediaFiles::Path("tone.wav"), 0));
     // Needs players that report no video rectangle for a medium without a picture.
-    if (m_pView->GetPlayer(0)->GetVideoRect().isEmpty()) {
+    if (m_engine.GetPlayer(0)->Surface()->GetVideoRect().isEmpty()) {
         EXPECT_TRUE(WaitForColour(screens[1], centre, Qt::black));
         EXPECT_EQ(CountColour(Grab(screens[1]), Qt::red), 0);
     }

@@ -1,8 +1,8 @@
-#include "playback/CFullScreenDlg.h"
+#include "app/CFullScreenDlg.h"
 
 #include "core/CLogBook.h"
 #include "playback/COutputScreen.h"
-#include "playback/CVideoView.h"
+#include "app/CVideoView.h"
 
 #include <QGuiApplication>
 #include <QPainter>
