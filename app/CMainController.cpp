@@ -1,6 +1,5 @@
 #include "app/CMainController.h"
 
-#include "app/CLogBookDlg.h"
 #include "app/CVideoView.h"
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
@@ -8,7 +7,6 @@
 #include "core/UserMessages.h"
 #include "engine/CShowEngine.h"
 #include "playlist/CPlaylistCtrl.h"
-#include "remote/CNetServer.h"
 #include "widgets/CPlayerCtrlBar.h"
 #include "widgets/CStatusDisplay.h"
 
@@ -23,10 +21,9 @@
 
 CMainController::CMainController(CShowEngine &engine, CVideoView &videoView,
                                  CPlayerCtrlBar &ctrlBar, CPlaylistCtrl &playlist,
-                                 CNetServer &netServer, CShowEvents &events,
-                                 CGeneralSettings &settings)
+                                 CShowEvents &events, CGeneralSettings &settings)
     : m_engine(engine), m_videoView(videoView), m_ctrlBar(ctrlBar), m_playlist(playlist),
-      m_netServer(netServer), m_events(events), m_settings(settings) {}
+      m_events(events), m_settings(settings) {}
 
 namespace {
 // Ids are compared unsigned, so a negative one is out of range too.
@@ -232,7 +229,7 @@ int CMainController::ActiveId() const {
     return m_engine.GetActiveID();
 }
 
-void CMainController::OnTimer(CLogBookDlg *pLogBook, int nTimerId) {
+void CMainController::OnTimer() {
     CPlayerBase *pActive = Active();
     if (!pActive || pActive->GetPlayState() == CPlayerBase::PS_STOPPED) {
         m_ctrlBar.ShowSeekPosition(0, 0);
@@ -242,10 +239,7 @@ void CMainController::OnTimer(CLogBookDlg *pLogBook, int nTimerId) {
     }
     m_engine.OnTimerTick();
     m_ctrlBar.OnTimerTick();
-    if (pLogBook)
-        pLogBook->OnTimerTick();
-    m_netServer.SendStatusIfDue(nTimerId);
-    UpdateNetStatus();
+    m_events.Beat();
     HandOnNextMedium();
 }
 
@@ -292,14 +286,8 @@ void CMainController::ApplyVolumeRange() {
     m_ctrlBar.SetVolumeRange(m_settings.GetVolumeMin());
 }
 
-void CMainController::UpdateNetStatus() {
-    if (Active())
-        m_netServer.SetStatus(ShowState(false));
-}
-
 void CMainController::RequestStatus() {
-    UpdateNetStatus();
-    m_netServer.RequestStatus();
+    m_events.RequestReport();
     // Every channel hears of the change as soon as the current chain of handlers has finished,
     // not up to a whole timer tick later.
     m_events.NoteChanged();

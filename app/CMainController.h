@@ -16,8 +16,6 @@
 #include <functional>
 
 class CGeneralSettings;
-class CLogBookDlg;
-class CNetServer;
 class CPlayerBase;
 class CPlayerCtrlBar;
 class CPlaylistCtrl;
@@ -33,8 +31,7 @@ public:
 
     // events hears of every change and status text, for every feedback channel.
     CMainController(CShowEngine &engine, CVideoView &videoView, CPlayerCtrlBar &ctrlBar,
-                    CPlaylistCtrl &playlist, CNetServer &netServer, CShowEvents &events,
-                    CGeneralSettings &settings);
+                    CPlaylistCtrl &playlist, CShowEvents &events, CGeneralSettings &settings);
 
     // Runs every command with the handler its action names (the table in core/CCommand.h). A
     // remote input's open goes on while the media prerolls, and a remote command for a player
@@ -58,14 +55,14 @@ public:
         m_windowCommand = std::move(windowCommand);
     }
 
-    // The main timer's steps, in their order (the logbook's refresh is step 4).
-    void OnTimer(CLogBookDlg *pLogBook, int nTimerId);
+    // The main timer's steps, in their order: the controls, the heartbeat of every report,
+    // what follows the active player's medium.
+    void OnTimer();
 
     int GetVolumePercent() const;
     // A volume in hundredths of a dB (-range..0) as the percentage the control bar shows.
     static int LevelPercent(long lVolume, long lRange);
     void ApplyVolumeRange();
-    void UpdateNetStatus();
     void SendStatusMsg(int nPlayer, const QString &strText);
     // Mouse wheel over the window: one notch is 1 dB, only inside the range.
     void OnMouseWheel(int nDelta);
@@ -145,7 +142,6 @@ private:
     CVideoView &m_videoView;
     CPlayerCtrlBar &m_ctrlBar;
     CPlaylistCtrl &m_playlist;
-    CNetServer &m_netServer;
     CShowEvents &m_events;
     CGeneralSettings &m_settings;
     WindowCommand m_windowCommand;

@@ -114,7 +114,7 @@ bool CMainFrame::OnCreateClient() {
     m_bLayoutReady = true;
 
     m_pController = std::make_unique<CMainController>(*m_pEngine, *m_pVideoView, *m_pCtrlBar,
-                                                      m_pRightView->GetPlaylist(), m_netServer,
+                                                      m_pRightView->GetPlaylist(),
                                                       m_showEvents, m_settings);
     // The players' events, as the engine tells them.
     CMainController *pController = m_pController.get();
@@ -135,6 +135,10 @@ bool CMainFrame::OnCreateClient() {
     // The status datagrams and texts, as every other channel, follow the show's events.
     connect(&m_showEvents, &CShowEvents::PlayerText, &m_netServer, &CNetServer::SendPlayerText);
     connect(&m_showEvents, &CShowEvents::Changed, &m_netServer, &CNetServer::SendRequestedStatus);
+    connect(&m_showEvents, &CShowEvents::Heartbeat, &m_netServer, &CNetServer::OnHeartbeat);
+    connect(&m_showEvents, &CShowEvents::ReportRequested, &m_netServer,
+            &CNetServer::OnReportRequested);
+    m_netServer.SetStatusSource([this] { return ShowState(false); });
     m_netServer.InitServer();
     InitOsc();
     (new CWebRemote(*this, m_profile, m_clock, m_showEvents))->Init();
@@ -257,9 +261,8 @@ int CMainFrame::GetVolumePercent() const {
 
 void CMainFrame::OnTimer() {
     if (m_pController)
-        m_pController->OnTimer(&m_logBook, m_nMainTimer);
-    else
-        m_logBook.OnTimerTick();
+        m_pController->OnTimer();
+    m_logBook.OnTimerTick();
     m_dmxInput.Poll();
     UpdateDMXStatus();
     m_pSync->OnTimer();

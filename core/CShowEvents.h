@@ -18,9 +18,16 @@ public:
     void NoteChanged();
     // A player's status text, without the player's name: "Playback started."
     void SayPlayerText(int nPlayer, const QString &strText) { emit PlayerText(nPlayer, strText); }
+    // The show's main timer ticked (every 100 ms): what reports periodically looks now.
+    void Beat() { emit Heartbeat(); }
+    // Something changed that a periodic report should carry at its next chance, ahead of its
+    // period; comes before the Changed of the same change.
+    void RequestReport() { emit ReportRequested(); }
 
 signals:
     void Changed();
+    void Heartbeat();
+    void ReportRequested();
     void PlayerText(int nPlayer, const QString &strText);
 
 private:

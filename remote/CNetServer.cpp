@@ -196,6 +196,18 @@ void CNetServer::SendStatusIfDue(int /*nTimerId*/) {
     }
 }
 
+void CNetServer::OnHeartbeat() {
+    SendStatusIfDue();
+    if (m_statusSource)
+        SetStatus(m_statusSource());
+}
+
+void CNetServer::OnReportRequested() {
+    if (m_statusSource)
+        SetStatus(m_statusSource());
+    RequestStatus();
+}
+
 void CNetServer::SendRequestedStatus() {
     if (!m_bSendNow || !m_bReady)
         return;

@@ -12,6 +12,7 @@
 #include <QUdpSocket>
 
 #include <cstdint>
+#include <functional>
 
 class CCommandSink;
 class CProfile;
@@ -59,6 +60,12 @@ public:
     static int64_t ArrivalOfLastRead(const QUdpSocket &socket);
 
     void SendStatusIfDue(int nTimerId = 0);
+    // Where the status datagrams read the show (unset: they report what SetStatus said last).
+    void SetStatusSource(std::function<CShowState()> source) { m_statusSource = std::move(source); }
+    // The show's heartbeat: a due datagram goes out, then the status is read again.
+    void OnHeartbeat();
+    // The show asks for a datagram ahead of its period: the status is read again now.
+    void OnReportRequested();
     // Asks for a status datagram at the next tick, or earlier with SendRequestedStatus.
     void RequestStatus() { m_bSendNow = true; }
     bool IsStatusRequested() const { return m_bSendNow; }
@@ -114,4 +121,5 @@ private:
     QHostAddress m_statusAddress;
     int m_nStatusPort = DEFAULT_STATUS_PORT;
     int m_nCommandPort = DEFAULT_COMMAND_PORT;
+    std::function<CShowState()> m_statusSource;
 };
