@@ -18,7 +18,8 @@ int MulDiv(int a, int b, int c) {
 } // namespace
 
 CVideoView::CVideoView(CShowEngine &engine, CProfile &profile, QWidget *pParent)
-    : QWidget(pParent), m_engine(engine), m_profile(profile), m_output(profile) {
+    : QWidget(pParent), m_engine(engine), m_profile(profile), m_output(profile),
+      m_rcVideo(CShowEngine::PLAYER_COUNT) {
     // The video widgets are children; painting the view never covers them.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
@@ -49,6 +50,10 @@ void CVideoView::OnInitialUpdate(bool bFullScreen) {
         ToggleFullscreen();
     }
     m_bInitialised = true;
+}
+
+QRect CVideoView::GetZoomRect(int nID) const {
+    return nID >= 0 && nID < int(m_rcVideo.size()) ? m_rcVideo[nID] : QRect();
 }
 
 CVideoSurface *CVideoView::Surface(int nID) const {
@@ -91,7 +96,7 @@ void CVideoView::SetZoom(int nPercent) {
     const QRect client = ClientRect();
     const int cx = (client.left() + client.left() + client.width()) / 2;
     const int cy = (client.top() + client.top() + client.height()) / 2;
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < CShowEngine::PLAYER_COUNT; ++i) {
         CVideoSurface *pSurface = Surface(i);
         int w = pSurface ? pSurface->GetVideoWidth() : 0;
         int h = pSurface ? pSurface->GetVideoHeight() : 0;
@@ -107,7 +112,7 @@ void CVideoView::SetZoom(int nPercent) {
             pSurface->SetVideoRect(m_rcVideo[i]);
     }
     m_nZoom = nPercent;
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < CShowEngine::PLAYER_COUNT; ++i) {
         if (client.width() < m_rcVideo[i].width() || client.height() < m_rcVideo[i].height()) {
             m_nZoom = 0;
             m_rcVideo[i] = QRect();
@@ -118,7 +123,7 @@ void CVideoView::SetZoom(int nPercent) {
 }
 
 void CVideoView::ZoomToFit() {
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < CShowEngine::PLAYER_COUNT; ++i) {
         if (CVideoSurface *pSurface = Surface(i))
             pSurface->SetVideoRect(ClientRect());
         m_rcVideo[i] = QRect();
@@ -218,7 +223,7 @@ void CVideoView::resizeEvent(QResizeEvent *pEvent) {
     if (m_bFullScreen)
         return;
     const QRect client = ClientRect();
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < CShowEngine::PLAYER_COUNT; ++i) {
         if (client.width() < m_rcVideo[i].width() || client.height() < m_rcVideo[i].height()) {
             m_nZoom = 0;
             m_rcVideo[i] = QRect();

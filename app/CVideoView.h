@@ -7,8 +7,8 @@
 #include "playback/COutputScreen.h"
 
 #include <QWidget>
-#include <array>
 #include <memory>
+#include <vector>
 
 class CFullScreenDlg;
 class CProfile;
@@ -41,7 +41,7 @@ public:
 
     CFullScreenDlg *GetFullScreenDlg() const { return m_pFullScreenDlg.get(); }
     CFullScreenDlg *GetParkingDlg() const { return m_pParkingDlg.get(); }
-    QRect GetZoomRect(int nID) const { return m_rcVideo[nID & 1]; }
+    QRect GetZoomRect(int nID) const;
     // 50, 100 or 200 %, or 0 while the picture is fitted to the window.
     int GetZoom() const { return m_nZoom; }
 
@@ -77,7 +77,7 @@ private:
     std::unique_ptr<CFullScreenDlg> m_pFullScreenDlg;
     std::unique_ptr<CFullScreenDlg> m_pParkingDlg;
     bool m_bInitialised = false;
-    std::array<QRect, 2> m_rcVideo;
+    std::vector<QRect> m_rcVideo; // by player
     bool m_bFullScreen = false;
     int m_nZoom = 100;
 };

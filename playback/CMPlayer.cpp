@@ -97,7 +97,7 @@ const char *CMPlayer::GetVideoOutputName() const {
 
 std::unique_ptr<CPlayerBase> CMPlayer::ForShow(int nID, CProfile &profile) {
     return std::make_unique<CMPlayer>(
-        nID == 0 ? "Player A" : "Player B",
+        QStringLiteral("Player %1").arg(QChar('A' + nID)),
         CVideoOutput::Create(profile.GetProfileString("Video", "Output", "auto"),
                              profile.GetProfileString("Video", "Sink", "")));
 }
