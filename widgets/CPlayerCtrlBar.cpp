@@ -26,11 +26,10 @@ const char *const kVolumeEntry = "m_Volume";
 
 CPlayerCtrlBar::CPlayerCtrlBar(CMessageSink &sink, CCommandSink &commands, CProfile &profile,
                                const CGeneralSettings &settings, QWidget *pParent)
-    : QWidget(pParent), m_btnPlay(commands, PLAY, CCommand::Action::PlayActive),
-      m_btnPause(commands, PAUSE, CCommand::Action::PauseActive),
-      m_btnStop(commands, STOP, CCommand::Action::StopActive), m_btnMute(commands),
-      m_btnPrev(commands, PREVIOUS, CCommand::Action::Previous),
-      m_btnNext(commands, NEXT, CCommand::Action::Next), m_btnPlayerA(commands, 0),
+    : QWidget(pParent), m_btnPlay(commands, PLAY, CCommand::Play{}),
+      m_btnPause(commands, PAUSE, CCommand::Pause{}), m_btnStop(commands, STOP, CCommand::Stop{}),
+      m_btnMute(commands), m_btnPrev(commands, PREVIOUS, CCommand::Step{-1}),
+      m_btnNext(commands, NEXT, CCommand::Step{1}), m_btnPlayerA(commands, 0),
       m_btnPlayerB(commands, 1), m_SeekSlider(sink), m_VolumeSlider(sink), m_sink(sink),
       m_profile(profile), m_pButtons{&m_btnPlay,    &m_btnPause,   &m_btnStop, &m_btnMute,
                                      &m_btnPlayerA, &m_btnPlayerB, &m_btnPrev, &m_btnNext} {

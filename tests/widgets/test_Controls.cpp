@@ -42,7 +42,7 @@ TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotDrawnAgain) {
     parent.resize(200, 100);
     parent.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
-    CPushImageButton button(sink, {134, 139, 140}, CCommand::Action::PlayActive);
+    CPushImageButton button(sink, {134, 139, 140}, CCommand::Play{});
     ASSERT_TRUE(button.Create(&parent, 10, 20));
     EXPECT_EQ(button.GetRect(), QRect(10, 20, 28, 28));
 
@@ -75,7 +75,7 @@ TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotDrawnAgain) {
     button.SetBitmap(139);
     EXPECT_EQ(button.GetBitmapID(), 134);
 
-    CPushImageButton missing(sink, {99997, 99997, 99997}, CCommand::Action::PlayActive);
+    CPushImageButton missing(sink, {99997, 99997, 99997}, CCommand::Play{});
     EXPECT_FALSE(missing.Create(&parent, 0, 0));
     missing.OnLButtonDown(1, 0, 0);
     missing.OnLButtonUp(0, 0, 0);

@@ -13,7 +13,7 @@
 using Message = CRecordingSink::Message;
 using Messages = std::vector<Message>;
 using Commands = std::vector<CCommand>;
-using Action = CCommand::Action;
+using C = CCommand;
 
 class PlayerCtrlBarTest : public ::testing::Test {
 protected:
@@ -75,7 +75,7 @@ TEST_F(PlayerCtrlBarTest, TransportButtonsGiveTheirCommandsOnlyForAReleaseInside
     Make();
     m_sink.Clear();
     Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY)));
-    EXPECT_EQ(m_sink.m_commands, Commands{Cmd(Action::PlayActive)});
+    EXPECT_EQ(m_sink.m_commands, Commands{Cmd(C::Play{})});
 
     m_sink.Clear();
     Press(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY)));
@@ -99,8 +99,8 @@ TEST_F(PlayerCtrlBarTest, TransportButtonsGiveTheirCommandsOnlyForAReleaseInside
     Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_B)));
     Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A)));
     EXPECT_EQ(m_sink.m_commands,
-              (Commands{Cmd(Action::PauseActive), Cmd(Action::StopActive), Cmd(Action::Previous),
-                        Cmd(Action::Next), Cmd(Action::Select, 1), Cmd(Action::Select, 0)}));
+              (Commands{Cmd(C::Pause{}), Cmd(C::Stop{}), Cmd(C::Step{-1}), Cmd(C::Step{1}),
+                        Cmd(C::Select{C::Player::Id(1)}), Cmd(C::Select{C::Player::Id(0)})}));
     // The main window, not the click, decides which player button is down.
     EXPECT_TRUE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetState());
     EXPECT_FALSE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_B).GetState());
@@ -133,8 +133,9 @@ TEST_F(PlayerCtrlBarTest, MuteAlternatesAndAPressReleasedOutsideChangesNothing) 
     Click(mute);
     EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), CMuteButton::BMP_OFF);
     Click(mute);
-    EXPECT_EQ(m_sink.m_commands, (Commands{Cmd(Action::Mute, 0, 1), Cmd(Action::Mute, 0, 0),
-                                           Cmd(Action::Mute, 0, 1)}));
+    EXPECT_EQ(m_sink.m_commands,
+              (Commands{Cmd(C::Mute{C::Switch::On}), Cmd(C::Mute{C::Switch::Off}),
+                        Cmd(C::Mute{C::Switch::On})}));
 
     m_sink.Clear();
     Press(mute);
