@@ -251,8 +251,6 @@ intptr_t CMainController::SendMessage(unsigned msg, uintptr_t wParam, intptr_t l
     switch (msg) {
     case WM_MEDIA_OPENED:
         return OnMediaOpened(static_cast<int>(wParam));
-    case WM_SLIDER_CHANGED:
-        return OnSliderChanged(static_cast<int>(wParam), lParam);
     case WM_UPDATE_POSITION:
         return OnUpdatePosition();
     case WM_PLAYSTATE_CHANGED:
@@ -437,16 +435,6 @@ void CMainController::SeekActiveTo(int64_t nPosition) {
     if (nState == CPlayerBase::PS_PLAYING)
         m_videoView.Play(ActiveId());
     SendSeekText(ActiveId(), nPosition, pActive->GetDuration());
-}
-
-intptr_t CMainController::OnSliderChanged(int nSliderId, intptr_t lPos) {
-    // The operator's own slider: the seek position is read from the slider itself.
-    if (nSliderId == CPlayerCtrlBar::VOLUME_SLIDER_ID)
-        SetVolumeLevel(static_cast<long>(lPos));
-    else if (nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID)
-        SeekActiveTo(m_ctrlBar.GetSeekPosition());
-    RequestStatus();
-    return 1;
 }
 
 CCommand::Result CMainController::OnSeekActive(int64_t nPosition) {

@@ -68,7 +68,6 @@ public:
 
     // Notifications of the parts.
     intptr_t OnMediaOpened(int nPlayer);
-    intptr_t OnSliderChanged(int nSliderId, intptr_t lPos);
     intptr_t OnUpdatePosition();
     intptr_t OnPlaystateChanged(int nPlayer, int nState);
     // Opens the playlist's current entry in the player wTarget names (1: A, 2: B, else the

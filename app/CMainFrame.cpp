@@ -83,7 +83,7 @@ bool CMainFrame::OnCreateClient() {
     m_pRightView = new CRightView(*this, *this, m_profile, m_settings, m_modalUI, m_recentFiles,
                                   m_strStartDir, m_wndMainSplitter);
     m_pVideoView = new CVideoView(*this, m_profile, m_settings, m_modalUI, m_wndLeftSplitter);
-    m_pCtrlBar = new CPlayerCtrlBar(*this, *this, m_profile, m_settings, m_wndLeftSplitter);
+    m_pCtrlBar = new CPlayerCtrlBar(*this, m_profile, m_settings, m_wndLeftSplitter);
     m_pVideoView->SetPipelineTiming(m_pSync->GetTiming());
 
     m_wndMainSplitter->addWidget(m_wndLeftSplitter);

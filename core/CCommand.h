@@ -26,7 +26,7 @@
 //  Step          +1 | -1              Next/Previous Track btns  -   next, prev.  Next, Previous
 //  Fullscreen    switch               View > Fullscreen         -   fullscreen   Fullscreen
 //  PlayMode      mode, switch         Playlist menu             -   -            LoopStatus
-//  OpenDocument  path                 recent files, cmd line    -   -            OpenUri
+//  OpenDocument  path                 recent files              -   -            OpenUri
 //  Zoom          percent (0: fit)     View > Zoom               -   -            -
 //  OutputScreen  index                View > Output screen      -   -            -
 //  FollowLeader  switch               View > Follow leader      -   -            -

@@ -265,7 +265,7 @@ TEST_F(ControllerTest, RemoteVolumeFollowsTheRangeAndRefusalsReportTheVolumeInFo
     EXPECT_EQ(m_pFrame->GetNetServer().GetStatus().nVolume, 50);
 
     View().SetMute(true);
-    Send(WM_SLIDER_CHANGED, CPlayerCtrlBar::VOLUME_SLIDER_ID, 0);
+    Run(C::Volume{C::Player::Active(), C::Volume::Scale::Level, 0});
     EXPECT_EQ(View().GetVolume(), -3000);
     EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 0%.\n"}));
 }
