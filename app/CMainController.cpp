@@ -5,6 +5,7 @@
 #include "core/CLogBook.h"
 #include "core/CShowEvents.h"
 #include "core/UserMessages.h"
+#include "playback/CSyncTiming.h"
 #include "playback/CVideoView.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "remote/CNetServer.h"
@@ -149,7 +150,18 @@ bool Switched(bool bNow, CCommand::Switch on) {
 } // namespace
 
 CCommand::Result CMainController::Run(const CCommand &cmd, const Answer &answer) {
-    return std::visit([&](const auto &what) { return RunPayload(what, cmd, answer); }, cmd.payload);
+    const CCommand::AtClock *pAt = cmd.At();
+    const CCommand::Player *pTarget = cmd.Target();
+    const bool bArm = pAt && pTarget && m_pSyncTiming && IsPlayerId(pTarget->nId);
+    if (bArm)
+        m_pSyncTiming->Arm(pTarget->nId,
+                           {pAt->bPlaying, pAt->nPositionNs, pAt->nClockNs, pAt->nEpoch});
+    const CCommand::Result result =
+        std::visit([&](const auto &what) { return RunPayload(what, cmd, answer); }, cmd.payload);
+    // A command the player refused (a position past the end) leaves nothing armed behind.
+    if (bArm)
+        m_pSyncTiming->Disarm(pTarget->nId);
+    return result;
 }
 
 CCommand::Result CMainController::RunPayload(const CCommand::Open &open, const CCommand &,

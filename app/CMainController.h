@@ -22,6 +22,7 @@ class CPlayerBase;
 class CPlayerCtrlBar;
 class CPlaylistCtrl;
 class CShowEvents;
+class CSyncTiming;
 class CVideoView;
 
 class CMainController : public CMessageSink, public CCommandSink {
@@ -51,6 +52,8 @@ public:
     // The show as every feedback channel reports it, read now; without the playlist's rows
     // for a reader that needs none of them (it is read on every command).
     CShowState ShowState(bool bWithRows = true) const;
+    // Where a command with a clock time has it carried out (none: it runs at once).
+    void SetSyncTiming(CSyncTiming *pTiming) { m_pSyncTiming = pTiming; }
     // OpenDocument and Quit go to the window.
     void SetWindowCommand(WindowCommand windowCommand) {
         m_windowCommand = std::move(windowCommand);
@@ -170,6 +173,7 @@ private:
     QObject m_context; // queued calls end with the controller
     NextMediumSource m_nextSource;
     SyncStatusSource m_syncStatus;
+    CSyncTiming *m_pSyncTiming = nullptr;
     // A playlist entry opening in a player, and the play state it takes over once open: that
     // of the player it came from, followed as the operator changes it meanwhile.
     struct EntryOpen {

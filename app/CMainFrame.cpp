@@ -113,6 +113,7 @@ bool CMainFrame::OnCreateClient() {
         std::make_unique<CMainController>(*m_pVideoView, *m_pCtrlBar, m_pRightView->GetPlaylist(),
                                           m_netServer, m_showEvents, m_settings);
     m_pController->SetSyncStatusSource([this] { return m_pSync->GetStatus(); });
+    m_pController->SetSyncTiming(m_pSync->GetSyncTiming());
     m_pController->SetWindowCommand(
         [this](const CCommand &cmd, const Answer &answer) { RunWindowCommand(cmd, answer); });
     connect(m_pRightView, &CRightView::documentTitleChanged, this, &CMainFrame::SetDocumentTitle);

@@ -451,7 +451,6 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
         // the step costs nothing.
         if (!bPlaying)
             Run(CCommand::Play{CCommand::Player::Id(nPlayer)});
-        m_pTiming->Disarm(nPlayer);
         m_pTiming->AdoptEpoch(nPlayer, leader.nEpoch);
         NoteCarriedOut(nPlayer, leader);
         return;
@@ -478,16 +477,16 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
         plan.nPositionNs += nJoin - plan.nClockNs;
         plan.nClockNs = nJoin;
     }
-    m_pTiming->Arm(nPlayer, plan);
+    // The command carries the leader's moment: it is carried out then.
+    const CCommand::AtClock at{plan.bPlaying, plan.nPositionNs, plan.nClockNs, plan.nEpoch};
+    const CCommand::Player player = CCommand::Player::Id(nPlayer);
     if (bLeaderPlays && bPlaying)
-        Run(CCommand::Seek{CCommand::Player::Id(nPlayer), int32_t(plan.nPositionNs / MS)});
+        Run(CCommand::Seek{player, int32_t(plan.nPositionNs / MS), at});
     else if (bLeaderPlays)
-        Run(CCommand::Play{CCommand::Player::Id(nPlayer)});
+        Run(CCommand::Play{player, false, at});
     else if (leader.nState == CSyncMessage::PAUSED)
-        Run(CCommand::Pause{CCommand::Player::Id(nPlayer)});
+        Run(CCommand::Pause{player, at});
     else
-        Run(CCommand::Stop{CCommand::Player::Id(nPlayer)});
-    // A command the player refused (a position past the end) leaves nothing armed behind.
-    m_pTiming->Disarm(nPlayer);
+        Run(CCommand::Stop{player, at});
     NoteCarriedOut(nPlayer, leader);
 }

@@ -60,6 +60,8 @@ public:
 
     // The timing both players' pipelines use; nullptr with Role off.
     CPipelineTiming *GetTiming() const { return m_pTiming.get(); }
+    // The same, where a command's clock time is armed.
+    CSyncTiming *GetSyncTiming() const { return m_pTiming.get(); }
     // Starts serving or following; with Role off nothing happens.
     void Start(SnapshotSource source, CCommandSink &sink);
     // The main timer: a leader sends what changed without a plan (active player, modes).

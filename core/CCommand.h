@@ -51,7 +51,9 @@
 // and the three play modes, switches as on or off, or toggled.
 // The DMX input reads levels and acts on none of them, so it produces no command.
 // The sync link of a follower gives Open, Play, Pause, Stop, Seek (named players), Select and
-// Fullscreen with origin Sync, so that it shows what its leader shows.
+// Fullscreen with origin Sync, so that it shows what its leader shows; its Play, Pause, Stop
+// and Seek carry the leader's moment (at clock), which the executor arms in the players'
+// timing for that command alone.
 // Rows may grow as inputs do; a payload keeps its meaning once another input relies on it.
 #pragma once
 
@@ -83,6 +85,17 @@ struct Row {
     bool operator==(const Row &) const = default;
 };
 using Source = std::variant<QString, Row>;
+// A moment on the shared clock of synchronised playback: the position shows at the clock time,
+// and a playing picture runs on from there. The command carries it out at that moment (the
+// executor arms the players' timing for this one command); nEpoch numbers the plan as its
+// maker did.
+struct AtClock {
+    bool bPlaying = false;
+    int64_t nPositionNs = 0;
+    int64_t nClockNs = 0;
+    uint32_t nEpoch = 0;
+    bool operator==(const AtClock &) const = default;
+};
 
 struct Open {
     Player player;
@@ -94,19 +107,23 @@ struct Open {
 struct Play {
     Player player;
     bool bToggle = false;
+    std::optional<AtClock> at = std::nullopt;
     bool operator==(const Play &) const = default;
 };
 struct Pause {
     Player player;
+    std::optional<AtClock> at = std::nullopt;
     bool operator==(const Pause &) const = default;
 };
 struct Stop {
     Player player;
+    std::optional<AtClock> at = std::nullopt;
     bool operator==(const Stop &) const = default;
 };
 struct Seek {
     Player player;
     int64_t nPositionMs = 0;
+    std::optional<AtClock> at = std::nullopt;
     bool operator==(const Seek &) const = default;
 };
 // The volume is common to both players; a named player is only range-checked.
@@ -187,6 +204,7 @@ struct CCommand {
     using Player = commands::Player;
     using Row = commands::Row;
     using Source = commands::Source;
+    using AtClock = commands::AtClock;
     using Open = commands::Open;
     using Play = commands::Play;
     using Pause = commands::Pause;
@@ -232,6 +250,8 @@ struct CCommand {
     // The player it acts on, if any (the active one before the executor resolved it).
     const Player *Target() const;
     Player *Target();
+    // The clock time it is to happen at, if it says one.
+    const AtClock *At() const;
     Reach Touches() const;
     // The same command, whenever it arrived.
     bool operator==(const CCommand &other) const {
@@ -244,6 +264,17 @@ inline const CCommand::Player *CCommand::Target() const {
         [](const auto &what) -> const Player * {
             if constexpr (requires { what.player; })
                 return &what.player;
+            else
+                return nullptr;
+        },
+        payload);
+}
+
+inline const CCommand::AtClock *CCommand::At() const {
+    return std::visit(
+        [](const auto &what) -> const AtClock * {
+            if constexpr (requires { what.at; })
+                return what.at ? &*what.at : nullptr;
             else
                 return nullptr;
         },
