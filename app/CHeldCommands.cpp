@@ -4,11 +4,13 @@
 
 #include <algorithm>
 
-bool CHeldCommands::IsOpen(CCommand::Action action) {
-    using Action = CCommand::Action;
-    return action == Action::Open || action == Action::OpenDocument || action == Action::Next ||
-           action == Action::Previous;
+namespace {
+// A seek of a player a controller named: a newer one held after it takes its place.
+bool IsNamedSeek(const CCommand &cmd) {
+    const CCommand::Seek *pSeek = cmd.As<CCommand::Seek>();
+    return pSeek && !pSeek->player.bActive;
 }
+} // namespace
 
 unsigned CHeldCommands::Opening() const {
     return (m_nOpening[0] > 0 ? Bit(0) : 0) | (m_nOpening[1] > 0 ? Bit(1) : 0);
@@ -44,13 +46,13 @@ void CHeldCommands::Opened(unsigned nPlayers, int64_t nArrivedNs) {
 }
 
 void CHeldCommands::Hold(Held held) {
-    if (IsOpen(held.cmd.action)) {
+    if (held.cmd.IsOpen()) {
         Opened(held.nPlayers, held.cmd.nArrivedNs);
-    } else if (held.cmd.action == CCommand::Action::Seek) {
+    } else if (IsNamedSeek(held.cmd)) {
         for (auto it = m_held.rbegin(); it != m_held.rend(); ++it) {
             if (!(it->nPlayers & held.nPlayers))
                 continue;
-            if (it->cmd.action == CCommand::Action::Seek && it->nPlayers == held.nPlayers)
+            if (IsNamedSeek(it->cmd) && it->nPlayers == held.nPlayers)
                 it->bMoot = true;
             break;
         }

@@ -29,8 +29,6 @@ public:
     };
 
     static unsigned Bit(int nPlayer) { return nPlayer == 0 || nPlayer == 1 ? 1u << nPlayer : 0; }
-    // Whether an action opens a medium in the player it acts on.
-    static bool IsOpen(CCommand::Action action);
 
     // Whether a command acting on these players waits.
     bool MustWait(const CCommand &cmd, unsigned nPlayers) const;

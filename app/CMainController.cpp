@@ -6,6 +6,7 @@
 #include "core/CShowEvents.h"
 #include "core/UserMessages.h"
 #include "engine/CShowEngine.h"
+#include "playback/CSyncTiming.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "widgets/CPlayerCtrlBar.h"
 #include "widgets/CStatusDisplay.h"
@@ -50,38 +51,29 @@ void CMainController::ExecuteThen(const CCommand &cmd, const Answer &answer) {
 }
 
 unsigned CMainController::PlayersOf(const CCommand &cmd) const {
-    using Action = CCommand::Action;
-    const unsigned nActive = CHeldCommands::Bit(ActiveId());
-    const unsigned nPlayer = IsPlayerId(cmd.nPlayer) ? CHeldCommands::Bit(cmd.nPlayer) : 0;
-    switch (cmd.action) {
-    case Action::Play:   // becomes the active one: the other is paused
-    case Action::Select: // the same
-        return nPlayer ? nPlayer | nActive : 0;
-    case Action::Stop:
-    case Action::Pause:
-    case Action::Open:
-    case Action::Seek:
+    const CCommand::Player *pTarget = cmd.Target();
+    // An OpenDocument and a step act on the active player.
+    const unsigned nPlayer = CHeldCommands::Bit(pTarget ? pTarget->nId : ActiveId());
+    switch (cmd.Touches()) {
+    case CCommand::Reach::PlayerAndActive:
+        return nPlayer ? nPlayer | CHeldCommands::Bit(ActiveId()) : 0;
+    case CCommand::Reach::Player:
         return nPlayer;
-    case Action::PlayActive:
-    case Action::PauseActive:
-    case Action::StopActive:
-    case Action::TogglePlay:
-    case Action::SeekActive:
-    case Action::Next:
-    case Action::Previous:
-    case Action::OpenDocument:
-        return nActive;
-    default: // the common volume and mute, the view, the play modes, quitting
-        return 0;
+    case CCommand::Reach::None:
+        break;
     }
+    return 0;
 }
 
 CCommand::Result CMainController::Submit(const CCommand &command, const Answer &answer) {
     CCommand cmd = command;
     if (cmd.nArrivedNs == 0)
         cmd.nArrivedNs = NowNs();
+    // "The active player" is the one active as the command comes in, whenever it runs.
+    if (CCommand::Player *pTarget = cmd.Target(); pTarget && pTarget->bActive)
+        pTarget->nId = ActiveId();
     const unsigned nPlayers = PlayersOf(cmd);
-    const bool bOpen = CHeldCommands::IsOpen(cmd.action);
+    const bool bOpen = cmd.IsOpen();
     if (bOpen && m_held.IsOutrun(cmd, nPlayers))
         return Moot(cmd);
     if (m_held.MustWait(cmd, nPlayers)) {
@@ -97,15 +89,16 @@ CCommand::Result CMainController::Submit(const CCommand &command, const Answer &
 }
 
 CCommand::Result CMainController::Moot(const CCommand &cmd) {
-    if (cmd.action == CCommand::Action::Open) {
+    if (const CCommand::Open *pOpen = cmd.As<CCommand::Open>()) {
         // It did not open: a newer open of its player came before its turn.
-        const QString strText = OpenTarget(cmd.strText);
+        const QString strText = OpenTarget(pOpen->source);
         LogMsg("OnNetOpenMedia(): \"%s\" replaced by a newer open.\n", qPrintable(strText));
-        EndNetOpen(cmd.nPlayer, strText, false);
+        EndNetOpen(pOpen->player.nId, strText, false);
         return CCommand::Result::Failed;
     }
     // Told in one line now and then: a flood moots hundreds a second.
-    const int nPlayer = IsPlayerId(cmd.nPlayer) ? cmd.nPlayer : ActiveId();
+    const CCommand::Player *pTarget = cmd.Target();
+    const int nPlayer = pTarget && IsPlayerId(pTarget->nId) ? pTarget->nId : ActiveId();
     ++m_nMoot[nPlayer & 1];
     if (m_mootLog.Take(static_cast<uint32_t>(NowNs() / 1000000))) {
         for (int i = 0; i < 2; ++i)
@@ -148,66 +141,127 @@ void CMainController::RunHeld() {
     }
 }
 
+namespace {
+// A switch's new state: Toggle flips it, On and Off set it.
+bool Switched(bool bNow, CCommand::Switch on) {
+    return on == CCommand::Switch::Toggle ? !bNow : on == CCommand::Switch::On;
+}
+} // namespace
+
 CCommand::Result CMainController::Run(const CCommand &cmd, const Answer &answer) {
-    using Action = CCommand::Action;
-    switch (cmd.action) {
-    case Action::Play:
-        return OnNetPlayMedia(cmd.nPlayer);
-    case Action::Stop:
-        return OnNetStopMedia(cmd.nPlayer);
-    case Action::Pause:
-        return OnNetPauseMedia(cmd.nPlayer);
-    case Action::Open:
-        return OnNetOpenMedia(cmd.nPlayer, cmd.strText, answer);
-    case Action::Seek:
-        return OnNetSeekAbs(cmd.nPlayer, cmd.nValue);
-    case Action::Volume:
-        return OnNetVolumeChange(cmd.nPlayer, cmd.nValue);
-    case Action::Select:
-        return OnSelectPlayer(cmd.nPlayer);
-    case Action::PlayActive:
-        return OnCtrlPlay();
-    case Action::PauseActive:
-        return OnCtrlPause();
-    case Action::StopActive:
-        return OnCtrlStop();
-    case Action::TogglePlay:
-        return OnTogglePlay();
-    case Action::SeekActive:
-        return OnSeekActive(cmd.nValue);
-    case Action::VolumeLevel:
-        return OnVolumeLevel(cmd.nValue);
-    case Action::Mute:
-        return OnCtrlMute(cmd.nValue == CCommand::TOGGLE ? !m_engine.IsMuted() : cmd.nValue != 0);
-    case Action::Next:
-        return OnPlaylistStep(1, answer);
-    case Action::Previous:
-        return OnPlaylistStep(0, answer);
-    case Action::Fullscreen:
-        return OnFullscreen(cmd.nValue);
-    case Action::RepeatSingle:
-    case Action::LoopList:
-    case Action::AutoNext:
-        return OnPlayMode(cmd.action, cmd.nValue);
-    case Action::OpenDocument:
-    case Action::Quit:
-        if (!m_windowCommand)
-            return CCommand::Result::Refused;
-        // A remote input's document opens in the active player without waiting.
-        return RunOpen(
-            cmd.IsRemote() && cmd.action == Action::OpenDocument ? CHeldCommands::Bit(ActiveId())
-                                                                 : 0,
-            [&](const Answer &ended) { m_windowCommand(cmd, ended); }, answer);
+    const CCommand::AtClock *pAt = cmd.At();
+    const CCommand::Player *pTarget = cmd.Target();
+    const bool bArm = pAt && pTarget && m_pSyncTiming && IsPlayerId(pTarget->nId);
+    if (bArm)
+        m_pSyncTiming->Arm(pTarget->nId,
+                           {pAt->bPlaying, pAt->nPositionNs, pAt->nClockNs, pAt->nEpoch});
+    const CCommand::Result result =
+        std::visit([&](const auto &what) { return RunPayload(what, cmd, answer); }, cmd.payload);
+    // A command the player refused (a position past the end) leaves nothing armed behind.
+    if (bArm)
+        m_pSyncTiming->Disarm(pTarget->nId);
+    return result;
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Open &open, const CCommand &,
+                                             const Answer &answer) {
+    return OnNetOpenMedia(open.player.nId, open.source, answer);
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Play &play, const CCommand &,
+                                             const Answer &) {
+    if (!play.player.bActive)
+        return OnNetPlayMedia(play.player.nId);
+    return play.bToggle ? OnTogglePlay(play.player.nId) : OnCtrlPlay(play.player.nId);
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Pause &pause, const CCommand &,
+                                             const Answer &) {
+    return pause.player.bActive ? OnCtrlPause(pause.player.nId) : OnNetPauseMedia(pause.player.nId);
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Stop &stop, const CCommand &,
+                                             const Answer &) {
+    return stop.player.bActive ? OnCtrlStop(stop.player.nId) : OnNetStopMedia(stop.player.nId);
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Seek &seek, const CCommand &,
+                                             const Answer &) {
+    // A remote position is the 32 bits the controller sent.
+    return seek.player.bActive
+               ? OnSeekActive(seek.nPositionMs)
+               : OnNetSeekAbs(seek.player.nId, static_cast<int32_t>(seek.nPositionMs));
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Volume &volume, const CCommand &,
+                                             const Answer &) {
+    switch (volume.scale) {
+    case CCommand::Volume::Scale::Percent:
+        return OnNetVolumeChange(volume.player.nId, volume.nValue);
+    case CCommand::Volume::Scale::Level:
+        return OnVolumeLevel(volume.nValue);
+    case CCommand::Volume::Scale::Notches:
+        return OnVolumeNotches(volume.nValue);
     }
     return CCommand::Result::Refused;
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Select &select, const CCommand &,
+                                             const Answer &) {
+    return OnSelectPlayer(select.player.nId);
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Mute &mute, const CCommand &,
+                                             const Answer &) {
+    return OnCtrlMute(Switched(m_engine.IsMuted(), mute.on));
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Step &step, const CCommand &,
+                                             const Answer &answer) {
+    return OnPlaylistStep(step.nDirection > 0 ? 1 : 0, answer);
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Fullscreen &fullscreen,
+                                             const CCommand &, const Answer &) {
+    return OnFullscreen(fullscreen.on);
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::PlayMode &mode, const CCommand &,
+                                             const Answer &) {
+    return OnPlayMode(mode.mode, mode.on);
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::Zoom &zoom, const CCommand &,
+                                             const Answer &) {
+    if (zoom.nPercent == 0)
+        m_videoView.ZoomToFit();
+    else
+        m_videoView.SetZoom(zoom.nPercent);
+    return CCommand::Result::Done;
+}
+
+CCommand::Result CMainController::RunPayload(const CCommand::OutputScreen &screen, const CCommand &,
+                                             const Answer &) {
+    m_videoView.ChooseOutputScreen(screen.nIndex);
+    return CCommand::Result::Done;
+}
+
+template <class Payload>
+CCommand::Result CMainController::RunPayload(const Payload &, const CCommand &cmd,
+                                             const Answer &answer) {
+    // OpenDocument, FollowLeader and Quit: the window's own.
+    if (!m_windowCommand)
+        return CCommand::Result::Refused;
+    // A remote input's document opens in the active player without waiting.
+    return RunOpen(
+        cmd.IsRemote() && cmd.Is<CCommand::OpenDocument>() ? CHeldCommands::Bit(ActiveId()) : 0,
+        [&](const Answer &ended) { m_windowCommand(cmd, ended); }, answer);
 }
 
 intptr_t CMainController::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
     case WM_MEDIA_OPENED:
         return OnMediaOpened(static_cast<int>(wParam));
-    case WM_SLIDER_CHANGED:
-        return OnSliderChanged(static_cast<int>(wParam), lParam);
     case WM_UPDATE_POSITION:
         return OnUpdatePosition();
     case WM_PLAYSTATE_CHANGED:
@@ -303,33 +357,33 @@ void CMainController::SendStatusMsg(int nPlayer, const QString &strText) {
     m_events.SayPlayerText(nPlayer, strText);
 }
 
-void CMainController::OnMouseWheel(int nDelta) {
-    const long nSteps = nDelta / 120;
-    const long lVolume = nSteps * 100 + m_engine.GetVolume();
+CCommand::Result CMainController::OnVolumeNotches(int32_t nNotches) {
+    const long lVolume = static_cast<long>(nNotches) * 100 + m_engine.GetVolume();
     const long R = m_ctrlBar.GetVolumeRange();
     if (lVolume < -R || lVolume > 0)
-        return;
+        return CCommand::Result::Refused;
     m_engine.SetVolume(lVolume);
     m_ctrlBar.ShowVolumePosition(R + lVolume);
-}
-
-CCommand::Result CMainController::OnCtrlPlay() {
-    m_engine.PlayOnly(ActiveId());
     return CCommand::Result::Done;
 }
 
-CCommand::Result CMainController::OnCtrlPause() {
-    m_engine.Pause(ActiveId());
+CCommand::Result CMainController::OnCtrlPlay(int nPlayer) {
+    m_engine.PlayOnly(nPlayer);
     return CCommand::Result::Done;
 }
 
-CCommand::Result CMainController::OnCtrlStop() {
-    m_engine.Stop(ActiveId());
+CCommand::Result CMainController::OnCtrlPause(int nPlayer) {
+    m_engine.Pause(nPlayer);
     return CCommand::Result::Done;
 }
 
-CCommand::Result CMainController::OnTogglePlay() {
-    m_engine.Play(ActiveId());
+CCommand::Result CMainController::OnCtrlStop(int nPlayer) {
+    m_engine.Stop(nPlayer);
+    return CCommand::Result::Done;
+}
+
+CCommand::Result CMainController::OnTogglePlay(int nPlayer) {
+    m_engine.Play(nPlayer);
     return CCommand::Result::Done;
 }
 
@@ -383,16 +437,6 @@ void CMainController::SeekActiveTo(int64_t nPosition) {
     if (nState == CPlayerBase::PS_PLAYING)
         m_engine.Play(ActiveId());
     SendSeekText(ActiveId(), nPosition, pActive->GetDuration());
-}
-
-intptr_t CMainController::OnSliderChanged(int nSliderId, intptr_t lPos) {
-    // The operator's own slider: the seek position is read from the slider itself.
-    if (nSliderId == CPlayerCtrlBar::VOLUME_SLIDER_ID)
-        SetVolumeLevel(static_cast<long>(lPos));
-    else if (nSliderId == CPlayerCtrlBar::SEEK_SLIDER_ID)
-        SeekActiveTo(m_ctrlBar.GetSeekPosition());
-    RequestStatus();
-    return 1;
 }
 
 CCommand::Result CMainController::OnSeekActive(int64_t nPosition) {
@@ -466,36 +510,29 @@ CCommand::Result CMainController::OnPlaylistStep(int nDirection, const Answer &a
     return std::exchange(m_stepResult, CCommand::Result::Done);
 }
 
-namespace {
-// A switch's new state: TOGGLE flips it, any other value sets it.
-bool Switched(bool bNow, int32_t nSwitch) {
-    return nSwitch == CCommand::TOGGLE ? !bNow : nSwitch != 0;
-}
-} // namespace
-
-CCommand::Result CMainController::OnFullscreen(int32_t nSwitch) {
-    if (Switched(m_videoView.IsFullScreen(), nSwitch) != m_videoView.IsFullScreen())
+CCommand::Result CMainController::OnFullscreen(CCommand::Switch on) {
+    if (Switched(m_videoView.IsFullScreen(), on) != m_videoView.IsFullScreen())
         m_videoView.ToggleFullscreen();
     return CCommand::Result::Done;
 }
 
-CCommand::Result CMainController::OnPlayMode(CCommand::Action mode, int32_t nSwitch) {
+CCommand::Result CMainController::OnPlayMode(CCommand::PlayMode::Mode mode, CCommand::Switch on) {
+    using Mode = CCommand::PlayMode::Mode;
     switch (mode) {
-    case CCommand::Action::RepeatSingle:
-        m_playlist.SetLoopSingleTrack(Switched(m_playlist.GetLoopSingleTrack(), nSwitch));
+    case Mode::RepeatSingle:
+        m_playlist.SetLoopSingleTrack(Switched(m_playlist.GetLoopSingleTrack(), on));
         return CCommand::Result::Done;
-    case CCommand::Action::LoopList:
-        m_playlist.SetLoopList(Switched(m_playlist.GetLoopList(), nSwitch));
+    case Mode::LoopList:
+        m_playlist.SetLoopList(Switched(m_playlist.GetLoopList(), on));
         return CCommand::Result::Done;
-    case CCommand::Action::AutoNext:
+    case Mode::AutoNext:
         // Without meaning while a single track repeats; the menu item is disabled then.
         if (m_playlist.GetLoopSingleTrack())
             return CCommand::Result::Refused;
-        m_playlist.SetAutoSkipTrack(Switched(m_playlist.GetAutoSkipTrack(), nSwitch));
+        m_playlist.SetAutoSkipTrack(Switched(m_playlist.GetAutoSkipTrack(), on));
         return CCommand::Result::Done;
-    default:
-        return CCommand::Result::Refused;
     }
+    return CCommand::Result::Refused;
 }
 
 intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
@@ -636,24 +673,15 @@ CCommand::Result CMainController::OnNetVolumeChange(int32_t nPlayer, int32_t nPe
     return bInRange ? CCommand::Result::Done : CCommand::Result::Refused;
 }
 
-QString CMainController::OpenTarget(const QString &strCommandText) const {
-    QString strText = strCommandText.trimmed();
-    if (strText.startsWith(':')) {
-        while (strText.startsWith(':'))
-            strText.remove(0, 1);
-        while (strText.endsWith(':'))
-            strText.chop(1);
-        // Leading digits as a C library number reader takes them; anything else is 0.
-        const long nNumber = std::strtol(strText.toLatin1().constData(), nullptr, 10);
-        const int nRow = static_cast<int>(std::clamp<long>(nNumber, INT_MIN + 1, INT_MAX));
-        strText = m_playlist.GetTrackPath(nRow - 1);
-    }
-    return strText;
+QString CMainController::OpenTarget(const CCommand::Source &source) const {
+    if (const CCommand::Row *pRow = std::get_if<CCommand::Row>(&source))
+        return m_playlist.GetTrackPath(pRow->nNumber - 1);
+    return std::get<QString>(source);
 }
 
-CCommand::Result CMainController::OnNetOpenMedia(int32_t nPlayer, const QString &strCommandText,
+CCommand::Result CMainController::OnNetOpenMedia(int32_t nPlayer, const CCommand::Source &source,
                                                  const Answer &answer) {
-    const QString strText = OpenTarget(strCommandText);
+    const QString strText = OpenTarget(source);
     // The player prepares the file while the program goes on.
     return RunOpen(
         CHeldCommands::Bit(nPlayer),

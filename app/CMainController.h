@@ -21,6 +21,7 @@ class CPlayerCtrlBar;
 class CPlaylistCtrl;
 class CShowEngine;
 class CShowEvents;
+class CSyncTiming;
 class CVideoView;
 
 class CMainController : public CMessageSink, public CCommandSink {
@@ -50,6 +51,8 @@ public:
     // The show as every feedback channel reports it, read now; without the playlist's rows
     // for a reader that needs none of them (it is read on every command).
     CShowState ShowState(bool bWithRows = true) const;
+    // Where a command with a clock time has it carried out (none: it runs at once).
+    void SetSyncTiming(CSyncTiming *pTiming) { m_pSyncTiming = pTiming; }
     // OpenDocument and Quit go to the window.
     void SetWindowCommand(WindowCommand windowCommand) {
         m_windowCommand = std::move(windowCommand);
@@ -64,12 +67,9 @@ public:
     static int LevelPercent(long lVolume, long lRange);
     void ApplyVolumeRange();
     void SendStatusMsg(int nPlayer, const QString &strText);
-    // Mouse wheel over the window: one notch is 1 dB, only inside the range.
-    void OnMouseWheel(int nDelta);
 
     // Notifications of the parts.
     intptr_t OnMediaOpened(int nPlayer);
-    intptr_t OnSliderChanged(int nSliderId, intptr_t lPos);
     intptr_t OnUpdatePosition();
     intptr_t OnPlaystateChanged(int nPlayer, int nState);
     // Opens the playlist's current entry in the player wTarget names (1: A, 2: B, else the
@@ -80,25 +80,27 @@ public:
 
     // The handlers of the commands, by the action they carry out. A player id is taken as the
     // input gave it and checked here.
-    CCommand::Result OnCtrlPlay();
-    CCommand::Result OnCtrlPause();
-    CCommand::Result OnCtrlStop();
-    CCommand::Result OnTogglePlay();
+    CCommand::Result OnCtrlPlay(int nPlayer);
+    CCommand::Result OnCtrlPause(int nPlayer);
+    CCommand::Result OnCtrlStop(int nPlayer);
+    CCommand::Result OnTogglePlay(int nPlayer);
     CCommand::Result OnCtrlMute(bool bMute);
     CCommand::Result OnSeekActive(int64_t nPosition);
     CCommand::Result OnVolumeLevel(int32_t nPos);
+    // The wheel over the window: one notch is 1 dB, only inside the range.
+    CCommand::Result OnVolumeNotches(int32_t nNotches);
     CCommand::Result OnSelectPlayer(int32_t nPlayer);
     // 0: the previous entry, 1: the next one. The entry opens as OnPlayEntry opens it; answer
     // hears how that ended if it was after this returned Pending.
     CCommand::Result OnPlaylistStep(int nDirection, const Answer &answer = nullptr);
-    CCommand::Result OnFullscreen(int32_t nSwitch);
-    CCommand::Result OnPlayMode(CCommand::Action mode, int32_t nSwitch);
+    CCommand::Result OnFullscreen(CCommand::Switch on);
+    CCommand::Result OnPlayMode(CCommand::PlayMode::Mode mode, CCommand::Switch on);
     CCommand::Result OnNetPlayMedia(int32_t nPlayer);
     CCommand::Result OnNetStopMedia(int32_t nPlayer);
     CCommand::Result OnNetPauseMedia(int32_t nPlayer);
     // Ends when the player has the file open or it failed; answer hears of it if that is
     // after this returned Pending.
-    CCommand::Result OnNetOpenMedia(int32_t nPlayer, const QString &strText,
+    CCommand::Result OnNetOpenMedia(int32_t nPlayer, const CCommand::Source &source,
                                     const Answer &answer = nullptr);
     CCommand::Result OnNetSeekAbs(int32_t nPlayer, int32_t nPosition);
     CCommand::Result OnNetVolumeChange(int32_t nPlayer, int32_t nPercent);
@@ -116,6 +118,24 @@ private:
     // that it did not open, the others are counted in the log.
     CCommand::Result Moot(const CCommand &cmd);
     CCommand::Result Run(const CCommand &cmd, const Answer &answer);
+    // Run's handler per payload; the window's own payloads go to the window command.
+    CCommand::Result RunPayload(const CCommand::Open &open, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Play &play, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Pause &pause, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Stop &stop, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Seek &seek, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Volume &volume, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Select &select, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Mute &mute, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Step &step, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Fullscreen &fullscreen, const CCommand &,
+                                const Answer &);
+    CCommand::Result RunPayload(const CCommand::PlayMode &mode, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Zoom &zoom, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::OutputScreen &screen, const CCommand &,
+                                const Answer &);
+    template <class Payload>
+    CCommand::Result RunPayload(const Payload &, const CCommand &cmd, const Answer &answer);
     // The players a command acts on, as CHeldCommands bits.
     unsigned PlayersOf(const CCommand &cmd) const;
     // An open of these players under way: the held commands wait for its end. start begins
@@ -129,8 +149,8 @@ private:
     CCommand::Result EndNetOpen(int32_t nPlayer, const QString &strText, bool bOpened);
     // OnPlayEntry's steps after the open of its entry into nTarget (nSerial: which open).
     void EndEntryOpen(int nTarget, unsigned nSerial, bool bOpened);
-    // The file an open command names: its text, or the path of the playlist row ":N" names.
-    QString OpenTarget(const QString &strCommandText) const;
+    // The file an open command names: its path, or that of its playlist row.
+    QString OpenTarget(const CCommand::Source &source) const;
     CPlayerBase *Active() const;
     int ActiveId() const;
     void RequestStatus();
@@ -152,6 +172,7 @@ private:
     QObject m_context; // queued calls end with the controller
     NextMediumSource m_nextSource;
     SyncStatusSource m_syncStatus;
+    CSyncTiming *m_pSyncTiming = nullptr;
     // A playlist entry opening in a player, and the play state it takes over once open: that
     // of the player it came from, followed as the operator changes it meanwhile.
     struct EntryOpen {

@@ -88,7 +88,7 @@ bool CMainFrame::OnCreateClient() {
         [this](int nID) { return CMPlayer::ForShow(nID, m_profile); }, m_modalUI);
     m_pEngine->SetPipelineTiming(m_pSync->GetTiming());
     m_pVideoView = new CVideoView(*m_pEngine, m_profile, m_wndLeftSplitter);
-    m_pCtrlBar = new CPlayerCtrlBar(*this, *this, m_profile, m_settings, m_wndLeftSplitter);
+    m_pCtrlBar = new CPlayerCtrlBar(*this, m_profile, m_settings, m_wndLeftSplitter);
 
     m_wndMainSplitter->addWidget(m_wndLeftSplitter);
     m_wndMainSplitter->addWidget(m_pRightView);
@@ -113,9 +113,9 @@ bool CMainFrame::OnCreateClient() {
     m_wndLeftSplitter->SetFixedBottom(CTRLBAR_HEIGHT);
     m_bLayoutReady = true;
 
-    m_pController = std::make_unique<CMainController>(*m_pEngine, *m_pVideoView, *m_pCtrlBar,
-                                                      m_pRightView->GetPlaylist(),
-                                                      m_showEvents, m_settings);
+    m_pController =
+        std::make_unique<CMainController>(*m_pEngine, *m_pVideoView, *m_pCtrlBar,
+                                          m_pRightView->GetPlaylist(), m_showEvents, m_settings);
     // The players' events, as the engine tells them.
     CMainController *pController = m_pController.get();
     connect(m_pEngine.get(), &CShowEngine::mediaOpened, this,
@@ -128,6 +128,7 @@ bool CMainFrame::OnCreateClient() {
             [pController] { pController->OnUpdatePosition(); });
     connect(m_pEngine.get(), &CShowEngine::mediaEnded, this, [this] { OnMediaEnded(); });
     m_pController->SetSyncStatusSource([this] { return m_pSync->GetStatus(); });
+    m_pController->SetSyncTiming(m_pSync->GetSyncTiming());
     m_pController->SetWindowCommand(
         [this](const CCommand &cmd, const Answer &answer) { RunWindowCommand(cmd, answer); });
     connect(m_pRightView, &CRightView::documentTitleChanged, this, &CMainFrame::SetDocumentTitle);
@@ -200,7 +201,7 @@ CCommand::Result CMainFrame::Execute(const CCommand &cmd) {
     if (m_pController)
         return m_pController->Execute(cmd);
     // The window can be closed before it has panes.
-    if (cmd.action != CCommand::Action::Quit)
+    if (!cmd.Is<CCommand::Quit>())
         return CCommand::Result::Refused;
     close();
     return CCommand::Result::Done;
@@ -216,33 +217,42 @@ void CMainFrame::ExecuteThen(const CCommand &cmd, const Answer &answer) {
 }
 
 void CMainFrame::RunWindowCommand(const CCommand &cmd, const Answer &answer) {
-    if (cmd.action == CCommand::Action::Quit) {
+    if (cmd.Is<CCommand::Quit>()) {
         close();
         answer(CCommand::Result::Done);
         return;
     }
+    if (const CCommand::FollowLeader *pFollow = cmd.As<CCommand::FollowLeader>()) {
+        const bool bNow = m_pSync->IsFollowing();
+        m_pSync->SetFollowing(
+            pFollow->on == CCommand::Switch::Toggle ? !bNow : pFollow->on == CCommand::Switch::On);
+        UpdateCommandStates();
+        answer(CCommand::Result::Done);
+        return;
+    }
+    const CCommand::OpenDocument *pOpen = cmd.As<CCommand::OpenDocument>();
+    if (!pOpen) {
+        answer(CCommand::Result::Refused);
+        return;
+    }
     // Every input but the operator answers its caller, and waits for no media.
     if (cmd.IsRemote()) {
-        OpenDocumentThen(cmd.strText, [answer](bool bOpened) {
+        OpenDocumentThen(pOpen->strPath, [answer](bool bOpened) {
             answer(bOpened ? CCommand::Result::Done : CCommand::Result::Failed);
         });
         return;
     }
-    if (OpenDocument(cmd.strText)) {
+    if (OpenDocument(pOpen->strPath)) {
         answer(CCommand::Result::Done);
         return;
     }
     // Only the operator at the window is shown a box.
-    ReportNotOpened({QFileInfo(cmd.strText).absoluteFilePath()});
+    ReportNotOpened({QFileInfo(pOpen->strPath).absoluteFilePath()});
     answer(CCommand::Result::Failed);
 }
 
-void CMainFrame::RunMenuCommand(CCommand::Action action, int32_t nPlayer, int32_t nValue) {
-    CCommand cmd;
-    cmd.action = action;
-    cmd.nPlayer = nPlayer;
-    cmd.nValue = nValue;
-    Execute(cmd);
+void CMainFrame::RunMenuCommand(CCommand::Payload payload) {
+    Execute(CCommand(std::move(payload)));
 }
 
 void CMainFrame::SetDocumentTitle(const QString &strTitle) {
@@ -407,7 +417,7 @@ void CMainFrame::RefreshOutputScreens() {
         pAction->setChecked(i == output.Current());
         pGroup->addAction(pAction);
         connect(pAction, &QAction::triggered, this,
-                [this, i] { m_pVideoView->ChooseOutputScreen(i); });
+                [this, i] { RunMenuCommand(CCommand::OutputScreen{i}); });
     }
 }
 
@@ -464,12 +474,8 @@ void CMainFrame::RefreshRecentFiles() {
         pAction->setData(ID_FILE_MRU_FIRST + i);
         pAction->setToolTip(entries[i]);
         const QString strPath = entries[i];
-        connect(pAction, &QAction::triggered, this, [this, strPath] {
-            CCommand cmd;
-            cmd.action = CCommand::Action::OpenDocument;
-            cmd.strText = strPath;
-            Execute(cmd);
-        });
+        connect(pAction, &QAction::triggered, this,
+                [this, strPath] { RunMenuCommand(CCommand::OpenDocument{strPath}); });
         m_pFileMenu->insertAction(m_pRecentSeparator, pAction);
         m_recentActions << pAction;
     }
@@ -554,7 +560,7 @@ void CMainFrame::OnCommand(int nID) {
         OnResetPreferences();
         return;
     case ID_APP_EXIT:
-        RunMenuCommand(CCommand::Action::Quit);
+        RunMenuCommand(CCommand::Quit{});
         return;
     case ID_VIEW_LOGBOOK:
         m_logBook.ShowLogBook(true);
@@ -566,8 +572,7 @@ void CMainFrame::OnCommand(int nID) {
         OnTopMost();
         return;
     case ID_VIEW_FOLLOW_LEADER:
-        m_pSync->SetFollowing(!m_pSync->IsFollowing());
-        UpdateCommandStates();
+        RunMenuCommand(CCommand::FollowLeader{CCommand::Switch::Toggle});
         return;
     case ID_EDIT_COPY:
     case ID_EDIT_CUT:
@@ -593,40 +598,40 @@ void CMainFrame::OnCommand(int nID) {
         m_pRightView->SavePlaylist();
         break;
     case ID_PLAYER_PLAYPAUSE:
-        RunMenuCommand(CCommand::Action::TogglePlay);
+        RunMenuCommand(CCommand::Play{CCommand::Player::Active(), true});
         break;
     case ID_PLAYER_STOP:
-        RunMenuCommand(CCommand::Action::StopActive);
+        RunMenuCommand(CCommand::Stop{CCommand::Player::Active()});
         break;
     case ID_PLAYLIST_REPEAT_SINGLE:
-        RunMenuCommand(CCommand::Action::RepeatSingle);
+        RunMenuCommand(CCommand::PlayMode{CCommand::PlayMode::Mode::RepeatSingle});
         break;
     case ID_PLAYLIST_LOOP:
-        RunMenuCommand(CCommand::Action::LoopList);
+        RunMenuCommand(CCommand::PlayMode{CCommand::PlayMode::Mode::LoopList});
         break;
     case ID_PLAYLIST_AUTO_NEXT:
-        RunMenuCommand(CCommand::Action::AutoNext);
+        RunMenuCommand(CCommand::PlayMode{CCommand::PlayMode::Mode::AutoNext});
         break;
     case ID_VIEW_PLAYER_A:
-        RunMenuCommand(CCommand::Action::Select, 0);
+        RunMenuCommand(CCommand::Select{CCommand::Player::Id(0)});
         break;
     case ID_VIEW_PLAYER_B:
-        RunMenuCommand(CCommand::Action::Select, 1);
+        RunMenuCommand(CCommand::Select{CCommand::Player::Id(1)});
         break;
     case ID_VIEW_FULLSCREEN:
-        RunMenuCommand(CCommand::Action::Fullscreen);
+        RunMenuCommand(CCommand::Fullscreen{});
         break;
     case ID_ZOOM_FIT:
-        m_pVideoView->ZoomToFit();
+        RunMenuCommand(CCommand::Zoom{0});
         break;
     case ID_ZOOM_50:
-        m_pVideoView->SetZoom(50);
+        RunMenuCommand(CCommand::Zoom{50});
         break;
     case ID_ZOOM_100:
-        m_pVideoView->SetZoom(100);
+        RunMenuCommand(CCommand::Zoom{100});
         break;
     case ID_ZOOM_200:
-        m_pVideoView->SetZoom(200);
+        RunMenuCommand(CCommand::Zoom{200});
         break;
     default:
         // The playlist panel's own commands.
@@ -641,7 +646,8 @@ void CMainFrame::OnOpenMedia() {
         m_modalUI.GetOpenFileNames(this, "Open media", QString(), MEDIA_FILTER, false);
     if (files.isEmpty())
         return;
-    m_pEngine->OpenMedia(files.first(), m_pEngine->GetActiveID());
+    // Prepared while the program goes on, as a controller's open is.
+    RunMenuCommand(CCommand::Open{CCommand::Player::Active(), files.first()});
 }
 
 void CMainFrame::OnTopMost() {
@@ -692,7 +698,9 @@ bool CMainFrame::eventFilter(QObject *pWatched, QEvent *pEvent) {
         const QWindow *pWindow = qobject_cast<QWindow *>(pWatched);
         const QWidget *pFull = m_pVideoView ? m_pVideoView->GetFullScreenDlg() : nullptr;
         if (pWindow && (pWindow == windowHandle() || (pFull && pWindow == pFull->windowHandle())))
-            m_pController->OnMouseWheel(static_cast<QWheelEvent *>(pEvent)->angleDelta().y());
+            RunMenuCommand(
+                CCommand::Volume{CCommand::Player::Active(), CCommand::Volume::Scale::Notches,
+                                 static_cast<QWheelEvent *>(pEvent)->angleDelta().y() / 120});
     }
     return QMainWindow::eventFilter(pWatched, pEvent);
 }

@@ -163,14 +163,13 @@ private:
     void OnAbout();
     void OnOpenMedia();
     void OnTopMost();
-    // The commands the controller hands back: OpenDocument and Quit.
+    // The commands the controller hands back: OpenDocument, FollowLeader and Quit.
     void RunWindowCommand(const CCommand &cmd, const Answer &answer);
     // The recent-file list and the logbook after a document opened or not.
     // bOperator false: a remote input's open, whose failures are logged at a bounded rate.
     void NoteDocument(const QString &strFull, bool bOpened, bool bOperator);
     // An operator's command as the menu gives it.
-    void RunMenuCommand(CCommand::Action action, int32_t nPlayer = 0,
-                        int32_t nValue = CCommand::TOGGLE);
+    void RunMenuCommand(CCommand::Payload payload);
     void UpdateDMXStatus();
     // A player's medium ended: the play modes decide what follows, unless a leader does.
     void OnMediaEnded();

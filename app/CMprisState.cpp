@@ -61,13 +61,8 @@ CMprisState::Snapshot CMprisState::FromShow(const CShowState &state) {
     return s;
 }
 
-CCommand::Result CMprisState::Run(CCommand::Action action, int32_t nValue, const QString &strText) {
-    CCommand cmd;
-    cmd.action = action;
-    cmd.nValue = nValue;
-    cmd.strText = strText;
-    cmd.origin = CCommand::Origin::Mpris;
-    return m_sink.Execute(cmd);
+CCommand::Result CMprisState::Run(CCommand::Payload payload) {
+    return m_sink.Execute(CCommand(std::move(payload), CCommand::Origin::Mpris));
 }
 
 QString CMprisState::PlaybackStatus(int nPlayState) {
@@ -175,33 +170,34 @@ QVariantMap CMprisState::PlayerProperties() const {
 }
 
 void CMprisState::Play() {
-    Run(CCommand::Action::PlayActive);
+    Run(CCommand::Play{});
 }
 
 void CMprisState::Pause() {
-    Run(CCommand::Action::PauseActive);
+    Run(CCommand::Pause{});
 }
 
 void CMprisState::PlayPause() {
-    Run(CCommand::Action::TogglePlay);
+    Run(CCommand::Play{CCommand::Player::Active(), true});
 }
 
 void CMprisState::Stop() {
-    Run(CCommand::Action::StopActive);
+    Run(CCommand::Stop{});
 }
 
 void CMprisState::Next() {
-    Run(CCommand::Action::Next);
+    Run(CCommand::Step{1});
 }
 
 void CMprisState::Previous() {
-    Run(CCommand::Action::Previous);
+    Run(CCommand::Step{-1});
 }
 
 void CMprisState::SeekTo(int64_t nMs) {
-    // The seek slider's own handler, with the position in the command.
-    // One that waits behind an open of the player is carried out after it.
-    const CCommand::Result result = Run(CCommand::Action::SeekActive, static_cast<int32_t>(nMs));
+    // The seek slider's own handler. One that waits behind an open of the player is carried
+    // out after it.
+    const CCommand::Result result =
+        Run(CCommand::Seek{CCommand::Player::Active(), static_cast<int32_t>(nMs)});
     if (result == CCommand::Result::Done || result == CCommand::Result::Pending)
         m_bSeekRequested = true;
 }
@@ -235,24 +231,28 @@ void CMprisState::SetRate(double dRate) {
 void CMprisState::SetVolume(double dVolume) {
     const int nRange = m_frame.Read().nVolumeRange;
     const auto nPos = static_cast<int32_t>(std::llround(std::clamp(dVolume, 0.0, 1.0) * nRange));
-    if (Run(CCommand::Action::VolumeLevel, nPos) != CCommand::Result::Done)
+    if (Run(CCommand::Volume{CCommand::Player::Active(), CCommand::Volume::Scale::Level, nPos}) !=
+        CCommand::Result::Done)
         LogMsg("CMprisState::SetVolume(): volume level %d refused\n", nPos);
 }
 
 void CMprisState::SetLoopStatus(const QString &strStatus) {
+    using Mode = CCommand::PlayMode::Mode;
     // "Track" leaves the playlist loop as it is; the others say what both switches are.
     if (strStatus == QLatin1String("Track")) {
-        Run(CCommand::Action::RepeatSingle, 1);
+        Run(CCommand::PlayMode{Mode::RepeatSingle, CCommand::Switch::On});
     } else if (strStatus == QLatin1String("Playlist") || strStatus == QLatin1String("None")) {
-        Run(CCommand::Action::RepeatSingle, 0);
-        Run(CCommand::Action::LoopList, strStatus == QLatin1String("Playlist") ? 1 : 0);
+        Run(CCommand::PlayMode{Mode::RepeatSingle, CCommand::Switch::Off});
+        Run(CCommand::PlayMode{Mode::LoopList, strStatus == QLatin1String("Playlist")
+                                                   ? CCommand::Switch::On
+                                                   : CCommand::Switch::Off});
     } else {
         LogMsg("CMprisState::SetLoopStatus(): unknown loop status \"%s\"\n", qPrintable(strStatus));
     }
 }
 
 void CMprisState::SetFullscreen(bool bFullScreen) {
-    Run(CCommand::Action::Fullscreen, bFullScreen ? 1 : 0);
+    Run(CCommand::Fullscreen{bFullScreen ? CCommand::Switch::On : CCommand::Switch::Off});
 }
 
 void CMprisState::OpenUri(const QString &strUri,
@@ -269,10 +269,7 @@ void CMprisState::OpenUri(const QString &strUri,
         return;
     }
     const QString strPath = QFileInfo(strLocal).absoluteFilePath();
-    CCommand cmd;
-    cmd.action = CCommand::Action::OpenDocument;
-    cmd.strText = strPath;
-    cmd.origin = CCommand::Origin::Mpris;
+    const CCommand cmd(CCommand::OpenDocument{strPath}, CCommand::Origin::Mpris);
     std::weak_ptr<char> alive = m_pAlive;
     m_sink.ExecuteThen(cmd, [this, alive, strPath, answer](CCommand::Result result) {
         // A medium opened this way starts playing, as desktop clients expect of an open.
@@ -286,5 +283,5 @@ void CMprisState::OpenUri(const QString &strUri,
 }
 
 void CMprisState::Quit() {
-    Run(CCommand::Action::Quit);
+    Run(CCommand::Quit{});
 }

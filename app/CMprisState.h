@@ -98,8 +98,7 @@ public:
 private:
     bool CanSeek(const Snapshot &s) const;
     void SeekTo(int64_t nMs);
-    CCommand::Result Run(CCommand::Action action, int32_t nValue = 0,
-                         const QString &strText = QString());
+    CCommand::Result Run(CCommand::Payload payload);
 
     CCommandSink &m_sink;
     Frame &m_frame;

@@ -328,22 +328,8 @@ bool CSyncController::GetNextMedium(int nPlayer, QString &strPath) const {
     return true;
 }
 
-namespace {
-CCommand SyncCommand(CCommand::Action action, int nPlayer, int32_t nValue = 0,
-                     const QString &strText = QString()) {
-    CCommand cmd;
-    cmd.action = action;
-    cmd.nPlayer = nPlayer;
-    cmd.nValue = nValue;
-    cmd.strText = strText;
-    cmd.origin = CCommand::Origin::Sync;
-    return cmd;
-}
-} // namespace
-
-CCommand::Result CSyncController::Run(CCommand::Action action, int nPlayer, int32_t nValue,
-                                      const QString &strText) {
-    return m_pSink ? m_pSink->Execute(SyncCommand(action, nPlayer, nValue, strText))
+CCommand::Result CSyncController::Run(CCommand::Payload payload) {
+    return m_pSink ? m_pSink->Execute(CCommand(std::move(payload), CCommand::Origin::Sync))
                    : CCommand::Result::Refused;
 }
 
@@ -359,7 +345,9 @@ bool CSyncController::Open(int nPlayer, const QString &strPath, bool bDeferFirst
     QPointer<CSyncController> self(this);
     const CCommand::Result now = CCommandSink::Await(
         [&](const CCommandSink::Answer &ended) {
-            m_pSink->ExecuteThen(SyncCommand(CCommand::Action::Open, nPlayer, 0, strPath), ended);
+            m_pSink->ExecuteThen(CCommand(CCommand::Open{CCommand::Player::Id(nPlayer), strPath},
+                                          CCommand::Origin::Sync),
+                                 ended);
         },
         [self, nPlayer, strPath](CCommand::Result result) {
             if (self && self->OpenEnded(nPlayer, strPath, result) && self->IsFollowingLeader() &&
@@ -396,10 +384,11 @@ void CSyncController::Follow(const CSyncMessage::Message &msg) {
     const CShowState snap = m_source();
     if (snap.nActive != msg.state.nActive &&
         (bNewSession || msg.state.nActive != m_followed.nActive))
-        Run(CCommand::Action::Select, msg.state.nActive);
+        Run(CCommand::Select{CCommand::Player::Id(msg.state.nActive)});
     if (snap.bFullScreen != msg.state.bFullScreen &&
         (bNewSession || msg.state.bFullScreen != m_followed.bFullScreen))
-        Run(CCommand::Action::Fullscreen, 0, msg.state.bFullScreen ? 1 : 0);
+        Run(CCommand::Fullscreen{msg.state.bFullScreen ? CCommand::Switch::On
+                                                       : CCommand::Switch::Off});
     m_followed.nActive = msg.state.nActive;
     m_followed.bFullScreen = msg.state.bFullScreen;
     for (int i = 0; i < 2; ++i)
@@ -461,8 +450,7 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
         // Opened (taken over) and reported stopped, it has been playing all along: the Play of
         // the step costs nothing.
         if (!bPlaying)
-            Run(CCommand::Action::Play, nPlayer);
-        m_pTiming->Disarm(nPlayer);
+            Run(CCommand::Play{CCommand::Player::Id(nPlayer)});
         m_pTiming->AdoptEpoch(nPlayer, leader.nEpoch);
         NoteCarriedOut(nPlayer, leader);
         return;
@@ -489,16 +477,16 @@ void CSyncController::FollowPlayer(int nPlayer, const CSyncMessage::Player &lead
         plan.nPositionNs += nJoin - plan.nClockNs;
         plan.nClockNs = nJoin;
     }
-    m_pTiming->Arm(nPlayer, plan);
+    // The command carries the leader's moment: it is carried out then.
+    const CCommand::AtClock at{plan.bPlaying, plan.nPositionNs, plan.nClockNs, plan.nEpoch};
+    const CCommand::Player player = CCommand::Player::Id(nPlayer);
     if (bLeaderPlays && bPlaying)
-        Run(CCommand::Action::Seek, nPlayer, int32_t(plan.nPositionNs / MS));
+        Run(CCommand::Seek{player, int32_t(plan.nPositionNs / MS), at});
     else if (bLeaderPlays)
-        Run(CCommand::Action::Play, nPlayer);
+        Run(CCommand::Play{player, false, at});
     else if (leader.nState == CSyncMessage::PAUSED)
-        Run(CCommand::Action::Pause, nPlayer);
+        Run(CCommand::Pause{player, at});
     else
-        Run(CCommand::Action::Stop, nPlayer);
-    // A command the player refused (a position past the end) leaves nothing armed behind.
-    m_pTiming->Disarm(nPlayer);
+        Run(CCommand::Stop{player, at});
     NoteCarriedOut(nPlayer, leader);
 }

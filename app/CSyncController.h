@@ -60,6 +60,8 @@ public:
 
     // The timing both players' pipelines use; nullptr with Role off.
     CPipelineTiming *GetTiming() const { return m_pTiming.get(); }
+    // The same, where a command's clock time is armed.
+    CSyncTiming *GetSyncTiming() const { return m_pTiming.get(); }
     // Starts serving or following; with Role off nothing happens.
     void Start(SnapshotSource source, CCommandSink &sink);
     // The main timer: a leader sends what changed without a plan (active player, modes).
@@ -102,8 +104,7 @@ private:
     void CheckLeader();
     // The held end goes to the play modes, once the leader no longer decides.
     void ReleaseEnd();
-    CCommand::Result Run(CCommand::Action action, int nPlayer, int32_t nValue = 0,
-                         const QString &strText = QString());
+    CCommand::Result Run(CCommand::Payload payload);
     // Opens the leader's medium: true when it opened at once; otherwise it fails (logged) or
     // prepares, and the leader's state is followed again once it has opened. With
     // bDeferFirstFrame nothing of it shows before the leader's plan is carried out.

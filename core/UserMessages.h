@@ -6,7 +6,6 @@
 constexpr unsigned WM_USER = 0x400;
 
 constexpr unsigned WM_MEDIA_OPENED = WM_USER + 5;
-constexpr unsigned WM_SLIDER_CHANGED = WM_USER + 6;
 constexpr unsigned WM_UPDATE_POSITION = WM_USER + 7;
 constexpr unsigned WM_PLAYSTATE_CHANGED = WM_USER + 8;
 constexpr unsigned WM_PLAY_ENTRY = WM_USER + 11;

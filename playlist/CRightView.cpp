@@ -347,13 +347,13 @@ bool CRightView::OnCommand(int nID) {
         SavePlaylist();
         break;
     case ID_REPEAT_SINGLE:
-        RunPlayModeCommand(CCommand::Action::RepeatSingle);
+        RunPlayModeCommand(CCommand::PlayMode::Mode::RepeatSingle);
         break;
     case ID_LOOP_PLAYLIST:
-        RunPlayModeCommand(CCommand::Action::LoopList);
+        RunPlayModeCommand(CCommand::PlayMode::Mode::LoopList);
         break;
     case ID_AUTO_NEXT:
-        RunPlayModeCommand(CCommand::Action::AutoNext);
+        RunPlayModeCommand(CCommand::PlayMode::Mode::AutoNext);
         break;
     default:
         return false;
@@ -362,11 +362,8 @@ bool CRightView::OnCommand(int nID) {
     return true;
 }
 
-void CRightView::RunPlayModeCommand(CCommand::Action action) {
-    CCommand cmd;
-    cmd.action = action;
-    cmd.nValue = CCommand::TOGGLE;
-    m_commands.Execute(cmd);
+void CRightView::RunPlayModeCommand(CCommand::PlayMode::Mode mode) {
+    m_commands.Execute(CCommand(CCommand::PlayMode{mode, CCommand::Switch::Toggle}));
 }
 
 void CRightView::OnAddFiles() {

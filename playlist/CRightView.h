@@ -116,7 +116,7 @@ private:
     QMenu *AddMenu(int nMenuID, const std::initializer_list<std::pair<int, const char *>> &items);
     void CreateButtons();
     void FitToClient();
-    void RunPlayModeCommand(CCommand::Action action);
+    void RunPlayModeCommand(CCommand::PlayMode::Mode mode);
     void OnAddFiles();
     void OnAddFolder();
     void RemoveSelected();

@@ -2,33 +2,68 @@
 
 #include "remote/protocol/CNetDatagram.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
-using Action = CCommand::Action;
+using C = CCommand;
+using Args = CCommandDescriptor::Args;
 using Value = CCommandDescriptor::Value;
 constexpr unsigned ALL =
     CCommandDescriptor::BINARY | CCommandDescriptor::OSC | CCommandDescriptor::WEB;
 constexpr unsigned OSC_WEB = CCommandDescriptor::OSC | CCommandDescriptor::WEB;
 constexpr unsigned WEB = CCommandDescriptor::WEB;
 
+C::Player Named(const Args &args) {
+    return C::Player::Id(args.nPlayer);
+}
+
+C::Switch SwitchOf(int32_t nValue) {
+    return nValue < 0 ? C::Switch::Toggle : (nValue != 0 ? C::Switch::On : C::Switch::Off);
+}
+
+C::Payload Mode(C::PlayMode::Mode mode, const Args &args) {
+    return C::PlayMode{mode, SwitchOf(args.nValue)};
+}
+
 const CCommandDescriptor kRows[] = {
-    {"play", Action::Play, CNetDatagram::CMD_PLAY, true, Value::None, ALL},
-    {"pause", Action::Pause, CNetDatagram::CMD_PAUSE, true, Value::None, ALL},
-    {"stop", Action::Stop, CNetDatagram::CMD_STOP, true, Value::None, ALL},
-    {"select", Action::Select, CNetDatagram::CMD_SELECT, true, Value::None, ALL},
-    {"open", Action::Open, CNetDatagram::CMD_OPEN, true, Value::Media, ALL},
-    {"seek", Action::Seek, CNetDatagram::CMD_SEEK, true, Value::Position, ALL},
+    {"play", CNetDatagram::CMD_PLAY, true, Value::None, ALL,
+     [](const Args &a) -> C::Payload { return C::Play{Named(a)}; }},
+    {"pause", CNetDatagram::CMD_PAUSE, true, Value::None, ALL,
+     [](const Args &a) -> C::Payload { return C::Pause{Named(a)}; }},
+    {"stop", CNetDatagram::CMD_STOP, true, Value::None, ALL,
+     [](const Args &a) -> C::Payload { return C::Stop{Named(a)}; }},
+    {"select", CNetDatagram::CMD_SELECT, true, Value::None, ALL,
+     [](const Args &a) -> C::Payload { return C::Select{Named(a)}; }},
+    {"open", CNetDatagram::CMD_OPEN, true, Value::Media, ALL,
+     [](const Args &a) -> C::Payload {
+         return C::Open{Named(a), a.source};
+     }},
+    {"seek", CNetDatagram::CMD_SEEK, true, Value::Position, ALL,
+     [](const Args &a) -> C::Payload {
+         return C::Seek{Named(a), a.nValue};
+     }},
     // The volume is common to both players: the binary protocol's id is only range-checked.
-    {"volume", Action::Volume, CNetDatagram::CMD_VOLUME, false, Value::Percent, ALL},
-    {"mute", Action::Mute, 0, false, Value::Switch, WEB},
-    {"next", Action::Next, 0, false, Value::None, OSC_WEB},
-    {"previous", Action::Previous, 0, false, Value::None, OSC_WEB},
-    {"fullscreen", Action::Fullscreen, 0, false, Value::Switch, OSC_WEB},
-    {"repeatSingle", Action::RepeatSingle, 0, false, Value::Switch, WEB},
-    {"autoNext", Action::AutoNext, 0, false, Value::Switch, WEB},
-    {"loopList", Action::LoopList, 0, false, Value::Switch, WEB},
+    {"volume", CNetDatagram::CMD_VOLUME, false, Value::Percent, ALL,
+     [](const Args &a) -> C::Payload {
+         return C::Volume{Named(a), C::Volume::Scale::Percent, a.nValue};
+     }},
+    {"mute", 0, false, Value::Switch, WEB,
+     [](const Args &a) -> C::Payload { return C::Mute{SwitchOf(a.nValue)}; }},
+    {"next", 0, false, Value::None, OSC_WEB, [](const Args &) -> C::Payload { return C::Step{1}; }},
+    {"previous", 0, false, Value::None, OSC_WEB,
+     [](const Args &) -> C::Payload { return C::Step{-1}; }},
+    {"fullscreen", 0, false, Value::Switch, OSC_WEB,
+     [](const Args &a) -> C::Payload { return C::Fullscreen{SwitchOf(a.nValue)}; }},
+    {"repeatSingle", 0, false, Value::Switch, WEB,
+     [](const Args &a) { return Mode(C::PlayMode::Mode::RepeatSingle, a); }},
+    {"autoNext", 0, false, Value::Switch, WEB,
+     [](const Args &a) { return Mode(C::PlayMode::Mode::AutoNext, a); }},
+    {"loopList", 0, false, Value::Switch, WEB,
+     [](const Args &a) { return Mode(C::PlayMode::Mode::LoopList, a); }},
 };
 
 } // namespace
@@ -49,4 +84,16 @@ const CCommandDescriptor *CCommandDescriptor::ForName(const char *pszName, Proto
         if (row.Offers(protocol) && std::strcmp(row.pszName, pszName) == 0)
             return &row;
     return nullptr;
+}
+
+CCommand::Source CCommandDescriptor::MediaOf(const QString &strText) {
+    QString strMedia = strText.trimmed();
+    if (!strMedia.startsWith(':'))
+        return strMedia;
+    while (strMedia.startsWith(':'))
+        strMedia.remove(0, 1);
+    while (strMedia.endsWith(':'))
+        strMedia.chop(1);
+    const long nNumber = std::strtol(strMedia.toLatin1().constData(), nullptr, 10);
+    return CCommand::Row{static_cast<int32_t>(std::clamp<long>(nNumber, INT_MIN + 1, INT_MAX))};
 }

@@ -169,17 +169,18 @@ void CNetServer::Dispatch(const unsigned char *pData, size_t nLength) {
     const CCommandDescriptor *pRow = CCommandDescriptor::ForCode(datagram.nCode);
     if (!pRow)
         return;
-    CCommand cmd;
-    cmd.action = pRow->action;
-    cmd.origin = CCommand::Origin::Net;
+    CCommandDescriptor::Args args;
     // The id goes on as the same 32 bits the controller sent; handlers compare it unsigned.
-    cmd.nPlayer = datagram.nPlayerId;
-    if (pRow->value == CCommandDescriptor::Value::Media) {
-        cmd.strText = QString::fromStdString(CNetDatagram::CommandText(pData, nLength));
-        // Only opens are ranked by arrival; the datagram is the one read last.
+    args.nPlayer = datagram.nPlayerId;
+    if (pRow->value == CCommandDescriptor::Value::Media)
+        args.source = CCommandDescriptor::MediaOf(
+            QString::fromStdString(CNetDatagram::CommandText(pData, nLength)));
+    else if (pRow->value != CCommandDescriptor::Value::None)
+        args.nValue = datagram.nValue;
+    CCommand cmd = pRow->Make(args, CCommand::Origin::Net);
+    // Only opens are ranked by arrival; the datagram is the one read last.
+    if (pRow->value == CCommandDescriptor::Value::Media)
         cmd.nArrivedNs = ArrivalOfLastRead(m_RecvSocket);
-    } else if (pRow->value != CCommandDescriptor::Value::None)
-        cmd.nValue = datagram.nValue;
     m_sink.Execute(cmd);
 }
 

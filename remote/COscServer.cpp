@@ -235,12 +235,10 @@ void COscServer::Handle(const Route &route, const char *pszPath, const char *psz
     lo_arg **args = static_cast<lo_arg **>(argv);
     const CCommandDescriptor &row = *route.pRow;
     const char *pszGot = pszTypes ? pszTypes : "";
-    CCommand cmd;
-    cmd.action = row.action;
-    cmd.origin = CCommand::Origin::Osc;
+    CCommandDescriptor::Args given;
     // The volume is common to both players: the id of the binary protocol's command 13 is only
     // range-checked, and Player A's always passes.
-    cmd.nPlayer = std::max(route.nPlayer, 0);
+    given.nPlayer = std::max(route.nPlayer, 0);
     bool bValid = false;
     const char *pszExpected = "i";
     switch (row.value) {
@@ -252,13 +250,13 @@ void COscServer::Handle(const Route &route, const char *pszPath, const char *psz
     case Value::Position:
     case Value::Percent:
     case Value::Switch:
-        bValid = argc == 1 && ReadInteger(pszGot[0], args[0], cmd.nValue);
+        bValid = argc == 1 && ReadInteger(pszGot[0], args[0], given.nValue);
         break;
     case Value::Media:
         pszExpected = "s";
         bValid = argc == 1 && (pszGot[0] == LO_STRING || pszGot[0] == LO_SYMBOL);
         if (bValid)
-            cmd.strText = QString::fromUtf8(StringArg(args[0]));
+            given.source = CCommandDescriptor::MediaOf(QString::fromUtf8(StringArg(args[0])));
         break;
     }
     if (!bValid) {
@@ -266,7 +264,8 @@ void COscServer::Handle(const Route &route, const char *pszPath, const char *psz
         return;
     }
     if (row.value == Value::Switch)
-        cmd.nValue = cmd.nValue != 0 ? 1 : 0;
+        given.nValue = given.nValue != 0 ? 1 : 0;
+    CCommand cmd = row.Make(given, CCommand::Origin::Osc);
     // Only opens are ranked by arrival; the packet is the one read last.
     if (row.value == Value::Media)
         cmd.nArrivedNs = CNetServer::ArrivalOfLastRead(m_socket);

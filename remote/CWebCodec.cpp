@@ -107,21 +107,21 @@ std::optional<CCommand> CWebCodec::ParseCommand(const QByteArray &message, int n
         return std::nullopt;
     }
     using Value = CCommandDescriptor::Value;
-    CCommand cmd;
-    cmd.action = pRow->action;
-    cmd.origin = CCommand::Origin::Web;
+    CCommandDescriptor::Args args;
     const QString strPlayer = object.value("player").toString();
     const bool bPlayerOk = strPlayer == "A" || strPlayer == "B";
-    cmd.nPlayer = strPlayer == "B" ? 1 : 0;
+    args.nPlayer = strPlayer == "B" ? 1 : 0;
     std::optional<int32_t> value = 0;
+    bool bRow = true;
     switch (pRow->value) {
     case Value::None:
         break;
     case Value::Media:
         // A row of the playlist only: the page never names a file.
         value = Whole(object.value("row"), 1, std::numeric_limits<int32_t>::max());
+        bRow = value.has_value();
         if (value)
-            cmd.strText = ":" + QString::number(*value);
+            args.source = CCommand::Row{*value};
         value = 0;
         break;
     case Value::Position:
@@ -130,21 +130,20 @@ std::optional<CCommand> CWebCodec::ParseCommand(const QByteArray &message, int n
     case Value::Percent:
         value = Whole(object.value("value"), 0, 100);
         // The volume is common to both players; the active one names it.
-        cmd.nPlayer = nActive;
+        args.nPlayer = nActive;
         break;
     case Value::Switch:
         // Without "on" the switch flips.
         value = object.contains("on") ? (object.value("on").isBool()
                                              ? std::optional<int32_t>(object.value("on").toBool())
                                              : std::nullopt)
-                                      : CCommand::TOGGLE;
+                                      : -1;
         break;
     }
-    if ((pRow->bPerPlayer && !bPlayerOk) || !value ||
-        (pRow->value == Value::Media && cmd.strText.isEmpty())) {
+    if ((pRow->bPerPlayer && !bPlayerOk) || !value || !bRow) {
         strError = QString("bad arguments for \"%1\"").arg(strAction);
         return std::nullopt;
     }
-    cmd.nValue = *value;
-    return cmd;
+    args.nValue = *value;
+    return pRow->Make(args, CCommand::Origin::Web);
 }

@@ -1,14 +1,12 @@
 #include "widgets/CBitmapSlider.h"
 
-#include "core/CMessageSink.h"
-#include "core/UserMessages.h"
 #include "widgets/CResourceBitmap.h"
 
 #include <QHelpEvent>
 #include <QPainter>
 #include <QToolTip>
 
-CBitmapSlider::CBitmapSlider(CMessageSink &sink) : m_sink(sink) {}
+CBitmapSlider::CBitmapSlider(Moved moved) : m_moved(std::move(moved)) {}
 
 CBitmapSlider::~CBitmapSlider() = default;
 
@@ -187,6 +185,6 @@ void CBitmapSlider::OnLButtonUp(unsigned, int x, int) {
 }
 
 void CBitmapSlider::Notify() {
-    m_sink.SendMessage(WM_SLIDER_CHANGED, static_cast<uintptr_t>(m_nID),
-                       static_cast<intptr_t>(GetPos()));
+    if (m_moved)
+        m_moved(GetPos());
 }

@@ -12,8 +12,8 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
-class CMessageSink;
 class QEvent;
 class QPainter;
 
@@ -24,7 +24,10 @@ public:
     static constexpr int MIN_TRACK_WIDTH = 5;
     static constexpr int MAX_TRACK_HEIGHT = 13;
 
-    explicit CBitmapSlider(CMessageSink &sink);
+    // What the slider says when the operator has moved it: its new position.
+    using Moved = std::function<void(int64_t nPos)>;
+
+    explicit CBitmapSlider(Moved moved);
     virtual ~CBitmapSlider();
     CBitmapSlider(const CBitmapSlider &) = delete;
     CBitmapSlider &operator=(const CBitmapSlider &) = delete;
@@ -73,7 +76,7 @@ protected:
     int64_t PosFromX(int x) const;
     void Notify();
 
-    CMessageSink &m_sink;
+    Moved m_moved;
     QString m_strToolTip;
     QPointer<QWidget> m_pParent;
     QRect m_rcTrack;

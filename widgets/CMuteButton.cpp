@@ -14,8 +14,6 @@ void CMuteButton::SetMuted(bool bMuted) {
 void CMuteButton::OnClick() {
     m_bState = !m_bState;
     SetBitmap(RestingBitmap());
-    CCommand cmd;
-    cmd.action = CCommand::Action::Mute;
-    cmd.nValue = m_bState ? 1 : 0;
-    m_sink.Execute(cmd);
+    m_sink.Execute(
+        CCommand(CCommand::Mute{m_bState ? CCommand::Switch::On : CCommand::Switch::Off}));
 }

@@ -19,8 +19,5 @@ void CPlayerButton::SetCheck(bool bChecked) {
 }
 
 void CPlayerButton::OnClick() {
-    CCommand cmd;
-    cmd.action = CCommand::Action::Select;
-    cmd.nPlayer = m_nPlayer;
-    m_sink.Execute(cmd);
+    m_sink.Execute(CCommand(CCommand::Select{CCommand::Player::Id(m_nPlayer)}));
 }

@@ -1,9 +1,8 @@
 #include "widgets/CPlayerCtrlBar.h"
 
+#include "core/CCommandSink.h"
 #include "core/CGeneralSettings.h"
-#include "core/CMessageSink.h"
 #include "core/CProfile.h"
-#include "core/UserMessages.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -24,14 +23,25 @@ const char *const kSection = "CtrlBar";
 const char *const kVolumeEntry = "m_Volume";
 } // namespace
 
-CPlayerCtrlBar::CPlayerCtrlBar(CMessageSink &sink, CCommandSink &commands, CProfile &profile,
+namespace {
+// The operator's volume slider at a position, as a command.
+CCommand VolumeAt(int64_t nPos) {
+    return CCommand(CCommand::Volume{CCommand::Player::Active(), CCommand::Volume::Scale::Level,
+                                     static_cast<int32_t>(nPos)});
+}
+} // namespace
+
+CPlayerCtrlBar::CPlayerCtrlBar(CCommandSink &commands, CProfile &profile,
                                const CGeneralSettings &settings, QWidget *pParent)
-    : QWidget(pParent), m_btnPlay(commands, PLAY, CCommand::Action::PlayActive),
-      m_btnPause(commands, PAUSE, CCommand::Action::PauseActive),
-      m_btnStop(commands, STOP, CCommand::Action::StopActive), m_btnMute(commands),
-      m_btnPrev(commands, PREVIOUS, CCommand::Action::Previous),
-      m_btnNext(commands, NEXT, CCommand::Action::Next), m_btnPlayerA(commands, 0),
-      m_btnPlayerB(commands, 1), m_SeekSlider(sink), m_VolumeSlider(sink), m_sink(sink),
+    : QWidget(pParent), m_btnPlay(commands, PLAY, CCommand::Play{}),
+      m_btnPause(commands, PAUSE, CCommand::Pause{}), m_btnStop(commands, STOP, CCommand::Stop{}),
+      m_btnMute(commands), m_btnPrev(commands, PREVIOUS, CCommand::Step{-1}),
+      m_btnNext(commands, NEXT, CCommand::Step{1}), m_btnPlayerA(commands, 0),
+      m_btnPlayerB(commands, 1), m_SeekSlider([this](int64_t nPos) {
+          m_commands.Execute(CCommand(CCommand::Seek{CCommand::Player::Active(), nPos}));
+      }),
+      m_VolumeSlider([this](int64_t nPos) { m_commands.Execute(VolumeAt(nPos)); }),
+      m_commands(commands),
       m_profile(profile), m_pButtons{&m_btnPlay,    &m_btnPause,   &m_btnStop, &m_btnMute,
                                      &m_btnPlayerA, &m_btnPlayerB, &m_btnPrev, &m_btnNext} {
     // The main window copies the volume range in before the initial update; starting from
@@ -146,8 +156,7 @@ void CPlayerCtrlBar::LoadSettings() {
     m_VolumeSlider.SetPos(nVolume);
     // A stored position outside the range is refused by the slider; the players get what the
     // slider really shows.
-    m_sink.SendMessage(WM_SLIDER_CHANGED, VOLUME_SLIDER_ID,
-                       static_cast<intptr_t>(m_VolumeSlider.GetPos()));
+    m_commands.Execute(VolumeAt(m_VolumeSlider.GetPos()));
 }
 
 void CPlayerCtrlBar::SaveSettings() {

@@ -16,7 +16,6 @@
 #include <QWidget>
 
 class CCommandSink;
-class CMessageSink;
 class CProfile;
 class CGeneralSettings;
 
@@ -31,8 +30,8 @@ public:
     // The seek slider takes the client width less this.
     static constexpr int SEEK_WIDTH_MARGIN = 165;
 
-    CPlayerCtrlBar(CMessageSink &sink, CCommandSink &commands, CProfile &profile,
-                   const CGeneralSettings &settings, QWidget *pParent = nullptr);
+    CPlayerCtrlBar(CCommandSink &commands, CProfile &profile, const CGeneralSettings &settings,
+                   QWidget *pParent = nullptr);
     // Writes the volume position back to the settings.
     ~CPlayerCtrlBar() override;
 
@@ -114,7 +113,7 @@ private:
     CStatusDisplay m_StatusDisplay;
     // Top of the volume slider's range; the main window keeps it equal to the volume range.
     int m_nVolumeRange = 3000;
-    CMessageSink &m_sink;
+    CCommandSink &m_commands;
     CProfile &m_profile;
     bool m_bInitialized = false;
     // The buttons but the link, in the order of Button: the order they paint and hear the

@@ -3,11 +3,9 @@
 #include "core/CCommandSink.h"
 
 CPushImageButton::CPushImageButton(CCommandSink &sink, const CPictures &pictures,
-                                   CCommand::Action action)
-    : CImageButton(pictures), m_sink(sink), m_action(action) {}
+                                   CCommand::Payload payload)
+    : CImageButton(pictures), m_sink(sink), m_payload(std::move(payload)) {}
 
 void CPushImageButton::OnClick() {
-    CCommand cmd;
-    cmd.action = m_action;
-    m_sink.Execute(cmd);
+    m_sink.Execute(CCommand(m_payload));
 }

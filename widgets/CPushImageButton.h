@@ -10,12 +10,12 @@ class CCommandSink;
 
 class CPushImageButton : public CImageButton {
 public:
-    CPushImageButton(CCommandSink &sink, const CPictures &pictures, CCommand::Action action);
+    CPushImageButton(CCommandSink &sink, const CPictures &pictures, CCommand::Payload payload);
 
 protected:
     void OnClick() override;
 
 private:
     CCommandSink &m_sink;
-    CCommand::Action m_action;
+    CCommand::Payload m_payload;
 };

@@ -4,7 +4,7 @@
 
 #include <QPainter>
 
-CSeekSlider::CSeekSlider(CMessageSink &sink) : CBitmapSlider(sink) {}
+CSeekSlider::CSeekSlider(Moved moved) : CBitmapSlider(std::move(moved)) {}
 
 CSeekSlider::~CSeekSlider() = default;
 

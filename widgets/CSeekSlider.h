@@ -10,7 +10,7 @@ public:
     // Gap between a cap and the track.
     static constexpr int CAP_GAP = 6;
 
-    explicit CSeekSlider(CMessageSink &sink);
+    explicit CSeekSlider(Moved moved);
     ~CSeekSlider() override;
 
     // The track given includes the caps; the slider narrows it to make room for them.

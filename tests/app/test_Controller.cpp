@@ -32,6 +32,7 @@
 
 namespace {
 
+using C = CCommand;
 constexpr int kStatusPort = 42160;
 constexpr int kCommandPort = 42161;
 
@@ -65,16 +66,13 @@ protected:
     intptr_t Send(unsigned msg, uintptr_t w = 0, intptr_t l = 0) {
         return m_pFrame->SendMessage(msg, w, l);
     }
-    CCommand::Result Run(CCommand::Action action, int32_t nPlayer = 0, int32_t nValue = 0) {
-        return m_pFrame->Execute(Cmd(action, nPlayer, nValue));
+    CCommand::Result Run(CCommand::Payload payload) {
+        return m_pFrame->Execute(Cmd(std::move(payload)));
     }
     // A controller's command as an input hands it on, without the way through a socket.
-    CCommand::Result Remote(CCommand::Action action, int32_t nPlayer, int32_t nValue = 0,
-                            const QString &strText = QString(), int64_t nArrivedNs = 0,
+    CCommand::Result Remote(CCommand::Payload payload, int64_t nArrivedNs = 0,
                             CCommand::Origin origin = CCommand::Origin::Net) {
-        CCommand cmd = Cmd(action, nPlayer, nValue);
-        cmd.strText = strText;
-        cmd.origin = origin;
+        CCommand cmd = Cmd(std::move(payload), origin);
         cmd.nArrivedNs = nArrivedNs;
         return m_pFrame->Execute(cmd);
     }
@@ -173,7 +171,7 @@ TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
     PlayRow(0);
     Engine().Pause(0);
     // Next Track while paused: the next entry opens paused.
-    Run(CCommand::Action::Next);
+    Run(C::Step{1});
     EXPECT_EQ(A().m_strPath, Path(1));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
     // A double click (lParam 1) while paused opens and starts.
@@ -181,7 +179,7 @@ TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
     EXPECT_EQ(A().m_strPath, Path(2));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
     // Previous while playing: playing.
-    Run(CCommand::Action::Previous);
+    Run(C::Step{-1});
     EXPECT_EQ(A().m_strPath, Path(1));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
     const QStringList texts = Texts();
@@ -193,13 +191,13 @@ TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
 // operator's steps the newest replaces one that prepares, and takes over the play state the
 // operator left the medium in meanwhile; a controller's step waits for the one before it.
 TEST_F(ControllerTest, StepsPrepareTheirEntryAndTheNewestCarriesThePlayState) {
-    using Act = CCommand::Action;
     PlayRow(0);
     A().m_bOpenLater = true;
-    EXPECT_EQ(Run(Act::Next), CCommand::Result::Pending);
-    EXPECT_EQ(Run(Act::Previous), CCommand::Result::Pending);
+    EXPECT_EQ(Run(C::Step{1}), CCommand::Result::Pending);
+    EXPECT_EQ(Run(C::Step{-1}), CCommand::Result::Pending);
     EXPECT_EQ(A().m_strPending, Path(0));
-    EXPECT_EQ(Run(Act::TogglePlay), CCommand::Result::Done) << "pauses what plays meanwhile";
+    EXPECT_EQ(Run(C::Play{C::Player::Active(), true}), CCommand::Result::Done)
+        << "pauses what plays meanwhile";
     Texts();
     A().FinishPendingOpen(true);
     EXPECT_EQ(List().GetCurTrack(), 0);
@@ -209,11 +207,11 @@ TEST_F(ControllerTest, StepsPrepareTheirEntryAndTheNewestCarriesThePlayState) {
                            "Player A: Playback stopped.\n", "Player A: Playback paused.\n"}));
 
     // A controller's Next while the one before prepares waits for it; the volume does not.
-    Run(Act::TogglePlay);
+    Run(C::Play{C::Player::Active(), true});
     Texts();
-    Remote(Act::Next, 0);
-    Remote(Act::Next, 0);
-    Remote(Act::VolumeLevel, 0, 0);
+    Remote(C::Step{1});
+    Remote(C::Step{1});
+    Remote(C::Volume{C::Player::Active(), C::Volume::Scale::Level, 0});
     EXPECT_EQ(A().m_strPending, Path(1));
     A().FinishPendingOpen(true);
     QTest::qWait(20);
@@ -272,7 +270,7 @@ TEST_F(ControllerTest, RemoteVolumeFollowsTheRangeAndRefusalsReportTheVolumeInFo
     EXPECT_EQ(m_pFrame->GetNetServer().GetStatus().nVolume, 50);
 
     Engine().SetMute(true);
-    Send(WM_SLIDER_CHANGED, CPlayerCtrlBar::VOLUME_SLIDER_ID, 0);
+    Run(C::Volume{C::Player::Active(), C::Volume::Scale::Level, 0});
     EXPECT_EQ(Engine().GetVolume(), -3000);
     EXPECT_EQ(Texts(), QStringList({"Player A: Volume set to 0%.\n"}));
 }
@@ -350,20 +348,19 @@ TEST_F(ControllerTest, RemoteOpensGoOnWhileTheMediaPreparesAndKeepTheirOrder) {
 // The backlog collapses to the newest open and what came after it, seeks to the newest, and
 // "open, then play" keeps its order.
 TEST_F(ControllerTest, AControllersBacklogCollapsesAndHoldsNoOperatorCommand) {
-    using Act = CCommand::Action;
     constexpr auto Done = CCommand::Result::Done;
     PlayRow(0);
     Texts();
     A().m_bOpenLater = true;
     for (int i = 0; i < 100; ++i) {
-        Remote(Act::Open, 0, 0, i % 2 ? ":3" : ":2");
-        Remote(Act::Seek, 0, 1000 + i);
+        Remote(C::Open{C::Player::Id(0), C::Row{i % 2 ? 3 : 2}});
+        Remote(C::Seek{C::Player::Id(0), 1000 + i});
     }
-    Remote(Act::Seek, 0, 3000);
-    Remote(Act::Play, 0);
-    EXPECT_EQ(Run(Act::TogglePlay), Done);
+    Remote(C::Seek{C::Player::Id(0), 3000});
+    Remote(C::Play{C::Player::Id(0)});
+    EXPECT_EQ(Run(C::Play{C::Player::Active(), true}), Done);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
-    EXPECT_EQ(Run(Act::StopActive), Done);
+    EXPECT_EQ(Run(C::Stop{}), Done);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
     EXPECT_EQ(A().m_strPath, Path(0)) << "the open prepares meanwhile";
 
@@ -391,12 +388,12 @@ TEST_F(ControllerTest, AControllersBacklogCollapsesAndHoldsNoOperatorCommand) {
 // Of opens of a player the newest by arrival wins, whichever input each came from and in
 // whatever order the inputs were read; the operator's open is the newest of all.
 TEST_F(ControllerTest, TheNewestOpenWinsByArrivalAcrossInputs) {
-    using Act = CCommand::Action;
     PlayRow(0);
     Texts();
     // Read after the binary protocol's newer one, an older OSC open loses.
-    EXPECT_EQ(Remote(Act::Open, 1, 0, ":2", 2000), CCommand::Result::Done);
-    EXPECT_EQ(Remote(Act::Open, 1, 0, ":3", 1000, CCommand::Origin::Osc), CCommand::Result::Failed);
+    EXPECT_EQ(Remote(C::Open{C::Player::Id(1), C::Row{2}}, 2000), CCommand::Result::Done);
+    EXPECT_EQ(Remote(C::Open{C::Player::Id(1), C::Row{3}}, 1000, CCommand::Origin::Osc),
+              CCommand::Result::Failed);
     EXPECT_EQ(B().m_strPath, Path(1));
     EXPECT_EQ(Texts(), QStringList({"Player B: Opening Stream ( two.mp4 ) successful.\n",
                                     "Player B: Playback stopped.\n",
@@ -406,9 +403,9 @@ TEST_F(ControllerTest, TheNewestOpenWinsByArrivalAcrossInputs) {
     // A waiting open of the active player loses to the operator's own double click, and so
     // does what waits after it.
     A().m_bOpenLater = true;
-    Remote(Act::Open, 0, 0, ":2");
-    Remote(Act::Open, 0, 0, ":3");
-    Remote(Act::Play, 0);
+    Remote(C::Open{C::Player::Id(0), C::Row{2}});
+    Remote(C::Open{C::Player::Id(0), C::Row{3}});
+    Remote(C::Play{C::Player::Id(0)});
     PlayRow(1);
     A().FinishPendingOpen(true);
     QTest::qWait(20);
@@ -446,18 +443,17 @@ TEST_F(ControllerTest, RemoteControlGatesTheShowNetworksInputsOnly) {
     for (int nGate : {0, 2}) {
         m_frame.m_pSettings->SetRemoteCtrl(nGate);
         for (Origin origin : {Origin::Net, Origin::Osc, Origin::Web})
-            EXPECT_EQ(Remote(CCommand::Action::Pause, 0, 0, {}, 0, origin),
-                      CCommand::Result::Refused);
+            EXPECT_EQ(Remote(C::Pause{C::Player::Id(0)}, 0, origin), CCommand::Result::Refused);
         SendCommand(0, CNetDatagram::CMD_STOP, 0);
         EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
     }
-    EXPECT_EQ(Remote(CCommand::Action::Pause, 0, 0, {}, 0, Origin::Sync), CCommand::Result::Done);
-    EXPECT_EQ(Remote(CCommand::Action::Play, 0, 0, {}, 0, Origin::Mpris), CCommand::Result::Done);
-    EXPECT_EQ(Run(CCommand::Action::PauseActive), CCommand::Result::Done);
+    EXPECT_EQ(Remote(C::Pause{C::Player::Id(0)}, 0, Origin::Sync), CCommand::Result::Done);
+    EXPECT_EQ(Remote(C::Play{C::Player::Id(0)}, 0, Origin::Mpris), CCommand::Result::Done);
+    EXPECT_EQ(Run(C::Pause{}), CCommand::Result::Done);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
 
     m_frame.m_pSettings->SetRemoteCtrl(1);
-    EXPECT_EQ(Remote(CCommand::Action::Play, 0, 0, {}, 0, Origin::Web), CCommand::Result::Done);
+    EXPECT_EQ(Remote(C::Play{C::Player::Id(0)}, 0, Origin::Web), CCommand::Result::Done);
     SendCommand(0, CNetDatagram::CMD_STOP, 0);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
 }
@@ -492,7 +488,7 @@ TEST_F(ControllerTest, NoRemoteCommandRunsAnEventLoopOrAsksTheOperator) {
             else if (row.value == Value::Percent)
                 values = {50, 101, -5};
             else if (row.value == Value::Switch)
-                values = {CCommand::TOGGLE, 1, 0};
+                values = {-1, 1, 0};
             else if (row.value == Value::Media)
                 texts = {bEmpty ? strGone : Path(1), ":2", ":99", strGone, m_dir.path(), ""};
             for (int32_t nPlayer : {0, 1, 7})
@@ -501,7 +497,11 @@ TEST_F(ControllerTest, NoRemoteCommandRunsAnEventLoopOrAsksTheOperator) {
                         const size_t nAsked = m_ui.m_boxes.size() + m_ui.m_filters.size();
                         nTurns = 0;
                         bInCommand = true;
-                        Remote(row.action, nPlayer, nValue, strText, 0, origin);
+                        CCommandDescriptor::Args args;
+                        args.nPlayer = nPlayer;
+                        args.nValue = nValue;
+                        args.source = CCommandDescriptor::MediaOf(strText);
+                        Remote(row.Make(args, origin).payload, 0, origin);
                         bInCommand = false;
                         const std::string strWhat =
                             QString("%1 %2 %3 \"%4\"%5")
@@ -522,62 +522,62 @@ TEST_F(ControllerTest, NoRemoteCommandRunsAnEventLoopOrAsksTheOperator) {
 // The actions of the operator and the desktop's media controls; those of the remote protocols
 // are driven over the network above.
 TEST_F(ControllerTest, EveryActionReachesItsHandler) {
-    using Act = CCommand::Action;
     constexpr auto Done = CCommand::Result::Done;
     constexpr auto Refused = CCommand::Result::Refused;
     PlayRow(0);
-    EXPECT_EQ(Run(Act::PauseActive), Done);
+    EXPECT_EQ(Run(C::Pause{}), Done);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
-    Run(Act::TogglePlay);
+    Run(C::Play{C::Player::Active(), true});
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
-    Run(Act::StopActive);
+    Run(C::Stop{});
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
-    Run(Act::PlayActive);
+    Run(C::Play{});
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
     Texts();
 
     // The sliders' handlers with the value in the command: the volume slider shows it.
-    EXPECT_EQ(Run(Act::SeekActive, 0, 4000), Done);
+    EXPECT_EQ(Run(C::Seek{C::Player::Active(), 4000}), Done);
     EXPECT_EQ(A().m_nPosition, 4000);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
-    EXPECT_EQ(Run(Act::SeekActive, 0, -1), Refused);
-    EXPECT_EQ(Run(Act::VolumeLevel, 0, 1500), Done);
+    EXPECT_EQ(Run(C::Seek{C::Player::Active(), -1}), Refused);
+    EXPECT_EQ(Run(C::Volume{C::Player::Active(), C::Volume::Scale::Level, 1500}), Done);
     EXPECT_EQ(Engine().GetVolume(), -1500);
     EXPECT_EQ(m_pFrame->GetCtrlBar()->GetVolumeSlider().GetPos(), 1500);
-    EXPECT_EQ(Run(Act::VolumeLevel, 0, 3001), Refused);
+    EXPECT_EQ(Run(C::Volume{C::Player::Active(), C::Volume::Scale::Level, 3001}), Refused);
     EXPECT_EQ(Texts(), QStringList({"Player A: Playback paused.\n", "Player A: Playback started.\n",
                                     "Player A: Seeking to  0:00:04 /  0:00:10 ( 40% )\n",
                                     "Player A: Volume set to 50%.\n"}));
 
-    // Switches: TOGGLE flips, 1 and 0 set. The mute button shows the mute in force.
+    // Switches: Toggle flips, On and Off set. The mute button shows the mute in force.
     const CImageButton &mute = m_pFrame->GetCtrlBar()->GetButton(CPlayerCtrlBar::BTN_MUTE);
-    Run(Act::Mute, 0, CCommand::TOGGLE);
+    Run(C::Mute{C::Switch::Toggle});
     EXPECT_TRUE(Engine().IsMuted());
     EXPECT_EQ(mute.GetBitmapID(), CMuteButton::BMP_ON);
-    Run(Act::Mute, 0, 1);
+    Run(C::Mute{C::Switch::On});
     EXPECT_TRUE(Engine().IsMuted());
-    Run(Act::Mute, 0, 0);
+    Run(C::Mute{C::Switch::Off});
     EXPECT_FALSE(Engine().IsMuted());
     EXPECT_EQ(mute.GetBitmapID(), CMuteButton::BMP_OFF);
-    Run(Act::Fullscreen, 0, 0);
+    Run(C::Fullscreen{C::Switch::Off});
     EXPECT_FALSE(View().IsFullScreen());
-    Run(Act::Fullscreen, 0, 1);
+    Run(C::Fullscreen{C::Switch::On});
     EXPECT_TRUE(View().IsFullScreen());
-    Run(Act::Fullscreen, 0, CCommand::TOGGLE);
+    Run(C::Fullscreen{C::Switch::Toggle});
     EXPECT_FALSE(View().IsFullScreen());
-    Run(Act::LoopList, 0, 1);
+    Run(C::PlayMode{C::PlayMode::Mode::LoopList, C::Switch::On});
     EXPECT_TRUE(List().GetLoopList());
-    Run(Act::RepeatSingle, 0, CCommand::TOGGLE);
+    Run(C::PlayMode{C::PlayMode::Mode::RepeatSingle, C::Switch::Toggle});
     EXPECT_TRUE(List().GetLoopSingleTrack());
-    EXPECT_EQ(Run(Act::AutoNext, 0, 0), Refused) << "no meaning while a single track repeats";
+    EXPECT_EQ(Run(C::PlayMode{C::PlayMode::Mode::AutoNext, C::Switch::Off}), Refused)
+        << "no meaning while a single track repeats";
     EXPECT_TRUE(List().GetAutoSkipTrack());
-    Run(Act::RepeatSingle, 0, 0);
-    EXPECT_EQ(Run(Act::AutoNext, 0, 0), Done);
+    Run(C::PlayMode{C::PlayMode::Mode::RepeatSingle, C::Switch::Off});
+    EXPECT_EQ(Run(C::PlayMode{C::PlayMode::Mode::AutoNext, C::Switch::Off}), Done);
     EXPECT_FALSE(List().GetAutoSkipTrack());
 
-    EXPECT_EQ(Run(Act::Select, 1), Done);
+    EXPECT_EQ(Run(C::Select{C::Player::Id(1)}), Done);
     EXPECT_EQ(Engine().GetActiveID(), 1);
-    EXPECT_EQ(Run(Act::Select, 5), Refused);
+    EXPECT_EQ(Run(C::Select{C::Player::Id(5)}), Refused);
     EXPECT_EQ(Engine().GetActiveID(), 1);
 }
 

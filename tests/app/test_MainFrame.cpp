@@ -293,8 +293,7 @@ TEST_F(MainFrameTest, OnlyDocumentsThatOpenStayInTheRecentFileList) {
     EXPECT_EQ(list.GetTrackCount(), 1);
     EXPECT_TRUE(recent.GetEntries().isEmpty());
     // A name on the command line that does not exist is never listed.
-    CCommand open =
-        Cmd(CCommand::Action::OpenDocument, 0, 0, m_frame.m_dir.filePath("missing.mp4"));
+    CCommand open = Cmd(CCommand::OpenDocument{m_frame.m_dir.filePath("missing.mp4")});
     EXPECT_EQ(m_pFrame->Execute(open), CCommand::Result::Failed);
     ASSERT_EQ(m_ui.m_boxes.size(), 2u);
     EXPECT_EQ(m_ui.m_boxes[0].text, "Cannot open \"" + m_frame.m_dir.filePath("gone.m3u") + "\".");
@@ -326,7 +325,7 @@ TEST_F(MainFrameTest, OnlyDocumentsThatOpenStayInTheRecentFileList) {
     EXPECT_TRUE(strBox.startsWith("Cannot open these files:\n\"/show/1.mp4\"\n"));
     EXPECT_TRUE(strBox.contains("\"/show/10.mp4\"\n... and 2 more.")) << strBox.toStdString();
 
-    open.strText = strShow;
+    open = Cmd(CCommand::OpenDocument{strShow});
     EXPECT_EQ(m_pFrame->Execute(open), CCommand::Result::Done);
     EXPECT_EQ(recent.GetEntries(), QStringList{strShow});
     EXPECT_EQ(list.GetTrackCount(), 0) << "the playlist was replaced";

@@ -187,11 +187,7 @@ protected:
         return seen.join(' ').toStdString();
     }
 
-    void StopActive() {
-        CCommand stop;
-        stop.action = CCommand::Action::StopActive;
-        m_frame->Execute(stop);
-    }
+    void StopActive() { m_frame->Execute(CCommand(CCommand::Stop{})); }
 
     QUdpSocket m_listener;
     CTestFrame m_frame{kStatusPort};

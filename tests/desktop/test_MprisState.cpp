@@ -15,11 +15,16 @@
 
 namespace {
 
-using Action = CCommand::Action;
+using C = CCommand;
 using Commands = std::vector<CCommand>;
+using Mode = C::PlayMode::Mode;
 
-CCommand Mpris(Action action, int32_t nValue = 0, const QString &strText = QString()) {
-    return Cmd(action, 0, nValue, strText, CCommand::Origin::Mpris);
+CCommand Mpris(C::Payload payload) {
+    return Cmd(std::move(payload), C::Origin::Mpris);
+}
+
+CCommand SeekTo(int64_t nMs) {
+    return Mpris(C::Seek{C::Player::Active(), nMs});
 }
 
 class CFakeFrame : public CMprisState::Frame {
@@ -60,16 +65,14 @@ TEST_F(MprisStateTest, SeeksGoToTheSeekSlidersHandlerAndPastTheEndToTheNextTrack
     m_state.SetPosition(m_state.TrackId(), 30000000);            // absolute
     m_state.SetPosition("/com/ovak/Tessaro/Track/999", 1000000); // stale track: ignored
     m_state.SetPosition(m_state.TrackId(), 61000000);            // past the end: ignored
-    EXPECT_EQ(m_sink.m_commands,
-              (Commands{Mpris(Action::SeekActive, 15000), Mpris(Action::SeekActive, 0),
-                        Mpris(Action::SeekActive, 30000)}));
+    EXPECT_EQ(m_sink.m_commands, (Commands{SeekTo(15000), SeekTo(0), SeekTo(30000)}));
     EXPECT_TRUE(m_state.Update(100).bSeeked);
 
     m_sink.Clear();
     m_state.Seek(60000000);
     m_frame.m_state.nPlayState = CPlayerBase::PS_STOPPED; // nothing to seek in
     m_state.Seek(1000000);
-    EXPECT_EQ(m_sink.m_commands, Commands{Mpris(Action::Next)});
+    EXPECT_EQ(m_sink.m_commands, Commands{Mpris(C::Step{1})});
 }
 
 TEST_F(MprisStateTest, SettingsBecomeTheVolumeLevelAndTheSwitchesOfTheMenu) {
@@ -87,10 +90,13 @@ TEST_F(MprisStateTest, SettingsBecomeTheVolumeLevelAndTheSwitchesOfTheMenu) {
     m_state.SetRate(2.0); // one speed only: ignored
     m_state.SetRate(0.0); // a pause, as the interface says
     EXPECT_EQ(m_sink.m_commands,
-              (Commands{Mpris(Action::VolumeLevel, 750), Mpris(Action::TogglePlay),
-                        Mpris(Action::RepeatSingle, 0), Mpris(Action::LoopList, 1),
-                        Mpris(Action::RepeatSingle, 0), Mpris(Action::LoopList, 0),
-                        Mpris(Action::Fullscreen, 1), Mpris(Action::PauseActive)}));
+              (Commands{Mpris(C::Volume{C::Player::Active(), C::Volume::Scale::Level, 750}),
+                        Mpris(C::Play{C::Player::Active(), true}),
+                        Mpris(C::PlayMode{Mode::RepeatSingle, C::Switch::Off}),
+                        Mpris(C::PlayMode{Mode::LoopList, C::Switch::On}),
+                        Mpris(C::PlayMode{Mode::RepeatSingle, C::Switch::Off}),
+                        Mpris(C::PlayMode{Mode::LoopList, C::Switch::Off}),
+                        Mpris(C::Fullscreen{C::Switch::On}), Mpris(C::Pause{})}));
 
     // Only local file URIs open: anything else is refused without a command, a file that does
     // not open fails, and a medium that opened starts.
@@ -100,18 +106,19 @@ TEST_F(MprisStateTest, SettingsBecomeTheVolumeLevelAndTheSwitchesOfTheMenu) {
         EXPECT_EQ(OpenUri(pszUri), CCommand::Result::Refused) << pszUri;
     EXPECT_TRUE(m_sink.m_commands.empty());
     m_sink.m_onCommand = [this](const CCommand &cmd) {
-        if (cmd.action != Action::OpenDocument)
+        const C::OpenDocument *pOpen = cmd.As<C::OpenDocument>();
+        if (!pOpen)
             return CCommand::Result::Done;
-        if (!cmd.strText.endsWith(".mp4"))
+        if (!pOpen->strPath.endsWith(".mp4"))
             return CCommand::Result::Failed;
-        m_frame.m_state.strPath = cmd.strText;
+        m_frame.m_state.strPath = pOpen->strPath;
         return CCommand::Result::Done;
     };
     EXPECT_EQ(OpenUri("file:///show/gone.mkv"), CCommand::Result::Failed);
     EXPECT_EQ(OpenUri("file://localhost/show/two%20b.mp4"), CCommand::Result::Done);
-    EXPECT_EQ(m_sink.m_commands, (Commands{Mpris(Action::OpenDocument, 0, "/show/gone.mkv"),
-                                           Mpris(Action::OpenDocument, 0, "/show/two b.mp4"),
-                                           Mpris(Action::PlayActive)}));
+    EXPECT_EQ(m_sink.m_commands,
+              (Commands{Mpris(C::OpenDocument{"/show/gone.mkv"}),
+                        Mpris(C::OpenDocument{"/show/two b.mp4"}), Mpris(C::Play{})}));
 }
 
 TEST_F(MprisStateTest, UpdateAnnouncesChangesAndSeeksMadeElsewhere) {

@@ -84,5 +84,6 @@ TEST(NetBroadcast, DefaultsReachListenersInsideAPrivateNamespace) {
     ASSERT_TRUE(play.waitForFinished(5000));
     EXPECT_EQ(play.exitCode(), 0);
     ASSERT_TRUE(CNetTestBench::WaitFor([&] { return !sink.m_commands.empty(); }));
-    EXPECT_EQ(sink.m_commands[0], Cmd(CCommand::Action::Play, 1, 0, {}, CCommand::Origin::Net));
+    EXPECT_EQ(sink.m_commands[0],
+              Cmd(CCommand::Play{CCommand::Player::Id(1)}, CCommand::Origin::Net));
 }

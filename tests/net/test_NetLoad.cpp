@@ -32,12 +32,13 @@ constexpr int kDatagrams = 20000;
 class COrderSink : public CCommandSink {
 public:
     CCommand::Result Execute(const CCommand &cmd) override {
-        if (cmd.action != CCommand::Action::Seek)
+        const CCommand::Seek *pSeek = cmd.As<CCommand::Seek>();
+        if (!pSeek)
             return CCommand::Result::Refused;
         ++m_nCount;
-        if (cmd.nValue <= m_nLast)
+        if (pSeek->nPositionMs <= m_nLast)
             ++m_nOutOfOrder; // a repeat or a step back
-        m_nLast = cmd.nValue;
+        m_nLast = pSeek->nPositionMs;
         return CCommand::Result::Done;
     }
     void Reset() {
@@ -46,7 +47,7 @@ public:
         m_nOutOfOrder = 0;
     }
     int m_nCount = 0;
-    int32_t m_nLast = -1;
+    int64_t m_nLast = -1;
     int m_nOutOfOrder = 0;
 };
 

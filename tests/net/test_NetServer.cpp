@@ -16,11 +16,15 @@
 
 namespace {
 
-using Action = CCommand::Action;
+using C = CCommand;
 using Commands = std::vector<CCommand>;
 
-CCommand Net(Action action, int32_t nPlayer, int32_t nValue = 0, const QString &strText = {}) {
-    return Cmd(action, nPlayer, nValue, strText, CCommand::Origin::Net);
+CCommand Net(CCommand::Payload payload) {
+    return Cmd(std::move(payload), CCommand::Origin::Net);
+}
+
+C::Player P(int32_t nPlayer) {
+    return C::Player::Id(nPlayer);
 }
 
 class NetServerTest : public ::testing::Test {
@@ -46,7 +50,7 @@ protected:
     void SendMarkerAndWait() {
         m_bench->SendCommand(0, CNetDatagram::CMD_SELECT, 0);
         ASSERT_TRUE(CNetTestBench::WaitFor([&] {
-            return !m_sink.m_commands.empty() && m_sink.m_commands.back().action == Action::Select;
+            return !m_sink.m_commands.empty() && m_sink.m_commands.back().Is<C::Select>();
         }));
     }
 
@@ -88,15 +92,15 @@ TEST_F(NetServerTest, EveryCommandCodeBecomesItsCommandInArrivalOrder) {
                           {7, 3, 0},       {-1, 4, 0},  {0, 11, -1}};
     for (const Case &c : cases)
         m_bench->SendCommand(c.nPlayer, c.nCode, c.nValue, c.pszText);
-    // Only open has a text and only seek and volume a value; codes without a command
-    // (12 among them) give nothing.
+    // Only open has a text (a row as ":N") and only seek and volume a value; codes without a
+    // command (12 among them) give nothing.
     const Commands expected = {
-        Net(Action::Play, 1),        Net(Action::Stop, 0),
-        Net(Action::Pause, 1),       Net(Action::Open, 1, 0, " :3 "),
-        Net(Action::Seek, 0, 61000), Net(Action::Volume, 0, 80),
-        Net(Action::Select, 1),      Net(Action::Play, 7),
-        Net(Action::Stop, -1), // passed on for the handler to refuse
-        Net(Action::Seek, 0, -1),
+        Net(C::Play{P(1)}),        Net(C::Stop{P(0)}),
+        Net(C::Pause{P(1)}),       Net(C::Open{P(1), C::Row{3}}),
+        Net(C::Seek{P(0), 61000}), Net(C::Volume{P(0), C::Volume::Scale::Percent, 80}),
+        Net(C::Select{P(1)}),      Net(C::Play{P(7)}),
+        Net(C::Stop{P(-1)}), // passed on for the handler to refuse
+        Net(C::Seek{P(0), -1}),
     };
     ASSERT_TRUE(WaitForCommands(expected.size()));
     CNetTestBench::Spin(50);
@@ -109,7 +113,7 @@ TEST_F(NetServerTest, EveryCommandCodeBecomesItsCommandInArrivalOrder) {
     std::memset(unterminated.data() + 36, 'q', 512);
     m_bench->Send(unterminated);
     ASSERT_TRUE(WaitForCommands(1));
-    EXPECT_EQ(m_sink.m_commands[0].strText, QString(512, 'q'));
+    EXPECT_EQ(m_sink.m_commands[0], Net(C::Open{P(0), QString(512, 'q')}));
 }
 
 TEST_F(NetServerTest, MalformedDatagramsAreDroppedSilently) {
@@ -123,7 +127,7 @@ TEST_F(NetServerTest, MalformedDatagramsAreDroppedSilently) {
     m_bench->Send(wrongMagic);
     m_bench->Send(QByteArray());
     SendMarkerAndWait();
-    EXPECT_EQ(m_sink.Actions(), std::vector<Action>{Action::Select});
+    EXPECT_EQ(m_sink.m_commands, Commands{Net(C::Select{P(0)})});
     EXPECT_TRUE(log.Lines().empty());
 }
 

@@ -25,13 +25,16 @@
 
 namespace {
 
-using Action = CCommand::Action;
+using C = CCommand;
 using Commands = std::vector<CCommand>;
 constexpr uint32_t SUBSCRIPTION_LOG_PERIOD = COscServer::SUBSCRIPTION_LOG_PERIOD_MS;
 
-CCommand OscCmd(Action action, int32_t nPlayer = 0, int32_t nValue = 0,
-                const QString &strText = QString()) {
-    return Cmd(action, nPlayer, nValue, strText, CCommand::Origin::Osc);
+CCommand OscCmd(C::Payload payload) {
+    return Cmd(std::move(payload), C::Origin::Osc);
+}
+
+C::Player P(int32_t nPlayer) {
+    return C::Player::Id(nPlayer);
 }
 
 QByteArray Osc(const char *pszPath, const char *pszTypes = "", double d = 0,
@@ -100,12 +103,17 @@ TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
     SendOsc(QByteArray(COscServer::MAX_PACKET_SIZE + 1, '/'));
     SendOsc(Osc("/tessaro/a/select")); // marker
     const Commands expected = {
-        OscCmd(Action::Play, 1),          OscCmd(Action::Pause, 0),
-        OscCmd(Action::Stop, 0),          OscCmd(Action::Select, 1),
-        OscCmd(Action::Open, 1, 0, ":2"), OscCmd(Action::Seek, 0, 1500),
-        OscCmd(Action::Volume, 0, 40),    OscCmd(Action::Next),
-        OscCmd(Action::Previous),         OscCmd(Action::Fullscreen, 0, 1),
-        OscCmd(Action::Select, 0),
+        OscCmd(C::Play{P(1)}),
+        OscCmd(C::Pause{P(0)}),
+        OscCmd(C::Stop{P(0)}),
+        OscCmd(C::Select{P(1)}),
+        OscCmd(C::Open{P(1), C::Row{2}}),
+        OscCmd(C::Seek{P(0), 1500}),
+        OscCmd(C::Volume{P(0), C::Volume::Scale::Percent, 40}),
+        OscCmd(C::Step{1}),
+        OscCmd(C::Step{-1}),
+        OscCmd(C::Fullscreen{C::Switch::On}),
+        OscCmd(C::Select{P(0)}),
     };
     ASSERT_TRUE(WaitForCommands(expected.size()));
     CNetTestBench::Spin(50);
@@ -140,22 +148,22 @@ TEST_F(OscTest, NumbersAsControllersSendThemAndAddressPatterns) {
     SendOsc(Osc("/tessaro/[b]/select", "T"));
     SendOsc(Osc("/tessaro/?/open", "s", 0, ":1"));
     const Commands expected = {
-        OscCmd(Action::Volume, 0, 50),
-        OscCmd(Action::Volume, 0, 50),
-        OscCmd(Action::Volume, 0, -5),
-        OscCmd(Action::Volume, 0, 30),
-        OscCmd(Action::Seek, 1, 1500),
-        OscCmd(Action::Fullscreen, 0, 1),
-        OscCmd(Action::Fullscreen, 0, 0),
-        OscCmd(Action::Play, 0),
-        OscCmd(Action::Next),
-        OscCmd(Action::Stop, 0),
-        OscCmd(Action::Stop, 1),
-        OscCmd(Action::Pause, 0),
-        OscCmd(Action::Pause, 1),
-        OscCmd(Action::Select, 1),
-        OscCmd(Action::Open, 0, 0, ":1"),
-        OscCmd(Action::Open, 1, 0, ":1"),
+        OscCmd(C::Volume{P(0), C::Volume::Scale::Percent, 50}),
+        OscCmd(C::Volume{P(0), C::Volume::Scale::Percent, 50}),
+        OscCmd(C::Volume{P(0), C::Volume::Scale::Percent, -5}),
+        OscCmd(C::Volume{P(0), C::Volume::Scale::Percent, 30}),
+        OscCmd(C::Seek{P(1), 1500}),
+        OscCmd(C::Fullscreen{C::Switch::On}),
+        OscCmd(C::Fullscreen{C::Switch::Off}),
+        OscCmd(C::Play{P(0)}),
+        OscCmd(C::Step{1}),
+        OscCmd(C::Stop{P(0)}),
+        OscCmd(C::Stop{P(1)}),
+        OscCmd(C::Pause{P(0)}),
+        OscCmd(C::Pause{P(1)}),
+        OscCmd(C::Select{P(1)}),
+        OscCmd(C::Open{P(0), C::Row{1}}),
+        OscCmd(C::Open{P(1), C::Row{1}}),
     };
     ASSERT_TRUE(WaitForCommands(expected.size())) << m_sink.m_commands.size();
     CNetTestBench::Spin(50);
@@ -171,9 +179,7 @@ TEST_F(OscTest, FloodsLeaveTheLogAndTheSubscriberListBoundedAndCommandsFlowing) 
     CNetTestBench::Spin(300);
     SendOsc(Osc("/tessaro/b/select"));
     ASSERT_TRUE(CNetTestBench::WaitFor(
-        [&] {
-            return !m_sink.m_commands.empty() && m_sink.m_commands.back().action == Action::Select;
-        },
+        [&] { return !m_sink.m_commands.empty() && m_sink.m_commands.back().Is<C::Select>(); },
         10000))
         << m_sink.m_commands.size() << " " << log.Text();
     EXPECT_LT(log.Lines().size(), 30u);
@@ -290,9 +296,10 @@ TEST_F(OscTest, AllowFromAndBindAddressHoldForBothProtocols) {
                           static_cast<quint16>(m_nOscPort));
     ASSERT_TRUE(WaitForCommands(2));
     CNetTestBench::Spin(100);
-    auto actions = m_sink.Actions();
-    std::sort(actions.begin(), actions.end()); // two sockets: either may be read first
-    EXPECT_EQ(actions, (std::vector<Action>{Action::Stop, Action::Pause}));
+    // Two sockets: either may be read first.
+    const Commands expected = {Cmd(C::Stop{P(1)}, C::Origin::Net), OscCmd(C::Pause{P(1)})};
+    EXPECT_TRUE(std::is_permutation(m_sink.m_commands.begin(), m_sink.m_commands.end(),
+                                    expected.begin(), expected.end()));
     EXPECT_TRUE(log.Contains("OnReceive(): Command from 127.0.0.3 refused: not in AllowFrom."));
     EXPECT_TRUE(
         log.Contains("COscServer::OnReceive(): Command from 127.0.0.3 refused: not in AllowFrom."));

@@ -89,16 +89,15 @@ TEST_F(RemoteToolTest, CommandsReachTheServerAsTheirCommands) {
         ASSERT_EQ(RunTool(Target() + args), 0) << args.join(' ').toStdString();
     ASSERT_TRUE(CNetTestBench::WaitFor([&] { return m_sink.m_commands.size() >= 8; }));
     CNetTestBench::Spin(50);
-    using A = CCommand::Action;
-    const auto net = [](A action, int32_t nPlayer, int32_t nValue = 0, const QString &s = {}) {
-        return Cmd(action, nPlayer, nValue, s, CCommand::Origin::Net);
-    };
+    using C = CCommand;
+    const auto net = [](C::Payload payload) { return Cmd(payload, C::Origin::Net); };
+    const auto P = [](int32_t nPlayer) { return C::Player::Id(nPlayer); };
     // "raw 12" is a valid datagram whose code asks for nothing.
     const std::vector<CCommand> expected = {
-        net(A::Play, 1),        net(A::Stop, 0),
-        net(A::Pause, 1),       net(A::Open, 0, 0, "  :2  "),
-        net(A::Seek, 0, 61000), net(A::Volume, 0, 35),
-        net(A::Select, 1),      net(A::Play, 7),
+        net(C::Play{P(1)}),        net(C::Stop{P(0)}),
+        net(C::Pause{P(1)}),       net(C::Open{P(0), C::Row{2}}),
+        net(C::Seek{P(0), 61000}), net(C::Volume{P(0), C::Volume::Scale::Percent, 35}),
+        net(C::Select{P(1)}),      net(C::Play{P(7)}),
     };
     EXPECT_EQ(m_sink.m_commands, expected);
 }
@@ -106,8 +105,8 @@ TEST_F(RemoteToolTest, CommandsReachTheServerAsTheirCommands) {
 TEST_F(RemoteToolTest, ListensForTheStatusAndTextThatACommandCausesAsJson) {
     // What the main frame does on a play command: new status, a forced send, a status text.
     m_sink.m_onCommand = [&](const CCommand &cmd) {
-        if (cmd.action == CCommand::Action::Play) {
-            m_server->SetStatus({3000, 250, 2, 90, static_cast<int16_t>(cmd.nPlayer)},
+        if (cmd.Is<CCommand::Play>()) {
+            m_server->SetStatus({3000, 250, 2, 90, static_cast<int16_t>(cmd.Target()->nId)},
                                 QStringLiteral("tone \"a\".ogg"));
             m_server->RequestStatus();
             m_server->SendTextMsg("Player B: Playback started.\n");

@@ -174,18 +174,15 @@ TEST(WebCodec, ChangesGoOutOnceAndCommandsAreReadStrictly) {
     const auto parse = [&](const char *pszJson) {
         return CWebCodec::ParseCommand(pszJson, 1, strError);
     };
-    const std::optional<CCommand> open = parse(R"({"action":"open","player":"A","row":2})");
-    ASSERT_TRUE(open);
-    EXPECT_EQ(open->action, CCommand::Action::Open);
-    EXPECT_EQ(open->origin, CCommand::Origin::Web);
-    EXPECT_EQ(open->nPlayer, 0);
-    EXPECT_EQ(open->strText, ":2");
-    const std::optional<CCommand> volume = parse(R"({"action":"volume","value":40})");
-    ASSERT_TRUE(volume);
-    EXPECT_EQ(volume->nPlayer, 1); // the active player names the common volume
-    EXPECT_EQ(volume->nValue, 40);
-    EXPECT_EQ(parse(R"({"action":"mute"})")->nValue, CCommand::TOGGLE);
-    EXPECT_EQ(parse(R"({"action":"loopList","on":false})")->nValue, 0);
+    using C = CCommand;
+    EXPECT_EQ(parse(R"({"action":"open","player":"A","row":2})"),
+              CCommand(C::Open{C::Player::Id(0), C::Row{2}}, C::Origin::Web));
+    // The active player names the common volume.
+    EXPECT_EQ(parse(R"({"action":"volume","value":40})"),
+              CCommand(C::Volume{C::Player::Id(1), C::Volume::Scale::Percent, 40}, C::Origin::Web));
+    EXPECT_EQ(parse(R"({"action":"mute"})"), CCommand(C::Mute{C::Switch::Toggle}, C::Origin::Web));
+    EXPECT_EQ(parse(R"({"action":"loopList","on":false})"),
+              CCommand(C::PlayMode{C::PlayMode::Mode::LoopList, C::Switch::Off}, C::Origin::Web));
     for (const char *pszBad :
          {"{", "[1]", R"({"action":"eject"})", R"({"action":"play"})",
           R"({"action":"play","player":"C"})", R"({"action":"open","player":"A","row":0})",
@@ -237,10 +234,11 @@ TEST_F(WebTest, APageGetsTheStateAndItsCommandsBecomeCommandsOfTheWeb) {
     page.Send(R"({"action":"play","player":"B"})");
     page.Send(R"({"action":"open","player":"A","row":2})");
     ASSERT_TRUE(CNetTestBench::WaitFor([&] { return m_sink.m_commands.size() == 2; }));
-    EXPECT_EQ(m_sink.m_commands[0].action, CCommand::Action::Play);
-    EXPECT_EQ(m_sink.m_commands[0].nPlayer, 1);
-    EXPECT_EQ(m_sink.m_commands[1].strText, ":2");
-    EXPECT_EQ(m_sink.m_commands[1].origin, CCommand::Origin::Web);
+    EXPECT_EQ(m_sink.m_commands,
+              (std::vector<CCommand>{
+                  CCommand(CCommand::Play{CCommand::Player::Id(1)}, CCommand::Origin::Web),
+                  CCommand(CCommand::Open{CCommand::Player::Id(0), CCommand::Row{2}},
+                           CCommand::Origin::Web)}));
     // A player's status texts reach the page as they are said.
     m_events.SayPlayerText(1, "Playback started.");
     EXPECT_TRUE(CNetTestBench::WaitFor([&] {

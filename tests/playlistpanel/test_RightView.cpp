@@ -209,14 +209,17 @@ TEST_F(CRightViewTest, AutoPlayNextIsGreyedWithItsCheckKeptWhileRepeatSingleIsOn
 
     // The items are the controller's commands; here it carries them out as it would.
     m_sink.m_onCommand = [this](const CCommand &cmd) {
-        if (cmd.action == CCommand::Action::RepeatSingle)
+        using Mode = CCommand::PlayMode::Mode;
+        const CCommand::PlayMode *pMode = cmd.As<CCommand::PlayMode>();
+        if (pMode && pMode->mode == Mode::RepeatSingle)
             List().SetLoopSingleTrack(!List().GetLoopSingleTrack());
-        else if (cmd.action == CCommand::Action::LoopList)
+        else if (pMode && pMode->mode == Mode::LoopList)
             List().SetLoopList(!List().GetLoopList());
         return CCommand::Result::Done;
     };
     pSingle->trigger();
-    EXPECT_EQ(m_sink.m_commands.back(), Cmd(CCommand::Action::RepeatSingle, 0, CCommand::TOGGLE));
+    EXPECT_EQ(m_sink.m_commands.back(),
+              Cmd(CCommand::PlayMode{CCommand::PlayMode::Mode::RepeatSingle}));
     emit pMenu->aboutToShow();
     EXPECT_TRUE(pSingle->isChecked());
     EXPECT_FALSE(pAuto->isEnabled());

@@ -24,7 +24,8 @@ public:
     CCommand::Result Execute(const CCommand &cmd) override;
 
     std::vector<unsigned> Codes() const;
-    std::vector<CCommand::Action> Actions() const;
+    // The payloads of the commands, in order.
+    std::vector<CCommand::Payload> Payloads() const;
     void Clear() {
         m_messages.clear();
         m_commands.clear();
@@ -38,10 +39,8 @@ public:
     std::function<CCommand::Result(const CCommand &)> m_onCommand;
 };
 
-// A command as the tests write them: action, player, value, text, origin.
-CCommand Cmd(CCommand::Action action, int32_t nPlayer = 0, int32_t nValue = 0,
-             const QString &strText = QString(),
-             CCommand::Origin origin = CCommand::Origin::Operator);
+// A command as the tests write them: payload, origin.
+CCommand Cmd(CCommand::Payload payload, CCommand::Origin origin = CCommand::Origin::Operator);
 
 // How a failing expectation shows a command.
 void PrintTo(const CCommand &cmd, std::ostream *pOut);

@@ -15,7 +15,7 @@ int main(int argc, char **argv) {
     CMemoryProfile profile;
     profile.WriteProfileInt("CtrlBar", "m_Volume", 2100);
     CGeneralSettings settings(profile);
-    CPlayerCtrlBar bar(sink, sink, profile, settings);
+    CPlayerCtrlBar bar(sink, profile, settings);
     bar.SetUrlOpener([](const QUrl &) {});
     bar.setWindowTitle(QStringLiteral("Control bar"));
     bar.resize(argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 640, 74);

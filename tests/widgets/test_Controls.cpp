@@ -1,4 +1,3 @@
-#include "core/UserMessages.h"
 #include "support/CLogCapture.h"
 #include "support/CRecordingSink.h"
 #include "widgets/CBitmapSlider.h"
@@ -42,7 +41,7 @@ TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotDrawnAgain) {
     parent.resize(200, 100);
     parent.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
-    CPushImageButton button(sink, {134, 139, 140}, CCommand::Action::PlayActive);
+    CPushImageButton button(sink, {134, 139, 140}, CCommand::Play{});
     ASSERT_TRUE(button.Create(&parent, 10, 20));
     EXPECT_EQ(button.GetRect(), QRect(10, 20, 28, 28));
 
@@ -75,7 +74,7 @@ TEST(ImageButton, PicturesFollowPressHoverAndTheSamePictureIsNotDrawnAgain) {
     button.SetBitmap(139);
     EXPECT_EQ(button.GetBitmapID(), 134);
 
-    CPushImageButton missing(sink, {99997, 99997, 99997}, CCommand::Action::PlayActive);
+    CPushImageButton missing(sink, {99997, 99997, 99997}, CCommand::Play{});
     EXPECT_FALSE(missing.Create(&parent, 0, 0));
     missing.OnLButtonDown(1, 0, 0);
     missing.OnLButtonUp(0, 0, 0);
@@ -111,7 +110,8 @@ TEST(ImageButton, MenuButtonPopsItsMenuUpAboveItselfOnlyAfterAClickInside) {
 }
 
 TEST(BitmapSlider, RefusesTracksTooNarrowOrTooHighAndStaysInert) {
-    CRecordingSink sink;
+    std::vector<int64_t> moves;
+    const auto sink = [&moves](int64_t nPos) { moves.push_back(nPos); };
     QWidget parent;
     parent.resize(300, 100);
     CBitmapSlider tooHigh(sink);
@@ -125,14 +125,15 @@ TEST(BitmapSlider, RefusesTracksTooNarrowOrTooHighAndStaysInert) {
         pSlider->OnLButtonDown(1, 12, 13);
         pSlider->OnLButtonUp(0, 12, 13);
     }
-    EXPECT_TRUE(sink.m_messages.empty());
+    EXPECT_TRUE(moves.empty());
 
     CBitmapSlider smallest(sink);
     EXPECT_TRUE(smallest.Create(1, QRect(10, 10, 6, 12), &parent, false));
 }
 
 TEST(BitmapSlider, ThumbSitsAtThePositionAndScalesWithTheTrack) {
-    CRecordingSink sink;
+    std::vector<int64_t> moves;
+    const auto sink = [&moves](int64_t nPos) { moves.push_back(nPos); };
     QWidget parent;
     CBitmapSlider slider(sink);
     ASSERT_TRUE(slider.Create(256, QRect(170, 47, 80, 7), &parent, true));
@@ -154,11 +155,12 @@ TEST(BitmapSlider, ThumbSitsAtThePositionAndScalesWithTheTrack) {
     EXPECT_EQ(slider.GetThumbRect().left(), 170 - 5);
     slider.OnLButtonDown(1, 200, 50);
     slider.OnLButtonUp(0, 200, 50);
-    EXPECT_EQ(sink.m_messages, (std::vector<CRecordingSink::Message>{{WM_SLIDER_CHANGED, 256, 0}}));
+    EXPECT_EQ(moves, std::vector<int64_t>{0});
 }
 
 TEST(BitmapSlider, ADragCutShortByDisablingDoesNotBlockLaterPositions) {
-    CRecordingSink sink;
+    std::vector<int64_t> moves;
+    const auto sink = [&moves](int64_t nPos) { moves.push_back(nPos); };
     QWidget parent;
     CBitmapSlider slider(sink);
     ASSERT_TRUE(slider.Create(512, QRect(100, 20, 200, 5), &parent, false));
@@ -170,7 +172,7 @@ TEST(BitmapSlider, ADragCutShortByDisablingDoesNotBlockLaterPositions) {
     ASSERT_TRUE(slider.IsDragging());
     slider.SetEnabled(false);
     slider.OnLButtonUp(0, 250, thumb.y());
-    EXPECT_TRUE(sink.m_messages.empty());
+    EXPECT_TRUE(moves.empty());
     slider.SetEnabled(true);
     slider.SetPos(42);
     EXPECT_EQ(slider.GetPos(), 42);

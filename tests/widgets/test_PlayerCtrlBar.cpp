@@ -1,5 +1,4 @@
 #include "core/CGeneralSettings.h"
-#include "core/UserMessages.h"
 #include "support/CMemoryProfile.h"
 #include "support/CRecordingSink.h"
 #include "widgets/CPlayerCtrlBar.h"
@@ -10,15 +9,18 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-using Message = CRecordingSink::Message;
-using Messages = std::vector<Message>;
 using Commands = std::vector<CCommand>;
-using Action = CCommand::Action;
+using C = CCommand;
+
+// What the volume slider says at a position: the operator's own level.
+CCommand VolumeAt(int32_t nPos) {
+    return Cmd(C::Volume{C::Player::Active(), C::Volume::Scale::Level, nPos});
+}
 
 class PlayerCtrlBarTest : public ::testing::Test {
 protected:
     void Make(int nWidth = 600) {
-        m_pBar = std::make_unique<CPlayerCtrlBar>(m_sink, m_sink, m_profile, m_settings);
+        m_pBar = std::make_unique<CPlayerCtrlBar>(m_sink, m_profile, m_settings);
         // Never let a test start a browser.
         m_pBar->SetUrlOpener([this](const QUrl &url) { m_opened.push_back(url); });
         m_pBar->resize(nWidth, 74);
@@ -44,9 +46,9 @@ protected:
 
 TEST_F(PlayerCtrlBarTest, FirstStartSendsFullVolumeOnceAndTheVolumeIsKept) {
     Make();
-    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 3000}}));
+    EXPECT_EQ(m_sink.m_commands, (Commands{VolumeAt(3000)}));
     m_pBar->OnInitialUpdate();
-    EXPECT_EQ(m_sink.m_messages.size(), 1u);
+    EXPECT_EQ(m_sink.m_commands.size(), 1u);
     EXPECT_EQ(m_pBar->GetVolumeSlider().GetRange(), 3000);
     EXPECT_TRUE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetState());
     EXPECT_FALSE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_B).GetState());
@@ -58,7 +60,7 @@ TEST_F(PlayerCtrlBarTest, FirstStartSendsFullVolumeOnceAndTheVolumeIsKept) {
     // The next start restores it and tells the players.
     m_sink.Clear();
     Make();
-    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 1234}}));
+    EXPECT_EQ(m_sink.m_commands, (Commands{VolumeAt(1234)}));
     EXPECT_EQ(m_pBar->GetVolumeSlider().GetPos(), 1234);
 }
 
@@ -68,14 +70,14 @@ TEST_F(PlayerCtrlBarTest, VolumeRangeFollowsTheGeneralSettingAndAStoredOutlierIs
     Make();
     EXPECT_EQ(m_pBar->GetVolumeRange(), 6000);
     // The slider refuses 9000, so the players get where the slider really stands.
-    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 6000}}));
+    EXPECT_EQ(m_sink.m_commands, (Commands{VolumeAt(6000)}));
 }
 
 TEST_F(PlayerCtrlBarTest, TransportButtonsGiveTheirCommandsOnlyForAReleaseInside) {
     Make();
     m_sink.Clear();
     Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY)));
-    EXPECT_EQ(m_sink.m_commands, Commands{Cmd(Action::PlayActive)});
+    EXPECT_EQ(m_sink.m_commands, Commands{Cmd(C::Play{})});
 
     m_sink.Clear();
     Press(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAY)));
@@ -99,8 +101,8 @@ TEST_F(PlayerCtrlBarTest, TransportButtonsGiveTheirCommandsOnlyForAReleaseInside
     Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_B)));
     Click(Centre(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A)));
     EXPECT_EQ(m_sink.m_commands,
-              (Commands{Cmd(Action::PauseActive), Cmd(Action::StopActive), Cmd(Action::Previous),
-                        Cmd(Action::Next), Cmd(Action::Select, 1), Cmd(Action::Select, 0)}));
+              (Commands{Cmd(C::Pause{}), Cmd(C::Stop{}), Cmd(C::Step{-1}), Cmd(C::Step{1}),
+                        Cmd(C::Select{C::Player::Id(1)}), Cmd(C::Select{C::Player::Id(0)})}));
     // The main window, not the click, decides which player button is down.
     EXPECT_TRUE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetState());
     EXPECT_FALSE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_B).GetState());
@@ -133,8 +135,9 @@ TEST_F(PlayerCtrlBarTest, MuteAlternatesAndAPressReleasedOutsideChangesNothing) 
     Click(mute);
     EXPECT_EQ(m_pBar->GetButton(CPlayerCtrlBar::BTN_MUTE).GetBitmapID(), CMuteButton::BMP_OFF);
     Click(mute);
-    EXPECT_EQ(m_sink.m_commands, (Commands{Cmd(Action::Mute, 0, 1), Cmd(Action::Mute, 0, 0),
-                                           Cmd(Action::Mute, 0, 1)}));
+    EXPECT_EQ(m_sink.m_commands,
+              (Commands{Cmd(C::Mute{C::Switch::On}), Cmd(C::Mute{C::Switch::Off}),
+                        Cmd(C::Mute{C::Switch::On})}));
 
     m_sink.Clear();
     Press(mute);
@@ -163,16 +166,16 @@ TEST_F(PlayerCtrlBarTest, VolumeDragClampsAtBothEndsAndReportsOnlyOnRelease) {
     EXPECT_EQ(volume.GetPos(), 1500);
     Move(QPoint(590, thumb.y()));
     EXPECT_EQ(volume.GetPos(), 3000);
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_sink.m_commands.empty());
     Release(QPoint(590, thumb.y()));
-    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 3000}}));
+    EXPECT_EQ(m_sink.m_commands, (Commands{VolumeAt(3000)}));
 
     m_sink.Clear();
     Paint();
     Press(QPoint(20, thumb.y()));
     Move(QPoint(-40, thumb.y()));
     Release(QPoint(-40, thumb.y()));
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_sink.m_commands.empty());
 
     m_pBar->ShowVolumePosition(3001);
     EXPECT_EQ(volume.GetPos(), 3000);
@@ -186,7 +189,7 @@ TEST_F(PlayerCtrlBarTest, ClickOnTheTrackMovesThereAndReports) {
     const QRect track = m_pBar->GetVolumeSlider().GetTrackRect();
     Click(QPoint(track.left() + 20, m_pBar->GetVolumeSlider().GetThumbRect().center().y()));
     EXPECT_EQ(m_pBar->GetVolumeSlider().GetPos(), 750);
-    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 256, 750}}));
+    EXPECT_EQ(m_sink.m_commands, (Commands{VolumeAt(750)}));
 
     // The seek slider reports its own position under its own id.
     m_sink.Clear();
@@ -196,14 +199,14 @@ TEST_F(PlayerCtrlBarTest, ClickOnTheTrackMovesThereAndReports) {
     const QRect seekTrack = seek.GetTrackRect();
     const int nHalf = seekTrack.width() / 2;
     Click(QPoint(seekTrack.left() + nHalf, seek.GetThumbRect().center().y()));
-    const intptr_t nExpected = nHalf * 60000 / seekTrack.width();
-    EXPECT_EQ(m_sink.m_messages, (Messages{{WM_SLIDER_CHANGED, 512, nExpected}}));
+    const int64_t nExpected = nHalf * 60000 / seekTrack.width();
+    EXPECT_EQ(m_sink.m_commands, (Commands{Cmd(C::Seek{C::Player::Active(), nExpected})}));
 
     // A disabled slider ignores the mouse.
     m_sink.Clear();
     m_pBar->EnableSeek(false);
     Click(QPoint(seekTrack.left() + 10, seek.GetThumbRect().center().y()));
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_sink.m_commands.empty());
 }
 
 TEST_F(PlayerCtrlBarTest, ResizingKeepsTheLinkAtTheRightAndTheSeekSliderItsWidth) {
