@@ -2,7 +2,6 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CFullScreenDlg.h"
-#include "app/CMainController.h"
 #include "app/CPreferencesSheet.h"
 #include "app/CVideoView.h"
 #include "app/CWebRemote.h"
@@ -13,6 +12,7 @@
 #include "core/CRecentFileList.h"
 #include "core/FileFilters.h"
 #include "core/UserMessages.h"
+#include "engine/CMainController.h"
 #include "engine/CShowEngine.h"
 #include "playback/CMPlayer.h"
 #include "playback/CPlayerBase.h"

@@ -127,6 +127,8 @@ public:
     // The show as every feedback channel reports it (empty before the panes exist).
     CShowState ShowState(bool bWithRows = true) const;
     void OnTimer();
+    // A player's medium ended: the play modes decide what follows, unless a leader does.
+    void OnMediaEnded();
     int GetMainTimerId() const { return m_nMainTimer; }
     bool IsTopMost() const { return m_bTopMost; }
 
@@ -171,8 +173,6 @@ private:
     // An operator's command as the menu gives it.
     void RunMenuCommand(CCommand::Payload payload);
     void UpdateDMXStatus();
-    // A player's medium ended: the play modes decide what follows, unless a leader does.
-    void OnMediaEnded();
     // Feeds the OSC server from the players and opens it.
     void InitOsc();
     // Starts synchronised playback as [Sync] says.

@@ -33,7 +33,7 @@ public:
     int OnExitFullscreen();
     // Chooses the screen the full-screen output covers (-1: the primary); a running output
     // moves there at once.
-    void ChooseOutputScreen(int nIndex);
+    void ChooseOutputScreen(int nIndex) override;
     // After a display change or a new choice: the full-screen window covers the screen it
     // belongs on now and the picture is fitted into it again.
     void RefitFullScreen();
@@ -52,6 +52,12 @@ public:
     void ShowPlayer(int nPlayer, bool bShow) override;
     void Redraw() override { RedrawBackground(); }
     bool IsFullScreen() const override { return m_bFullScreen; }
+    void Zoom(int nPercent) override {
+        if (nPercent == 0)
+            ZoomToFit();
+        else
+            SetZoom(nPercent);
+    }
     void SetFullScreen(bool bFullScreen) override {
         if (bFullScreen != m_bFullScreen)
             ToggleFullscreen();

@@ -18,4 +18,8 @@ public:
     // Whether the pictures fill the output screen, and the switch.
     virtual bool IsFullScreen() const = 0;
     virtual void SetFullScreen(bool bFullScreen) = 0;
+    // The picture at 50, 100 or 200 %, or fitted to its window (0).
+    virtual void Zoom(int nPercent) = 0;
+    // The screen the full-screen output covers (-1: the primary).
+    virtual void ChooseOutputScreen(int nIndex) = 0;
 };

@@ -1,9 +1,10 @@
 // The transport bar under the video: picture buttons, the volume and seek sliders and the
-// status strip, painted double-buffered over a gradient. Button clicks become commands and
-// slider moves user messages to the main window, which does the work; the bar keeps the volume
-// position in the settings.
+// status strip, painted double-buffered over a gradient. Button clicks and slider moves become
+// commands; the bar shows what the show tells it (CShowDisplay) and keeps the volume position in
+// the settings.
 #pragma once
 
+#include "core/CShowDisplay.h"
 #include "widgets/CBitmapSlider.h"
 #include "widgets/CLinkButton.h"
 #include "widgets/CMuteButton.h"
@@ -19,7 +20,7 @@ class CCommandSink;
 class CProfile;
 class CGeneralSettings;
 
-class CPlayerCtrlBar : public QWidget {
+class CPlayerCtrlBar : public QWidget, public CShowDisplay {
     Q_OBJECT
 public:
     static constexpr int VOLUME_SLIDER_ID = 256;
@@ -39,7 +40,7 @@ public:
     // widgets and restores the volume, telling the main window once.
     void OnInitialUpdate();
     // The main window's 100 ms tick.
-    void OnTimerTick();
+    void OnTimerTick() override;
     bool IsInitialized() const { return m_bInitialized; }
 
     // Fixed bitmaps of the push buttons.
@@ -49,22 +50,22 @@ public:
     int GetVolumeRange() const { return m_nVolumeRange; }
     // The volume slider runs 0..nRange; a new range puts its thumb at the top. The players'
     // volume is not changed here.
-    void SetVolumeRange(int nRange);
+    void SetVolumeRange(int nRange) override;
     // A position outside the range, or while the operator holds the thumb, is refused.
-    void ShowVolumePosition(int64_t nPos);
+    void ShowVolumePosition(int64_t nPos) override;
     // The seek slider's position, or -1 while it has none.
     int64_t GetSeekPosition() const { return m_SeekSlider.GetPos(); }
     // The seek slider covers nDuration ms (0: no length, the thumb at the start).
-    void ShowSeekPosition(int64_t nPosition, int64_t nDuration);
-    void EnableSeek(bool bEnabled) { m_SeekSlider.SetEnabled(bEnabled); }
+    void ShowSeekPosition(int64_t nPosition, int64_t nDuration) override;
+    void EnableSeek(bool bEnabled) override { m_SeekSlider.SetEnabled(bEnabled); }
     // The status strip: the state symbol, the message (the title) and the time.
-    void ShowPlayState(int nState) { m_StatusDisplay.SetPlayState(nState); }
-    void ShowMessage(const QString &strMessage) { m_StatusDisplay.SetMessage(strMessage); }
-    void ShowTime(int64_t nPosition, int64_t nDuration);
+    void ShowPlayState(int nState) override { m_StatusDisplay.SetPlayState(nState); }
+    void ShowMessage(const QString &strMessage) override { m_StatusDisplay.SetMessage(strMessage); }
+    void ShowTime(int64_t nPosition, int64_t nDuration) override;
     // The player buttons: the active player's is pressed.
-    void ShowActivePlayer(int nPlayer);
+    void ShowActivePlayer(int nPlayer) override;
     // The mute button's picture, for a mute set by any input.
-    void ShowMute(bool bMuted) { m_btnMute.SetMuted(bMuted); }
+    void ShowMute(bool bMuted) override { m_btnMute.SetMuted(bMuted); }
     // What opens the maker's address: the desktop's browser unless another is given.
     void SetUrlOpener(std::function<void(const QUrl &)> opener);
 

@@ -1,5 +1,7 @@
 #include "widgets/CStatusDisplay.h"
 
+#include "core/CTimeFormat.h"
+
 #include "core/CSteadyTickClock.h"
 
 #include <QFontMetrics>
@@ -52,12 +54,7 @@ void CStatusDisplay::Invalidate() const {
 }
 
 QString CStatusDisplay::FormatTime(int64_t nMs) {
-    if (nMs < 0)
-        return QStringLiteral("--:--:--.--");
-    const int nHours = static_cast<int>(nMs / 3600000 % 24);
-    const int nMinutes = static_cast<int>(nMs / 60000 % 60);
-    const int nSeconds = static_cast<int>(nMs / 1000 % 60);
-    return QString::asprintf("%2d:%02d:%02d", nHours, nMinutes, nSeconds);
+    return CTimeFormat::HoursMinutesSeconds(nMs);
 }
 
 void CStatusDisplay::NormalizeMode() {

@@ -1,4 +1,4 @@
-#include "app/CHeldCommands.h"
+#include "engine/CHeldCommands.h"
 
 #include "core/CInputPolicy.h"
 

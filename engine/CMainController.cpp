@@ -1,15 +1,15 @@
-#include "app/CMainController.h"
+#include "engine/CMainController.h"
 
-#include "app/CVideoView.h"
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
+#include "core/CShowDisplay.h"
 #include "core/CShowEvents.h"
+#include "core/CTimeFormat.h"
 #include "core/UserMessages.h"
 #include "engine/CShowEngine.h"
+#include "engine/CShowOutput.h"
 #include "playback/CSyncTiming.h"
 #include "playlist/CPlaylistCtrl.h"
-#include "widgets/CPlayerCtrlBar.h"
-#include "widgets/CStatusDisplay.h"
 
 #include <QTimer>
 
@@ -20,10 +20,10 @@
 #include <optional>
 #include <utility>
 
-CMainController::CMainController(CShowEngine &engine, CVideoView &videoView,
-                                 CPlayerCtrlBar &ctrlBar, CPlaylistCtrl &playlist,
-                                 CShowEvents &events, CGeneralSettings &settings)
-    : m_engine(engine), m_videoView(videoView), m_ctrlBar(ctrlBar), m_playlist(playlist),
+CMainController::CMainController(CShowEngine &engine, CShowOutput &output, CShowDisplay &display,
+                                 CPlaylistCtrl &playlist, CShowEvents &events,
+                                 CGeneralSettings &settings)
+    : m_engine(engine), m_output(output), m_display(display), m_playlist(playlist),
       m_events(events), m_settings(settings) {}
 
 namespace {
@@ -233,16 +233,13 @@ CCommand::Result CMainController::RunPayload(const CCommand::PlayMode &mode, con
 
 CCommand::Result CMainController::RunPayload(const CCommand::Zoom &zoom, const CCommand &,
                                              const Answer &) {
-    if (zoom.nPercent == 0)
-        m_videoView.ZoomToFit();
-    else
-        m_videoView.SetZoom(zoom.nPercent);
+    m_output.Zoom(zoom.nPercent);
     return CCommand::Result::Done;
 }
 
 CCommand::Result CMainController::RunPayload(const CCommand::OutputScreen &screen, const CCommand &,
                                              const Answer &) {
-    m_videoView.ChooseOutputScreen(screen.nIndex);
+    m_output.ChooseOutputScreen(screen.nIndex);
     return CCommand::Result::Done;
 }
 
@@ -259,20 +256,8 @@ CCommand::Result CMainController::RunPayload(const Payload &, const CCommand &cm
 }
 
 intptr_t CMainController::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
-    switch (msg) {
-    case WM_MEDIA_OPENED:
-        return OnMediaOpened(static_cast<int>(wParam));
-    case WM_UPDATE_POSITION:
-        return OnUpdatePosition();
-    case WM_PLAYSTATE_CHANGED:
-        return OnPlaystateChanged(static_cast<int>(wParam), static_cast<int>(lParam));
-    case WM_PLAY_ENTRY:
-        return OnPlayEntry(wParam, lParam);
-    case WM_MEDIA_ENDED:
-        return OnMediaEnded();
-    default:
-        return 0;
-    }
+    // The playlist's request to play its current entry is the one message left.
+    return msg == WM_PLAY_ENTRY ? OnPlayEntry(wParam, lParam) : 0;
 }
 
 CPlayerBase *CMainController::Active() const {
@@ -286,13 +271,13 @@ int CMainController::ActiveId() const {
 void CMainController::OnTimer() {
     CPlayerBase *pActive = Active();
     if (!pActive || pActive->GetPlayState() == CPlayerBase::PS_STOPPED) {
-        m_ctrlBar.ShowSeekPosition(0, 0);
-        m_ctrlBar.EnableSeek(false);
+        m_display.ShowSeekPosition(0, 0);
+        m_display.EnableSeek(false);
     } else {
-        m_ctrlBar.EnableSeek(CPlaylistCtrl::IsTimedMedia(pActive->GetFilePath()));
+        m_display.EnableSeek(CPlaylistCtrl::IsTimedMedia(pActive->GetFilePath()));
     }
     m_engine.OnTimerTick();
-    m_ctrlBar.OnTimerTick();
+    m_display.OnTimerTick();
     m_events.Beat();
     HandOnNextMedium();
 }
@@ -326,7 +311,7 @@ int CMainController::GetVolumePercent() const {
         v = m_engine.GetVolume();
     if (m_engine.IsMuted())
         return 0;
-    return LevelPercent(v, m_ctrlBar.GetVolumeRange());
+    return LevelPercent(v, m_engine.GetVolumeRange());
 }
 
 int CMainController::LevelPercent(long lVolume, long lRange) {
@@ -337,7 +322,8 @@ int CMainController::LevelPercent(long lVolume, long lRange) {
 }
 
 void CMainController::ApplyVolumeRange() {
-    m_ctrlBar.SetVolumeRange(m_settings.GetVolumeMin());
+    m_engine.SetVolumeRange(m_settings.GetVolumeMin());
+    m_display.SetVolumeRange(m_settings.GetVolumeMin());
 }
 
 void CMainController::RequestStatus() {
@@ -359,11 +345,11 @@ void CMainController::SendStatusMsg(int nPlayer, const QString &strText) {
 
 CCommand::Result CMainController::OnVolumeNotches(int32_t nNotches) {
     const long lVolume = static_cast<long>(nNotches) * 100 + m_engine.GetVolume();
-    const long R = m_ctrlBar.GetVolumeRange();
+    const long R = m_engine.GetVolumeRange();
     if (lVolume < -R || lVolume > 0)
         return CCommand::Result::Refused;
     m_engine.SetVolume(lVolume);
-    m_ctrlBar.ShowVolumePosition(R + lVolume);
+    m_display.ShowVolumePosition(R + lVolume);
     return CCommand::Result::Done;
 }
 
@@ -390,7 +376,7 @@ CCommand::Result CMainController::OnTogglePlay(int nPlayer) {
 CCommand::Result CMainController::OnCtrlMute(bool bMute) {
     m_engine.SetMute(bMute);
     // The button shows the mute in force, whichever input set it.
-    m_ctrlBar.ShowMute(m_engine.IsMuted());
+    m_display.ShowMute(m_engine.IsMuted());
     return CCommand::Result::Done;
 }
 
@@ -402,8 +388,8 @@ intptr_t CMainController::OnMediaOpened(int nPlayer) {
     const QString strTitle = m_engine.GetTitle(nPlayer);
     const QString strPath = m_engine.GetFilePath(nPlayer);
     const int nLength = pPlayer ? pPlayer->GetDuration() : 0;
-    m_ctrlBar.ShowMessage(strTitle);
-    m_ctrlBar.EnableSeek(CPlaylistCtrl::IsTimedMedia(strPath));
+    m_display.ShowMessage(strTitle);
+    m_display.EnableSeek(CPlaylistCtrl::IsTimedMedia(strPath));
     m_playlist.SetPlayerEntry(strPath, nPlayer, strTitle, nLength);
     SendStatusMsg(nPlayer, QString("Opening Stream ( %1 ) successful.").arg(strTitle));
     return 1;
@@ -414,14 +400,14 @@ void CMainController::SendSeekText(int nPlayer, int64_t nPosition, int64_t nDura
         return;
     const unsigned nPercent =
         static_cast<unsigned>(static_cast<uint64_t>(nPosition) * 100 / uint64_t(nDuration));
-    SendStatusMsg(nPlayer,
-                  QString::asprintf("Seeking to %s / %s ( %u%% )",
-                                    qPrintable(CStatusDisplay::FormatTime(nPosition)),
-                                    qPrintable(CStatusDisplay::FormatTime(nDuration)), nPercent));
+    SendStatusMsg(nPlayer, QString::asprintf(
+                               "Seeking to %s / %s ( %u%% )",
+                               qPrintable(CTimeFormat::HoursMinutesSeconds(nPosition)),
+                               qPrintable(CTimeFormat::HoursMinutesSeconds(nDuration)), nPercent));
 }
 
 void CMainController::SetVolumeLevel(long lPos) {
-    m_engine.SetVolume(lPos - m_ctrlBar.GetVolumeRange());
+    m_engine.SetVolume(lPos - m_engine.GetVolumeRange());
     SendStatusMsg(ActiveId(), QString::asprintf("Volume set to %d%%.", GetVolumePercent()));
 }
 
@@ -448,10 +434,10 @@ CCommand::Result CMainController::OnSeekActive(int64_t nPosition) {
 }
 
 CCommand::Result CMainController::OnVolumeLevel(int32_t nPos) {
-    if (nPos < 0 || nPos > m_ctrlBar.GetVolumeRange())
+    if (nPos < 0 || nPos > m_engine.GetVolumeRange())
         return CCommand::Result::Refused;
     // The slider shows what was set, as after the operator's own move.
-    m_ctrlBar.ShowVolumePosition(nPos);
+    m_display.ShowVolumePosition(nPos);
     SetVolumeLevel(nPos);
     RequestStatus();
     return CCommand::Result::Done;
@@ -463,9 +449,9 @@ intptr_t CMainController::OnUpdatePosition() {
         return 0;
     const int nDuration = pActive->GetDuration();
     const int nPosition = pActive->GetPosition();
-    m_ctrlBar.ShowMessage(m_engine.GetTitle(ActiveId()));
-    m_ctrlBar.ShowTime(nPosition, nDuration);
-    m_ctrlBar.ShowSeekPosition(nPosition, nDuration);
+    m_display.ShowMessage(m_engine.GetTitle(ActiveId()));
+    m_display.ShowTime(nPosition, nDuration);
+    m_display.ShowSeekPosition(nPosition, nDuration);
     return nDuration == 0 ? 0 : 1;
 }
 
@@ -476,11 +462,11 @@ intptr_t CMainController::OnPlaystateChanged(int nPlayer, int nState) {
         if (entry.nSerial != 0 && !entry.bOpened && entry.nFrom == nPlayer)
             entry.nState = nState;
     if (CPlayerBase *pActive = Active()) {
-        m_ctrlBar.ShowPlayState(pActive->GetPlayState());
-        m_ctrlBar.ShowMessage(m_engine.GetTitle(ActiveId()));
-        m_ctrlBar.ShowTime(pActive->GetPosition(), pActive->GetDuration());
+        m_display.ShowPlayState(pActive->GetPlayState());
+        m_display.ShowMessage(m_engine.GetTitle(ActiveId()));
+        m_display.ShowTime(pActive->GetPosition(), pActive->GetDuration());
     }
-    m_ctrlBar.ShowActivePlayer(ActiveId());
+    m_display.ShowActivePlayer(ActiveId());
     RequestStatus();
     static const char *const kTexts[] = {"Playback stopped.", "Playback paused.",
                                          "Playback started."};
@@ -492,7 +478,7 @@ intptr_t CMainController::OnPlaystateChanged(int nPlayer, int nState) {
 CCommand::Result CMainController::OnSelectPlayer(int32_t nPlayer) {
     m_engine.SetActivePlayer(nPlayer);
     m_playlist.SelectPlayerEntry(nPlayer);
-    m_ctrlBar.ShowActivePlayer(ActiveId());
+    m_display.ShowActivePlayer(ActiveId());
     RequestStatus();
     return nPlayer == 0 || nPlayer == 1 ? CCommand::Result::Done : CCommand::Result::Refused;
 }
@@ -511,8 +497,7 @@ CCommand::Result CMainController::OnPlaylistStep(int nDirection, const Answer &a
 }
 
 CCommand::Result CMainController::OnFullscreen(CCommand::Switch on) {
-    if (Switched(m_videoView.IsFullScreen(), on) != m_videoView.IsFullScreen())
-        m_videoView.ToggleFullscreen();
+    m_output.SetFullScreen(Switched(m_output.IsFullScreen(), on));
     return CCommand::Result::Done;
 }
 
@@ -575,7 +560,7 @@ void CMainController::EndEntryOpen(int nTarget, unsigned nSerial, bool bOpened) 
         pTarget->Play();
     if (entry.bPlay)
         pTarget->Play();
-    SendMessage(WM_PLAYSTATE_CHANGED, nTarget, pTarget->GetPlayState());
+    OnPlaystateChanged(nTarget, pTarget->GetPlayState());
     HandOnNextMedium();
 }
 
@@ -597,7 +582,7 @@ intptr_t CMainController::OnMediaEnded() {
         OnPlaylistStep(1);
     else
         m_engine.Stop(nActive);
-    SendMessage(WM_UPDATE_POSITION, 0, 0);
+    OnUpdatePosition();
     HandOnNextMedium();
     return 1;
 }
@@ -655,7 +640,7 @@ CCommand::Result CMainController::OnNetVolumeChange(int32_t nPlayer, int32_t nPe
         LogMsg("OnNetVolumeChange(): PlayerID out of range!\n");
         return CCommand::Result::Refused;
     }
-    const long R = m_ctrlBar.GetVolumeRange();
+    const long R = m_engine.GetVolumeRange();
     // Computed in 64 bits: a hostile percentage must not overflow before the view refuses it.
     const long S = static_cast<long>(nPercent) * R / 100;
     // The view takes any level down to -100 dB, below the slider's range: a negative
@@ -667,7 +652,7 @@ CCommand::Result CMainController::OnNetVolumeChange(int32_t nPlayer, int32_t nPe
         m_engine.SetVolume(S - R);
     const bool bInRange = S >= 0 && S <= R;
     if (bInRange)
-        m_ctrlBar.ShowVolumePosition(S);
+        m_display.ShowVolumePosition(S);
     SendStatusMsg(ActiveId(), QString::asprintf("Volume set to %d%%.", GetVolumePercent()));
     RequestStatus();
     return bInRange ? CCommand::Result::Done : CCommand::Result::Refused;
@@ -731,12 +716,12 @@ CShowState CMainController::ShowState(bool bWithRows) const {
     }
     state.nActive = ActiveId();
     state.lVolume = m_engine.GetVolume();
-    state.nVolumeRange = m_ctrlBar.GetVolumeRange();
+    state.nVolumeRange = m_engine.GetVolumeRange();
     state.bMuted = m_engine.IsMuted();
     state.nVolume = GetVolumePercent();
     // The feedback's volume is 0 while muted; the level the mute will give back goes beside it.
     state.nLevel = state.bMuted ? LevelPercent(state.lVolume, state.nVolumeRange) : state.nVolume;
-    state.bFullScreen = m_videoView.IsFullScreen();
+    state.bFullScreen = m_output.IsFullScreen();
     state.bRepeatSingle = m_playlist.GetLoopSingleTrack();
     state.bAutoNext = m_playlist.GetAutoSkipTrack();
     state.bLoopList = m_playlist.GetLoopList();

@@ -4,11 +4,11 @@
 // fills the network status. UI thread only.
 #pragma once
 
-#include "app/CHeldCommands.h"
 #include "core/CCommandSink.h"
 #include "core/CMessageSink.h"
 #include "core/CRateWindow.h"
 #include "core/CShowState.h"
+#include "engine/CHeldCommands.h"
 
 #include <QObject>
 #include <QString>
@@ -17,12 +17,12 @@
 
 class CGeneralSettings;
 class CPlayerBase;
-class CPlayerCtrlBar;
 class CPlaylistCtrl;
+class CShowDisplay;
 class CShowEngine;
+class CShowOutput;
 class CShowEvents;
 class CSyncTiming;
-class CVideoView;
 
 class CMainController : public CMessageSink, public CCommandSink {
 public:
@@ -31,7 +31,7 @@ public:
     using WindowCommand = std::function<void(const CCommand &, const Answer &)>;
 
     // events hears of every change and status text, for every feedback channel.
-    CMainController(CShowEngine &engine, CVideoView &videoView, CPlayerCtrlBar &ctrlBar,
+    CMainController(CShowEngine &engine, CShowOutput &output, CShowDisplay &display,
                     CPlaylistCtrl &playlist, CShowEvents &events, CGeneralSettings &settings);
 
     // Runs every command with the handler its action names (the table in core/CCommand.h). A
@@ -159,8 +159,8 @@ private:
     void SetVolumeLevel(long lPos);
 
     CShowEngine &m_engine;
-    CVideoView &m_videoView;
-    CPlayerCtrlBar &m_ctrlBar;
+    CShowOutput &m_output;
+    CShowDisplay &m_display;
     CPlaylistCtrl &m_playlist;
     CShowEvents &m_events;
     CGeneralSettings &m_settings;
