@@ -116,30 +116,11 @@ bool CMainFrame::OnCreateClient() {
     m_pController =
         std::make_unique<CMainController>(*m_pEngine, *m_pVideoView, *m_pCtrlBar,
                                           m_pRightView->GetPlaylist(), m_showEvents, m_settings);
-    // The players' events, as the engine tells them.
-    CMainController *pController = m_pController.get();
-    connect(m_pEngine.get(), &CShowEngine::mediaOpened, this,
-            [pController](int nPlayer) { pController->OnMediaOpened(nPlayer); });
-    connect(m_pEngine.get(), &CShowEngine::playStateChanged, this,
-            [pController](int nPlayer, int nState) {
-                pController->OnPlaystateChanged(nPlayer, nState);
-            });
-    connect(m_pEngine.get(), &CShowEngine::positionChanged, this,
-            [pController] { pController->OnUpdatePosition(); });
-    connect(m_pEngine.get(), &CShowEngine::mediaEnded, this, [this] { OnMediaEnded(); });
-    m_pController->SetSyncStatusSource([this] { return m_pSync->GetStatus(); });
-    m_pController->SetSyncTiming(m_pSync->GetSyncTiming());
     m_pController->SetWindowCommand(
         [this](const CCommand &cmd, const Answer &answer) { RunWindowCommand(cmd, answer); });
     connect(m_pRightView, &CRightView::documentTitleChanged, this, &CMainFrame::SetDocumentTitle);
 
-    // The status datagrams and texts, as every other channel, follow the show's events.
-    connect(&m_showEvents, &CShowEvents::PlayerText, &m_netServer, &CNetServer::SendPlayerText);
-    connect(&m_showEvents, &CShowEvents::Changed, &m_netServer, &CNetServer::SendRequestedStatus);
-    connect(&m_showEvents, &CShowEvents::Heartbeat, &m_netServer, &CNetServer::OnHeartbeat);
-    connect(&m_showEvents, &CShowEvents::ReportRequested, &m_netServer,
-            &CNetServer::OnReportRequested);
-    m_netServer.SetStatusSource([this] { return ShowState(false); });
+    m_netServer.Follow(m_showEvents, [this] { return ShowState(false); });
     m_netServer.InitServer();
     InitOsc();
     (new CWebRemote(*this, m_profile, m_clock, m_showEvents))->Init();
@@ -164,14 +145,7 @@ void CMainFrame::InitOsc() {
 }
 
 void CMainFrame::InitSync() {
-    // On a follower the sync link is one more input: its commands run as every other's.
-    m_pSync->Start([this] { return ShowState(false); }, *this);
-    m_pController->SetNextMediumSource(
-        [this](int nPlayer, QString &strPath) { return m_pSync->GetNextMedium(nPlayer, strPath); });
-    m_pSync->SetEndHandler([this] {
-        if (m_pController)
-            m_pController->OnMediaEnded();
-    });
+    m_pSync->Serve(*m_pController, *this);
 }
 
 void CMainFrame::OnInitialUpdate() {
@@ -185,7 +159,6 @@ void CMainFrame::OnInitialUpdate() {
 }
 
 void CMainFrame::OnMediaEnded() {
-    // A follower's end of a medium is the leader's to handle: its next state says what follows.
     if (m_pController && !m_pSync->HoldEnd())
         m_pController->OnMediaEnded();
 }
@@ -196,8 +169,6 @@ intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam
 }
 
 CCommand::Result CMainFrame::Execute(const CCommand &cmd) {
-    if (!CInputPolicy::Admits(cmd.origin, m_settings.GetRemoteCtrl()))
-        return CCommand::Result::Refused;
     if (m_pController)
         return m_pController->Execute(cmd);
     // The window can be closed before it has panes.
@@ -208,9 +179,7 @@ CCommand::Result CMainFrame::Execute(const CCommand &cmd) {
 }
 
 void CMainFrame::ExecuteThen(const CCommand &cmd, const Answer &answer) {
-    if (!CInputPolicy::Admits(cmd.origin, m_settings.GetRemoteCtrl()))
-        answer(CCommand::Result::Refused);
-    else if (m_pController)
+    if (m_pController)
         m_pController->ExecuteThen(cmd, answer);
     else
         answer(Execute(cmd));

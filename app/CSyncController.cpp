@@ -1,5 +1,7 @@
 #include "app/CSyncController.h"
 
+#include "engine/CMainController.h"
+
 #include "app/CSyncMediaPath.h"
 #include "core/CCommandSink.h"
 #include "core/CLogBook.h"
@@ -111,6 +113,16 @@ CSyncController::CSyncController(const Settings &settings, QObject *pParent)
 }
 
 CSyncController::~CSyncController() = default;
+
+void CSyncController::Serve(CMainController &controller, CCommandSink &inputs) {
+    Start([&controller] { return controller.ShowState(false); }, inputs);
+    controller.SetSyncStatusSource([this] { return GetStatus(); });
+    controller.SetSyncTiming(GetSyncTiming());
+    controller.SetNextMediumSource(
+        [this](int nPlayer, QString &strPath) { return GetNextMedium(nPlayer, strPath); });
+    controller.SetEndHold([this] { return HoldEnd(); });
+    SetEndHandler([&controller] { controller.OnMediaEnded(); });
+}
 
 void CSyncController::Start(SnapshotSource source, CCommandSink &sink) {
     if (m_settings.role == Role::Off)

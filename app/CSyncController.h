@@ -22,6 +22,7 @@
 #include <memory>
 
 class CCommandSink;
+class CMainController;
 class CProfile;
 class CSyncClock;
 class CSyncClockRelay;
@@ -64,6 +65,10 @@ public:
     CSyncTiming *GetSyncTiming() const { return m_pTiming.get(); }
     // Starts serving or following; with Role off nothing happens.
     void Start(SnapshotSource source, CCommandSink &sink);
+    // Starts as Start does for the show controller drives: the state it reports, what follows
+    // each medium on a follower, the ends a follower leaves to its leader, the role in the
+    // show's state and the timing of its commands; a follower's commands go to inputs.
+    void Serve(CMainController &controller, CCommandSink &inputs);
     // The main timer: a leader sends what changed without a plan (active player, modes).
     void OnTimer();
 

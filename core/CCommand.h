@@ -46,7 +46,7 @@
 // the program goes on: Execute returns Pending, and the text of the open follows once it has
 // ended. A remote input's commands for a player whose open has not ended wait for it, in
 // order, collapsed to the newest open and what came after it; the operator's never wait; the
-// newest open by arrival wins (app/CHeldCommands).
+// newest open by arrival wins (engine/CHeldCommands).
 // The browser page (origin Web) gives the binary protocol's payloads, Step, Mute, Fullscreen
 // and the three play modes, switches as on or off, or toggled.
 // The DMX input reads levels and acts on none of them, so it produces no command.

@@ -1,6 +1,7 @@
 #include "engine/CMainController.h"
 
 #include "core/CGeneralSettings.h"
+#include "core/CInputPolicy.h"
 #include "core/CLogBook.h"
 #include "core/CShowDisplay.h"
 #include "core/CShowEvents.h"
@@ -24,12 +25,26 @@ CMainController::CMainController(CShowEngine &engine, CShowOutput &output, CShow
                                  CPlaylistCtrl &playlist, CShowEvents &events,
                                  CGeneralSettings &settings)
     : m_engine(engine), m_output(output), m_display(display), m_playlist(playlist),
-      m_events(events), m_settings(settings) {}
+      m_events(events), m_settings(settings) {
+    // The players' events, as the engine tells them.
+    QObject::connect(&m_engine, &CShowEngine::mediaOpened, &m_context,
+                     [this](int nPlayer) { OnMediaOpened(nPlayer); });
+    QObject::connect(&m_engine, &CShowEngine::playStateChanged, &m_context,
+                     [this](int nPlayer, int nState) { OnPlaystateChanged(nPlayer, nState); });
+    QObject::connect(&m_engine, &CShowEngine::positionChanged, &m_context,
+                     [this] { OnUpdatePosition(); });
+    QObject::connect(&m_engine, &CShowEngine::mediaEnded, &m_context, [this] {
+        // A follower's end of a medium is the leader's to handle: its next state says what
+        // follows.
+        if (!m_endHold || !m_endHold())
+            OnMediaEnded();
+    });
+}
 
 namespace {
 // Ids are compared unsigned, so a negative one is out of range too.
 bool IsPlayerId(int32_t nPlayer) {
-    return static_cast<uint32_t>(nPlayer) <= 1;
+    return static_cast<uint32_t>(nPlayer) < uint32_t(CShowEngine::PLAYER_COUNT);
 }
 
 // The clock of CCommand::nArrivedNs.
@@ -41,11 +56,15 @@ int64_t NowNs() {
 } // namespace
 
 CCommand::Result CMainController::Execute(const CCommand &cmd) {
+    if (!CInputPolicy::Admits(cmd.origin, m_settings.GetRemoteCtrl()))
+        return CCommand::Result::Refused;
     return Submit(cmd, nullptr);
 }
 
 void CMainController::ExecuteThen(const CCommand &cmd, const Answer &answer) {
-    const CCommand::Result result = Submit(cmd, answer);
+    const CCommand::Result result = CInputPolicy::Admits(cmd.origin, m_settings.GetRemoteCtrl())
+                                        ? Submit(cmd, answer)
+                                        : CCommand::Result::Refused;
     if (result != CCommand::Result::Pending)
         answer(result);
 }
@@ -99,9 +118,9 @@ CCommand::Result CMainController::Moot(const CCommand &cmd) {
     // Told in one line now and then: a flood moots hundreds a second.
     const CCommand::Player *pTarget = cmd.Target();
     const int nPlayer = pTarget && IsPlayerId(pTarget->nId) ? pTarget->nId : ActiveId();
-    ++m_nMoot[nPlayer & 1];
+    ++m_nMoot[nPlayer];
     if (m_mootLog.Take(static_cast<uint32_t>(NowNs() / 1000000))) {
-        for (int i = 0; i < 2; ++i)
+        for (int i = 0; i < CShowEngine::PLAYER_COUNT; ++i)
             if (m_nMoot[i] > 0)
                 LogMsg("Player %c: %d held commands of a controller dropped: a newer open or seek "
                        "took their place.\n",
@@ -286,11 +305,15 @@ void CMainController::HandOnNextMedium() {
     CPlayerBase *pActive = Active();
     if (!pActive)
         return;
-    QString strLeaders[2];
-    if (m_nextSource && m_nextSource(0, strLeaders[0]) && m_nextSource(1, strLeaders[1])) {
-        for (int i = 0; i < 2; ++i)
+    // A follower's leader says what follows each of its players, or none does.
+    std::array<QString, CShowEngine::PLAYER_COUNT> leaders;
+    bool bLed = bool(m_nextSource);
+    for (int i = 0; bLed && i < CShowEngine::PLAYER_COUNT; ++i)
+        bLed = m_nextSource(i, leaders[i]);
+    if (bLed) {
+        for (int i = 0; i < CShowEngine::PLAYER_COUNT; ++i)
             if (CPlayerBase *pPlayer = m_engine.GetPlayer(i))
-                pPlayer->SetNextMedium(strLeaders[i]);
+                pPlayer->SetNextMedium(leaders[i]);
         return;
     }
     QString strNext;
@@ -301,8 +324,9 @@ void CMainController::HandOnNextMedium() {
              (m_playlist.GetCurTrack() != nCount - 1 || m_playlist.GetLoopList()))
         strNext = m_playlist.PeekNextTrackPath();
     pActive->SetNextMedium(strNext);
-    if (CPlayerBase *pOther = m_engine.GetPlayer(ActiveId() == 0 ? 1 : 0))
-        pOther->SetNextMedium(QString());
+    for (int i = 0; i < CShowEngine::PLAYER_COUNT; ++i)
+        if (CPlayerBase *pOther = i != ActiveId() ? m_engine.GetPlayer(i) : nullptr)
+            pOther->SetNextMedium(QString());
 }
 
 int CMainController::GetVolumePercent() const {
@@ -697,7 +721,7 @@ CCommand::Result CMainController::EndNetOpen(int32_t nPlayer, const QString &str
 
 CShowState CMainController::ShowState(bool bWithRows) const {
     CShowState state;
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < int(state.players.size()); ++i) {
         // The players' getters are not const: they read the pipeline.
         CPlayerBase *pPlayer = m_engine.GetPlayer(i);
         if (!pPlayer)

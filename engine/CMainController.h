@@ -9,6 +9,7 @@
 #include "core/CRateWindow.h"
 #include "core/CShowState.h"
 #include "engine/CHeldCommands.h"
+#include "engine/CShowEngine.h"
 
 #include <QObject>
 #include <QString>
@@ -45,6 +46,9 @@ public:
     // (true), instead of the play modes (false).
     using NextMediumSource = std::function<bool(int nPlayer, QString &strPath)>;
     void SetNextMediumSource(NextMediumSource source) { m_nextSource = std::move(source); }
+    // Whether an end of a medium is someone else's to follow up (a follower's leader decides
+    // what follows); unset, the play modes always do.
+    void SetEndHold(std::function<bool()> hold) { m_endHold = std::move(hold); }
     // Where the show's state learns the sync role (off until set).
     using SyncStatusSource = std::function<CShowState::Sync()>;
     void SetSyncStatusSource(SyncStatusSource source) { m_syncStatus = std::move(source); }
@@ -166,11 +170,13 @@ private:
     CGeneralSettings &m_settings;
     WindowCommand m_windowCommand;
     CHeldCommands m_held;
-    int m_nRunning = 0;           // commands running (a handler may run another)
-    std::array<int, 2> m_nMoot{}; // moot commands per player not yet in the log
+    int m_nRunning = 0; // commands running (a handler may run another)
+    std::array<int, CShowEngine::PLAYER_COUNT>
+        m_nMoot{}; // moot commands per player not yet in the log
     CRateWindow m_mootLog{1000, 1};
     QObject m_context; // queued calls end with the controller
     NextMediumSource m_nextSource;
+    std::function<bool()> m_endHold;
     SyncStatusSource m_syncStatus;
     CSyncTiming *m_pSyncTiming = nullptr;
     // A playlist entry opening in a player, and the play state it takes over once open: that
@@ -182,7 +188,7 @@ private:
         bool bPlay = false;
         bool bOpened = false; // the medium is in: no later change is the one carried over
     };
-    std::array<EntryOpen, 2> m_entryOpen; // by the player it opens in
+    std::array<EntryOpen, CShowEngine::PLAYER_COUNT> m_entryOpen; // by the player it opens in
     unsigned m_nEntrySerial = 0;
     // The answer of the step (Next, Previous) whose entry OnPlayEntry opens, and its result.
     Answer m_stepAnswer;

@@ -1,5 +1,7 @@
 #include "remote/CNetServer.h"
 
+#include "core/CShowEvents.h"
+
 #include "core/CCommandSink.h"
 #include "core/CLogBook.h"
 #include "core/CProfile.h"
@@ -195,6 +197,14 @@ void CNetServer::SendStatusIfDue(int /*nTimerId*/) {
         SendStatus();
         m_dwLastSend = 0;
     }
+}
+
+void CNetServer::Follow(CShowEvents &events, std::function<CShowState()> source) {
+    m_statusSource = std::move(source);
+    connect(&events, &CShowEvents::PlayerText, this, &CNetServer::SendPlayerText);
+    connect(&events, &CShowEvents::Changed, this, &CNetServer::SendRequestedStatus);
+    connect(&events, &CShowEvents::Heartbeat, this, &CNetServer::OnHeartbeat);
+    connect(&events, &CShowEvents::ReportRequested, this, &CNetServer::OnReportRequested);
 }
 
 void CNetServer::OnHeartbeat() {

@@ -15,6 +15,7 @@
 #include <functional>
 
 class CCommandSink;
+class CShowEvents;
 class CProfile;
 class CTickClock;
 
@@ -60,8 +61,9 @@ public:
     static int64_t ArrivalOfLastRead(const QUdpSocket &socket);
 
     void SendStatusIfDue(int nTimerId = 0);
-    // Where the status datagrams read the show (unset: they report what SetStatus said last).
-    void SetStatusSource(std::function<CShowState()> source) { m_statusSource = std::move(source); }
+    // The status datagrams and texts follow the show's events and read the show from source
+    // (unset: they report what SetStatus said last).
+    void Follow(CShowEvents &events, std::function<CShowState()> source);
     // The show's heartbeat: a due datagram goes out, then the status is read again.
     void OnHeartbeat();
     // The show asks for a datagram ahead of its period: the status is read again now.

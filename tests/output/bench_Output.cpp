@@ -15,6 +15,8 @@
 #include "playback/CMPlayer.h"
 #include "playback/CMediaProbe.h"
 #include "app/CVideoView.h"
+#include "engine/CShowEngine.h"
+#include "playback/CMPlayer.h"
 #include "playlist/CImportRunner.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "support/CLogCapture.h"
@@ -141,11 +143,12 @@ TEST(OutputBench, PictureKeepsMovingWhileTheOperatorWorks) {
     CGeneralSettings settings(profile);
     CRecentFileList recent(profile);
 
-    CVideoView view(sink, profile, settings, ui);
+    CShowEngine engine([&](int nID) { return CMPlayer::ForShow(nID, profile); }, ui);
+    CVideoView view(engine, profile);
     view.setGeometry(0, 0, 800, 600);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    view.OnInitialUpdate();
+    view.OnInitialUpdate(false);
 
     // The playlist's progress dialog opens over this window, well away from the picture.
     QWidget panel;
@@ -155,9 +158,9 @@ TEST(OutputBench, PictureKeepsMovingWhileTheOperatorWorks) {
     playlist.Initialize();
     CImportRunner import(playlist, &panel);
 
-    ASSERT_TRUE(view.OpenMedia(strClip, 0));
+    ASSERT_TRUE(engine.OpenMedia(strClip, 0));
     view.ZoomToFit();
-    view.Play(0);
+    engine.Play(0);
     CScreenSampler sampler;
     ASSERT_TRUE(sampler.Start(view.mapToGlobal(view.rect().center())));
 
@@ -168,7 +171,7 @@ TEST(OutputBench, PictureKeepsMovingWhileTheOperatorWorks) {
     stretches.push_back({"idle", nIdle, NowNs(), 0});
 
     const int64_t nOpen = NowNs();
-    EXPECT_TRUE(view.OpenMedia(strBig, 1));
+    EXPECT_TRUE(engine.OpenMedia(strBig, 1));
     const double openMs = (NowNs() - nOpen) / 1e6;
     QTest::qWait(500);
     stretches.push_back({"open_b", nOpen, NowNs(), openMs});
@@ -185,13 +188,13 @@ TEST(OutputBench, PictureKeepsMovingWhileTheOperatorWorks) {
     QTest::qWait(500);
 
     const int64_t nSeek = NowNs();
-    view.SetPosition(0, 2000);
+    engine.SetPosition(0, 2000);
     const double seekMs = (NowNs() - nSeek) / 1e6;
     QTest::qWait(500);
     stretches.push_back({"seek", nSeek, NowNs(), seekMs});
     QTest::qWait(200);
     sampler.Stop();
-    view.Stop(0);
+    engine.Stop(0);
 
     EXPECT_EQ(playlist.GetItemCount(), IMPORT_COUNT);
     const auto &samples = sampler.Samples();
