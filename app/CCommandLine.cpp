@@ -16,6 +16,7 @@ constexpr OptionText kOptions[] = {
     {"screen", "NAME", "show the full-screen output on screen NAME (this run only)"},
     {"settings", "FILE", "read and write settings in FILE instead of the per-user file"},
     {"no-splash", nullptr, "start without the splash picture"},
+    {"headless", nullptr, "run without the control window: the pictures on the output screen"},
     {"lead", nullptr, "lead synchronised playback on other machines (this run only)"},
     {"follow", "ADDRESS", "follow the leader at ADDRESS in synchronised playback (this run only)"},
     {"h,help", nullptr, "print this text and exit"},
@@ -77,6 +78,7 @@ CCommandLine::Action CCommandLine::Parse(const QStringList &args) {
     m_strScreen = parser.value("screen");
     m_strSettingsFile = parser.value("settings");
     m_bNoSplash = parser.isSet("no-splash");
+    m_bHeadless = parser.isSet("headless");
     m_bLead = parser.isSet("lead");
     m_strFollow = parser.value("follow");
     if (m_bLead && parser.isSet("follow")) {

@@ -24,6 +24,9 @@ struct CCommandLine {
     // Another settings file instead of the per-user one; empty = the per-user one.
     QString m_strSettingsFile;
     bool m_bNoSplash = false;
+    // No control window: the show runs on the output screen with its remote inputs, and the
+    // logbook goes to stderr.
+    bool m_bHeadless = false;
     // Synchronised playback for this run only: lead, or follow the leader at this address.
     bool m_bLead = false;
     QString m_strFollow;

@@ -123,7 +123,9 @@ bool CMainFrame::OnCreateClient() {
     m_netServer.Follow(m_showEvents, [this] { return ShowState(false); });
     m_netServer.InitServer();
     InitOsc();
-    (new CWebRemote(*this, m_profile, m_clock, m_showEvents))->Init();
+    (new CWebRemote(
+         *this, [this] { return ShowState(); }, m_profile, m_clock, m_showEvents, this))
+        ->Init();
     InitSync();
     ApplyVolumeRange();
 

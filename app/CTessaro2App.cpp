@@ -2,6 +2,7 @@
 
 #include "app/CDisplayWatch.h"
 #include "app/CDlgSplash.h"
+#include "app/CHeadlessShow.h"
 #include "app/CMainFrame.h"
 #include "app/CMprisService.h"
 #include "app/CSignalWatcher.h"
@@ -47,6 +48,7 @@ CTessaro2App::~CTessaro2App() {
     m_pMpris.reset();
     m_splash.reset();
     m_pMainFrame.reset();
+    m_pHeadless.reset();
     SetLogBook(nullptr);
     m_pSettings.reset();
     m_pLogBook.reset();
@@ -68,6 +70,9 @@ bool CTessaro2App::InitInstance() {
         m_recentFiles.WriteList();
         ShutDown();
     });
+
+    if (m_commandLine.m_bHeadless)
+        return InitHeadless();
 
     m_pMainFrame =
         std::make_unique<CMainFrame>(m_profile, *m_pSettings, m_modalUI, m_recentFiles,
@@ -108,6 +113,21 @@ bool CTessaro2App::InitInstance() {
     return true;
 }
 
+bool CTessaro2App::InitHeadless() {
+    SetLogEcho(true);
+    m_pHeadless = std::make_unique<CHeadlessShow>(m_profile, *m_pSettings, m_modalUI, m_recentFiles,
+                                                  m_strStartDir, [] { QCoreApplication::exit(0); });
+    // A termination request ends the run as a Quit command does: the playlist and the
+    // settings are written on the way out. exit, not quit: the output window refuses to be
+    // closed, and a quit would ask it.
+    QObject::connect(m_pSignals.get(), &CSignalWatcher::TerminationRequested, m_pHeadless.get(),
+                     [] { QCoreApplication::exit(0); });
+    m_pHeadless->Start();
+    for (const QString &strFile : m_commandLine.m_files)
+        m_pHeadless->OpenDocument(strFile);
+    return true;
+}
+
 bool CTessaro2App::OpenDocumentFile(const QString &strPath) {
     // The main frame lists only what opened as a recent file.
     return m_pMainFrame && m_pMainFrame->OpenDocument(strPath);
@@ -115,7 +135,7 @@ bool CTessaro2App::OpenDocumentFile(const QString &strPath) {
 
 int CTessaro2App::Run() {
     // Closed already when a termination request came while start-up waited for a box.
-    const int nResult = m_pMainFrame->isVisible() ? m_app.exec() : 0;
+    const int nResult = m_pHeadless || m_pMainFrame->isVisible() ? m_app.exec() : 0;
     ShutDown();
     return nResult;
 }
@@ -127,5 +147,6 @@ void CTessaro2App::ShutDown() {
     m_pMpris.reset();
     m_splash.reset();
     m_pMainFrame.reset();
+    m_pHeadless.reset();
     m_recentFiles.WriteList();
 }

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "app/CCommandLine.h"
-#include "widgets/CQtModalUI.h"
 #include "core/CRecentFileList.h"
 #include "core/CSettingsProfile.h"
+#include "widgets/CQtModalUI.h"
 
 #include <QApplication>
 #include <memory>
@@ -15,6 +15,7 @@ class CDisplayWatch;
 class CDlgSplash;
 class CGeneralSettings;
 class CLogBook;
+class CHeadlessShow;
 class CMainFrame;
 class CMprisService;
 class CSignalWatcher;
@@ -27,6 +28,8 @@ public:
 
     // The start-up sequence; false ends the program.
     bool InitInstance();
+    // InitInstance of a run without the control window.
+    bool InitHeadless();
     // Runs the event loop, then shuts down in order; returns the exit code.
     int Run();
     // Opens a document given on the command line; false when it did not open. Asks nothing.
@@ -51,6 +54,7 @@ private:
     std::unique_ptr<CLogBook> m_pLogBook;
     std::unique_ptr<CGeneralSettings> m_pSettings;
     std::unique_ptr<CMainFrame> m_pMainFrame;
+    std::unique_ptr<CHeadlessShow> m_pHeadless; // instead of the main window (--headless)
     std::unique_ptr<CDlgSplash> m_splash;
     std::unique_ptr<CSignalWatcher> m_pSignals;
     std::unique_ptr<CMprisService> m_pMpris;

@@ -158,13 +158,19 @@ void CVideoView::UpdateVideoWindow() {
 }
 
 void CVideoView::ToggleFullscreen() {
-    if (!m_pFullScreenDlg)
+    if (!m_pFullScreenDlg || (m_bWindowless && m_bFullScreen))
         return;
     m_bFullScreen = !m_bFullScreen;
     UpdateVideoWindow();
 }
 
 int CVideoView::OnExitFullscreen() {
+    if (m_bWindowless) {
+        // Escape over the output: it is all there is to see.
+        m_bFullScreen = false;
+        ToggleFullscreen();
+        return 1;
+    }
     m_bFullScreen = false;
     if (CVideoSurface *pActive = ActiveSurface()) {
         pActive->SetVideoOwner(this);

@@ -28,6 +28,9 @@ public:
     void SetZoom(int nPercent);
     void ZoomToFit();
     void ToggleFullscreen();
+    // A run without a control window: the view itself is never shown, so the pictures stay on
+    // the full-screen output whatever asks to leave it.
+    void SetWindowless(bool bWindowless) { m_bWindowless = bWindowless; }
     void RedrawBackground();
     // The full-screen window was hidden (Escape or a toggle).
     int OnExitFullscreen();
@@ -85,5 +88,6 @@ private:
     bool m_bInitialised = false;
     std::vector<QRect> m_rcVideo; // by player
     bool m_bFullScreen = false;
+    bool m_bWindowless = false;
     int m_nZoom = 100;
 };

@@ -1,13 +1,11 @@
 #include "app/CWebRemote.h"
 
-#include "app/CMainFrame.h"
 #include "remote/CWebServer.h"
 
-CWebRemote::CWebRemote(CMainFrame &frame, CProfile &profile, const CTickClock &clock,
-                       CShowEvents &events)
-    : QObject(&frame), m_frame(frame),
-      m_pServer(new CWebServer(frame, events, profile, clock, this)) {
-    m_pServer->SetStatusSource([this] { return m_frame.ShowState(); });
+CWebRemote::CWebRemote(CCommandSink &sink, std::function<CShowState()> source, CProfile &profile,
+                       const CTickClock &clock, CShowEvents &events, QObject *pParent)
+    : QObject(pParent), m_pServer(new CWebServer(sink, events, profile, clock, this)) {
+    m_pServer->SetStatusSource(std::move(source));
 }
 
 bool CWebRemote::Init() {

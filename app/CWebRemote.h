@@ -1,11 +1,15 @@
 // The browser remote in the program: owns the web server, which reports the show's state and
-// hands the page's commands to the main window, whose entry point holds them to the "Remote
+// hands the page's commands to the show's entry point, which holds them to the "Remote
 // Control" setting as every input's (core/CInputPolicy). UI thread only.
 #pragma once
 
+#include "core/CShowState.h"
+
+#include <functional>
+
 #include <QObject>
 
-class CMainFrame;
+class CCommandSink;
 class CProfile;
 class CShowEvents;
 class CTickClock;
@@ -14,12 +18,13 @@ class CWebServer;
 class CWebRemote : public QObject {
     Q_OBJECT
 public:
-    CWebRemote(CMainFrame &frame, CProfile &profile, const CTickClock &clock, CShowEvents &events);
+    // The page's commands go to sink; what it shows is read from source. It ends with pParent.
+    CWebRemote(CCommandSink &sink, std::function<CShowState()> source, CProfile &profile,
+               const CTickClock &clock, CShowEvents &events, QObject *pParent);
 
     // Opens the page's port as [Web] says; false when it is off or could not be opened.
     bool Init();
 
 private:
-    CMainFrame &m_frame;
     CWebServer *m_pServer = nullptr;
 };

@@ -7,6 +7,7 @@
 
 namespace {
 CLogBook *g_pLogBook = nullptr;
+bool g_bEchoToStderr = false;
 
 bool IsWordChar(char c) {
     return c != '\0' && c != '\n' && c != '\r' && c != ' ';
@@ -88,12 +89,18 @@ CLogBook *GetLogBook() {
     return g_pLogBook;
 }
 
+void SetLogEcho(bool bToStderr) {
+    g_bEchoToStderr = bToStderr;
+}
+
 static void WriteLog(int nLevel, const char *pszFormat, va_list args) {
     if (!g_pLogBook)
         return;
     char szText[CLogBook::MAX_WIDTH];
     vsnprintf(szText, sizeof szText, pszFormat, args);
     g_pLogBook->AddMessage(nLevel, szText);
+    if (g_bEchoToStderr)
+        fputs(szText, stderr);
 }
 
 void LogMsg(const char *pszFormat, ...) {

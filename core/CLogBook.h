@@ -49,6 +49,8 @@ private:
 // The one log that LogMsg and LogError write to; without it they do nothing.
 void SetLogBook(CLogBook *pLog);
 CLogBook *GetLogBook();
+// Every line written from now on also goes to stderr as it is (a run without a window).
+void SetLogEcho(bool bToStderr);
 
 // printf-style writers: information (level 1) and error (level 2).
 void LogMsg(const char *pszFormat, ...) __attribute__((format(printf, 1, 2)));
