@@ -96,13 +96,6 @@ void CHeadlessShow::RunWindowCommand(const CCommand &cmd, const Answer &answer) 
         m_quit();
         return;
     }
-    if (const CCommand::FollowLeader *pFollow = cmd.As<CCommand::FollowLeader>()) {
-        const bool bNow = m_pSync->IsFollowing();
-        m_pSync->SetFollowing(
-            pFollow->on == CCommand::Switch::Toggle ? !bNow : pFollow->on == CCommand::Switch::On);
-        answer(CCommand::Result::Done);
-        return;
-    }
     const CCommand::OpenDocument *pOpen = cmd.As<CCommand::OpenDocument>();
     if (!pOpen) {
         answer(CCommand::Result::Refused);

@@ -193,14 +193,6 @@ void CMainFrame::RunWindowCommand(const CCommand &cmd, const Answer &answer) {
         answer(CCommand::Result::Done);
         return;
     }
-    if (const CCommand::FollowLeader *pFollow = cmd.As<CCommand::FollowLeader>()) {
-        const bool bNow = m_pSync->IsFollowing();
-        m_pSync->SetFollowing(
-            pFollow->on == CCommand::Switch::Toggle ? !bNow : pFollow->on == CCommand::Switch::On);
-        UpdateCommandStates();
-        answer(CCommand::Result::Done);
-        return;
-    }
     const CCommand::OpenDocument *pOpen = cmd.As<CCommand::OpenDocument>();
     if (!pOpen) {
         answer(CCommand::Result::Refused);

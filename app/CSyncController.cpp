@@ -121,6 +121,8 @@ void CSyncController::Serve(CMainController &controller, CCommandSink &inputs) {
     controller.SetNextMediumSource(
         [this](int nPlayer, QString &strPath) { return GetNextMedium(nPlayer, strPath); });
     controller.SetEndHold([this] { return HoldEnd(); });
+    controller.SetFollowSwitch(
+        [this](CCommand::Switch on) { SetFollowing(CCommand::Switched(IsFollowing(), on)); });
     SetEndHandler([&controller] { controller.OnMediaEnded(); });
 }
 

@@ -68,6 +68,10 @@ namespace commands {
 
 // Off and On set a switch, Toggle flips it.
 enum class Switch { Off, On, Toggle };
+// What a switch makes of a state that stands at bNow.
+inline bool Switched(bool bNow, Switch on) {
+    return on == Switch::Toggle ? !bNow : on == Switch::On;
+}
 
 // The player a command acts on: one an input named by id (range-checked by the handler,
 // never before), or the active one, which the executor resolves once as it takes the
@@ -201,6 +205,7 @@ struct CCommand {
     enum class Result { Done, Refused, Failed, Pending };
 
     using Switch = commands::Switch;
+    static bool Switched(bool bNow, Switch on) { return commands::Switched(bNow, on); }
     using Player = commands::Player;
     using Row = commands::Row;
     using Source = commands::Source;

@@ -160,13 +160,6 @@ void CMainController::RunHeld() {
     }
 }
 
-namespace {
-// A switch's new state: Toggle flips it, On and Off set it.
-bool Switched(bool bNow, CCommand::Switch on) {
-    return on == CCommand::Switch::Toggle ? !bNow : on == CCommand::Switch::On;
-}
-} // namespace
-
 CCommand::Result CMainController::Run(const CCommand &cmd, const Answer &answer) {
     const CCommand::AtClock *pAt = cmd.At();
     const CCommand::Player *pTarget = cmd.Target();
@@ -232,7 +225,7 @@ CCommand::Result CMainController::RunPayload(const CCommand::Select &select, con
 
 CCommand::Result CMainController::RunPayload(const CCommand::Mute &mute, const CCommand &,
                                              const Answer &) {
-    return OnCtrlMute(Switched(m_engine.IsMuted(), mute.on));
+    return OnCtrlMute(CCommand::Switched(m_engine.IsMuted(), mute.on));
 }
 
 CCommand::Result CMainController::RunPayload(const CCommand::Step &step, const CCommand &,
@@ -262,10 +255,18 @@ CCommand::Result CMainController::RunPayload(const CCommand::OutputScreen &scree
     return CCommand::Result::Done;
 }
 
+CCommand::Result CMainController::RunPayload(const CCommand::FollowLeader &follow, const CCommand &,
+                                             const Answer &) {
+    if (!m_followSwitch)
+        return CCommand::Result::Refused;
+    m_followSwitch(follow.on);
+    return CCommand::Result::Done;
+}
+
 template <class Payload>
 CCommand::Result CMainController::RunPayload(const Payload &, const CCommand &cmd,
                                              const Answer &answer) {
-    // OpenDocument, FollowLeader and Quit: the window's own.
+    // OpenDocument and Quit: the window's own.
     if (!m_windowCommand)
         return CCommand::Result::Refused;
     // A remote input's document opens in the active player without waiting.
@@ -521,7 +522,7 @@ CCommand::Result CMainController::OnPlaylistStep(int nDirection, const Answer &a
 }
 
 CCommand::Result CMainController::OnFullscreen(CCommand::Switch on) {
-    m_output.SetFullScreen(Switched(m_output.IsFullScreen(), on));
+    m_output.SetFullScreen(CCommand::Switched(m_output.IsFullScreen(), on));
     return CCommand::Result::Done;
 }
 
@@ -529,16 +530,16 @@ CCommand::Result CMainController::OnPlayMode(CCommand::PlayMode::Mode mode, CCom
     using Mode = CCommand::PlayMode::Mode;
     switch (mode) {
     case Mode::RepeatSingle:
-        m_playlist.SetLoopSingleTrack(Switched(m_playlist.GetLoopSingleTrack(), on));
+        m_playlist.SetLoopSingleTrack(CCommand::Switched(m_playlist.GetLoopSingleTrack(), on));
         return CCommand::Result::Done;
     case Mode::LoopList:
-        m_playlist.SetLoopList(Switched(m_playlist.GetLoopList(), on));
+        m_playlist.SetLoopList(CCommand::Switched(m_playlist.GetLoopList(), on));
         return CCommand::Result::Done;
     case Mode::AutoNext:
         // Without meaning while a single track repeats; the menu item is disabled then.
         if (m_playlist.GetLoopSingleTrack())
             return CCommand::Result::Refused;
-        m_playlist.SetAutoSkipTrack(Switched(m_playlist.GetAutoSkipTrack(), on));
+        m_playlist.SetAutoSkipTrack(CCommand::Switched(m_playlist.GetAutoSkipTrack(), on));
         return CCommand::Result::Done;
     }
     return CCommand::Result::Refused;

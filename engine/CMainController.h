@@ -46,6 +46,10 @@ public:
     // (true), instead of the play modes (false).
     using NextMediumSource = std::function<bool(int nPlayer, QString &strPath)>;
     void SetNextMediumSource(NextMediumSource source) { m_nextSource = std::move(source); }
+    // Where View > Follow leader goes (the sync roles); unset, it is refused.
+    void SetFollowSwitch(std::function<void(CCommand::Switch)> follow) {
+        m_followSwitch = std::move(follow);
+    }
     // Whether an end of a medium is someone else's to follow up (a follower's leader decides
     // what follows); unset, the play modes always do.
     void SetEndHold(std::function<bool()> hold) { m_endHold = std::move(hold); }
@@ -136,6 +140,8 @@ private:
                                 const Answer &);
     CCommand::Result RunPayload(const CCommand::PlayMode &mode, const CCommand &, const Answer &);
     CCommand::Result RunPayload(const CCommand::Zoom &zoom, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::FollowLeader &follow, const CCommand &,
+                                const Answer &);
     CCommand::Result RunPayload(const CCommand::OutputScreen &screen, const CCommand &,
                                 const Answer &);
     template <class Payload>
@@ -177,6 +183,7 @@ private:
     QObject m_context; // queued calls end with the controller
     NextMediumSource m_nextSource;
     std::function<bool()> m_endHold;
+    std::function<void(CCommand::Switch)> m_followSwitch;
     SyncStatusSource m_syncStatus;
     CSyncTiming *m_pSyncTiming = nullptr;
     // A playlist entry opening in a player, and the play state it takes over once open: that
