@@ -160,11 +160,6 @@ void CMainFrame::OnInitialUpdate() {
     UpdateCommandStates();
 }
 
-void CMainFrame::OnMediaEnded() {
-    if (m_pController && !m_pSync->HoldEnd())
-        m_pController->OnMediaEnded();
-}
-
 intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
     // Messages that arrive before the panes exist find nobody to act on them.
     return m_pController ? m_pController->SendMessage(msg, wParam, lParam) : 0;

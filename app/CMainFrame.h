@@ -127,8 +127,6 @@ public:
     // The show as every feedback channel reports it (empty before the panes exist).
     CShowState ShowState(bool bWithRows = true) const;
     void OnTimer();
-    // A player's medium ended: the play modes decide what follows, unless a leader does.
-    void OnMediaEnded();
     int GetMainTimerId() const { return m_nMainTimer; }
     bool IsTopMost() const { return m_bTopMost; }
 

@@ -33,12 +33,13 @@ CMainController::CMainController(CShowEngine &engine, CShowOutput &output, CShow
                      [this](int nPlayer, int nState) { OnPlaystateChanged(nPlayer, nState); });
     QObject::connect(&m_engine, &CShowEngine::positionChanged, &m_context,
                      [this] { OnUpdatePosition(); });
-    QObject::connect(&m_engine, &CShowEngine::mediaEnded, &m_context, [this] {
-        // A follower's end of a medium is the leader's to handle: its next state says what
-        // follows.
-        if (!m_endHold || !m_endHold())
-            OnMediaEnded();
-    });
+    QObject::connect(&m_engine, &CShowEngine::mediaEnded, &m_context, [this] { OnPlayerEnded(); });
+}
+
+void CMainController::OnPlayerEnded() {
+    // A follower's end of a medium is the leader's to handle: its next state says what follows.
+    if (!m_endHold || !m_endHold())
+        OnMediaEnded();
 }
 
 namespace {

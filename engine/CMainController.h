@@ -85,6 +85,8 @@ public:
     // state the active player had (lPlay: and plays), unless a newer open replaced it.
     intptr_t OnPlayEntry(uintptr_t wTarget, intptr_t lPlay);
     intptr_t OnMediaEnded();
+    // A player's medium ended: OnMediaEnded, unless the end is held for someone else.
+    void OnPlayerEnded();
 
     // The handlers of the commands, by the action they carry out. A player id is taken as the
     // input gave it and checked here.

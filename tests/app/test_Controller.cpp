@@ -124,27 +124,27 @@ TEST_F(ControllerTest, EndOfMediumFollowsThePlayModes) {
     // Auto play next entry on, loop off: the last entry stops and stays current.
     PlayRow(2);
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
-    m_pFrame->OnMediaEnded();
+    Ctl().OnPlayerEnded();
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
     EXPECT_EQ(List().GetCurTrack(), 2);
 
     // With loop on the first entry opens and plays.
     List().SetLoopList(true);
     PlayRow(2);
-    m_pFrame->OnMediaEnded();
+    Ctl().OnPlayerEnded();
     EXPECT_EQ(List().GetCurTrack(), 0);
     EXPECT_EQ(A().m_strPath, Path(0));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
 
     // In the middle the next entry follows, playing.
-    m_pFrame->OnMediaEnded();
+    Ctl().OnPlayerEnded();
     EXPECT_EQ(A().m_strPath, Path(1));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
 
     // Repeat single track replays the same medium whatever else is set.
     List().SetLoopSingleTrack(true);
     A().m_calls.clear();
-    m_pFrame->OnMediaEnded();
+    Ctl().OnPlayerEnded();
     EXPECT_EQ(A().m_strPath, Path(1));
     EXPECT_EQ(List().GetCurTrack(), 1);
     EXPECT_EQ(A().m_calls, QStringList({"Stop", "Play"}));
@@ -153,7 +153,7 @@ TEST_F(ControllerTest, EndOfMediumFollowsThePlayModes) {
     // Auto play next entry off: every medium stops, even with loop on.
     List().SetLoopSingleTrack(false);
     List().SetAutoSkipTrack(false);
-    m_pFrame->OnMediaEnded();
+    Ctl().OnPlayerEnded();
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
     EXPECT_EQ(List().GetCurTrack(), 1);
 }
@@ -161,7 +161,7 @@ TEST_F(ControllerTest, EndOfMediumFollowsThePlayModes) {
 TEST_F(ControllerTest, EmptyPlaylistStopsAndAPlayEntryWithoutEntryDoesNothing) {
     PlayRow(0);
     List().ClearPlaylist();
-    m_pFrame->OnMediaEnded();
+    Ctl().OnPlayerEnded();
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
     List().SetCurTrack(-1);
     EXPECT_EQ(Send(WM_PLAY_ENTRY, 0, 1), 0);
