@@ -8,14 +8,9 @@
 #include "engine/CMainController.h"
 #include "playback/CMPlayer.h"
 #include "playback/CMediaProbe.h"
+#include "playlist/CPlaylistCtrl.h"
 
 #include <QFileInfo>
-#include <QTimerEvent>
-
-namespace {
-// The main timer of the show, as the window's.
-constexpr int MAIN_TIMER_MS = 100;
-} // namespace
 
 CHeadlessShow::CHeadlessShow(CProfile &profile, CGeneralSettings &settings, CModalUI &modalUI,
                              CRecentFileList &recentFiles, const QString &strStartDir,
@@ -24,43 +19,41 @@ CHeadlessShow::CHeadlessShow(CProfile &profile, CGeneralSettings &settings, CMod
       m_netServer(*this, profile, m_clock),
       m_oscServer(m_netServer, m_events, *this, profile, m_clock),
       m_pSync(std::make_unique<CSyncController>(CSyncController::Settings::Read(profile))),
-      m_engine([this](int nID) { return CMPlayer::ForShow(nID, m_profile); }, modalUI),
-      m_playlist(strStartDir, profile, settings, *this, recentFiles, CMediaProbe::Create()) {
-    m_engine.SetPipelineTiming(m_pSync->GetTiming());
+      m_show([this](int nID) { return CMPlayer::ForShow(nID, m_profile); }, modalUI, profile,
+             settings, recentFiles, strStartDir, CMediaProbe::Create(), m_events) {
+    m_show.Engine().SetPipelineTiming(m_pSync->GetTiming());
     // Never shown: it binds the pictures to the full-screen output and keeps the other one's
     // parked.
-    m_pView = std::make_unique<CVideoView>(m_engine, profile);
+    m_pView = std::make_unique<CVideoView>(m_show.Engine(), profile);
     m_pView->SetWindowless(true);
-    m_pController = std::make_unique<CMainController>(m_engine, *m_pView, m_display, m_playlist,
-                                                      m_events, settings);
-    m_pController->SetWindowCommand(
+    m_show.Attach(*m_pView, m_display);
+    m_show.Controller()->SetWindowCommand(
         [this](const CCommand &cmd, const Answer &answer) { RunWindowCommand(cmd, answer); });
 }
 
 CHeadlessShow::~CHeadlessShow() {
-    if (m_nTimer)
-        killTimer(m_nTimer);
-    // The playlist is on disk before the players go, as the window's panes do it.
-    m_playlist.SaveSettings();
-    m_pController.reset();
+    // The playlist is on disk before the players go.
+    m_show.Close();
     m_pView.reset();
 }
 
 void CHeadlessShow::Start() {
-    m_netServer.Follow(m_events, [this] { return m_pController->ShowState(false); });
+    CMainController &controller = *m_show.Controller();
+    m_netServer.Follow(m_events, [&controller] { return controller.ShowState(false); });
     m_netServer.InitServer();
-    m_oscServer.SetStatusSource([this] { return m_pController->ShowState(); });
+    m_oscServer.SetStatusSource([&controller] { return controller.ShowState(); });
     m_oscServer.Init();
     (new CWebRemote(
-         *this, [this] { return m_pController->ShowState(); }, m_profile, m_clock, m_events, this))
+         *this, [&controller] { return controller.ShowState(); }, m_profile, m_clock, m_events,
+         this))
         ->Init();
-    m_pSync->Serve(*m_pController, *this);
-    m_pController->ApplyVolumeRange();
+    m_pSync->Serve(controller, *this);
+    controller.ApplyVolumeRange();
     m_pView->OnInitialUpdate(true);
-    m_playlist.Initialize();
-    m_playlist.LoadSettings();
-    while (m_nTimer == 0)
-        m_nTimer = startTimer(MAIN_TIMER_MS, Qt::PreciseTimer);
+    m_show.Playlist().Initialize();
+    m_show.Playlist().LoadSettings();
+    connect(&m_show, &CShow::beat, this, [this] { m_pSync->OnTimer(); });
+    m_show.Start();
 }
 
 bool CHeadlessShow::OpenDocument(const QString &strPath) {
@@ -69,9 +62,9 @@ bool CHeadlessShow::OpenDocument(const QString &strPath) {
     bool bOpened = false;
     if (info.isFile() && info.isReadable()) {
         if (CPlaylistCtrl::IsPlaylistFile(strFull))
-            bOpened = !m_playlist.OpenPlaylist(strFull, false).isEmpty();
+            bOpened = !m_show.Playlist().OpenPlaylist(strFull, false).isEmpty();
         else if (CPlaylistCtrl::IsMediaFile(strFull))
-            bOpened = m_engine.OpenMedia(strFull, m_engine.GetActiveID());
+            bOpened = GetEngine().OpenMedia(strFull, GetEngine().GetActiveID());
     }
     if (!bOpened)
         LogError("Could not open \"%s\".\n", LogSafe(strFull, 200).constData());
@@ -79,15 +72,11 @@ bool CHeadlessShow::OpenDocument(const QString &strPath) {
 }
 
 CCommand::Result CHeadlessShow::Execute(const CCommand &cmd) {
-    return m_pController->Execute(cmd);
+    return m_show.Execute(cmd);
 }
 
 void CHeadlessShow::ExecuteThen(const CCommand &cmd, const Answer &answer) {
-    m_pController->ExecuteThen(cmd, answer);
-}
-
-intptr_t CHeadlessShow::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
-    return m_pController->SendMessage(msg, wParam, lParam);
+    m_show.ExecuteThen(cmd, answer);
 }
 
 void CHeadlessShow::RunWindowCommand(const CCommand &cmd, const Answer &answer) {
@@ -106,17 +95,10 @@ void CHeadlessShow::RunWindowCommand(const CCommand &cmd, const Answer &answer) 
     // A media file prepares while the show goes on, as a controller's open does.
     if (info.isFile() && info.isReadable() && CPlaylistCtrl::IsMediaFile(strFull) &&
         !CPlaylistCtrl::IsPlaylistFile(strFull)) {
-        m_engine.BeginOpen(strFull, m_engine.GetActiveID(), [answer](bool bOpened) {
+        GetEngine().BeginOpen(strFull, GetEngine().GetActiveID(), [answer](bool bOpened) {
             answer(bOpened ? CCommand::Result::Done : CCommand::Result::Failed);
         });
         return;
     }
     answer(OpenDocument(strFull) ? CCommand::Result::Done : CCommand::Result::Failed);
-}
-
-void CHeadlessShow::timerEvent(QTimerEvent *pEvent) {
-    if (pEvent->timerId() != m_nTimer)
-        return QObject::timerEvent(pEvent);
-    m_pController->OnTimer();
-    m_pSync->OnTimer();
 }

@@ -5,12 +5,10 @@
 #pragma once
 
 #include "core/CCommandSink.h"
-#include "core/CMessageSink.h"
 #include "core/CShowDisplay.h"
 #include "core/CShowEvents.h"
 #include "core/CSteadyTickClock.h"
-#include "engine/CShowEngine.h"
-#include "playlist/CPlaylistCtrl.h"
+#include "engine/CShow.h"
 #include "remote/CNetServer.h"
 #include "remote/COscServer.h"
 
@@ -19,14 +17,13 @@
 #include <memory>
 
 class CGeneralSettings;
-class CMainController;
 class CModalUI;
 class CProfile;
 class CRecentFileList;
 class CSyncController;
 class CVideoView;
 
-class CHeadlessShow : public QObject, public CCommandSink, public CMessageSink {
+class CHeadlessShow : public QObject, public CCommandSink {
 public:
     // strStartDir is where "LastPLS.dat" is kept; quit ends the run (File > Quit's part).
     CHeadlessShow(CProfile &profile, CGeneralSettings &settings, CModalUI &modalUI,
@@ -44,13 +41,8 @@ public:
 
     CCommand::Result Execute(const CCommand &cmd) override;
     void ExecuteThen(const CCommand &cmd, const Answer &answer) override;
-    // The playlist's request to play its current entry.
-    intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
 
-    CShowEngine &GetEngine() { return m_engine; }
-
-protected:
-    void timerEvent(QTimerEvent *pEvent) override;
+    CShowEngine &GetEngine() { return m_show.Engine(); }
 
 private:
     // OpenDocument, Quit and follow-leader, which the window carries out where there is one.
@@ -64,10 +56,7 @@ private:
     CNetServer m_netServer;
     COscServer m_oscServer;
     std::unique_ptr<CSyncController> m_pSync;
-    CShowEngine m_engine;
+    CShow m_show;
     std::unique_ptr<CVideoView> m_pView;
-    CPlaylistCtrl m_playlist;
     CShowDisplay m_display; // nothing to show it on
-    std::unique_ptr<CMainController> m_pController;
-    int m_nTimer = 0;
 };

@@ -11,10 +11,10 @@
 #include "core/CModalUI.h"
 #include "core/CRecentFileList.h"
 #include "core/FileFilters.h"
-#include "core/UserMessages.h"
 #include "engine/CMainController.h"
 #include "engine/CShowEngine.h"
 #include "playback/CMPlayer.h"
+#include "playback/CMediaProbe.h"
 #include "playback/CPlayerBase.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "playlist/CRightView.h"
@@ -29,7 +29,6 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QPointer>
-#include <QTimerEvent>
 #include <QWheelEvent>
 #include <QWindow>
 #include <utility>
@@ -55,16 +54,13 @@ CMainFrame::CMainFrame(CProfile &profile, CGeneralSettings &settings, CModalUI &
 CMainFrame::~CMainFrame() {
     qApp->removeEventFilter(this);
     // Nothing periodic may run while the panes write their settings and release players.
-    if (m_nMainTimer) {
-        killTimer(m_nMainTimer);
-        m_nMainTimer = 0;
-    }
     m_bLayoutReady = false;
-    m_pController.reset();
-    // The panes go first, each writing its own settings as it goes: the playlist and the
-    // control bar before the video view releases the players, so what they keep is on disk
-    // even should a player not come to a stop. Then the members in reverse order of
-    // declaration: DMX input, network server, logbook.
+    // The show writes its playlist and the panes their settings as they go, before the video
+    // view releases the players, so what they keep is on disk even should a player not come
+    // to a stop. Then the members in reverse order of declaration: the show's engine, DMX
+    // input, network server, logbook.
+    if (m_pShow)
+        m_pShow->Close();
     delete std::exchange(m_pRightView, nullptr);
     delete std::exchange(m_pCtrlBar, nullptr);
     delete takeCentralWidget();
@@ -74,7 +70,7 @@ CMainFrame::~CMainFrame() {
 }
 
 CPlaylistCtrl *CMainFrame::GetPlaylist() const {
-    return m_pRightView ? &m_pRightView->GetPlaylist() : nullptr;
+    return m_pShow ? &m_pShow->Playlist() : nullptr;
 }
 
 bool CMainFrame::OnCreateClient() {
@@ -82,12 +78,12 @@ bool CMainFrame::OnCreateClient() {
 
     m_wndMainSplitter = new CPaneSplitter(Qt::Horizontal, this);
     m_wndLeftSplitter = new CFixedSplitter(Qt::Vertical, m_wndMainSplitter);
-    m_pRightView = new CRightView(*this, *this, m_profile, m_settings, m_modalUI, m_recentFiles,
-                                  m_strStartDir, m_wndMainSplitter);
-    m_pEngine = std::make_unique<CShowEngine>(
-        [this](int nID) { return CMPlayer::ForShow(nID, m_profile); }, m_modalUI);
-    m_pEngine->SetPipelineTiming(m_pSync->GetTiming());
-    m_pVideoView = new CVideoView(*m_pEngine, m_profile, m_wndLeftSplitter);
+    m_pShow = std::make_unique<CShow>([this](int nID) { return CMPlayer::ForShow(nID, m_profile); },
+                                      m_modalUI, m_profile, m_settings, m_recentFiles,
+                                      m_strStartDir, CMediaProbe::Create(), m_showEvents);
+    m_pShow->Engine().SetPipelineTiming(m_pSync->GetTiming());
+    m_pRightView = new CRightView(m_pShow->Playlist(), *this, m_modalUI, m_wndMainSplitter);
+    m_pVideoView = new CVideoView(m_pShow->Engine(), m_profile, m_wndLeftSplitter);
     m_pCtrlBar = new CPlayerCtrlBar(*this, m_profile, m_settings, m_wndLeftSplitter);
 
     m_wndMainSplitter->addWidget(m_wndLeftSplitter);
@@ -113,10 +109,8 @@ bool CMainFrame::OnCreateClient() {
     m_wndLeftSplitter->SetFixedBottom(CTRLBAR_HEIGHT);
     m_bLayoutReady = true;
 
-    m_pController =
-        std::make_unique<CMainController>(*m_pEngine, *m_pVideoView, *m_pCtrlBar,
-                                          m_pRightView->GetPlaylist(), m_showEvents, m_settings);
-    m_pController->SetWindowCommand(
+    m_pShow->Attach(*m_pVideoView, *m_pCtrlBar);
+    GetController()->SetWindowCommand(
         [this](const CCommand &cmd, const Answer &answer) { RunWindowCommand(cmd, answer); });
     connect(m_pRightView, &CRightView::documentTitleChanged, this, &CMainFrame::SetDocumentTitle);
 
@@ -129,8 +123,8 @@ bool CMainFrame::OnCreateClient() {
     InitSync();
     ApplyVolumeRange();
 
-    while (m_nMainTimer == 0)
-        m_nMainTimer = startTimer(MAIN_TIMER_MS, Qt::PreciseTimer);
+    connect(m_pShow.get(), &CShow::beat, this, &CMainFrame::OnBeat);
+    m_pShow->Start();
 
     raise();
     activateWindow();
@@ -138,7 +132,8 @@ bool CMainFrame::OnCreateClient() {
 }
 
 CShowState CMainFrame::ShowState(bool bWithRows) const {
-    return m_pController ? m_pController->ShowState(bWithRows) : CShowState();
+    const CMainController *pController = GetController();
+    return pController ? pController->ShowState(bWithRows) : CShowState();
 }
 
 void CMainFrame::InitOsc() {
@@ -147,7 +142,7 @@ void CMainFrame::InitOsc() {
 }
 
 void CMainFrame::InitSync() {
-    m_pSync->Serve(*m_pController, *this);
+    m_pSync->Serve(*GetController(), *this);
 }
 
 void CMainFrame::OnInitialUpdate() {
@@ -160,14 +155,9 @@ void CMainFrame::OnInitialUpdate() {
     UpdateCommandStates();
 }
 
-intptr_t CMainFrame::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
-    // Messages that arrive before the panes exist find nobody to act on them.
-    return m_pController ? m_pController->SendMessage(msg, wParam, lParam) : 0;
-}
-
 CCommand::Result CMainFrame::Execute(const CCommand &cmd) {
-    if (m_pController)
-        return m_pController->Execute(cmd);
+    if (GetController())
+        return m_pShow->Execute(cmd);
     // The window can be closed before it has panes.
     if (!cmd.Is<CCommand::Quit>())
         return CCommand::Result::Refused;
@@ -176,8 +166,8 @@ CCommand::Result CMainFrame::Execute(const CCommand &cmd) {
 }
 
 void CMainFrame::ExecuteThen(const CCommand &cmd, const Answer &answer) {
-    if (m_pController)
-        m_pController->ExecuteThen(cmd, answer);
+    if (GetController())
+        m_pShow->ExecuteThen(cmd, answer);
     else
         answer(Execute(cmd));
 }
@@ -219,17 +209,21 @@ void CMainFrame::SetDocumentTitle(const QString &strTitle) {
 }
 
 void CMainFrame::ApplyVolumeRange() {
-    if (m_pController)
-        m_pController->ApplyVolumeRange();
+    if (CMainController *pController = GetController())
+        pController->ApplyVolumeRange();
 }
 
 int CMainFrame::GetVolumePercent() const {
-    return m_pController ? m_pController->GetVolumePercent() : 0;
+    const CMainController *pController = GetController();
+    return pController ? pController->GetVolumePercent() : 0;
 }
 
 void CMainFrame::OnTimer() {
-    if (m_pController)
-        m_pController->OnTimer();
+    if (m_pShow)
+        m_pShow->Beat();
+}
+
+void CMainFrame::OnBeat() {
     m_logBook.OnTimerTick();
     m_dmxInput.Poll();
     UpdateDMXStatus();
@@ -243,13 +237,6 @@ void CMainFrame::UpdateDMXStatus() {
     m_strDMXStatus = strStatus;
     m_logBook.setWindowTitle(strStatus.isEmpty() ? QString("Logbook")
                                                  : QString("Logbook - DMX: %1").arg(strStatus));
-}
-
-void CMainFrame::timerEvent(QTimerEvent *pEvent) {
-    if (pEvent->timerId() == m_nMainTimer)
-        OnTimer();
-    else
-        QMainWindow::timerEvent(pEvent);
 }
 
 QAction *CMainFrame::AddCommand(QMenu *pMenu, int nID, const QString &strText) {
@@ -381,10 +368,10 @@ void CMainFrame::RefreshOutputScreens() {
 
 void CMainFrame::UpdateCommandStates() {
     const CPlaylistCtrl *pPlaylist = GetPlaylist();
-    const CPlayerBase *pActive = m_pEngine ? m_pEngine->GetActivePlayer() : nullptr;
+    const CPlayerBase *pActive = m_pShow ? m_pShow->Engine().GetActivePlayer() : nullptr;
     const bool bLoaded = pActive && pActive->GetMediaState() == CPlayerBase::MS_LOADED;
     const int nZoom = m_pVideoView ? m_pVideoView->GetZoom() : 100;
-    const int nActive = m_pEngine ? m_pEngine->GetActiveID() : 0;
+    const int nActive = m_pShow ? m_pShow->Engine().GetActiveID() : 0;
     const bool bReady = pPlaylist && m_pVideoView;
 
     auto set = [this](int nID, bool bEnabled, int nChecked = -1) {
@@ -451,7 +438,7 @@ bool CMainFrame::OpenDocument(const QString &strPath, bool bOperator) {
         if (CPlaylistCtrl::IsPlaylistFile(strFull))
             bOpened = !pPlaylist->OpenPlaylist(strFull, bOperator).isEmpty();
         else if (CPlaylistCtrl::IsMediaFile(strFull))
-            bOpened = m_pEngine->OpenMedia(strFull, m_pEngine->GetActiveID());
+            bOpened = m_pShow->Engine().OpenMedia(strFull, m_pShow->Engine().GetActiveID());
     }
     NoteDocument(strFull, bOpened, bOperator);
     return bOpened;
@@ -466,11 +453,12 @@ void CMainFrame::OpenDocumentThen(const QString &strPath, const std::function<vo
         return;
     }
     QPointer<CMainFrame> self(this);
-    m_pEngine->BeginOpen(strFull, m_pEngine->GetActiveID(), [self, strFull, answer](bool bOpened) {
-        if (self)
-            self->NoteDocument(strFull, bOpened, false);
-        answer(bOpened);
-    });
+    m_pShow->Engine().BeginOpen(strFull, m_pShow->Engine().GetActiveID(),
+                                [self, strFull, answer](bool bOpened) {
+                                    if (self)
+                                        self->NoteDocument(strFull, bOpened, false);
+                                    answer(bOpened);
+                                });
 }
 
 void CMainFrame::NoteDocument(const QString &strFull, bool bOpened, bool bOperator) {
@@ -509,7 +497,7 @@ void CMainFrame::ReportNotOpened(const QStringList &paths) {
 
 void CMainFrame::OnCommand(int nID) {
     CPlaylistCtrl *pPlaylist = GetPlaylist();
-    const bool bReady = pPlaylist && m_pVideoView && m_pController;
+    const bool bReady = pPlaylist && m_pVideoView && GetController();
     switch (nID) {
     case ID_PREFERENCES_GENERAL:
         OnPreferences();
@@ -652,7 +640,7 @@ bool CMainFrame::eventFilter(QObject *pWatched, QEvent *pEvent) {
     // The wheel changes the volume wherever it turns over the main window or the full-screen
     // output; it reaches the top-level window before any widget, and is then delivered as
     // usual.
-    if (pEvent->type() == QEvent::Wheel && m_pController) {
+    if (pEvent->type() == QEvent::Wheel && GetController()) {
         const QWindow *pWindow = qobject_cast<QWindow *>(pWatched);
         const QWidget *pFull = m_pVideoView ? m_pVideoView->GetFullScreenDlg() : nullptr;
         if (pWindow && (pWindow == windowHandle() || (pFull && pWindow == pFull->windowHandle())))

@@ -1,5 +1,6 @@
-// The main window: owns the splitter layout with the video, control-bar and playlist panes,
-// the network server, the DMX input, the logbook window and the 100 ms main timer; its menu
+// The main window: owns the show (engine, playlist, executor, heartbeat), the splitter layout
+// with the video, control-bar and playlist panes, the network server, the DMX input and the
+// logbook window; its menu
 // bar, accelerators and control bar give the operator's commands, which it hands, with those
 // of every other input, to the controller.
 #pragma once
@@ -7,10 +8,10 @@
 #include "app/CLogBookDlg.h"
 #include "app/CSyncController.h"
 #include "core/CCommandSink.h"
-#include "core/CMessageSink.h"
 #include "core/CRateWindow.h"
 #include "core/CShowEvents.h"
 #include "core/CSteadyTickClock.h"
+#include "engine/CShow.h"
 #include "remote/CDMXInput.h"
 #include "remote/CNetServer.h"
 #include "remote/COscServer.h"
@@ -32,7 +33,7 @@ class CRightView;
 class CShowEngine;
 class CVideoView;
 
-class CMainFrame : public QMainWindow, public CMessageSink, public CCommandSink {
+class CMainFrame : public QMainWindow, public CCommandSink {
     Q_OBJECT
 public:
     // Command ids of the menu bar and the accelerator table.
@@ -81,7 +82,6 @@ public:
     static constexpr int CTRLBAR_HEIGHT = 74;
     static constexpr int VIDEO_MIN_WIDTH = 535;
     static constexpr int PLAYLIST_WIDTH = 200;
-    static constexpr int MAIN_TIMER_MS = 100;
     static const char *const MEDIA_FILTER;
 
     // strStartDir is the working directory at start, where "LastPLS.dat" is kept;
@@ -91,13 +91,13 @@ public:
                const QString &strProgramDir, QWidget *pParent = nullptr);
     ~CMainFrame() override;
 
-    // Builds the splitters and panes, opens the network sockets and starts the main timer.
+    // Builds the show, the splitters and panes, opens the network sockets and starts the show's
+    // heartbeat.
     bool OnCreateClient();
     // The panes' initial updates, in the order each relies on: video, control bar, playlist.
     void OnInitialUpdate();
 
-    // Both go to the controller once the panes exist; before that nothing is done.
-    intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
+    // To the show once the panes exist; before that only Quit does anything.
     CCommand::Result Execute(const CCommand &cmd) override;
     void ExecuteThen(const CCommand &cmd, const Answer &answer) override;
 
@@ -126,17 +126,18 @@ public:
     int GetVolumePercent() const;
     // The show as every feedback channel reports it (empty before the panes exist).
     CShowState ShowState(bool bWithRows = true) const;
+    // A heartbeat of the show now, as its timer gives one (tests).
     void OnTimer();
-    int GetMainTimerId() const { return m_nMainTimer; }
+    bool IsBeating() const { return m_pShow && m_pShow->IsBeating(); }
     bool IsTopMost() const { return m_bTopMost; }
 
     CLogBookDlg &GetLogBookDlg() { return m_logBook; }
     CNetServer &GetNetServer() { return m_netServer; }
     CDMXInput &GetDMXInput() { return m_dmxInput; }
-    CMainController *GetController() const { return m_pController.get(); }
+    CMainController *GetController() const { return m_pShow ? m_pShow->Controller() : nullptr; }
     CSyncController *GetSync() const { return m_pSync.get(); }
     CVideoView *GetVideoView() const { return m_pVideoView; }
-    CShowEngine *GetEngine() const { return m_pEngine.get(); }
+    CShowEngine *GetEngine() const { return m_pShow ? &m_pShow->Engine() : nullptr; }
     CPlayerCtrlBar *GetCtrlBar() const { return m_pCtrlBar; }
     CRightView *GetRightView() const { return m_pRightView; }
     CPlaylistCtrl *GetPlaylist() const;
@@ -148,7 +149,6 @@ protected:
     void resizeEvent(QResizeEvent *pEvent) override;
     void moveEvent(QMoveEvent *pEvent) override;
     void changeEvent(QEvent *pEvent) override;
-    void timerEvent(QTimerEvent *pEvent) override;
     bool eventFilter(QObject *pWatched, QEvent *pEvent) override;
 
 private:
@@ -170,12 +170,13 @@ private:
     void NoteDocument(const QString &strFull, bool bOpened, bool bOperator);
     // An operator's command as the menu gives it.
     void RunMenuCommand(CCommand::Payload payload);
+    // The window's own periodic parts, after each heartbeat of the show.
+    void OnBeat();
     void UpdateDMXStatus();
     // Feeds the OSC server from the players and opens it.
     void InitOsc();
     // Starts synchronised playback as [Sync] says.
     void InitSync();
-    // What the players and the playlist show, for the sync link.
 
     CProfile &m_profile;
     CGeneralSettings &m_settings;
@@ -190,9 +191,8 @@ private:
     CNetServer m_netServer;
     COscServer m_oscServer;
     CDMXInput m_dmxInput;
-    int m_nMainTimer = 0;
     // The show; the video view (a child) binds its pictures and goes before it.
-    std::unique_ptr<CShowEngine> m_pEngine;
+    std::unique_ptr<CShow> m_pShow;
     CVideoView *m_pVideoView = nullptr;
     CPlayerCtrlBar *m_pCtrlBar = nullptr;
     CRightView *m_pRightView = nullptr;
@@ -202,7 +202,6 @@ private:
     bool m_bTopMost = false;
 
     std::unique_ptr<CSyncController> m_pSync;
-    std::unique_ptr<CMainController> m_pController;
     QString m_strVersion;
     QString m_strDocTitle;
     QString m_strDMXStatus;

@@ -24,6 +24,7 @@
 //  Select        P                    View menu, A/B buttons    16  {a,b}/select -
 //  Mute          switch               mute button               -   -            -
 //  Step          +1 | -1              Next/Previous Track btns  -   next, prev.  Next, Previous
+//  PlayEntry     row                  playlist double click     -   -            -
 //  Fullscreen    switch               View > Fullscreen         -   fullscreen   Fullscreen
 //  PlayMode      mode, switch         Playlist menu             -   -            LoopStatus
 //  OpenDocument  path                 recent files              -   -            OpenUri
@@ -155,6 +156,11 @@ struct Step {
     int nDirection = 1;
     bool operator==(const Step &) const = default;
 };
+// The playlist's entry becomes its current one and plays in the active player.
+struct PlayEntry {
+    Row row;
+    bool operator==(const PlayEntry &) const = default;
+};
 struct Fullscreen {
     Switch on = Switch::Toggle;
     bool operator==(const Fullscreen &) const = default;
@@ -187,8 +193,9 @@ struct Quit {
     bool operator==(const Quit &) const = default;
 };
 
-using Payload = std::variant<Open, Play, Pause, Stop, Seek, Volume, Select, Mute, Step, Fullscreen,
-                             PlayMode, OpenDocument, Zoom, OutputScreen, FollowLeader, Quit>;
+using Payload =
+    std::variant<Open, Play, Pause, Stop, Seek, Volume, Select, Mute, Step, PlayEntry, Fullscreen,
+                 PlayMode, OpenDocument, Zoom, OutputScreen, FollowLeader, Quit>;
 
 } // namespace commands
 
@@ -219,6 +226,7 @@ struct CCommand {
     using Select = commands::Select;
     using Mute = commands::Mute;
     using Step = commands::Step;
+    using PlayEntry = commands::PlayEntry;
     using Fullscreen = commands::Fullscreen;
     using PlayMode = commands::PlayMode;
     using OpenDocument = commands::OpenDocument;
@@ -251,7 +259,9 @@ struct CCommand {
     template <class T> bool Is() const { return std::holds_alternative<T>(payload); }
     bool IsRemote() const { return origin != Origin::Operator; }
     // Whether it opens a medium in the player it acts on: a newer open wins over it.
-    bool IsOpen() const { return Is<Open>() || Is<OpenDocument>() || Is<Step>(); }
+    bool IsOpen() const {
+        return Is<Open>() || Is<OpenDocument>() || Is<Step>() || Is<PlayEntry>();
+    }
     // The player it acts on, if any (the active one before the executor resolved it).
     const Player *Target() const;
     Player *Target();
@@ -293,8 +303,8 @@ inline CCommand::Player *CCommand::Target() {
 inline CCommand::Reach CCommand::Touches() const {
     if (Is<Select>() || (Is<Play>() && !As<Play>()->player.bActive))
         return Reach::PlayerAndActive;
-    // An OpenDocument and a step open in the active player.
-    if (Is<OpenDocument>() || Is<Step>())
+    // An OpenDocument, a step and a playlist entry open in the active player.
+    if (Is<OpenDocument>() || Is<Step>() || Is<PlayEntry>())
         return Reach::Player;
     if (Is<Volume>())
         return Reach::None;

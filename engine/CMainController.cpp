@@ -6,7 +6,6 @@
 #include "core/CShowDisplay.h"
 #include "core/CShowEvents.h"
 #include "core/CTimeFormat.h"
-#include "core/UserMessages.h"
 #include "engine/CShowEngine.h"
 #include "engine/CShowOutput.h"
 #include "playback/CSyncTiming.h"
@@ -34,6 +33,9 @@ CMainController::CMainController(CShowEngine &engine, CShowOutput &output, CShow
     QObject::connect(&m_engine, &CShowEngine::positionChanged, &m_context,
                      [this] { OnUpdatePosition(); });
     QObject::connect(&m_engine, &CShowEngine::mediaEnded, &m_context, [this] { OnPlayerEnded(); });
+    // The playlist's own request for its current entry: a step, or the entry restored at start.
+    QObject::connect(&m_playlist, &CPlaylistCtrl::entryRequested, &m_context,
+                     [this](bool bPlay) { m_stepResult = OnPlayEntry(-1, bPlay, m_stepAnswer); });
 }
 
 void CMainController::OnPlayerEnded() {
@@ -234,6 +236,16 @@ CCommand::Result CMainController::RunPayload(const CCommand::Step &step, const C
     return OnPlaylistStep(step.nDirection > 0 ? 1 : 0, answer);
 }
 
+CCommand::Result CMainController::RunPayload(const CCommand::PlayEntry &entry, const CCommand &,
+                                             const Answer &answer) {
+    const int nRow = entry.row.nNumber - 1;
+    if (nRow < 0 || nRow >= m_playlist.GetTrackCount())
+        return CCommand::Result::Refused;
+    m_playlist.SetCurTrack(nRow);
+    m_playlist.SetMarkedItem(nRow);
+    return OnPlayEntry(-1, true, answer);
+}
+
 CCommand::Result CMainController::RunPayload(const CCommand::Fullscreen &fullscreen,
                                              const CCommand &, const Answer &) {
     return OnFullscreen(fullscreen.on);
@@ -274,11 +286,6 @@ CCommand::Result CMainController::RunPayload(const Payload &, const CCommand &cm
     return RunOpen(
         cmd.IsRemote() && cmd.Is<CCommand::OpenDocument>() ? CHeldCommands::Bit(ActiveId()) : 0,
         [&](const Answer &ended) { m_windowCommand(cmd, ended); }, answer);
-}
-
-intptr_t CMainController::SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) {
-    // The playlist's request to play its current entry is the one message left.
-    return msg == WM_PLAY_ENTRY ? OnPlayEntry(wParam, lParam) : 0;
 }
 
 CPlayerBase *CMainController::Active() const {
@@ -510,7 +517,7 @@ CCommand::Result CMainController::OnSelectPlayer(int32_t nPlayer) {
 }
 
 CCommand::Result CMainController::OnPlaylistStep(int nDirection, const Answer &answer) {
-    // The playlist moves its current entry and asks for it (WM_PLAY_ENTRY): the step ends as
+    // The playlist moves its current entry and asks for it (entryRequested): the step ends as
     // that open does. A step that moves nowhere is done at once.
     const Answer outer = std::exchange(m_stepAnswer, answer);
     m_stepResult = CCommand::Result::Done;
@@ -546,11 +553,11 @@ CCommand::Result CMainController::OnPlayMode(CCommand::PlayMode::Mode mode, CCom
     return CCommand::Result::Refused;
 }
 
-intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
+CCommand::Result CMainController::OnPlayEntry(int nPlayer, bool bPlay, const Answer &answer) {
     const QString strPath = m_playlist.GetCurTrackPath();
     if (strPath.isEmpty())
-        return 0;
-    const int nTarget = wTarget == 1 ? 0 : (wTarget == 2 ? 1 : ActiveId());
+        return CCommand::Result::Done;
+    const int nTarget = IsPlayerId(nPlayer) ? nPlayer : ActiveId();
     // An entry the operator or the play modes open is the newest open of its player; one that
     // a command opens (Next, Previous) was taken as that command.
     if (m_nRunning == 0)
@@ -558,9 +565,9 @@ intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
     // The player prepares the entry while the program goes on, as for a controller's open.
     const unsigned nSerial = ++m_nEntrySerial;
     m_entryOpen[nTarget] = {nSerial, ActiveId(),
-                            Active() ? Active()->GetPlayState() : CPlayerBase::PS_STOPPED,
-                            lPlay != 0, false};
-    m_stepResult = RunOpen(
+                            Active() ? Active()->GetPlayState() : CPlayerBase::PS_STOPPED, bPlay,
+                            false};
+    return RunOpen(
         CHeldCommands::Bit(nTarget),
         [&](const Answer &ended) {
             m_engine.BeginOpen(strPath, nTarget, [this, nTarget, nSerial, ended](bool bOpened) {
@@ -568,8 +575,7 @@ intptr_t CMainController::OnPlayEntry(uintptr_t wTarget, intptr_t lPlay) {
                 ended(bOpened ? CCommand::Result::Done : CCommand::Result::Failed);
             });
         },
-        m_stepAnswer);
-    return 1;
+        answer);
 }
 
 void CMainController::EndEntryOpen(int nTarget, unsigned nSerial, bool bOpened) {

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "core/CCommandSink.h"
-#include "core/CMessageSink.h"
 #include "core/CRateWindow.h"
 #include "core/CShowState.h"
 #include "engine/CHeldCommands.h"
@@ -25,7 +24,7 @@ class CShowOutput;
 class CShowEvents;
 class CSyncTiming;
 
-class CMainController : public CMessageSink, public CCommandSink {
+class CMainController : public CCommandSink {
 public:
     // What the window around the controller does itself: opening a document, closing. It
     // answers once, at once or when a remote input's open has ended.
@@ -40,8 +39,6 @@ public:
     // with an open under way waits for it (CHeldCommands): both are Pending.
     CCommand::Result Execute(const CCommand &cmd) override;
     void ExecuteThen(const CCommand &cmd, const Answer &answer) override;
-    // The notifications of the parts.
-    intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
     // Where a follower of synchronised playback learns what follows each player's medium
     // (true), instead of the play modes (false).
     using NextMediumSource = std::function<bool(int nPlayer, QString &strPath)>;
@@ -80,10 +77,11 @@ public:
     intptr_t OnMediaOpened(int nPlayer);
     intptr_t OnUpdatePosition();
     intptr_t OnPlaystateChanged(int nPlayer, int nState);
-    // Opens the playlist's current entry in the player wTarget names (1: A, 2: B, else the
-    // active one) without waiting for the media; once it has opened it takes over the play
-    // state the active player had (lPlay: and plays), unless a newer open replaced it.
-    intptr_t OnPlayEntry(uintptr_t wTarget, intptr_t lPlay);
+    // Opens the playlist's current entry in the player nPlayer (another id: the active one)
+    // without waiting for the media; once it has opened it takes over the play state the
+    // active player had (bPlay: and plays), unless a newer open replaced it. answer hears how
+    // the open ended if that is after this returned Pending.
+    CCommand::Result OnPlayEntry(int nPlayer, bool bPlay, const Answer &answer = nullptr);
     intptr_t OnMediaEnded();
     // A player's medium ended: OnMediaEnded, unless the end is held for someone else.
     void OnPlayerEnded();
@@ -138,6 +136,8 @@ private:
     CCommand::Result RunPayload(const CCommand::Select &select, const CCommand &, const Answer &);
     CCommand::Result RunPayload(const CCommand::Mute &mute, const CCommand &, const Answer &);
     CCommand::Result RunPayload(const CCommand::Step &step, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::PlayEntry &entry, const CCommand &,
+                                const Answer &answer);
     CCommand::Result RunPayload(const CCommand::Fullscreen &fullscreen, const CCommand &,
                                 const Answer &);
     CCommand::Result RunPayload(const CCommand::PlayMode &mode, const CCommand &, const Answer &);

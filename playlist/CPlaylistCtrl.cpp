@@ -3,10 +3,8 @@
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
 #include "core/CMediaTypes.h"
-#include "core/CMessageSink.h"
 #include "core/CProfile.h"
 #include "core/CRecentFileList.h"
-#include "core/UserMessages.h"
 #include "playback/CMediaProbe.h"
 #include "playlist/CPlaylistReader.h"
 #include "playlist/CPlaylistText.h"
@@ -66,11 +64,10 @@ private:
 };
 
 CPlaylistCtrl::CPlaylistCtrl(const QString &strStartDir, CProfile &profile,
-                             CGeneralSettings &settings, CMessageSink &mainFrame,
-                             CRecentFileList &recentFiles,
+                             CGeneralSettings &settings, CRecentFileList &recentFiles,
                              std::unique_ptr<CMediaProbe> pLengthProbe, QObject *pParent)
     : QObject(pParent), m_strStartDir(strStartDir), m_profile(profile), m_settings(settings),
-      m_mainFrame(mainFrame), m_recentFiles(recentFiles), m_pLengthProbe(std::move(pLengthProbe)) {}
+      m_recentFiles(recentFiles), m_pLengthProbe(std::move(pLengthProbe)) {}
 
 CPlaylistCtrl::~CPlaylistCtrl() = default;
 
@@ -305,7 +302,7 @@ void CPlaylistCtrl::NextTrack() {
     }
     m_CurTrack = nRow;
     SetMarkedItem(m_CurTrack);
-    m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
+    emit entryRequested(false);
 }
 
 void CPlaylistCtrl::PrevTrack() {
@@ -320,7 +317,7 @@ void CPlaylistCtrl::PrevTrack() {
         m_CurTrack = nCount - 1;
     }
     SetMarkedItem(m_CurTrack);
-    m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
+    emit entryRequested(false);
 }
 
 void CPlaylistCtrl::SetPlayerEntry(const QString &strPath, int nPlayer, const QString &strTitle,
@@ -728,15 +725,15 @@ void CPlaylistCtrl::LoadSettings() {
     if (m_settings.GetReloadPlaylist()) {
         AddPlayList(GetLastPlaylistPath(), -1);
         SetMarkedItem(m_CurTrack);
-        m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
+        emit entryRequested(false);
     } else if (!m_settings.GetAutoPlaylist().isEmpty()) {
         OpenPlaylist(m_settings.GetAutoPlaylist());
         m_CurTrack = 0;
-        m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, m_settings.GetAutoPlayTrack() ? 1 : 0);
+        emit entryRequested(m_settings.GetAutoPlayTrack());
         SetMarkedItem(0);
     } else {
         SetMarkedItem(m_CurTrack);
-        m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 0);
+        emit entryRequested(false);
     }
 }
 

@@ -18,7 +18,6 @@
 #include <vector>
 
 class CGeneralSettings;
-class CMessageSink;
 class CProfile;
 class CRecentFileList;
 
@@ -34,8 +33,8 @@ public:
     // there. pLengthProbe reads a new file's title and length (may be null: files are then
     // added under their file name without a length).
     CPlaylistCtrl(const QString &strStartDir, CProfile &profile, CGeneralSettings &settings,
-                  CMessageSink &mainFrame, CRecentFileList &recentFiles,
-                  std::unique_ptr<CMediaProbe> pLengthProbe, QObject *pParent = nullptr);
+                  CRecentFileList &recentFiles, std::unique_ptr<CMediaProbe> pLengthProbe,
+                  QObject *pParent = nullptr);
     ~CPlaylistCtrl() override;
 
     // Called by the panel once its list is set up; before that almost every operation
@@ -153,6 +152,9 @@ signals:
     void fileError(const QString &strMessage);
     // A playlist file was opened: show its file name as the document title.
     void playlistOpened(const QString &strPath);
+    // The current entry moved (a step) or was restored at start: whoever plays the show opens
+    // it in the active player (bPlay: and plays it).
+    void entryRequested(bool bPlay);
 
 private:
     // The row NextTrack moves to and loads; -1 when it loads none.
@@ -186,7 +188,6 @@ private:
     QString m_strStartDir;
     CProfile &m_profile;
     CGeneralSettings &m_settings;
-    CMessageSink &m_mainFrame;
     CRecentFileList &m_recentFiles;
     std::unique_ptr<CMediaProbe> m_pLengthProbe;
 

@@ -1,11 +1,8 @@
 #include "playlist/CRightView.h"
 
 #include "core/CCommandSink.h"
-#include "core/CMessageSink.h"
 #include "core/CModalUI.h"
 #include "core/FileFilters.h"
-#include "core/UserMessages.h"
-#include "playback/CMediaProbe.h"
 #include "playlist/CImportRunner.h"
 #include "playlist/CListCtrlEx.h"
 #include "playlist/CPlaylistCtrl.h"
@@ -40,12 +37,9 @@ const char *const kButtonTips[CRightView::BUTTON_COUNT] = {"Add Files to Playlis
 
 } // namespace
 
-CRightView::CRightView(CMessageSink &mainFrame, CCommandSink &commands, CProfile &profile,
-                       CGeneralSettings &settings, CModalUI &modalUI, CRecentFileList &recentFiles,
-                       const QString &strStartDir, QWidget *pParent)
-    : QWidget(pParent), m_mainFrame(mainFrame), m_commands(commands), m_modalUI(modalUI),
-      m_pPlaylist(std::make_unique<CPlaylistCtrl>(strStartDir, profile, settings, mainFrame,
-                                                  recentFiles, CMediaProbe::Create())) {
+CRightView::CRightView(CPlaylistCtrl &playlist, CCommandSink &commands, CModalUI &modalUI,
+                       QWidget *pParent)
+    : QWidget(pParent), m_commands(commands), m_modalUI(modalUI), m_playlist(playlist) {
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -55,13 +49,13 @@ CRightView::CRightView(CMessageSink &mainFrame, CCommandSink &commands, CProfile
 
     for (int i = 0; i < BUTTON_COUNT; ++i)
         m_pButtons[i] = std::make_unique<CMenuButton>(i);
-    m_pList = new CListCtrlEx(*m_pPlaylist, this);
+    m_pList = new CListCtrlEx(m_playlist, this);
     m_pList->hide();
-    m_pImport = std::make_unique<CImportRunner>(*m_pPlaylist, this);
+    m_pImport = std::make_unique<CImportRunner>(m_playlist, this);
     CreateMenus();
 
-    connect(m_pPlaylist.get(), &CPlaylistCtrl::playlistOpened, this, &CRightView::SetPlaylistTitle);
-    connect(m_pPlaylist.get(), &CPlaylistCtrl::fileError, this, &CRightView::ShowFileError);
+    connect(&m_playlist, &CPlaylistCtrl::playlistOpened, this, &CRightView::SetPlaylistTitle);
+    connect(&m_playlist, &CPlaylistCtrl::fileError, this, &CRightView::ShowFileError);
     connect(m_pList, &CListCtrlEx::rowDoubleClicked, this, &CRightView::OnRowDoubleClicked);
     connect(m_pList, &CListCtrlEx::contextMenuRequested, this, &CRightView::OnContextMenu);
     connect(m_pList, &CListCtrlEx::dragStarted, this, [this](int) { m_nDropRow = -1; });
@@ -77,7 +71,6 @@ CRightView::CRightView(CMessageSink &mainFrame, CCommandSink &commands, CProfile
 CRightView::~CRightView() {
     // An import still running stops here; what it added so far is kept.
     m_pImport.reset();
-    m_pPlaylist->SaveSettings();
     // The list observes the model, so it goes before the model does.
     delete m_pList;
     m_pList = nullptr;
@@ -93,11 +86,11 @@ void CRightView::OnInitialUpdate() {
     m_PaintBox.InitDll();
 
     SetupList();
-    m_pPlaylist->Initialize();
+    m_playlist.Initialize();
     FitToClient();
     {
         CWaitCursor wait;
-        m_pPlaylist->LoadSettings();
+        m_playlist.LoadSettings();
     }
 
     m_pList->SetTextColor(kTextColor);
@@ -185,11 +178,11 @@ void CRightView::CreateMenus() {
 }
 
 void CRightView::UpdateMenuStates() {
-    const bool bSingle = m_pPlaylist->GetLoopSingleTrack();
+    const bool bSingle = m_playlist.GetLoopSingleTrack();
     m_actions.value(ID_REPEAT_SINGLE)->setChecked(bSingle);
-    m_actions.value(ID_LOOP_PLAYLIST)->setChecked(m_pPlaylist->GetLoopList());
+    m_actions.value(ID_LOOP_PLAYLIST)->setChecked(m_playlist.GetLoopList());
     QAction *pAuto = m_actions.value(ID_AUTO_NEXT);
-    pAuto->setChecked(m_pPlaylist->GetAutoSkipTrack());
+    pAuto->setChecked(m_playlist.GetAutoSkipTrack());
     pAuto->setEnabled(!bSingle);
 }
 
@@ -207,7 +200,7 @@ void CRightView::CreateButtons() {
 // Layout and drawing
 
 void CRightView::FitToClient() {
-    if (!m_pPlaylist->IsInitialized())
+    if (!m_playlist.IsInitialized())
         return;
     const int nListHeight = std::max(0, height() - STRIP_HEIGHT);
     m_pList->setGeometry(0, 0, width(), nListHeight);
@@ -294,7 +287,7 @@ void CRightView::leaveEvent(QEvent *pEvent) {
 // Commands
 
 bool CRightView::OnCommand(int nID) {
-    CPlaylistCtrl &list = *m_pPlaylist;
+    CPlaylistCtrl &list = m_playlist;
     CListCtrlEx &view = *m_pList;
     switch (nID) {
     case ID_ADD_FILES:
@@ -383,16 +376,16 @@ void CRightView::OnAddFolder() {
 }
 
 void CRightView::RemoveSelected() {
-    if (!m_pPlaylist->IsInitialized() || m_pList->GetSelectedCount() == 0)
+    if (!m_playlist.IsInitialized() || m_pList->GetSelectedCount() == 0)
         return;
     CWaitCursor wait;
-    m_pPlaylist->RemoveEntries(m_pList->GetSelectedIDSet());
+    m_playlist.RemoveEntries(m_pList->GetSelectedIDSet());
 }
 
 void CRightView::CropSelected() {
-    if (!m_pPlaylist->IsInitialized() || m_pList->GetSelectedCount() == 0)
+    if (!m_playlist.IsInitialized() || m_pList->GetSelectedCount() == 0)
         return;
-    m_pPlaylist->KeepOnlyEntries(m_pList->GetSelectedIDSet());
+    m_playlist.KeepOnlyEntries(m_pList->GetSelectedIDSet());
     m_pList->SetSelectionMark(-1);
     m_pList->setFocus();
 }
@@ -403,11 +396,11 @@ void CRightView::OpenPlaylist() {
     if (chosen.isEmpty())
         return;
     CWaitCursor wait;
-    m_pPlaylist->OpenPlaylist(chosen.first());
+    m_playlist.OpenPlaylist(chosen.first());
 }
 
 void CRightView::SavePlaylist() {
-    if (!m_pPlaylist->CanSave(QString()))
+    if (!m_playlist.CanSave(QString()))
         return;
     // The dialog adds the extension to a bare name itself, so its overwrite question is
     // asked about the file that is then written.
@@ -417,7 +410,7 @@ void CRightView::SavePlaylist() {
     if (strFile.isEmpty())
         return;
     CWaitCursor wait;
-    m_pPlaylist->SavePlaylist(strFile, true);
+    m_playlist.SavePlaylist(strFile, true);
 }
 
 void CRightView::ShowFileError(const QString &strMessage) {
@@ -435,15 +428,13 @@ void CRightView::SetPlaylistTitle(const QString &strPath) {
 // List behaviour
 
 void CRightView::OnRowDoubleClicked(int nRow) {
-    if (nRow < 0 || nRow >= m_pPlaylist->GetItemCount())
+    if (nRow < 0 || nRow >= m_playlist.GetItemCount())
         return;
-    m_pPlaylist->SetCurTrack(nRow);
-    m_pList->SetMarkedItem(nRow);
-    m_mainFrame.SendMessage(WM_PLAY_ENTRY, 0, 1);
+    m_commands.Execute(CCommand(CCommand::PlayEntry{{nRow + 1}}));
 }
 
 void CRightView::OnContextMenu(const QPoint &ptGlobal) {
-    if (!m_pPlaylist->IsInitialized())
+    if (!m_playlist.IsInitialized())
         return;
     GetMenu(MENU_LIST)->popup(ptGlobal);
 }
@@ -453,6 +444,6 @@ void CRightView::OnDragReleased() {
         m_pList->SetItemState(m_nDropRow, 0, CListCtrlEx::LVIS_DROPHILITED);
     // Also without a drop row: moving nothing still brings the current track back to the
     // marked entry.
-    m_pList->OnEntriesMoved(m_pPlaylist->MoveEntries(m_pList->GetSelectedIDs(), m_nDropRow));
+    m_pList->OnEntriesMoved(m_playlist.MoveEntries(m_pList->GetSelectedIDs(), m_nDropRow));
     m_nDropRow = -1;
 }

@@ -11,16 +11,12 @@
 #include <array>
 #include <memory>
 
-class CGeneralSettings;
 class CImportRunner;
 class CListCtrlEx;
 class CMenuButton;
 class CCommandSink;
-class CMessageSink;
 class CModalUI;
 class CPlaylistCtrl;
-class CProfile;
-class CRecentFileList;
 class QMenu;
 
 class CRightView : public QWidget {
@@ -66,12 +62,11 @@ public:
     static constexpr int COLUMN_NAME_WIDTH = 93;
     static constexpr int COLUMN_TIME_WIDTH = 52;
 
-    // The play modes of the manage menu are commands for the controller; the rest of the
-    // panel's commands it carries out itself.
-    CRightView(CMessageSink &mainFrame, CCommandSink &commands, CProfile &profile,
-               CGeneralSettings &settings, CModalUI &modalUI, CRecentFileList &recentFiles,
-               const QString &strStartDir, QWidget *pParent = nullptr);
-    // Writes the Playlist settings and "LastPLS.dat".
+    // Shows the playlist and edits it; playing an entry and the play modes of the manage menu
+    // are commands for the controller. The playlist outlives the panel, and whoever owns it
+    // writes it.
+    CRightView(CPlaylistCtrl &playlist, CCommandSink &commands, CModalUI &modalUI,
+               QWidget *pParent = nullptr);
     ~CRightView() override;
 
     // Sets the list and the buttons up and restores the start-up playlist, once.
@@ -80,7 +75,7 @@ public:
     // one of them.
     bool OnCommand(int nID);
 
-    CPlaylistCtrl &GetPlaylist() { return *m_pPlaylist; }
+    CPlaylistCtrl &GetPlaylist() { return m_playlist; }
     CListCtrlEx &GetListCtrl() { return *m_pList; }
     CImportRunner &GetImportRunner() { return *m_pImport; }
     // A menu by its resource number, or null.
@@ -126,13 +121,12 @@ private:
     void OnContextMenu(const QPoint &ptGlobal);
     void OnDragReleased();
 
-    CMessageSink &m_mainFrame;
     CCommandSink &m_commands;
     CModalUI &m_modalUI;
     QColor m_crBackground{0, 0, 64};
     std::array<std::unique_ptr<CMenuButton>, BUTTON_COUNT> m_pButtons;
     CPaintBox m_PaintBox;
-    std::unique_ptr<CPlaylistCtrl> m_pPlaylist;
+    CPlaylistCtrl &m_playlist;
     CListCtrlEx *m_pList = nullptr;
     std::unique_ptr<CImportRunner> m_pImport;
     QHash<int, QMenu *> m_menus;

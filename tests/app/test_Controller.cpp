@@ -7,7 +7,6 @@
 #include "app/CVideoView.h"
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
-#include "core/UserMessages.h"
 #include "engine/CMainController.h"
 #include "engine/CShowEngine.h"
 #include "playlist/CPlaylistCtrl.h"
@@ -63,9 +62,6 @@ protected:
     CMainController &Ctl() { return *m_pFrame->GetController(); }
     CFakePlayer &A() { return *m_players[0]; }
     CFakePlayer &B() { return *m_players[1]; }
-    intptr_t Send(unsigned msg, uintptr_t w = 0, intptr_t l = 0) {
-        return m_pFrame->SendMessage(msg, w, l);
-    }
     CCommand::Result Run(CCommand::Payload payload) {
         return m_pFrame->Execute(Cmd(std::move(payload)));
     }
@@ -104,11 +100,7 @@ protected:
     }
 
     // As a double click does it.
-    void PlayRow(int nRow) {
-        List().SetCurTrack(nRow);
-        List().SetMarkedItem(nRow);
-        Send(WM_PLAY_ENTRY, 0, 1);
-    }
+    void PlayRow(int nRow) { Run(C::PlayEntry{{nRow + 1}}); }
 
     CTestFrame m_frame{kStatusPort};
     CLogCapture &m_log = m_frame.m_log;
@@ -163,8 +155,10 @@ TEST_F(ControllerTest, EmptyPlaylistStopsAndAPlayEntryWithoutEntryDoesNothing) {
     List().ClearPlaylist();
     Ctl().OnPlayerEnded();
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
+    EXPECT_EQ(Run(C::PlayEntry{{1}}), CCommand::Result::Refused);
     List().SetCurTrack(-1);
-    EXPECT_EQ(Send(WM_PLAY_ENTRY, 0, 1), 0);
+    EXPECT_EQ(Ctl().OnPlayEntry(-1, true), CCommand::Result::Done);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED);
 }
 
 TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
@@ -174,7 +168,7 @@ TEST_F(ControllerTest, PlayEntryKeepsThePlayStateAndADoubleClickStarts) {
     Run(C::Step{1});
     EXPECT_EQ(A().m_strPath, Path(1));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED);
-    // A double click (lParam 1) while paused opens and starts.
+    // A double click while paused opens and starts.
     PlayRow(2);
     EXPECT_EQ(A().m_strPath, Path(2));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
@@ -228,7 +222,7 @@ TEST_F(ControllerTest, RemotePlayForTheOtherPlayerTakesTheViewAndItsEntry) {
     PlayRow(0);
     // Player B holds the third entry.
     List().SetCurTrack(2);
-    Send(WM_PLAY_ENTRY, 2, 0);
+    Ctl().OnPlayEntry(1, false);
     Texts();
     SendCommand(1, CNetDatagram::CMD_PLAY, 0);
     EXPECT_EQ(Engine().GetActiveID(), 1);

@@ -176,7 +176,7 @@ TEST_F(MainFrameTest, OutputScreenMenuMarksTheScreenInUseAndStoresAChoiceAtOnce)
 }
 
 TEST_F(MainFrameTest, MainTimerRunsAndRefreshesTheLogbookOnlyAfterAChange) {
-    EXPECT_NE(m_pFrame->GetMainTimerId(), 0);
+    EXPECT_TRUE(m_pFrame->IsBeating());
     CLogBookDlg &dlg = m_pFrame->GetLogBookDlg();
     LogMsg("hello from the test\n");
     LogError("something failed\n");

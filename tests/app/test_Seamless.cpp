@@ -5,7 +5,6 @@
 
 #include "app/CVideoView.h"
 #include "core/CCommand.h"
-#include "core/UserMessages.h"
 #include "engine/CShowEngine.h"
 #include "playback/CMPlayer.h"
 #include "playback/CVideoOutput.h"
@@ -148,9 +147,7 @@ protected:
             List().AddEntry(CMediaFiles::Path(strName), -1, strName, " 0:00:01");
         if (!names.isEmpty()) {
             // As a double click on the first entry.
-            List().SetCurTrack(0);
-            List().SetMarkedItem(0);
-            m_frame->SendMessage(WM_PLAY_ENTRY, 0, 1);
+            m_frame->Execute(CCommand(CCommand::PlayEntry{{1}}));
         }
         QStringList texts;
         QDeadlineTimer deadline(nTimeoutMs);

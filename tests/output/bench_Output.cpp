@@ -10,13 +10,12 @@
 // handed to the view as the Video/Output setting.
 #include "CColourClip.h"
 #include "CScreenSampler.h"
+#include "app/CVideoView.h"
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
-#include "playback/CMPlayer.h"
-#include "playback/CMediaProbe.h"
-#include "app/CVideoView.h"
 #include "engine/CShowEngine.h"
 #include "playback/CMPlayer.h"
+#include "playback/CMediaProbe.h"
 #include "playlist/CImportRunner.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "support/CLogCapture.h"
@@ -154,7 +153,7 @@ TEST(OutputBench, PictureKeepsMovingWhileTheOperatorWorks) {
     QWidget panel;
     panel.setGeometry(900, 620, 300, 120);
     panel.show();
-    CPlaylistCtrl playlist(dir.path(), profile, settings, sink, recent, CMediaProbe::Create());
+    CPlaylistCtrl playlist(dir.path(), profile, settings, recent, CMediaProbe::Create());
     playlist.Initialize();
     CImportRunner import(playlist, &panel);
 

@@ -17,7 +17,6 @@
 
 #include "app/CVideoView.h"
 #include "core/CCommand.h"
-#include "core/UserMessages.h"
 #include "engine/CShowEngine.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "remote/protocol/CNetDatagram.h"
@@ -237,14 +236,11 @@ protected:
     // Plays the playlist from its first entry until nStarts texts "Playback started." came
     // (or it stopped), following the picture and the sound.
     Showing Play(const std::vector<int> &sequence, int nStarts, CSoundTrace &sound) {
-        CPlaylistCtrl &list = *m_frame->GetPlaylist();
         CVideoView &view = *m_frame->GetVideoView();
         CScreenSampler sampler;
         if (!sampler.Start(view.mapToGlobal(view.rect().center())))
             return {};
-        list.SetCurTrack(0);
-        list.SetMarkedItem(0);
-        m_frame->SendMessage(WM_PLAY_ENTRY, 0, 1);
+        m_frame->Execute(CCommand(CCommand::PlayEntry{{1}}));
         int nStarted = 0;
         bool bStopped = false;
         QDeadlineTimer deadline(3 * CLIPS * 1000);
@@ -270,11 +266,7 @@ protected:
         return ReadShowing(sampler.Samples(), sequence);
     }
 
-    void StopActive() {
-        CCommand stop;
-        stop.action = CCommand::Action::StopActive;
-        m_frame->Execute(stop);
-    }
+    void StopActive() { m_frame->Execute(CCommand(CCommand::Stop{CCommand::Player::Active()})); }
 
     QUdpSocket m_listener;
     CTestFrame m_frame{kStatusPort};

@@ -1,6 +1,5 @@
 #include "CPlaylistFixture.h"
 
-#include "core/UserMessages.h"
 #include "playback/CMediaProbe.h"
 
 #include <QDir>
@@ -17,11 +16,13 @@ CPlaylistCtrl &CPlaylistFixture::MakeList(const QString &strStartDir) {
     m_pProbe = pProbe.get();
     m_pList.reset();
     m_pList = std::make_unique<CPlaylistCtrl>(strStartDir.isEmpty() ? Dir() : strStartDir,
-                                              m_profile, m_settings, m_sink, m_recent,
+                                              m_profile, m_settings, m_recent,
                                               std::make_unique<CMediaProbe>(std::move(pProbe)));
     m_pList->Initialize();
     QObject::connect(m_pList.get(), &CPlaylistCtrl::fileError,
                      [this](const QString &strMessage) { m_errors << strMessage; });
+    QObject::connect(m_pList.get(), &CPlaylistCtrl::entryRequested,
+                     [this](bool bPlay) { m_entries.push_back(bPlay); });
     return *m_pList;
 }
 
@@ -60,11 +61,4 @@ QStringList CPlaylistFixture::Names() const {
     for (int i = 0; i < m_pList->GetItemCount(); ++i)
         names << m_pList->GetItemText(i, CPlaylistCtrl::COL_NAME);
     return names;
-}
-
-int CPlaylistFixture::PlayEntryCount() const {
-    int n = 0;
-    for (const auto &m : m_sink.m_messages)
-        n += m.msg == WM_PLAY_ENTRY;
-    return n;
 }

@@ -1,6 +1,6 @@
-// Test fixture: a playlist over in-memory settings, a recording main frame, a fake probe
-// player and a private temporary folder as start directory; the texts the playlist reports
-// for the operator are collected.
+// Test fixture: a playlist over in-memory settings, a fake probe player and a private temporary
+// folder as start directory; the texts the playlist reports for the operator and its requests
+// for its current entry are collected.
 #pragma once
 
 #include "core/CGeneralSettings.h"
@@ -9,7 +9,6 @@
 #include "support/CFakePlayer.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
-#include "support/CRecordingSink.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -40,15 +39,16 @@ protected:
     bool RemoveRow(int nRow);
     // The Name column of every row, in row order.
     QStringList Names() const;
-    int PlayEntryCount() const;
+    int PlayEntryCount() const { return int(m_entries.size()); }
 
     QTemporaryDir m_dir;
     CLogCapture m_log;
     CMemoryProfile m_profile;
     CGeneralSettings m_settings{m_profile};
-    CRecordingSink m_sink;
     // What fileError reported, in order.
     QStringList m_errors;
+    // The entryRequested signals (whether to play), in order.
+    std::vector<bool> m_entries;
     CRecentFileList m_recent{m_profile};
     CFakePlayer *m_pProbe = nullptr;
     std::unique_ptr<CPlaylistCtrl> m_pList;

@@ -1,14 +1,13 @@
 // The playlist model: stepping through tracks, the marked-entry rule, deletions, sorting,
 // moving, player icons, and start-up and shut-down with the settings store.
 #include "CPlaylistFixture.h"
-#include "core/UserMessages.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <random>
 
 namespace {
-const CRecordingSink::Message kPlayEntry{WM_PLAY_ENTRY, 0, 0};
+const bool kPlayEntry = false; // the current entry asked for, not to be played
 }
 
 class PlaylistModel : public CPlaylistFixture {
@@ -16,7 +15,7 @@ protected:
     void MakeCurrent(int nRow) {
         m_pList->SetCurTrack(nRow);
         m_pList->SetMarkedItem(nRow);
-        m_sink.Clear();
+        m_entries.clear();
     }
     QStringList Icons() const {
         QStringList icons;
@@ -27,7 +26,9 @@ protected:
 };
 
 TEST_F(PlaylistModel, NothingWorksBeforeInitialisation) {
-    CPlaylistCtrl list(Dir(), m_profile, m_settings, m_sink, m_recent, nullptr);
+    CPlaylistCtrl list(Dir(), m_profile, m_settings, m_recent, nullptr);
+    QObject::connect(&list, &CPlaylistCtrl::entryRequested,
+                     [this](bool bPlay) { m_entries.push_back(bPlay); });
     list.AddEntry(Touch("a.mp3"), -1, "a", " 0:00:10");
     EXPECT_EQ(list.GetTrackCount(), -1);
     EXPECT_EQ(list.GetCurTrack(), -1);
@@ -35,7 +36,7 @@ TEST_F(PlaylistModel, NothingWorksBeforeInitialisation) {
     list.SetCurTrack(0);
     list.NextTrack();
     list.PrevTrack();
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_entries.empty());
     // Shutting down a list that never started must not replace the last playlist.
     const QString strLast = WriteFile("LastPLS.dat", "#EXTM3U\r\n/kept.mp3\r\n");
     list.SaveSettings();
@@ -48,13 +49,13 @@ TEST_F(PlaylistModel, NextTrackAtTheEndStopsOrWraps) {
     MakeCurrent(2);
     m_pList->NextTrack();
     EXPECT_EQ(m_pList->GetCurTrack(), 2);
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_entries.empty());
 
     m_pList->SetLoopList(true);
     m_pList->NextTrack();
     EXPECT_EQ(m_pList->GetCurTrack(), 0);
     EXPECT_EQ(m_pList->GetMarkedID(), m_pList->GetItemData(0));
-    EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
+    EXPECT_EQ(m_entries, std::vector{kPlayEntry});
 }
 
 TEST_F(PlaylistModel, PrevTrackAtTheStartStopsOrWraps) {
@@ -62,14 +63,14 @@ TEST_F(PlaylistModel, PrevTrackAtTheStartStopsOrWraps) {
     MakeCurrent(0);
     m_pList->PrevTrack();
     EXPECT_EQ(m_pList->GetCurTrack(), 0);
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_entries.empty());
 
     m_pList->SetLoopList(true);
     m_pList->PrevTrack();
     EXPECT_EQ(m_pList->GetCurTrack(), 2);
     m_pList->PrevTrack();
     EXPECT_EQ(m_pList->GetCurTrack(), 1);
-    EXPECT_EQ(m_sink.m_messages, (std::vector{kPlayEntry, kPlayEntry}));
+    EXPECT_EQ(m_entries, (std::vector{kPlayEntry, kPlayEntry}));
 }
 
 TEST_F(PlaylistModel, EmptyOrUnsetListDoesNotStep) {
@@ -81,7 +82,7 @@ TEST_F(PlaylistModel, EmptyOrUnsetListDoesNotStep) {
     m_pList->SetCurTrack(-1);
     m_pList->NextTrack();
     m_pList->PrevTrack();
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_entries.empty());
 }
 
 TEST_F(PlaylistModel, NextTrackSkipsOnlyTheMarkedEntry) {
@@ -99,7 +100,7 @@ TEST_F(PlaylistModel, NextTrackSkipsOnlyTheMarkedEntry) {
     m_pList->NextTrack();
     EXPECT_EQ(m_pList->GetCurTrack(), 3);
     EXPECT_EQ(m_pList->GetCurTrackPath(), Dir() + "/d.mp3");
-    EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
+    EXPECT_EQ(m_entries, std::vector{kPlayEntry});
 }
 
 TEST_F(PlaylistModel, DeletionsLeaveTheCurrentTrackWhereItWas) {
@@ -114,9 +115,9 @@ TEST_F(PlaylistModel, DeletionsLeaveTheCurrentTrackWhereItWas) {
 
     m_pList->NextTrack(); // row 5 is not the marked one: it is loaded, not skipped
     EXPECT_EQ(m_pList->GetCurTrack(), 5);
-    EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
+    EXPECT_EQ(m_entries, std::vector{kPlayEntry});
 
-    m_sink.Clear();
+    m_entries.clear();
     while (m_pList->GetItemCount() > 3)
         ASSERT_TRUE(RemoveRow(0));
     EXPECT_FALSE(RemoveRow(3));
@@ -126,12 +127,12 @@ TEST_F(PlaylistModel, DeletionsLeaveTheCurrentTrackWhereItWas) {
     EXPECT_EQ(m_pList->GetCurTrackPath(), "");
     m_pList->NextTrack();
     EXPECT_EQ(m_pList->GetCurTrack(), 2);
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_entries.empty());
     m_pList->SetCurTrack(5);
     m_pList->SetLoopList(true);
     m_pList->NextTrack();
     EXPECT_EQ(m_pList->GetCurTrack(), 0);
-    EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
+    EXPECT_EQ(m_entries, std::vector{kPlayEntry});
 
     ASSERT_TRUE(RemoveRow(0));
     EXPECT_EQ(m_pList->GetMarkedID(), -1) << "the marked entry is gone";
@@ -182,7 +183,7 @@ TEST_F(PlaylistModel, PlayerIcons) {
     EXPECT_EQ(m_pList->GetMarkedID(), m_pList->GetItemData(3));
     m_pList->SelectPlayerEntry(2);
     EXPECT_EQ(m_pList->GetCurTrack(), 3);
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_entries.empty());
 }
 
 TEST_F(PlaylistModel, SortsFoldOnlyAsciiCase) {
@@ -369,7 +370,7 @@ TEST_F(PlaylistModel, StartupReloadsTheLastPlaylist) {
     EXPECT_FALSE(m_pList->GetLoopList()) << "only a stored 1 is true";
     EXPECT_TRUE(m_pList->GetLoopSingleTrack());
     EXPECT_TRUE(m_pList->GetAutoSkipTrack());
-    EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
+    EXPECT_EQ(m_entries, std::vector{kPlayEntry});
     EXPECT_TRUE(m_pProbe->m_opened.isEmpty());
     EXPECT_EQ(opened.count(), 0) << "the reload keeps the document title";
     EXPECT_TRUE(m_recent.GetEntries().isEmpty());
@@ -378,7 +379,7 @@ TEST_F(PlaylistModel, StartupReloadsTheLastPlaylist) {
 TEST_F(PlaylistModel, StartupWithoutLastPlaylistIsQuiet) {
     m_pList->LoadSettings();
     EXPECT_EQ(m_pList->GetItemCount(), 0);
-    EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
+    EXPECT_EQ(m_entries, std::vector{kPlayEntry});
     EXPECT_TRUE(m_errors.isEmpty());
     EXPECT_EQ(m_log.Text(), "");
 }
@@ -396,18 +397,18 @@ TEST_F(PlaylistModel, StartupOpensTheAutoPlaylist) {
     EXPECT_EQ(Names(), QStringList{"A"});
     EXPECT_EQ(m_pList->GetCurTrack(), 0);
     EXPECT_EQ(m_pList->GetMarkedID(), m_pList->GetItemData(0));
-    EXPECT_EQ(m_sink.m_messages, (std::vector<CRecordingSink::Message>{{WM_PLAY_ENTRY, 0, 1}}));
+    EXPECT_EQ(m_entries, std::vector{true});
     ASSERT_EQ(opened.count(), 1);
     EXPECT_EQ(m_recent.GetEntries(), QStringList{strList});
 
     // Without autoplay, and with a start-up playlist that is not one, track 0 all the same.
     MakeList();
-    m_sink.Clear();
+    m_entries.clear();
     m_settings.SetAutoPlayTrack(false);
     m_settings.SetAutoPlaylist(Dir() + "/a.mp3");
     m_pList->LoadSettings();
     EXPECT_EQ(m_pList->GetCurTrack(), 0);
-    EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
+    EXPECT_EQ(m_entries, std::vector{kPlayEntry});
     EXPECT_TRUE(m_log.Contains("CPlaylistCtrl::OpenPlaylist(): Playlist format not supported!"));
 }
 
@@ -417,7 +418,7 @@ TEST_F(PlaylistModel, StartupWithNeitherMarksTheStoredTrack) {
     m_pList->LoadSettings();
     EXPECT_EQ(m_pList->GetCurTrack(), 3);
     EXPECT_EQ(m_pList->GetMarkedID(), -1);
-    EXPECT_EQ(m_sink.m_messages, std::vector{kPlayEntry});
+    EXPECT_EQ(m_entries, std::vector{kPlayEntry});
 }
 
 TEST_F(PlaylistModel, ShutdownWritesSettingsAndLastPlaylist) {
@@ -475,7 +476,7 @@ TEST_F(PlaylistModel, OpenPlaylistReplacesTheList) {
     EXPECT_EQ(Names(), QStringList{"New"});
     EXPECT_EQ(m_pList->GetCurTrack(), 0);
     EXPECT_EQ(m_pList->GetMarkedID(), -1);
-    EXPECT_TRUE(m_sink.m_messages.empty());
+    EXPECT_TRUE(m_entries.empty());
     EXPECT_EQ(m_recent.GetEntries(), QStringList{strList});
     ASSERT_EQ(opened.count(), 1);
     EXPECT_EQ(opened.at(0).at(0).toString(), strList);

@@ -21,7 +21,7 @@ TEST_F(PlaylistProbe, RealPlayerFindsLengthAndTitleOfEveryFormat) {
 
     auto pPlayer = std::make_unique<CMPlayer>();
     CMPlayer *pProbe = pPlayer.get();
-    CPlaylistCtrl list(Dir(), m_profile, m_settings, m_sink, m_recent,
+    CPlaylistCtrl list(Dir(), m_profile, m_settings, m_recent,
                        std::make_unique<CMediaProbe>(std::move(pPlayer)));
     list.Initialize();
     list.AddFolder(Dir() + "/show", -1);

@@ -1,6 +1,6 @@
 #include "CPanelFixture.h"
 
-#include "core/UserMessages.h"
+#include "playback/CMediaProbe.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,9 +13,15 @@ CPanelFixture::CPanelFixture() {
 }
 
 CRightView &CPanelFixture::MakeView(int nWidth, int nHeight, bool bInit) {
+    // The panel, then its playlist, written as the show writes it at the end.
     m_pView.reset();
-    m_pView = std::make_unique<CRightView>(m_sink, m_sink, m_profile, m_settings, m_ui, m_recent,
-                                           m_dir.path());
+    if (m_pModel)
+        m_pModel->SaveSettings();
+    m_pModel = std::make_unique<CPlaylistCtrl>(m_dir.path(), m_profile, m_settings, m_recent,
+                                               CMediaProbe::Create());
+    QObject::connect(m_pModel.get(), &CPlaylistCtrl::entryRequested,
+                     [this] { ++m_nEntryRequests; });
+    m_pView = std::make_unique<CRightView>(*m_pModel, m_sink, m_ui);
     m_pView->resize(nWidth, nHeight);
     m_pView->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(m_pView.get()));
@@ -39,7 +45,7 @@ void CPanelFixture::AddNamed(const QStringList &names) {
 
 QStringList CPanelFixture::Names() const {
     QStringList names;
-    CPlaylistCtrl &list = m_pView->GetPlaylist();
+    const CPlaylistCtrl &list = *m_pModel;
     for (int i = 0; i < list.GetItemCount(); ++i)
         names << list.GetItemText(i, CPlaylistCtrl::COL_NAME);
     return names;
@@ -49,11 +55,4 @@ QPoint CPanelFixture::CellPoint(int nRow, int nCol) {
     const QRect rcRow = Ctrl().GetItemRect(nRow);
     const int x = rcRow.left() + Ctrl().GetColumnLeft(nCol) + Ctrl().GetColumnWidth(nCol) / 2;
     return QPoint(x, rcRow.center().y());
-}
-
-int CPanelFixture::PlayEntryMessages(uintptr_t wParam, intptr_t lParam) const {
-    int n = 0;
-    for (const auto &m : m_sink.m_messages)
-        n += m == CRecordingSink::Message{WM_PLAY_ENTRY, wParam, lParam};
-    return n;
 }

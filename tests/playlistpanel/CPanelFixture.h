@@ -1,4 +1,4 @@
-// Test fixture: a playlist panel over in-memory settings, a recording main frame and scripted
+// Test fixture: a playlist panel over in-memory settings, a recording command sink and scripted
 // dialogs, shown as its own window under the offscreen platform, with a private folder.
 #pragma once
 
@@ -27,7 +27,7 @@ protected:
 
     // A new panel of the given size, shown; bInit runs its first initial update.
     CRightView &MakeView(int nWidth = 300, int nHeight = 400, bool bInit = true);
-    CPlaylistCtrl &List() { return m_pView->GetPlaylist(); }
+    CPlaylistCtrl &List() { return *m_pModel; }
     CListCtrlEx &Ctrl() { return m_pView->GetListCtrl(); }
 
     // Creates an empty file (and its folders) below the private folder; returns its path.
@@ -39,7 +39,8 @@ protected:
     QStringList Names() const;
     // Centre of a cell of a row, in the list's viewport coordinates.
     QPoint CellPoint(int nRow, int nCol = CPlaylistCtrl::COL_NAME);
-    int PlayEntryMessages(uintptr_t wParam, intptr_t lParam) const;
+    // How often the playlist asked for its current entry.
+    int m_nEntryRequests = 0;
 
     QTemporaryDir m_dir;
     CLogCapture m_log;
@@ -48,5 +49,6 @@ protected:
     CRecordingSink m_sink;
     CScriptedModalUI m_ui;
     CRecentFileList m_recent{m_profile};
+    std::unique_ptr<CPlaylistCtrl> m_pModel;
     std::unique_ptr<CRightView> m_pView;
 };

@@ -19,8 +19,8 @@ namespace {
 class CImportFixture : public CPanelFixture {
 protected:
     std::unique_ptr<CPlaylistCtrl> MakeModel() {
-        auto pModel = std::make_unique<CPlaylistCtrl>(Dir(), m_profile, m_settings, m_sink,
-                                                      m_recent, nullptr);
+        auto pModel =
+            std::make_unique<CPlaylistCtrl>(Dir(), m_profile, m_settings, m_recent, nullptr);
         pModel->Initialize();
         return pModel;
     }
@@ -139,6 +139,7 @@ TEST_F(CImportFixture, ClosingDuringAnImportKeepsWhatWasAdded) {
     QTRY_VERIFY(List().GetItemCount() >= 1);
     const int nAdded = List().GetItemCount();
     m_pView.reset();
+    List().SaveSettings(); // as the show writes it at the end
     // What was still waiting is named by its number: nine files, one of them no media.
     const std::string strLog = m_log.Text();
     const size_t nAt = strLog.find("Import stopped, ");

@@ -2,7 +2,6 @@
 // dialogs, files dropped from a file manager, start-up and shut-down.
 #include "CPanelFixture.h"
 
-#include "core/UserMessages.h"
 #include "playlist/CImportRunner.h"
 #include "widgets/CMenuButton.h"
 #include "widgets/CQtModalUI.h"
@@ -67,25 +66,20 @@ void DropFiles(QWidget *pTarget, const QStringList &paths, const QPoint &pt) {
 
 using CRightViewTest = CPanelFixture;
 
-TEST_F(CRightViewTest, DoubleClickPlaysTheRowAndMarksIt) {
+TEST_F(CRightViewTest, DoubleClickAsksToPlayTheRow) {
     MakeView();
     AddNamed({"one", "two", "three"});
     m_sink.Clear();
 
     QTest::mouseDClick(Ctrl().viewport(), Qt::LeftButton, {}, CellPoint(1));
     QTest::mouseRelease(Ctrl().viewport(), Qt::LeftButton, {}, CellPoint(1));
-    EXPECT_EQ(List().GetCurTrack(), 1);
-    EXPECT_EQ(List().GetMarkedID(), List().GetItemData(1));
-    EXPECT_EQ(Ctrl().GetMarkedID(), List().GetItemData(1));
-    ASSERT_EQ(m_sink.m_messages.size(), 1u);
-    EXPECT_EQ(PlayEntryMessages(0, 1), 1);
+    EXPECT_EQ(m_sink.Payloads(), std::vector<CCommand::Payload>{CCommand::PlayEntry{{2}}});
 
     // Away from the rows nothing happens.
     m_sink.Clear();
     QTest::mouseDClick(Ctrl().viewport(), Qt::LeftButton, {}, QPoint(50, 300));
     QTest::mouseRelease(Ctrl().viewport(), Qt::LeftButton, {}, QPoint(50, 300));
-    EXPECT_TRUE(m_sink.m_messages.empty());
-    EXPECT_EQ(List().GetCurTrack(), 1);
+    EXPECT_TRUE(m_sink.m_commands.empty());
 }
 
 TEST_F(CRightViewTest, DraggingSelectedRowsMovesThemToTheDropRowInOrder) {
@@ -340,13 +334,13 @@ TEST_F(CRightViewTest, ASecondInitialUpdateReloadsNothing) {
     const QRect rcButton = m_pView->GetButton(0).GetRect();
     QTest::mouseMove(m_pView.get(), rcButton.center());
     const int nHoverPicture = m_pView->GetButton(0).GetBitmapID();
-    const size_t nMessages = m_sink.m_messages.size();
+    const int nRequests = m_nEntryRequests;
 
     m_pView->OnInitialUpdate();
     EXPECT_EQ(List().GetItemCount(), 1);
     EXPECT_EQ(Ctrl().GetColumnCount(), 4);
     EXPECT_EQ(m_pView->GetButton(0).GetBitmapID(), nHoverPicture);
-    EXPECT_EQ(m_sink.m_messages.size(), nMessages);
+    EXPECT_EQ(m_nEntryRequests, nRequests);
 }
 
 TEST_F(CRightViewTest, PanelPaintsListStripAndButtons) {
@@ -442,7 +436,8 @@ TEST_F(CRightViewTest, SaveDialogAsksBeforeReplacingTheCompletedName) {
     show.write("keep\n");
     show.close();
     CQtModalUI realUI;
-    CRightView view(m_sink, m_sink, m_profile, m_settings, realUI, m_recent, Dir());
+    CPlaylistCtrl model(Dir(), m_profile, m_settings, m_recent, nullptr);
+    CRightView view(model, m_sink, realUI);
     view.resize(300, 400);
     view.show();
     view.OnInitialUpdate();

@@ -8,10 +8,10 @@
 #include "../playback/CScreenCapture.h"
 
 #include "app/CVideoView.h"
-#include "core/CGeneralSettings.h"
+#include "engine/CShowEngine.h"
+#include "playback/CMPlayer.h"
 #include "support/CLogCapture.h"
 #include "support/CMemoryProfile.h"
-#include "support/CRecordingSink.h"
 #include "support/CScriptedModalUI.h"
 
 #include <QElapsedTimer>
@@ -37,18 +37,17 @@ Seen Classify(QRgb rgb) {
 TEST(SwitchBench, TheOtherPictureAppearsWithinOneFrameAndNeverBlack) {
     CLogCapture log;
     CMemoryProfile profile;
-    CRecordingSink sink;
     CScriptedModalUI ui;
-    CGeneralSettings settings(profile);
-    CVideoView view(sink, profile, settings, ui);
+    CShowEngine engine([&](int nID) { return CMPlayer::ForShow(nID, profile); }, ui);
+    CVideoView view(engine, profile);
     view.resize(640, 480);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    view.OnInitialUpdate();
-    ASSERT_TRUE(view.OpenMedia(CMediaFiles::Path("red.mp4"), 0));
-    ASSERT_TRUE(view.OpenMedia(CMediaFiles::Path("still.bmp"), 1));
-    view.Pause(0);
-    view.Pause(1);
+    view.OnInitialUpdate(false);
+    ASSERT_TRUE(engine.OpenMedia(CMediaFiles::Path("red.mp4"), 0));
+    ASSERT_TRUE(engine.OpenMedia(CMediaFiles::Path("still.bmp"), 1));
+    engine.Pause(0);
+    engine.Pause(1);
     QTest::qWait(300);
     const QPoint centre(320, 240);
 
@@ -59,7 +58,7 @@ TEST(SwitchBench, TheOtherPictureAppearsWithinOneFrameAndNeverBlack) {
         const Seen want = nTarget == 1 ? Seen::Green : Seen::Red;
         QElapsedTimer timer;
         timer.start();
-        view.SetActivePlayer(nTarget);
+        engine.SetActivePlayer(nTarget);
         bool bSeen = false;
         while (timer.elapsed() < 1000) {
             QCoreApplication::processEvents();
