@@ -1,8 +1,8 @@
 #include "app/CFullScreenDlg.h"
 
+#include "app/CVideoView.h"
 #include "core/CLogBook.h"
 #include "playback/COutputScreen.h"
-#include "app/CVideoView.h"
 
 #include <QGuiApplication>
 #include <QPainter>

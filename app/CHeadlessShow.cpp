@@ -50,6 +50,7 @@ void CHeadlessShow::Start() {
     m_pSync->Serve(controller, *this);
     controller.ApplyVolumeRange();
     m_pView->OnInitialUpdate(true);
+    m_show.RestoreVolume();
     m_show.Playlist().Initialize();
     m_show.Playlist().LoadSettings();
     connect(&m_show, &CShow::beat, this, [this] { m_pSync->OnTimer(); });

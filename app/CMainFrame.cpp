@@ -84,7 +84,7 @@ bool CMainFrame::OnCreateClient() {
     m_pShow->Engine().SetPipelineTiming(m_pSync->GetTiming());
     m_pRightView = new CRightView(m_pShow->Playlist(), *this, m_modalUI, m_wndMainSplitter);
     m_pVideoView = new CVideoView(m_pShow->Engine(), m_profile, m_wndLeftSplitter);
-    m_pCtrlBar = new CPlayerCtrlBar(*this, m_profile, m_settings, m_wndLeftSplitter);
+    m_pCtrlBar = new CPlayerCtrlBar(*this, m_settings, m_wndLeftSplitter);
 
     m_wndMainSplitter->addWidget(m_wndLeftSplitter);
     m_wndMainSplitter->addWidget(m_pRightView);
@@ -151,6 +151,7 @@ void CMainFrame::OnInitialUpdate() {
     if (CFullScreenDlg *pFull = m_pVideoView->GetFullScreenDlg())
         pFull->addActions(m_accelerators);
     m_pCtrlBar->OnInitialUpdate();
+    m_pShow->RestoreVolume();
     m_pRightView->OnInitialUpdate();
     UpdateCommandStates();
 }

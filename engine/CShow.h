@@ -44,6 +44,10 @@ public:
 
     // Makes the executor: output shows the pictures, display the controls; both outlive it.
     void Attach(CShowOutput &output, CShowDisplay &display);
+    // The volume the operator left ([CtrlBar] m_Volume, a position 0..range of the volume
+    // control) goes to the players as a command, once they exist; a stored position outside the
+    // range is full volume. Close writes the volume then in force.
+    void RestoreVolume();
     // Starts the heartbeat: every HEARTBEAT_MS the executor's steps, then beat().
     void Start();
     bool IsBeating() const { return m_heartbeat.isActive(); }
@@ -67,6 +71,8 @@ private:
     CShowEvents &m_events;
     CGeneralSettings &m_settings;
     std::unique_ptr<CMainController> m_pController;
+    CProfile &m_profile;
     QTimer m_heartbeat;
+    bool m_bVolumeRestored = false;
     bool m_bClosed = false;
 };

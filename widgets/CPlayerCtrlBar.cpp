@@ -19,8 +19,6 @@ const CPushImageButton::CPictures CPlayerCtrlBar::NEXT = {161, 165, 163};
 namespace {
 const QColor kGradientTop(65, 119, 227);
 const QColor kGradientBottom(0, 0, 96);
-const char *const kSection = "CtrlBar";
-const char *const kVolumeEntry = "m_Volume";
 } // namespace
 
 namespace {
@@ -31,8 +29,8 @@ CCommand VolumeAt(int64_t nPos) {
 }
 } // namespace
 
-CPlayerCtrlBar::CPlayerCtrlBar(CCommandSink &commands, CProfile &profile,
-                               const CGeneralSettings &settings, QWidget *pParent)
+CPlayerCtrlBar::CPlayerCtrlBar(CCommandSink &commands, const CGeneralSettings &settings,
+                               QWidget *pParent)
     : QWidget(pParent), m_btnPlay(commands, PLAY, CCommand::Play{}),
       m_btnPause(commands, PAUSE, CCommand::Pause{}), m_btnStop(commands, STOP, CCommand::Stop{}),
       m_btnMute(commands), m_btnPrev(commands, PREVIOUS, CCommand::Step{-1}),
@@ -41,9 +39,8 @@ CPlayerCtrlBar::CPlayerCtrlBar(CCommandSink &commands, CProfile &profile,
           m_commands.Execute(CCommand(CCommand::Seek{CCommand::Player::Active(), nPos}));
       }),
       m_VolumeSlider([this](int64_t nPos) { m_commands.Execute(VolumeAt(nPos)); }),
-      m_commands(commands),
-      m_profile(profile), m_pButtons{&m_btnPlay,    &m_btnPause,   &m_btnStop, &m_btnMute,
-                                     &m_btnPlayerA, &m_btnPlayerB, &m_btnPrev, &m_btnNext} {
+      m_commands(commands), m_pButtons{&m_btnPlay,    &m_btnPause,   &m_btnStop, &m_btnMute,
+                                       &m_btnPlayerA, &m_btnPlayerB, &m_btnPrev, &m_btnNext} {
     // The main window copies the volume range in before the initial update; starting from
     // the settings keeps the first volume right even if that copy comes late.
     if (settings.GetVolumeMin() > 0)
@@ -52,10 +49,7 @@ CPlayerCtrlBar::CPlayerCtrlBar(CCommandSink &commands, CProfile &profile,
     setMouseTracking(true);
 }
 
-CPlayerCtrlBar::~CPlayerCtrlBar() {
-    if (m_bInitialized)
-        SaveSettings();
-}
+CPlayerCtrlBar::~CPlayerCtrlBar() = default;
 
 void CPlayerCtrlBar::OnInitialUpdate() {
     if (m_bInitialized)
@@ -98,7 +92,6 @@ void CPlayerCtrlBar::OnInitialUpdate() {
     m_SeekSlider.SetPos(0);
 
     m_StatusDisplay.Create(this, STATUS_HEIGHT);
-    LoadSettings();
     m_bInitialized = true;
     update();
 }
@@ -148,20 +141,6 @@ void CPlayerCtrlBar::SetUrlOpener(std::function<void(const QUrl &)> opener) {
 
 const CImageButton &CPlayerCtrlBar::GetButton(Button button) const {
     return button == BTN_LINK ? static_cast<const CImageButton &>(m_btnLink) : *m_pButtons[button];
-}
-
-void CPlayerCtrlBar::LoadSettings() {
-    const int nVolume = m_profile.GetProfileInt(QString::fromLatin1(kSection),
-                                                QString::fromLatin1(kVolumeEntry), m_nVolumeRange);
-    m_VolumeSlider.SetPos(nVolume);
-    // A stored position outside the range is refused by the slider; the players get what the
-    // slider really shows.
-    m_commands.Execute(VolumeAt(m_VolumeSlider.GetPos()));
-}
-
-void CPlayerCtrlBar::SaveSettings() {
-    m_profile.WriteProfileInt(QString::fromLatin1(kSection), QString::fromLatin1(kVolumeEntry),
-                              static_cast<int>(m_VolumeSlider.GetPos()));
 }
 
 bool CPlayerCtrlBar::event(QEvent *pEvent) {

@@ -1,7 +1,6 @@
 // The transport bar under the video: picture buttons, the volume and seek sliders and the
 // status strip, painted double-buffered over a gradient. Button clicks and slider moves become
-// commands; the bar shows what the show tells it (CShowDisplay) and keeps the volume position in
-// the settings.
+// commands; the bar shows what the show tells it (CShowDisplay).
 #pragma once
 
 #include "core/CShowDisplay.h"
@@ -17,7 +16,6 @@
 #include <QWidget>
 
 class CCommandSink;
-class CProfile;
 class CGeneralSettings;
 
 class CPlayerCtrlBar : public QWidget, public CShowDisplay {
@@ -31,13 +29,12 @@ public:
     // The seek slider takes the client width less this.
     static constexpr int SEEK_WIDTH_MARGIN = 165;
 
-    CPlayerCtrlBar(CCommandSink &commands, CProfile &profile, const CGeneralSettings &settings,
+    CPlayerCtrlBar(CCommandSink &commands, const CGeneralSettings &settings,
                    QWidget *pParent = nullptr);
-    // Writes the volume position back to the settings.
     ~CPlayerCtrlBar() override;
 
     // Called once the main window's panes exist (the framework's initial update): creates the
-    // widgets and restores the volume, telling the main window once.
+    // widgets; the volume slider stands at full until the show tells it otherwise.
     void OnInitialUpdate();
     // The main window's 100 ms tick.
     void OnTimerTick() override;
@@ -96,9 +93,6 @@ protected:
     void leaveEvent(QEvent *pEvent) override;
 
 private:
-    void LoadSettings();
-    void SaveSettings();
-
     CPaintBox m_PaintBox;
     CPushImageButton m_btnPlay;
     CPushImageButton m_btnPause;
@@ -115,7 +109,6 @@ private:
     // Top of the volume slider's range; the main window keeps it equal to the volume range.
     int m_nVolumeRange = 3000;
     CCommandSink &m_commands;
-    CProfile &m_profile;
     bool m_bInitialized = false;
     // The buttons but the link, in the order of Button: the order they paint and hear the
     // mouse.

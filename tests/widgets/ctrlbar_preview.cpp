@@ -13,14 +13,14 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     CRecordingSink sink;
     CMemoryProfile profile;
-    profile.WriteProfileInt("CtrlBar", "m_Volume", 2100);
     CGeneralSettings settings(profile);
-    CPlayerCtrlBar bar(sink, profile, settings);
+    CPlayerCtrlBar bar(sink, settings);
     bar.SetUrlOpener([](const QUrl &) {});
     bar.setWindowTitle(QStringLiteral("Control bar"));
     bar.resize(argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 640, 74);
     bar.show();
     bar.OnInitialUpdate();
+    bar.ShowVolumePosition(2100);
     bar.ShowSeekPosition(83000, 227000);
     bar.ShowPlayState(2);
     bar.ShowTime(83000, 227000);

@@ -20,7 +20,7 @@ CCommand VolumeAt(int32_t nPos) {
 class PlayerCtrlBarTest : public ::testing::Test {
 protected:
     void Make(int nWidth = 600) {
-        m_pBar = std::make_unique<CPlayerCtrlBar>(m_sink, m_profile, m_settings);
+        m_pBar = std::make_unique<CPlayerCtrlBar>(m_sink, m_settings);
         // Never let a test start a browser.
         m_pBar->SetUrlOpener([this](const QUrl &url) { m_opened.push_back(url); });
         m_pBar->resize(nWidth, 74);
@@ -44,33 +44,17 @@ protected:
     std::vector<QUrl> m_opened;
 };
 
-TEST_F(PlayerCtrlBarTest, FirstStartSendsFullVolumeOnceAndTheVolumeIsKept) {
+TEST_F(PlayerCtrlBarTest, StartsAtFullVolumeOverTheGeneralRangeAndSendsNothingByItself) {
+    m_settings.SetVolumeMin(6000);
     Make();
-    EXPECT_EQ(m_sink.m_commands, (Commands{VolumeAt(3000)}));
     m_pBar->OnInitialUpdate();
-    EXPECT_EQ(m_sink.m_commands.size(), 1u);
-    EXPECT_EQ(m_pBar->GetVolumeSlider().GetRange(), 3000);
+    EXPECT_TRUE(m_sink.m_commands.empty()) << "the show restores the volume, not the bar";
+    EXPECT_EQ(m_pBar->GetVolumeRange(), 6000);
+    EXPECT_EQ(m_pBar->GetVolumeSlider().GetPos(), 6000);
     EXPECT_TRUE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_A).GetState());
     EXPECT_FALSE(m_pBar->GetButton(CPlayerCtrlBar::BTN_PLAYER_B).GetState());
-
     m_pBar->ShowVolumePosition(1234);
-    m_pBar.reset();
-    EXPECT_EQ(m_profile.Value("CtrlBar", "m_Volume").toInt(), 1234);
-
-    // The next start restores it and tells the players.
-    m_sink.Clear();
-    Make();
-    EXPECT_EQ(m_sink.m_commands, (Commands{VolumeAt(1234)}));
     EXPECT_EQ(m_pBar->GetVolumeSlider().GetPos(), 1234);
-}
-
-TEST_F(PlayerCtrlBarTest, VolumeRangeFollowsTheGeneralSettingAndAStoredOutlierIsNotPassedOn) {
-    m_settings.SetVolumeMin(6000);
-    m_profile.WriteProfileInt("CtrlBar", "m_Volume", 9000);
-    Make();
-    EXPECT_EQ(m_pBar->GetVolumeRange(), 6000);
-    // The slider refuses 9000, so the players get where the slider really stands.
-    EXPECT_EQ(m_sink.m_commands, (Commands{VolumeAt(6000)}));
 }
 
 TEST_F(PlayerCtrlBarTest, TransportButtonsGiveTheirCommandsOnlyForAReleaseInside) {
