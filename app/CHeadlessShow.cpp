@@ -72,6 +72,10 @@ bool CHeadlessShow::OpenDocument(const QString &strPath) {
     return bOpened;
 }
 
+CShowState CHeadlessShow::ShowState(bool bWithRows) const {
+    return m_show.Controller()->ShowState(bWithRows);
+}
+
 CCommand::Result CHeadlessShow::Execute(const CCommand &cmd) {
     return m_show.Execute(cmd);
 }

@@ -43,6 +43,8 @@ public:
     void ExecuteThen(const CCommand &cmd, const Answer &answer) override;
 
     CShowEngine &GetEngine() { return m_show.Engine(); }
+    // The show as every feedback channel reports it.
+    CShowState ShowState(bool bWithRows = true) const;
 
 private:
     // OpenDocument, Quit and follow-leader, which the window carries out where there is one.

@@ -1,6 +1,5 @@
 #include "app/CMprisService.h"
 
-#include "app/CMainFrame.h"
 #include "app/CMprisPlayer.h"
 #include "app/CMprisProperties.h"
 #include "app/CMprisRoot.h"
@@ -11,8 +10,11 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 
-CMprisService::CMprisService(CMainFrame &frame, QObject *pParent)
-    : QObject(pParent), m_frame(frame), m_state(frame, *this) {
+CMprisService::CMprisService(CCommandSink &sink, StateSource state, std::function<void()> raise,
+                             QObject *pParent)
+    : QObject(pParent), m_stateSource(std::move(state)), m_raise(std::move(raise)),
+      m_state(sink, *this) {
+    m_state.SetCanRaise(bool(m_raise));
     if (!Register())
         return;
     m_state.Update(0);
@@ -85,13 +87,10 @@ qlonglong CMprisService::PositionUs() const {
 }
 
 void CMprisService::Raise() {
-    if (m_frame.isMinimized())
-        m_frame.showNormal();
-    m_frame.show();
-    m_frame.raise();
-    m_frame.activateWindow();
+    if (m_raise)
+        m_raise();
 }
 
 CMprisState::Snapshot CMprisService::Read() const {
-    return CMprisState::FromShow(m_frame.ShowState(false));
+    return CMprisState::FromShow(m_stateSource());
 }

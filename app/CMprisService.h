@@ -1,15 +1,17 @@
 // The program on the session bus as a desktop media player: registers the bus name and the
-// two interfaces, reads the main window's state every main-timer period and announces what
-// changed. Without a session bus it logs one line and does nothing else. UI thread only.
+// two interfaces, reads the show's state every main-timer period and announces what changed.
+// Without a session bus it logs one line and does nothing else. UI thread only.
 #pragma once
 
 #include "app/CMprisState.h"
+#include "core/CShowState.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 
-class CMainFrame;
+class CCommandSink;
 class CMprisPlayer;
 
 class CMprisService : public QObject, private CMprisState::Frame {
@@ -19,8 +21,12 @@ public:
     static constexpr const char *SERVICE_NAME = "org.mpris.MediaPlayer2.tessaro";
     static constexpr int POLL_MS = 100;
 
-    // The calls become commands for the main window, which hands them to the controller.
-    explicit CMprisService(CMainFrame &frame, QObject *pParent = nullptr);
+    // The show as read now, without the playlist's rows.
+    using StateSource = std::function<CShowState()>;
+    // The calls become commands for sink; state is read for the properties; raise brings the
+    // program's window to the front (none without a window: the bus hears it cannot raise).
+    CMprisService(CCommandSink &sink, StateSource state, std::function<void()> raise,
+                  QObject *pParent = nullptr);
     ~CMprisService() override;
 
     // The bus name taken, or empty without a bus.
@@ -39,7 +45,8 @@ private:
 
     CMprisState::Snapshot Read() const override;
 
-    CMainFrame &m_frame;
+    StateSource m_stateSource;
+    std::function<void()> m_raise;
     CMprisState m_state;
     CMprisPlayer *m_pPlayer = nullptr;
     QTimer m_timer;

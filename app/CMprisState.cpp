@@ -129,7 +129,7 @@ CMprisState::Changes CMprisState::Update(int64_t nElapsedMs) {
 QVariantMap CMprisState::RootProperties() const {
     return {
         {"CanQuit", true},
-        {"CanRaise", true},
+        {"CanRaise", m_bCanRaise},
         {"CanSetFullscreen", true},
         {"Fullscreen", m_snapshot.bFullScreen},
         {"HasTrackList", false},

@@ -60,6 +60,8 @@ public:
     static constexpr const char *NO_TRACK = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
 
     CMprisState(CCommandSink &sink, Frame &frame);
+    // Whether the program has a window to bring to the front (CanRaise).
+    void SetCanRaise(bool bCanRaise) { m_bCanRaise = bCanRaise; }
 
     // Reads the frame and compares with the last reading. nElapsedMs is the time since then:
     // a position that moved other than by playing is a seek the clients must hear of.
@@ -108,6 +110,7 @@ private:
     QString m_strTrackId = NO_TRACK;
     QString m_strStatus = "Stopped";
     uint64_t m_nTrackSerial = 0;
+    bool m_bCanRaise = true;
     bool m_bSeekRequested = false;
     std::shared_ptr<char> m_pAlive = std::make_shared<char>(); // for answers that come later
 };

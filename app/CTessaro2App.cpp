@@ -104,7 +104,16 @@ bool CTessaro2App::InitInstance() {
     }
     m_pMainFrame->ReportNotOpened(notOpened);
 
-    m_pMpris = std::make_unique<CMprisService>(*m_pMainFrame);
+    CMainFrame *pFrame = m_pMainFrame.get();
+    m_pMpris = std::make_unique<CMprisService>(
+        *pFrame, [pFrame] { return pFrame->ShowState(false); },
+        [pFrame] {
+            if (pFrame->isMinimized())
+                pFrame->showNormal();
+            pFrame->show();
+            pFrame->raise();
+            pFrame->activateWindow();
+        });
 
     if (m_pSettings->GetShowSplash() && !m_commandLine.m_bNoSplash) {
         m_splash = std::make_unique<CDlgSplash>(m_pMainFrame.get());
@@ -125,6 +134,10 @@ bool CTessaro2App::InitHeadless() {
     m_pHeadless->Start();
     for (const QString &strFile : m_commandLine.m_files)
         m_pHeadless->OpenDocument(strFile);
+    // The desktop's media controls reach the show too; there is no window to raise.
+    CHeadlessShow *pShow = m_pHeadless.get();
+    m_pMpris = std::make_unique<CMprisService>(
+        *pShow, [pShow] { return pShow->ShowState(false); }, nullptr);
     return true;
 }
 

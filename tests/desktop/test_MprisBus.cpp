@@ -265,3 +265,38 @@ TEST(MprisBus, OpenUriOfWhatCannotOpenIsAnErrorAtOnce) {
 }
 
 } // namespace
+
+namespace {
+
+// Without a window the desktop's controls still drive the show; they are told there is
+// nothing to raise, and Quit ends the run as SIGTERM does.
+TEST(MprisBus, AHeadlessRunTakesTheSameCallsAndCannotRaise) {
+    for (const char *pszTool : {"dbus-daemon", "playerctl"})
+        if (QStandardPaths::findExecutable(pszTool).isEmpty())
+            GTEST_SKIP() << pszTool
+                         << " is not installed: the desktop media controls are not tested";
+    CPrivateBus bus;
+    ASSERT_TRUE(bus.Start());
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.m_strAddress.toUtf8());
+    CTessaroProcess tessaro(42480);
+    ASSERT_TRUE(tessaro.PresetPlaylist(CMediaFiles::Path("clip.mp4"), {"one.mp4"}, 2));
+    tessaro.PresetSetting("Playlist/m_CurTrack", 0);
+    ASSERT_TRUE(tessaro.Start({"--headless"})) << tessaro.Output().toStdString();
+    ASSERT_EQ(PlayerctlUntil({"status"}, "Stopped"), "Stopped") << tessaro.Output().toStdString();
+
+    QDBusConnection client = QDBusConnection::connectToBus(bus.m_strAddress, "headless-client");
+    const QVariant canRaise = Call(client, "org.freedesktop.DBus.Properties", "Get",
+                                   {"org.mpris.MediaPlayer2", "CanRaise"})
+                                  .arguments()
+                                  .value(0);
+    EXPECT_FALSE(canRaise.value<QDBusVariant>().variant().toBool());
+    Playerctl({"play"});
+    EXPECT_EQ(PlayerctlUntil({"status"}, "Playing"), "Playing");
+
+    Call(client, "org.mpris.MediaPlayer2", "Quit", {});
+    ASSERT_TRUE(tessaro.WaitForExit(10000));
+    EXPECT_EQ(tessaro.ExitCode(), 0);
+    EXPECT_TRUE(QFile::exists(tessaro.WorkDir() + "/LastPLS.dat"));
+}
+
+} // namespace

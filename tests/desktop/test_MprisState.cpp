@@ -1,11 +1,11 @@
 // The desktop media controls' mapping, driven with a scripted program state: each bus call
 // must become the command of the control bar's button or the menu item it stands for, and each
 // change an announcement.
-#include "../app/CTestFrame.h"
 #include "app/CMprisService.h"
 #include "core/CMediaTypes.h"
 #include "core/FileFilters.h"
 #include "playback/CPlayerBase.h"
+#include "support/CLogCapture.h"
 #include "support/CRecordingSink.h"
 
 #include <QFile>
@@ -175,12 +175,13 @@ TEST(MprisMediaTypes, DesktopEntryAndDialogsAgreeWithTheTable) {
 
 TEST(MprisService, WithoutASessionBusLogsOneLine) {
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tessaro-test-bus");
-    CTestFrame frame(42450);
-    ASSERT_TRUE(frame.Create({}, false));
-    CMprisService service(*frame.m_pFrame, {});
+    CLogCapture log;
+    CRecordingSink sink;
+    CMprisService service(
+        sink, [] { return CShowState(); }, nullptr);
     EXPECT_TRUE(service.ServiceName().isEmpty());
-    EXPECT_TRUE(frame.m_log.Contains(
-        "CMprisService::Register(): no session bus, desktop media controls are off"));
+    EXPECT_TRUE(
+        log.Contains("CMprisService::Register(): no session bus, desktop media controls are off"));
 }
 
 } // namespace
