@@ -82,15 +82,22 @@ QString PlayerctlUntil(const QStringList &args, const QString &strExpected, int 
     return strAnswer;
 }
 
-TEST(MprisBus, PlayerctlDrivesTheActivePlayer) {
-    for (const char *pszTool : {"dbus-daemon", "playerctl"})
-        if (QStandardPaths::findExecutable(pszTool).isEmpty())
-            GTEST_SKIP() << pszTool
-                         << " is not installed: the desktop media controls are not tested";
+// A session bus of the test's own that the program, playerctl and the test's own client find;
+// without the tools the test is skipped.
+class MprisClient : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char *pszTool : {"dbus-daemon", "playerctl"})
+            if (QStandardPaths::findExecutable(pszTool).isEmpty())
+                GTEST_SKIP() << pszTool
+                             << " is not installed: the desktop media controls are not tested";
+        ASSERT_TRUE(bus.Start());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.m_strAddress.toUtf8());
+    }
     CPrivateBus bus;
-    ASSERT_TRUE(bus.Start());
-    // The program, the client and the follower all find the private bus.
-    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.m_strAddress.toUtf8());
+};
+
+TEST_F(MprisClient, PlayerctlDrivesTheActivePlayer) {
 
     CTessaroProcess tessaro(42460);
     QByteArray m3u;
@@ -270,14 +277,7 @@ namespace {
 
 // Without a window the desktop's controls still drive the show; they are told there is
 // nothing to raise, and Quit ends the run as SIGTERM does.
-TEST(MprisBus, AHeadlessRunTakesTheSameCallsAndCannotRaise) {
-    for (const char *pszTool : {"dbus-daemon", "playerctl"})
-        if (QStandardPaths::findExecutable(pszTool).isEmpty())
-            GTEST_SKIP() << pszTool
-                         << " is not installed: the desktop media controls are not tested";
-    CPrivateBus bus;
-    ASSERT_TRUE(bus.Start());
-    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.m_strAddress.toUtf8());
+TEST_F(MprisClient, AHeadlessRunTakesTheSameCallsAndCannotRaise) {
     CTessaroProcess tessaro(42480);
     ASSERT_TRUE(tessaro.PresetPlaylist(CMediaFiles::Path("clip.mp4"), {"one.mp4"}, 2));
     tessaro.PresetSetting("Playlist/m_CurTrack", 0);
