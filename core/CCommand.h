@@ -26,7 +26,8 @@
 //  Step          +1 | -1              Next/Previous Track btns  -   next, prev.  Next, Previous
 //  PlayEntry     row                  playlist double click     -   -            -
 //  Fullscreen    switch               View > Fullscreen         -   fullscreen   Fullscreen
-//  PlayMode      mode, switch         Playlist menu             -   -            LoopStatus
+//  PlayMode      mode, switch         Playlist menu             -   repeat,      LoopStatus
+//                                                                 autonext, loop
 //  OpenDocument  path                 recent files              -   -            OpenUri
 //  Zoom          percent (0: fit)     View > Zoom               -   -            -
 //  OutputScreen  index                View > Output screen      -   -            -
