@@ -237,12 +237,21 @@ TEST(WebSessions, APasswordOpensAnHttpOnlySessionAndGuessingIsThrottledPerHost) 
     EXPECT_EQ(sessions.LogIn("stage left", "10.0.0.9", 200, token),
               CWebSessions::Login::TooManyAttempts);
     EXPECT_EQ(sessions.LogIn("stage left", "10.0.0.2", 200, token), CWebSessions::Login::Opened);
+    // A script's password opens no session, and its guesses count with the logins.
+    EXPECT_EQ(sessions.CheckPassword("stage left", "10.0.0.3", 200), CWebSessions::Login::Opened);
+    EXPECT_EQ(sessions.CheckPassword("stage left", "10.0.0.9", 200),
+              CWebSessions::Login::TooManyAttempts);
+    EXPECT_EQ(sessions.CheckPassword("stage", "10.0.0.3", 200), CWebSessions::Login::WrongPassword);
     EXPECT_EQ(sessions.LogIn("stage left", "10.0.0.9", CWebSessions::FAILED_LOGIN_WINDOW_MS, token),
               CWebSessions::Login::Opened);
     // One machine's IPv6 addresses count as one host.
     EXPECT_EQ(CWebSessions::HostKey(QHostAddress("2001:db8::1:2:3:4")),
               CWebSessions::HostKey(QHostAddress("2001:db8::5:6:7:8")));
     EXPECT_EQ(CWebSessions::HostKey(QHostAddress("::ffff:10.0.0.9")), "10.0.0.9");
+    // Another password: the one remembered as right is right no longer.
+    ASSERT_TRUE(sessions.SetPasswordHash(CWebSessions::HashPassword("stage right")));
+    EXPECT_EQ(sessions.CheckPassword("stage left", "10.0.0.4", 300),
+              CWebSessions::Login::WrongPassword);
     // A damaged hash opens the page to nobody, and to no password.
     EXPECT_FALSE(sessions.SetPasswordHash("pbkdf2-sha256$20000$$"));
     EXPECT_FALSE(sessions.IsOpen());
