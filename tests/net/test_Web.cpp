@@ -41,8 +41,17 @@ public:
         m_commands.push_back(cmd);
         return m_result;
     }
+    // With m_bDefer, a command is answered only when the test calls m_pending (an open).
+    void ExecuteThen(const CCommand &cmd, const Answer &answer) override {
+        if (!m_bDefer)
+            return CCommandSink::ExecuteThen(cmd, answer);
+        m_commands.push_back(cmd);
+        m_pending.push_back(answer);
+    }
     std::vector<CCommand> m_commands;
     CCommand::Result m_result = CCommand::Result::Done;
+    bool m_bDefer = false;
+    std::vector<Answer> m_pending;
 };
 
 // A page's end of the link: what it was told, and how the link ended.
@@ -536,6 +545,26 @@ TEST_F(WebTest, TheHttpApiGivesTheStateAndRunsCommandsUnderThePasswordAsItsDescr
     EXPECT_TRUE(badLine.startsWith("HTTP/1.1 400"));
     EXPECT_EQ(m_sink.m_commands.size(), 2u);
     EXPECT_TRUE(Http("GET", "/api/v1/command", bearer).first.startsWith("HTTP/1.1 405"));
+
+    // An open answers once it has ended, also after its client has gone.
+    m_sink.m_bDefer = true;
+    const QByteArray open = R"({"action":"open","player":"A","row":1})";
+    const QByteArray request = "POST /api/v1/command HTTP/1.1\r\nHost: " + Here() +
+                               "\r\nContent-Length: " + QByteArray::number(open.size()) + "\r\n" +
+                               bearer + json + "\r\n" + open;
+    QTcpSocket waiting, gone;
+    for (QTcpSocket *pSocket : {&waiting, &gone}) {
+        pSocket->connectToHost(QHostAddress::LocalHost, quint16(m_nPort));
+        pSocket->write(request);
+    }
+    ASSERT_TRUE(CNetTestBench::WaitFor([&] { return m_sink.m_pending.size() == 2; }));
+    gone.abort();
+    CNetTestBench::Spin(100);
+    EXPECT_EQ(waiting.bytesAvailable(), 0) << "answered before the open ended";
+    m_sink.m_pending[1](CCommand::Result::Failed);
+    m_sink.m_pending[0](CCommand::Result::Failed);
+    EXPECT_TRUE(CNetTestBench::WaitFor([&] { return waiting.canReadLine(); }));
+    EXPECT_TRUE(waiting.readLine().startsWith("HTTP/1.1 422"));
 
     // The description needs no password, validates, and says what the server answered.
     const auto [describedLine, described] = Http("GET", "/api/v1/openapi.json");
