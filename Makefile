@@ -14,7 +14,7 @@ PACKAGES = cmake g++ make pkg-config git \
 	libgtest-dev libgmock-dev libbenchmark-dev liblo-dev liblo-tools \
 	xvfb xauth x11-apps imagemagick iproute2 util-linux fonts-dejavu-core \
 	clang-14 libclang-rt-14-dev \
-	dbus playerctl tshark man-db groff-base xdotool chromium
+	dbus playerctl tshark man-db groff-base xdotool chromium python3-jsonschema
 
 # Only `make bench` needs these (a peer to compare with).
 BENCH_PACKAGES = mpv

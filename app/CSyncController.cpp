@@ -12,11 +12,13 @@
 #include "remote/CSyncKey.h"
 #include "remote/CSyncLink.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QNetworkInterface>
 #include <QPointer>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -43,6 +45,14 @@ bool IsGroupAddress(const QHostAddress &address) {
             if (!entry.broadcast().isNull() && entry.broadcast() == address)
                 return true;
     return false;
+}
+// Measurements jitter below a tenth of a ms: the feedback would change with every one.
+double RoundedOffset(double dMs) {
+    return std::round(dMs * 10.0) / 10.0;
+}
+
+QString IsoTime(qint64 nMsSinceEpoch) {
+    return QDateTime::fromMSecsSinceEpoch(nMsSinceEpoch, Qt::UTC).toString(Qt::ISODate);
 }
 } // namespace
 
@@ -77,11 +87,13 @@ CSyncController::Settings CSyncController::Settings::Read(CProfile &profile) {
         LogError("CSyncController: [Sync] Leader=\"%s\" is no IPv4 address; not following.\n",
                  qPrintable(s.strLeader));
         s.role = Role::Off;
+        s.bLeaderUnusable = true;
     } else if (s.role == Role::Follower && IsGroupAddress(QHostAddress(s.strLeader))) {
         LogError("CSyncController: [Sync] Leader=\"%s\" is a broadcast or multicast address, "
                  "not one machine; not following.\n",
                  qPrintable(s.strLeader));
         s.role = Role::Off;
+        s.bLeaderUnusable = true;
     }
     return s;
 }
@@ -198,15 +210,42 @@ CShowState::Sync CSyncController::GetStatus() const {
     CShowState::Sync status;
     switch (m_settings.role) {
     case Role::Off:
-        status.strRole = "off";
+        // Asked to follow, but its Leader cannot be: it says so rather than seem switched off.
+        status.strRole = m_settings.bLeaderUnusable ? "follower" : "off";
+        if (m_settings.bLeaderUnusable)
+            status.strHealth = "no leader address";
         break;
     case Role::Leader:
         status.strRole = "leader";
+        status.strHealth = "leading";
         status.nFollowers = m_pLink ? m_pLink->FollowersSeen() : 0;
+        if (m_pLink) {
+            for (const CSyncLink::FollowerReport &report : m_pLink->Followers()) {
+                CShowState::Follower follower;
+                follower.strAddress = report.strAddress;
+                follower.strHealth = !report.bHeard   ? "lost"
+                                     : report.bSynced ? "following"
+                                                      : "clock not settled";
+                follower.dOffsetMs = RoundedOffset(report.dOffsetMs);
+                if (!report.bHeard)
+                    follower.strSince = IsoTime(report.nLostAtMs);
+                status.followers.push_back(follower);
+            }
+        }
         break;
     case Role::Follower:
         status.strRole = "follower";
-        status.dOffsetMs = m_pClock ? m_pClock->OffsetMs() : 0.0;
+        status.dOffsetMs = m_pClock ? RoundedOffset(m_pClock->OffsetMs()) : 0.0;
+        status.strLostSince = m_bAnnounced ? QString() : m_strLostSince;
+        if (!m_bFollowing)
+            status.strHealth = "left the group";
+        else if (m_bAnnounced)
+            status.strHealth = "following";
+        else if (m_pLink && m_pLink->IsLeaderPresent())
+            status.strHealth = "clock not settled";
+        else
+            status.strHealth =
+                m_strLostSince.isEmpty() ? "not heard from the leader yet" : "leader lost";
         break;
     }
     return status;
@@ -304,6 +343,7 @@ void CSyncController::CheckLeader() {
         // The players run on by themselves; the leader's next state brings them back.
         m_bAnnounced = false;
         m_nLeaderSession = 0;
+        m_strLostSince = IsoTime(QDateTime::currentMSecsSinceEpoch());
         LogMsg("Sync: leader lost\n");
         ReleaseEnd();
     }

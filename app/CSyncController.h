@@ -45,6 +45,9 @@ public:
         // [Network] AllowFrom, for the sync and clock ports alike.
         CCommandAccess access;
         bool bAccessRestricted = false;
+        // A follower's Leader that cannot be followed (logged): the role is Off, and the
+        // status says why.
+        bool bLeaderUnusable = false;
         // Reads [Sync] (and [Network] BindAddress, AllowFrom); wrong values are logged and left
         // default.
         static Settings Read(CProfile &profile);
@@ -130,6 +133,7 @@ private:
 
     bool m_bFollowing = true;
     bool m_bAnnounced = false; // "following" logged since the last loss
+    QString m_strLostSince;    // when the leader was last lost (ISO 8601, UTC); empty: never
     uint32_t m_nLeaderSession = 0;
     QString m_strFailedOpen[2]; // not tried again while the leader shows it
     CSteadyTickClock m_ticks;

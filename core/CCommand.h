@@ -26,7 +26,8 @@
 //  Step          +1 | -1              Next/Previous Track btns  -   next, prev.  Next, Previous
 //  PlayEntry     row                  playlist double click     -   -            -
 //  Fullscreen    switch               View > Fullscreen         -   fullscreen   Fullscreen
-//  PlayMode      mode, switch         Playlist menu             -   -            LoopStatus
+//  PlayMode      mode, switch         Playlist menu             -   repeat,      LoopStatus
+//                                                                 autonext, loop
 //  OpenDocument  path                 recent files              -   -            OpenUri
 //  Zoom          percent (0: fit)     View > Zoom               -   -            -
 //  OutputScreen  index                View > Output screen      -   -            -
@@ -48,8 +49,8 @@
 // ended. A remote input's commands for a player whose open has not ended wait for it, in
 // order, collapsed to the newest open and what came after it; the operator's never wait; the
 // newest open by arrival wins (engine/CHeldCommands).
-// The browser page (origin Web) gives the binary protocol's payloads, Step, Mute, Fullscreen
-// and the three play modes, switches as on or off, or toggled.
+// The browser page and the HTTP API (origin Web) give the binary protocol's payloads, Step, Mute,
+// Fullscreen and the three play modes, switches as on or off, or toggled.
 // The DMX input reads levels and acts on none of them, so it produces no command.
 // The sync link of a follower gives Open, Play, Pause, Stop, Seek (named players), Select and
 // Fullscreen with origin Sync, so that it shows what its leader shows; its Play, Pause, Stop

@@ -30,10 +30,23 @@ struct CShowState {
         QString strLength; // as the playlist shows it
         bool operator==(const Row &) const = default;
     };
+    // One follower as its leader hears it.
+    struct Follower {
+        QString strAddress; // address:port
+        QString strHealth;  // "following", "clock not settled" or "lost"
+        double dOffsetMs = 0.0;
+        QString strSince; // lost since (ISO 8601, UTC); empty while heard
+        bool operator==(const Follower &) const = default;
+    };
     struct Sync {
         QString strRole = QStringLiteral("off"); // "off", "leader" or "follower"
         double dOffsetMs = 0.0;                  // a follower's clock against its leader's
         int nFollowers = 0;                      // that a leader hears
+        // A follower's: "following", "leader lost", "not heard from the leader yet", "clock not
+        // settled", "left the group" or "no leader address"; a leader's: "leading"; else empty.
+        QString strHealth;
+        QString strLostSince; // when the leader was lost (ISO 8601, UTC); empty: not lost
+        std::vector<Follower> followers; // a leader's, the lost ones too, for a while
         bool operator==(const Sync &) const = default;
     };
 

@@ -16,6 +16,7 @@ constexpr unsigned ALL =
     CCommandDescriptor::BINARY | CCommandDescriptor::OSC | CCommandDescriptor::WEB;
 constexpr unsigned OSC_WEB = CCommandDescriptor::OSC | CCommandDescriptor::WEB;
 constexpr unsigned WEB = CCommandDescriptor::WEB;
+constexpr unsigned OSC = CCommandDescriptor::OSC;
 
 C::Player Named(const Args &args) {
     return C::Player::Id(args.nPlayer);
@@ -63,6 +64,13 @@ const CCommandDescriptor kRows[] = {
     {"autoNext", 0, false, Value::Switch, WEB,
      [](const Args &a) { return Mode(C::PlayMode::Mode::AutoNext, a); }},
     {"loopList", 0, false, Value::Switch, WEB,
+     [](const Args &a) { return Mode(C::PlayMode::Mode::LoopList, a); }},
+    // OSC controllers name the modes in the short words of their button labels.
+    {"repeat", 0, false, Value::Switch, OSC,
+     [](const Args &a) { return Mode(C::PlayMode::Mode::RepeatSingle, a); }},
+    {"autonext", 0, false, Value::Switch, OSC,
+     [](const Args &a) { return Mode(C::PlayMode::Mode::AutoNext, a); }},
+    {"loop", 0, false, Value::Switch, OSC,
      [](const Args &a) { return Mode(C::PlayMode::Mode::LoopList, a); }},
 };
 

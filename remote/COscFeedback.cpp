@@ -40,16 +40,25 @@ std::vector<COscFeedback::Value> COscFeedback::Collect(const CShowState &state, 
         values.push_back(String("/tessaro/active", state.nActive == 1 ? "B" : "A"));
     if (m_told.Changed(state, &CShowState::nVolume))
         values.push_back(Int("/tessaro/volume", state.nVolume));
+    if (m_told.Changed(state, &CShowState::bRepeatSingle))
+        values.push_back(Int("/tessaro/repeat", state.bRepeatSingle));
+    if (m_told.Changed(state, &CShowState::bAutoNext))
+        values.push_back(Int("/tessaro/autonext", state.bAutoNext));
+    if (m_told.Changed(state, &CShowState::bLoopList))
+        values.push_back(Int("/tessaro/loop", state.bLoopList));
     // The offset moves a little with every measurement: sent on the tick, to a tenth of a ms.
     const CShowState::Sync &sync = state.sync;
     const CShowState::Sync &told = m_told.Last().sync;
     const auto tenths = [](double dMs) { return std::lround(dMs * 10.0); };
-    if (sync.strRole != QLatin1String("off") &&
-        (!m_told.IsKnown() || sync.strRole != told.strRole || sync.nFollowers != told.nFollowers ||
-         (bTick && tenths(sync.dOffsetMs) != tenths(told.dOffsetMs)))) {
+    // A machine without sync says so once, so a client asking for the sync state hears "off".
+    if (!m_told.IsKnown() || sync.strRole != told.strRole || sync.nFollowers != told.nFollowers ||
+        sync.strHealth != told.strHealth || sync.strLostSince != told.strLostSince ||
+        (bTick && tenths(sync.dOffsetMs) != tenths(told.dOffsetMs))) {
         Value value{"/tessaro/sync", false, sync.nFollowers, sync.strRole.toUtf8()};
         value.bSync = true;
         value.fValue = float(sync.dOffsetMs);
+        value.strHealth = sync.strHealth.toUtf8();
+        value.strSince = sync.strLostSince.toUtf8();
         values.push_back(value);
     }
     m_told.Told(state);

@@ -362,6 +362,8 @@ void COscServer::Send(const std::vector<COscFeedback::Value> &values, const QHos
             lo_message_add_string(message, value.strValue.constData());
             lo_message_add_float(message, value.fValue);
             lo_message_add_int32(message, value.nValue);
+            lo_message_add_string(message, value.strHealth.constData());
+            lo_message_add_string(message, value.strSince.constData());
         } else if (value.bString) {
             lo_message_add_string(message, value.strValue.constData());
         } else {

@@ -2,6 +2,7 @@
 
 #include "core/CLogBook.h"
 
+#include <QDateTime>
 #include <QNetworkDatagram>
 #include <QRandomGenerator>
 
@@ -55,6 +56,7 @@ void CSyncLink::Close() {
     m_tick.stop();
     m_socket.close();
     m_followers.clear();
+    m_lostAt.clear();
     m_leaderHeard.invalidate();
 }
 
@@ -70,6 +72,24 @@ int CSyncLink::FollowersSeen() const {
     for (const Follower &follower : m_followers)
         n += follower.lastHeard.isValid() && follower.lastHeard.elapsed() < SILENCE_MS;
     return n;
+}
+
+std::vector<CSyncLink::FollowerReport> CSyncLink::Followers() const {
+    std::vector<FollowerReport> reports;
+    for (auto it = m_followers.begin(); it != m_followers.end(); ++it) {
+        if (!it->lastHeard.isValid() || it->lastHeard.elapsed() >= SILENCE_MS)
+            continue;
+        reports.push_back(
+            {it.key(), true, it->heartbeat.bSynced, double(it->heartbeat.nOffsetNs) / 1e6, 0});
+    }
+    const qint64 nNow = QDateTime::currentMSecsSinceEpoch();
+    for (auto it = m_lostAt.begin(); it != m_lostAt.end(); ++it)
+        if (nNow - it.value() < LOST_LISTED_MS && !m_followers.contains(it.key()))
+            reports.push_back({it.key(), false, false, 0.0, it.value()});
+    std::sort(reports.begin(), reports.end(), [](const FollowerReport &a, const FollowerReport &b) {
+        return a.strAddress < b.strAddress;
+    });
+    return reports;
 }
 
 void CSyncLink::SetHeartbeat(const CSyncMessage::Heartbeat &heartbeat) {
@@ -120,6 +140,12 @@ void CSyncLink::OnTick() {
             // A follower that fell silent gets nothing more: whoever took its address over
             // must prove itself anew.
             if (it->lastHeard.elapsed() >= SILENCE_MS) {
+                const qint64 nNow = QDateTime::currentMSecsSinceEpoch();
+                m_lostAt.removeIf([nNow](const QHash<QString, qint64>::iterator &lost) {
+                    return nNow - lost.value() >= LOST_LISTED_MS;
+                });
+                if (m_lostAt.size() < MAX_FOLLOWERS)
+                    m_lostAt.insert(it.key(), nNow);
                 it = m_followers.erase(it);
                 continue;
             }
@@ -189,9 +215,11 @@ void CSyncLink::OnHeartbeat(const CSyncMessage::Message &msg, const QHostAddress
             Refuse(sender, nPort, "the leader serves 64 followers already");
             return;
         }
-        it = m_followers.insert(strKey, Follower{sender, nPort, {}});
+        it = m_followers.insert(strKey, Follower{sender, nPort, {}, {}});
+        m_lostAt.remove(strKey);
     }
     it->lastHeard.start();
+    it->heartbeat = msg.heartbeat;
     if (msg.heartbeat.nCookie != nCookie) {
         // Good under the secret before the last rotation: the follower gets the new cookie.
         CSyncMessage::Message challenge = Stamped(CSyncMessage::TYPE_CHALLENGE);

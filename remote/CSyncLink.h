@@ -38,8 +38,11 @@ public:
     // Datagrams read before the event loop gets its turn again.
     static constexpr int MAX_PER_TURN = 32;
     static constexpr int MAX_FOLLOWERS = 64;
-    // A follower that has heard nothing of its leader for this long says so, once.
-    static constexpr int NOT_HEARD_MS = 5000;
+    // A follower that has heard nothing of its leader for this long says so, once: soon
+    // enough that a mistyped Leader shows in the logbook while the operator still looks.
+    static constexpr int NOT_HEARD_MS = 2000;
+    // A leader lists a follower that fell silent as lost for this long.
+    static constexpr int LOST_LISTED_MS = 600000;
     // A keyed state sent longer ago (or ahead) than this on the shared clock is a replay.
     static constexpr int64_t KEYED_WINDOW_NS = 5000000000;
     // Lines about refused datagrams: one a minute.
@@ -70,6 +73,15 @@ public:
     void SetState(const CSyncMessage::State &state);
     // Leader: followers heard from within SILENCE_MS.
     int FollowersSeen() const;
+    // Leader: the followers heard from, and those lost within LOST_LISTED_MS, by address.
+    struct FollowerReport {
+        QString strAddress; // address:port
+        bool bHeard = false;
+        bool bSynced = false; // its clock follows this one's
+        double dOffsetMs = 0.0;
+        qint64 nLostAtMs = 0; // since the epoch, of a lost one
+    };
+    std::vector<FollowerReport> Followers() const;
 
     // Follower: what the heartbeats say; each state from the leader goes to the handler.
     void SetHeartbeat(const CSyncMessage::Heartbeat &heartbeat);
@@ -119,8 +131,10 @@ private:
         QHostAddress address;
         quint16 nPort = 0;
         QElapsedTimer lastHeard;
+        CSyncMessage::Heartbeat heartbeat; // its last
     };
     QHash<QString, Follower> m_followers;
+    QHash<QString, qint64> m_lostAt; // followers fallen silent: when, ms since the epoch
 
     // Follower.
     CSyncMessage::Heartbeat m_heartbeat;

@@ -18,6 +18,28 @@ QJsonArray Rows(const std::vector<CShowState::Row> &rows) {
     return array;
 }
 
+QJsonObject SyncObject(const CShowState::Sync &sync) {
+    QJsonObject object{{"role", sync.strRole}, {"health", sync.strHealth}};
+    if (sync.strRole == QLatin1String("follower")) {
+        object.insert("offsetMs", sync.dOffsetMs);
+        object.insert("lostSince",
+                      sync.strLostSince.isEmpty() ? QJsonValue() : QJsonValue(sync.strLostSince));
+    }
+    if (sync.strRole == QLatin1String("leader")) {
+        QJsonArray followers;
+        for (const CShowState::Follower &follower : sync.followers) {
+            QJsonObject entry{{"address", follower.strAddress},
+                              {"health", follower.strHealth},
+                              {"offsetMs", follower.dOffsetMs}};
+            if (!follower.strSince.isEmpty())
+                entry.insert("lostSince", follower.strSince);
+            followers.append(entry);
+        }
+        object.insert("followers", followers);
+    }
+    return object;
+}
+
 QByteArray Finish(QJsonObject &message) {
     if (message.isEmpty())
         return {};
@@ -74,6 +96,8 @@ QByteArray CWebCodec::Collect(const CShowState &state, bool bTick) {
         message.insert("playlist", Rows(state.playlist));
     if (m_told.Changed(state, &CShowState::nMarkedRow))
         message.insert("marked", state.nMarkedRow);
+    if (m_told.Changed(state, &CShowState::sync))
+        message.insert("sync", SyncObject(state.sync));
     m_told.Told(state);
     return Finish(message);
 }

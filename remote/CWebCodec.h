@@ -1,7 +1,8 @@
 // The page's protocol, as JSON text over its WebSocket, with no sockets here. Out: "state"
 // messages that carry what changed of the show (per player under its letter, the active player,
-// the volume, the switches, the playlist) and "text" messages with each status text; in: one
-// command per message, turned into a CCommand that the controller runs as any other input's.
+// the volume, the switches, the playlist, the sync state) and "text" messages with each status
+// text; in: one command per message, turned into a CCommand that the controller runs as any other
+// input's.
 //
 //   {"type":"state","b":{"state":2,"position":1200,"remaining":800},"active":"B"}
 //   {"type":"text","player":"B","text":"Playback started."}

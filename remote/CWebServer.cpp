@@ -14,7 +14,10 @@
 #include <QHostInfo>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkInterface>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
@@ -247,6 +250,8 @@ bool CWebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *pS
             Reply(responder, LoginPage(nullptr), "text/html; charset=utf-8", Status::Ok);
         return true;
     }
+    if (HandleApi(strPath, request, responder))
+        return true;
     for (const Asset &asset : kAssets) {
         if (strPath != QLatin1String(asset.pszPath))
             continue;
@@ -260,6 +265,129 @@ bool CWebServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *pS
     }
     Reply(responder, "Not found.\n", "text/plain", Status::NotFound);
     return true;
+}
+
+bool CWebServer::HandleApi(const QString &strPath, const QHttpServerRequest &request,
+                           QHttpServerResponder &responder) {
+    const bool bGet = request.method() == QHttpServerRequest::Method::Get;
+    const bool bPost = request.method() == QHttpServerRequest::Method::Post;
+    const bool bCommand = strPath == QLatin1String("/api/v1/command");
+    if (strPath == QLatin1String("/api/v1/openapi.json")) {
+        if (bGet)
+            Reply(responder, Resource(":/web/openapi.json"), "application/json", Status::Ok);
+        else
+            Reply(responder, {}, "text/plain", Status::MethodNotAllowed);
+        return true;
+    }
+    if (!bCommand && strPath != QLatin1String("/api/v1/state"))
+        return false;
+    if (bCommand ? !bPost : !bGet) {
+        Reply(responder, {}, "text/plain", Status::MethodNotAllowed,
+              {{"Allow", bCommand ? "POST" : "GET"}});
+        return true;
+    }
+    const uint32_t dwNow = m_clock.GetTickCount();
+    const QString strFrom = request.remoteAddress().toString();
+    const QString strHost = CWebSessions::HostKey(request.remoteAddress());
+    if (!m_sessions.Admits(Header(request, "Cookie"))) {
+        // A script gives the password itself: "Authorization: Bearer PASSWORD".
+        const QByteArray authorization = Header(request, "Authorization").trimmed();
+        const bool bBearer = authorization.toLower().startsWith("bearer ");
+        const CWebSessions::Login login =
+            bBearer ? m_sessions.CheckPassword(QString::fromUtf8(authorization.mid(7).trimmed()),
+                                               strHost, dwNow)
+                    : CWebSessions::Login::WrongPassword;
+        if (login != CWebSessions::Login::Opened) {
+            const bool bTooMany = login == CWebSessions::Login::TooManyAttempts;
+            if (bBearer && m_badInputLog.Take(dwNow))
+                LogMsg("CWebServer::OnApi(): %s from %s refused: %s.\n", qPrintable(strPath),
+                       qPrintable(strFrom),
+                       bTooMany ? "too many wrong passwords" : "wrong password");
+            Reply(responder,
+                  bTooMany ? "Too many wrong passwords. Wait a few seconds.\n"
+                           : "The password is asked for: \"Authorization: Bearer PASSWORD\".\n",
+                  "text/plain", bTooMany ? Status::TooManyRequests : Status::Unauthorized,
+                  {{"WWW-Authenticate", "Bearer realm=\"Tessaro\""}});
+            return true;
+        }
+    }
+    if (!bCommand) {
+        Reply(responder, m_statusSource ? CWebCodec::All(m_statusSource()) : QByteArray("{}"),
+              "application/json", Status::Ok);
+        return true;
+    }
+    RunApiCommand(request, responder);
+    return true;
+}
+
+void CWebServer::RunApiCommand(const QHttpServerRequest &request, QHttpServerResponder &responder) {
+    const uint32_t dwNow = m_clock.GetTickCount();
+    const QString strFrom = request.remoteAddress().toString();
+    const auto answer = [](QHttpServerResponder &to, const char *pszResult, Status status,
+                           const QString &strError = {}) {
+        QJsonObject body{{"result", pszResult}};
+        if (!strError.isEmpty())
+            body.insert("error", strError);
+        Reply(to, QJsonDocument(body).toJson(QJsonDocument::Compact), "application/json", status);
+    };
+    // Another site's page in the operator's browser may post a form here, but not JSON without
+    // asking first (which is never granted): so only JSON, and only from no page or our own.
+    const QByteArray origin = Header(request, "Origin");
+    if (!Header(request, "Content-Type").trimmed().toLower().startsWith("application/json") ||
+        (!origin.isEmpty() && !IsOrigin(origin, HostOf(Header(request, "Host"))))) {
+        answer(responder, "refused", Status::UnsupportedMediaType,
+               "a command is JSON (Content-Type: application/json), sent by no other site");
+        return;
+    }
+    if (m_apiRates.size() >= MAX_PAGES * MAX_PAGES_PER_HOST)
+        m_apiRates.clear();
+    const QString strHost = CWebSessions::HostKey(request.remoteAddress());
+    auto rate = m_apiRates.find(strHost);
+    if (rate == m_apiRates.end())
+        rate = m_apiRates.insert(strHost, CRateWindow(kCommandWindowMs, MAX_COMMANDS_PER_SECOND));
+    if (!rate->Take(dwNow)) {
+        if (m_badInputLog.Take(dwNow))
+            LogMsg("CWebServer::OnApi(): Commands from %s ignored: more than %d a second.\n",
+                   qPrintable(strFrom), MAX_COMMANDS_PER_SECOND);
+        answer(responder, "refused", Status::TooManyRequests, "more than 50 commands a second");
+        return;
+    }
+    QString strError;
+    const QByteArray body = request.body();
+    const std::optional<CCommand> cmd =
+        body.size() > qsizetype(MAX_MESSAGE_SIZE)
+            ? std::nullopt
+            : CWebCodec::ParseCommand(body, m_statusSource ? m_statusSource().nActive : m_nActive,
+                                      strError);
+    if (!cmd) {
+        if (strError.isEmpty())
+            strError = "longer than a command";
+        if (m_badInputLog.Take(dwNow))
+            LogMsg("CWebServer::OnApi(): Command from %s ignored: %s.\n", qPrintable(strFrom),
+                   LogSafe(strError).constData());
+        answer(responder, "refused", Status::BadRequest, strError);
+        return;
+    }
+    // An open answers once it has ended; the connection may be gone by then.
+    auto pResponder = std::make_shared<QHttpServerResponder>(std::move(responder));
+    QPointer<QTcpSocket> pSocket = pResponder->socket();
+    m_sink.ExecuteThen(*cmd, [pResponder, pSocket, answer](CCommand::Result result) {
+        if (!pSocket || pSocket->state() != QAbstractSocket::ConnectedState)
+            return;
+        switch (result) {
+        case CCommand::Result::Done:
+        case CCommand::Result::Pending:
+            answer(*pResponder, "done", Status::Ok);
+            break;
+        case CCommand::Result::Refused:
+            answer(*pResponder, "refused", Status::Conflict);
+            break;
+        case CCommand::Result::Failed:
+            answer(*pResponder, "failed", Status::UnprocessableEntity);
+            break;
+        }
+    });
+    m_flush.Request();
 }
 
 void CWebServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *pSocket) {

@@ -6,6 +6,9 @@
 // AllowFrom hold as for the other command protocols, AllowFrom at accept (CWebListener). Only
 // requests for this machine's own addresses, "localhost" and the names in [Web] Hosts are
 // served (421 otherwise), so that a foreign name resolving here cannot reach the show.
+// Scripts and button panels use the same state and commands over plain HTTP (/api/v1/...),
+// under the same password (the page's session, or the password in an Authorization header),
+// AllowFrom and rate; a command is answered with how it ended.
 //
 // Everything runs on the UI thread: Qt's HTTP server parses the requests and upgrades the
 // WebSockets, and each socket is read there, so nothing needs a lock.
@@ -19,6 +22,7 @@
 #include "remote/CWebSessions.h"
 
 #include <QAbstractHttpServer>
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -96,6 +100,10 @@ private:
     void ReadPassword();
     bool ServesHost(const QHttpServerRequest &request, const QTcpSocket *pSocket) const;
     void Misdirected(const QHttpServerRequest &request, QHttpServerResponder &responder);
+    // /api/v1/...: true when strPath is one of its paths, answered.
+    bool HandleApi(const QString &strPath, const QHttpServerRequest &request,
+                   QHttpServerResponder &responder);
+    void RunApiCommand(const QHttpServerRequest &request, QHttpServerResponder &responder);
 
     CCommandSink &m_sink;
     CProfile &m_profile;
@@ -121,4 +129,6 @@ private:
     CRateWindow m_badInputLog{1000, 5};
     CRateWindow m_misdirectedLog{60000, 1};
     CRateWindow m_refusedLog{60000, 1};
+    // The API's commands per host (CWebSessions::HostKey), at the page's rate.
+    QHash<QString, CRateWindow> m_apiRates;
 };

@@ -50,6 +50,7 @@ QString CWebSessions::HashPassword(const QString &strPassword) {
 
 bool CWebSessions::SetPasswordHash(const QString &strHash) {
     m_tokens.clear();
+    m_rightDigest.clear();
     m_salt.clear();
     m_key.clear();
     m_bLocked = false;
@@ -73,15 +74,28 @@ bool CWebSessions::SetPasswordHash(const QString &strHash) {
     return true;
 }
 
-CWebSessions::Login CWebSessions::LogIn(const QString &strPassword, const QString &strHost,
-                                        uint32_t dwNow, QByteArray &token) {
+CWebSessions::Login CWebSessions::CheckPassword(const QString &strPassword, const QString &strHost,
+                                                uint32_t dwNow) {
     const auto it = m_failures.find(strHost);
     if (it != m_failures.end() && !it->window.HasRoom(dwNow))
         return Login::TooManyAttempts;
+    const QByteArray digest =
+        QCryptographicHash::hash(strPassword.toUtf8(), QCryptographicHash::Sha256);
+    if (!m_bLocked && !m_rightDigest.isEmpty() && SameBytes(digest, m_rightDigest))
+        return Login::Opened;
     if (m_bLocked || !SameBytes(Derive(strPassword, m_salt, m_nIterations), m_key)) {
         CountFailure(strHost, dwNow);
         return Login::WrongPassword;
     }
+    m_rightDigest = digest;
+    return Login::Opened;
+}
+
+CWebSessions::Login CWebSessions::LogIn(const QString &strPassword, const QString &strHost,
+                                        uint32_t dwNow, QByteArray &token) {
+    const Login result = CheckPassword(strPassword, strHost, dwNow);
+    if (result != Login::Opened)
+        return result;
     quint32 words[8];
     QRandomGenerator::system()->fillRange(words);
     token = QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex();

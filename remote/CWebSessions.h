@@ -44,6 +44,11 @@ public:
     // strHost is who tries (HostKey). On Opened, token holds the new session's token.
     Login LogIn(const QString &strPassword, const QString &strHost, uint32_t dwNow,
                 QByteArray &token);
+    // A script's password, given with each request: Opened (no session is opened, so scripts
+    // never push the pages' sessions out) or why not, counted per host as logins are. The
+    // password last found right is remembered by its digest, so a script's every request does
+    // not cost a key derivation.
+    Login CheckPassword(const QString &strPassword, const QString &strHost, uint32_t dwNow);
     // True when the page is open or the request's Cookie header names a live session.
     bool Admits(const QByteArray &cookieHeader) const;
 
@@ -62,6 +67,7 @@ private:
     };
     void CountFailure(const QString &strHost, uint32_t dwNow);
 
+    QByteArray m_rightDigest; // SHA-256 of the password last found right; empty: none
     QByteArray m_salt;
     QByteArray m_key;
     int m_nIterations = 0;

@@ -16,6 +16,7 @@ const model = {
   active: "A", volume: 100, muted: false, fullscreen: false,
   repeatSingle: false, autoNext: true, loopList: false,
   playlist: [], marked: -1,
+  sync: { role: "off", health: "" },
 };
 let socket = null;
 let lastHeard = 0;
@@ -127,6 +128,24 @@ function addText(player, text) {
     list.lastElementChild.remove();
 }
 
+// A follower's health and clock offset, or a leader's followers with theirs.
+function renderSync() {
+  const sync = model.sync;
+  $("sync").hidden = sync.role === "off";
+  let text = `${sync.role}: ${sync.health}`;
+  if (sync.role === "follower")
+    text += `, clock offset ${sync.offsetMs.toFixed(1)} ms` +
+      (sync.lostSince ? `, lost since ${sync.lostSince}` : "");
+  $("sync-state").textContent = text;
+  const list = $("followers");
+  list.replaceChildren(...(sync.followers || []).map((f) => {
+    const item = document.createElement("li");
+    item.textContent = `${f.address}: ${f.health}` +
+      (f.lostSince ? ` since ${f.lostSince}` : `, offset ${f.offsetMs.toFixed(1)} ms`);
+    return item;
+  }));
+}
+
 function onState(message) {
   let rows = false;
   for (const [key, value] of Object.entries(message)) {
@@ -145,6 +164,8 @@ function onState(message) {
   renderPlayer("A");
   renderPlayer("B");
   renderSwitches();
+  if ("sync" in message)
+    renderSync();
 }
 
 function connect() {

@@ -32,6 +32,11 @@ TEST(SyncSettings, ReadWithTheirDefaultsAndWrongValuesRefused) {
     profile.WriteProfileString("Sync", "Leader", "leader.local");
     EXPECT_EQ(CSyncController::Settings::Read(profile).role, CSyncController::Role::Off)
         << "a follower needs the leader's IP address";
+    // ... and says why it follows nobody, rather than seem switched off or healthy.
+    const CShowState::Sync status =
+        CSyncController(CSyncController::Settings::Read(profile)).GetStatus();
+    EXPECT_EQ(status.strRole, "follower");
+    EXPECT_EQ(status.strHealth, "no leader address");
     for (const char *pszGroup : {"255.255.255.255", "239.1.2.3", "0.0.0.0"}) {
         profile.WriteProfileString("Sync", "Leader", pszGroup);
         EXPECT_EQ(CSyncController::Settings::Read(profile).role, CSyncController::Role::Off)

@@ -11,10 +11,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkDatagram>
 #include <QProcess>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QWebSocket>
@@ -29,6 +31,7 @@ constexpr int LEADER_BASE = 46700, FOLLOWER_BASE = 46710;
 constexpr int SYNC_PORT = 46775;
 constexpr int LEADER_OSC = 46702, LEADER_FEEDBACK = 46703;
 constexpr int FOLLOWER_OSC = 46712, FOLLOWER_FEEDBACK = 46713, FOLLOWER_WEB = 46714;
+constexpr int LEADER_WEB = 46704;
 // Two position readings agree on the timeline within this (a reading is a query of the
 // pipeline at a feedback tick, taken to the millisecond).
 constexpr int IN_STEP_MS = 25;
@@ -42,6 +45,7 @@ struct Reading {
     int nPosition = -1;
     qint64 nAtMs = -1;
     std::string strSyncRole;
+    std::string strSyncHealth;
     // Where the timeline started, in this test's clock.
     qint64 Origin() const { return nAtMs - nPosition; }
     bool Playing(const char *pszName) const { return nState == 2 && strName == pszName; }
@@ -76,8 +80,10 @@ void Fold(const QByteArray &bundle, Reading &r) {
             r.nState = int(BigEndian(pArg));
         else if (strPath == "/tessaro/a/name" && strTypes == ",s")
             r.strName = pArg;
-        else if (strPath == "/tessaro/sync" && strTypes == ",sfi")
+        else if (strPath == "/tessaro/sync" && strTypes == ",sfiss") {
             r.strSyncRole = pArg;
+            r.strSyncHealth = pArg + Padded(r.strSyncRole.size()) + 8; // after offset, followers
+        }
     }
 }
 
@@ -174,6 +180,24 @@ void ExpectInStep(CInstance &leader, CInstance &follower, const char *pszName) {
                                   << l.nPosition << " ms, " << (l.nAtMs - f.nAtMs) << " ms later";
 }
 
+// The sync state as the HTTP API gives it.
+QJsonObject SyncState(const char *pszAddress, int nPort) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress(pszAddress), quint16(nPort));
+    socket.write(QByteArray("GET /api/v1/state HTTP/1.1\r\nHost: ") + pszAddress +
+                 "\r\nConnection: close\r\n\r\n");
+    QByteArray answer;
+    CNetTestBench::WaitFor([&] {
+        answer += socket.readAll();
+        return socket.state() == QAbstractSocket::UnconnectedState ||
+               QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4)).isObject();
+    });
+    return QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4))
+        .object()
+        .value("sync")
+        .toObject();
+}
+
 // What the follower's page hears of full screen.
 class CPage {
 public:
@@ -236,6 +260,7 @@ TEST(SyncEndToEnd, TheFollowerShowsWhatTheLeaderShowsWhenItShowsIt) {
     for (CInstance *pInstance : {&leader, &follower})
         pInstance->m_process.PresetSetting("Playlist/m_LoopList", 1);
     follower.m_process.PresetSetting("Web/Port", FOLLOWER_WEB);
+    leader.m_process.PresetSetting("Web/Port", LEADER_WEB);
     follower.ListenToStatus();
     ASSERT_TRUE(leader.m_process.Start({"--lead", strList}));
     ASSERT_TRUE(follower.m_process.Start({"--follow", "127.0.0.1"}));
@@ -244,6 +269,14 @@ TEST(SyncEndToEnd, TheFollowerShowsWhatTheLeaderShowsWhenItShowsIt) {
     EXPECT_EQ(
         follower.Next([](const Reading &r) { return !r.strSyncRole.empty(); }, 5000).strSyncRole,
         "follower");
+    EXPECT_EQ(follower.Next([](const Reading &r) { return r.strSyncHealth == "following"; }, 5000)
+                  .strSyncHealth,
+              "following");
+    // The leader lists it, with its health.
+    const QJsonArray followers = SyncState("127.0.0.1", LEADER_WEB).value("followers").toArray();
+    ASSERT_EQ(followers.size(), 1);
+    EXPECT_TRUE(followers[0].toObject().value("address").toString().startsWith("127.0.0.2:"));
+    EXPECT_EQ(followers[0].toObject().value("health").toString(), "following");
 
     // Open and play.
     leader.Command(CNetDatagram::CMD_OPEN, 0, ":1");
@@ -313,6 +346,9 @@ TEST(SyncEndToEnd, TheFollowerShowsWhatTheLeaderShowsWhenItShowsIt) {
     // The leader lost: the follower plays on by itself; back, it is followed again.
     leader.m_process.Terminate(SIGKILL);
     follower.Drain();
+    EXPECT_EQ(follower.Next([](const Reading &r) { return r.strSyncHealth == "leader lost"; }, 6000)
+                  .strSyncHealth,
+              "leader lost");
     const Reading alone = follower.Next([](const Reading &r) { return r.Playing("synclong.mp4"); });
     const Reading later = follower.Next(
         [&](const Reading &r) { return r.Playing("synclong.mp4") && r.nAtMs > alone.nAtMs + 3000; },

@@ -93,6 +93,9 @@ TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
     SendOsc(Osc("/tessaro/next"));
     SendOsc(Osc("/tessaro/previous"));
     SendOsc(Osc("/tessaro/fullscreen", "i", 7));
+    SendOsc(Osc("/tessaro/repeat", "i", 1));
+    SendOsc(Osc("/tessaro/autonext", "f", 0));
+    SendOsc(Osc("/tessaro/loop", "s", 0, "1"));
     // Wrong types or counts, unknown addresses and garbage: nothing runs.
     SendOsc(Osc("/tessaro/a/seek", "s", 0, "soon"));
     SendOsc(Osc("/tessaro/a/play", "ii", 1));
@@ -113,6 +116,9 @@ TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
         OscCmd(C::Step{1}),
         OscCmd(C::Step{-1}),
         OscCmd(C::Fullscreen{C::Switch::On}),
+        OscCmd(C::PlayMode{C::PlayMode::Mode::RepeatSingle, C::Switch::On}),
+        OscCmd(C::PlayMode{C::PlayMode::Mode::AutoNext, C::Switch::Off}),
+        OscCmd(C::PlayMode{C::PlayMode::Mode::LoopList, C::Switch::On}),
         OscCmd(C::Select{P(0)}),
     };
     ASSERT_TRUE(WaitForCommands(expected.size()));

@@ -4,7 +4,9 @@
 
 #include "CRemoteClient.h"
 #include "CRemoteOptions.h"
+#include "core/CShowEvents.h"
 #include "remote/CNetServer.h"
+#include "remote/COscServer.h"
 #include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"
 #include "support/CRecordingSink.h"
@@ -174,6 +176,55 @@ TEST_F(RemoteToolTest, ExitCodesAScriptCanRelyOn) {
     // Nothing of the above may have reached the player.
     CNetTestBench::Spin(50);
     EXPECT_TRUE(m_sink.m_commands.empty());
+}
+
+// What the datagram protocol cannot carry goes over OSC: a mode is waited for as asked, the sync
+// state is read; with --wait a command nobody answers fails, saying so.
+TEST_F(RemoteToolTest, PlayModesAndTheSyncStateOverOscAndWaitingForTheAnswer) {
+    const int nOscPort = NetTestPorts::Next();
+    m_profile.WriteProfileInt("OSC", "Port", nOscPort);
+    CShowEvents events;
+    CShowState state;
+    state.sync.strRole = "follower";
+    state.sync.strHealth = "leader lost";
+    state.sync.dOffsetMs = 0.4;
+    state.sync.strLostSince = "2026-05-01T20:15:00Z";
+    m_sink.m_onCommand = [&](const CCommand &cmd) {
+        if (const auto *pMode = cmd.As<CCommand::PlayMode>();
+            pMode && pMode->mode == CCommand::PlayMode::Mode::RepeatSingle)
+            state.bRepeatSingle = pMode->on == CCommand::Switch::On;
+        events.NoteChanged();
+        return CCommand::Result::Done;
+    };
+    COscServer osc(*m_server, events, m_sink, m_profile, m_clock);
+    osc.SetStatusSource([&] { return state; });
+    ASSERT_TRUE(osc.Init());
+    const QStringList target{"-H", "127.0.0.1", "-b", "127.0.0.1", "-o", QString::number(nOscPort)};
+
+    QByteArray out, err;
+    EXPECT_EQ(RunTool(target + QStringList{"--wait", "repeat", "on"}, &out, &err), 0) << err.data();
+    EXPECT_EQ(out, "repeat 1\n");
+    EXPECT_TRUE(state.bRepeatSingle);
+    // Refused (nothing changes it here): the tool says what the mode is.
+    EXPECT_EQ(RunTool(target + QStringList{"-w", "-t", "500", "loop", "1"}, &out, &err),
+              CRemoteClient::EXIT_TIMEOUT);
+    EXPECT_EQ(err, QByteArray("tessaro-remote: loop not 1 at 127.0.0.1:") +
+                       QByteArray::number(nOscPort) + " within 500 ms (it is 0)\n");
+    EXPECT_EQ(RunTool(target + QStringList{"sync"}, &out), 0);
+    EXPECT_EQ(out, "sync role=follower health=\"leader lost\" offset=0.4 followers=0 "
+                   "lostSince=\"2026-05-01T20:15:00Z\"\n");
+
+    // Nobody at the port: no longer a silent success.
+    const QStringList nobody{"-H", "127.0.0.1", "-p", QString::number(m_nCommandPort + 200),
+                             "-b", "127.0.0.1", "-l", QString::number(m_nStatusPort + 200)};
+    EXPECT_EQ(RunTool(nobody + QStringList{"--wait", "-t", "300", "play"}, &out, &err),
+              CRemoteClient::EXIT_TIMEOUT);
+    EXPECT_TRUE(out.isEmpty());
+    EXPECT_TRUE(err.startsWith("tessaro-remote: no answer on port")) << err.data();
+    EXPECT_EQ(RunTool(QStringList{"-H", "127.0.0.1", "-b", "127.0.0.1", "-o",
+                                  QString::number(nOscPort + 200), "-t", "300", "sync"},
+                      &out, &err),
+              CRemoteClient::EXIT_TIMEOUT);
 }
 
 TEST(RemoteToolOptions, NegativeNumbersAreArgumentsAndLongTextsAreRefused) {

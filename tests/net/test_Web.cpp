@@ -25,7 +25,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QWebSocket>
 #include <gtest/gtest.h>
 
@@ -37,9 +39,19 @@ class CCommandRecorder : public CCommandSink {
 public:
     CCommand::Result Execute(const CCommand &cmd) override {
         m_commands.push_back(cmd);
-        return CCommand::Result::Done;
+        return m_result;
+    }
+    // With m_bDefer, a command is answered only when the test calls m_pending (an open).
+    void ExecuteThen(const CCommand &cmd, const Answer &answer) override {
+        if (!m_bDefer)
+            return CCommandSink::ExecuteThen(cmd, answer);
+        m_commands.push_back(cmd);
+        m_pending.push_back(answer);
     }
     std::vector<CCommand> m_commands;
+    CCommand::Result m_result = CCommand::Result::Done;
+    bool m_bDefer = false;
+    std::vector<Answer> m_pending;
 };
 
 // A page's end of the link: what it was told, and how the link ended.
@@ -135,6 +147,26 @@ protected:
         });
         return socket.readLine().trimmed();
     }
+    // A whole answer: its status line and body (by Content-Length).
+    std::pair<QByteArray, QByteArray> Http(const QByteArray &method, const QByteArray &path,
+                                           const QByteArray &headers = {},
+                                           const QByteArray &body = {}) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, quint16(m_nPort));
+        socket.write(method + " " + path + " HTTP/1.1\r\nHost: " + Here() + "\r\nContent-Length: " +
+                     QByteArray::number(body.size()) + "\r\n" + headers + "\r\n" + body);
+        QByteArray answer;
+        qsizetype nHead = -1;
+        CNetTestBench::WaitFor([&] {
+            answer += socket.readAll();
+            nHead = answer.indexOf("\r\n\r\n");
+            const qsizetype nAt = answer.toLower().indexOf("content-length: ");
+            return nHead >= 0 && nAt >= 0 &&
+                   answer.size() - nHead - 4 >= answer.mid(nAt + 16).split('\r')[0].toInt();
+        });
+        return {answer.left(answer.indexOf("\r\n")),
+                nHead < 0 ? QByteArray() : answer.mid(nHead + 4)};
+    }
     QByteArray Here() const { return "127.0.0.1:" + QByteArray::number(m_nPort); }
 
     CMemoryProfile m_profile;
@@ -214,12 +246,21 @@ TEST(WebSessions, APasswordOpensAnHttpOnlySessionAndGuessingIsThrottledPerHost) 
     EXPECT_EQ(sessions.LogIn("stage left", "10.0.0.9", 200, token),
               CWebSessions::Login::TooManyAttempts);
     EXPECT_EQ(sessions.LogIn("stage left", "10.0.0.2", 200, token), CWebSessions::Login::Opened);
+    // A script's password opens no session, and its guesses count with the logins.
+    EXPECT_EQ(sessions.CheckPassword("stage left", "10.0.0.3", 200), CWebSessions::Login::Opened);
+    EXPECT_EQ(sessions.CheckPassword("stage left", "10.0.0.9", 200),
+              CWebSessions::Login::TooManyAttempts);
+    EXPECT_EQ(sessions.CheckPassword("stage", "10.0.0.3", 200), CWebSessions::Login::WrongPassword);
     EXPECT_EQ(sessions.LogIn("stage left", "10.0.0.9", CWebSessions::FAILED_LOGIN_WINDOW_MS, token),
               CWebSessions::Login::Opened);
     // One machine's IPv6 addresses count as one host.
     EXPECT_EQ(CWebSessions::HostKey(QHostAddress("2001:db8::1:2:3:4")),
               CWebSessions::HostKey(QHostAddress("2001:db8::5:6:7:8")));
     EXPECT_EQ(CWebSessions::HostKey(QHostAddress("::ffff:10.0.0.9")), "10.0.0.9");
+    // Another password: the one remembered as right is right no longer.
+    ASSERT_TRUE(sessions.SetPasswordHash(CWebSessions::HashPassword("stage right")));
+    EXPECT_EQ(sessions.CheckPassword("stage left", "10.0.0.4", 300),
+              CWebSessions::Login::WrongPassword);
     // A damaged hash opens the page to nobody, and to no password.
     EXPECT_FALSE(sessions.SetPasswordHash("pbkdf2-sha256$20000$$"));
     EXPECT_FALSE(sessions.IsOpen());
@@ -462,4 +503,84 @@ TEST_F(WebTest, NoHostHoldsMoreThanItsShareOfConnectionsNorAnyConnectionForLong)
     EXPECT_TRUE(idle.readLine().startsWith("HTTP/1.1 200"));
     EXPECT_TRUE(CNetTestBench::WaitFor([&] { return closed(idle); }));
     EXPECT_GE(timer.elapsed(), 800);
+}
+
+TEST_F(WebTest, TheHttpApiGivesTheStateAndRunsCommandsUnderThePasswordAsItsDescriptionSays) {
+    CLogCapture log;
+    m_profile.WriteProfileString("Web", "Password", "stage left");
+    m_status.sync.strRole = "leader";
+    m_status.sync.strHealth = "leading";
+    m_status.sync.followers = {{"10.0.0.7:31775", "following", 0.4, {}},
+                               {"10.0.0.8:31775", "lost", 0.0, "2026-05-01T20:15:00Z"}};
+    ASSERT_TRUE(m_web.Init());
+    const QByteArray bearer = "Authorization: Bearer stage left\r\n";
+    const QByteArray json = "Content-Type: application/json\r\n";
+    EXPECT_TRUE(Http("GET", "/api/v1/state").first.startsWith("HTTP/1.1 401"));
+    EXPECT_TRUE(Http("GET", "/api/v1/state", "Authorization: Bearer stage\r\n")
+                    .first.startsWith("HTTP/1.1 401"));
+    const auto [stateLine, state] = Http("GET", "/api/v1/state", bearer);
+    EXPECT_TRUE(stateLine.startsWith("HTTP/1.1 200")) << stateLine.constData();
+
+    const auto [doneLine, done] =
+        Http("POST", "/api/v1/command", bearer + json, R"({"action":"play","player":"B"})");
+    EXPECT_TRUE(doneLine.startsWith("HTTP/1.1 200"));
+    EXPECT_EQ(done, R"({"result":"done"})");
+    m_sink.m_result = CCommand::Result::Refused;
+    const auto [refusedLine, refused] =
+        Http("POST", "/api/v1/command", bearer + json, R"({"action":"loopList","on":true})");
+    EXPECT_TRUE(refusedLine.startsWith("HTTP/1.1 409"));
+    EXPECT_EQ(refused, R"({"result":"refused"})");
+    EXPECT_EQ(
+        m_sink.m_commands,
+        (std::vector<CCommand>{
+            CCommand(CCommand::Play{CCommand::Player::Id(1)}, CCommand::Origin::Web),
+            CCommand(CCommand::PlayMode{CCommand::PlayMode::Mode::LoopList, CCommand::Switch::On},
+                     CCommand::Origin::Web)}));
+    // Another site's page may post a form, but never run a command; nor does what is none.
+    EXPECT_TRUE(Http("POST", "/api/v1/command", bearer + "Content-Type: text/plain\r\n",
+                     R"({"action":"stop","player":"A"})")
+                    .first.startsWith("HTTP/1.1 415"));
+    const auto [badLine, bad] =
+        Http("POST", "/api/v1/command", bearer + json, R"({"action":"eject"})");
+    EXPECT_TRUE(badLine.startsWith("HTTP/1.1 400"));
+    EXPECT_EQ(m_sink.m_commands.size(), 2u);
+    EXPECT_TRUE(Http("GET", "/api/v1/command", bearer).first.startsWith("HTTP/1.1 405"));
+
+    // An open answers once it has ended, also after its client has gone.
+    m_sink.m_bDefer = true;
+    const QByteArray open = R"({"action":"open","player":"A","row":1})";
+    const QByteArray request = "POST /api/v1/command HTTP/1.1\r\nHost: " + Here() +
+                               "\r\nContent-Length: " + QByteArray::number(open.size()) + "\r\n" +
+                               bearer + json + "\r\n" + open;
+    QTcpSocket waiting, gone;
+    for (QTcpSocket *pSocket : {&waiting, &gone}) {
+        pSocket->connectToHost(QHostAddress::LocalHost, quint16(m_nPort));
+        pSocket->write(request);
+    }
+    ASSERT_TRUE(CNetTestBench::WaitFor([&] { return m_sink.m_pending.size() == 2; }));
+    gone.abort();
+    CNetTestBench::Spin(100);
+    EXPECT_EQ(waiting.bytesAvailable(), 0) << "answered before the open ended";
+    m_sink.m_pending[1](CCommand::Result::Failed);
+    m_sink.m_pending[0](CCommand::Result::Failed);
+    EXPECT_TRUE(CNetTestBench::WaitFor([&] { return waiting.canReadLine(); }));
+    EXPECT_TRUE(waiting.readLine().startsWith("HTTP/1.1 422"));
+
+    // The description needs no password, validates, and says what the server answered.
+    const auto [describedLine, described] = Http("GET", "/api/v1/openapi.json");
+    EXPECT_TRUE(describedLine.startsWith("HTTP/1.1 200"));
+    QTemporaryDir dir;
+    const std::pair<const char *, QByteArray> files[] = {
+        {"openapi", described}, {"State", state}, {"Result", done}, {"Result", bad}};
+    QStringList args{TESSARO_OPENAPI_CHECK};
+    for (const auto &[pszName, content] : files) {
+        QFile file(dir.filePath(QString("%1-%2.json").arg(pszName).arg(args.size())));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        args << (args.size() == 1 ? file.fileName() : QString(pszName) + "=" + file.fileName());
+    }
+    QProcess check;
+    check.start("python3", args);
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAll().constData() << state.constData();
 }

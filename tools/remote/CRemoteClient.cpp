@@ -1,5 +1,7 @@
 #include "CRemoteClient.h"
 
+#include "COscClient.h"
+
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
@@ -103,8 +105,97 @@ QString CRemoteClient::FormatMessage(const CNetDatagram::Message &msg, const QSt
     return QStringLiteral("text %1").arg(Quote(strText));
 }
 
+QString CRemoteClient::FormatSync(const QVariantList &args, bool bJson) {
+    const QString strRole = args.value(0).toString();
+    const double dOffset = args.value(1).toDouble();
+    const int nFollowers = args.value(2).toInt();
+    const QString strHealth = args.value(3).toString();
+    const QString strSince = args.value(4).toString();
+    if (bJson) {
+        QJsonObject o{{"type", "sync"},      {"role", strRole},         {"health", strHealth},
+                      {"offsetMs", dOffset}, {"followers", nFollowers}, {"lostSince", strSince}};
+        return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    }
+    return QStringLiteral("sync role=%1 health=%2 offset=%3 followers=%4 lostSince=%5")
+        .arg(strRole, Quote(strHealth), QString::number(dOffset, 'f', 1))
+        .arg(nFollowers)
+        .arg(Quote(strSince));
+}
+
+int CRemoteClient::RunOsc(FILE *pOut, FILE *pErr) {
+    QHostAddress address, bind;
+    QString strError;
+    if (!ResolveHost(m_options.m_strHost, address, strError)) {
+        PrintLine(pErr, QStringLiteral("tessaro-remote: ") + strError);
+        return EXIT_NETWORK;
+    }
+    if (!bind.setAddress(m_options.m_strBind) || bind.protocol() != QAbstractSocket::IPv4Protocol) {
+        PrintLine(pErr,
+                  QStringLiteral("tessaro-remote: bad bind address: %1").arg(m_options.m_strBind));
+        return EXIT_NETWORK;
+    }
+    COscClient osc;
+    if (!osc.Open(bind, strError)) {
+        PrintLine(pErr, QStringLiteral("tessaro-remote: cannot bind %1: %2")
+                            .arg(m_options.m_strBind, strError));
+        return EXIT_NETWORK;
+    }
+    const quint16 nPort = quint16(m_options.m_nOscPort);
+    const bool bSync = m_options.m_action == CRemoteOptions::ACTION_SYNC;
+    const QByteArray path = "/tessaro/" + m_options.m_strMode.toLatin1();
+    // Subscribed first: the player answers with its whole state, then with what changed.
+    const bool bSent =
+        (!(bSync || m_options.m_bWait) ||
+         osc.Send(address, nPort, "/tessaro/subscribe", false, 0)) &&
+        (bSync || osc.Send(address, nPort, path.constData(), true, m_options.m_nValue));
+    if (!bSent) {
+        PrintLine(pErr, QStringLiteral("tessaro-remote: cannot send to %1:%2")
+                            .arg(address.toString())
+                            .arg(nPort));
+        return EXIT_NETWORK;
+    }
+    if (!bSync && !m_options.m_bWait)
+        return EXIT_OK;
+    QElapsedTimer timer;
+    timer.start();
+    QString strLast; // the mode's value last heard
+    while (timer.elapsed() < m_options.m_nTimeoutMs) {
+        for (const COscClient::Message &msg :
+             osc.Receive(m_options.m_nTimeoutMs - int(timer.elapsed()))) {
+            if (bSync && msg.path == "/tessaro/sync") {
+                PrintLine(pOut, FormatSync(msg.args, m_options.m_bJson));
+                return EXIT_OK;
+            }
+            if (!bSync && msg.path == path && !msg.args.isEmpty()) {
+                strLast = QString::number(msg.args[0].toInt());
+                if (msg.args[0].toInt() == m_options.m_nValue) {
+                    PrintLine(pOut, QStringLiteral("%1 %2").arg(m_options.m_strMode, strLast));
+                    return EXIT_OK;
+                }
+            }
+        }
+    }
+    PrintLine(pErr, bSync
+                        ? QStringLiteral("tessaro-remote: no sync state from %1:%2 within %3 ms")
+                              .arg(address.toString())
+                              .arg(nPort)
+                              .arg(m_options.m_nTimeoutMs)
+                        : QStringLiteral("tessaro-remote: %1 not %2 at %3:%4 within %5 ms%6")
+                              .arg(m_options.m_strMode)
+                              .arg(m_options.m_nValue)
+                              .arg(address.toString())
+                              .arg(nPort)
+                              .arg(m_options.m_nTimeoutMs)
+                              .arg(strLast.isEmpty() ? QString()
+                                                     : QStringLiteral(" (it is %1)").arg(strLast)));
+    return EXIT_TIMEOUT;
+}
+
 int CRemoteClient::Run(FILE *pOut, FILE *pErr) {
     switch (m_options.m_action) {
+    case CRemoteOptions::ACTION_MODE:
+    case CRemoteOptions::ACTION_SYNC:
+        return RunOsc(pOut, pErr);
     case CRemoteOptions::ACTION_HELP:
         PrintLine(pOut, CRemoteOptions::Usage().trimmed());
         return EXIT_OK;
@@ -124,7 +215,15 @@ int CRemoteClient::Run(FILE *pOut, FILE *pErr) {
     const int nResult = Send(pErr);
     if (nResult != EXIT_OK || !m_options.m_bListenAfterSend)
         return nResult;
-    return Listen(listener, pOut);
+    const int nListened = Listen(listener, pOut);
+    if (nListened == EXIT_TIMEOUT && m_options.m_bWait)
+        PrintLine(pErr, QStringLiteral("tessaro-remote: no answer on port %1 within %2 ms (is a "
+                                       "player at %3:%4?)")
+                            .arg(m_options.m_nListenPort)
+                            .arg(m_options.m_nTimeoutMs)
+                            .arg(m_options.m_strHost)
+                            .arg(m_options.m_nPort));
+    return nListened;
 }
 
 bool CRemoteClient::OpenListener(QUdpSocket &socket, FILE *pErr) {

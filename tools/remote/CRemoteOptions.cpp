@@ -49,23 +49,29 @@ QString CRemoteOptions::Usage() {
         "  seek MS                         seek to MS milliseconds\n"
         "  volume PERCENT                  set the volume, 0..100\n"
         "  raw CODE [VALUE [TEXT]]         any command code with its value and text\n"
+        "  repeat|autonext|loop 1|0        switch a play mode on or off (over OSC)\n"
         "  listen                          print status and text datagrams, one a line\n"
+        "  sync                            print the sync state (over OSC): role, health,\n"
+        "                                  clock offset, followers, leader lost since\n"
         "\n"
         "Options:\n"
         "  -H, --host ADDR        player's IPv4 host (default 127.0.0.1)\n"
         "  -p, --port N           player's command port (default 31773)\n"
+        "  -o, --osc-port N       player's OSC port (default 31774)\n"
         "  -P, --player A|B|ID    player to command (default A)\n"
         "  -l, --listen-port N    port status datagrams arrive on (default 31772)\n"
         "  -b, --bind ADDR        local address to listen on (default 0.0.0.0)\n"
         "  -n, --count N          stop after N datagrams\n"
         "  -t, --timeout MS       stop after MS milliseconds\n"
+        "  -w, --wait             wait for the answer (a command's status or text, the mode\n"
+        "                         as asked) and fail without one (default timeout 2000 ms)\n"
         "      --type status|text print only that kind\n"
         "  -j, --json             print JSON lines instead of text\n"
         "  -h, --help             this text\n"
         "A command given --count or --timeout listens afterwards, as listen does.\n"
         "\n"
         "Exit codes: 0 done, 1 network error, 2 usage error,\n"
-        "            3 timeout before COUNT datagrams arrived.\n");
+        "            3 timeout before COUNT datagrams or the awaited answer arrived.\n");
 }
 
 bool CRemoteOptions::Fail(const QString &strError) {
@@ -109,6 +115,10 @@ bool CRemoteOptions::Parse(const QStringList &args) {
             m_bJson = true;
             continue;
         }
+        if (isOpt("-w", "--wait")) {
+            m_bWait = true;
+            continue;
+        }
         if (!bInline) {
             if (i + 1 >= args.size())
                 return Fail(QStringLiteral("option %1 needs a value").arg(arg));
@@ -118,6 +128,9 @@ bool CRemoteOptions::Parse(const QStringList &args) {
             m_strHost = value;
         } else if (isOpt("-p", "--port")) {
             if (!ToPort(value, m_nPort))
+                return Fail(QStringLiteral("bad port: %1").arg(value));
+        } else if (isOpt("-o", "--osc-port")) {
+            if (!ToPort(value, m_nOscPort))
                 return Fail(QStringLiteral("bad port: %1").arg(value));
         } else if (isOpt("-P", "--player")) {
             if (!ToPlayer(value, m_nPlayerId))
@@ -154,7 +167,11 @@ bool CRemoteOptions::Parse(const QStringList &args) {
     }
     if (!ParseCommand(words))
         return false;
-    m_bListenAfterSend = m_action == ACTION_SEND && bListenLimit;
+    m_bListenAfterSend = m_action == ACTION_SEND && (bListenLimit || m_bWait);
+    if (m_bWait && m_action == ACTION_SEND && m_nCount == 0)
+        m_nCount = 1;
+    if ((m_bWait || m_action == ACTION_SYNC) && m_nTimeoutMs < 0)
+        m_nTimeoutMs = WAIT_DEFAULT_MS;
     return true;
 }
 
@@ -175,6 +192,25 @@ bool CRemoteOptions::ParseCommand(const QStringList &words) {
     if (strCommand == QLatin1String("listen")) {
         m_action = ACTION_LISTEN;
         return expectArgs(0, 0);
+    }
+    if (strCommand == QLatin1String("sync")) {
+        m_action = ACTION_SYNC;
+        return expectArgs(0, 0);
+    }
+    if (strCommand == QLatin1String("repeat") || strCommand == QLatin1String("autonext") ||
+        strCommand == QLatin1String("loop")) {
+        m_action = ACTION_MODE;
+        m_strMode = strCommand;
+        if (!expectArgs(1, 1))
+            return false;
+        const QString strOn = rest[0].toLower();
+        if (strOn == QLatin1String("1") || strOn == QLatin1String("on"))
+            m_nValue = 1;
+        else if (strOn == QLatin1String("0") || strOn == QLatin1String("off"))
+            m_nValue = 0;
+        else
+            return Fail(QStringLiteral("%1 takes 1 or 0: %2").arg(strCommand, rest[0]));
+        return true;
     }
     struct Simple {
         const char *pszName;
