@@ -179,8 +179,7 @@ TEST(MprisService, WithoutASessionBusLogsOneLine) {
     ASSERT_TRUE(frame.Create({}, false));
     CMprisService service(*frame.m_pFrame, {});
     EXPECT_TRUE(service.ServiceName().isEmpty());
-    EXPECT_TRUE(frame.m_log.Contains(
-        "CMprisService::Register(): no session bus, desktop media controls are off"));
+    EXPECT_TRUE(frame.m_log.Contains("Desktop media controls are off: there is no session bus."));
 }
 
 } // namespace
