@@ -32,6 +32,8 @@ CPreferencesSheet::CPreferencesSheet(CGeneralSettings &settings, CModalUI &modal
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto *pLayout = new QVBoxLayout(this);
+    // Room for a section's fields with their notes, without scrolling at every turn.
+    m_pTabs->setMinimumHeight(480);
     pLayout->addWidget(m_pTabs);
     pLayout->addWidget(pButtons);
 }

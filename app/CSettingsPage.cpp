@@ -54,8 +54,14 @@ CSettingsPage::CSettingsPage(const CSettingsCatalog::Section &section, CProfile 
         auto *pColumn = new QVBoxLayout;
         pColumn->addWidget(pField);
         pColumn->addWidget(pProblem);
-        if (pKey->effect == CSettingKey::NEXT_START) {
-            auto *pNote = new QLabel("Takes effect at the next start.", this);
+        // What the key is for, under its field, so nobody needs the README to fill it in.
+        QString strNote =
+            pKey->kind == CSettingKey::BOOL ? QString() : QString::fromUtf8(pKey->pszMeaning);
+        if (pKey->effect == CSettingKey::NEXT_START)
+            strNote += QString(strNote.isEmpty() ? "" : "; ") + "takes effect at the next start";
+        if (!strNote.isEmpty()) {
+            auto *pNote = new QLabel(strNote[0].toUpper() + strNote.mid(1) + '.', this);
+            pNote->setWordWrap(true);
             pNote->setEnabled(false);
             pColumn->addWidget(pNote);
         }
