@@ -19,6 +19,7 @@ constexpr OptionText kOptions[] = {
     {"headless", nullptr, "run without the control window: the pictures on the output screen"},
     {"lead", nullptr, "lead synchronised playback on other machines (this run only)"},
     {"follow", "ADDRESS", "follow the leader at ADDRESS in synchronised playback (this run only)"},
+    {"print-settings", nullptr, "print every setting in force with its default, as INI, and exit"},
     {"h,help", nullptr, "print this text and exit"},
     {"v,version", nullptr, "print the version and exit"},
 };
@@ -97,5 +98,7 @@ CCommandLine::Action CCommandLine::Parse(const QStringList &args) {
         m_strError = QStringLiteral("--settings needs a file name.");
         return m_action = ACTION_ERROR;
     }
+    if (parser.isSet("print-settings"))
+        return m_action = ACTION_PRINT_SETTINGS;
     return m_action = ACTION_RUN;
 }

@@ -1,6 +1,7 @@
 #include "app/CLogBookDlg.h"
 
 #include "core/CLogBook.h"
+#include "core/CLogFile.h"
 
 #include <QCloseEvent>
 #include <QScrollBar>
@@ -71,9 +72,31 @@ std::vector<CLogBookDlg::Line> CLogBookDlg::ReadLines() const {
     for (int i = 0; i < pLog->GetLineCount(); ++i) {
         const char *pszText = pLog->GetLineText(i);
         if (*pszText)
-            lines.push_back({QByteArray(pszText), pLog->GetDisplayLevel(i)});
+            lines.push_back({QByteArray(pszText), pLog->GetDisplayLevel(i), pLog->GetLineTime(i)});
     }
     return lines;
+}
+
+std::vector<CLogBookDlg::Line> CLogBookDlg::ReadHistory(const std::vector<Line> &ringLines) const {
+    std::vector<Line> history;
+    CLogBook *pLog = GetLogBook();
+    const CLogFile *pFile = GetLogFile();
+    if (!pLog || !pFile || pLog->GetDroppedLines() == 0)
+        return history;
+    // The file holds every finished line of the log; the log's own are its last ones.
+    int nFinished = int(ringLines.size());
+    if (*pLog->GetLineText(0))
+        --nFinished;
+    for (const CLogFile::Line &line : pFile->ReadTail(nFinished, HISTORY_LINES))
+        history.push_back({line.text, line.nLevel, line.nTimeMs});
+    return history;
+}
+
+QTextCursor CLogBookDlg::FirstLogLine() const {
+    QTextCursor cursor(m_pEdit->document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::MoveAnchor, int(m_nHistory));
+    return cursor;
 }
 
 // bNewBlock: the line gets a block of its own after the cursor's (not the first line).
@@ -83,14 +106,16 @@ void CLogBookDlg::InsertBlock(QTextCursor &cursor, const Line &line, bool bNewBl
     // The document's block separator is the line break between two lines.
     if (bNewBlock)
         cursor.insertBlock();
-    cursor.insertText(QString::fromLocal8Bit(line.text), format);
+    const QByteArray shown = line.nTimeMs
+                                 ? CLogBook::FormatLine(line.nTimeMs, line.nLevel, line.text, false)
+                                 : line.text;
+    cursor.insertText(QString::fromLocal8Bit(shown), format);
 }
 
 void CLogBookDlg::RemoveFirstBlocks(size_t nCount) {
     if (nCount == 0)
         return;
-    QTextCursor cursor(m_pEdit->document());
-    cursor.movePosition(QTextCursor::Start);
+    QTextCursor cursor = FirstLogLine();
     cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, int(nCount));
     cursor.removeSelectedText();
 }
@@ -108,11 +133,15 @@ void CLogBookDlg::RefreshLogBook() {
     if (!GetLogBook())
         return;
     m_shown = ReadLines();
+    const std::vector<Line> history = ReadHistory(m_shown);
+    m_nHistory = history.size();
     m_pEdit->setUpdatesEnabled(false);
     m_pEdit->clear();
     QTextCursor cursor(m_pEdit->document());
+    for (size_t i = 0; i < history.size(); ++i)
+        InsertBlock(cursor, history[i], i > 0);
     for (size_t i = 0; i < m_shown.size(); ++i)
-        InsertBlock(cursor, m_shown[i], i > 0);
+        InsertBlock(cursor, m_shown[i], m_nHistory + i > 0);
     ScrollToEnd();
 }
 
@@ -154,7 +183,7 @@ void CLogBookDlg::OnTimerTick() {
     QTextCursor cursor(m_pEdit->document());
     if (edit.nPrepend > 0) {
         // In front of the first line kept: the line, then the break before the kept one.
-        cursor.movePosition(QTextCursor::Start);
+        cursor = FirstLogLine();
         InsertBlock(cursor, next[0], false);
         cursor.insertBlock();
     }

@@ -608,7 +608,7 @@ void CMainFrame::OnTopMost() {
 
 void CMainFrame::OnPreferences() {
     const int nOldRemoteCtrl = m_settings.GetRemoteCtrl();
-    CPreferencesSheet sheet(m_settings, m_modalUI, this);
+    CPreferencesSheet sheet(m_settings, m_modalUI, m_profile, this);
     if (sheet.exec() != QDialog::Accepted)
         return;
     // Switching remote control on opens the sockets afresh; switching it off needs nothing,

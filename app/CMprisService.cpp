@@ -34,7 +34,7 @@ CMprisService::~CMprisService() {
 bool CMprisService::Register() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        LogMsg("CMprisService::Register(): no session bus, desktop media controls are off\n");
+        LogMsg("Desktop media controls are off: there is no session bus.\n");
         return false;
     }
     // The adaptors are exported with this object; they must exist before it is registered.
@@ -57,7 +57,7 @@ bool CMprisService::Register() {
         }
     }
     m_strServiceName = strName;
-    LogMsg("CMprisService::Register(): desktop media controls as %s\n", qPrintable(strName));
+    LogMsg("Desktop media controls on the session bus as %s.\n", qPrintable(strName));
     return true;
 }
 

@@ -27,15 +27,6 @@ constexpr int64_t MS = 1000000;
 // Two plans this close show the same frames at the same moments.
 constexpr int64_t SAME_TIMELINE_NS = 2 * MS;
 
-int ReadBounded(CProfile &profile, const char *pszKey, int nDefault, int nMin, int nMax) {
-    const int n = profile.GetProfileInt(kSection, pszKey, nDefault);
-    if (n >= nMin && n <= nMax)
-        return n;
-    LogError("CSyncController: [Sync] %s=%d is not between %d and %d; %d is used.\n", pszKey, n,
-             nMin, nMax, nDefault);
-    return nDefault;
-}
-
 // A leader's address that would make this machine send its heartbeats to many.
 bool IsGroupAddress(const QHostAddress &address) {
     if (address.isMulticast() || address.isBroadcast() || address == QHostAddress::AnyIPv4)
@@ -56,20 +47,68 @@ QString IsoTime(qint64 nMsSinceEpoch) {
 }
 } // namespace
 
+QStringList CSyncController::LeaderProblems(const QString &strLeader) {
+    const QHostAddress leader(strLeader.trimmed());
+    if (leader.protocol() != QAbstractSocket::IPv4Protocol)
+        return {QStringLiteral("CSyncController: [Sync] Leader=\"%1\" is no IPv4 address; not "
+                               "following.")
+                    .arg(strLeader.trimmed())};
+    if (IsGroupAddress(leader))
+        return {QStringLiteral("CSyncController: [Sync] Leader=\"%1\" is a broadcast or "
+                               "multicast address, not one machine; not following.")
+                    .arg(strLeader.trimmed())};
+    return {};
+}
+
+namespace {
+// A leader left empty is only wrong for a follower, which the reader says.
+QStringList LeaderEntryProblems(const QString &strLeader) {
+    return strLeader.trimmed().isEmpty() ? QStringList()
+                                         : CSyncController::LeaderProblems(strLeader);
+}
+} // namespace
+
+const std::vector<CSettingKey> &CSyncController::Keys() {
+    static const std::vector<CSettingKey> keys = {
+        {kSection, "Role", CSettingKey::CHOICE, "off",
+         "synchronised playback: off, leader or follower", CSettingKey::NEXT_START, 0, 0,
+         "off|leader|follower",
+         "CSyncController: [Sync] Role=\"%1\" is none of off, leader, follower."},
+        {kSection, "Leader", CSettingKey::TEXT, "", "a follower's leader: its IPv4 address",
+         CSettingKey::NEXT_START, 0, 0, nullptr, nullptr, false, LeaderEntryProblems},
+        {kSection, "Port", CSettingKey::INT, "31775",
+         "the leader's UDP port (its network clock on the next one)", CSettingKey::NEXT_START, 1,
+         65534, nullptr,
+         "CSyncController: [Sync] Port=%1 is not between %3 and %4; %2 "
+         "is used."},
+        {kSection, "Latency", CSettingKey::INT, "150",
+         "milliseconds between a leader's command and the moment every machine carries it "
+         "out",
+         CSettingKey::NEXT_START, 0, 10000, nullptr,
+         "CSyncController: [Sync] Latency=%1 is not between %3 and %4; %2 is used."},
+        {kSection, "Offset", CSettingKey::INT, "0",
+         "milliseconds this machine shows its pictures later (negative: earlier)",
+         CSettingKey::NEXT_START, -10000, 10000, nullptr,
+         "CSyncController: [Sync] Offset=%1 is not between %3 and %4; %2 is used."},
+        {kSection, "MediaRoot", CSettingKey::TEXT, "",
+         "the folder a follower finds the leader's media in (empty: the leader's paths)"},
+        {kSection, "Key", CSettingKey::SECRET, "",
+         "a shared key that signs the sync datagrams (empty: none)"},
+    };
+    return keys;
+}
+
 CSyncController::Settings CSyncController::Settings::Read(CProfile &profile) {
     Settings s;
-    const QString strRole = profile.GetProfileString(kSection, "Role", "off").trimmed().toLower();
+    const QString strRole = CSettingKey::Find(Keys(), "Role").ReadChoice(profile);
     if (strRole == "leader")
         s.role = Role::Leader;
     else if (strRole == "follower")
         s.role = Role::Follower;
-    else if (strRole != "off")
-        LogError("CSyncController: [Sync] Role=\"%s\" is none of off, leader, follower.\n",
-                 qPrintable(strRole));
     s.strLeader = profile.GetProfileString(kSection, "Leader", QString()).trimmed();
-    s.nPort = ReadBounded(profile, "Port", s.nPort, 1, 65534);
-    s.nLatencyMs = ReadBounded(profile, "Latency", s.nLatencyMs, 0, 10000);
-    s.nOffsetMs = ReadBounded(profile, "Offset", s.nOffsetMs, -10000, 10000);
+    s.nPort = CSettingKey::Find(Keys(), "Port").ReadInt(profile);
+    s.nLatencyMs = CSettingKey::Find(Keys(), "Latency").ReadInt(profile);
+    s.nOffsetMs = CSettingKey::Find(Keys(), "Offset").ReadInt(profile);
     s.strMediaRoot = QFileInfo(profile.GetProfileString(kSection, "MediaRoot", QString()).trimmed())
                          .absoluteFilePath();
     if (profile.GetProfileString(kSection, "MediaRoot", QString()).trimmed().isEmpty())
@@ -82,18 +121,14 @@ CSyncController::Settings CSyncController::Settings::Read(CProfile &profile) {
     const QString strAllowFrom = profile.GetProfileString("Network", "AllowFrom", QString());
     s.access.SetAllowFrom(strAllowFrom);
     s.bAccessRestricted = !strAllowFrom.trimmed().isEmpty();
-    if (s.role == Role::Follower &&
-        QHostAddress(s.strLeader).protocol() != QAbstractSocket::IPv4Protocol) {
-        LogError("CSyncController: [Sync] Leader=\"%s\" is no IPv4 address; not following.\n",
-                 qPrintable(s.strLeader));
-        s.role = Role::Off;
-        s.bLeaderUnusable = true;
-    } else if (s.role == Role::Follower && IsGroupAddress(QHostAddress(s.strLeader))) {
-        LogError("CSyncController: [Sync] Leader=\"%s\" is a broadcast or multicast address, "
-                 "not one machine; not following.\n",
-                 qPrintable(s.strLeader));
-        s.role = Role::Off;
-        s.bLeaderUnusable = true;
+    if (s.role == Role::Follower) {
+        const QStringList problems = LeaderProblems(s.strLeader);
+        for (const QString &strLine : problems)
+            LogError("%s\n", qPrintable(strLine));
+        if (!problems.isEmpty()) {
+            s.role = Role::Off;
+            s.bLeaderUnusable = true;
+        }
     }
     return s;
 }

@@ -8,6 +8,7 @@
 
 #include "core/CCommand.h"
 #include "core/CRateWindow.h"
+#include "core/CSettingKey.h"
 #include "core/CShowState.h"
 #include "core/CSteadyTickClock.h"
 #include "playback/CSyncTiming.h"
@@ -52,6 +53,12 @@ public:
         // default.
         static Settings Read(CProfile &profile);
     };
+
+    // The [Sync] section's keys (core/CSettingKey).
+    static const std::vector<CSettingKey> &Keys();
+    // The logbook lines for a follower's leader address, without "\n"; none when it is one
+    // machine's IPv4 address.
+    static QStringList LeaderProblems(const QString &strLeader);
 
     // What this machine shows, read when the link needs it.
     using SnapshotSource = std::function<CShowState()>;

@@ -8,10 +8,13 @@
 #include "app/CSignalWatcher.h"
 #include "core/CGeneralSettings.h"
 #include "core/CLogBook.h"
+#include "core/CLogFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <unistd.h>
 
 namespace {
 
@@ -52,6 +55,9 @@ CTessaro2App::~CTessaro2App() {
     SetLogBook(nullptr);
     m_pSettings.reset();
     m_pLogBook.reset();
+    SetLogFile(nullptr);
+    SetLogEcho(false);
+    m_pLogFile.reset();
 }
 
 bool CTessaro2App::InitInstance() {
@@ -61,6 +67,15 @@ bool CTessaro2App::InitInstance() {
 
     m_pLogBook = std::make_unique<CLogBook>(500, 256);
     SetLogBook(m_pLogBook.get());
+    // A service's stderr is the journal, a terminal's is a person's.
+    SetLogEcho(m_commandLine.m_bHeadless || !::isatty(STDERR_FILENO));
+    m_pLogFile = std::make_unique<CLogFile>(CLogFile::PathFor(m_profile.GetFileName()));
+    QString strReason;
+    if (m_pLogFile->Open(&strReason))
+        SetLogFile(m_pLogFile.get());
+    else
+        LogError("Logbook file not written: %s: %s.\n",
+                 QFile::encodeName(m_pLogFile->GetPath()).constData(), qPrintable(strReason));
 
     m_pSettings = std::make_unique<CGeneralSettings>(m_profile);
 
@@ -123,7 +138,6 @@ bool CTessaro2App::InitInstance() {
 }
 
 bool CTessaro2App::InitHeadless() {
-    SetLogEcho(true);
     m_pHeadless = std::make_unique<CHeadlessShow>(m_profile, *m_pSettings, m_modalUI, m_recentFiles,
                                                   m_strStartDir, [] { QCoreApplication::exit(0); });
     // A termination request ends the run as a Quit command does: the playlist and the

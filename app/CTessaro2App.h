@@ -15,6 +15,7 @@ class CDisplayWatch;
 class CDlgSplash;
 class CGeneralSettings;
 class CLogBook;
+class CLogFile;
 class CHeadlessShow;
 class CMainFrame;
 class CMprisService;
@@ -51,6 +52,7 @@ private:
     CSettingsProfile &m_profile;
     CQtModalUI m_modalUI;
     CRecentFileList m_recentFiles;
+    std::unique_ptr<CLogFile> m_pLogFile;
     std::unique_ptr<CLogBook> m_pLogBook;
     std::unique_ptr<CGeneralSettings> m_pSettings;
     std::unique_ptr<CMainFrame> m_pMainFrame;

@@ -1,9 +1,12 @@
 #include "app/CCommandLine.h"
+#include "app/CSettingsCatalog.h"
 #include "app/CTessaro2App.h"
 #include "core/CSettingsProfile.h"
 #include "playback/CHeapTrim.h"
 
+#include <QFileInfo>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char **argv) {
     CHeapTrim::AtStart();
@@ -25,6 +28,7 @@ int main(int argc, char **argv) {
                      qPrintable(CCommandLine::Usage()));
         return CCommandLine::EXIT_USAGE;
     case CCommandLine::ACTION_RUN:
+    case CCommandLine::ACTION_PRINT_SETTINGS:
         break;
     }
     // Refused before any window opens: a pipe there would block the start, a device would
@@ -35,6 +39,17 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "tessaro: Cannot use \"%s\" as the settings file: %s.\n",
                      qPrintable(commandLine.m_strSettingsFile), qPrintable(strReason));
         return 1;
+    }
+    if (commandLine.m_action == CCommandLine::ACTION_PRINT_SETTINGS) {
+        auto pProfile = commandLine.m_strSettingsFile.isEmpty()
+                            ? std::make_unique<CSettingsProfile>()
+                            : std::make_unique<CSettingsProfile>(
+                                  QFileInfo(commandLine.m_strSettingsFile).absoluteFilePath());
+        std::fputs(CSettingsCatalog::PrintSettings(*pProfile, pProfile->GetFileName())
+                       .toUtf8()
+                       .constData(),
+                   stdout);
+        return 0;
     }
     CTessaro2App app(argc, argv, commandLine);
     if (!app.InitInstance())

@@ -2,7 +2,10 @@
 // size of the volume range.
 #pragma once
 
+#include "core/CSettingKey.h"
+
 #include <QString>
+#include <vector>
 
 class CProfile;
 
@@ -13,6 +16,11 @@ public:
 
     // Defaults, then whatever the store holds.
     explicit CGeneralSettings(CProfile &profile);
+
+    // The section's keys; the other sections the program keeps itself (Playlist, CtrlBar,
+    // Recent File List) are described here too, as they have no reader that checks them.
+    static const std::vector<CSettingKey> &Keys();
+    static const std::vector<CSettingKey> &KeptKeys();
 
     void SetDefaults();
     void Read();

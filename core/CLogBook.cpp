@@ -1,5 +1,9 @@
 #include "core/CLogBook.h"
 
+#include "core/CLogFile.h"
+
+#include <QDateTime>
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -7,11 +11,22 @@
 
 namespace {
 CLogBook *g_pLogBook = nullptr;
+CLogFile *g_pLogFile = nullptr;
 bool g_bEchoToStderr = false;
 
 bool IsWordChar(char c) {
     return c != '\0' && c != '\n' && c != '\r' && c != ' ';
 }
+
+// sd-daemon's prefixes: LOG_ERR and LOG_INFO.
+class CJournalSink : public CLogBook::Sink {
+public:
+    void WriteLine(qint64, int nLevel, const char *pszText) override {
+        fprintf(stderr, "<%d>%s\n", nLevel == CLogBook::LEVEL_ERROR ? 3 : 6, pszText);
+        fflush(stderr);
+    }
+};
+CJournalSink g_journal;
 } // namespace
 
 CLogBook::CLogBook(int nLines, int nWidth)
@@ -20,14 +35,59 @@ CLogBook::CLogBook(int nLines, int nWidth)
     for (Line &line : m_pLines) {
         line.text[0] = '\0';
         line.level = LEVEL_EMPTY;
+        line.nTimeMs = 0;
     }
 }
 
+CLogBook::~CLogBook() {
+    // An unfinished last line still belongs in the file.
+    const Line &line = m_pLines[m_nHead];
+    if (line.text[0])
+        for (Sink *pSink : m_sinks)
+            pSink->WriteLine(line.nTimeMs, line.level, line.text);
+    if (g_pLogBook == this)
+        g_pLogBook = nullptr;
+}
+
+void CLogBook::AddSink(Sink *pSink) {
+    if (pSink && std::find(m_sinks.begin(), m_sinks.end(), pSink) == m_sinks.end())
+        m_sinks.push_back(pSink);
+}
+
+void CLogBook::RemoveSink(Sink *pSink) {
+    m_sinks.erase(std::remove(m_sinks.begin(), m_sinks.end(), pSink), m_sinks.end());
+}
+
+const char *CLogBook::LevelWord(int nLevel) {
+    switch (nLevel) {
+    case LEVEL_INFO:
+        return "info ";
+    case LEVEL_ERROR:
+        return "error";
+    default:
+        return "note ";
+    }
+}
+
+QByteArray CLogBook::FormatLine(qint64 nTimeMs, int nLevel, const QByteArray &text,
+                                bool bWithDate) {
+    const QDateTime time = QDateTime::fromMSecsSinceEpoch(nTimeMs);
+    return time.toString(bWithDate ? "yyyy-MM-dd hh:mm:ss.zzz" : "hh:mm:ss.zzz").toLatin1() + ' ' +
+           LevelWord(nLevel) + ' ' + text;
+}
+
 void CLogBook::NewLine() {
+    const Line &finished = m_pLines[m_nHead];
+    if (finished.text[0])
+        for (Sink *pSink : m_sinks)
+            pSink->WriteLine(finished.nTimeMs, finished.level, finished.text);
     m_nHead = (m_nHead + 1) % m_nLines;
     Line &line = m_pLines[m_nHead];
+    if (line.text[0])
+        ++m_nDropped;
     line.text[0] = '\0';
     line.level = LEVEL_EMPTY;
+    line.nTimeMs = 0;
     m_nCurLength = 0;
 }
 
@@ -62,6 +122,8 @@ void CLogBook::AddMessage(int nLevel, const char *pszText) {
             if (m_nCurLength >= nCap)
                 NewLine();
             Line &line = m_pLines[m_nHead];
+            if (m_nCurLength == 0)
+                line.nTimeMs = QDateTime::currentMSecsSinceEpoch();
             line.text[m_nCurLength++] = pWord[k];
             line.text[m_nCurLength] = '\0';
             line.level = m_nLevel;
@@ -82,15 +144,41 @@ int CLogBook::GetDisplayLevel(int i) {
 }
 
 void SetLogBook(CLogBook *pLog) {
+    if (g_pLogBook) {
+        g_pLogBook->RemoveSink(&g_journal);
+        g_pLogBook->RemoveSink(g_pLogFile);
+    }
     g_pLogBook = pLog;
+    if (g_pLogBook && g_bEchoToStderr)
+        g_pLogBook->AddSink(&g_journal);
+    if (g_pLogBook && g_pLogFile)
+        g_pLogBook->AddSink(g_pLogFile);
 }
 
 CLogBook *GetLogBook() {
     return g_pLogBook;
 }
 
+void SetLogFile(CLogFile *pFile) {
+    if (g_pLogBook && g_pLogFile)
+        g_pLogBook->RemoveSink(g_pLogFile);
+    g_pLogFile = pFile;
+    if (g_pLogBook && g_pLogFile)
+        g_pLogBook->AddSink(g_pLogFile);
+}
+
+CLogFile *GetLogFile() {
+    return g_pLogFile;
+}
+
 void SetLogEcho(bool bToStderr) {
     g_bEchoToStderr = bToStderr;
+    if (!g_pLogBook)
+        return;
+    if (bToStderr)
+        g_pLogBook->AddSink(&g_journal);
+    else
+        g_pLogBook->RemoveSink(&g_journal);
 }
 
 static void WriteLog(int nLevel, const char *pszFormat, va_list args) {
@@ -99,8 +187,6 @@ static void WriteLog(int nLevel, const char *pszFormat, va_list args) {
     char szText[CLogBook::MAX_WIDTH];
     vsnprintf(szText, sizeof szText, pszFormat, args);
     g_pLogBook->AddMessage(nLevel, szText);
-    if (g_bEchoToStderr)
-        fputs(szText, stderr);
 }
 
 void LogMsg(const char *pszFormat, ...) {

@@ -29,6 +29,9 @@ public:
                             const QString &strValue) override;
     bool RemoveProfileEntry(const QString &section, const QString &entry) override;
 
+    // The file the settings live in; the logbook file stands next to it.
+    QString GetFileName() const { return m_settings.fileName(); }
+
     // A value that holds for this run only (a command-line choice): read in place of the stored
     // one and never written, until the program itself writes that value.
     void SetRunValue(const QString &section, const QString &entry, const QString &strValue);

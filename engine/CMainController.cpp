@@ -114,7 +114,9 @@ CCommand::Result CMainController::Moot(const CCommand &cmd) {
     if (const CCommand::Open *pOpen = cmd.As<CCommand::Open>()) {
         // It did not open: a newer open of its player came before its turn.
         const QString strText = OpenTarget(pOpen->source);
-        LogMsg("OnNetOpenMedia(): \"%s\" replaced by a newer open.\n", qPrintable(strText));
+        const int nId = IsPlayerId(pOpen->player.nId) ? pOpen->player.nId : ActiveId();
+        LogMsg("Player %c: \"%s\" not opened: a newer open came first.\n", 'A' + nId,
+               qPrintable(strText));
         EndNetOpen(pOpen->player.nId, strText, false);
         return CCommand::Result::Failed;
     }
@@ -717,7 +719,9 @@ CCommand::Result CMainController::EndNetOpen(int32_t nPlayer, const QString &str
         return CCommand::Result::Failed;
     }
     m_playlist.SetPlayerEntry(strText, nPlayer, QString(), 0);
-    if (nPlayer == ActiveId()) {
+    // A file from outside the playlist is an ordinary open, not a fault of the playlist: it is
+    // looked up only when it is there, so the playlist has nothing to complain about.
+    if (nPlayer == ActiveId() && m_playlist.FindIDByPath(strText) != 0) {
         const int nRow = m_playlist.GetPlayListIndx(strText);
         if (nRow >= 0) {
             m_playlist.SetCurTrack(nRow);

@@ -151,7 +151,7 @@ void CShowEngine::SettleOpen(int nID, bool bReplace) {
         CompleteOpen(nID);
     } else if (nState == CPlayerBase::OPEN_PENDING) {
         player.pPlayer->CancelOpen();
-        LogMsg("CVideoView::OpenMedia(): \"%s\" replaced by a newer open.\n",
+        LogMsg("Player %c: opening \"%s\" given up for a newer open.\n", 'A' + nID,
                qPrintable(ended.strPath));
     } else {
         Redraw();

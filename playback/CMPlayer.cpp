@@ -98,7 +98,7 @@ const char *CMPlayer::GetVideoOutputName() const {
 std::unique_ptr<CPlayerBase> CMPlayer::ForShow(int nID, CProfile &profile) {
     return std::make_unique<CMPlayer>(
         QStringLiteral("Player %1").arg(QChar('A' + nID)),
-        CVideoOutput::Create(profile.GetProfileString("Video", "Output", "auto"),
+        CVideoOutput::Create(CVideoOutput::ReadKind(profile),
                              profile.GetProfileString("Video", "Sink", "")));
 }
 

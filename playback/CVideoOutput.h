@@ -5,10 +5,14 @@
 
 #include <gst/gst.h>
 
+#include "core/CSettingKey.h"
+
 #include <QSize>
 #include <QString>
 #include <memory>
+#include <vector>
 
+class CProfile;
 class CVideoWidget;
 class QWidget;
 
@@ -53,4 +57,9 @@ public:
     // The output that the settings [Video] Output (auto, overlay, frames) and Sink ask for on
     // this platform: overlay needs native child windows, which only X11 gives here.
     static std::unique_ptr<CVideoOutput> Create(const QString &strOutput, const QString &strSink);
+
+    // The [Video] section's keys (core/CSettingKey).
+    static const std::vector<CSettingKey> &Keys();
+    // [Video] Output as Create takes it; a value none of the choices is logged, auto is used.
+    static QString ReadKind(CProfile &profile);
 };

@@ -46,19 +46,33 @@ QPair<QHostAddress, int> ParseEntry(const QString &strEntry) {
 
 void CCommandAccess::Read(CProfile &profile, const char *pszOperation) {
     const QString strAllow = profile.GetProfileString(kSection, "AllowFrom", QString());
-    for (const QString &strBad : SetAllowFrom(strAllow))
-        LogError("%s: Invalid AllowFrom entry \"%s\".\n", pszOperation, qPrintable(strBad));
-    if (m_bRestricted && m_allowed.isEmpty())
-        LogError("%s: AllowFrom has no valid entry; no host may command.\n", pszOperation);
-    for (const QString &strOpen : m_admittingEveryone)
-        LogError("%s: AllowFrom entry \"%s\" admits every host.\n", pszOperation,
-                 qPrintable(strOpen));
+    for (const QString &strLine : ReadAllowFrom(strAllow, pszOperation))
+        LogError("%s\n", qPrintable(strLine));
     const QString strBind = profile.GetProfileString(kSection, "BindAddress", QString());
-    if (!SetBindAddress(strBind))
-        LogError("%s: Invalid BindAddress \"%s\".\n", pszOperation, qPrintable(strBind));
-    else if (m_bindAddress.protocol() == QAbstractSocket::IPv6Protocol)
+    for (const QString &strLine : ReadBindAddress(strBind, pszOperation))
+        LogError("%s\n", qPrintable(strLine));
+    if (!m_bindAddress.isNull() && m_bindAddress.protocol() == QAbstractSocket::IPv6Protocol)
         LogMsg("%s: BindAddress %s takes commands over IPv6 only.\n", pszOperation,
                qPrintable(m_bindAddress.toString()));
+}
+
+QStringList CCommandAccess::ReadAllowFrom(const QString &strAllow, const char *pszOperation) {
+    QStringList problems;
+    for (const QString &strBad : SetAllowFrom(strAllow))
+        problems << QStringLiteral("%1: Invalid AllowFrom entry \"%2\".").arg(pszOperation, strBad);
+    if (m_bRestricted && m_allowed.isEmpty())
+        problems << QStringLiteral("%1: AllowFrom has no valid entry; no host may command.")
+                        .arg(pszOperation);
+    for (const QString &strOpen : m_admittingEveryone)
+        problems << QStringLiteral("%1: AllowFrom entry \"%2\" admits every host.")
+                        .arg(pszOperation, strOpen);
+    return problems;
+}
+
+QStringList CCommandAccess::ReadBindAddress(const QString &strBind, const char *pszOperation) {
+    if (SetBindAddress(strBind))
+        return {};
+    return {QStringLiteral("%1: Invalid BindAddress \"%2\".").arg(pszOperation, strBind)};
 }
 
 QStringList CCommandAccess::SetAllowFrom(const QString &strList) {

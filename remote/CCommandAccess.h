@@ -23,6 +23,10 @@ public:
     // Reads both values; unreadable entries are logged under pszOperation and left out, as are
     // entries that admit every host and a bind address that shuts IPv4 controllers out.
     void Read(CProfile &profile, const char *pszOperation);
+    // The same for one value each, as a Preferences page checks it: the logbook lines for it,
+    // without "\n", none when it is good.
+    QStringList ReadAllowFrom(const QString &strAllow, const char *pszOperation);
+    QStringList ReadBindAddress(const QString &strBind, const char *pszOperation);
 
     // A list of addresses and networks ("10.0.0.0/24, 192.168.1.50"), separated by commas,
     // semicolons or blanks. Only an empty value lets every sender command. Any other value that

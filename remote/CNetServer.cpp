@@ -7,6 +7,7 @@
 #include "core/CProfile.h"
 #include "core/CTickClock.h"
 #include "remote/CCommandDescriptor.h"
+#include "remote/CServerSettings.h"
 
 #include <QTimer>
 #include <QVariant>
@@ -47,28 +48,19 @@ void CNetServer::ClearStatus() {
 }
 
 void CNetServer::ReadSettings() {
-    const QString strAddress = m_profile
-                                   .GetProfileString(kSection, "StatusAddress",
-                                                     QString::fromLatin1(DEFAULT_STATUS_ADDRESS))
-                                   .trimmed();
-    QHostAddress address;
-    if (address.setAddress(strAddress) && address.protocol() == QAbstractSocket::IPv4Protocol) {
-        m_statusAddress = address;
+    const auto &keys = CServerSettings::NetworkKeys();
+    const CSettingKey &addressKey = CSettingKey::Find(keys, "StatusAddress");
+    const QString strAddress = addressKey.ReadText(m_profile).trimmed();
+    const QStringList problems = addressKey.Problems(strAddress);
+    if (problems.isEmpty()) {
+        m_statusAddress.setAddress(strAddress);
     } else {
         // Never guess another target: a mistyped address must not turn into a broadcast.
-        LogError("InitServer(): Invalid StatusAddress \"%s\".\n", qPrintable(strAddress));
+        LogError("%s\n", qPrintable(problems.first()));
         m_statusAddress.clear();
     }
-
-    auto readPort = [this](const char *pszEntry, int nDefault) {
-        const int nPort = m_profile.GetProfileInt(kSection, pszEntry, nDefault);
-        if (nPort >= 1 && nPort <= 65535)
-            return nPort;
-        LogError("InitServer(): Invalid %s %d, using %d.\n", pszEntry, nPort, nDefault);
-        return nDefault;
-    };
-    m_nStatusPort = readPort("StatusPort", DEFAULT_STATUS_PORT);
-    m_nCommandPort = readPort("CommandPort", DEFAULT_COMMAND_PORT);
+    m_nStatusPort = CSettingKey::Find(keys, "StatusPort").ReadInt(m_profile);
+    m_nCommandPort = CSettingKey::Find(keys, "CommandPort").ReadInt(m_profile);
     m_access.Read(m_profile, "InitServer()");
 }
 

@@ -106,15 +106,10 @@ COscServer::~COscServer() {
         lo_server_free(static_cast<lo_server>(m_pLo));
 }
 
-bool COscServer::Init() {
-    Close();
-    const int nPort =
-        CServerSettings::ReadPort(m_profile, kSection, DEFAULT_PORT, "COscServer::Init()");
-    if (nPort == 0)
-        return false;
-    const int nInterval = CServerSettings::ReadFeedbackInterval(m_profile, "COscServer::Init()");
+QStringList COscServer::ReadTargets(const QString &strTargets,
+                                    QList<QPair<QHostAddress, quint16>> *pTargets) {
     static const QRegularExpression kSeparators("[,;\\s]+");
-    const QString strTargets = m_profile.GetProfileString(kSection, "FeedbackTargets", QString());
+    QStringList problems;
     for (const QString &strTarget : strTargets.split(kSeparators, Qt::SkipEmptyParts)) {
         // Addresses only: a name would have to be looked up on the UI thread.
         const int nColon = strTarget.lastIndexOf(':');
@@ -123,12 +118,25 @@ bool COscServer::Init() {
         const uint nTargetPort = strTarget.mid(nColon + 1).toUInt(&bPortOk);
         if (nColon <= 0 || !address.setAddress(strTarget.left(nColon)) || !bPortOk ||
             nTargetPort == 0 || nTargetPort > 65535) {
-            LogError("COscServer::Init(): Invalid FeedbackTargets entry \"%s\".\n",
-                     qPrintable(strTarget));
+            problems << QStringLiteral("COscServer::Init(): Invalid FeedbackTargets entry \"%1\".")
+                            .arg(strTarget);
             continue;
         }
-        m_staticTargets << qMakePair(address, static_cast<quint16>(nTargetPort));
+        if (pTargets)
+            *pTargets << qMakePair(address, static_cast<quint16>(nTargetPort));
     }
+    return problems;
+}
+
+bool COscServer::Init() {
+    Close();
+    const int nPort = CServerSettings::ReadPort(m_profile, kSection);
+    if (nPort == 0)
+        return false;
+    const int nInterval = CServerSettings::ReadFeedbackInterval(m_profile, true);
+    const QString strTargets = m_profile.GetProfileString(kSection, "FeedbackTargets", QString());
+    for (const QString &strLine : ReadTargets(strTargets, &m_staticTargets))
+        LogError("%s\n", qPrintable(strLine));
     m_access.Read(m_profile, "COscServer::Init()");
 
     m_bSubscriptions = m_profile.GetProfileInt(kSection, "Subscriptions", 1) != 0;

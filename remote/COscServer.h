@@ -71,6 +71,10 @@ public:
     // Reads [OSC] and [Network] and opens the socket. False when OSC is off (Port 0) or could
     // not be opened (logged).
     bool Init();
+    // [OSC] FeedbackTargets ("127.0.0.1:9000, ..."): the readable targets go to *pTargets (if
+    // given); returns the logbook lines for the others, without "\n".
+    static QStringList ReadTargets(const QString &strTargets,
+                                   QList<QPair<QHostAddress, quint16>> *pTargets);
     void Close();
 
 private:

@@ -1,7 +1,12 @@
-// What the remote servers read alike from their settings: the port they listen on and the
-// pace of their position feedback ([OSC] FeedbackInterval, which every remote follows, so that
-// the controllers and the browser page show positions at the same pace).
+// What the remote servers read from their settings: the description of the sections Network,
+// OSC and Web (see core/CSettingKey), the port each server listens on and the pace of their
+// position feedback ([OSC] FeedbackInterval, which every remote follows, so that the
+// controllers and the browser page show positions at the same pace).
 #pragma once
+
+#include "core/CSettingKey.h"
+
+#include <vector>
 
 class CProfile;
 
@@ -11,11 +16,14 @@ public:
     static constexpr int MIN_FEEDBACK_INTERVAL_MS = 10;
     static constexpr int MAX_FEEDBACK_INTERVAL_MS = 60000;
 
-    // [pszSection] Port: 0 turns the server off; a value out of range is logged under
-    // pszOperation and nDefault is used.
-    static int ReadPort(CProfile &profile, const char *pszSection, int nDefault,
-                        const char *pszOperation);
+    static const std::vector<CSettingKey> &NetworkKeys();
+    static const std::vector<CSettingKey> &OscKeys();
+    static const std::vector<CSettingKey> &WebKeys();
+
+    // [OSC] or [Web] Port: 0 turns the server off; a value out of range is logged and the
+    // default is used.
+    static int ReadPort(CProfile &profile, const char *pszSection);
     // [OSC] FeedbackInterval in milliseconds; a value out of range gives the default, logged
-    // under pszOperation unless it is nullptr (the OSC server names it once).
-    static int ReadFeedbackInterval(CProfile &profile, const char *pszOperation);
+    // unless bLog is false (the OSC server names it once).
+    static int ReadFeedbackInterval(CProfile &profile, bool bLog);
 };

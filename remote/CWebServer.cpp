@@ -144,11 +144,10 @@ CWebServer::~CWebServer() {
 
 bool CWebServer::Init() {
     Close();
-    const int nPort =
-        CServerSettings::ReadPort(m_profile, kSection, DEFAULT_PORT, "CWebServer::Init()");
+    const int nPort = CServerSettings::ReadPort(m_profile, kSection);
     if (nPort == 0)
         return false;
-    const int nInterval = CServerSettings::ReadFeedbackInterval(m_profile, nullptr);
+    const int nInterval = CServerSettings::ReadFeedbackInterval(m_profile, false);
     ReadPassword();
     // The machine's own name is no other site's: operators type it ("showpc.local").
     const QString strMachine = QHostInfo::localHostName().toLower();

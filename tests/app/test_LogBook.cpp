@@ -1,8 +1,15 @@
 #include "core/CLogBook.h"
+#include "core/CLogFile.h"
 #include "support/CLogCapture.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -116,6 +123,91 @@ TEST(LogBook, OutOfRangeLevelIsShownAsEmptyLevel) {
     CLogBook log(500, 256);
     log.AddMessage(7, "odd\n");
     EXPECT_EQ(log.GetDisplayLevel(499), 0);
+}
+
+// The file gets every finished line with its date, time and level, the text as written; at the
+// limit it rotates, the oldest going beyond the number kept; read back, its end gives the lines
+// before the ones the log still holds, across a rotation.
+TEST(LogFile, KeepsEveryLineWithItsTimeRotatesAtTheLimitAndReadsBackItsEnd) {
+    QTemporaryDir dir;
+    const QString strPath = CLogFile::PathFor(dir.filePath("Tessaro.conf"));
+    EXPECT_EQ(strPath, dir.filePath("tessaro.log"));
+    CLogFile file(strPath, 400, 2);
+    QString strReason;
+    ASSERT_TRUE(file.Open(&strReason)) << strReason.toStdString();
+    EXPECT_EQ(QFile::permissions(strPath) & (QFile::ReadOther | QFile::ReadGroup), 0);
+    CLogBook log(500, 256);
+    log.AddSink(&file);
+    for (int i = 0; i < 40; ++i)
+        log.AddMessage(i % 2 ? CLogBook::LEVEL_ERROR : CLogBook::LEVEL_INFO,
+                       qPrintable(QString("line %1 with 100%s in it\n").arg(i)));
+    log.AddMessage(CLogBook::LEVEL_INFO, "unfinished");
+
+    EXPECT_TRUE(QFile::exists(strPath + ".1"));
+    EXPECT_TRUE(QFile::exists(strPath + ".2"));
+    EXPECT_FALSE(QFile::exists(strPath + ".3")) << "only two are kept";
+    for (const QString &strName : {strPath, strPath + ".1", strPath + ".2"})
+        EXPECT_LE(QFileInfo(strName).size(), 400) << strName.toStdString();
+    QFile current(strPath);
+    ASSERT_TRUE(current.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = current.readAll().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} error line 39 with )"
+                                   R"(100%s in it$)")
+                    .match(QString::fromLatin1(lines[lines.size() - 2]))
+                    .hasMatch())
+        << lines[lines.size() - 2].toStdString();
+    EXPECT_FALSE(current.readAll().contains("unfinished")) << "not finished yet";
+
+    // The last 3 lines are the log's own; the 6 before them come from both files.
+    const std::vector<CLogFile::Line> tail = file.ReadTail(3, 6);
+    ASSERT_EQ(tail.size(), 6u);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(tail[size_t(i)].text, QString("line %1 with 100%s in it").arg(31 + i).toUtf8());
+        EXPECT_EQ(tail[size_t(i)].nLevel,
+                  (31 + i) % 2 ? CLogBook::LEVEL_ERROR : CLogBook::LEVEL_INFO);
+        EXPECT_GT(tail[size_t(i)].nTimeMs, 0);
+    }
+}
+
+TEST(LogFile, RefusesALinkInItsPlace) {
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath("tessaro.log");
+    ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), strPath));
+    CLogFile file(strPath);
+    QString strReason;
+    EXPECT_FALSE(file.Open(&strReason));
+    EXPECT_FALSE(strReason.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("elsewhere")));
+}
+
+// With the echo on, stderr gets each line once, the syslog priority in front, as journald and
+// sd-daemon read it; the text stays as written.
+TEST(LogFunctions, EchoWritesJournalLinesToStderr) {
+    QTemporaryDir dir;
+    const QByteArray name = QFile::encodeName(dir.filePath("stderr"));
+    fflush(stderr);
+    const int nSaved = ::dup(STDERR_FILENO);
+    FILE *pFile = fopen(name.constData(), "w");
+    ASSERT_NE(pFile, nullptr);
+    ::dup2(fileno(pFile), STDERR_FILENO);
+    {
+        CLogCapture capture;
+        SetLogEcho(true);
+        LogMsg("Opening %s\n", "red.mp4");
+        LogError("InitServer(): Server socket not created.\ntwo lines\n");
+        SetLogEcho(false);
+        LogMsg("not echoed\n");
+    }
+    fflush(stderr);
+    ::dup2(nSaved, STDERR_FILENO);
+    ::close(nSaved);
+    fclose(pFile);
+    QFile written(dir.filePath("stderr"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll().toStdString(), "<6>Opening red.mp4\n"
+                                               "<3>InitServer(): Server socket not created.\n"
+                                               "<3>two lines\n");
 }
 
 } // namespace

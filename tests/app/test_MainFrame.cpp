@@ -3,9 +3,10 @@
 #include "app/CDlgSplash.h"
 #include "app/CLogBookDlg.h"
 #include "app/CMainFrame.h"
-#include "core/CGeneralSettings.h"
-#include "core/CRecentFileList.h"
 #include "app/CVideoView.h"
+#include "core/CGeneralSettings.h"
+#include "core/CLogFile.h"
+#include "core/CRecentFileList.h"
 #include "playlist/CPlaylistCtrl.h"
 #include "playlist/CRightView.h"
 #include "support/CLogCapture.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSplitterHandle>
 #include <QTemporaryDir>
@@ -186,8 +188,12 @@ TEST_F(MainFrameTest, MainTimerRunsAndRefreshesTheLogbookOnlyAfterAChange) {
     const QTextDocument *pDoc = pEdit->document();
     const int nLast = pDoc->blockCount() - 1;
     ASSERT_GE(nLast, 1);
-    EXPECT_EQ(pDoc->findBlockByNumber(nLast - 1).text(), "hello from the test");
-    EXPECT_EQ(pDoc->findBlockByNumber(nLast).text(), "something failed");
+    // Each line with its time and level, the text as written.
+    EXPECT_TRUE(QRegularExpression(R"(^\d\d:\d\d:\d\d\.\d{3} info  hello from the test$)")
+                    .match(pDoc->findBlockByNumber(nLast - 1).text())
+                    .hasMatch())
+        << pDoc->findBlockByNumber(nLast - 1).text().toStdString();
+    EXPECT_TRUE(pDoc->findBlockByNumber(nLast).text().endsWith(" error something failed"));
     const auto colourOf = [&](int n) {
         return pDoc->findBlockByNumber(n).begin().fragment().charFormat().foreground().color();
     };
@@ -230,7 +236,7 @@ TEST(LogbookText, FollowsAFloodLineByLineAsAWholeRebuildWouldShowIt) {
         if (i % 3 == 0)
             LogError("Opening Stream ( same.mp4 ) failed! %d\n", i);
         else
-            LogMsg("OnNetOpenMedia(): \"same.mp4\" replaced by a newer open.\n");
+            LogMsg("Player A: \"same.mp4\" not opened: a newer open came first.\n");
         if (i % 50 == 7)
             LogMsg("unfinished %d ", i);
         if (i % 4 == 3)
@@ -246,6 +252,37 @@ TEST(LogbookText, FollowsAFloodLineByLineAsAWholeRebuildWouldShowIt) {
     dlg.OnTimerTick();
     expectAsRebuilt("a full log and one line more");
     EXPECT_LT(nTouched, 200);
+}
+
+// Opened after the log lost lines, the window shows the file's lines before the log's, each once,
+// and follows new lines below them.
+TEST(LogbookText, OpenedLateShowsTheFilesLinesBeforeTheLogs) {
+    QTemporaryDir dir;
+    CLogFile file(dir.filePath("tessaro.log"));
+    QString strReason;
+    ASSERT_TRUE(file.Open(&strReason));
+    CLogCapture capture;
+    SetLogFile(&file);
+    for (int i = 0; i < 700; ++i)
+        LogMsg("line %d\n", i);
+    CLogBookDlg dlg;
+    dlg.RefreshLogBook();
+    const auto texts = [&] {
+        QStringList out;
+        for (QTextBlock b = dlg.GetTextView()->document()->begin(); b.isValid(); b = b.next())
+            out << b.text().mid(19); // after the time and level
+        return out;
+    };
+    QStringList expected;
+    for (int i = 0; i < 700; ++i)
+        expected << QString("line %1").arg(i);
+    EXPECT_EQ(texts(), expected);
+    LogMsg("line 700\n");
+    dlg.OnTimerTick();
+    expected.removeAt(201); // fell out of the log, after the file's lines
+    expected << "line 700";
+    EXPECT_EQ(texts(), expected);
+    SetLogFile(nullptr);
 }
 
 TEST_F(MainFrameTest, LogbookWindowShowsHidesWithEscapeAndComesBackWhole) {
@@ -266,7 +303,9 @@ TEST_F(MainFrameTest, LogbookWindowShowsHidesWithEscapeAndComesBackWhole) {
     LogMsg("line two\n");
     m_pFrame->OnCommand(CMainFrame::ID_VIEW_LOGBOOK);
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_TRUE(dlg.GetTextView()->toPlainText().endsWith("line one\nline two"));
+    EXPECT_TRUE(QRegularExpression("info  line one\n[0-9:.]+ info  line two$")
+                    .match(dlg.GetTextView()->toPlainText())
+                    .hasMatch());
 
     // The close box hides as well.
     dlg.close();

@@ -4,11 +4,20 @@
 #include "app/CGeneralCfgDlg.h"
 #include "app/CMainFrame.h"
 #include "app/CPreferencesSheet.h"
+#include "app/CSettingsCatalog.h"
+#include "app/CSettingsPage.h"
+#include "app/CSyncController.h"
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
+#include "playback/CVideoOutput.h"
+#include "remote/CNetServer.h"
+#include "remote/COscServer.h"
+#include "remote/CWebServer.h"
 #include "remote/protocol/CNetDatagram.h"
 #include "support/CLogCapture.h"
+#include "support/CManualTickClock.h"
 #include "support/CMemoryProfile.h"
+#include "support/CRecordingSink.h"
 #include "support/CScriptedModalUI.h"
 #include "widgets/CPlayerCtrlBar.h"
 
@@ -24,6 +33,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <QWheelEvent>
+#include <climits>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -233,6 +243,117 @@ TEST_F(PreferencesTest, AnUnknownRemoteSourceShowsNoSelectionAndOkTurnsRemoteOff
         },
         true);
     EXPECT_EQ(m_profile.Value("General", "m_iRemoteCtrl").toInt(), -1);
+}
+
+// Every page field refuses what the program's reader refuses, in the reader's own logbook words,
+// and a good value passes both; the reader is the real one of each section.
+TEST(SettingsPages, RefuseWhatTheReaderRefusesInItsWords) {
+    // Runs the section's reader on a store holding the value; what it wrote to the logbook.
+    const auto readerLog = [](const CSettingKey &key, const QString &strValue) {
+        CMemoryProfile profile;
+        // The servers listen on loopback only, on ports of their own.
+        profile.WriteProfileString("Network", "BindAddress", "127.0.0.1");
+        profile.WriteProfileString("Network", "StatusAddress", "127.0.0.1");
+        profile.WriteProfileInt("Network", "CommandPort", 42190);
+        profile.WriteProfileInt("OSC", "Port", 42191);
+        profile.WriteProfileInt("Web", "Port", 42192);
+        profile.WriteProfileString("Sync", "Role", "follower");
+        profile.WriteProfileString("Sync", "Leader", "127.0.0.1");
+        profile.WriteProfileString(key.pszSection, key.pszKey, strValue);
+        CLogCapture capture;
+        CRecordingSink sink;
+        CManualTickClock clock;
+        CShowEvents events;
+        const QString strSection = key.pszSection;
+        if (strSection == "Sync") {
+            CSyncController::Settings::Read(profile);
+        } else if (strSection == "Video") {
+            CVideoOutput::ReadKind(profile);
+        } else {
+            CNetServer net(sink, profile, clock);
+            net.InitServer();
+            if (strSection == "OSC")
+                COscServer(net, events, sink, profile, clock).Init();
+            if (strSection == "Web")
+                CWebServer(sink, events, profile, clock).Init();
+        }
+        return capture.Text();
+    };
+    CMemoryProfile empty;
+    int nChecked = 0;
+    for (const CSettingsCatalog::Section &section : CSettingsCatalog::Sections()) {
+        if (!section.bHasPage)
+            continue;
+        CSettingsPage page(section, empty);
+        for (const CSettingKey *pKey : section.keys) {
+            QString strBad;
+            if (pKey->kind == CSettingKey::INT && pKey->nMax < INT_MAX)
+                strBad = QString::number(pKey->nMax + 1);
+            else if (pKey->kind == CSettingKey::CHOICE)
+                strBad = "sometimes";
+            else if (pKey->kind == CSettingKey::TEXT && pKey->pfnCheck)
+                strBad = "300.1.2.3";
+            else
+                continue;
+            SCOPED_TRACE(std::string(pKey->pszSection) + " " + pKey->pszKey);
+            QWidget *pField = page.Field(pKey->pszKey);
+            ASSERT_NE(pField, nullptr);
+            auto *pProblem = page.findChild<QLabel *>(QString(pKey->pszKey) + ":problem");
+            ASSERT_NE(pProblem, nullptr);
+            EXPECT_TRUE(pProblem->isHidden()) << "the default is good";
+            if (auto *pEdit = qobject_cast<QLineEdit *>(pField)) {
+                pEdit->setText(strBad);
+            } else {
+                auto *pList = qobject_cast<QComboBox *>(pField);
+                pList->addItem(strBad);
+                pList->setCurrentText(strBad);
+            }
+            EXPECT_FALSE(pProblem->isHidden());
+            const QStringList words = page.Problems();
+            ASSERT_FALSE(words.isEmpty());
+            const std::string strLog = readerLog(*pKey, strBad);
+            for (const QString &strWords : words)
+                EXPECT_NE(strLog.find(strWords.toStdString()), std::string::npos)
+                    << "page: " << strWords.toStdString() << "\nreader: " << strLog;
+            // The default back: the page is good, and so is the reader.
+            const QString strDefault = pKey->pszDefault;
+            if (auto *pEdit = qobject_cast<QLineEdit *>(pField))
+                pEdit->setText(strDefault);
+            else
+                qobject_cast<QComboBox *>(pField)->setCurrentText(strDefault);
+            EXPECT_TRUE(page.Problems().isEmpty());
+            EXPECT_TRUE(pProblem->isHidden());
+            ++nChecked;
+        }
+    }
+    EXPECT_GE(nChecked, 12);
+}
+
+// A value typed on a page goes to the store on OK; a page with a bad value keeps the sheet open
+// and stores nothing; a secret is only ever written, never shown.
+TEST_F(PreferencesTest, SectionPagesStoreOnOkAndNothingWhileAValueIsBad) {
+    m_profile.WriteProfileString("Sync", "Key", "stored secret");
+    MakeFrame();
+    RunSheet(
+        [&](CPreferencesSheet *pSheet) {
+            CSettingsPage *pSync = pSheet->GetPage("Sync");
+            ASSERT_NE(pSync, nullptr);
+            qobject_cast<QComboBox *>(pSync->Field("Role"))->setCurrentText("follower");
+            qobject_cast<QLineEdit *>(pSync->Field("Leader"))->setText("10.0.0.300");
+            qobject_cast<QLineEdit *>(pSync->Field("Offset"))->setText("-40");
+            EXPECT_TRUE(qobject_cast<QLineEdit *>(pSync->Field("Key"))->text().isEmpty());
+            auto *pBox = pSheet->findChild<QDialogButtonBox *>();
+            QTest::mouseClick(pBox->button(QDialogButtonBox::Ok), Qt::LeftButton);
+            EXPECT_TRUE(pSheet->isVisible()) << "a bad leader keeps the sheet open";
+            EXPECT_TRUE(m_profile.m_writes.isEmpty());
+            qobject_cast<QLineEdit *>(pSync->Field("Leader"))->setText("10.0.0.30");
+        },
+        true);
+    EXPECT_EQ(m_profile.Value("Sync", "Role").toString(), "follower");
+    EXPECT_EQ(m_profile.Value("Sync", "Leader").toString(), "10.0.0.30");
+    EXPECT_EQ(m_profile.Value("Sync", "Offset").toInt(), -40);
+    EXPECT_EQ(m_profile.Value("Sync", "Key").toString(), "stored secret");
+    EXPECT_TRUE(m_profile.m_writes.filter("Network/").isEmpty()) << "untouched keys stay unwritten";
 }
 
 } // namespace

@@ -180,8 +180,7 @@ TEST(MprisService, WithoutASessionBusLogsOneLine) {
     CMprisService service(
         sink, [] { return CShowState(); }, nullptr);
     EXPECT_TRUE(service.ServiceName().isEmpty());
-    EXPECT_TRUE(
-        log.Contains("CMprisService::Register(): no session bus, desktop media controls are off"));
+    EXPECT_TRUE(log.Contains("Desktop media controls are off: there is no session bus."));
 }
 
 } // namespace

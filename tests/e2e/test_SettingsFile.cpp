@@ -2,6 +2,8 @@
 // link to nowhere or a huge file: each is refused before any window, in one line on stderr,
 // within moments and untouched. A link to a plain file is used and stays a link.
 #include "CTessaroProcess.h"
+#include "app/CSettingsCatalog.h"
+#include "core/CSettingsProfile.h"
 #include "support/CDeviceNode.h"
 
 #include <QDir>
@@ -71,9 +73,64 @@ TEST(SettingsFile, OnlyAPlainFileOfASaneSizeIsUsed) {
     EXPECT_EQ(tessaro.ExitCode(), 0) << tessaro.Output().toStdString();
     EXPECT_EQ(FileType(strDir + "/linked.conf"), mode_t(S_IFLNK));
     EXPECT_TRUE(QSettings(strReal, QSettings::NativeFormat).contains("Video/ZoomLevel"));
+    // The logbook file stands next to the settings used, with the run's lines in it.
+    QFile log(strDir + "/tessaro.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(log.readAll().isEmpty());
     EXPECT_FALSE(QFile::exists(tessaro.ConfigFile()));
     if (!bDevice)
         GTEST_SKIP() << "links led to a pipe, not a device: " << CDeviceNode::SKIP_MESSAGE;
+}
+
+// --print-settings prints every key with the value the program uses; read back as a settings
+// file, its output gives the same values, texts with commas, semicolons and quotes included, and
+// no secret in it.
+TEST(SettingsFile, PrintedSettingsReadBackAsTheSameValues) {
+    const QTemporaryDir dir;
+    const QString strFile = dir.filePath("show.conf");
+    {
+        QSettings settings(strFile, QSettings::NativeFormat);
+        settings.setValue("m_VolumeMin", 20000); // out of range: 10000 is used
+        settings.setValue("Network/AllowFrom", "10.0.0.0/24; 192.168.1.5, 127.0.0.1");
+        settings.setValue("OSC/FeedbackTargets", "127.0.0.1:9000, 10.0.0.5:8000");
+        settings.setValue("Sync/Role", " Leader ");
+        settings.setValue("Sync/Port", 70000); // out of range: the default is used
+        settings.setValue("Sync/MediaRoot", "/media/the \"big\" show\\one");
+        settings.setValue("Sync/Key", "sync secret");
+        settings.setValue("Web/Password", "page secret");
+        settings.setValue("Recent File List/File1", "/shows/a, b; c.mp4");
+    }
+    QProcess process;
+    process.start(qEnvironmentVariable("TESSARO_BUILD_DIR") + "/tessaro",
+                  {"--print-settings", "--settings", strFile});
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QByteArray printed = process.readAllStandardOutput();
+    EXPECT_FALSE(printed.contains("secret")) << printed.toStdString();
+    EXPECT_TRUE(printed.contains("; Password is set (not shown)"));
+    QFile copy(dir.filePath("copy.conf"));
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(printed);
+    copy.close();
+
+    CSettingsProfile original(strFile), readBack(copy.fileName());
+    int nKeys = 0;
+    for (const CSettingsCatalog::Section &section : CSettingsCatalog::Sections())
+        for (const CSettingKey *pKey : section.keys) {
+            if (pKey->kind == CSettingKey::SECRET)
+                continue;
+            QString strOriginal, strCopy;
+            const bool bOriginal =
+                CSettingKey::ReadStored(original, pKey->pszSection, pKey->pszKey, &strOriginal);
+            ASSERT_TRUE(CSettingKey::ReadStored(readBack, pKey->pszSection, pKey->pszKey, &strCopy))
+                << pKey->pszSection << " " << pKey->pszKey << " is not printed";
+            EXPECT_EQ(strCopy, pKey->InForce(bOriginal ? &strOriginal : nullptr))
+                << pKey->pszSection << " " << pKey->pszKey;
+            ++nKeys;
+        }
+    EXPECT_GE(nKeys, 30);
+    EXPECT_TRUE(printed.contains("\nm_VolumeMin=10000\n"));
+    EXPECT_TRUE(printed.contains("\nRole=\"leader\"\n"));
 }
 
 } // namespace
