@@ -16,6 +16,7 @@ const model = {
   active: "A", volume: 100, muted: false, fullscreen: false,
   repeatSingle: false, autoNext: true, loopList: false,
   playlist: [], marked: -1,
+  transition: { kind: "cut", duration: 1000, progress: -1 },
 };
 let socket = null;
 let lastHeard = 0;
@@ -71,6 +72,13 @@ function renderSwitches() {
   }
   // Auto play next has no meaning while one track repeats, as in the program's menu.
   document.querySelector('[data-switch="autoNext"]').disabled = model.repeatSingle;
+  const transition = model.transition;
+  if (document.activeElement !== $("transition-kind"))
+    $("transition-kind").value = transition.kind;
+  if (document.activeElement !== $("transition-duration"))
+    $("transition-duration").value = transition.duration;
+  $("transition-progress").value = Math.max(0, transition.progress);
+  $("transition-progress").hidden = transition.progress < 0;
   if (!volumeDragging) {
     $("volume").value = model.volume;
     $("volume-value").textContent = model.volume + " %" + (model.muted ? " (muted)" : "");
@@ -237,6 +245,15 @@ function onVolume() {
     }, 100);
 }
 
+// The kind and the length go together, as OSC's /tessaro/transition takes them.
+function onTransition() {
+  const duration = Math.round(Number($("transition-duration").value));
+  const command = { action: "transition", kind: $("transition-kind").value };
+  if (Number.isFinite(duration) && duration >= 0 && duration <= 10000)
+    command.duration = duration;
+  send(command);
+}
+
 function onVolumeSet() {
   volumeDragging = false;
   if (volumeWanted !== null && volumeWanted !== model.volume)
@@ -251,6 +268,8 @@ document.addEventListener("DOMContentLoaded", () => {
   $("rows").addEventListener("keydown", onRowKey);
   $("volume").addEventListener("input", onVolume);
   $("volume").addEventListener("change", onVolumeSet);
+  $("transition-kind").addEventListener("change", onTransition);
+  $("transition-duration").addEventListener("change", onTransition);
   renderPlayer("A");
   renderPlayer("B");
   renderSwitches();
