@@ -40,7 +40,8 @@ GstElement *CPipelineBuilder::AddBalanceFilter(GstElement *pPlaybin) {
     GstElement *pFade = gst_element_factory_make("volume", kFadeName);
     GstElement *pBin = pFade ? gst_bin_new(nullptr) : nullptr;
     if (pBin) {
-        gst_bin_add_many(GST_BIN(pBin), GST_ELEMENT(gst_object_ref(pPanorama)), pFade, nullptr);
+        // The bin takes a reference of its own to the panorama, which is no longer floating.
+        gst_bin_add_many(GST_BIN(pBin), pPanorama, pFade, nullptr);
         GstPad *pIn = gst_element_get_static_pad(pPanorama, "sink");
         GstPad *pOut = gst_element_get_static_pad(pFade, "src");
         const bool bOK = gst_element_link(pPanorama, pFade) &&

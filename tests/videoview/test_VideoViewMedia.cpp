@@ -145,39 +145,31 @@ TEST_F(VideoViewMediaTest, OnASecondScreenTheOutputLeavesFocusAndCursorToTheMain
 // Red in A, blue in B: a dissolve shows mixes of the two on its way and ends on blue alone,
 // in the window and on the full-screen output. The overlay output's native windows cannot be
 // blended: there the take shows B from its middle on, and ends just as cleanly.
-TEST(VideoViewTransitionTest, ADissolveBlendsRedIntoBlueAndEndsOnBlueInTheWindowAndFullScreen) {
-    CLogCapture log;
-    CMemoryProfile profile;
-    CScriptedModalUI ui;
-    CShowEngine engine([&](int nID) { return CMPlayer::ForShow(nID, profile); }, ui);
-    CVideoView view(engine, profile);
-    view.resize(640, 480);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    view.OnInitialUpdate(false);
-    ASSERT_TRUE(engine.OpenMedia(CMediaFiles::Path("red.mp4"), 0));
-    ASSERT_TRUE(engine.OpenMedia(CMediaFiles::Path("still.jpg"), 1));
-    engine.SetTransition({CTransition::Kind::Dissolve, 1500}, false);
+TEST_F(VideoViewMediaTest, ADissolveBlendsRedIntoBlueAndEndsOnBlueInTheWindowAndFullScreen) {
+    ASSERT_TRUE(m_engine.OpenMedia(CMediaFiles::Path("still.jpg"), 1));
+    m_engine.SetTransition({CTransition::Kind::Dissolve, 1500}, false);
     const bool bBlends = !CScreenCapture::IsX11();
 
     for (bool bFullScreen : {false, true}) {
         SCOPED_TRACE(bFullScreen ? "full screen" : "window");
         if (bFullScreen)
-            view.ToggleFullscreen();
-        QWidget *pOut = bFullScreen ? static_cast<QWidget *>(view.GetFullScreenDlg()) : &view;
+            m_pView->ToggleFullscreen();
+        QWidget *pOut =
+            bFullScreen ? static_cast<QWidget *>(m_pView->GetFullScreenDlg()) : m_pView.get();
         const QPoint centre = pOut->rect().center();
-        const int nTo = engine.GetActiveID() == 0 ? 1 : 0;
+        const int nTo = m_engine.GetActiveID() == 0 ? 1 : 0;
         const QColor from = nTo == 1 ? Qt::red : Qt::blue, to = nTo == 1 ? Qt::blue : Qt::red;
         ASSERT_TRUE(WaitForColour(pOut, centre, from));
-        engine.SetActivePlayer(nTo);
+        m_engine.SetActivePlayer(nTo);
         int nMixes = 0;
-        while (engine.GetTransitionProgress() >= 0.0) {
+        while (m_engine.GetTransitionProgress() >= 0.0) {
             const QRgb rgb = CScreenCapture::PixelOf(pOut, centre);
             nMixes += qRed(rgb) > 60 && qBlue(rgb) > 60 ? 1 : 0;
             QTest::qWait(50);
         }
-        if (bBlends)
+        if (bBlends) {
             EXPECT_GE(nMixes, 3) << "pictures between red and blue on the way";
+        }
         EXPECT_TRUE(WaitForColour(pOut, centre, to, 1000));
         QTest::qWait(100);
         EXPECT_TRUE(IsNear(CScreenCapture::PixelOf(pOut, centre), to)) << "nothing half blended";
