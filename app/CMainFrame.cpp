@@ -317,6 +317,8 @@ void CMainFrame::BuildMenus() {
     // Filled from the video view's screen list each time it opens.
     m_pOutputScreenMenu = pView->addMenu("Output Screen");
     connect(m_pOutputScreenMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshOutputScreens);
+    m_pTransitionMenu = pView->addMenu("Transition");
+    connect(m_pTransitionMenu, &QMenu::aboutToShow, this, &CMainFrame::RefreshTransitions);
     pView->addSeparator();
     AddCommand(pView, ID_VIEW_FOLLOW_LEADER, "Follow leader")->setCheckable(true);
     AddCommand(pView, ID_VIEW_LOGBOOK, "View Logbook");
@@ -364,6 +366,28 @@ void CMainFrame::RefreshOutputScreens() {
         pGroup->addAction(pAction);
         connect(pAction, &QAction::triggered, this,
                 [this, i] { RunMenuCommand(CCommand::OutputScreen{i}); });
+    }
+}
+
+void CMainFrame::RefreshTransitions() {
+    qDeleteAll(m_pTransitionMenu->findChildren<QActionGroup *>());
+    m_pTransitionMenu->clear();
+    if (!m_pShow)
+        return;
+    const CTransition &transition = m_pShow->Engine().GetTransition();
+    auto *pGroup = new QActionGroup(m_pTransitionMenu);
+    using Kind = CTransition::Kind;
+    for (auto [kind, pszText] :
+         {std::pair{Kind::Cut, "Cut"}, std::pair{Kind::Dissolve, "Dissolve"},
+          std::pair{Kind::Black, "Through black"}, std::pair{Kind::Wipe, "Wipe"}}) {
+        QAction *pAction = m_pTransitionMenu->addAction(
+            kind == Kind::Cut ? QString(pszText)
+                              : QString("%1 (%2 ms)").arg(pszText).arg(transition.nDurationMs));
+        pAction->setCheckable(true);
+        pAction->setChecked(kind == transition.kind);
+        pGroup->addAction(pAction);
+        connect(pAction, &QAction::triggered, this,
+                [this, kind] { RunMenuCommand(CCommand::Transition{kind}); });
     }
 }
 

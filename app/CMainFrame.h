@@ -158,6 +158,8 @@ private:
     QAction *AddAccelerator(int nID, const QList<QKeySequence> &keys);
     void RefreshRecentFiles();
     void RefreshOutputScreens();
+    // The transition kinds, the one in force marked; a choice keeps the length set.
+    void RefreshTransitions();
     void OnPreferences();
     void OnResetPreferences();
     void OnAbout();
@@ -211,4 +213,5 @@ private:
     QAction *m_pRecentSeparator = nullptr;
     QList<QAction *> m_recentActions;
     QMenu *m_pOutputScreenMenu = nullptr;
+    QMenu *m_pTransitionMenu = nullptr;
 };

@@ -90,6 +90,11 @@ void CVideoView::ShowPlayer(int nID, bool bShow) {
         pSurface->ShowVideo(bShow);
 }
 
+void CVideoView::SetPictureLevel(int nID, double dOpacity, double dWipeEdge) {
+    if (CVideoSurface *pSurface = Surface(nID))
+        pSurface->SetPictureLevel(dOpacity, dWipeEdge);
+}
+
 void CVideoView::SetZoom(int nPercent) {
     if (m_bFullScreen)
         return;

@@ -53,6 +53,7 @@ public:
     void PlaceOpened(int nPlayer) override;
     void ActiveChanged(int nPlayer) override;
     void ShowPlayer(int nPlayer, bool bShow) override;
+    void SetPictureLevel(int nPlayer, double dOpacity, double dWipeEdge) override;
     void Redraw() override { RedrawBackground(); }
     bool IsFullScreen() const override { return m_bFullScreen; }
     void Zoom(int nPercent) override {

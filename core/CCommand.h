@@ -32,6 +32,7 @@
 //  Zoom          percent (0: fit)     View > Zoom               -   -            -
 //  OutputScreen  index                View > Output screen      -   -            -
 //  FollowLeader  switch               View > Follow leader      -   -            -
+//  Transition    kind, [ms]           View > Transition         -   transition   -
 //  Quit          -                    File > Quit               -   -            Quit
 //
 // A named player's Play, Pause, Stop and Seek, and the percent Volume, are the remote
@@ -58,6 +59,8 @@
 // timing for that command alone.
 // Rows may grow as inputs do; a payload keeps its meaning once another input relies on it.
 #pragma once
+
+#include "core/CTransition.h"
 
 #include <QString>
 #include <cstdint>
@@ -190,13 +193,19 @@ struct FollowLeader {
     Switch on = Switch::Toggle;
     bool operator==(const FollowLeader &) const = default;
 };
+// How the shown player changes from now on; without a length the one set stays.
+struct Transition {
+    CTransition::Kind kind = CTransition::Kind::Cut;
+    std::optional<int32_t> nDurationMs = std::nullopt;
+    bool operator==(const Transition &) const = default;
+};
 struct Quit {
     bool operator==(const Quit &) const = default;
 };
 
 using Payload =
     std::variant<Open, Play, Pause, Stop, Seek, Volume, Select, Mute, Step, PlayEntry, Fullscreen,
-                 PlayMode, OpenDocument, Zoom, OutputScreen, FollowLeader, Quit>;
+                 PlayMode, OpenDocument, Zoom, OutputScreen, FollowLeader, Transition, Quit>;
 
 } // namespace commands
 
@@ -234,6 +243,7 @@ struct CCommand {
     using Zoom = commands::Zoom;
     using OutputScreen = commands::OutputScreen;
     using FollowLeader = commands::FollowLeader;
+    using Transition = commands::Transition;
     using Quit = commands::Quit;
     using Payload = commands::Payload;
 

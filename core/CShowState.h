@@ -50,6 +50,14 @@ struct CShowState {
         bool operator==(const Sync &) const = default;
     };
 
+    // How the shown player changes, and the change under way.
+    struct Transition {
+        QString strKind = QStringLiteral("cut");
+        int nDurationMs = 1000;
+        int nProgress = -1; // percent of the one under way, -1 while none runs
+        bool operator==(const Transition &) const = default;
+    };
+
     std::array<Player, 2> players;
     int nActive = 0;
     long lVolume = 0;        // the players' common volume, hundredths of a dB
@@ -66,6 +74,7 @@ struct CShowState {
     std::vector<Row> playlist;
     int nMarkedRow = -1; // the row the current track was last set to; -1 none
     Sync sync;
+    Transition transition;
 
     const Player &Active() const { return players[nActive & 1]; }
     bool operator==(const CShowState &) const = default;

@@ -270,6 +270,23 @@ CCommand::Result CMainController::RunPayload(const CCommand::OutputScreen &scree
     return CCommand::Result::Done;
 }
 
+CCommand::Result CMainController::RunPayload(const CCommand::Transition &transition,
+                                             const CCommand &, const Answer &) {
+    CTransition chosen = m_engine.GetTransition();
+    chosen.kind = transition.kind;
+    if (transition.nDurationMs) {
+        if (*transition.nDurationMs < 0 || *transition.nDurationMs > CTransition::MAX_DURATION_MS) {
+            LogMsg("OnTransition(): Duration %d ms out of range (0..%d)!\n",
+                   *transition.nDurationMs, CTransition::MAX_DURATION_MS);
+            return CCommand::Result::Refused;
+        }
+        chosen.nDurationMs = *transition.nDurationMs;
+    }
+    m_engine.SetTransition(chosen, m_engine.GetTransitionSteps());
+    RequestStatus();
+    return CCommand::Result::Done;
+}
+
 CCommand::Result CMainController::RunPayload(const CCommand::FollowLeader &follow, const CCommand &,
                                              const Answer &) {
     if (!m_followSwitch)
@@ -771,5 +788,10 @@ CShowState CMainController::ShowState(bool bWithRows) const {
     state.nMarkedRow = m_playlist.FindRowByID(m_playlist.GetMarkedID());
     if (m_syncStatus)
         state.sync = m_syncStatus();
+    const CTransition &transition = m_engine.GetTransition();
+    state.transition.strKind = QString::fromLatin1(CTransition::NameOf(transition.kind));
+    state.transition.nDurationMs = transition.nDurationMs;
+    const double dProgress = m_engine.GetTransitionProgress();
+    state.transition.nProgress = dProgress < 0.0 ? -1 : int(dProgress * 100.0);
     return state;
 }

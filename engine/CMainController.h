@@ -142,6 +142,8 @@ private:
                                 const Answer &);
     CCommand::Result RunPayload(const CCommand::PlayMode &mode, const CCommand &, const Answer &);
     CCommand::Result RunPayload(const CCommand::Zoom &zoom, const CCommand &, const Answer &);
+    CCommand::Result RunPayload(const CCommand::Transition &transition, const CCommand &,
+                                const Answer &);
     CCommand::Result RunPayload(const CCommand::FollowLeader &follow, const CCommand &,
                                 const Answer &);
     CCommand::Result RunPayload(const CCommand::OutputScreen &screen, const CCommand &,

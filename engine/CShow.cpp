@@ -1,6 +1,7 @@
 #include "engine/CShow.h"
 
 #include "core/CProfile.h"
+#include "core/CTransitionSettings.h"
 #include "engine/CMainController.h"
 #include "playlist/CPlaylistCtrl.h"
 
@@ -17,6 +18,10 @@ CShow::CShow(CShowEngine::PlayerFactory factory, CModalUI &modalUI, CProfile &pr
     m_heartbeat.setTimerType(Qt::PreciseTimer);
     m_heartbeat.setInterval(HEARTBEAT_MS);
     connect(&m_heartbeat, &QTimer::timeout, this, &CShow::Beat);
+    CTransitionSettings transition(profile);
+    transition.Read();
+    m_engine.SetTransition(transition.GetTransition(), transition.GetSteps());
+    m_startTransition = m_engine.GetTransition();
 }
 
 CShow::~CShow() {
@@ -68,6 +73,13 @@ void CShow::Close() {
                                   QString::fromLatin1(kVolumeEntry),
                                   int(std::clamp(m_engine.GetVolumeRange() + m_engine.GetVolume(),
                                                  0L, m_engine.GetVolumeRange())));
+    // A kind chosen while the show ran is the one it starts with next time.
+    if (m_engine.GetTransition() != m_startTransition) {
+        CTransitionSettings transition(m_profile);
+        transition.SetTransition(m_engine.GetTransition());
+        transition.SetSteps(m_engine.GetTransitionSteps());
+        transition.Write();
+    }
     // On disk before the players go, should one of them not come to a stop.
     m_pPlaylist->SaveSettings();
 }

@@ -75,4 +75,5 @@ private:
     QTimer m_heartbeat;
     bool m_bVolumeRestored = false;
     bool m_bClosed = false;
+    CTransition m_startTransition; // as the settings had it at start
 };

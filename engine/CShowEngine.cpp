@@ -7,6 +7,7 @@
 #include "playback/CGstVersionSource.h"
 
 #include <QPointer>
+#include <algorithm>
 #include <unistd.h>
 #include <utility>
 
@@ -23,6 +24,10 @@ CShowEngine::CShowEngine(PlayerFactory factory, CModalUI &modalUI, QObject *pPar
     : QObject(pParent), m_playerFactory(std::move(factory)), m_modalUI(modalUI) {
     m_mediaCheck = [this] { return GStreamerCanRunPlayers(m_modalUI); };
     m_terminate = [](int nCode) { ::_exit(nCode); };
+    // About one step a frame at 60 fps: the levels move smoothly at every frame rate shown.
+    m_transitionTimer.setInterval(15);
+    m_transitionTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_transitionTimer, &QTimer::timeout, this, &CShowEngine::OnTransitionTick);
 }
 
 CShowEngine::~CShowEngine() {
@@ -67,6 +72,7 @@ void CShowEngine::CreatePlayers() {
 }
 
 void CShowEngine::DestroyPlayers() {
+    FinishTransition();
     // An open under way ends with the program; nobody is left to hear of it.
     for (Player &player : m_players) {
         player.pending = {};
@@ -106,6 +112,7 @@ bool CShowEngine::OpenMedia(const QString &strPath, int nID) {
     if (!IsValid(nID, "OpenMedia"))
         return false;
     SettleOpen(nID, true);
+    FinishTransition();
     if (!GetPlayer(nID)->OpenMedia(strPath)) {
         Redraw();
         return false;
@@ -160,6 +167,9 @@ void CShowEngine::SettleOpen(int nID, bool bReplace) {
 }
 
 void CShowEngine::CompleteOpen(int nID) {
+    // The new medium replaced what one side of a blend showed.
+    if (nID == m_nFadingOut || (m_nFadingOut >= 0 && nID == m_nActive))
+        FinishTransition();
     CPlayerBase *pPlayer = GetPlayer(nID);
     if (m_pOutput)
         m_pOutput->PlaceOpened(nID);
@@ -203,6 +213,8 @@ void CShowEngine::Pause(int nID) {
 void CShowEngine::Stop(int nID) {
     if (!IsValid(nID, "Stop"))
         return;
+    if (nID == m_nFadingOut || (m_nFadingOut >= 0 && nID == m_nActive))
+        FinishTransition();
     GetPlayer(nID)->Stop();
     SendState(nID);
 }
@@ -227,25 +239,97 @@ void CShowEngine::SetActivePlayer(int nID) {
     }
     if (nID == m_nActive || !GetPlayer(nID))
         return;
+    FinishTransition();
+    const int nLeft = m_nActive;
+    const bool bBlend = !m_transition.IsCut() && IsShowing(nLeft) && IsShowing(nID);
     m_nActive = nID;
     if (m_pOutput)
         m_pOutput->ActiveChanged(nID);
+    if (bBlend) {
+        // Both play on while it runs; the new picture is shown on top of the old one.
+        m_nFadingOut = nLeft;
+        if (m_pOutput)
+            m_pOutput->ShowPlayer(nID, true);
+        ApplyLevels(m_transition.At(0.0));
+        m_transitionClock.start();
+        m_transitionTimer.start();
+        emit transitionChanged();
+    }
     for (int i = 0; i < PLAYER_COUNT; ++i) {
         Player &player = m_players[i];
         if (!player.pPlayer)
             continue;
-        if (m_pOutput)
-            m_pOutput->ShowPlayer(i, i == m_nActive);
         if (i == m_nActive) {
+            if (!bBlend && m_pOutput)
+                m_pOutput->ShowPlayer(i, true);
             if (player.nSavedState == CPlayerBase::PS_PLAYING)
                 Play(i);
-        } else {
-            player.nSavedState = player.pPlayer->GetPlayState();
-            if (player.nSavedState != CPlayerBase::PS_STOPPED)
-                Pause(i);
+        } else if (!bBlend) {
+            Leave(i);
         }
     }
     emit playStateChanged(m_nActive, GetActivePlayer()->GetPlayState());
+}
+
+// A stopped medium shows its first picture too.
+bool CShowEngine::IsShowing(int nID) const {
+    const CPlayerBase *pPlayer = GetPlayer(nID);
+    return pPlayer && pPlayer->GetMediaState() == CPlayerBase::MS_LOADED;
+}
+
+void CShowEngine::Leave(int nID) {
+    Player &player = m_players[nID];
+    if (m_pOutput)
+        m_pOutput->ShowPlayer(nID, false);
+    player.nSavedState = player.pPlayer->GetPlayState();
+    if (player.nSavedState != CPlayerBase::PS_STOPPED)
+        Pause(nID);
+}
+
+void CShowEngine::SetTransition(const CTransition &transition, bool bSteps) {
+    m_transition = transition;
+    m_transition.nDurationMs = std::clamp(transition.nDurationMs, 0, CTransition::MAX_DURATION_MS);
+    m_bTransitionSteps = bSteps;
+}
+
+double CShowEngine::GetTransitionProgress() const {
+    if (m_nFadingOut < 0)
+        return -1.0;
+    // A controller may make the length zero while one runs: it is then over.
+    if (m_transition.nDurationMs <= 0)
+        return 1.0;
+    return std::min(1.0, double(m_transitionClock.elapsed()) / m_transition.nDurationMs);
+}
+
+void CShowEngine::ApplyLevels(const CTransition::Levels &levels) {
+    const int nOld = m_nFadingOut, nNew = m_nActive;
+    if (m_pOutput) {
+        m_pOutput->SetPictureLevel(nOld, levels.dOldOpacity, -1.0);
+        m_pOutput->SetPictureLevel(nNew, levels.dNewOpacity, levels.dWipeEdge);
+    }
+    GetPlayer(nOld)->SetFadeGain(levels.dOldGain);
+    GetPlayer(nNew)->SetFadeGain(levels.dNewGain);
+}
+
+void CShowEngine::OnTransitionTick() {
+    const double dProgress = GetTransitionProgress();
+    if (dProgress >= 1.0)
+        FinishTransition();
+    else if (dProgress >= 0.0)
+        ApplyLevels(m_transition.At(dProgress));
+}
+
+void CShowEngine::FinishTransition() {
+    if (m_nFadingOut < 0)
+        return;
+    m_transitionTimer.stop();
+    // Both pictures and sounds go back to what a cut leaves, then the old one leaves as a
+    // select leaves it: nothing stays half blended.
+    ApplyLevels({1.0, 1.0, -1.0, 1.0, 1.0});
+    const int nLeft = std::exchange(m_nFadingOut, -1);
+    if (GetPlayer(nLeft))
+        Leave(nLeft);
+    emit transitionChanged();
 }
 
 void CShowEngine::SetVolume(long lVolume) {

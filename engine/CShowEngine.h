@@ -4,10 +4,13 @@
 // and every input drive the show through here. UI thread only.
 #pragma once
 
+#include "core/CTransition.h"
 #include "playback/CPlayerBase.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -65,7 +68,19 @@ public:
     void Stop(int nID);
     void SetPosition(int nID, uint32_t nMs);
     // The other player is paused and hidden, this one shown and resumed if it was playing.
+    // While both players have a medium open, the change runs as the transition set: both
+    // play, the pictures blend and the sounds fade, and at its end the other one is paused
+    // and hidden. A change while one runs finishes that one at once first.
     void SetActivePlayer(int nID);
+    // How the shown player changes from now on; bSteps: playlist steps too (kept for the
+    // settings: a step plays on in the same player).
+    void SetTransition(const CTransition &transition, bool bSteps);
+    const CTransition &GetTransition() const { return m_transition; }
+    bool GetTransitionSteps() const { return m_bTransitionSteps; }
+    // 0..1 of the transition under way, or -1 when none runs.
+    double GetTransitionProgress() const;
+    // The transition under way ends at once, as if its time were up.
+    void FinishTransition();
     // In hundredths of a dB, VOLUME_MIN..0, common to both players.
     void SetVolume(long lVolume);
     void SetMute(bool bMute);
@@ -94,6 +109,8 @@ signals:
     void positionChanged();
     // The player's medium played to its end.
     void mediaEnded(int nPlayer);
+    // A transition started or ended; its progress is read from GetTransitionProgress.
+    void transitionChanged();
 
 private:
     void OnNotify(int nID);
@@ -103,6 +120,12 @@ private:
     // The open under way ends if it has settled; bReplace: otherwise it is replaced.
     void SettleOpen(int nID, bool bReplace);
     bool IsValid(int nID, const char *pszOperation) const;
+    // Whether a player has a medium whose picture or sound can be faded.
+    bool IsShowing(int nID) const;
+    // The player left by a change: paused (its state kept for its return) and hidden.
+    void Leave(int nID);
+    void ApplyLevels(const CTransition::Levels &levels);
+    void OnTransitionTick();
     void Redraw();
 
     PlayerFactory m_playerFactory;
@@ -127,4 +150,11 @@ private:
     long m_lVolume = 0;
     long m_lVolumeRange = -VOLUME_MIN;
     bool m_bMute = false;
+
+    CTransition m_transition;
+    bool m_bTransitionSteps = false;
+    // The transition under way: from the player that was shown to the active one.
+    int m_nFadingOut = -1;
+    QElapsedTimer m_transitionClock;
+    QTimer m_transitionTimer;
 };

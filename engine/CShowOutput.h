@@ -13,6 +13,13 @@ public:
     // The active player changed: its picture goes where the active one's is shown.
     virtual void ActiveChanged(int nPlayer) = 0;
     virtual void ShowPlayer(int nPlayer, bool bShow) = 0;
+    // A transition's look of a shown player's picture (CVideoSurface::SetPictureLevel); both
+    // pictures are in the active one's window while it runs, the new one on top.
+    virtual void SetPictureLevel(int nPlayer, double dOpacity, double dWipeEdge) {
+        (void)nPlayer;
+        (void)dOpacity;
+        (void)dWipeEdge;
+    }
     // What shows changed (an open failed, a picture came or went): paint the rest black again.
     virtual void Redraw() = 0;
     // Whether the pictures fill the output screen, and the switch.

@@ -376,6 +376,7 @@ void CMPlayer::FinishOpen() {
     }
     SetVolume(m_lVolume);
     SetBalance(m_lBalance);
+    SetFadeGain(m_dFadeGain);
 }
 
 void CMPlayer::ReadNativeSize() {
@@ -797,6 +798,15 @@ void CMPlayer::SetBalance(long lBalance) {
     m_lBalance = lBalance;
 }
 
+void CMPlayer::SetFadeGain(double dGain) {
+    m_dFadeGain = dGain;
+    CPipelineBuilder::SetFadeGain(m_pPanorama, dGain);
+}
+
+void CMPlayer::SetPictureLevel(double dOpacity, double dWipeEdge) {
+    m_window.SetLevel(dOpacity, dWipeEdge);
+}
+
 long CMPlayer::GetBalance() {
     if (!m_pPanorama || !HasAudio())
         return 0;
@@ -862,6 +872,7 @@ bool CMPlayer::TakeOver(std::unique_ptr<CSuccessorGraph> pSuccessor, bool bAnnou
     m_bHalted = false;
     m_pGraph = parts.pPlaybin;
     m_pPanorama = parts.pPanorama;
+    CPipelineBuilder::SetFadeGain(m_pPanorama, m_dFadeGain);
     m_pMediaEvent = std::move(parts.pEvents);
     m_pEndWatch = std::move(parts.pEndWatch);
     m_pMediaEvent->SetNotify(m_notify);

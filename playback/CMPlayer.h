@@ -67,6 +67,9 @@ public:
     long GetVolume() override;
     void SetBalance(long lBalance) override;
     long GetBalance() override;
+    void SetFadeGain(double dGain) override;
+    double GetFadeGain() const override { return m_dFadeGain; }
+    void SetPictureLevel(double dOpacity, double dWipeEdge) override;
     bool OpenMedia(const QString &strPath) override;
     // Prepares the file in a second pipeline that starts, by the clock, where the current
     // medium's last frame and sample end. OpenMedia of that file takes it over, with every
@@ -183,6 +186,7 @@ private:
     long m_lVolume = 0;
     long m_lMutedVolume = 0;
     long m_lBalance = 0;
+    double m_dFadeGain = 1.0; // a transition's, kept across the pipelines of the player
 
     bool m_bStill = false;
     int m_nNativeWidth = 0;

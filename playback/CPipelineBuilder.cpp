@@ -6,6 +6,7 @@
 #include "playback/CStillImageDetector.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -25,6 +26,10 @@ GstElement *CPipelineBuilder::MakePlaybin() {
     return pPlaybin;
 }
 
+namespace {
+constexpr const char *kFadeName = "tessaro-fade";
+}
+
 GstElement *CPipelineBuilder::AddBalanceFilter(GstElement *pPlaybin) {
     GstElement *pPanorama = gst_element_factory_make("audiopanorama", nullptr);
     if (!pPanorama) {
@@ -32,8 +37,41 @@ GstElement *CPipelineBuilder::AddBalanceFilter(GstElement *pPlaybin) {
         return nullptr;
     }
     gst_object_ref_sink(pPanorama);
+    GstElement *pFade = gst_element_factory_make("volume", kFadeName);
+    GstElement *pBin = pFade ? gst_bin_new(nullptr) : nullptr;
+    if (pBin) {
+        // The bin takes a reference of its own to the panorama, which is no longer floating.
+        gst_bin_add_many(GST_BIN(pBin), pPanorama, pFade, nullptr);
+        GstPad *pIn = gst_element_get_static_pad(pPanorama, "sink");
+        GstPad *pOut = gst_element_get_static_pad(pFade, "src");
+        const bool bOK = gst_element_link(pPanorama, pFade) &&
+                         gst_element_add_pad(pBin, gst_ghost_pad_new("sink", pIn)) &&
+                         gst_element_add_pad(pBin, gst_ghost_pad_new("src", pOut));
+        gst_object_unref(pIn);
+        gst_object_unref(pOut);
+        if (bOK) {
+            g_object_set(pPlaybin, "audio-filter", pBin, nullptr);
+            return pPanorama;
+        }
+        gst_object_unref(gst_object_ref_sink(pBin));
+    } else if (pFade) {
+        gst_object_unref(gst_object_ref_sink(pFade));
+    }
+    // Without the fade a transition only blends the pictures; the balance still works.
     g_object_set(pPlaybin, "audio-filter", pPanorama, nullptr);
     return pPanorama;
+}
+
+void CPipelineBuilder::SetFadeGain(GstElement *pPanorama, double dGain) {
+    GstObject *pBin = pPanorama ? gst_object_get_parent(GST_OBJECT(pPanorama)) : nullptr;
+    if (!pBin)
+        return;
+    if (GstElement *pFade =
+            GST_IS_BIN(pBin) ? gst_bin_get_by_name(GST_BIN(pBin), kFadeName) : nullptr) {
+        g_object_set(pFade, "volume", std::clamp(dGain, 0.0, 1.0), nullptr);
+        gst_object_unref(pFade);
+    }
+    gst_object_unref(pBin);
 }
 
 bool CPipelineBuilder::SetVideoSink(GstElement *pPlaybin, GstElement *pSink) {

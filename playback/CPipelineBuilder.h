@@ -14,7 +14,11 @@ public:
     // system clock, so one can start where another ends.
     static GstElement *MakePlaybin();
     // The balance filter put into the pipeline's audio path (an owned reference), or nullptr.
+    // A transition's fade gain follows it in the same path, apart from the volume the
+    // operator sets on the playbin.
     static GstElement *AddBalanceFilter(GstElement *pPlaybin);
+    // The fade gain (linear) behind a balance filter AddBalanceFilter made.
+    static void SetFadeGain(GstElement *pPanorama, double dGain);
     // An output's sink (floating) as the pipeline's video sink; false for none.
     static bool SetVideoSink(GstElement *pPlaybin, GstElement *pSink);
     // The file to play, which must be a regular file: a named pipe, a device or a socket

@@ -51,6 +51,10 @@ public:
     virtual long GetVolume() = 0;
     virtual void SetBalance(long lBalance) = 0;
     virtual long GetBalance() = 0;
+    // A transition's share of the sound (linear, 0..1), applied after the operator's volume
+    // and mute and never reported as either. A player without sound ignores it.
+    virtual void SetFadeGain(double dGain) { (void)dGain; }
+    virtual double GetFadeGain() const { return 1.0; }
     virtual bool OpenMedia(const QString &strPath) = 0;
     // The file that will follow the current medium at its end ("" for none), told ahead so a
     // player can prepare it and start it without a gap; OpenMedia of that file then takes the

@@ -1,8 +1,11 @@
 #include "playback/CPlayerWindow.h"
 
+#include "core/CTransition.h"
 #include "playback/CVideoOutput.h"
 #include "playback/CVideoWidget.h"
 
+#include <QGraphicsOpacityEffect>
+#include <QLinearGradient>
 #include <QScreen>
 
 CPlayerWindow::~CPlayerWindow() {
@@ -83,6 +86,38 @@ bool CPlayerWindow::Place(const QRect &placed) {
         return false;
     m_scaledSize = scaled;
     return m_pOutput->SetScaledSize(scaled);
+}
+
+void CPlayerWindow::SetLevel(double dOpacity, double dWipeEdge) {
+    if (!m_pWidget)
+        return;
+    const bool bWhole = dOpacity >= 1.0 && dWipeEdge < 0.0;
+    if (m_pWidget->testAttribute(Qt::WA_PaintOnScreen)) {
+        const bool bShow = (dWipeEdge < 0.0 ? dOpacity : dWipeEdge) >= 0.5;
+        if (bShow == m_pWidget->isHidden())
+            Show(bShow);
+        return;
+    }
+    if (bWhole) {
+        // Handed back: the picture is painted as it always is, with nothing in between.
+        m_pWidget->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto *pEffect = qobject_cast<QGraphicsOpacityEffect *>(m_pWidget->graphicsEffect());
+    if (!pEffect) {
+        pEffect = new QGraphicsOpacityEffect(m_pWidget);
+        m_pWidget->setGraphicsEffect(pEffect);
+    }
+    pEffect->setOpacity(dOpacity);
+    if (dWipeEdge < 0.0) {
+        pEffect->setOpacityMask(QBrush());
+        return;
+    }
+    const double w = m_pWidget->width();
+    QLinearGradient edge((dWipeEdge - CTransition::WIPE_SOFTNESS) * w, 0.0, dWipeEdge * w, 0.0);
+    edge.setColorAt(0.0, Qt::black);
+    edge.setColorAt(1.0, Qt::transparent);
+    pEffect->setOpacityMask(edge);
 }
 
 QWidget *CPlayerWindow::Widget() const {

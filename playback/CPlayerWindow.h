@@ -27,6 +27,10 @@ public:
     // be scaled to another size: a paused pipeline then decodes its frame again.
     bool Place(const QRect &placed);
     void ForgetScale() { m_scaledSize = QSize(); }
+    // A transition's opacity and wipe edge (CVideoSurface::SetPictureLevel). The frame
+    // output's widget is blended by Qt; a native window a sink draws into cannot be blended,
+    // so it shows from the middle of the transition on.
+    void SetLevel(double dOpacity, double dWipeEdge);
 
     QWidget *Widget() const;
     bool IsHidden() const;

@@ -19,4 +19,10 @@ public:
     virtual int GetVideoHeight() = 0;
     // The window that hears the keys and mouse of the picture (the video view).
     virtual void SetMessageDrain(QWidget *pDrain) = 0;
+    // A transition's look of the picture: its opacity over what lies below, and with a wipe
+    // the edge it shows up to (CTransition::Levels); 1 and -1 are the picture as it is.
+    virtual void SetPictureLevel(double dOpacity, double dWipeEdge) {
+        (void)dOpacity;
+        (void)dWipeEdge;
+    }
 };

@@ -72,6 +72,11 @@ const CCommandDescriptor kRows[] = {
      [](const Args &a) { return Mode(C::PlayMode::Mode::AutoNext, a); }},
     {"loop", 0, false, Value::Switch, OSC,
      [](const Args &a) { return Mode(C::PlayMode::Mode::LoopList, a); }},
+    {"transition", 0, false, Value::Kind, OSC_WEB,
+     [](const Args &a) -> C::Payload {
+         return C::Transition{a.kind,
+                              a.nValue >= 0 ? std::optional<int32_t>(a.nValue) : std::nullopt};
+     }},
 };
 
 } // namespace

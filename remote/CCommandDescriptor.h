@@ -17,14 +17,16 @@ struct CCommandDescriptor {
         Percent,  // 0..100
         Switch,   // 1 on, 0 off, -1 flip (the page: true/false, or none to flip)
         Media,    // a path, or ":N" for playlist entry N (the page: a row number only)
+        Kind,     // a transition's kind by name, and milliseconds (-1: the length set stays)
     };
     enum Protocol : unsigned { BINARY = 1, OSC = 2, WEB = 4 };
 
     // What a decoder read, as the input gave it.
     struct Args {
         int32_t nPlayer = 0;
-        int32_t nValue = 0;      // Position, Percent, Switch
-        CCommand::Source source; // Media
+        int32_t nValue = 0;                              // Position, Percent, Switch
+        CCommand::Source source;                         // Media
+        CTransition::Kind kind = CTransition::Kind::Cut; // Kind, with nValue
     };
 
     const char *pszName;

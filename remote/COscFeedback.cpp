@@ -61,6 +61,14 @@ std::vector<COscFeedback::Value> COscFeedback::Collect(const CShowState &state, 
         value.strSince = sync.strLostSince.toUtf8();
         values.push_back(value);
     }
+    if (m_told.Changed(state, &CShowState::transition)) {
+        const CShowState::Transition &transition = state.transition;
+        Value value{"/tessaro/transition", false, transition.nProgress,
+                    transition.strKind.toUtf8()};
+        value.bTransition = true;
+        value.nDurationMs = transition.nDurationMs;
+        values.push_back(value);
+    }
     m_told.Told(state);
     return values;
 }

@@ -1,7 +1,8 @@
 // What OSC clients are told about the show: per player its state, clip name, length, position
-// and remaining time, the active player, the volume, the play modes and the sync state; values go
-// out when they change, positions on every feedback tick while a player plays. No sockets and no
-// OSC encoding here: the server turns the values into one bundle per update.
+// and remaining time, the active player, the volume, the play modes, the sync state and the
+// transition; values go out when they change, positions on every feedback tick while a player
+// plays. No sockets and no OSC encoding here: the server turns the values into one bundle per
+// update.
 #pragma once
 
 #include "core/CShowState.h"
@@ -17,7 +18,8 @@ class COscFeedback {
 public:
     // One OSC message of the bundle: an int32 or a string argument, or for /tessaro/sync
     // (bSync) the role, the clock offset in ms, the followers, the health and since when the
-    // leader is lost (types "sfiss").
+    // leader is lost (types "sfiss"), or for /tessaro/transition (bTransition) the kind, its
+    // length in ms and the progress in percent of the one under way, -1 for none (types "sii").
     struct Value {
         QByteArray path;
         bool bString = false;
@@ -27,6 +29,8 @@ public:
         float fValue = 0.0f;
         QByteArray strHealth{};
         QByteArray strSince{};
+        bool bTransition = false;
+        int32_t nDurationMs = 0;
     };
 
     // The values that differ from those this object last returned, and on a tick the position

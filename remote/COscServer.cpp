@@ -266,6 +266,14 @@ void COscServer::Handle(const Route &route, const char *pszPath, const char *psz
         if (bValid)
             given.source = CCommandDescriptor::MediaOf(QString::fromUtf8(StringArg(args[0])));
         break;
+    case Value::Kind:
+        pszExpected = "s[i]";
+        given.nValue = -1;
+        bValid =
+            (argc == 1 || argc == 2) && (pszGot[0] == LO_STRING || pszGot[0] == LO_SYMBOL) &&
+            CTransition::KindOf(QString::fromUtf8(StringArg(args[0])), given.kind) &&
+            (argc == 1 || (ReadInteger(pszGot[1], args[1], given.nValue) && given.nValue >= 0));
+        break;
     }
     if (!bValid) {
         LogBadArguments(pszPath, pszExpected, pszGot);
@@ -372,6 +380,10 @@ void COscServer::Send(const std::vector<COscFeedback::Value> &values, const QHos
             lo_message_add_int32(message, value.nValue);
             lo_message_add_string(message, value.strHealth.constData());
             lo_message_add_string(message, value.strSince.constData());
+        } else if (value.bTransition) {
+            lo_message_add_string(message, value.strValue.constData());
+            lo_message_add_int32(message, value.nDurationMs);
+            lo_message_add_int32(message, value.nValue);
         } else if (value.bString) {
             lo_message_add_string(message, value.strValue.constData());
         } else {

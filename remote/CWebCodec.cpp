@@ -98,6 +98,10 @@ QByteArray CWebCodec::Collect(const CShowState &state, bool bTick) {
         message.insert("marked", state.nMarkedRow);
     if (m_told.Changed(state, &CShowState::sync))
         message.insert("sync", SyncObject(state.sync));
+    if (m_told.Changed(state, &CShowState::transition))
+        message.insert("transition", QJsonObject{{"kind", state.transition.strKind},
+                                                 {"duration", state.transition.nDurationMs},
+                                                 {"progress", state.transition.nProgress}});
     m_told.Told(state);
     return Finish(message);
 }
@@ -155,6 +159,14 @@ std::optional<CCommand> CWebCodec::ParseCommand(const QByteArray &message, int n
         value = Whole(object.value("value"), 0, 100);
         // The volume is common to both players; the active one names it.
         args.nPlayer = nActive;
+        break;
+    case Value::Kind:
+        // Without "duration" the length set stays.
+        value = object.contains("duration")
+                    ? Whole(object.value("duration"), 0, CTransition::MAX_DURATION_MS)
+                    : -1;
+        if (!CTransition::KindOf(object.value("kind").toString(), args.kind))
+            value = std::nullopt;
         break;
     case Value::Switch:
         // Without "on" the switch flips.

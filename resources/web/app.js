@@ -17,6 +17,7 @@ const model = {
   repeatSingle: false, autoNext: true, loopList: false,
   playlist: [], marked: -1,
   sync: { role: "off", health: "" },
+  transition: { kind: "cut", duration: 1000, progress: -1 },
 };
 let socket = null;
 let lastHeard = 0;
@@ -72,6 +73,13 @@ function renderSwitches() {
   }
   // Auto play next has no meaning while one track repeats, as in the program's menu.
   document.querySelector('[data-switch="autoNext"]').disabled = model.repeatSingle;
+  const transition = model.transition;
+  if (document.activeElement !== $("transition-kind"))
+    $("transition-kind").value = transition.kind;
+  if (document.activeElement !== $("transition-duration"))
+    $("transition-duration").value = transition.duration;
+  $("transition-progress").value = Math.max(0, transition.progress);
+  $("transition-progress").hidden = transition.progress < 0;
   if (!volumeDragging) {
     $("volume").value = model.volume;
     $("volume-value").textContent = model.volume + " %" + (model.muted ? " (muted)" : "");
@@ -258,6 +266,15 @@ function onVolume() {
     }, 100);
 }
 
+// The kind and the length go together, as OSC's /tessaro/transition takes them.
+function onTransition() {
+  const duration = Math.round(Number($("transition-duration").value));
+  const command = { action: "transition", kind: $("transition-kind").value };
+  if (Number.isFinite(duration) && duration >= 0 && duration <= 10000)
+    command.duration = duration;
+  send(command);
+}
+
 function onVolumeSet() {
   volumeDragging = false;
   if (volumeWanted !== null && volumeWanted !== model.volume)
@@ -272,6 +289,8 @@ document.addEventListener("DOMContentLoaded", () => {
   $("rows").addEventListener("keydown", onRowKey);
   $("volume").addEventListener("input", onVolume);
   $("volume").addEventListener("change", onVolumeSet);
+  $("transition-kind").addEventListener("change", onTransition);
+  $("transition-duration").addEventListener("change", onTransition);
   renderPlayer("A");
   renderPlayer("B");
   renderSwitches();

@@ -29,7 +29,11 @@ public:
     void PlayersCreated() override {}
     void PlaceOpened(int) override {}
     void ActiveChanged(int nPlayer) override { m_nActive = nPlayer; }
-    void ShowPlayer(int, bool) override {}
+    void ShowPlayer(int nPlayer, bool bShow) override { m_bShown[nPlayer] = bShow; }
+    void SetPictureLevel(int nPlayer, double dOpacity, double dWipeEdge) override {
+        m_dOpacity[nPlayer] = dOpacity;
+        m_dWipeEdge[nPlayer] = dWipeEdge;
+    }
     void Redraw() override {}
     bool IsFullScreen() const override { return m_bFullScreen; }
     void SetFullScreen(bool bFullScreen) override { m_bFullScreen = bFullScreen; }
@@ -38,6 +42,9 @@ public:
 
     int m_nActive = 0;
     bool m_bFullScreen = false;
+    bool m_bShown[2] = {false, false};
+    double m_dOpacity[2] = {1.0, 1.0};
+    double m_dWipeEdge[2] = {-1.0, -1.0};
 };
 
 class ShowTest : public ::testing::Test {
@@ -79,6 +86,26 @@ protected:
         return m_pShow->Execute(C(std::move(payload), origin));
     }
     CFakePlayer &A() { return *m_players[0]; }
+    CFakePlayer &B() { return *m_players[1]; }
+    // A plays, B has a medium ready: the moment a take to B blends.
+    void PlayAWithBReady() {
+        ASSERT_TRUE(m_pShow->Engine().OpenMedia(Touch("red.mp4"), 0));
+        ASSERT_TRUE(m_pShow->Engine().OpenMedia(Touch("blue.mp4"), 1));
+        ASSERT_EQ(Run(C::Play{C::Player::Id(0)}, C::Origin::Osc), C::Result::Done);
+    }
+    // Neither side is left blended, faded or shown behind the other.
+    void ExpectSettledOn(int nShown) {
+        const int nOther = 1 - nShown;
+        EXPECT_LT(m_pShow->Engine().GetTransitionProgress(), 0.0);
+        EXPECT_EQ(m_pShow->Engine().GetActiveID(), nShown);
+        EXPECT_TRUE(m_output.m_bShown[nShown]);
+        EXPECT_FALSE(m_output.m_bShown[nOther]);
+        for (int i : {0, 1}) {
+            EXPECT_EQ(m_output.m_dOpacity[i], 1.0);
+            EXPECT_EQ(m_output.m_dWipeEdge[i], -1.0);
+            EXPECT_EQ(m_players[i]->m_dFadeGain, 1.0);
+        }
+    }
 
     CLogCapture m_log;
     QTemporaryDir m_dir;
@@ -140,6 +167,85 @@ TEST_F(ShowTest, ThePlaylistPlaysStepsAndComesBackWithItsEntryWithoutAWindow) {
     EXPECT_EQ(m_pShow->Playlist().GetCurTrack(), 1);
     QTRY_COMPARE(A().m_strPath, m_dir.filePath("two.mp4"));
     EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_STOPPED) << "restored, not played";
+}
+
+TEST_F(ShowTest, ATakeToTheOtherPlayerBlendsBothWhileTheyPlayAndFadesTheSoundNotTheVolume) {
+    m_profile.WriteProfileString("Transition", "Kind", "dissolve");
+    m_profile.WriteProfileInt("Transition", "Duration", 400);
+    Start();
+    PlayAWithBReady();
+    Run(C::Volume{C::Player::Active(), C::Volume::Scale::Level, 1500});
+    Run(C::Mute{C::Switch::On});
+    const long lMuted = A().GetVolume();
+
+    ASSERT_EQ(Run(C::Play{C::Player::Id(1)}, C::Origin::Osc), C::Result::Done);
+    EXPECT_EQ(m_pShow->Engine().GetActiveID(), 1);
+    QTest::qWait(150);
+    const double dProgress = m_pShow->Engine().GetTransitionProgress();
+    ASSERT_GT(dProgress, 0.0);
+    ASSERT_LT(dProgress, 1.0);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING) << "both play while it runs";
+    EXPECT_EQ(B().m_nPlayState, CPlayerBase::PS_PLAYING);
+    EXPECT_TRUE(m_output.m_bShown[0] && m_output.m_bShown[1]);
+    EXPECT_GT(m_output.m_dOpacity[1], 0.0);
+    EXPECT_LT(m_output.m_dOpacity[1], 1.0);
+    EXPECT_NEAR(A().m_dFadeGain * A().m_dFadeGain + B().m_dFadeGain * B().m_dFadeGain, 1.0, 1e-9)
+        << "equal power";
+    EXPECT_LT(B().m_dFadeGain, 1.0);
+    // The operator's volume and mute stay what every surface reports.
+    EXPECT_EQ(m_pShow->Engine().GetVolume(), -1500);
+    EXPECT_TRUE(m_pShow->Engine().IsMuted());
+    EXPECT_EQ(A().GetVolume(), lMuted);
+    EXPECT_EQ(B().GetVolume(), lMuted);
+
+    QTRY_VERIFY_WITH_TIMEOUT(m_pShow->Engine().GetTransitionProgress() < 0.0, 2000);
+    ExpectSettledOn(1);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PAUSED) << "left as a select leaves it";
+    EXPECT_EQ(m_pShow->Engine().GetVolume(), -1500);
+}
+
+TEST_F(ShowTest, ASecondTakeOrAStopEndsTheRunningTransitionAtOnceAndACutStaysACut) {
+    m_profile.WriteProfileString("Transition", "Kind", "wipe");
+    m_profile.WriteProfileInt("Transition", "Duration", 10000);
+    Start();
+    PlayAWithBReady();
+    Run(C::Play{C::Player::Id(1)}, C::Origin::Osc);
+    QTest::qWait(50);
+    EXPECT_GE(m_output.m_dWipeEdge[1], 0.0);
+
+    // Back to A: the take to B finishes at once, and the one to A starts from B alone.
+    Run(C::Select{C::Player::Id(0)}, C::Origin::Osc);
+    EXPECT_EQ(m_pShow->Engine().GetActiveID(), 0);
+    EXPECT_GE(m_pShow->Engine().GetTransitionProgress(), 0.0);
+    EXPECT_EQ(A().m_nPlayState, CPlayerBase::PS_PLAYING);
+    EXPECT_EQ(B().m_nPlayState, CPlayerBase::PS_PLAYING);
+
+    Run(C::Stop{C::Player::Id(1)}, C::Origin::Osc);
+    ExpectSettledOn(0);
+    EXPECT_EQ(B().m_nPlayState, CPlayerBase::PS_STOPPED);
+
+    // A kind and a length from a controller; a cut changes at once.
+    EXPECT_EQ(Run(C::Transition{CTransition::Kind::Cut, 20000}, C::Origin::Osc),
+              C::Result::Refused);
+    EXPECT_EQ(Run(C::Transition{CTransition::Kind::Cut, std::nullopt}, C::Origin::Osc),
+              C::Result::Done);
+    EXPECT_EQ(m_pShow->Engine().GetTransition().nDurationMs, 10000);
+    Run(C::Play{C::Player::Id(1)}, C::Origin::Osc);
+    ExpectSettledOn(1);
+    m_pShow.reset();
+    EXPECT_EQ(m_profile.Value("Transition", "Kind").toString(), "cut") << "kept for the next run";
+}
+
+TEST_F(ShowTest, TransitionSettingsOutOfRangeKeepTheirDefaultsWithALogbookLine) {
+    m_profile.WriteProfileString("Transition", "Kind", "spin");
+    m_profile.WriteProfileInt("Transition", "Duration", 10001);
+    m_profile.WriteProfileInt("Transition", "Steps", 2);
+    Start();
+    EXPECT_EQ(m_pShow->Engine().GetTransition(), CTransition());
+    EXPECT_FALSE(m_pShow->Engine().GetTransitionSteps());
+    for (const char *psz : {"Invalid Kind \"spin\", using cut.",
+                            "Invalid Duration 10001, using 1000.", "Invalid Steps 2, using 0."})
+        EXPECT_TRUE(m_log.Contains(psz)) << psz;
 }
 
 } // namespace

@@ -96,6 +96,8 @@ TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
     SendOsc(Osc("/tessaro/repeat", "i", 1));
     SendOsc(Osc("/tessaro/autonext", "f", 0));
     SendOsc(Osc("/tessaro/loop", "s", 0, "1"));
+    SendOsc(Osc("/tessaro/transition", "si", 2000, " Dissolve"));
+    SendOsc(Osc("/tessaro/transition", "s", 0, "wipe"));
     // Wrong types or counts, unknown addresses and garbage: nothing runs.
     SendOsc(Osc("/tessaro/a/seek", "s", 0, "soon"));
     SendOsc(Osc("/tessaro/a/play", "ii", 1));
@@ -119,6 +121,8 @@ TEST_F(OscTest, CommandsAreTheBinaryProtocolsCommandsAndBadOnesGiveOneLogLine) {
         OscCmd(C::PlayMode{C::PlayMode::Mode::RepeatSingle, C::Switch::On}),
         OscCmd(C::PlayMode{C::PlayMode::Mode::AutoNext, C::Switch::Off}),
         OscCmd(C::PlayMode{C::PlayMode::Mode::LoopList, C::Switch::On}),
+        OscCmd(C::Transition{CTransition::Kind::Dissolve, 2000}),
+        OscCmd(C::Transition{CTransition::Kind::Wipe}),
         OscCmd(C::Select{P(0)}),
     };
     ASSERT_TRUE(WaitForCommands(expected.size()));
@@ -147,6 +151,9 @@ TEST_F(OscTest, NumbersAsControllersSendThemAndAddressPatterns) {
     SendOsc(Osc("/tessaro/b/seek", "s", 0, "1500.4"));
     SendOsc(Osc("/tessaro/fullscreen", "T"));
     SendOsc(Osc("/tessaro/fullscreen", "F"));
+    // A kind it does not know, or a negative length, runs nothing.
+    SendOsc(Osc("/tessaro/transition", "s", 0, "spin"));
+    SendOsc(Osc("/tessaro/transition", "si", -1, "cut"));
     SendOsc(Osc("/tessaro/a/play", "f", 1.0));
     SendOsc(Osc("/tessaro/next", "i", 1));
     SendOsc(Osc("/tessaro/*/stop"));
@@ -174,7 +181,10 @@ TEST_F(OscTest, NumbersAsControllersSendThemAndAddressPatterns) {
     ASSERT_TRUE(WaitForCommands(expected.size())) << m_sink.m_commands.size();
     CNetTestBench::Spin(50);
     EXPECT_EQ(m_sink.m_commands, expected);
-    EXPECT_TRUE(log.Lines().empty()) << log.Text();
+    // Only the two transitions that ran nothing are in the logbook.
+    EXPECT_EQ(log.Lines().size(), 2u) << log.Text();
+    EXPECT_TRUE(log.Contains(
+        "COscServer::OnMessage(): /tessaro/transition expects arguments \"s[i]\", got \"si\"."));
 }
 
 TEST_F(OscTest, FloodsLeaveTheLogAndTheSubscriberListBoundedAndCommandsFlowing) {

@@ -289,6 +289,13 @@ TEST_F(MPlayerMediaTest, VolumeRangeAndMute) {
     EXPECT_EQ(m_player.GetVolume(), -10000);
     EXPECT_TRUE(m_player.Mute(false));
     EXPECT_EQ(m_player.GetVolume(), -2345);
+    // A transition fades in a gain of its own: the volume and mute stay as the operator set.
+    m_player.SetFadeGain(0.0);
+    EXPECT_EQ(m_player.GetVolume(), -2345);
+    EXPECT_TRUE(m_player.Mute(true)) << "not taken for silent already";
+    EXPECT_TRUE(m_player.Mute(false));
+    EXPECT_EQ(m_player.GetVolume(), -2345);
+    m_player.SetFadeGain(1.0);
 
     // A fresh pipeline knows no volume before it has sound, so the next file starts at full
     // volume; the video view applies the common volume after opening.

@@ -40,8 +40,9 @@ TEST(PipelineMemory, NothingOfAPlayedPipelineOutlivesIt) {
     ASSERT_TRUE(Wait(pPlaybin));
     g_object_set(pPlaybin, "volume", 0.5, nullptr);
 
-    // Every element there is once it plays; the one volume element has the pipeline's volume.
-    int nVolumes = 0;
+    // Every element there is once it plays; one volume element has the pipeline's volume, the
+    // other is a transition's fade, at full.
+    int nVolumes = 0, nFades = 0;
     GstIterator *pIt = gst_bin_iterate_recurse(GST_BIN(pPlaybin));
     GValue item = G_VALUE_INIT;
     while (gst_iterator_next(pIt, &item) == GST_ITERATOR_OK) {
@@ -54,8 +55,9 @@ TEST(PipelineMemory, NothingOfAPlayedPipelineOutlivesIt) {
         if (G_OBJECT_TYPE(pElement) == g_type_from_name("GstVolume")) {
             double dVolume = 0;
             g_object_get(pElement, "volume", &dVolume, nullptr);
-            EXPECT_DOUBLE_EQ(dVolume, 0.5);
-            ++nVolumes;
+            const bool bFade = g_str_equal(GST_OBJECT_NAME(pElement), "tessaro-fade");
+            EXPECT_DOUBLE_EQ(dVolume, bFade ? 1.0 : 0.5);
+            ++(bFade ? nFades : nVolumes);
         }
         g_value_reset(&item);
     }
@@ -63,6 +65,7 @@ TEST(PipelineMemory, NothingOfAPlayedPipelineOutlivesIt) {
     gst_iterator_free(pIt);
     ASSERT_GT(g_alive.size(), 10u);
     EXPECT_EQ(nVolumes, 1);
+    EXPECT_EQ(nFades, 1);
 
     gst_element_set_state(pPlaybin, GST_STATE_NULL);
     gst_object_unref(pPanorama);

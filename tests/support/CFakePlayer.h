@@ -49,6 +49,8 @@ public:
     long GetVolume() override { return m_lVolume; }
     void SetBalance(long) override {}
     long GetBalance() override { return 0; }
+    void SetFadeGain(double dGain) override { m_dFadeGain = dGain; }
+    double GetFadeGain() const override { return m_dFadeGain; }
 
     int BeginOpen(const QString &strPath) override;
     int PollOpen() override;
@@ -72,6 +74,7 @@ public:
     int m_nHeight = 576;
     long m_lVolume = 0;
     long m_lMuted = 0;
+    double m_dFadeGain = 1.0;
     bool m_bShown = false;
     QRect m_rcVideo;
     QString m_strPath;

@@ -6,6 +6,7 @@
 
 #include "app/CFullScreenDlg.h"
 #include "app/CVideoView.h"
+#include "core/CTransition.h"
 #include "engine/CShowEngine.h"
 #include "playback/CMPlayer.h"
 #include "support/CLogCapture.h"
@@ -139,6 +140,40 @@ TEST_F(VideoViewMediaTest, OnASecondScreenTheOutputLeavesFocusAndCursorToTheMain
     QTest::keyClick(m_pView.get(), Qt::Key_Return, Qt::AltModifier);
     EXPECT_FALSE(pFull->isVisible());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// Red in A, blue in B: a dissolve shows mixes of the two on its way and ends on blue alone,
+// in the window and on the full-screen output. The overlay output's native windows cannot be
+// blended: there the take shows B from its middle on, and ends just as cleanly.
+TEST_F(VideoViewMediaTest, ADissolveBlendsRedIntoBlueAndEndsOnBlueInTheWindowAndFullScreen) {
+    ASSERT_TRUE(m_engine.OpenMedia(CMediaFiles::Path("still.jpg"), 1));
+    m_engine.SetTransition({CTransition::Kind::Dissolve, 1500}, false);
+    const bool bBlends = !CScreenCapture::IsX11();
+
+    for (bool bFullScreen : {false, true}) {
+        SCOPED_TRACE(bFullScreen ? "full screen" : "window");
+        if (bFullScreen)
+            m_pView->ToggleFullscreen();
+        QWidget *pOut =
+            bFullScreen ? static_cast<QWidget *>(m_pView->GetFullScreenDlg()) : m_pView.get();
+        const QPoint centre = pOut->rect().center();
+        const int nTo = m_engine.GetActiveID() == 0 ? 1 : 0;
+        const QColor from = nTo == 1 ? Qt::red : Qt::blue, to = nTo == 1 ? Qt::blue : Qt::red;
+        ASSERT_TRUE(WaitForColour(pOut, centre, from));
+        m_engine.SetActivePlayer(nTo);
+        int nMixes = 0;
+        while (m_engine.GetTransitionProgress() >= 0.0) {
+            const QRgb rgb = CScreenCapture::PixelOf(pOut, centre);
+            nMixes += qRed(rgb) > 60 && qBlue(rgb) > 60 ? 1 : 0;
+            QTest::qWait(50);
+        }
+        if (bBlends) {
+            EXPECT_GE(nMixes, 3) << "pictures between red and blue on the way";
+        }
+        EXPECT_TRUE(WaitForColour(pOut, centre, to, 1000));
+        QTest::qWait(100);
+        EXPECT_TRUE(IsNear(CScreenCapture::PixelOf(pOut, centre), to)) << "nothing half blended";
+    }
 }
 
 } // namespace
