@@ -143,6 +143,8 @@ void CMainFrame::InitOsc() {
 
 void CMainFrame::InitSync() {
     m_pSync->Serve(*GetController(), *this);
+    m_pTimecode = std::make_unique<CTimecodeController>(m_profile);
+    m_pTimecode->Serve(*GetController(), m_pShow->Engine(), *this, *m_pSync);
 }
 
 void CMainFrame::OnInitialUpdate() {

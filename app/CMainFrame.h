@@ -7,6 +7,7 @@
 
 #include "app/CLogBookDlg.h"
 #include "app/CSyncController.h"
+#include "app/CTimecodeController.h"
 #include "core/CCommandSink.h"
 #include "core/CRateWindow.h"
 #include "core/CShowEvents.h"
@@ -202,6 +203,7 @@ private:
     bool m_bTopMost = false;
 
     std::unique_ptr<CSyncController> m_pSync;
+    std::unique_ptr<CTimecodeController> m_pTimecode;
     QString m_strVersion;
     QString m_strDocTitle;
     QString m_strDMXStatus;

@@ -57,6 +57,10 @@ CSyncController::Settings CSyncController::Settings::Read(CProfile &profile) {
         LogError("CSyncController: [Sync] Role=\"%s\" is none of off, leader, follower.\n",
                  qPrintable(strRole));
     s.strLeader = profile.GetProfileString(kSection, "Leader", QString()).trimmed();
+    // Its values are read, and logged, by the chase itself.
+    const QString strChase =
+        profile.GetProfileString("Timecode", "Source", "off").trimmed().toLower();
+    s.bChase = strChase == "artnet" || strChase == "ltc" || strChase == "mtc";
     s.nPort = ReadBounded(profile, "Port", s.nPort, 1, 65534);
     s.nLatencyMs = ReadBounded(profile, "Latency", s.nLatencyMs, 0, 10000);
     s.nOffsetMs = ReadBounded(profile, "Offset", s.nOffsetMs, -10000, 10000);
@@ -88,8 +92,13 @@ CSyncController::Settings CSyncController::Settings::Read(CProfile &profile) {
 
 CSyncController::CSyncController(const Settings &settings, QObject *pParent)
     : QObject(pParent), m_settings(settings) {
-    if (m_settings.role == Role::Off)
+    if (m_settings.role == Role::Off) {
+        if (!m_settings.bChase)
+            return;
+        m_pClock = std::make_unique<CSyncClock>();
+        m_pTiming = std::make_unique<CSyncTiming>(*m_pClock, CHASE_LATENCY_MS, 0);
         return;
+    }
     // The clock exists before the players do: their first pipelines already run on it.
     m_pClock = std::make_unique<CSyncClock>();
     const quint16 nClockPort = quint16(m_settings.nPort + 1);

@@ -767,5 +767,7 @@ CShowState CMainController::ShowState(bool bWithRows) const {
     state.nMarkedRow = m_playlist.FindRowByID(m_playlist.GetMarkedID());
     if (m_syncStatus)
         state.sync = m_syncStatus();
+    if (m_timecodeStatus)
+        state.timecode = m_timecodeStatus();
     return state;
 }

@@ -1,7 +1,7 @@
 // What OSC clients are told about the show: per player its state, clip name, length, position
-// and remaining time, the active player, the volume and the sync role; values go out when they
-// change, positions on every feedback tick while a player plays. No sockets and no OSC encoding
-// here: the server turns the values into one bundle per update.
+// and remaining time, the active player, the volume, the sync role and the timecode chase; values
+// go out when they change, positions on every feedback tick while a player plays. No sockets and no
+// OSC encoding here: the server turns the values into one bundle per update.
 #pragma once
 
 #include "core/CShowState.h"
@@ -16,7 +16,9 @@
 class COscFeedback {
 public:
     // One OSC message of the bundle: an int32 or a string argument, or for /tessaro/sync
-    // (bSync) the role, the clock offset in ms and the followers (types "sfi").
+    // (bSync) the role, the clock offset in ms and the followers (types "sfi"), or for
+    // /tessaro/timecode (bTimecode) the source, the newest label, the chase's state and its
+    // error in frames (types "sssi").
     struct Value {
         QByteArray path;
         bool bString = false;
@@ -24,6 +26,9 @@ public:
         QByteArray strValue;
         bool bSync = false;
         float fValue = 0.0f;
+        bool bTimecode = false;
+        QByteArray strLabel = {};
+        QByteArray strState = {};
     };
 
     // The values that differ from those this object last returned, and on a tick the position

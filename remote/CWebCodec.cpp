@@ -74,6 +74,15 @@ QByteArray CWebCodec::Collect(const CShowState &state, bool bTick) {
         message.insert("playlist", Rows(state.playlist));
     if (m_told.Changed(state, &CShowState::nMarkedRow))
         message.insert("marked", state.nMarkedRow);
+    // The timecode's label runs on with every frame: it goes on the tick, its state at once.
+    const CShowState::Timecode &timecode = state.timecode;
+    const CShowState::Timecode &toldTimecode = m_told.Last().timecode;
+    if (!m_told.IsKnown() || timecode.strSource != toldTimecode.strSource ||
+        timecode.strState != toldTimecode.strState || (bTick && timecode != toldTimecode))
+        message.insert("timecode", QJsonObject{{"source", timecode.strSource},
+                                               {"timecode", timecode.strTimecode},
+                                               {"state", timecode.strState},
+                                               {"error", timecode.nErrorFrames}});
     m_told.Told(state);
     return Finish(message);
 }

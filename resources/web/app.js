@@ -16,6 +16,7 @@ const model = {
   active: "A", volume: 100, muted: false, fullscreen: false,
   repeatSingle: false, autoNext: true, loopList: false,
   playlist: [], marked: -1,
+  timecode: { source: "off", timecode: "", state: "lost", error: 0 },
 };
 let socket = null;
 let lastHeard = 0;
@@ -145,6 +146,15 @@ function onState(message) {
   renderPlayer("A");
   renderPlayer("B");
   renderSwitches();
+  renderTimecode();
+}
+
+// Shown only where the program chases a timecode.
+function renderTimecode() {
+  const t = model.timecode;
+  $("timecode").hidden = t.source === "off";
+  $("timecode").textContent = "Timecode (" + t.source + "): " + (t.timecode || "--:--:--:--") +
+    " " + t.state + (t.state === "locked" ? ", " + t.error + " frames off" : "");
 }
 
 function connect() {
