@@ -42,7 +42,6 @@ void CTimecodeChase::OnTimecode(const CTimecode &timecode, int64_t nNowNs) {
             m_nLastSampleNs = nNowNs;
             return;
         }
-        Log(nNowNs, "jumped to", timecode);
     }
     m_rate = timecode.rate;
     m_bTimeline = true;
@@ -71,10 +70,8 @@ std::vector<CCommand::Payload> CTimecodeChase::Tick(int64_t nNowNs, const Player
     const int64_t nSilentNs = nNowNs - m_nLastSampleNs;
     if (nSilentNs > STALL_NS)
         return Stalled(nNowNs, nSilentNs, player);
-    if (m_status.state == State::Freewheel && !m_bNeedLock) {
+    if (m_status.state == State::Freewheel && !m_bNeedLock)
         m_status.state = State::Locked;
-        Log(nNowNs, "runs again at", *m_status.last);
-    }
     if (!player.bLoaded)
         return {};
     if (m_bNeedLock)
@@ -89,7 +86,6 @@ std::vector<CCommand::Payload> CTimecodeChase::Tick(int64_t nNowNs, const Player
     m_status.nErrorFrames = int(std::lround(dError));
     const bool bShouldRun = nWanted >= 0;
     if (std::fabs(dError) > m_config.nToleranceFrames || (bShouldRun && !player.bPlaying)) {
-        Log(nNowNs, "drifted; relocking at", *m_status.last);
         return Lock(nNowNs, player);
     }
     return {};
@@ -98,10 +94,8 @@ std::vector<CCommand::Payload> CTimecodeChase::Tick(int64_t nNowNs, const Player
 std::vector<CCommand::Payload> CTimecodeChase::Stalled(int64_t nNowNs, int64_t nSilentNs,
                                                        const PlayerView &player) {
     if (nSilentNs <= std::max<int64_t>(m_config.nFreewheelMs * MS, STALL_NS)) {
-        if (m_status.state == State::Locked) {
+        if (m_status.state == State::Locked)
             m_status.state = State::Freewheel;
-            Log(nNowNs, "stopped; freewheeling from", *m_status.last);
-        }
         return {};
     }
     // Freewheeled long enough: the player stands on the frame it reached, and the timecode,
