@@ -3,8 +3,10 @@
 #include "core/CTimecode.h"
 #include "remote/CArtNetTimecodeInput.h"
 #include "remote/CArtTimeCode.h"
+#include "remote/CTimecodeSettings.h"
 #include "support/CLogCapture.h"
 #include "support/CManualTickClock.h"
+#include "support/CMemoryProfile.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -38,6 +40,33 @@ TEST(Timecode, DropFrameLabelsCountTheFramesThatRun) {
     EXPECT_FALSE(CTimecode::Parse("0:00:00:00", Rate::Ebu25));
     EXPECT_FALSE(CTimecode::Parse("00:00:00:00 ", Rate::Ebu25));
     EXPECT_EQ(CTimecode::Parse("23:59:59:24", Rate::Ebu25)->ToString(), "23:59:59:24");
+}
+
+TEST(TimecodeSettings, ValuesOutOfRangeAreNamedAndLeaveTheDefaults) {
+    CLogCapture log;
+    CMemoryProfile profile;
+    profile.WriteProfileString("Timecode", "Source", "ArtNet ");
+    profile.WriteProfileString("Timecode", "Offset", "01:00:00:00");
+    profile.WriteProfileInt("Timecode", "Freewheel", 10000);
+    CTimecodeSettings settings = CTimecodeSettings::Read(profile);
+    EXPECT_EQ(settings.source, CTimecodeSettings::Source::ArtNet);
+    EXPECT_EQ(settings.offset.ToString(), "01:00:00:00");
+    EXPECT_EQ(settings.nFreewheelMs, 10000);
+    EXPECT_TRUE(log.Text().empty());
+
+    profile.WriteProfileString("Timecode", "Source", "smpte");
+    profile.WriteProfileString("Timecode", "Offset", "1:00:00");
+    profile.WriteProfileInt("Timecode", "Freewheel", 10001);
+    profile.WriteProfileInt("Timecode", "Tolerance", 0);
+    settings = CTimecodeSettings::Read(profile);
+    EXPECT_EQ(settings.source, CTimecodeSettings::Source::Off);
+    EXPECT_EQ(settings.offset.ToString(), "00:00:00:00");
+    EXPECT_EQ(settings.nFreewheelMs, 500);
+    EXPECT_EQ(settings.nToleranceFrames, 1);
+    EXPECT_TRUE(log.Contains("[Timecode] Source=\"smpte\" is none of off, artnet, ltc, mtc"));
+    EXPECT_TRUE(log.Contains("[Timecode] Offset=\"1:00:00\" is no HH:MM:SS:FF"));
+    EXPECT_TRUE(log.Contains("[Timecode] Freewheel=10001 is not between 0 and 10000"));
+    EXPECT_TRUE(log.Contains("[Timecode] Tolerance=0 is not between 1 and 100"));
 }
 
 TEST(ArtTimeCode, DecodesItsOwnAndTellsOtherArtNetFromBrokenPackets) {
