@@ -22,6 +22,7 @@
 #include <memory>
 
 class CFixedSplitter;
+class QLabel;
 class CGeneralSettings;
 class CMainController;
 class CModalUI;
@@ -207,6 +208,7 @@ private:
     QString m_strVersion;
     QString m_strDocTitle;
     QString m_strDMXStatus;
+    QLabel *m_pTimecodeField = nullptr; // in the status bar, while a timecode is chased
     QHash<int, QAction *> m_commands;
     QList<QAction *> m_accelerators;
     QMenu *m_pFileMenu = nullptr;

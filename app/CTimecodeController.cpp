@@ -111,3 +111,15 @@ CShowState::Timecode CTimecodeController::GetStatus() const {
     status.nErrorFrames = chase.nErrorFrames;
     return status;
 }
+
+QString CTimecodeController::StatusText() const {
+    const CShowState::Timecode status = GetStatus();
+    QString strText =
+        QStringLiteral("Timecode (%1): %2 %3")
+            .arg(status.strSource,
+                 status.strTimecode.isEmpty() ? QStringLiteral("--:--:--:--") : status.strTimecode,
+                 status.strState);
+    if (status.strState == QLatin1String("locked"))
+        strText += QStringLiteral(", %1 frames").arg(status.nErrorFrames);
+    return strText;
+}

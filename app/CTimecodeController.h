@@ -38,6 +38,10 @@ public:
     void Serve(CMainController &controller, CShowEngine &engine, CCommandSink &inputs,
                CSyncController &sync);
     CShowState::Timecode GetStatus() const;
+    // Whether a timecode is chased (Serve found a source to listen to).
+    bool IsChasing() const { return m_bActive; }
+    // The status line of the window: "Timecode (artnet): 00:00:12:07 locked, 0 frames".
+    QString StatusText() const;
 
 private:
     void OnTimecode(const CTimecode &timecode, int64_t nArrivedNs);
