@@ -1,6 +1,7 @@
 #include "app/CHeadlessShow.h"
 
 #include "app/CSyncController.h"
+#include "app/CTimecodeController.h"
 #include "app/CVideoView.h"
 #include "app/CWebRemote.h"
 #include "core/CGeneralSettings.h"
@@ -48,6 +49,8 @@ void CHeadlessShow::Start() {
          this))
         ->Init();
     m_pSync->Serve(controller, *this);
+    m_pTimecode = std::make_unique<CTimecodeController>(m_profile);
+    m_pTimecode->Serve(controller, m_show.Engine(), *this, *m_pSync);
     controller.ApplyVolumeRange();
     m_pView->OnInitialUpdate(true);
     m_show.RestoreVolume();

@@ -21,6 +21,7 @@ class CModalUI;
 class CProfile;
 class CRecentFileList;
 class CSyncController;
+class CTimecodeController;
 class CVideoView;
 
 class CHeadlessShow : public QObject, public CCommandSink {
@@ -58,6 +59,7 @@ private:
     CNetServer m_netServer;
     COscServer m_oscServer;
     std::unique_ptr<CSyncController> m_pSync;
+    std::unique_ptr<CTimecodeController> m_pTimecode;
     CShow m_show;
     std::unique_ptr<CVideoView> m_pView;
     CShowDisplay m_display; // nothing to show it on

@@ -26,9 +26,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPointer>
+#include <QStatusBar>
 #include <QWheelEvent>
 #include <QWindow>
 #include <utility>
@@ -143,6 +145,13 @@ void CMainFrame::InitOsc() {
 
 void CMainFrame::InitSync() {
     m_pSync->Serve(*GetController(), *this);
+    m_pTimecode = std::make_unique<CTimecodeController>(m_profile);
+    m_pTimecode->Serve(*GetController(), m_pShow->Engine(), *this, *m_pSync);
+    // The window has a status bar only while it chases a timecode: its field is the chase's.
+    if (m_pTimecode->IsChasing()) {
+        m_pTimecodeField = new QLabel(m_pTimecode->StatusText(), this);
+        statusBar()->addWidget(m_pTimecodeField);
+    }
 }
 
 void CMainFrame::OnInitialUpdate() {
@@ -229,6 +238,8 @@ void CMainFrame::OnBeat() {
     m_dmxInput.Poll();
     UpdateDMXStatus();
     m_pSync->OnTimer();
+    if (m_pTimecodeField)
+        m_pTimecodeField->setText(m_pTimecode->StatusText());
 }
 
 void CMainFrame::UpdateDMXStatus() {

@@ -7,6 +7,7 @@
 
 #include "app/CLogBookDlg.h"
 #include "app/CSyncController.h"
+#include "app/CTimecodeController.h"
 #include "core/CCommandSink.h"
 #include "core/CRateWindow.h"
 #include "core/CShowEvents.h"
@@ -21,6 +22,7 @@
 #include <memory>
 
 class CFixedSplitter;
+class QLabel;
 class CGeneralSettings;
 class CMainController;
 class CModalUI;
@@ -204,9 +206,11 @@ private:
     bool m_bTopMost = false;
 
     std::unique_ptr<CSyncController> m_pSync;
+    std::unique_ptr<CTimecodeController> m_pTimecode;
     QString m_strVersion;
     QString m_strDocTitle;
     QString m_strDMXStatus;
+    QLabel *m_pTimecodeField = nullptr; // in the status bar, while a timecode is chased
     QHash<int, QAction *> m_commands;
     QList<QAction *> m_accelerators;
     QMenu *m_pFileMenu = nullptr;

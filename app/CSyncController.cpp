@@ -106,6 +106,10 @@ CSyncController::Settings CSyncController::Settings::Read(CProfile &profile) {
     else if (strRole == "follower")
         s.role = Role::Follower;
     s.strLeader = profile.GetProfileString(kSection, "Leader", QString()).trimmed();
+    // Its values are read, and logged, by the chase itself.
+    const QString strChase =
+        profile.GetProfileString("Timecode", "Source", "off").trimmed().toLower();
+    s.bChase = strChase == "artnet" || strChase == "ltc" || strChase == "mtc";
     s.nPort = CSettingKey::Find(Keys(), "Port").ReadInt(profile);
     s.nLatencyMs = CSettingKey::Find(Keys(), "Latency").ReadInt(profile);
     s.nOffsetMs = CSettingKey::Find(Keys(), "Offset").ReadInt(profile);
@@ -135,8 +139,13 @@ CSyncController::Settings CSyncController::Settings::Read(CProfile &profile) {
 
 CSyncController::CSyncController(const Settings &settings, QObject *pParent)
     : QObject(pParent), m_settings(settings) {
-    if (m_settings.role == Role::Off)
+    if (m_settings.role == Role::Off) {
+        if (!m_settings.bChase)
+            return;
+        m_pClock = std::make_unique<CSyncClock>();
+        m_pTiming = std::make_unique<CSyncTiming>(*m_pClock, CHASE_LATENCY_MS, 0);
         return;
+    }
     // The clock exists before the players do: their first pipelines already run on it.
     m_pClock = std::make_unique<CSyncClock>();
     const quint16 nClockPort = quint16(m_settings.nPort + 1);

@@ -49,6 +49,9 @@ public:
         // A follower's Leader that cannot be followed (logged): the role is Off, and the
         // status says why.
         bool bLeaderUnusable = false;
+        // A timecode chase runs: with Role off the players are timed all the same, on this
+        // machine's own clock, so that the chase's commands happen at their moments.
+        bool bChase = false;
         // Reads [Sync] (and [Network] BindAddress, AllowFrom); wrong values are logged and left
         // default.
         static Settings Read(CProfile &profile);
@@ -65,12 +68,17 @@ public:
 
     // A follower starting late plays from this far ahead of now, so the seek is done in time.
     static constexpr int JOIN_MARGIN_MS = 120;
+    // How far ahead the operator's own changes take effect on a machine that chases timecode
+    // and has no followers to tell.
+    static constexpr int CHASE_LATENCY_MS = 40;
 
     CSyncController(const Settings &settings, QObject *pParent = nullptr);
     ~CSyncController() override;
 
     // The timing both players' pipelines use; nullptr with Role off.
     CPipelineTiming *GetTiming() const { return m_pTiming.get(); }
+    // The clock the players run on; nullptr when they are not timed.
+    CSyncClock *GetClock() const { return m_pClock.get(); }
     // The same, where a command's clock time is armed.
     CSyncTiming *GetSyncTiming() const { return m_pTiming.get(); }
     // Starts serving or following; with Role off nothing happens.

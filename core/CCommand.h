@@ -57,6 +57,8 @@
 // Fullscreen with origin Sync, so that it shows what its leader shows; its Play, Pause, Stop
 // and Seek carry the leader's moment (at clock), which the executor arms in the players'
 // timing for that command alone.
+// The timecode chase gives Play, Seek and Pause of the active player by id, with origin
+// Timecode, each carrying the moment it is carried out at (engine/CTimecodeChase).
 // Rows may grow as inputs do; a payload keeps its meaning once another input relies on it.
 #pragma once
 
@@ -212,7 +214,7 @@ using Payload =
 struct CCommand {
     // Where a command came from. Only the operator at the window is ever asked a question
     // or shown a box; every other origin is answered through its own channel and the log.
-    enum class Origin { Operator, Net, Osc, Mpris, Dmx, Sync, Web };
+    enum class Origin { Operator, Net, Osc, Mpris, Dmx, Sync, Web, Timecode };
 
     // What Execute says back: Done when the handler ran, Refused when it did nothing (an id
     // out of range, a value refused, the input not allowed), Failed when it ran and failed

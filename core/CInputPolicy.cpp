@@ -7,9 +7,9 @@ namespace {
 using Origin = CCommand::Origin;
 
 const CInputPolicy kPolicies[] = {
-    {Origin::Operator, false, false}, {Origin::Net, true, true},    {Origin::Osc, true, true},
-    {Origin::Web, true, true},        {Origin::Mpris, false, true}, {Origin::Sync, false, true},
-    {Origin::Dmx, true, true},
+    {Origin::Operator, false, false}, {Origin::Net, true, true},       {Origin::Osc, true, true},
+    {Origin::Web, true, true},        {Origin::Mpris, false, true},    {Origin::Sync, false, true},
+    {Origin::Dmx, true, true},        {Origin::Timecode, false, true},
 };
 
 } // namespace

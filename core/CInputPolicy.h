@@ -10,6 +10,7 @@
 //  Mpris     no     yes    this desktop's own media keys and applets: the operator's session
 //  Sync      no     yes    a follower obeys its leader by its own [Sync] Role, which is the gate
 //  Dmx       yes    yes    (reads levels only and gives no command today)
+//  Timecode  no     yes    the chase obeys the timecode by its own [Timecode] Source, the gate
 #pragma once
 
 #include "core/CCommand.h"

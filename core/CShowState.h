@@ -58,6 +58,15 @@ struct CShowState {
         bool operator==(const Transition &) const = default;
     };
 
+    // The timecode chase: what it hears and how the player follows.
+    struct Timecode {
+        QString strSource = QStringLiteral("off"); // "off", "artnet", "ltc" or "mtc"
+        QString strTimecode;                       // the newest label heard, "HH:MM:SS:FF"
+        QString strState = QStringLiteral("lost"); // "locked", "freewheel" or "lost"
+        int nErrorFrames = 0;                      // the player against the timecode, + ahead
+        bool operator==(const Timecode &) const = default;
+    };
+
     std::array<Player, 2> players;
     int nActive = 0;
     long lVolume = 0;        // the players' common volume, hundredths of a dB
@@ -75,6 +84,7 @@ struct CShowState {
     int nMarkedRow = -1; // the row the current track was last set to; -1 none
     Sync sync;
     Transition transition;
+    Timecode timecode;
 
     const Player &Active() const { return players[nActive & 1]; }
     bool operator==(const CShowState &) const = default;

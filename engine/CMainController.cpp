@@ -793,5 +793,7 @@ CShowState CMainController::ShowState(bool bWithRows) const {
     state.transition.nDurationMs = transition.nDurationMs;
     const double dProgress = m_engine.GetTransitionProgress();
     state.transition.nProgress = dProgress < 0.0 ? -1 : int(dProgress * 100.0);
+    if (m_timecodeStatus)
+        state.timecode = m_timecodeStatus();
     return state;
 }

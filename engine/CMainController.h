@@ -53,6 +53,11 @@ public:
     // Where the show's state learns the sync role (off until set).
     using SyncStatusSource = std::function<CShowState::Sync()>;
     void SetSyncStatusSource(SyncStatusSource source) { m_syncStatus = std::move(source); }
+    // Where it learns what the timecode chase does (off until set).
+    using TimecodeStatusSource = std::function<CShowState::Timecode()>;
+    void SetTimecodeStatusSource(TimecodeStatusSource source) {
+        m_timecodeStatus = std::move(source);
+    }
     // The show as every feedback channel reports it, read now; without the playlist's rows
     // for a reader that needs none of them (it is read on every command).
     CShowState ShowState(bool bWithRows = true) const;
@@ -189,6 +194,7 @@ private:
     std::function<bool()> m_endHold;
     std::function<void(CCommand::Switch)> m_followSwitch;
     SyncStatusSource m_syncStatus;
+    TimecodeStatusSource m_timecodeStatus;
     CSyncTiming *m_pSyncTiming = nullptr;
     // A playlist entry opening in a player, and the play state it takes over once open: that
     // of the player it came from, followed as the operator changes it meanwhile.

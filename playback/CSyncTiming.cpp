@@ -23,6 +23,10 @@ CSyncTiming::CSyncTiming(CSyncClock &clock, int nLatencyMs, int nOffsetMs, QObje
 
 void CSyncTiming::Arm(int nPlayer, const Plan &plan) {
     m_armed[nPlayer & 1] = plan;
+    // A plan made on this machine (a timecode chase on a leader) is numbered as its own are,
+    // so that followers tell it from the one before.
+    if (m_bOwnEpochs && plan.nEpoch == 0)
+        m_armed[nPlayer & 1]->nEpoch = m_nNextEpoch++;
 }
 
 void CSyncTiming::SetPlan(int nPlayer, const Plan &plan) {

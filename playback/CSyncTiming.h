@@ -42,7 +42,8 @@ public:
 
     // The plan the player follows now.
     const Plan &GetPlan(int nPlayer) const { return m_plans[nPlayer & 1]; }
-    // The next play, pause or seek of the player carries out this plan (a follower).
+    // The next play, pause or seek of the player carries out this plan (a follower, a timecode
+    // chase).
     void Arm(int nPlayer, const Plan &plan);
     void Disarm(int nPlayer) { m_armed[nPlayer & 1].reset(); }
     // The plan stays as it is, under the leader's number.

@@ -69,6 +69,18 @@ std::vector<COscFeedback::Value> COscFeedback::Collect(const CShowState &state, 
         value.nDurationMs = transition.nDurationMs;
         values.push_back(value);
     }
+    // The label runs on with every frame: it goes on the tick, the state at once.
+    const CShowState::Timecode &timecode = state.timecode;
+    const CShowState::Timecode &toldTimecode = m_told.Last().timecode;
+    if (timecode.strSource != QLatin1String("off") &&
+        (!m_told.IsKnown() || timecode.strSource != toldTimecode.strSource ||
+         timecode.strState != toldTimecode.strState || (bTick && timecode != toldTimecode))) {
+        Value value{"/tessaro/timecode", false, timecode.nErrorFrames, timecode.strSource.toUtf8()};
+        value.bTimecode = true;
+        value.strLabel = timecode.strTimecode.toUtf8();
+        value.strState = timecode.strState.toUtf8();
+        values.push_back(value);
+    }
     m_told.Told(state);
     return values;
 }

@@ -384,6 +384,11 @@ void COscServer::Send(const std::vector<COscFeedback::Value> &values, const QHos
             lo_message_add_string(message, value.strValue.constData());
             lo_message_add_int32(message, value.nDurationMs);
             lo_message_add_int32(message, value.nValue);
+        } else if (value.bTimecode) {
+            lo_message_add_string(message, value.strValue.constData());
+            lo_message_add_string(message, value.strLabel.constData());
+            lo_message_add_string(message, value.strState.constData());
+            lo_message_add_int32(message, value.nValue);
         } else if (value.bString) {
             lo_message_add_string(message, value.strValue.constData());
         } else {

@@ -102,6 +102,15 @@ QByteArray CWebCodec::Collect(const CShowState &state, bool bTick) {
         message.insert("transition", QJsonObject{{"kind", state.transition.strKind},
                                                  {"duration", state.transition.nDurationMs},
                                                  {"progress", state.transition.nProgress}});
+    // The timecode's label runs on with every frame: it goes on the tick, its state at once.
+    const CShowState::Timecode &timecode = state.timecode;
+    const CShowState::Timecode &toldTimecode = m_told.Last().timecode;
+    if (!m_told.IsKnown() || timecode.strSource != toldTimecode.strSource ||
+        timecode.strState != toldTimecode.strState || (bTick && timecode != toldTimecode))
+        message.insert("timecode", QJsonObject{{"source", timecode.strSource},
+                                               {"timecode", timecode.strTimecode},
+                                               {"state", timecode.strState},
+                                               {"error", timecode.nErrorFrames}});
     m_told.Told(state);
     return Finish(message);
 }

@@ -18,6 +18,7 @@ const model = {
   playlist: [], marked: -1,
   sync: { role: "off", health: "" },
   transition: { kind: "cut", duration: 1000, progress: -1 },
+  timecode: { source: "off", timecode: "", state: "lost", error: 0 },
 };
 let socket = null;
 let lastHeard = 0;
@@ -174,6 +175,15 @@ function onState(message) {
   renderSwitches();
   if ("sync" in message)
     renderSync();
+  renderTimecode();
+}
+
+// Shown only where the program chases a timecode.
+function renderTimecode() {
+  const t = model.timecode;
+  $("timecode").hidden = t.source === "off";
+  $("timecode").textContent = "Timecode (" + t.source + "): " + (t.timecode || "--:--:--:--") +
+    " " + t.state + (t.state === "locked" ? ", " + t.error + " frames off" : "");
 }
 
 function connect() {
