@@ -2,6 +2,7 @@
 
 #include "core/CProfile.h"
 #include "engine/CMainController.h"
+#include "playback/CAudioOutput.h"
 #include "playlist/CPlaylistCtrl.h"
 
 #include <algorithm>
@@ -10,10 +11,13 @@
 CShow::CShow(CShowEngine::PlayerFactory factory, CModalUI &modalUI, CProfile &profile,
              CGeneralSettings &settings, CRecentFileList &recentFiles, const QString &strStartDir,
              std::unique_ptr<CMediaProbe> pLengthProbe, CShowEvents &events, QObject *pParent)
-    : QObject(pParent), m_engine(std::move(factory), modalUI),
+    : QObject(pParent),
+      m_pAudio(std::make_unique<CAudioOutput>(CAudioOutput::Settings::Read(profile))),
+      m_engine(std::move(factory), modalUI),
       m_pPlaylist(std::make_unique<CPlaylistCtrl>(strStartDir, profile, settings, recentFiles,
                                                   std::move(pLengthProbe))),
       m_events(events), m_settings(settings), m_profile(profile) {
+    m_engine.SetAudioOutput(m_pAudio.get());
     m_heartbeat.setTimerType(Qt::PreciseTimer);
     m_heartbeat.setInterval(HEARTBEAT_MS);
     connect(&m_heartbeat, &QTimer::timeout, this, &CShow::Beat);
