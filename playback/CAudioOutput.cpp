@@ -9,6 +9,8 @@
 #include <gst/controller/gstdirectcontrolbinding.h>
 #include <gst/controller/gstinterpolationcontrolsource.h>
 
+#include <QCoreApplication>
+#include <atomic>
 #include <utility>
 
 namespace {
@@ -41,6 +43,34 @@ QString ReadBounded(CProfile &profile, const char *pszEntry) {
 GstElement *Make(const char *pszFactory) {
     return gst_element_factory_make(pszFactory, nullptr);
 }
+
+// Any thread: the mix's messages. An output that fails while the show runs (a device unplugged,
+// a full disc) is named once in the logbook; of the rest only what Start and Stop wait for is
+// kept, so a long show's bus never grows.
+struct BusWatch {
+    QByteArray strOutput;
+    std::atomic<bool> bTold{true}; // until the mix has started: a failed start says it itself
+
+    static GstBusSyncReply OnMessage(GstBus *, GstMessage *pMessage, gpointer pData) {
+        auto *pWatch = static_cast<BusWatch *>(pData);
+        if (GST_MESSAGE_TYPE(pMessage) == GST_MESSAGE_EOS)
+            return GST_BUS_PASS;
+        if (GST_MESSAGE_TYPE(pMessage) != GST_MESSAGE_ERROR)
+            return GST_BUS_DROP;
+        if (!pWatch->bTold.exchange(true)) {
+            GError *pError = nullptr;
+            gst_message_parse_error(pMessage, &pError, nullptr);
+            QByteArray line = "Audio output: " + pWatch->strOutput + " stopped (" +
+                              QByteArray(pError ? pError->message : "an error") + ").\n";
+            g_clear_error(&pError);
+            if (QCoreApplication *pApp = QCoreApplication::instance())
+                QMetaObject::invokeMethod(
+                    pApp, [line] { LogError("%s", line.constData()); }, Qt::QueuedConnection);
+        }
+        return GST_BUS_PASS;
+    }
+    static void Forget(gpointer pData) { delete static_cast<BusWatch *>(pData); }
+};
 
 } // namespace
 
@@ -406,8 +436,16 @@ bool CAudioOutput::TryStart(bool bChosen) {
         m_pRoutes[i] = std::make_shared<Route>();
         m_pRoutes[i]->pSource = GST_ELEMENT(gst_object_ref(pSource));
     }
+    BusWatch *pWatch = nullptr; // the bus's
     if (bOK) {
         SetGains(0);
+        pWatch = new BusWatch;
+        pWatch->strOutput =
+            (m_bHasCue ? m_strMainName + " or the cue output " + m_strCueName : m_strMainName)
+                .toUtf8();
+        GstBus *pBus = gst_element_get_bus(m_pPipeline);
+        gst_bus_set_sync_handler(pBus, &BusWatch::OnMessage, pWatch, &BusWatch::Forget);
+        gst_object_unref(pBus);
         bOK = gst_element_set_state(m_pPipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE &&
               gst_element_get_state(m_pPipeline, nullptr, nullptr, START_WAIT) !=
                   GST_STATE_CHANGE_FAILURE;
@@ -430,6 +468,7 @@ bool CAudioOutput::TryStart(bool bChosen) {
         Stop();
         return false;
     }
+    pWatch->bTold = false;
     // The mix plays a sample its latency after the sample's time on the mix: the sink bins
     // stamp theirs that much earlier and hand them over ahead by as much and a margin.
     GstClockTime nLatency = 0;

@@ -57,6 +57,8 @@ TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
     EXPECT_TRUE(err.contains("no-such-option")) << err.toStdString();
     EXPECT_TRUE(err.contains("Usage: tessaro"));
     EXPECT_EQ(run({"--screen"}, out, err), 2) << "an option without its value";
+    // No sound card here, so the list is empty, but it ends as help does, with nothing written.
+    EXPECT_EQ(run({"--list-audio-devices"}, out, err), 0) << err.toStdString();
     EXPECT_TRUE(QDir(config.path()).isEmpty());
 }
 
