@@ -274,6 +274,8 @@ GstElement *CAudioOutput::MakeSink(int nPlayer) {
 GstElement *CAudioOutput::MakeOutputSink(const QString &strDevice, const QString &strSink,
                                          bool bCue, bool bChosen, QString &strName) {
     const char *pszWhat = bCue ? "cue " : "";
+    const char *pszFallback =
+        bCue ? "the inactive player is not heard" : "playing to the default output instead";
     if (bChosen && !strSink.isEmpty()) {
         GError *pError = nullptr;
         GstElement *pSink =
@@ -282,9 +284,9 @@ GstElement *CAudioOutput::MakeOutputSink(const QString &strDevice, const QString
             strName = QStringLiteral("the %1sink \"%2\"").arg(pszWhat, strSink);
             return pSink;
         }
-        LogError("Audio output: the %ssink \"%s\" cannot be made (%s); %s instead.\n", pszWhat,
+        LogError("Audio output: the %ssink \"%s\" cannot be made (%s); %s.\n", pszWhat,
                  strSink.toUtf8().constData(), pError ? pError->message : "no element",
-                 bCue ? "the inactive player is not heard" : "playing to the default output");
+                 pszFallback);
         g_clear_error(&pError);
         if (pSink)
             gst_object_unref(gst_object_ref_sink(pSink));
@@ -295,9 +297,8 @@ GstElement *CAudioOutput::MakeOutputSink(const QString &strDevice, const QString
                 QStringLiteral("the %1device \"%2\" (%3)").arg(pszWhat, strDescription, strDevice);
             return pSink;
         }
-        LogError("Audio output: the %sdevice \"%s\" is not there; %s instead.\n", pszWhat,
-                 strDevice.toUtf8().constData(),
-                 bCue ? "the inactive player is not heard" : "playing to the default output");
+        LogError("Audio output: the %sdevice \"%s\" is not there; %s.\n", pszWhat,
+                 strDevice.toUtf8().constData(), pszFallback);
     }
     if (bCue)
         return nullptr;
@@ -372,6 +373,68 @@ bool CAudioOutput::Start() {
     return m_pPipeline != nullptr;
 }
 
+GstElement *CAudioOutput::AddOutput(GstElement *pSink) {
+    GstElement *pMixer = Make("audiomixer");
+    GstElement *pFormat = Make("capsfilter");
+    GstElement *pConvert = Make("audioconvert");
+    GstElement *pResample = Make("audioresample");
+    for (GstElement *p : {pMixer, pFormat, pConvert, pResample, pSink})
+        if (p)
+            gst_bin_add(GST_BIN(m_pPipeline), p);
+    if (!pMixer || !pFormat || !pConvert || !pResample)
+        return nullptr;
+    GstCaps *pCaps = gst_caps_from_string(MIX_CAPS);
+    g_object_set(pFormat, "caps", pCaps, nullptr);
+    gst_caps_unref(pCaps);
+    g_object_set(pMixer, "latency", MIXER_LATENCY, nullptr);
+    return gst_element_link_many(pMixer, pFormat, pConvert, pResample, pSink, nullptr) ? pMixer
+                                                                                       : nullptr;
+}
+
+bool CAudioOutput::AddSource(int nPlayer, GstElement *pMainMixer, GstElement *pCueMixer) {
+    GstElement *pSource = Make("appsrc");
+    GstElement *pTee = Make("tee");
+    if (!pSource || !pTee)
+        return false;
+    GstCaps *pCaps = gst_caps_from_string(MIX_CAPS);
+    g_object_set(pSource, "caps", pCaps, "format", GST_FORMAT_TIME, "is-live", TRUE, "min-latency",
+                 gint64(0), "max-bytes", MAX_QUEUED_BYTES, nullptr);
+    gst_caps_unref(pCaps);
+    gst_app_src_set_leaky_type(GST_APP_SRC(pSource), GST_APP_LEAKY_TYPE_UPSTREAM);
+    gst_bin_add_many(GST_BIN(m_pPipeline), pSource, pTee, nullptr);
+    m_pRoutes[nPlayer] = std::make_shared<Route>();
+    m_pRoutes[nPlayer]->pSource = GST_ELEMENT(gst_object_ref(pSource));
+    return gst_element_link(pSource, pTee) && AddBranch(pTee, nPlayer, pMainMixer, true) &&
+           (!pCueMixer || AddBranch(pTee, nPlayer, pCueMixer, false));
+}
+
+bool CAudioOutput::Play(const QByteArray &strOutputs, bool bChosen) {
+    auto *pWatch = new BusWatch; // the bus's
+    pWatch->strOutput = strOutputs;
+    GstBus *pBus = gst_element_get_bus(m_pPipeline);
+    gst_bus_set_sync_handler(pBus, &BusWatch::OnMessage, pWatch, &BusWatch::Forget);
+    const bool bOK =
+        gst_element_set_state(m_pPipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE &&
+        gst_element_get_state(m_pPipeline, nullptr, nullptr, START_WAIT) !=
+            GST_STATE_CHANGE_FAILURE;
+    if (bOK) {
+        pWatch->bTold = false;
+    } else {
+        GstMessage *pError = gst_bus_pop_filtered(pBus, GST_MESSAGE_ERROR);
+        GError *pGError = nullptr;
+        if (pError)
+            gst_message_parse_error(pError, &pGError, nullptr);
+        LogError("Audio output: %s cannot play (%s)%s.\n", strOutputs.constData(),
+                 pGError ? pGError->message : "the state change failed",
+                 bChosen ? "; playing to the default output instead" : "");
+        g_clear_error(&pGError);
+        if (pError)
+            gst_message_unref(pError);
+    }
+    gst_object_unref(pBus);
+    return bOK;
+}
+
 // bChosen false: the default output alone, after the chosen one failed to start.
 bool CAudioOutput::TryStart(bool bChosen) {
     Stop();
@@ -383,92 +446,34 @@ bool CAudioOutput::TryStart(bool bChosen) {
     gst_pipeline_use_clock(GST_PIPELINE(m_pPipeline), pClock);
     gst_object_unref(pClock);
 
-    GstElement *pSinks[2] = {
-        MakeOutputSink(m_settings.strDevice, m_settings.strSink, false, bChosen, m_strMainName),
-        MakeOutputSink(m_settings.strCueDevice, m_settings.strCueSink, true, bChosen,
-                       m_strCueName)};
-    m_bHasCue = pSinks[1] != nullptr;
-    GstElement *pMixers[2] = {};
-    bool bOK = pSinks[0] != nullptr;
-    for (int nOut = 0; nOut < 2 && bOK; ++nOut) {
-        if (!pSinks[nOut])
-            continue;
-        GstElement *pMixer = Make("audiomixer");
-        GstElement *pFormat = Make("capsfilter");
-        GstElement *pConvert = Make("audioconvert");
-        GstElement *pResample = Make("audioresample");
-        for (GstElement *p : {pMixer, pFormat, pConvert, pResample})
-            if (p)
-                gst_bin_add(GST_BIN(m_pPipeline), p);
-        GstElement *pSink = std::exchange(pSinks[nOut], nullptr);
-        gst_bin_add(GST_BIN(m_pPipeline), pSink);
-        if (!pMixer || !pFormat || !pConvert || !pResample) {
-            bOK = false;
-            break;
-        }
-        GstCaps *pCaps = gst_caps_from_string(MIX_CAPS);
-        g_object_set(pFormat, "caps", pCaps, nullptr);
-        gst_caps_unref(pCaps);
-        g_object_set(pMixer, "latency", MIXER_LATENCY, nullptr);
-        bOK = gst_element_link_many(pMixer, pFormat, pConvert, pResample, pSink, nullptr);
-        pMixers[nOut] = pMixer;
-    }
-    for (GstElement *pLeft : pSinks)
-        if (pLeft)
-            gst_object_unref(gst_object_ref_sink(pLeft));
-
+    GstElement *pMainSink =
+        MakeOutputSink(m_settings.strDevice, m_settings.strSink, false, bChosen, m_strMainName);
+    GstElement *pCueSink =
+        MakeOutputSink(m_settings.strCueDevice, m_settings.strCueSink, true, bChosen, m_strCueName);
+    m_bHasCue = pCueSink != nullptr;
+    GstElement *pMainMixer = pMainSink ? AddOutput(pMainSink) : nullptr;
+    GstElement *pCueMixer = pCueSink && pMainMixer ? AddOutput(pCueSink) : nullptr;
+    if (pCueSink && !pMainMixer)
+        gst_object_unref(gst_object_ref_sink(pCueSink));
+    bool bOK = pMainMixer && (!pCueSink || pCueMixer);
     // Each player's source feeds the main mix and, with a cue output, the cue mix.
-    for (int i = 0; i < PLAYER_COUNT && bOK; ++i) {
-        GstElement *pSource = Make("appsrc");
-        GstElement *pTee = Make("tee");
-        if (!pSource || !pTee) {
-            bOK = false;
-            break;
-        }
-        GstCaps *pCaps = gst_caps_from_string(MIX_CAPS);
-        g_object_set(pSource, "caps", pCaps, "format", GST_FORMAT_TIME, "is-live", TRUE,
-                     "min-latency", gint64(0), "max-bytes", MAX_QUEUED_BYTES, nullptr);
-        gst_caps_unref(pCaps);
-        gst_app_src_set_leaky_type(GST_APP_SRC(pSource), GST_APP_LEAKY_TYPE_UPSTREAM);
-        gst_bin_add_many(GST_BIN(m_pPipeline), pSource, pTee, nullptr);
-        bOK = gst_element_link(pSource, pTee) && AddBranch(pTee, i, pMixers[0], true) &&
-              (!m_bHasCue || AddBranch(pTee, i, pMixers[1], false));
-        m_pRoutes[i] = std::make_shared<Route>();
-        m_pRoutes[i]->pSource = GST_ELEMENT(gst_object_ref(pSource));
-    }
-    BusWatch *pWatch = nullptr; // the bus's
+    for (int i = 0; i < PLAYER_COUNT && bOK; ++i)
+        bOK = AddSource(i, pMainMixer, pCueMixer);
+    if (!bOK && bChosen)
+        LogError("Audio output: %s cannot take the sound (no sink pad, or a missing element); "
+                 "playing to the default output instead.\n",
+                 (pMainMixer ? m_strCueName : m_strMainName).toUtf8().constData());
     if (bOK) {
         SetGains(0);
-        pWatch = new BusWatch;
-        pWatch->strOutput =
-            (m_bHasCue ? m_strMainName + " or the cue output " + m_strCueName : m_strMainName)
-                .toUtf8();
-        GstBus *pBus = gst_element_get_bus(m_pPipeline);
-        gst_bus_set_sync_handler(pBus, &BusWatch::OnMessage, pWatch, &BusWatch::Forget);
-        gst_object_unref(pBus);
-        bOK = gst_element_set_state(m_pPipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE &&
-              gst_element_get_state(m_pPipeline, nullptr, nullptr, START_WAIT) !=
-                  GST_STATE_CHANGE_FAILURE;
-        if (!bOK) {
-            GstBus *pBus = gst_element_get_bus(m_pPipeline);
-            GstMessage *pError = gst_bus_pop_filtered(pBus, GST_MESSAGE_ERROR);
-            GError *pGError = nullptr;
-            if (pError)
-                gst_message_parse_error(pError, &pGError, nullptr);
-            LogError("Audio output: %s cannot play (%s)%s.\n", m_strMainName.toUtf8().constData(),
-                     pGError ? pGError->message : "the state change failed",
-                     bChosen ? "; playing to the default output instead" : "");
-            g_clear_error(&pGError);
-            if (pError)
-                gst_message_unref(pError);
-            gst_object_unref(pBus);
-        }
+        bOK =
+            Play((m_bHasCue ? m_strMainName + " or the cue output " + m_strCueName : m_strMainName)
+                     .toUtf8(),
+                 bChosen);
     }
     if (!bOK) {
         Stop();
         return false;
     }
-    pWatch->bTold = false;
     // The mix plays a sample its latency after the sample's time on the mix: the sink bins
     // stamp theirs that much earlier and hand them over ahead by as much and a margin.
     GstClockTime nLatency = 0;

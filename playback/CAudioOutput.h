@@ -12,6 +12,7 @@
 
 #include <gst/gst.h>
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 
@@ -67,7 +68,14 @@ private:
     // nothing chosen) the default; strName says which, for the logbook.
     GstElement *MakeOutputSink(const QString &strDevice, const QString &strSink, bool bCue,
                                bool bChosen, QString &strName);
+    // The mixer in front of pSink (taken), in the mix; nullptr when an element is missing.
+    GstElement *AddOutput(GstElement *pSink);
+    // Player nPlayer's source, feeding the main mixer and the cue mixer (nullptr: none).
+    bool AddSource(int nPlayer, GstElement *pMainMixer, GstElement *pCueMixer);
     bool AddBranch(GstElement *pTee, int nPlayer, GstElement *pMixer, bool bMain);
+    // The mix plays; false, logged naming strOutputs, when it cannot (bChosen: the default
+    // output is tried next).
+    bool Play(const QByteArray &strOutputs, bool bChosen);
     // The gains now and from nAt (running time of the mix) on, as the active player says.
     void SetGains(GstClockTime nAt);
     void Stop();
