@@ -20,6 +20,7 @@ constexpr OptionText kOptions[] = {
     {"lead", nullptr, "lead synchronised playback on other machines (this run only)"},
     {"follow", "ADDRESS", "follow the leader at ADDRESS in synchronised playback (this run only)"},
     {"print-settings", nullptr, "print every setting in force with its default, as INI, and exit"},
+    {"list-audio-devices", nullptr, "print the sound output devices ([Audio] Device) and exit"},
     {"h,help", nullptr, "print this text and exit"},
     {"v,version", nullptr, "print the version and exit"},
 };
@@ -74,6 +75,8 @@ CCommandLine::Action CCommandLine::Parse(const QStringList &args) {
         return m_action = ACTION_HELP;
     if (parser.isSet("version"))
         return m_action = ACTION_VERSION;
+    if (parser.isSet("list-audio-devices"))
+        return m_action = ACTION_LIST_AUDIO_DEVICES;
     m_files = parser.positionalArguments();
     m_bFullScreen = parser.isSet("fullscreen");
     m_strScreen = parser.value("screen");

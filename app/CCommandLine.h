@@ -6,7 +6,14 @@
 #include <QStringList>
 
 struct CCommandLine {
-    enum Action { ACTION_RUN, ACTION_HELP, ACTION_VERSION, ACTION_PRINT_SETTINGS, ACTION_ERROR };
+    enum Action {
+        ACTION_RUN,
+        ACTION_HELP,
+        ACTION_VERSION,
+        ACTION_PRINT_SETTINGS,
+        ACTION_LIST_AUDIO_DEVICES,
+        ACTION_ERROR
+    };
     // Exit code of a usage error; help and version end with 0.
     static constexpr int EXIT_USAGE = 2;
 

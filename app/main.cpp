@@ -2,6 +2,7 @@
 #include "app/CSettingsCatalog.h"
 #include "app/CTessaro2App.h"
 #include "core/CSettingsProfile.h"
+#include "playback/CAudioDevices.h"
 #include "playback/CHeapTrim.h"
 
 #include <QFileInfo>
@@ -22,6 +23,9 @@ int main(int argc, char **argv) {
         return 0;
     case CCommandLine::ACTION_VERSION:
         std::fputs(qPrintable(CCommandLine::Version()), stdout);
+        return 0;
+    case CCommandLine::ACTION_LIST_AUDIO_DEVICES:
+        std::fputs(qPrintable(CAudioDevices::Format(CAudioDevices::List())), stdout);
         return 0;
     case CCommandLine::ACTION_ERROR:
         std::fprintf(stderr, "tessaro: %s\n\n%s", qPrintable(commandLine.m_strError),

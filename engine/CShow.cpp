@@ -1,8 +1,10 @@
 #include "engine/CShow.h"
 
+#include "core/CLogBook.h"
 #include "core/CProfile.h"
 #include "core/CTransitionSettings.h"
 #include "engine/CMainController.h"
+#include "playback/CAudioOutput.h"
 #include "playlist/CPlaylistCtrl.h"
 
 #include <algorithm>
@@ -15,6 +17,15 @@ CShow::CShow(CShowEngine::PlayerFactory factory, CModalUI &modalUI, CProfile &pr
       m_pPlaylist(std::make_unique<CPlaylistCtrl>(strStartDir, profile, settings, recentFiles,
                                                   std::move(pLengthProbe))),
       m_events(events), m_settings(settings), m_profile(profile) {
+    // The show's own mix only where an output is chosen: otherwise each player plays to the
+    // default output itself, as it always has, in step with its own pictures.
+    const CAudioOutput::Settings audio = CAudioOutput::Settings::Read(profile);
+    if (audio.IsChosen()) {
+        m_pAudio = std::make_unique<CAudioOutput>(audio);
+        m_engine.SetAudioOutput(m_pAudio.get());
+    } else {
+        LogMsg("Audio output: each player plays to the default output ([Audio] chooses one).\n");
+    }
     m_heartbeat.setTimerType(Qt::PreciseTimer);
     m_heartbeat.setInterval(HEARTBEAT_MS);
     connect(&m_heartbeat, &QTimer::timeout, this, &CShow::Beat);

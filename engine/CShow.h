@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <memory>
 
+class CAudioOutput;
 class CGeneralSettings;
 class CMainController;
 class CMediaProbe;
@@ -39,6 +40,9 @@ public:
 
     CShowEngine &Engine() { return m_engine; }
     CPlaylistCtrl &Playlist() { return *m_pPlaylist; }
+    // The show's own sound mix the players play into, where [Audio] chooses an output; null
+    // where each player plays to the default output itself.
+    CAudioOutput *Audio() const { return m_pAudio.get(); }
     // The executor, from Attach on (null before and after Close).
     CMainController *Controller() const { return m_pController.get(); }
 
@@ -66,6 +70,8 @@ signals:
     void beat();
 
 private:
+    // Made before the players and gone after them: their pipelines hand samples to it.
+    std::unique_ptr<CAudioOutput> m_pAudio;
     CShowEngine m_engine;
     std::unique_ptr<CPlaylistCtrl> m_pPlaylist;
     CShowEvents &m_events;

@@ -3,6 +3,7 @@
 #include "core/CLogBook.h"
 #include "core/CModalUI.h"
 #include "engine/CShowOutput.h"
+#include "playback/CAudioOutput.h"
 #include "playback/CDirectXCheck.h"
 #include "playback/CGstVersionSource.h"
 
@@ -42,8 +43,10 @@ void CShowEngine::CreatePlayers() {
         Player &player = m_players[i];
         if (!player.pPlayer)
             player.pPlayer = m_playerFactory(i);
-        if (player.pPlayer)
+        if (player.pPlayer) {
             player.pPlayer->SetPipelineTiming(m_pTiming, i);
+            player.pPlayer->SetAudioOutput(m_pAudio, i);
+        }
         // The notification comes from the event loop; the engine may be gone by then.
         QPointer<CShowEngine> self(this);
         if (!player.pPlayer || !player.pPlayer->Init([self, i] {
@@ -255,6 +258,8 @@ void CShowEngine::SetActivePlayer(int nID) {
         m_transitionTimer.start();
         emit transitionChanged();
     }
+    if (m_pAudio)
+        m_pAudio->SetActive(nID);
     for (int i = 0; i < PLAYER_COUNT; ++i) {
         Player &player = m_players[i];
         if (!player.pPlayer)

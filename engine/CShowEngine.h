@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+class CAudioOutput;
 class CModalUI;
 class CPipelineTiming;
 class CShowOutput;
@@ -45,6 +46,9 @@ public:
     void SetTerminate(Terminate terminate) { m_terminate = std::move(terminate); }
     // Before CreatePlayers: the players' pipelines are timed by pTiming (synchronised playback).
     void SetPipelineTiming(CPipelineTiming *pTiming) { m_pTiming = pTiming; }
+    // Before CreatePlayers: the players' sound goes into pAudio's mix, whose main and cue
+    // outputs follow the active player; it outlives the players.
+    void SetAudioOutput(CAudioOutput *pAudio) { m_pAudio = pAudio; }
     // The output that shows the pictures (null: none); it outlives the engine or is unset first.
     void SetOutput(CShowOutput *pOutput) { m_pOutput = pOutput; }
 
@@ -133,6 +137,7 @@ private:
     MediaCheck m_mediaCheck;
     Terminate m_terminate;
     CPipelineTiming *m_pTiming = nullptr;
+    CAudioOutput *m_pAudio = nullptr;
     CShowOutput *m_pOutput = nullptr;
 
     struct PendingOpen {

@@ -2,6 +2,7 @@
 
 #include "core/CLogBook.h"
 #include "core/CProfile.h"
+#include "playback/CAudioOutput.h"
 #include "playback/CDecoderRanks.h"
 #include "playback/CGraphEventQueue.h"
 #include "playback/CId3Tag.h"
@@ -102,9 +103,13 @@ std::unique_ptr<CPlayerBase> CMPlayer::ForShow(int nID, CProfile &profile) {
                              profile.GetProfileString("Video", "Sink", "")));
 }
 
+GstElement *CMPlayer::MakeAudioSink() {
+    return m_pAudio ? m_pAudio->MakeSink(m_nAudioId) : CAudioOutput::MakeSink();
+}
+
 bool CMPlayer::Init(Notify notify) {
     ReleaseGraph();
-    m_pGraph = CPipelineBuilder::MakePlaybin();
+    m_pGraph = CPipelineBuilder::MakePlaybin(MakeAudioSink());
     if (!m_pGraph)
         return LogResult(2, "No playbin element", "Init: CoCreateInstance() failed\n");
     if (m_pTiming)
@@ -290,8 +295,8 @@ int CMPlayer::BeginOpen(const QString &strPath) {
     if (m_pTiming)
         m_pTiming->Opening(m_nTimingId, strPath);
     std::string strError;
-    m_pOpening = CSuccessorGraph::PrepareOpen(strPath, *m_pOutput, m_notify, LinearVolume(),
-                                              m_lBalance, strError);
+    m_pOpening = CSuccessorGraph::PrepareOpen(strPath, *m_pOutput, MakeAudioSink(), m_notify,
+                                              LinearVolume(), m_lBalance, strError);
     if (!m_pOpening) {
         FailOpen(strPath, strError);
         return OPEN_FAILED;
@@ -838,8 +843,8 @@ void CMPlayer::PrepareSuccessor() {
     if (m_strNextPath.isEmpty() || m_pSuccessor || m_pOpening || m_nMediaState != MS_LOADED ||
         !m_pGraph || m_bStill)
         return;
-    m_pSuccessor = CSuccessorGraph::Prepare(m_strNextPath, *m_pOutput, m_pGraph, m_pEndWatch,
-                                            LinearVolume(), m_lBalance);
+    m_pSuccessor = CSuccessorGraph::Prepare(m_strNextPath, *m_pOutput, MakeAudioSink(), m_pGraph,
+                                            m_pEndWatch, LinearVolume(), m_lBalance);
     if (m_pTiming && m_pSuccessor)
         m_pTiming->Prepared(m_pSuccessor->GetPipeline());
     ArmSuccessor();

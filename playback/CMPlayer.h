@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+class CAudioOutput;
 class CGraphEventQueue;
 class CProfile;
 class CStreamEndWatch;
@@ -90,6 +91,10 @@ public:
         m_pTiming = pTiming;
         m_nTimingId = nPlayer;
     }
+    void SetAudioOutput(CAudioOutput *pAudio, int nPlayer) override {
+        m_pAudio = pAudio;
+        m_nAudioId = nPlayer;
+    }
 
     // The rectangle (left, top, width, height) a video of vw x vh takes inside the box:
     // aspect kept with a single-precision ratio, centred, sizes truncated.
@@ -113,6 +118,8 @@ protected:
 
 private:
     bool InitGrabberFilter();
+    // A floating audio sink for a new pipeline: into the show's mix, or the default output.
+    GstElement *MakeAudioSink();
     // nDelay: see CPipelineReaper::Dispose.
     void DropPipeline(std::chrono::milliseconds nDelay = std::chrono::milliseconds(0));
     // Builds the follower SetNextMedium was told of, unless it is there or of no use now.
@@ -214,6 +221,9 @@ private:
     // Synchronised playback: when set, it starts, pauses and seeks the pipeline.
     CPipelineTiming *m_pTiming = nullptr;
     int m_nTimingId = 0;
+    // The show's sound output (not owned; null: the default output), as player m_nAudioId.
+    CAudioOutput *m_pAudio = nullptr;
+    int m_nAudioId = 0;
     // Declared after the output: pipelines are torn down before the output and its windows go.
     CPipelineReaper m_reaper;
 };

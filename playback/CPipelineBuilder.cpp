@@ -11,9 +11,11 @@
 #include <cstring>
 #include <sys/stat.h>
 
-GstElement *CPipelineBuilder::MakePlaybin() {
+GstElement *CPipelineBuilder::MakePlaybin(GstElement *pAudioSink) {
     GstElement *pPlaybin = gst_element_factory_make("playbin", nullptr);
     if (!pPlaybin) {
+        if (pAudioSink)
+            gst_object_unref(gst_object_ref_sink(pAudioSink));
         CGstVersionSource::ReportMissingElement("playbin");
         return nullptr;
     }
@@ -21,7 +23,9 @@ GstElement *CPipelineBuilder::MakePlaybin() {
     GstClock *pClock = gst_system_clock_obtain();
     gst_pipeline_use_clock(GST_PIPELINE(pPlaybin), pClock);
     gst_object_unref(pClock);
-    if (GstElement *pAudioSink = CAudioOutput::MakeSink())
+    if (!pAudioSink)
+        pAudioSink = CAudioOutput::MakeSink();
+    if (pAudioSink)
         g_object_set(pPlaybin, "audio-sink", pAudioSink, nullptr);
     return pPlaybin;
 }

@@ -9,10 +9,10 @@
 
 class CPipelineBuilder {
 public:
-    // A new playbin (owned, not floating) playing into the audio output; nullptr when
-    // GStreamer has no playbin (reported on stderr). Every player pipeline runs on the
-    // system clock, so one can start where another ends.
-    static GstElement *MakePlaybin();
+    // A new playbin (owned, not floating) playing into pAudioSink (floating, taken; nullptr:
+    // the default output); nullptr when GStreamer has no playbin (reported on stderr). Every
+    // player pipeline runs on the system clock, so one can start where another ends.
+    static GstElement *MakePlaybin(GstElement *pAudioSink = nullptr);
     // The balance filter put into the pipeline's audio path (an owned reference), or nullptr.
     // A transition's fade gain follows it in the same path, apart from the volume the
     // operator sets on the playbin.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+class CAudioOutput;
 class CPipelineTiming;
 class CVideoSurface;
 
@@ -83,6 +84,12 @@ public:
     // player nPlayer; nullptr times them as GStreamer does by default.
     virtual void SetPipelineTiming(CPipelineTiming *pTiming, int nPlayer) {
         (void)pTiming;
+        (void)nPlayer;
+    }
+    // Before Init: the player's sound goes into pAudio's mix as player nPlayer (it outlives
+    // the player); nullptr plays to the default output.
+    virtual void SetAudioOutput(CAudioOutput *pAudio, int nPlayer) {
+        (void)pAudio;
         (void)nPlayer;
     }
 };

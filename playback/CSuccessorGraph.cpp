@@ -33,10 +33,11 @@ CSuccessorGraph::CSuccessorGraph(const QString &strPath, CVideoOutput &output)
     : m_strPath(strPath), m_output(output), m_pState(std::make_shared<State>()),
       m_pOwnEnd(std::make_shared<CStreamEndWatch>()) {}
 
-bool CSuccessorGraph::Build(double dVolume, long lBalance, std::string &strError) {
+bool CSuccessorGraph::Build(GstElement *pAudioSink, double dVolume, long lBalance,
+                            std::string &strError) {
     State &state = *m_pState;
     state.pOutput = &m_output;
-    state.pNext = CPipelineBuilder::MakePlaybin();
+    state.pNext = CPipelineBuilder::MakePlaybin(pAudioSink);
     if (!state.pNext) {
         strError = "No playbin element";
         return false;
@@ -67,15 +68,18 @@ bool CSuccessorGraph::Build(double dVolume, long lBalance, std::string &strError
 }
 
 std::unique_ptr<CSuccessorGraph>
-CSuccessorGraph::Prepare(const QString &strPath, CVideoOutput &output, GstElement *pCurrent,
-                         const std::shared_ptr<CStreamEndWatch> &pCurrentEnd, double dVolume,
-                         long lBalance) {
-    if (!pCurrent || !pCurrentEnd)
+CSuccessorGraph::Prepare(const QString &strPath, CVideoOutput &output, GstElement *pAudioSink,
+                         GstElement *pCurrent, const std::shared_ptr<CStreamEndWatch> &pCurrentEnd,
+                         double dVolume, long lBalance) {
+    if (!pCurrent || !pCurrentEnd) {
+        if (pAudioSink)
+            gst_object_unref(gst_object_ref_sink(pAudioSink));
         return nullptr;
+    }
     std::unique_ptr<CSuccessorGraph> pGraph(new CSuccessorGraph(strPath, output));
     pGraph->m_pState->pCurrent = GST_ELEMENT(gst_object_ref(pCurrent));
     std::string strError;
-    if (!pGraph->Build(dVolume, lBalance, strError))
+    if (!pGraph->Build(pAudioSink, dVolume, lBalance, strError))
         return nullptr;
     // The streaming thread that sees the current medium end starts the follower; the state,
     // not this object, is what it holds on to.
@@ -91,13 +95,12 @@ CSuccessorGraph::Prepare(const QString &strPath, CVideoOutput &output, GstElemen
     return pGraph;
 }
 
-std::unique_ptr<CSuccessorGraph> CSuccessorGraph::PrepareOpen(const QString &strPath,
-                                                              CVideoOutput &output,
-                                                              std::function<void()> notify,
-                                                              double dVolume, long lBalance,
-                                                              std::string &strError) {
+std::unique_ptr<CSuccessorGraph>
+CSuccessorGraph::PrepareOpen(const QString &strPath, CVideoOutput &output, GstElement *pAudioSink,
+                             std::function<void()> notify, double dVolume, long lBalance,
+                             std::string &strError) {
     std::unique_ptr<CSuccessorGraph> pGraph(new CSuccessorGraph(strPath, output));
-    if (!pGraph->Build(dVolume, lBalance, strError))
+    if (!pGraph->Build(pAudioSink, dVolume, lBalance, strError))
         return nullptr;
     pGraph->m_pState->pEvents->SetNotify(std::move(notify));
     pGraph->m_pState->pEvents->NotifyWhenSettled();

@@ -37,16 +37,17 @@ public:
     // nullptr when strPath cannot follow (not a regular file, a pipeline that cannot be
     // built). Nothing is logged: the step then opens the file as any open does, and reports.
     // pCurrent is the player's pipeline and pCurrentEnd the watch on its streams; dVolume
-    // its linear volume.
+    // its linear volume. pAudioSink (floating, taken) is the pipeline's audio sink.
     static std::unique_ptr<CSuccessorGraph>
-    Prepare(const QString &strPath, CVideoOutput &output, GstElement *pCurrent,
-            const std::shared_ptr<CStreamEndWatch> &pCurrentEnd, double dVolume, long lBalance);
+    Prepare(const QString &strPath, CVideoOutput &output, GstElement *pAudioSink,
+            GstElement *pCurrent, const std::shared_ptr<CStreamEndWatch> &pCurrentEnd,
+            double dVolume, long lBalance);
     // The pipeline of an open that does not wait: nullptr with the error text when it cannot
     // even start to preroll (not a regular file, a pipeline that cannot be built). notify hears
     // the graph notification once the preroll has ended or failed; see PollPreroll.
     static std::unique_ptr<CSuccessorGraph>
-    PrepareOpen(const QString &strPath, CVideoOutput &output, std::function<void()> notify,
-                double dVolume, long lBalance, std::string &strError);
+    PrepareOpen(const QString &strPath, CVideoOutput &output, GstElement *pAudioSink,
+                std::function<void()> notify, double dVolume, long lBalance, std::string &strError);
     // Stops and frees the pipeline and the output's follower sink, unless they were taken.
     ~CSuccessorGraph();
     CSuccessorGraph(const CSuccessorGraph &) = delete;
@@ -80,7 +81,7 @@ private:
 
     CSuccessorGraph(const QString &strPath, CVideoOutput &output);
     // The pipeline on its way to preroll, volume and balance set; false with the error text.
-    bool Build(double dVolume, long lBalance, std::string &strError);
+    bool Build(GstElement *pAudioSink, double dVolume, long lBalance, std::string &strError);
     static void StartIfDue(State &state);
 
     QString m_strPath;

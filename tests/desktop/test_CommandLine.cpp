@@ -58,6 +58,10 @@ TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
     EXPECT_TRUE(err.contains("Usage: tessaro"));
     EXPECT_EQ(run({"--screen"}, out, err), 2) << "an option without its value";
     EXPECT_TRUE(QDir(config.path()).isEmpty());
+    // The device list ends as help does (empty here, without a sound card); the sound server's
+    // client may leave its own folder in the configuration, but the settings stay untouched.
+    EXPECT_EQ(run({"--list-audio-devices"}, out, err), 0) << err.toStdString();
+    EXPECT_FALSE(QDir(config.path()).exists("ovak"));
 }
 
 // The media generator reads its options before it writes anything: help and every usage error
