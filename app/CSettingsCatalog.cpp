@@ -3,8 +3,11 @@
 #include "app/CSyncController.h"
 #include "core/CGeneralSettings.h"
 #include "core/CProfile.h"
+#include "core/CTransitionSettings.h"
+#include "playback/CAudioOutput.h"
 #include "playback/CVideoOutput.h"
 #include "remote/CServerSettings.h"
+#include "remote/CTimecodeSettings.h"
 
 #include <algorithm>
 #include <climits>
@@ -12,10 +15,11 @@
 namespace {
 // One table per reader, in the order the sections are listed.
 std::vector<const std::vector<CSettingKey> *> Tables() {
-    return {&CGeneralSettings::Keys(),    &CServerSettings::NetworkKeys(),
-            &CServerSettings::OscKeys(),  &CServerSettings::WebKeys(),
-            &CSyncController::Keys(),     &CVideoOutput::Keys(),
-            &CGeneralSettings::KeptKeys()};
+    return {&CGeneralSettings::Keys(),       &CServerSettings::NetworkKeys(),
+            &CServerSettings::OscKeys(),     &CServerSettings::WebKeys(),
+            &CSyncController::Keys(),        &CVideoOutput::Keys(),
+            &CAudioOutput::Settings::Keys(), &CTransitionSettings::Keys(),
+            &CTimecodeSettings::Keys(),      &CGeneralSettings::KeptKeys()};
 }
 
 // Quoted as the settings file's reader takes a text back whole (commas, semicolons).

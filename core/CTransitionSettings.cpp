@@ -5,25 +5,31 @@
 
 namespace {
 constexpr const char *kSection = "Transition";
-constexpr const char *kOperation = "CTransitionSettings::Read()";
 } // namespace
+
+const std::vector<CSettingKey> &CTransitionSettings::Keys() {
+    static const std::vector<CSettingKey> keys = {
+        {kSection, "Kind", CSettingKey::CHOICE, "cut",
+         "how the shown player changes: cut, dissolve, black (through black) or wipe",
+         CSettingKey::NEXT_START, 0, 0, "cut|dissolve|black|wipe",
+         "CTransitionSettings::Read(): Invalid Kind \"%1\", using %2."},
+        {kSection, "Duration", CSettingKey::INT, "1000",
+         "a transition's length in milliseconds (0 is a cut)", CSettingKey::NEXT_START, 0,
+         CTransition::MAX_DURATION_MS, nullptr,
+         "CTransitionSettings::Read(): Invalid Duration %1, using %2."},
+        {kSection, "Steps", CSettingKey::INT, "0",
+         "1: the play modes' own steps blend too where they change the shown player",
+         CSettingKey::NEXT_START, 0, 1, nullptr,
+         "CTransitionSettings::Read(): Invalid Steps %1, using %2."},
+    };
+    return keys;
+}
 
 void CTransitionSettings::Read() {
     m_transition = CTransition();
-    const QString strKind = m_profile.GetProfileString(kSection, "Kind", "cut");
-    if (!CTransition::KindOf(strKind, m_transition.kind))
-        LogError("%s: Invalid Kind \"%s\", using cut.\n", kOperation, qPrintable(strKind));
-    const int nDuration =
-        m_profile.GetProfileInt(kSection, "Duration", CTransition::DEFAULT_DURATION_MS);
-    if (nDuration >= 0 && nDuration <= CTransition::MAX_DURATION_MS)
-        m_transition.nDurationMs = nDuration;
-    else
-        LogError("%s: Invalid Duration %d, using %d.\n", kOperation, nDuration,
-                 CTransition::DEFAULT_DURATION_MS);
-    const int nSteps = m_profile.GetProfileInt(kSection, "Steps", 0);
-    if (nSteps != 0 && nSteps != 1)
-        LogError("%s: Invalid Steps %d, using 0.\n", kOperation, nSteps);
-    m_bSteps = nSteps == 1;
+    CTransition::KindOf(CSettingKey::Find(Keys(), "Kind").ReadChoice(m_profile), m_transition.kind);
+    m_transition.nDurationMs = CSettingKey::Find(Keys(), "Duration").ReadInt(m_profile);
+    m_bSteps = CSettingKey::Find(Keys(), "Steps").ReadInt(m_profile) == 1;
 }
 
 void CTransitionSettings::Write() {

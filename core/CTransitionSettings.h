@@ -3,7 +3,10 @@
 // back when the operator or a controller chooses another kind.
 #pragma once
 
+#include "core/CSettingKey.h"
 #include "core/CTransition.h"
+
+#include <vector>
 
 class CProfile;
 
@@ -12,6 +15,8 @@ public:
     // The defaults; Read takes what the store holds.
     explicit CTransitionSettings(CProfile &profile) : m_profile(profile) {}
 
+    // The section's keys, as Preferences and --print-settings show them.
+    static const std::vector<CSettingKey> &Keys();
     // A value out of range keeps its default and says so in the logbook.
     void Read();
     void Write();

@@ -31,13 +31,23 @@ constexpr guint64 MAX_QUEUED_BYTES = 2 * 48000 * 2 * sizeof(float); // two secon
 constexpr GstClockTime START_WAIT = GST_SECOND;
 constexpr GstClockTime FINISH_WAIT = GST_SECOND;
 
+// The reader's words for an over-long value of the key nKey names.
+const char *const kKeys[] = {"Device", "Sink", "CueDevice", "CueSink"};
+template <int nKey> QStringList TooLong(const QString &strValue) {
+    if (strValue.trimmed().size() <= MAX_SETTING_LENGTH)
+        return {};
+    return {QStringLiteral("Audio settings: %1 is longer than %2 characters; it is left out.")
+                .arg(QLatin1String(kKeys[nKey]))
+                .arg(MAX_SETTING_LENGTH)};
+}
+
 QString ReadBounded(CProfile &profile, const char *pszEntry) {
-    const QString strValue = profile.GetProfileString("Audio", pszEntry, "").trimmed();
-    if (strValue.size() <= MAX_SETTING_LENGTH)
-        return strValue;
-    LogError("Audio settings: %s is longer than %d characters; it is left out.\n", pszEntry,
-             MAX_SETTING_LENGTH);
-    return QString();
+    const CSettingKey &key = CSettingKey::Find(CAudioOutput::Settings::Keys(), pszEntry);
+    const QString strValue = key.ReadText(profile);
+    const QStringList problems = key.Problems(strValue);
+    for (const QString &strLine : problems)
+        LogError("%s\n", qPrintable(strLine));
+    return problems.isEmpty() ? strValue.trimmed() : QString();
 }
 
 GstElement *Make(const char *pszFactory) {
@@ -135,6 +145,24 @@ struct CAudioOutput::Route {
 
     static void Forget(gpointer pData) { delete static_cast<std::shared_ptr<Route> *>(pData); }
 };
+
+const std::vector<CSettingKey> &CAudioOutput::Settings::Keys() {
+    static const std::vector<CSettingKey> keys = {
+        {"Audio", kKeys[0], CSettingKey::TEXT, "",
+         "the sound device, as tessaro --list-audio-devices names it (empty: the default)",
+         CSettingKey::NEXT_START, 0, 0, nullptr, nullptr, false, TooLong<0>},
+        {"Audio", kKeys[1], CSettingKey::TEXT, "",
+         "a GStreamer sink description the sound plays to instead (wins over Device)",
+         CSettingKey::NEXT_START, 0, 0, nullptr, nullptr, false, TooLong<1>},
+        {"Audio", kKeys[2], CSettingKey::TEXT, "",
+         "a second device for the inactive player's sound (empty: it is not heard apart)",
+         CSettingKey::NEXT_START, 0, 0, nullptr, nullptr, false, TooLong<2>},
+        {"Audio", kKeys[3], CSettingKey::TEXT, "",
+         "the same as a sink description (wins over CueDevice)", CSettingKey::NEXT_START, 0, 0,
+         nullptr, nullptr, false, TooLong<3>},
+    };
+    return keys;
+}
 
 CAudioOutput::Settings CAudioOutput::Settings::Read(CProfile &profile) {
     Settings settings;

@@ -10,11 +10,14 @@
 // hand their samples over on the players' streaming threads, through state they share.
 #pragma once
 
+#include "core/CSettingKey.h"
+
 #include <gst/gst.h>
 
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class CProfile;
 
@@ -30,6 +33,8 @@ public:
         QString strCueSink;
         // Over-long values are logged and left out.
         static Settings Read(CProfile &profile);
+        // The section's keys, as Preferences and --print-settings show them.
+        static const std::vector<CSettingKey> &Keys();
         // Whether any output is chosen at all; without one the players keep their own sinks.
         bool IsChosen() const {
             return !strDevice.isEmpty() || !strSink.isEmpty() || !strCueDevice.isEmpty() ||

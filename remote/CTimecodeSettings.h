@@ -3,9 +3,11 @@
 // unreadable is named in the logbook and its default is used.
 #pragma once
 
+#include "core/CSettingKey.h"
 #include "core/CTimecode.h"
 
 #include <QString>
+#include <vector>
 
 class CProfile;
 
@@ -21,6 +23,8 @@ struct CTimecodeSettings {
     int nArtNetPort = DEFAULT_ART_NET_PORT;
     QString strLtcInput = QStringLiteral("autoaudiosrc");
 
+    // The section's keys, as Preferences and --print-settings show them.
+    static const std::vector<CSettingKey> &Keys();
     static CTimecodeSettings Read(CProfile &profile);
     // "off", "artnet", "ltc", "mtc": as the setting and the feedback name it.
     static const char *SourceName(Source source);

@@ -9,9 +9,12 @@
 #include "app/CSyncController.h"
 #include "core/CGeneralSettings.h"
 #include "core/CRecentFileList.h"
+#include "core/CTransitionSettings.h"
+#include "playback/CAudioOutput.h"
 #include "playback/CVideoOutput.h"
 #include "remote/CNetServer.h"
 #include "remote/COscServer.h"
+#include "remote/CTimecodeSettings.h"
 #include "remote/CWebServer.h"
 #include "remote/protocol/CNetDatagram.h"
 #include "support/CLogCapture.h"
@@ -269,6 +272,12 @@ TEST(SettingsPages, RefuseWhatTheReaderRefusesInItsWords) {
             CSyncController::Settings::Read(profile);
         } else if (strSection == "Video") {
             CVideoOutput::ReadKind(profile);
+        } else if (strSection == "Audio") {
+            CAudioOutput::Settings::Read(profile);
+        } else if (strSection == "Transition") {
+            CTransitionSettings(profile).Read();
+        } else if (strSection == "Timecode") {
+            CTimecodeSettings::Read(profile);
         } else {
             CNetServer net(sink, profile, clock);
             net.InitServer();
@@ -292,7 +301,8 @@ TEST(SettingsPages, RefuseWhatTheReaderRefusesInItsWords) {
             else if (pKey->kind == CSettingKey::CHOICE)
                 strBad = "sometimes";
             else if (pKey->kind == CSettingKey::TEXT && pKey->pfnCheck)
-                strBad = "300.1.2.3";
+                strBad = QLatin1String(pKey->pszSection) == "Audio" ? QString(1001, 'x')
+                                                                    : QString("300.1.2.3");
             else
                 continue;
             SCOPED_TRACE(std::string(pKey->pszSection) + " " + pKey->pszKey);
@@ -326,7 +336,7 @@ TEST(SettingsPages, RefuseWhatTheReaderRefusesInItsWords) {
             ++nChecked;
         }
     }
-    EXPECT_GE(nChecked, 12);
+    EXPECT_GE(nChecked, 23);
 }
 
 // A value typed on a page goes to the store on OK; a page with a bad value keeps the sheet open
